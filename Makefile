@@ -1,0 +1,78 @@
+# Kuronel: build, run and test.
+#   make run    install what is missing, build, start the program here
+#   make test   install what is missing, build, run every test
+#   make test-asan   the tests again under AddressSanitizer and UBSan
+#   make fuzz   build the Exif fuzzer with clang and run it FUZZ_SECONDS
+
+# Debian packages the build and the tests need.
+PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev libgl-dev \
+            libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic
+# Extra packages for the fuzzer.
+FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
+# Extra packages for the side-by-side benchmarks.
+BENCH_PACKAGES := hyperfine libimage-exiftool-perl jhead exiv2 time
+
+BUILD_DIR ?= build
+ASAN_BUILD_DIR ?= build-asan
+FUZZ_BUILD_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 300
+BUILD_TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps build run test test-asan fuzz bench-deps clean
+
+all: build
+
+# Installs only the packages that dpkg does not report as installed; when
+# nothing is missing apt is not touched at all.
+define install_missing
+	@missing=""; \
+	for p in $(1); do \
+	  dpkg-query -W -f='$${Status}' "$$p" 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing missing packages:$$missing"; \
+	  if [ "$$(id -u)" = 0 ]; then SUDO=""; \
+	  elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then SUDO="sudo"; \
+	  else echo "Cannot install packages: run as root:"; \
+	       echo "  apt-get update && apt-get install -y$$missing"; exit 1; fi; \
+	  $$SUDO apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends$$missing; \
+	fi
+endef
+
+deps:
+	$(call install_missing,$(PACKAGES))
+
+$(BUILD_DIR)/build.ninja:
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+
+build: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+	  echo "kuronel needs a display: neither DISPLAY nor WAYLAND_DISPLAY is set (try: xvfb-run make run)"; \
+	  exit 1; fi
+	$(BUILD_DIR)/ui/kuronel
+
+test: build
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKURONEL_SANITIZE=ON
+	cmake --build $(ASAN_BUILD_DIR) -j $(JOBS)
+	cd $(ASAN_BUILD_DIR) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+fuzz: deps
+	$(call install_missing,$(FUZZ_PACKAGES))
+	cmake -S fuzz -B $(FUZZ_BUILD_DIR) -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run_fuzzer.sh $(FUZZ_BUILD_DIR)
+
+bench-deps: deps
+	$(call install_missing,$(BENCH_PACKAGES))
+
+clean:
+	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(FUZZ_BUILD_DIR)

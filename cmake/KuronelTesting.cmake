@@ -1,0 +1,24 @@
+# kuronel_add_gtest(NAME source...): a GoogleTest program over kuronel_core,
+# each of its tests registered with CTest.
+function(kuronel_add_gtest name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE kuronel_core kuronel_testing GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    KURONEL_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/../shared/testdata")
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
+# kuronel_add_qtest(NAME source...): a Qt Test program over the windows,
+# run with the offscreen platform so that no display is needed.
+function(kuronel_add_qtest name)
+  add_executable(${name} ${ARGN})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${name} PRIVATE kuronel_gui kuronel_testing Qt6::Test)
+  target_compile_definitions(${name} PRIVATE
+    KURONEL_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/../shared/testdata")
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8"
+    TIMEOUT 300)
+endfunction()

@@ -1,0 +1,154 @@
+#include "platform/cp932.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+namespace kuronel {
+namespace {
+
+// One conversion descriptor per direction and thread: opening a descriptor
+// costs far more than converting a file name.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Converter() {
+    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  // Converts `in`; on a sequence it cannot convert, calls on_invalid with the
+  // output so far and the remaining input and goes on when it returns true.
+  template <typename OnInvalid>
+  bool Convert(std::string_view in, std::string& out, OnInvalid on_invalid) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    char* in_ptr = const_cast<char*>(in.data());
+    size_t in_left = in.size();
+    char buffer[1024];
+    while (in_left > 0) {
+      char* out_ptr = buffer;
+      size_t out_left = sizeof buffer;
+      size_t result = iconv(cd_, &in_ptr, &in_left, &out_ptr, &out_left);
+      out.append(buffer, out_ptr - buffer);
+      if (result != static_cast<size_t>(-1)) continue;
+      if (errno == E2BIG) continue;
+      // EILSEQ or EINVAL (an incomplete sequence at the end).
+      if (!on_invalid(out, in_ptr, in_left)) return false;
+    }
+    char* out_ptr = buffer;
+    size_t out_left = sizeof buffer;
+    iconv(cd_, nullptr, nullptr, &out_ptr, &out_left);
+    out.append(buffer, out_ptr - buffer);
+    return true;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+Converter& ToUtf8() {
+  thread_local Converter converter("UTF-8", "CP932");
+  return converter;
+}
+
+Converter& ToCp932() {
+  thread_local Converter converter("CP932", "UTF-8");
+  return converter;
+}
+
+void AppendUtf8(char32_t cp, std::string& out) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+}  // namespace
+
+std::string Cp932ToUtf8(std::string_view cp932) {
+  std::string out;
+  out.reserve(cp932.size() * 3 / 2);
+  ToUtf8().Convert(cp932, out, [](std::string& o, char*& in, size_t& left) {
+    o += "\xEF\xBF\xBD";  // U+FFFD
+    ++in;
+    --left;
+    return true;
+  });
+  return out;
+}
+
+std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
+  if (!IsValidUtf8(utf8)) return std::nullopt;
+  std::string out;
+  out.reserve(utf8.size());
+  bool ok = ToCp932().Convert(
+      utf8, out, [](std::string&, char*&, size_t&) { return false; });
+  if (!ok) return std::nullopt;
+  return out;
+}
+
+std::optional<std::string> CodePointToCp932(char32_t code_point) {
+  if (code_point > 0x10FFFF || (code_point >= 0xD800 && code_point <= 0xDFFF))
+    return std::nullopt;
+  std::string utf8;
+  AppendUtf8(code_point, utf8);
+  return Utf8ToCp932(utf8);
+}
+
+bool IsValidUtf8(std::string_view bytes) {
+  size_t i = 0;
+  const size_t n = bytes.size();
+  while (i < n) {
+    unsigned char c = bytes[i];
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    int length;
+    char32_t cp;
+    if ((c & 0xE0) == 0xC0) {
+      length = 2;
+      cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      length = 3;
+      cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      length = 4;
+      cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + length > n) return false;
+    for (int k = 1; k < length; ++k) {
+      unsigned char cc = bytes[i + k];
+      if ((cc & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kMinimum[length] || cp > 0x10FFFF ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+      return false;
+    i += length;
+  }
+  return true;
+}
+
+std::string DisplayName(std::string_view bytes) {
+  if (IsValidUtf8(bytes)) return std::string(bytes);
+  return Cp932ToUtf8(bytes);
+}
+
+}  // namespace kuronel

@@ -1,0 +1,41 @@
+#include "platform/system.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <vector>
+
+namespace kuronel {
+
+std::string CurrentDirectory() {
+  std::vector<char> buffer(PATH_MAX);
+  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) return std::string();
+    buffer.resize(buffer.size() * 2);
+  }
+  return std::string(buffer.data());
+}
+
+std::string ProgramFolder() {
+  std::vector<char> buffer(PATH_MAX);
+  ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
+  if (length <= 0) return CurrentDirectory() + "/";
+  std::string path(buffer.data(), static_cast<size_t>(length));
+  return path.substr(0, path.rfind('/') + 1);
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat info;
+  return !path.empty() && stat(path.c_str(), &info) == 0 &&
+         S_ISDIR(info.st_mode);
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat info;
+  return !path.empty() && stat(path.c_str(), &info) == 0 &&
+         S_ISREG(info.st_mode);
+}
+
+}  // namespace kuronel

@@ -1,0 +1,24 @@
+#ifndef KURONEL_PLATFORM_SYSTEM_H_
+#define KURONEL_PLATFORM_SYSTEM_H_
+
+#include <string>
+
+namespace kuronel {
+
+// The process's current directory, without a trailing separator except for
+// the root "/"; empty when it cannot be had.
+std::string CurrentDirectory();
+
+// The folder of the running program file, ending in "/".
+std::string ProgramFolder();
+
+// True for an existing directory (a symbolic link to one included).
+bool IsDirectory(const std::string& path);
+
+// True for an existing regular file (a symbolic link to one included); false
+// for a folder and for anything else.
+bool IsRegularFile(const std::string& path);
+
+}  // namespace kuronel
+
+#endif  // KURONEL_PLATFORM_SYSTEM_H_

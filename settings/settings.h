@@ -1,0 +1,47 @@
+#ifndef KURONEL_SETTINGS_SETTINGS_H_
+#define KURONEL_SETTINGS_SETTINGS_H_
+
+#include <cstdint>
+#include <string>
+
+namespace kuronel {
+
+// A 32-bit colour value: 00BBGGRR for a fixed colour, FF000000 plus a role
+// index for a colour of the desktop scheme (see the colour table).
+using Colour = std::uint32_t;
+
+// The colour of an inactive window's title bar: the default background of
+// checked rows.
+inline constexpr Colour kClInactiveCaption = 0xFF000003;
+
+// The caption of the destination button while no destination is set. It
+// names no drive, so it never counts as a destination.
+inline constexpr char kNoDestination[] = "移動先フォルダ選択";
+
+// The user's choices. In the main window the five processing options live in
+// the option menu's check marks and the destination in the destination
+// button's caption; this record is what the logic reads and writes.
+struct Settings {
+  std::string DestinationFolder = kNoDestination;
+  bool MoveToDateFolder = true;
+  bool RenameToDateFile = true;
+  bool MakeReadOnly = true;
+  bool KeepOriginal = true;
+  bool SaveResultText = false;
+  bool CheckMoviesByDefault = false;
+  bool UseExifDate = false;
+  Colour TargetBackColour = kClInactiveCaption;
+};
+
+// The detail settings window's own copy of the three detail settings (its two
+// check boxes and its colour box). It can differ from the values in use while
+// the user edits and after the user cancels.
+struct DetailSettings {
+  bool CheckMoviesByDefault = false;
+  bool UseExifDate = false;
+  Colour TargetBackColour = kClInactiveCaption;
+};
+
+}  // namespace kuronel
+
+#endif  // KURONEL_SETTINGS_SETTINGS_H_

@@ -1,0 +1,78 @@
+#include "testing/temp_dir.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace kuronel::testing {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  const char* base = getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/kuronel-test-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("cannot create a temporary folder");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code error;
+  // Give every folder its write bit back so that its entries can be removed.
+  for (auto it = fs::recursive_directory_iterator(path_, error);
+       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    if (it->is_directory(error) && !it->is_symlink(error))
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
+  }
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, error);
+  fs::remove_all(path_, error);
+}
+
+std::string TempDir::Path(std::string_view relative) const {
+  return path_ + "/" + std::string(relative);
+}
+
+std::string TempDir::WriteFile(std::string_view relative, std::string_view contents) const {
+  std::string path = Path(relative);
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+  return path;
+}
+
+std::string TempDir::MakeDir(std::string_view relative) const {
+  std::string path = Path(relative);
+  fs::create_directories(path);
+  return path;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  return contents.str();
+}
+
+std::string TestDataDir() {
+#ifdef KURONEL_TESTDATA_DIR
+  return KURONEL_TESTDATA_DIR;
+#else
+  return "../shared/testdata";
+#endif
+}
+
+std::string CopyTestFile(const TempDir& dir, std::string_view testdata_relative,
+                         std::string_view name) {
+  std::string source = TestDataDir() + "/" + std::string(testdata_relative);
+  std::string contents = ReadFile(source);
+  if (contents.empty()) throw std::runtime_error("missing test data " + source);
+  return dir.WriteFile(name, contents);
+}
+
+}  // namespace kuronel::testing

@@ -1,0 +1,45 @@
+#ifndef KURONEL_TESTING_TEMP_DIR_H_
+#define KURONEL_TESTING_TEMP_DIR_H_
+
+#include <string>
+#include <string_view>
+
+namespace kuronel::testing {
+
+// A fresh folder under $TMPDIR (or /tmp) that is removed with everything in
+// it when the object goes away; write bits are restored first so read-only
+// files and folders made by a test go too.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  // The folder, without a trailing "/".
+  const std::string& path() const { return path_; }
+  // path() + "/" + relative.
+  std::string Path(std::string_view relative) const;
+
+  // Writes a file (creating missing parent folders) and returns its path.
+  std::string WriteFile(std::string_view relative, std::string_view contents) const;
+  // Creates a folder with its parents and returns its path.
+  std::string MakeDir(std::string_view relative) const;
+
+ private:
+  std::string path_;
+};
+
+// Reads a whole file; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+
+// Copies a file from the shared test data folder into `dir` under `name`.
+std::string CopyTestFile(const TempDir& dir, std::string_view testdata_relative,
+                         std::string_view name);
+
+// The shared test data folder (holding camera-jpegs/).
+std::string TestDataDir();
+
+}  // namespace kuronel::testing
+
+#endif  // KURONEL_TESTING_TEMP_DIR_H_

@@ -1,0 +1,28 @@
+#ifndef KURONEL_UI_APPLICATION_H_
+#define KURONEL_UI_APPLICATION_H_
+
+#include <QApplication>
+#include <QString>
+
+namespace kuronel {
+
+// The application object. Its title is "Kuronel", and it is the program's
+// general error report: an exception that escapes any command (an event
+// handler) is shown in a "Kuronel" error box, and the program goes on.
+class KuronelApplication : public QApplication {
+ public:
+  KuronelApplication(int& argc, char** argv);
+
+  bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// The application title, used for the task bar and every message box.
+inline const char kApplicationTitle[] = "Kuronel";
+
+// Shows `message` in the general error report box: title "Kuronel", an error
+// icon and one OK button.
+void ShowErrorReport(const QString& message);
+
+}  // namespace kuronel
+
+#endif  // KURONEL_UI_APPLICATION_H_

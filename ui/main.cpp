@@ -1,0 +1,6 @@
+#include "ui/application.h"
+
+int main(int argc, char** argv) {
+  kuronel::KuronelApplication app(argc, argv);
+  return 0;
+}
