@@ -1,0 +1,83 @@
+#include "catalogue/timestamp_text.h"
+
+#include <cstdio>
+
+namespace kuronel {
+namespace {
+
+bool IsLeapYear(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int DaysInMonth(int year, int month) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+// Reads exactly `digits` decimal digits at text[pos].
+bool ReadDigits(std::string_view text, size_t pos, int digits, int& value) {
+  if (pos + digits > text.size()) return false;
+  value = 0;
+  for (int i = 0; i < digits; ++i) {
+    char c = text[pos + i];
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return true;
+}
+
+bool Parse(std::string_view text, DateKey& key) {
+  DateKey parsed;
+  // YYYY/MM/DD is 10 characters, with " HH:MM:SS" 19.
+  if (text.size() != 10 && text.size() != 19) return false;
+  if (!ReadDigits(text, 0, 4, parsed.Year) || text[4] != '/' ||
+      !ReadDigits(text, 5, 2, parsed.Month) || text[7] != '/' ||
+      !ReadDigits(text, 8, 2, parsed.Day))
+    return false;
+  if (text.size() == 19 &&
+      (text[10] != ' ' || !ReadDigits(text, 11, 2, parsed.Hour) ||
+       text[13] != ':' || !ReadDigits(text, 14, 2, parsed.Minute) ||
+       text[16] != ':' || !ReadDigits(text, 17, 2, parsed.Second)))
+    return false;
+  if (!IsValidDateKey(parsed)) return false;
+  key = parsed;
+  return true;
+}
+
+}  // namespace
+
+bool IsValidDateKey(const DateKey& key) {
+  return key.Year >= 1 && key.Year <= 9999 && key.Month >= 1 &&
+         key.Month <= 12 && key.Day >= 1 &&
+         key.Day <= DaysInMonth(key.Year, key.Month) && key.Hour >= 0 &&
+         key.Hour <= 23 && key.Minute >= 0 && key.Minute <= 59 &&
+         key.Second >= 0 && key.Second <= 59;
+}
+
+std::string TimestampText(const DateKey& key) {
+  char buffer[32];
+  if (key.Hour == 0 && key.Minute == 0 && key.Second == 0) {
+    std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d", key.Year, key.Month,
+                  key.Day);
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d %02d:%02d:%02d",
+                  key.Year, key.Month, key.Day, key.Hour, key.Minute,
+                  key.Second);
+  }
+  return buffer;
+}
+
+std::string DisplayKind(const DateKey& key) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%d_%.2d_%.2d", key.Year, key.Month,
+                key.Day);
+  return buffer;
+}
+
+Status ReadTimestampText(std::string_view text, DateKey& key) {
+  if (Parse(text, key)) return Status::Ok();
+  return Status::Error("'" + std::string(text) +
+                       "' は正しい日付時刻ではありません。");
+}
+
+}  // namespace kuronel
