@@ -38,4 +38,13 @@ bool IsRegularFile(const std::string& path) {
          S_ISREG(info.st_mode);
 }
 
+bool NamesADrive(std::string_view text) {
+  return !text.empty() && text.front() == '/';
+}
+
+std::string WithTrailingSeparator(std::string folder) {
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
 }  // namespace kuronel

@@ -2,6 +2,7 @@
 #define KURONEL_PLATFORM_SYSTEM_H_
 
 #include <string>
+#include <string_view>
 
 namespace kuronel {
 
@@ -18,6 +19,12 @@ bool IsDirectory(const std::string& path);
 // True for an existing regular file (a symbolic link to one included); false
 // for a folder and for anything else.
 bool IsRegularFile(const std::string& path);
+
+// A typed folder names a drive when it is an absolute path.
+bool NamesADrive(std::string_view text);
+
+// `folder` with a "/" appended unless it already ends in one.
+std::string WithTrailingSeparator(std::string folder);
 
 }  // namespace kuronel
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -50,6 +51,17 @@ std::string TempDir::MakeDir(std::string_view relative) const {
   std::string path = Path(relative);
   fs::create_directories(path);
   return path;
+}
+
+ScopedCurrentDirectory::ScopedCurrentDirectory(const std::string& path) {
+  char buffer[4096];
+  if (getcwd(buffer, sizeof buffer) == nullptr || chdir(path.c_str()) != 0)
+    throw std::runtime_error("cannot change to " + path);
+  previous_ = buffer;
+}
+
+ScopedCurrentDirectory::~ScopedCurrentDirectory() {
+  if (chdir(previous_.c_str()) != 0) std::abort();
 }
 
 std::string ReadFile(const std::string& path) {

@@ -30,6 +30,18 @@ class TempDir {
   std::string path_;
 };
 
+// Changes the current directory for one test and back afterwards.
+class ScopedCurrentDirectory {
+ public:
+  explicit ScopedCurrentDirectory(const std::string& path);
+  ~ScopedCurrentDirectory();
+  ScopedCurrentDirectory(const ScopedCurrentDirectory&) = delete;
+  ScopedCurrentDirectory& operator=(const ScopedCurrentDirectory&) = delete;
+
+ private:
+  std::string previous_;
+};
+
 // Reads a whole file; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 

@@ -1,0 +1,97 @@
+#include "catalogue/catalogue_model.h"
+
+#include "platform/cp932.h"
+
+namespace kuronel {
+namespace {
+
+const char* const kColumnCaptions[] = {"表示形式", "ファイル名", "フォルダ",
+                                       "タイムスタンプ"};
+
+QString ColumnText(const CatalogueRow& row, int column) {
+  switch (column) {
+    case 0:
+      return QString::fromUtf8(row.DisplayKind);
+    case 1:
+      return QString::fromUtf8(DisplayName(row.FileName));
+    case 2:
+      return QString::fromUtf8(DisplayName(row.Folder));
+    default:
+      return QString::fromUtf8(row.Timestamp);
+  }
+}
+
+}  // namespace
+
+CatalogueModel::CatalogueModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void CatalogueModel::SetCheckedBackground(std::function<QColor()> colour) {
+  checked_background_ = std::move(colour);
+}
+
+void CatalogueModel::ChangeRows(
+    const std::function<void(FileCatalogue&)>& change) {
+  beginResetModel();
+  change(rows_);
+  endResetModel();
+}
+
+void CatalogueModel::ChecksChanged() {
+  if (rows_.empty()) return;
+  emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                   {Qt::CheckStateRole, Qt::BackgroundRole});
+}
+
+int CatalogueModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int CatalogueModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : 4;
+}
+
+QVariant CatalogueModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount()) return QVariant();
+  const CatalogueRow& row = rows_[index.row()];
+  switch (role) {
+    case Qt::DisplayRole:
+      return ColumnText(row, index.column());
+    case Qt::CheckStateRole:
+      if (index.column() != 0) return QVariant();
+      return row.Checked ? Qt::Checked : Qt::Unchecked;
+    case Qt::BackgroundRole:
+      if (row.Checked && checked_background_) return checked_background_();
+      return QVariant();
+    default:
+      return QVariant();
+  }
+}
+
+bool CatalogueModel::setData(const QModelIndex& index, const QVariant& value,
+                             int role) {
+  if (role != Qt::CheckStateRole || index.column() != 0 || !index.isValid())
+    return false;
+  rows_[index.row()].Checked =
+      value.value<Qt::CheckState>() == Qt::Checked;
+  emit dataChanged(this->index(index.row(), 0),
+                   this->index(index.row(), columnCount() - 1),
+                   {Qt::CheckStateRole, Qt::BackgroundRole});
+  return true;
+}
+
+QVariant CatalogueModel::headerData(int section, Qt::Orientation orientation,
+                                    int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole ||
+      section < 0 || section >= 4)
+    return QVariant();
+  return QString::fromUtf8(kColumnCaptions[section]);
+}
+
+Qt::ItemFlags CatalogueModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  if (index.column() == 0) flags |= Qt::ItemIsUserCheckable;
+  return flags;
+}
+
+}  // namespace kuronel

@@ -1,0 +1,49 @@
+#ifndef KURONEL_CATALOGUE_CATALOGUE_MODEL_H_
+#define KURONEL_CATALOGUE_CATALOGUE_MODEL_H_
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <functional>
+
+#include "catalogue/catalogue_row.h"
+
+namespace kuronel {
+
+// The item model behind the main list: one row per CatalogueRow, four text
+// columns, the check box in the first column. It owns the catalogue; the
+// window changes rows through it so that views are told in bulk, not row by
+// row.
+class CatalogueModel : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  explicit CatalogueModel(QObject* parent = nullptr);
+
+  // The background of checked rows, asked each time a row is drawn so that a
+  // change of the colour setting shows at the next repaint.
+  void SetCheckedBackground(std::function<QColor()> colour);
+
+  const FileCatalogue& Rows() const { return rows_; }
+  // Runs `change` on the rows and then tells the views that everything may
+  // have changed: rows added, removed, reordered or re-checked.
+  void ChangeRows(const std::function<void(FileCatalogue&)>& change);
+  // Tells the views that check states changed (a repaint, no relayout).
+  void ChecksChanged();
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  bool setData(const QModelIndex& index, const QVariant& value,
+               int role) override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+ private:
+  FileCatalogue rows_;
+  std::function<QColor()> checked_background_;
+};
+
+}  // namespace kuronel
+
+#endif  // KURONEL_CATALOGUE_CATALOGUE_MODEL_H_

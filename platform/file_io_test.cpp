@@ -1,0 +1,119 @@
+#include "platform/file_io.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+
+#include "testing/temp_dir.h"
+
+namespace kuronel {
+namespace {
+
+using ::kuronel::testing::ReadFile;
+using ::kuronel::testing::TempDir;
+using ::testing::HasSubstr;
+
+std::set<std::string> Entries(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+TEST(ReadWholeFileTest, ReadsEveryByteOfRegularFilesOnly) {
+  TempDir dir;
+  std::string bytes("a\0b\r\n\xff", 6);
+  std::string contents = "stale";
+  ASSERT_TRUE(ReadWholeFile(dir.WriteFile("f", bytes), contents));
+  EXPECT_EQ(contents, bytes);
+
+  ASSERT_EQ(mkfifo(dir.Path("fifo").c_str(), 0600), 0);
+  for (const std::string& path :
+       {dir.Path("missing"), dir.MakeDir("sub"), dir.Path("fifo")}) {
+    contents = "stale";
+    EXPECT_FALSE(ReadWholeFile(path, contents)) << path;
+    EXPECT_EQ(contents, "") << path;
+  }
+}
+
+TEST(WriteFileAtomicallyTest, ReplacesContentsAndKeepsPermissions) {
+  TempDir dir;
+  std::string path =
+      dir.WriteFile("Kuronel.ini", "old contents that are longer");
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+
+  ASSERT_TRUE(WriteFileAtomically(path, "new").ok());
+  EXPECT_EQ(ReadFile(path), "new");
+  struct stat info;
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+  EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"Kuronel.ini"});
+
+  ASSERT_TRUE(WriteFileAtomically(dir.Path("fresh.ini"), "").ok());
+  EXPECT_TRUE(PathExists(dir.Path("fresh.ini")));
+}
+
+TEST(WriteFileAtomicallyTest, WritesThroughSymbolicLink) {
+  TempDir dir;
+  std::string real = dir.WriteFile("real.ini", "old");
+  std::string link = dir.Path("Kuronel.ini");
+  ASSERT_EQ(symlink("real.ini", link.c_str()), 0);
+
+  ASSERT_TRUE(WriteFileAtomically(link, "new").ok());
+  EXPECT_EQ(ReadFile(real), "new");
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+}
+
+TEST(WriteFileAtomicallyTest, FailureLeavesNoTemporaryFile) {
+  TempDir dir;
+  dir.WriteFile("plain", "x");
+  dir.WriteFile("Kuronel.ini/keep", "inside");  // the target is a folder
+  struct Case {
+    std::string path;
+    const char* step;
+  } cases[] = {
+      {dir.Path("plain/Kuronel.ini"), "一時ファイルを作れません"},
+      {dir.Path("Kuronel.ini"), "置き換えに失敗しました"},
+      {"/proc/kuronel-test.ini", "一時ファイルを作れません"},
+  };
+  for (const Case& c : cases) {
+    Status status = WriteFileAtomically(c.path, "new");
+    EXPECT_FALSE(status.ok()) << c.path;
+    EXPECT_THAT(status.message(), HasSubstr("「" + c.path + "」")) << c.path;
+    EXPECT_THAT(status.message(), HasSubstr(c.step)) << c.path;
+  }
+  EXPECT_EQ(Entries(dir.path()),
+            (std::set<std::string>{"plain", "Kuronel.ini"}));
+  EXPECT_EQ(Entries(dir.Path("Kuronel.ini")), std::set<std::string>{"keep"});
+  EXPECT_EQ(ReadFile(dir.Path("plain")), "x");
+}
+
+// A file size limit makes the write itself fail halfway, with the old file
+// in place: what a full disk does.
+TEST(WriteFileAtomicallyTest, FailedWriteKeepsOldFileWhole) {
+  TempDir dir;
+  std::string path = dir.WriteFile("Kuronel.ini", "old");
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  struct rlimit small = saved;
+  small.rlim_cur = 10;
+  sighandler_t saved_handler = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  Status status = WriteFileAtomically(path, std::string(100, 'n'));
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, saved_handler);
+
+  EXPECT_FALSE(status.ok());
+  EXPECT_THAT(status.message(), HasSubstr("書き込みに失敗しました"));
+  EXPECT_EQ(ReadFile(path), "old");
+  EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"Kuronel.ini"});
+}
+
+}  // namespace
+}  // namespace kuronel

@@ -1,0 +1,130 @@
+#include "settings/form3.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+
+#include "settings/colour_table.h"
+#include "settings/settings_io.h"
+#include "ui/application.h"
+
+namespace kuronel {
+namespace {
+
+// The client area that an outer size of 300 x 175 leaves inside the frame.
+constexpr int kClientWidth = 292;
+constexpr int kClientHeight = 141;
+
+QIcon Swatch(Colour colour) {
+  QPixmap pixmap(24, 12);
+  pixmap.fill(QColor::fromRgb(ColourToRgb(colour)));
+  QPainter painter(&pixmap);
+  painter.setPen(Qt::black);
+  painter.drawRect(0, 0, 23, 11);
+  return QIcon(pixmap);
+}
+
+}  // namespace
+
+TForm3::TForm3(std::string startup_folder, Settings& values_in_use,
+               QWidget* parent)
+    : QDialog(parent),
+      startup_folder_(std::move(startup_folder)),
+      values_in_use_(values_in_use) {
+  setObjectName("Form3");
+  setWindowTitle(QString::fromUtf8("詳細設定"));
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  resize(kClientWidth, kClientHeight);
+  move(180, 116);
+
+  CheckBox2 = new QCheckBox(
+      QString::fromUtf8("動画ファイルを標準でCheck【.mov，.avi，.mpg】"), this);
+  CheckBox2->setObjectName("CheckBox2");
+  CheckBox2->setGeometry(8, 8, 265, 17);
+  CheckBox3 = new QCheckBox(QString::fromUtf8("Exif情報を反映"), this);
+  CheckBox3->setObjectName("CheckBox3");
+  CheckBox3->setGeometry(8, 32, 265, 17);
+  GroupBox1 = new QGroupBox(QString::fromUtf8("対象ファイル背景色"), this);
+  GroupBox1->setObjectName("GroupBox1");
+  GroupBox1->setGeometry(8, 56, 265, 49);
+
+  ColorBox1 = new QComboBox(GroupBox1);
+  ColorBox1->setObjectName("ColorBox1");
+  ColorBox1->setGeometry(104, 19, 145, 22);
+  ColorBox1->setIconSize(QSize(24, 12));
+  for (const ColourTableEntry& entry : ColourTable) {
+    if (entry.Value == kClNone || entry.Value == kClDefault) continue;
+    ColorBox1->addItem(Swatch(entry.Value),
+                       QString::fromUtf8(entry.Name.data(),
+                                         static_cast<int>(entry.Name.size())),
+                       entry.Value);
+  }
+  SelectColour(kClInactiveCaption);
+
+  SpeedButton1 = new QPushButton(QString::fromUtf8("更新"), this);
+  SpeedButton1->setObjectName("SpeedButton1");
+  SpeedButton1->setFlat(true);
+  SpeedButton1->setGeometry(120, 112, 65, 22);
+  SpeedButton1->setEnabled(false);
+  SpeedButton2 = new QPushButton(QString::fromUtf8("Cancel"), this);
+  SpeedButton2->setObjectName("SpeedButton2");
+  SpeedButton2->setFlat(true);
+  SpeedButton2->setGeometry(192, 112, 65, 22);
+  setTabOrder(CheckBox2, CheckBox3);
+  setTabOrder(CheckBox3, ColorBox1);
+
+  // A change of a check box, by the user or by a load, enables "更新"; so
+  // does the user's choice of a colour.
+  connect(CheckBox2, &QCheckBox::stateChanged, this, &TForm3::SubOptionClick);
+  connect(CheckBox3, &QCheckBox::stateChanged, this, &TForm3::SubOptionClick);
+  connect(ColorBox1, &QComboBox::activated, this, &TForm3::SubOptionClick);
+  connect(SpeedButton1, &QPushButton::clicked, this, &TForm3::SpeedButton1Click);
+  connect(SpeedButton2, &QPushButton::clicked, this, &TForm3::SpeedButton2Click);
+  FormCreate();
+}
+
+DetailSettings TForm3::WindowCopy() const {
+  return {CheckBox2->isChecked(), CheckBox3->isChecked(),
+          static_cast<Colour>(ColorBox1->currentData().toUInt())};
+}
+
+void TForm3::SelectColour(Colour colour) {
+  const int index = ColorBox1->findData(colour);
+  if (index >= 0) ColorBox1->setCurrentIndex(index);
+}
+
+void TForm3::FormCreate() { LoadDetailSettingsIntoControls(); }
+
+void TForm3::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  FormActivate();
+}
+
+// Every showing starts from what the settings file holds.
+void TForm3::FormActivate() { LoadDetailSettingsIntoControls(); }
+
+void TForm3::LoadDetailSettingsIntoControls() {
+  DetailSettings copy = WindowCopy();
+  Status status = LoadDetailSettings(startup_folder_, values_in_use_, copy);
+  CheckBox2->setChecked(copy.CheckMoviesByDefault);
+  CheckBox3->setChecked(copy.UseExifDate);
+  SelectColour(copy.TargetBackColour);
+  if (!status.ok()) ShowErrorReport(QString::fromStdString(status.message()));
+}
+
+void TForm3::SubOptionClick() { SpeedButton1->setEnabled(true); }
+
+void TForm3::SpeedButton1Click() {
+  Status status =
+      SaveDetailSettings(startup_folder_, WindowCopy(), values_in_use_);
+  if (!status.ok()) ShowErrorReport(QString::fromStdString(status.message()));
+  accept();
+}
+
+void TForm3::SpeedButton2Click() { reject(); }
+
+}  // namespace kuronel

@@ -1,0 +1,51 @@
+#include "settings/option_rule.h"
+
+namespace kuronel {
+
+OptionRuleOutcome ApplyOptionRule(bool move_to_date_folder,
+                                  bool rename_to_date_file,
+                                  bool make_read_only) {
+  OptionRuleOutcome outcome;
+  if (!move_to_date_folder && !rename_to_date_file && !make_read_only) {
+    outcome.message = "全てOFF";
+    outcome.start_status_timer = true;
+    outcome.execute_enabled = false;
+    return outcome;
+  }
+  if (!move_to_date_folder && !rename_to_date_file) {
+    outcome.message = "書込み禁止のみ";
+    outcome.start_status_timer = true;
+    outcome.keep_original_enabled = false;
+  } else {
+    outcome.keep_original_enabled = true;
+  }
+  outcome.execute_enabled = true;
+  return outcome;
+}
+
+bool InvertOptionByTag(Settings& settings, int tag) {
+  bool* option = nullptr;
+  switch (tag) {
+    case kTagMoveToDateFolder:
+      option = &settings.MoveToDateFolder;
+      break;
+    case kTagRenameToDateFile:
+      option = &settings.RenameToDateFile;
+      break;
+    case kTagMakeReadOnly:
+      option = &settings.MakeReadOnly;
+      break;
+    case kTagKeepOriginal:
+      option = &settings.KeepOriginal;
+      break;
+    case kTagSaveResultText:
+      option = &settings.SaveResultText;
+      break;
+    default:
+      return false;
+  }
+  *option = !*option;
+  return true;
+}
+
+}  // namespace kuronel

@@ -1,0 +1,40 @@
+#ifndef KURONEL_SETTINGS_OPTION_RULE_H_
+#define KURONEL_SETTINGS_OPTION_RULE_H_
+
+#include <optional>
+#include <string>
+
+#include "settings/settings.h"
+
+namespace kuronel {
+
+// The Tags of the five option menu items.
+inline constexpr int kTagMoveToDateFolder = 51;
+inline constexpr int kTagRenameToDateFile = 52;
+inline constexpr int kTagMakeReadOnly = 53;
+inline constexpr int kTagKeepOriginal = 54;
+inline constexpr int kTagSaveResultText = 55;
+
+// What the main window shows and enables after an option was toggled.
+struct OptionRuleOutcome {
+  std::string message;  // "全てOFF", "書込み禁止のみ" or empty
+  bool start_status_timer = false;  // true when a message is shown
+  bool execute_enabled = true;      // ActionMainM and SpeedButton2
+  std::optional<bool>
+      keep_original_enabled;  // NokosuFMainM; nullopt = leave as it is
+};
+
+// With none of the three file operations on there is nothing to execute;
+// with only the read-only step on, the files stay where they are, so
+// "keep the original" means nothing.
+OptionRuleOutcome ApplyOptionRule(bool move_to_date_folder,
+                                  bool rename_to_date_file,
+                                  bool make_read_only);
+
+// Inverts the option of the menu item with this Tag (51 to 55). False, with
+// nothing changed, for any other Tag.
+bool InvertOptionByTag(Settings& settings, int tag);
+
+}  // namespace kuronel
+
+#endif  // KURONEL_SETTINGS_OPTION_RULE_H_

@@ -1,0 +1,154 @@
+#include "settings/settings_file.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "platform/cp932.h"
+#include "testing/temp_dir.h"
+
+namespace kuronel {
+namespace {
+
+using ::kuronel::testing::ReadFile;
+using ::kuronel::testing::TempDir;
+
+TEST(ReadIntegerTextTest, AcceptsDecimalAndHexadecimalOnly) {
+  struct Case {
+    const char* text;
+    std::optional<std::uint32_t> value;
+  } cases[] = {
+      {"1", 1},
+      {" 1 ", 1},
+      {"0", 0},
+      {"-1", 0xFFFFFFFF},
+      {"+7", 7},
+      {"0x10", 16},
+      {"0X1f", 31},
+      {"$0", 0},
+      {"$00FF0000", 0xFF0000},
+      {"$FFFFFFFF", 0xFFFFFFFF},
+      {"2147483647", 0x7FFFFFFF},
+      {"-2147483648", 0x80000000},
+      {"2147483648", std::nullopt},
+      {"$100000000", std::nullopt},
+      {"yes", std::nullopt},
+      {"", std::nullopt},
+      {"$", std::nullopt},
+      {"0x", std::nullopt},
+      {"-", std::nullopt},
+      {"1.0", std::nullopt},
+      {"1 2", std::nullopt},
+      {"12a", std::nullopt},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ReadIntegerText(c.text), c.value) << c.text;
+}
+
+TEST(SettingsFileTest, ReadsLinesAsTheFormatSays) {
+  SettingsFile file = SettingsFile::Parse(
+      "orphan=dropped\r\n"
+      "  [ main ]  \r\n"
+      "; a comment\r\n"
+      "\r\n"
+      "  日付フォルダに移動  =  0  \r\n"
+      "a line without separator\n"
+      "path=C:\\x=y\r"
+      "Key=first\r\n"
+      "KEY=second\r\n"
+      "[Main]\r\n"
+      "later=ignored\r\n");
+  EXPECT_FALSE(file.ReadFlag("Main", "日付フォルダに移動", true));
+  EXPECT_EQ(file.ReadString("MAIN", "path", "-"), "C:\\x=y");
+  EXPECT_EQ(file.ReadString("Main", "key", "-"), "first");
+  EXPECT_EQ(file.ReadString("Main", "a line without separator", "-"), "-");
+  EXPECT_EQ(file.ReadString("Main", "orphan", "-"), "-");
+  EXPECT_EQ(file.ReadString("Main", "later", "-"),
+            "-");  // the first section wins
+  EXPECT_EQ(file.Text(),
+            "[main]\r\n"
+            "日付フォルダに移動=0\r\n"
+            "a line without separator\r\n"
+            "path=C:\\x=y\r\n"
+            "Key=first\r\n"
+            "KEY=second\r\n"
+            "\r\n"
+            "[Main]\r\n"
+            "later=ignored\r\n"
+            "\r\n");
+}
+
+TEST(SettingsFileTest, FlagsTakeTheirDefaultUnlessAnInteger) {
+  SettingsFile file = SettingsFile::Parse(
+      "[S]\r\nblank= 1 \r\nyes=yes\r\nhex=0x10\r\ndollar=$0\r\nempty=\r\n");
+  struct Case {
+    const char* key;
+    bool when_default_off;
+    bool when_default_on;
+  } cases[] = {
+      {"blank", true, true},  {"yes", false, true},
+      {"hex", true, true},    {"dollar", false, false},
+      {"empty", false, true}, {"missing", false, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(file.ReadFlag("S", c.key, false), c.when_default_off) << c.key;
+    EXPECT_EQ(file.ReadFlag("s", c.key, true), c.when_default_on) << c.key;
+  }
+}
+
+TEST(SettingsFileTest, WritesInPlaceAndAppendsWhatIsNew) {
+  SettingsFile file = SettingsFile::Parse(
+      "[Main]\r\nunknown=kept\r\nexif情報=1\r\nbare\r\n[Other]\r\nx=1\r\n");
+  file.WriteFlag("MAIN", "EXIF情報",
+                 false);  // replaces, keeps the file's spelling
+  file.WriteString("Main", "bare", "now a key");
+  file.WriteString("Sub", "背景色", "clRed");
+  file.WriteFlag("Sub", "動画ファイル", true);
+  EXPECT_EQ(
+      file.Text(),
+      "[Main]\r\nunknown=kept\r\nexif情報=0\r\nbare\r\nbare=now a key\r\n\r\n"
+      "[Other]\r\nx=1\r\n\r\n"
+      "[Sub]\r\n背景色=clRed\r\n動画ファイル=1\r\n\r\n");
+}
+
+TEST(SettingsFileTest, DecodesCp932AndSkipsByteOrderMark) {
+  std::string text = "[Main]\r\n移動先フォルダ=D:\\写真\\\r\n";
+  std::optional<std::string> cp932 = Utf8ToCp932(text);
+  ASSERT_TRUE(cp932.has_value());
+  ASSERT_FALSE(IsValidUtf8(*cp932));
+  for (const std::string& bytes : {*cp932, "\xEF\xBB\xBF" + text}) {
+    SettingsFile file = SettingsFile::Parse(bytes);
+    EXPECT_EQ(file.ReadString("Main", "移動先フォルダ", "-"), "D:\\写真\\");
+    EXPECT_EQ(file.Text(), text + "\r\n");
+  }
+}
+
+TEST(SettingsFileTest, OpenAndUpdateRoundTrip) {
+  TempDir dir;
+  std::string path = dir.Path("Kuronel.ini");
+  SettingsFile missing = SettingsFile::Open(path);
+  EXPECT_EQ(missing.Text(), "");
+  missing.WriteFlag("Main", "k", true);
+  ASSERT_TRUE(missing.Update().ok());
+  EXPECT_EQ(ReadFile(path), "[Main]\r\nk=1\r\n\r\n");
+  EXPECT_TRUE(SettingsFile::Open(path).ReadFlag("Main", "k", false));
+}
+
+// A settings file that exists but cannot be read must not be replaced by
+// one that holds only what this run wrote.
+TEST(SettingsFileTest, RefusesToOverwriteUnreadableFile) {
+  TempDir dir;
+  std::string path = dir.Path("Kuronel.ini");
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  SettingsFile file = SettingsFile::Open(path);
+  file.WriteFlag("Main", "k", true);
+  Status status = file.Update();
+  EXPECT_FALSE(status.ok());
+  EXPECT_THAT(status.message(), ::testing::HasSubstr(path));
+  struct stat info;
+  ASSERT_EQ(lstat(path.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+}  // namespace
+}  // namespace kuronel

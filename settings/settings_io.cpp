@@ -1,0 +1,104 @@
+#include "settings/settings_io.h"
+
+#include <optional>
+
+#include "platform/cp932.h"
+#include "platform/system.h"
+#include "settings/colour_table.h"
+#include "settings/settings_file.h"
+
+namespace kuronel {
+namespace {
+
+constexpr char kDefaultBackColourText[] = "clInactiveCaption";
+
+Status ReadBackColour(const SettingsFile& file, Colour& colour) {
+  std::string text =
+      file.ReadString(kSubSection, kBackColourKey, kDefaultBackColourText);
+  std::optional<Colour> value = ColourFromText(text);
+  if (!value)
+    return Status::Error("背景色の「" + text +
+                         "」は色の名前でも数値でもありません");
+  colour = *value;
+  return Status::Ok();
+}
+
+// A folder whose name is not UTF-8 or holds a line break cannot be stored
+// without breaking the file (its lines, or its reading as UTF-8), so such a
+// destination is treated like one that does not exist.
+bool IsStorableDestination(const std::string& folder) {
+  return IsDirectory(folder) && IsValidUtf8(folder) &&
+         folder.find_first_of("\r\n") == std::string::npos;
+}
+
+void WriteDetailSettings(SettingsFile& file, const DetailSettings& detail) {
+  file.WriteFlag(kSubSection, kCheckMoviesKey, detail.CheckMoviesByDefault);
+  file.WriteFlag(kSubSection, kUseExifDateKey, detail.UseExifDate);
+  file.WriteString(kSubSection, kBackColourKey,
+                   ColourToText(detail.TargetBackColour));
+}
+
+}  // namespace
+
+std::string SettingsFilePath(const std::string& startup_folder) {
+  return startup_folder + "/Kuronel.ini";
+}
+
+Status LoadSettings(const std::string& startup_folder, Settings& settings) {
+  SettingsFile file = SettingsFile::Open(SettingsFilePath(startup_folder));
+  std::string stored_destination =
+      file.ReadString(kMainSection, kDestinationKey, "");
+  settings.MoveToDateFolder =
+      file.ReadFlag(kMainSection, kMoveToDateFolderKey, true);
+  settings.RenameToDateFile =
+      file.ReadFlag(kMainSection, kRenameToDateFileKey, true);
+  settings.MakeReadOnly = file.ReadFlag(kMainSection, kMakeReadOnlyKey, true);
+  settings.KeepOriginal = file.ReadFlag(kMainSection, kKeepOriginalKey, true);
+  settings.CheckMoviesByDefault =
+      file.ReadFlag(kSubSection, kCheckMoviesKey, false);
+  settings.UseExifDate = file.ReadFlag(kSubSection, kUseExifDateKey, false);
+  Status colour = ReadBackColour(file, settings.TargetBackColour);
+  if (!colour.ok()) return colour;
+  if (IsDirectory(stored_destination))
+    settings.DestinationFolder = stored_destination;
+  return Status::Ok();
+}
+
+Status LoadDetailSettings(const std::string& startup_folder, Settings& in_use,
+                          DetailSettings& window_copy) {
+  SettingsFile file = SettingsFile::Open(SettingsFilePath(startup_folder));
+  in_use.CheckMoviesByDefault = window_copy.CheckMoviesByDefault =
+      file.ReadFlag(kSubSection, kCheckMoviesKey, false);
+  in_use.UseExifDate = window_copy.UseExifDate =
+      file.ReadFlag(kSubSection, kUseExifDateKey, false);
+  Colour colour = 0;
+  Status status = ReadBackColour(file, colour);
+  if (!status.ok()) return status;
+  in_use.TargetBackColour = window_copy.TargetBackColour = colour;
+  return Status::Ok();
+}
+
+Status SaveDetailSettings(const std::string& startup_folder,
+                          const DetailSettings& window_copy, Settings& in_use) {
+  SettingsFile file = SettingsFile::Open(SettingsFilePath(startup_folder));
+  WriteDetailSettings(file, window_copy);
+  in_use.CheckMoviesByDefault = window_copy.CheckMoviesByDefault;
+  in_use.UseExifDate = window_copy.UseExifDate;
+  in_use.TargetBackColour = window_copy.TargetBackColour;
+  return file.Update();
+}
+
+Status SaveSettings(const std::string& startup_folder, const Settings& settings,
+                    const DetailSettings& window_copy) {
+  SettingsFile file = SettingsFile::Open(SettingsFilePath(startup_folder));
+  if (IsStorableDestination(settings.DestinationFolder))
+    file.WriteString(kMainSection, kDestinationKey, settings.DestinationFolder);
+  file.WriteFlag(kMainSection, kMoveToDateFolderKey, settings.MoveToDateFolder);
+  file.WriteFlag(kMainSection, kRenameToDateFileKey, settings.RenameToDateFile);
+  file.WriteFlag(kMainSection, kMakeReadOnlyKey, settings.MakeReadOnly);
+  file.WriteFlag(kMainSection, kKeepOriginalKey, settings.KeepOriginal);
+  WriteDetailSettings(file, window_copy);
+  return file.Update();
+}
+
+}  // namespace kuronel

@@ -1,0 +1,52 @@
+#ifndef KURONEL_SETTINGS_SETTINGS_IO_H_
+#define KURONEL_SETTINGS_SETTINGS_IO_H_
+
+#include <string>
+
+#include "platform/status.h"
+#include "settings/settings.h"
+
+namespace kuronel {
+
+// Sections and keys of Kuronel.ini, in the order a new file receives them.
+inline constexpr char kMainSection[] = "Main";
+inline constexpr char kSubSection[] = "Sub";
+inline constexpr char kDestinationKey[] = "移動先フォルダ";
+inline constexpr char kMoveToDateFolderKey[] = "日付フォルダに移動";
+inline constexpr char kRenameToDateFileKey[] = "日付ファイルに変更";
+inline constexpr char kMakeReadOnlyKey[] = "読出し専用に変更";  // sic: no "み"
+inline constexpr char kKeepOriginalKey[] = "オリジナルは保存";
+inline constexpr char kCheckMoviesKey[] = "動画ファイル";
+inline constexpr char kUseExifDateKey[] = "Exif情報";
+inline constexpr char kBackColourKey[] = "背景色";
+
+// `startup_folder` + "/Kuronel.ini".
+std::string SettingsFilePath(const std::string& startup_folder);
+
+// Reads the settings at start-up: the four options, the three detail
+// settings and, when the stored text names an existing folder, the
+// destination. SaveResultText is never stored. A bad "背景色" text stops the
+// load there with an error naming the text: the colour and the destination
+// are then left as they were.
+Status LoadSettings(const std::string& startup_folder, Settings& settings);
+
+// Reads the "Sub" section into the values in use and the detail window's
+// copy alike. A bad "背景色" text gives an error after the two flags are
+// loaded; both colours stay as they were.
+Status LoadDetailSettings(const std::string& startup_folder, Settings& in_use,
+                          DetailSettings& window_copy);
+
+// Writes the "Sub" section from the window's copy, which also becomes the
+// values in use; the "Main" section stays as the file holds it.
+Status SaveDetailSettings(const std::string& startup_folder,
+                          const DetailSettings& window_copy, Settings& in_use);
+
+// Writes everything at shut-down: the destination only when it names an
+// existing folder (else the stored one stays), the four options, and the
+// detail settings from the window's copy, not the values in use.
+Status SaveSettings(const std::string& startup_folder, const Settings& settings,
+                    const DetailSettings& window_copy);
+
+}  // namespace kuronel
+
+#endif  // KURONEL_SETTINGS_SETTINGS_IO_H_

@@ -1,0 +1,223 @@
+#include "settings/settings_io.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/cp932.h"
+#include "testing/temp_dir.h"
+
+namespace kuronel {
+namespace {
+
+using ::kuronel::testing::ReadFile;
+using ::kuronel::testing::TempDir;
+using ::testing::HasSubstr;
+
+constexpr char kFreshSub[] =
+    "[Sub]\r\n動画ファイル=0\r\nExif情報=0\r\n背景色=clInactiveCaption\r\n\r\n";
+constexpr char kFreshFlags[] =
+    "日付フォルダに移動=1\r\n日付ファイルに変更=1\r\n読出し専用に変更="
+    "1\r\nオリジナルは保存=1\r\n";
+
+// Compares every stored field; SaveResultText is never stored.
+void ExpectSameSettings(const Settings& actual, const Settings& expected) {
+  EXPECT_EQ(actual.DestinationFolder, expected.DestinationFolder);
+  EXPECT_EQ(actual.MoveToDateFolder, expected.MoveToDateFolder);
+  EXPECT_EQ(actual.RenameToDateFile, expected.RenameToDateFile);
+  EXPECT_EQ(actual.MakeReadOnly, expected.MakeReadOnly);
+  EXPECT_EQ(actual.KeepOriginal, expected.KeepOriginal);
+  EXPECT_EQ(actual.CheckMoviesByDefault, expected.CheckMoviesByDefault);
+  EXPECT_EQ(actual.UseExifDate, expected.UseExifDate);
+  EXPECT_EQ(actual.TargetBackColour, expected.TargetBackColour);
+}
+
+TEST(SettingsIoTest, FirstRunUsesDefaultsAndWritesFlagsOnly) {
+  TempDir dir;
+  Settings settings;
+  ASSERT_TRUE(LoadSettings(dir.path(), settings).ok());
+  ExpectSameSettings(settings, Settings());
+  EXPECT_EQ(settings.DestinationFolder, "移動先フォルダ選択");
+
+  ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings()).ok());
+  EXPECT_EQ(ReadFile(dir.path() + "/Kuronel.ini"),
+            std::string("[Main]\r\n") + kFreshFlags + "\r\n" + kFreshSub);
+}
+
+TEST(SettingsIoTest, ChosenDestinationIsStoredAndLoadedBack) {
+  TempDir dir;
+  std::string destination = dir.MakeDir("写真") + "/";
+  Settings settings;
+  settings.DestinationFolder = destination;
+  ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings()).ok());
+  EXPECT_EQ(ReadFile(SettingsFilePath(dir.path())),
+            "[Main]\r\n移動先フォルダ=" + destination + "\r\n" + kFreshFlags +
+                "\r\n" + kFreshSub);
+
+  Settings loaded;
+  ASSERT_TRUE(LoadSettings(dir.path(), loaded).ok());
+  ExpectSameSettings(loaded, settings);
+}
+
+TEST(SettingsIoTest, EveryStoredValueRoundTrips) {
+  TempDir dir;
+  Settings settings;
+  settings.MoveToDateFolder = false;
+  settings.MakeReadOnly = false;
+  settings.SaveResultText = true;
+  DetailSettings detail{true, true, 0x123456};
+  ASSERT_TRUE(SaveSettings(dir.path(), settings, detail).ok());
+  EXPECT_THAT(ReadFile(SettingsFilePath(dir.path())),
+              HasSubstr("背景色=$00123456\r\n"));
+
+  Settings loaded;
+  ASSERT_TRUE(LoadSettings(dir.path(), loaded).ok());
+  settings.CheckMoviesByDefault = settings.UseExifDate = true;
+  settings.TargetBackColour = 0x123456;
+  ExpectSameSettings(loaded, settings);
+  EXPECT_FALSE(loaded.SaveResultText);
+}
+
+TEST(SettingsIoTest, KeepsUnknownEntriesInOrder) {
+  TempDir dir;
+  dir.WriteFile(
+      "Kuronel.ini",
+      "[Other]\r\nz=1\r\n\r\n[main]\r\nfirst=a\r\n日付ファイルに変更= 0 \r\n"
+      "読み出し専用に変更=0\r\nlast=b\r\n");
+  Settings settings;
+  ASSERT_TRUE(LoadSettings(dir.path(), settings).ok());
+  EXPECT_TRUE(settings.MoveToDateFolder);
+  EXPECT_FALSE(settings.RenameToDateFile);  // read from the lower-case section
+  EXPECT_TRUE(settings.MakeReadOnly);  // the menu's spelling is not the key
+
+  ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings()).ok());
+  EXPECT_EQ(
+      ReadFile(SettingsFilePath(dir.path())),
+      std::string(
+          "[Other]\r\nz=1\r\n\r\n[main]\r\nfirst=a\r\n日付ファイルに変更=0\r\n"
+          "読み出し専用に変更=0\r\nlast=b\r\n日付フォルダに移動=1\r\n"
+          "読出し専用に変更=1\r\nオリジナルは保存=1\r\n\r\n") +
+          kFreshSub);
+}
+
+TEST(SettingsIoTest, ReadsCp932File) {
+  TempDir dir;
+  std::optional<std::string> bytes = Utf8ToCp932(
+      "[Main]\r\n読出し専用に変更=0\r\n[Sub]\r\nExif情報=1\r\n背景色="
+      "clred\r\n");
+  ASSERT_TRUE(bytes.has_value());
+  dir.WriteFile("Kuronel.ini", *bytes);
+  Settings settings;
+  ASSERT_TRUE(LoadSettings(dir.path(), settings).ok());
+  EXPECT_FALSE(settings.MakeReadOnly);
+  EXPECT_TRUE(settings.UseExifDate);
+  EXPECT_EQ(settings.TargetBackColour, 0x0000FFu);
+
+  ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings()).ok());
+  EXPECT_THAT(ReadFile(SettingsFilePath(dir.path())),
+              HasSubstr("読出し専用に変更=0\r\n"));
+}
+
+TEST(SettingsIoTest, BadColourStopsTheLoadAndNamesTheText) {
+  TempDir dir;
+  std::string destination = dir.MakeDir("dest") + "/";
+  dir.WriteFile("Kuronel.ini",
+                "[Main]\r\n移動先フォルダ=" + destination +
+                    "\r\nオリジナルは保存=0\r\n[Sub]\r\n"
+                    "動画ファイル=1\r\nExif情報=1\r\n背景色=あお\r\n");
+  Settings settings;
+  settings.TargetBackColour = 0x00FF00;
+  Status status = LoadSettings(dir.path(), settings);
+  EXPECT_FALSE(status.ok());
+  EXPECT_THAT(status.message(), HasSubstr("「あお」"));
+  EXPECT_FALSE(settings.KeepOriginal);
+  EXPECT_TRUE(settings.UseExifDate);
+  EXPECT_EQ(settings.TargetBackColour, 0x00FF00u);
+  EXPECT_EQ(settings.DestinationFolder, kNoDestination);
+
+  Settings in_use;
+  DetailSettings window_copy{false, false, 0xFF0000};
+  status = LoadDetailSettings(dir.path(), in_use, window_copy);
+  EXPECT_THAT(status.message(), HasSubstr("「あお」"));
+  EXPECT_TRUE(in_use.CheckMoviesByDefault && window_copy.CheckMoviesByDefault);
+  EXPECT_TRUE(in_use.UseExifDate && window_copy.UseExifDate);
+  EXPECT_EQ(in_use.TargetBackColour, kClInactiveCaption);
+  EXPECT_EQ(window_copy.TargetBackColour, 0xFF0000u);
+
+  // The next save writes the window's colour over the bad text.
+  ASSERT_TRUE(SaveSettings(dir.path(), settings, window_copy).ok());
+  EXPECT_THAT(ReadFile(SettingsFilePath(dir.path())),
+              HasSubstr("背景色=clBlue\r\n"));
+}
+
+TEST(SettingsIoTest, DestinationThatIsNoFolderIsNeitherAppliedNorStored) {
+  TempDir dir;
+  std::string stored = "[Main]\r\n移動先フォルダ=" + dir.path() + "/gone/\r\n";
+  dir.WriteFile("Kuronel.ini", stored);
+  Settings settings;
+  ASSERT_TRUE(LoadSettings(dir.path(), settings).ok());
+  EXPECT_EQ(settings.DestinationFolder, kNoDestination);
+
+  // A typed folder that does not exist, or whose name cannot be stored in
+  // the file's text, leaves the stored destination alone.
+  for (const std::string& destination :
+       {std::string(kNoDestination), dir.path() + "/typed/",
+        dir.MakeDir("\x8e\xca\x90\x5e") + "/",
+        dir.MakeDir("two\nlines") + "/"}) {
+    settings.DestinationFolder = destination;
+    ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings()).ok());
+    std::string text = ReadFile(SettingsFilePath(dir.path()));
+    EXPECT_TRUE(text.starts_with(stored)) << destination;
+    EXPECT_TRUE(IsValidUtf8(text));
+  }
+}
+
+TEST(SettingsIoTest, DetailSettingsTouchOnlyTheSubSection) {
+  TempDir dir;
+  std::string main = "[Main]\r\n日付フォルダに移動=0\r\n\r\n";
+  dir.WriteFile("Kuronel.ini", main);
+  Settings in_use;
+  DetailSettings window_copy{true, false, 0x0000FF};
+  ASSERT_TRUE(SaveDetailSettings(dir.path(), window_copy, in_use).ok());
+  EXPECT_EQ(
+      ReadFile(SettingsFilePath(dir.path())),
+      main + "[Sub]\r\n動画ファイル=1\r\nExif情報=0\r\n背景色=clRed\r\n\r\n");
+  EXPECT_TRUE(in_use.CheckMoviesByDefault);
+  EXPECT_EQ(in_use.TargetBackColour, 0x0000FFu);
+  EXPECT_TRUE(in_use.MoveToDateFolder);  // the option in use is not reloaded
+
+  // A change made to the file reaches both copies at the next load.
+  dir.WriteFile("Kuronel.ini", "[SUB]\r\nexif情報=1\r\n背景色=$00FF0000\r\n");
+  ASSERT_TRUE(LoadDetailSettings(dir.path(), in_use, window_copy).ok());
+  EXPECT_FALSE(in_use.CheckMoviesByDefault || window_copy.CheckMoviesByDefault);
+  EXPECT_TRUE(in_use.UseExifDate && window_copy.UseExifDate);
+  EXPECT_EQ(in_use.TargetBackColour, 0xFF0000u);
+  EXPECT_EQ(window_copy.TargetBackColour, 0xFF0000u);
+}
+
+// The window's copy, not the values in use, goes to the file at shut-down
+// (an edit left with Cancel is saved then).
+TEST(SettingsIoTest, ShutDownSavesTheWindowCopy) {
+  TempDir dir;
+  Settings in_use;
+  DetailSettings window_copy{true, true, 0x00FF00};
+  ASSERT_TRUE(SaveSettings(dir.path(), in_use, window_copy).ok());
+  EXPECT_THAT(
+      ReadFile(SettingsFilePath(dir.path())),
+      HasSubstr("[Sub]\r\n動画ファイル=1\r\nExif情報=1\r\n背景色=clLime\r\n"));
+  EXPECT_FALSE(in_use.CheckMoviesByDefault);
+}
+
+TEST(SettingsIoTest, FailedWriteIsReported) {
+  TempDir dir;
+  std::string not_a_folder = dir.WriteFile("file", "x");
+  Settings settings;
+  Status status = SaveSettings(not_a_folder, settings, DetailSettings());
+  EXPECT_FALSE(status.ok());
+  EXPECT_THAT(status.message(), HasSubstr(SettingsFilePath(not_a_folder)));
+  Settings in_use;
+  EXPECT_FALSE(SaveDetailSettings(not_a_folder, DetailSettings(), in_use).ok());
+  EXPECT_EQ(ReadFile(not_a_folder), "x");
+}
+
+}  // namespace
+}  // namespace kuronel

@@ -1,0 +1,40 @@
+#ifndef KURONEL_TESTING_QT_TEST_SUPPORT_H_
+#define KURONEL_TESTING_QT_TEST_SUPPORT_H_
+
+#include <QAction>
+#include <QApplication>
+#include <QMessageBox>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+namespace kuronel::testing {
+
+// Runs `answer` on the next modal window that opens (a message box, an input
+// box, a dialog), from a timer, so that a test can drive a command that waits
+// for the user. The answer receives the modal widget.
+inline void AnswerNextModal(std::function<void(QWidget*)> answer,
+                            int timeout_ms = 10000) {
+  auto* poll = new QTimer;
+  auto elapsed = std::make_shared<int>(0);
+  QObject::connect(poll, &QTimer::timeout, [poll, answer, elapsed, timeout_ms] {
+    QWidget* modal = QApplication::activeModalWidget();
+    *elapsed += 10;
+    if (modal == nullptr && *elapsed < timeout_ms) return;
+    poll->stop();
+    poll->deleteLater();
+    if (modal != nullptr) answer(modal);
+  });
+  poll->start(10);
+}
+
+// Finds a menu or context-menu item by its name anywhere under `root`.
+inline QAction* FindAction(QObject* root, const char* name) {
+  return root->findChild<QAction*>(QString::fromUtf8(name));
+}
+
+}  // namespace kuronel::testing
+
+#endif  // KURONEL_TESTING_QT_TEST_SUPPORT_H_

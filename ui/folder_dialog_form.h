@@ -1,0 +1,61 @@
+#ifndef KURONEL_UI_FOLDER_DIALOG_FORM_H_
+#define KURONEL_UI_FOLDER_DIALOG_FORM_H_
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+
+class QFileSystemModel;
+class QLabel;
+class QPushButton;
+class QSortFilterProxyModel;
+class QTreeView;
+class QWidget;
+
+namespace kuronel {
+
+// The folder picker's window: a message above a tree of the file system's
+// folders, OK and Cancel below. TSelectFolderDialog creates one for each
+// showing.
+class TFolderDialogForm : public QDialog {
+  Q_OBJECT
+
+ public:
+  // `root` is the folder at the top of the tree.
+  TFolderDialogForm(QWidget* owner, const QString& root);
+
+  void SetMessage(const QString& text);
+  // Expands the tree down to `folder` and selects it; false when the folder
+  // is not in the tree.
+  bool SelectFolder(const QString& folder);
+  // Selects the tree's first node, the root.
+  void SelectRoot();
+  // The selected folder's path, empty when no node is selected.
+  QString SelectedPath() const;
+  // Lays the panels and buttons out for a client area of this size.
+  void SetClientSize(int width, int height);
+
+  // Asked before the window closes by OK or Cancel; false keeps it open.
+  std::function<bool()> CanClose;
+
+  QTreeView* FolderTree = nullptr;
+  QPushButton* OkButton = nullptr;
+  QPushButton* CancelButton = nullptr;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void done(int result) override;
+
+ private:
+  void PlaceButtons();
+
+  QWidget* TopPanel = nullptr;
+  QLabel* MessageLabel = nullptr;
+  QWidget* BottomPanel = nullptr;
+  QFileSystemModel* folders_ = nullptr;
+  QSortFilterProxyModel* under_root_ = nullptr;
+};
+
+}  // namespace kuronel
+
+#endif  // KURONEL_UI_FOLDER_DIALOG_FORM_H_

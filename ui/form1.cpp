@@ -1,0 +1,327 @@
+#include "ui/form1.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "catalogue/catalogue_model.h"
+#include "platform/system.h"
+#include "settings/form3.h"
+#include "settings/colour_table.h"
+#include "settings/option_rule.h"
+#include "settings/settings_io.h"
+#include "ui/application.h"
+#include "ui/tool_icons.h"
+
+namespace kuronel {
+namespace {
+
+constexpr int kClientWidth = 592;
+constexpr int kToolStripHeight = 26;
+constexpr int kListHeight = 269;
+constexpr int kStatusLineHeight = 19;
+constexpr int kStatusTimerMs = 2500;
+
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// A caption shown on a button: "&" would otherwise mark an access key.
+QString ButtonCaption(const std::string& text) {
+  return QString::fromStdString(text).replace('&', QStringLiteral("&&"));
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+  setObjectName("Form1");
+  setWindowTitle(Text(kApplicationTitle));
+  catalogue_model_ = new CatalogueModel(this);
+  catalogue_model_->SetCheckedBackground([this] {
+    return QColor::fromRgb(ColourToRgb(settings_.TargetBackColour));
+  });
+
+  auto* client = new QWidget(this);
+  auto* layout = new QVBoxLayout(client);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  setCentralWidget(client);
+  CreateToolStrip();
+  CreateList();
+  layout->addWidget(CoolBar1);
+  layout->addWidget(ListViewM);
+  CreateMainMenu();
+  CreatePopupMenu();
+  CreateStatusLine();
+
+  TimerSB = new QTimer(this);
+  TimerSB->setObjectName("TimerSB");
+  TimerSB->setInterval(kStatusTimerMs);
+  TimerSB->setSingleShot(true);
+  connect(TimerSB, &QTimer::timeout, this, &TForm1::TimerSBTimer);
+
+  // Fixed size: the client area (tool strip, list, status line) is 592 x 314
+  // and the menu bar comes on top of it.
+  setFixedSize(kClientWidth, menuBar()->sizeHint().height() + kToolStripHeight +
+                                 kListHeight + kStatusLineHeight);
+  ConnectDialogCommands();
+  FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::CreateToolStrip() {
+  CoolBar1 = new QWidget(this);
+  CoolBar1->setObjectName("CoolBar1");
+  CoolBar1->setFixedHeight(kToolStripHeight);
+  SpeedButton1 = AddToolButton("SpeedButton1", 0, 23, OpenFolderIcon(),
+                               "フォルダを開く");
+  SpeedButton3 = AddToolButton("SpeedButton3", 24, 23, AddFolderIcon(),
+                               "フォルダを開く");
+  SpeedButton2 = AddToolButton("SpeedButton2", 56, 23, ExecuteIcon(),
+                               "処理の実行");
+  HelpSpeedButton = AddToolButton("HelpSpeedButton", 88, 23, HelpIcon(), "Help");
+  OptionSpeedButton =
+      AddToolButton("OptionSpeedButton", 120, 23, ToolsIcon(), "Option");
+  OptionSpeedButton->setVisible(false);
+  SpeedButton4 = AddToolButton("SpeedButton4", 152, 25, ChooseFolderIcon(),
+                               "既存フォルダの選択");
+
+  SpeedButtonIdousaki = new QPushButton(CoolBar1);
+  SpeedButtonIdousaki->setObjectName("SpeedButtonIdousaki");
+  SpeedButtonIdousaki->setFlat(true);
+  SpeedButtonIdousaki->setGeometry(176, 2, 417, 22);
+  SpeedButtonIdousaki->setToolTip(Text("新規フォルダの入力"));
+  SpeedButtonIdousaki->setStyleSheet(
+      "QPushButton { text-align: left; padding-left: 1px; }");
+  SpeedButtonIdousaki->setText(ButtonCaption(kNoDestination));
+}
+
+QToolButton* TForm1::AddToolButton(const char* name, int left, int width,
+                                   const QIcon& icon, const char* hint) {
+  auto* button = new QToolButton(CoolBar1);
+  button->setObjectName(name);
+  button->setAutoRaise(true);
+  button->setIcon(icon);
+  button->setIconSize(QSize(16, 16));
+  button->setToolTip(Text(hint));
+  button->setGeometry(left, 2, width, 22);
+  return button;
+}
+
+void TForm1::CreateList() {
+  ListViewM = new QTableView(this);
+  ListViewM->setObjectName("ListViewM");
+  ListViewM->setModel(catalogue_model_);
+  ListViewM->setShowGrid(true);
+  ListViewM->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  ListViewM->setSelectionBehavior(QAbstractItemView::SelectRows);
+  ListViewM->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ListViewM->setWordWrap(false);
+  ListViewM->setContextMenuPolicy(Qt::CustomContextMenu);
+  ListViewM->setFixedHeight(kListHeight);
+  // Fixed row heights keep a list of 100,000 rows quick to lay out.
+  QHeaderView* rows = ListViewM->verticalHeader();
+  rows->hide();
+  rows->setSectionResizeMode(QHeaderView::Fixed);
+  rows->setDefaultSectionSize(ListViewM->fontMetrics().height() + 4);
+  QHeaderView* columns = ListViewM->horizontalHeader();
+  columns->setSectionsClickable(true);
+  columns->setHighlightSections(false);
+  columns->setStretchLastSection(false);
+  const int widths[] = {100, 125, 245, 118};
+  for (int column = 0; column < 4; ++column)
+    ListViewM->setColumnWidth(column, widths[column]);
+}
+
+QAction* TForm1::AddItem(QMenu* menu, const char* name, const char* caption) {
+  QAction* item = menu->addAction(Text(caption));
+  item->setObjectName(name);
+  return item;
+}
+
+QAction* TForm1::AddSeparator(QMenu* menu, const char* name) {
+  QAction* separator = menu->addSeparator();
+  separator->setObjectName(name);
+  return separator;
+}
+
+void TForm1::CreateMainMenu() {
+  QMenuBar* MainMenu1 = menuBar();
+  MainMenu1->setObjectName("MainMenu1");
+
+  QMenu* File1 = MainMenu1->addMenu(Text("ファイル"));
+  File1->setObjectName("File1");
+  File1->menuAction()->setObjectName("File1Item");
+  File1->menuAction()->setToolTip(Text("フォルダを開く"));
+  OpenFMainM = AddItem(File1, "OpenFMainM", "フォルダを開く");
+  AddFMainM = AddItem(File1, "AddFMainM", "フォルダを追加");
+  AddSeparator(File1, "N2");
+  N16 = AddItem(File1, "N16", "既存フォルダの選択");
+  N17 = AddItem(File1, "N17", "新規フォルダの入力");
+  AddSeparator(File1, "N15");
+  Exit1 = AddItem(File1, "Exit1", "終了");
+  // The close control and 終了 end the program the same way.
+  connect(Exit1, &QAction::triggered, this, &QWidget::close);
+
+  QMenu* MainM0 = MainMenu1->addMenu(Text("編集"));
+  MainM0->setObjectName("MainM0");
+  MainM0->menuAction()->setToolTip(Text("日付ファイルに変更"));
+  jpeg1 = AddItem(MainM0, "jpeg1", "jpegのみCheck");
+  N5 = AddItem(MainM0, "N5", "Check On");
+  Off1 = AddItem(MainM0, "Off1", "Check Off");
+  AddSeparator(MainM0, "N14");
+  N4 = AddItem(MainM0, "N4", "全て選択");
+  N9 = AddItem(MainM0, "N9", "選択を反転");
+  AddSeparator(MainM0, "N3");
+  ActionMainM = AddItem(MainM0, "ActionMainM", "実行");
+
+  QMenu* MainM1 = MainMenu1->addMenu(Text("オプション"));
+  MainM1->setObjectName("MainM1");
+  struct Option {
+    QAction** item;
+    const char* name;
+    const char* caption;
+    int tag;
+    bool checked;
+  } options[] = {
+      {&MoveFMainM, "MoveFMainM", "日付フォルダに移動", 51, true},
+      {&ChangeFMainM, "ChangeFMainM", "日付ファイルに変更", 52, true},
+      {&NoWriteFMainM, "NoWriteFMainM", "読み出し専用に変更", 53, true},
+      {&NokosuFMainM, "NokosuFMainM", "オリジナルは保存", 54, true},
+      {&SaveTMainM, "SaveTMainM", "処理結果のテキスト保存", 55, false},
+  };
+  for (const Option& option : options) {
+    QAction* item = AddItem(MainM1, option.name, option.caption);
+    item->setCheckable(true);
+    item->setChecked(option.checked);
+    item->setProperty("Tag", option.tag);
+    // The item's own toggle inverts its check mark; the handler applies the
+    // rule that ties the options together.
+    connect(item, &QAction::triggered, this,
+            [this, item] { OptionCheckClick(item); });
+    *option.item = item;
+  }
+  SaveTMainM->setVisible(false);
+  AddSeparator(MainM1, "N1");
+  OptionMainM = AddItem(MainM1, "OptionMainM", "詳細設定");
+
+  QMenu* Help1 = MainMenu1->addMenu(Text("ヘルプ"));
+  Help1->setObjectName("Help1");
+  HelpM = AddItem(Help1, "HelpM", "Help");
+  VerMainM = AddItem(Help1, "VerMainM", "Ver情報");
+}
+
+void TForm1::CreatePopupMenu() {
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName("PopupMenu1");
+  jpeg2 = AddItem(PopupMenu1, "jpeg2", "jpegのみ対象");
+  N7 = AddItem(PopupMenu1, "N7", "Check On");
+  N8 = AddItem(PopupMenu1, "N8", "Check Off");
+  AddSeparator(PopupMenu1, "N13");
+  N6 = AddItem(PopupMenu1, "N6", "全て選択");
+  N10 = AddItem(PopupMenu1, "N10", "選択を反転");
+  AddSeparator(PopupMenu1, "N11");
+  N12 = AddItem(PopupMenu1, "N12", "実行");
+  connect(ListViewM, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& position) {
+            PopupMenu1->popup(ListViewM->viewport()->mapToGlobal(position));
+          });
+}
+
+void TForm1::CreateStatusLine() {
+  StatusBar1 = new QStatusBar(this);
+  StatusBar1->setObjectName("StatusBar1");
+  StatusBar1->setSizeGripEnabled(false);
+  StatusBar1->setFixedHeight(kStatusLineHeight);
+  status_text_ = new QLabel(StatusBar1);
+  status_text_->setObjectName("StatusBar1Text");
+  StatusBar1->addWidget(status_text_, 1);
+  setStatusBar(StatusBar1);
+}
+
+void TForm1::SetStatusText(const QString& text) {
+  status_text_->setText(text);
+  status_text_->repaint();
+}
+
+QString TForm1::StatusText() const { return status_text_->text(); }
+
+void TForm1::StartStatusTimer() {
+  if (!TimerSB->isActive()) TimerSB->start();
+}
+
+void TForm1::TimerSBTimer() {
+  SetStatusText(QString());
+  TimerSB->stop();
+}
+
+Settings TForm1::CurrentSettings() const {
+  Settings settings = settings_;
+  settings.DestinationFolder = destination_;
+  settings.MoveToDateFolder = MoveFMainM->isChecked();
+  settings.RenameToDateFile = ChangeFMainM->isChecked();
+  settings.MakeReadOnly = NoWriteFMainM->isChecked();
+  settings.KeepOriginal = NokosuFMainM->isChecked();
+  settings.SaveResultText = SaveTMainM->isChecked();
+  return settings;
+}
+
+void TForm1::SetDestinationFolder(const std::string& folder) {
+  destination_ = folder;
+  SpeedButtonIdousaki->setText(ButtonCaption(folder));
+}
+
+void TForm1::ApplyLoadedSettings(const Settings& loaded) {
+  settings_ = loaded;
+  SetDestinationFolder(loaded.DestinationFolder);
+  MoveFMainM->setChecked(loaded.MoveToDateFolder);
+  ChangeFMainM->setChecked(loaded.RenameToDateFile);
+  NoWriteFMainM->setChecked(loaded.MakeReadOnly);
+  NokosuFMainM->setChecked(loaded.KeepOriginal);
+}
+
+void TForm1::FormCreate() {
+  startup_folder_ = CurrentDirectory();
+  Settings loaded;
+  Status status = LoadSettings(startup_folder_, loaded);
+  ApplyLoadedSettings(loaded);
+  detail_window_copy_ = {loaded.CheckMoviesByDefault, loaded.UseExifDate,
+                         loaded.TargetBackColour};
+  if (!status.ok()) ShowErrorReport(QString::fromStdString(status.message()));
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
+}
+
+void TForm1::FormClose() {
+  const DetailSettings detail =
+      Form3 ? Form3->WindowCopy() : detail_window_copy_;
+  Status status = SaveSettings(startup_folder_, CurrentSettings(), detail);
+  if (!status.ok()) ShowErrorReport(QString::fromStdString(status.message()));
+}
+
+void TForm1::OptionCheckClick(QAction* item) {
+  (void)item;  // the item's check mark is already inverted
+  OptionRuleOutcome outcome =
+      ApplyOptionRule(MoveFMainM->isChecked(), ChangeFMainM->isChecked(),
+                      NoWriteFMainM->isChecked());
+  if (!outcome.message.empty())
+    SetStatusText(QString::fromStdString(outcome.message));
+  ActionMainM->setEnabled(outcome.execute_enabled);
+  SpeedButton2->setEnabled(outcome.execute_enabled);
+  if (outcome.keep_original_enabled)
+    NokosuFMainM->setEnabled(*outcome.keep_original_enabled);
+  if (outcome.start_status_timer) StartStatusTimer();
+}
+
+}  // namespace kuronel

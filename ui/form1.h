@@ -1,0 +1,162 @@
+#ifndef KURONEL_UI_FORM1_H_
+#define KURONEL_UI_FORM1_H_
+
+#include <QMainWindow>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "settings/settings.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+class QTableView;
+class QTimer;
+class QToolButton;
+
+namespace kuronel {
+
+class CatalogueModel;
+class TForm3;
+class TSelectFolderDialog;
+
+// Hands a document to the desktop's default viewer: the file and the working
+// directory of the viewer. Replaceable so that tests need no desktop.
+using DocumentOpener =
+    std::function<void(const QString& file, const QString& working_directory)>;
+
+// The main window: the tool strip, the catalogue list, the menus and the
+// status line. It only wires its elements to the core's operations; the
+// commands' logic lives in catalogue/, processing/ and settings/.
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // The status line's one text; an empty text clears it. The text is
+  // painted at once, also in the middle of a long command.
+  void SetStatusText(const QString& text);
+  QString StatusText() const;
+  // Starts TimerSB unless it is already running: a running interval is not
+  // restarted, so the text then present is cleared when it ends.
+  void StartStatusTimer();
+
+  // The process's current directory when the window was created: the folder
+  // of Kuronel.ini and of the help file.
+  const std::string& StartupFolder() const { return startup_folder_; }
+  // The settings as the rest of the program reads them: the option menu's
+  // check marks, the destination button's caption and the detail values in
+  // use.
+  Settings CurrentSettings() const;
+  // The detail settings window's copy, saved at shut-down.
+  DetailSettings& DetailWindowCopy() { return detail_window_copy_; }
+
+  CatalogueModel* Catalogue() const { return catalogue_model_; }
+  TSelectFolderDialog* FolderPicker() const { return SelectFolderDialog1; }
+
+  // The detail settings window, created after this window; its controls are
+  // the copy of the detail settings that is saved at shut-down.
+  void SetDetailSettingsWindow(TForm3* form3) { Form3 = form3; }
+  // The settings in use, which the detail settings window reads and writes.
+  Settings& ValuesInUse() { return settings_; }
+  void SetDocumentOpener(DocumentOpener opener) { open_document_ = std::move(opener); }
+
+  // The destination folder: the caption of SpeedButtonIdousaki.
+  const std::string& DestinationFolder() const { return destination_; }
+  void SetDestinationFolder(const std::string& folder);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void FormCreate();
+  void FormClose();
+  void OptionCheckClick(QAction* item);
+  void TimerSBTimer();
+
+  // Destination commands.
+  void ChooseExistingDestination();
+  void TypeNewDestination();
+  // Help and version commands.
+  void OpenDetailSettings();
+  void ShowHelp();
+  void ShowHelpNotice();
+  void ShowVersion();
+  void ConnectDialogCommands();
+
+  void CreateToolStrip();
+  void CreateList();
+  void CreateMainMenu();
+  void CreatePopupMenu();
+  void CreateStatusLine();
+  void ApplyLoadedSettings(const Settings& loaded);
+  QAction* AddItem(QMenu* menu, const char* name, const char* caption);
+  QAction* AddSeparator(QMenu* menu, const char* name);
+  QToolButton* AddToolButton(const char* name, int left, int width,
+                             const QIcon& icon, const char* hint);
+
+  // Elements, named as in the window's design.
+  QWidget* CoolBar1 = nullptr;
+  QToolButton* SpeedButton1 = nullptr;
+  QToolButton* SpeedButton3 = nullptr;
+  QToolButton* SpeedButton2 = nullptr;
+  QToolButton* HelpSpeedButton = nullptr;
+  QToolButton* OptionSpeedButton = nullptr;
+  QToolButton* SpeedButton4 = nullptr;
+  QPushButton* SpeedButtonIdousaki = nullptr;
+  QTableView* ListViewM = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  QLabel* status_text_ = nullptr;
+  QTimer* TimerSB = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  TSelectFolderDialog* SelectFolderDialog1 = nullptr;
+  TForm3* Form3 = nullptr;
+
+  QAction* OpenFMainM = nullptr;
+  QAction* AddFMainM = nullptr;
+  QAction* N16 = nullptr;
+  QAction* N17 = nullptr;
+  QAction* Exit1 = nullptr;
+  QAction* jpeg1 = nullptr;
+  QAction* N5 = nullptr;
+  QAction* Off1 = nullptr;
+  QAction* N4 = nullptr;
+  QAction* N9 = nullptr;
+  QAction* ActionMainM = nullptr;
+  QAction* MoveFMainM = nullptr;
+  QAction* ChangeFMainM = nullptr;
+  QAction* NoWriteFMainM = nullptr;
+  QAction* NokosuFMainM = nullptr;
+  QAction* SaveTMainM = nullptr;
+  QAction* OptionMainM = nullptr;
+  QAction* HelpM = nullptr;
+  QAction* VerMainM = nullptr;
+  QAction* jpeg2 = nullptr;
+  QAction* N7 = nullptr;
+  QAction* N8 = nullptr;
+  QAction* N6 = nullptr;
+  QAction* N10 = nullptr;
+  QAction* N12 = nullptr;
+
+  CatalogueModel* catalogue_model_ = nullptr;
+  std::string startup_folder_;
+  std::string destination_ = kNoDestination;
+  // The detail settings in use (movie checks, Exif dates, row colour); the
+  // other fields of the record live in the menus and the destination button.
+  Settings settings_;
+  // The detail settings as loaded at start, saved when there is no detail
+  // settings window.
+  DetailSettings detail_window_copy_;
+  DocumentOpener open_document_;
+  // The folders of the last walk, root first (never shown).
+  std::vector<std::string> FolderWorkList;
+};
+
+}  // namespace kuronel
+
+#endif  // KURONEL_UI_FORM1_H_

@@ -1,0 +1,97 @@
+// The main window's commands that open dialogs: the destination folder, the
+// detail settings, help and version.
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolButton>
+
+#include "platform/system.h"
+#include "settings/form3.h"
+#include "ui/application.h"
+#include "ui/form1.h"
+#include "ui/select_folder_dialog.h"
+
+namespace kuronel {
+namespace {
+
+void ShowPlainMessage(QWidget* parent, const char* text) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle),
+                  QString::fromUtf8(text), QMessageBox::Ok, parent);
+  box.exec();
+}
+
+void OpenWithDesktopViewer(const QString& file, const QString& working_directory) {
+  // Detached and unchecked: a missing file or viewer shows nothing.
+  QProcess::startDetached(QStringLiteral("xdg-open"), {file}, working_directory);
+}
+
+}  // namespace
+
+void TForm1::ConnectDialogCommands() {
+  SelectFolderDialog1 = new TSelectFolderDialog(this);
+  SelectFolderDialog1->setObjectName("SelectFolderDialog1");
+  SelectFolderDialog1->Caption = "フォルダ選択";
+  SelectFolderDialog1->SetDefaultButton(TDefaultButton::btOk);
+  SelectFolderDialog1->DialogSize = TDialogSize::dsCustom;
+  SelectFolderDialog1->DialogWidth = 240;
+  SelectFolderDialog1->DialogHeight = 360;
+  SelectFolderDialog1->SetFocusedControl(TFocusedControl::fcTreeView);
+  SelectFolderDialog1->Position = TDialogPosition::dpOwnerCenter;
+  SelectFolderDialog1->Root = TRootFolder::rfDesktop;
+  open_document_ = OpenWithDesktopViewer;
+
+  connect(SpeedButton4, &QToolButton::clicked, this,
+          &TForm1::ChooseExistingDestination);
+  connect(N16, &QAction::triggered, this, &TForm1::ChooseExistingDestination);
+  connect(SpeedButtonIdousaki, &QPushButton::clicked, this,
+          &TForm1::TypeNewDestination);
+  connect(N17, &QAction::triggered, this, &TForm1::TypeNewDestination);
+  connect(OptionMainM, &QAction::triggered, this, &TForm1::OpenDetailSettings);
+  connect(OptionSpeedButton, &QToolButton::clicked, this,
+          &TForm1::OpenDetailSettings);
+  connect(HelpM, &QAction::triggered, this, &TForm1::ShowHelp);
+  connect(HelpSpeedButton, &QToolButton::clicked, this, &TForm1::ShowHelpNotice);
+  connect(VerMainM, &QAction::triggered, this, &TForm1::ShowVersion);
+}
+
+void TForm1::ChooseExistingDestination() {
+  if (SelectFolderDialog1->Execute())
+    SetDestinationFolder(SelectFolderDialog1->Path());
+}
+
+void TForm1::TypeNewDestination() {
+  QString text = QString::fromStdString(destination_);
+  // Ask again, holding what was typed, until the text names a drive.
+  for (;;) {
+    QInputDialog box(this);
+    box.setWindowTitle(QString::fromUtf8("移動先フォルダ入力"));
+    box.setLabelText(QString::fromUtf8("移動先フォルダを入力してください"));
+    box.setTextValue(text);
+    if (box.exec() != QDialog::Accepted) return;
+    text = box.textValue();
+    if (NamesADrive(text.toStdString())) break;
+  }
+  SetDestinationFolder(WithTrailingSeparator(text.toStdString()));
+}
+
+void TForm1::OpenDetailSettings() {
+  if (Form3 == nullptr) return;
+  Form3->exec();
+  // Checked rows take a new colour at their next repaint.
+  ListViewM->viewport()->update();
+}
+
+void TForm1::ShowHelp() {
+  open_document_(QString::fromStdString(startup_folder_ + "/kuronel.chm"),
+                 QString::fromStdString(ProgramFolder()));
+}
+
+void TForm1::ShowHelpNotice() {
+  ShowPlainMessage(this, "ダウンロード元からオンラインで参照してください。");
+}
+
+void TForm1::ShowVersion() { ShowPlainMessage(this, "Ver,1.1.0"); }
+
+}  // namespace kuronel

@@ -1,0 +1,298 @@
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <stdexcept>
+
+#include "testing/qt_test_support.h"
+#include "testing/temp_dir.h"
+#include "ui/application.h"
+#include "ui/form1.h"
+
+using kuronel::TForm1;
+using kuronel::testing::AnswerNextModal;
+using kuronel::testing::FindAction;
+using kuronel::testing::ReadFile;
+using kuronel::testing::ScopedCurrentDirectory;
+using kuronel::testing::TempDir;
+
+namespace {
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+}  // namespace
+
+class Form1Test : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<TempDir>();
+    cwd_ = std::make_unique<ScopedCurrentDirectory>(dir_->path());
+    form_ = std::make_unique<TForm1>();
+  }
+  void cleanup() {
+    form_.reset();
+    cwd_.reset();
+    dir_.reset();
+  }
+
+  void ToolButtonsSitAtTheirPlacesWithTheirHints() {
+    struct Button {
+      const char* name;
+      int left, width;
+      const char* hint;
+      bool visible;
+    } buttons[] = {
+        {"SpeedButton1", 0, 23, "フォルダを開く", true},
+        {"SpeedButton3", 24, 23, "フォルダを開く", true},
+        {"SpeedButton2", 56, 23, "処理の実行", true},
+        {"HelpSpeedButton", 88, 23, "Help", true},
+        {"OptionSpeedButton", 120, 23, "Option", false},
+        {"SpeedButton4", 152, 25, "既存フォルダの選択", true},
+    };
+    form_->show();
+    for (const Button& b : buttons) {
+      auto* button = form_->findChild<QToolButton*>(b.name);
+      QVERIFY2(button, b.name);
+      QCOMPARE(button->geometry().left(), b.left);
+      QCOMPARE(button->width(), b.width);
+      QCOMPARE(button->height(), 22);
+      QCOMPARE(button->toolTip(), U(b.hint));
+      QCOMPARE(button->isVisible(), b.visible);
+      QVERIFY(button->isEnabled());
+      QCOMPARE(button->icon().pixmap(16, 16).size(), QSize(16, 16));
+    }
+    auto* destination = form_->findChild<QPushButton*>("SpeedButtonIdousaki");
+    QVERIFY(destination);
+    QCOMPARE(destination->text(), U("移動先フォルダ選択"));
+    QCOMPARE(destination->toolTip(), U("新規フォルダの入力"));
+    QCOMPARE(destination->geometry().left(), 176);
+    QCOMPARE(destination->width(), 417);
+  }
+
+  void WindowHasFixedClientAreaListAndStatusLine() {
+    QCOMPARE(form_->windowTitle(), U("Kuronel"));
+    QCOMPARE(form_->width(), 592);
+    QCOMPARE(form_->minimumSize(), form_->maximumSize());
+    QCOMPARE(form_->height() - form_->menuBar()->sizeHint().height(), 314);
+    auto* list = form_->findChild<QTableView*>("ListViewM");
+    QVERIFY(list);
+    QCOMPARE(list->model()->rowCount(), 0);
+    QCOMPARE(list->model()->columnCount(), 4);
+    const char* captions[] = {"表示形式", "ファイル名", "フォルダ", "タイムスタンプ"};
+    const int widths[] = {100, 125, 245, 118};
+    for (int column = 0; column < 4; ++column) {
+      QCOMPARE(list->model()->headerData(column, Qt::Horizontal).toString(),
+               U(captions[column]));
+      QCOMPARE(list->columnWidth(column), widths[column]);
+    }
+    QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
+    QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QVERIFY(list->showGrid());
+    QCOMPARE(list->contextMenuPolicy(), Qt::CustomContextMenu);
+    QVERIFY(form_->findChild<QStatusBar*>("StatusBar1"));
+    QCOMPARE(form_->StatusText(), QString());
+    auto* timer = form_->findChild<QTimer*>("TimerSB");
+    QVERIFY(timer);
+    QCOMPARE(timer->interval(), 2500);
+    QVERIFY(!timer->isActive());
+  }
+
+  void MenusHoldEveryItemInOrder() {
+    // name and caption ("-" for a separator)
+    struct Item {
+      const char* name;
+      const char* caption;
+    };
+    auto check_menu = [&](QMenu* menu, std::initializer_list<Item> items) {
+      QVERIFY(menu);
+      const QList<QAction*> actions = menu->actions();
+      QCOMPARE(actions.size(), static_cast<qsizetype>(items.size()));
+      int i = 0;
+      for (const Item& item : items) {
+        QAction* action = actions[i++];
+        QCOMPARE(action->objectName(), U(item.name));
+        if (QString(item.caption) == "-") {
+          QVERIFY(action->isSeparator());
+        } else {
+          QCOMPARE(action->text(), U(item.caption));
+          QVERIFY(action->shortcut().isEmpty());
+          // Qt reports a hidden item as disabled.
+          QVERIFY2(action->isEnabled() || !action->isVisible(), item.name);
+        }
+      }
+    };
+    check_menu(form_->findChild<QMenu*>("File1"),
+               {{"OpenFMainM", "フォルダを開く"}, {"AddFMainM", "フォルダを追加"},
+                {"N2", "-"}, {"N16", "既存フォルダの選択"},
+                {"N17", "新規フォルダの入力"}, {"N15", "-"}, {"Exit1", "終了"}});
+    check_menu(form_->findChild<QMenu*>("MainM0"),
+               {{"jpeg1", "jpegのみCheck"}, {"N5", "Check On"},
+                {"Off1", "Check Off"}, {"N14", "-"}, {"N4", "全て選択"},
+                {"N9", "選択を反転"}, {"N3", "-"}, {"ActionMainM", "実行"}});
+    check_menu(form_->findChild<QMenu*>("MainM1"),
+               {{"MoveFMainM", "日付フォルダに移動"},
+                {"ChangeFMainM", "日付ファイルに変更"},
+                {"NoWriteFMainM", "読み出し専用に変更"},
+                {"NokosuFMainM", "オリジナルは保存"},
+                {"SaveTMainM", "処理結果のテキスト保存"}, {"N1", "-"},
+                {"OptionMainM", "詳細設定"}});
+    check_menu(form_->findChild<QMenu*>("Help1"),
+               {{"HelpM", "Help"}, {"VerMainM", "Ver情報"}});
+    check_menu(form_->findChild<QMenu*>("PopupMenu1"),
+               {{"jpeg2", "jpegのみ対象"}, {"N7", "Check On"},
+                {"N8", "Check Off"}, {"N13", "-"}, {"N6", "全て選択"},
+                {"N10", "選択を反転"}, {"N11", "-"}, {"N12", "実行"}});
+    QCOMPARE(form_->menuBar()->actions().size(), 4);
+
+    const char* options[] = {"MoveFMainM", "ChangeFMainM", "NoWriteFMainM",
+                             "NokosuFMainM", "SaveTMainM"};
+    for (int i = 0; i < 5; ++i) {
+      QAction* item = FindAction(form_.get(), options[i]);
+      QCOMPARE(item->property("Tag").toInt(), 51 + i);
+      QCOMPARE(item->isChecked(), i < 4);
+      QCOMPARE(item->isVisible(), i < 4);
+    }
+  }
+
+  // Move and rename off, read-only on; then read-only off ("全てOFF"), on
+  // again ("書込み禁止のみ"), then rename on.
+  void OptionRuleShowsInMenusAndStatusLine() {
+    QAction* move = FindAction(form_.get(), "MoveFMainM");
+    QAction* rename = FindAction(form_.get(), "ChangeFMainM");
+    QAction* read_only = FindAction(form_.get(), "NoWriteFMainM");
+    QAction* keep = FindAction(form_.get(), "NokosuFMainM");
+    QAction* execute = FindAction(form_.get(), "ActionMainM");
+    QAction* popup_execute = FindAction(form_.get(), "N12");
+    auto* execute_button = form_->findChild<QToolButton*>("SpeedButton2");
+
+    move->trigger();
+    QVERIFY(!move->isChecked());
+    QCOMPARE(form_->StatusText(), QString());
+    rename->trigger();
+    QCOMPARE(form_->StatusText(), U("書込み禁止のみ"));
+    QVERIFY(!keep->isEnabled());
+    QVERIFY(keep->isChecked());
+    QVERIFY(execute->isEnabled());
+
+    read_only->trigger();
+    QCOMPARE(form_->StatusText(), U("全てOFF"));
+    QVERIFY(!execute->isEnabled());
+    QVERIFY(!execute_button->isEnabled());
+    QVERIFY(popup_execute->isEnabled());
+    QVERIFY(!keep->isEnabled());  // left as it was
+
+    read_only->trigger();
+    QCOMPARE(form_->StatusText(), U("書込み禁止のみ"));
+    QVERIFY(execute->isEnabled());
+    QVERIFY(execute_button->isEnabled());
+    QVERIFY(!keep->isEnabled());
+
+    form_->SetStatusText(QString());
+    rename->trigger();
+    QVERIFY(keep->isEnabled());
+    QCOMPARE(form_->StatusText(), QString());
+    QVERIFY(form_->findChild<QTimer*>("TimerSB")->isActive());
+  }
+
+  void StatusTimerClearsOnceAndIsNotRestarted() {
+    auto* timer = form_->findChild<QTimer*>("TimerSB");
+    form_->SetStatusText(U("ソートしました。"));
+    form_->StartStatusTimer();
+    QTest::qWait(300);
+    const int remaining = timer->remainingTime();
+    form_->SetStatusText(U("次のメッセージ"));
+    form_->StartStatusTimer();
+    QVERIFY(timer->remainingTime() <= remaining);
+    QCOMPARE(form_->StatusText(), U("次のメッセージ"));
+    QTRY_COMPARE_WITH_TIMEOUT(form_->StatusText(), QString(), 10000);
+    QVERIFY(!timer->isActive());
+  }
+
+  void ClosingWritesTheSettingsIntoTheCurrentDirectory() {
+    const std::string ini = dir_->Path("Kuronel.ini");
+    QVERIFY(ReadFile(ini).empty());
+    FindAction(form_.get(), "NokosuFMainM")->trigger();  // keep original off
+    form_->show();
+    form_->close();
+    const std::string text = ReadFile(ini);
+    QVERIFY(text.find("[Main]\r\n") == 0);
+    QVERIFY(text.find("オリジナルは保存=0\r\n") != std::string::npos);
+    QVERIFY(text.find("日付フォルダに移動=1\r\n") != std::string::npos);
+    QVERIFY(text.find("[Sub]\r\n") != std::string::npos);
+    QVERIFY(text.find("移動先フォルダ") == std::string::npos);
+
+    // The next start reads what the last one wrote.
+    form_ = std::make_unique<TForm1>();
+    QVERIFY(!FindAction(form_.get(), "NokosuFMainM")->isChecked());
+    QVERIFY(FindAction(form_.get(), "MoveFMainM")->isChecked());
+  }
+
+  void ExitClosesLikeTheCloseControl() {
+    form_->show();
+    FindAction(form_.get(), "Exit1")->trigger();
+    QVERIFY(!form_->isVisible());
+    QVERIFY(!ReadFile(dir_->Path("Kuronel.ini")).empty());
+  }
+
+  void AnErrorInACommandReachesTheErrorReportAndTheProgramGoesOn() {
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    AnswerNextModal([&](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      QVERIFY(box);
+      title = box->windowTitle();
+      text = box->text();
+      icon = box->icon();
+      QCOMPARE(box->buttons().size(), 1);
+      box->button(QMessageBox::Ok)->click();
+    });
+    bool later_command_ran = false;
+    QTimer::singleShot(0, [] { throw std::runtime_error("ファイルが壊れています"); });
+    QTimer::singleShot(50, [&] { later_command_ran = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(later_command_ran, 10000);
+    QCOMPARE(title, U("Kuronel"));
+    QCOMPARE(text, U("ファイルが壊れています"));
+    QCOMPARE(icon, QMessageBox::Critical);
+  }
+
+  void ABadColourInTheSettingsFileIsReportedAndStartUpGoesOn() {
+    form_.reset();
+    dir_->MakeDir("dest");
+    dir_->WriteFile("Kuronel.ini",
+                    "[Main]\r\n移動先フォルダ=" + dir_->Path("dest/") +
+                        "\r\n日付フォルダに移動=0\r\n[Sub]\r\n背景色=lavender\r\n");
+    QString text;
+    AnswerNextModal([&](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      QVERIFY(box);
+      text = box->text();
+      box->button(QMessageBox::Ok)->click();
+    });
+    form_ = std::make_unique<TForm1>();
+    QVERIFY2(text.contains("lavender"), qPrintable(text));
+    QVERIFY(!FindAction(form_.get(), "MoveFMainM")->isChecked());
+    // The load stopped at the colour: the stored destination is not applied.
+    QCOMPARE(form_->DestinationFolder(), std::string("移動先フォルダ選択"));
+  }
+
+ private:
+  std::unique_ptr<TempDir> dir_;
+  std::unique_ptr<ScopedCurrentDirectory> cwd_;
+  std::unique_ptr<TForm1> form_;
+};
+
+int main(int argc, char** argv) {
+  kuronel::KuronelApplication app(argc, argv);
+  Form1Test test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "form1_test.moc"

@@ -1,0 +1,191 @@
+#include "ui/select_folder_dialog.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTreeView>
+#include <QWidget>
+
+#include "platform/system.h"
+#include "ui/folder_dialog_form.h"
+
+namespace kuronel {
+namespace {
+
+constexpr int kDefaultWidth = 307;
+constexpr int kDefaultHeight = 352;
+
+PixelRect ToPixelRect(const QRect& rect) {
+  return {rect.left(), rect.top(), rect.width(), rect.height()};
+}
+
+// The first existing folder of a standard location, else the whole file
+// system.
+QString StandardFolder(QStandardPaths::StandardLocation location,
+                       const QString& below = QString()) {
+  for (const QString& base : QStandardPaths::standardLocations(location)) {
+    const QString folder = below.isEmpty() ? base : base + "/" + below;
+    if (QFileInfo(folder).isDir()) return folder;
+  }
+  return QStringLiteral("/");
+}
+
+QString ExistingOrRoot(const QString& folder) {
+  return QFileInfo(folder).isDir() ? folder : QStringLiteral("/");
+}
+
+QString WithTrailingSeparator(const QString& path) {
+  return path.endsWith('/') ? path : path + '/';
+}
+
+}  // namespace
+
+TSelectFolderDialog::TSelectFolderDialog(QObject* owner) : QObject(owner) {}
+
+TSelectFolderDialog::~TSelectFolderDialog() = default;
+
+void TSelectFolderDialog::SetDefaultButton(TDefaultButton button) {
+  default_button_ = button;
+  if (button == TDefaultButton::btNone &&
+      focused_control_ == TFocusedControl::fcDefaultButton)
+    focused_control_ = TFocusedControl::fcTreeView;
+}
+
+void TSelectFolderDialog::SetFocusedControl(TFocusedControl control) {
+  focused_control_ = control;
+  if (control == TFocusedControl::fcDefaultButton &&
+      default_button_ == TDefaultButton::btNone)
+    default_button_ = TDefaultButton::btOk;
+}
+
+void TSelectFolderDialog::SetText(const std::string& text) {
+  text_ = text;
+  if (open_form_) open_form_->SetMessage(QString::fromStdString(text));
+}
+
+QString TSelectFolderDialog::RootPath() const {
+  const QString home = QDir::homePath();
+  switch (Root) {
+    case TRootFolder::rfDesktop:
+    case TRootFolder::rfMyComputer:
+    case TRootFolder::rfNetwork:
+    case TRootFolder::rfFavorites:
+    case TRootFolder::rfRecent:
+    case TRootFolder::rfSendTo:
+      return QStringLiteral("/");
+    case TRootFolder::rfMyDocuments:
+      return home;
+    case TRootFolder::rfAppData:
+      return StandardFolder(QStandardPaths::GenericDataLocation);
+    case TRootFolder::rfStartMenu:
+    case TRootFolder::rfPrograms:
+      return StandardFolder(QStandardPaths::ApplicationsLocation);
+    case TRootFolder::rfStartup:
+      return StandardFolder(QStandardPaths::GenericConfigLocation, "autostart");
+    case TRootFolder::rfCommonDesktop:
+      return ExistingOrRoot(QStringLiteral("/usr/share/desktop-directories"));
+    case TRootFolder::rfCommonPrograms:
+    case TRootFolder::rfCommonStartMenu:
+      return ExistingOrRoot(QStringLiteral("/usr/share/applications"));
+    case TRootFolder::rfCommonStartup:
+      return ExistingOrRoot(QStringLiteral("/etc/xdg/autostart"));
+    case TRootFolder::rfCustom:
+      return ExistingOrRoot(QString::fromStdString(CustomRootFolder));
+  }
+  return QStringLiteral("/");
+}
+
+QWidget* TSelectFolderDialog::OwnerWindow() const {
+  for (QObject* owner = parent(); owner != nullptr; owner = owner->parent()) {
+    if (auto* widget = qobject_cast<QWidget*>(owner)) return widget->window();
+  }
+  return nullptr;
+}
+
+void TSelectFolderDialog::PlaceWindow(TFolderDialogForm& form,
+                                      QWidget* owner) const {
+  PlacementInput input;
+  input.position = Position;
+  input.width = DialogSize == TDialogSize::dsDefault ? kDefaultWidth : DialogWidth;
+  input.height =
+      DialogSize == TDialogSize::dsDefault ? kDefaultHeight : DialogHeight;
+  input.custom = {DialogLeft, DialogTop};
+  QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+  if (owner) input.owner = ToPixelRect(owner->frameGeometry());
+  if (screen) {
+    input.screen = ToPixelRect(screen->geometry());
+    input.work_area = ToPixelRect(screen->availableGeometry());
+    input.desktop = ToPixelRect(screen->virtualGeometry());
+  }
+  form.SetClientSize(input.width, input.height);
+  if (!Sizeable) form.setFixedSize(input.width, input.height);
+  if (std::optional<PixelPoint> point = DialogPlacement(input))
+    form.move(point->left, point->top);
+}
+
+void TSelectFolderDialog::ConnectNotifications(TFolderDialogForm& form) {
+  auto folder_of = [&form](const QModelIndex&) {
+    return WithTrailingSeparator(form.SelectedPath()).toStdString();
+  };
+  QObject::connect(form.FolderTree->selectionModel(),
+                   &QItemSelectionModel::currentChanged, &form,
+                   [this, folder_of](const QModelIndex& index) {
+                     if (OnSelect) OnSelect(*this, folder_of(index));
+                   });
+  QObject::connect(form.FolderTree, &QTreeView::expanded, &form,
+                   [this, folder_of](const QModelIndex& index) {
+                     if (OnExpanded) OnExpanded(*this, folder_of(index));
+                   });
+  QObject::connect(form.FolderTree, &QTreeView::collapsed, &form,
+                   [this, folder_of](const QModelIndex& index) {
+                     if (OnCollapsed) OnCollapsed(*this, folder_of(index));
+                   });
+}
+
+bool TSelectFolderDialog::Execute() {
+  QWidget* owner = OwnerWindow();
+  // The window lives for this call only.
+  TFolderDialogForm form(owner, RootPath());
+  open_form_ = &form;
+  PlaceWindow(form, owner);
+  form.setWindowTitle(
+      Caption.empty()
+          ? QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
+          : QString::fromStdString(Caption));
+  form.SetMessage(QString::fromStdString(text_));
+
+  const std::string start = InitialFolder(path_, IsDirectory);
+  if (start.empty() || !form.SelectFolder(QString::fromStdString(start)))
+    form.SelectRoot();
+
+  form.OkButton->setDefault(default_button_ == TDefaultButton::btOk);
+  form.CancelButton->setDefault(default_button_ == TDefaultButton::btCancel);
+  QWidget* focus = form.FolderTree;
+  if (focused_control_ == TFocusedControl::fcDefaultButton)
+    focus = default_button_ == TDefaultButton::btCancel ? form.CancelButton
+                                                        : form.OkButton;
+  focus->setFocus();
+  ConnectNotifications(form);
+  form.CanClose = [this] {
+    bool can_close = true;
+    if (OnCanClose) OnCanClose(*this, can_close);
+    return can_close;
+  };
+  if (OnShow) OnShow(*this);
+
+  const bool confirmed = form.exec() == QDialog::Accepted;
+  open_form_ = nullptr;
+  if (OnClose) OnClose(*this);
+  if (!confirmed) return false;
+  const QString selected = form.SelectedPath();
+  if (selected.isEmpty()) return false;
+  path_ = WithTrailingSeparator(selected).toStdString();
+  return true;
+}
+
+}  // namespace kuronel
