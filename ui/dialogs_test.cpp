@@ -1,0 +1,295 @@
+#include <QComboBox>
+#include <QCheckBox>
+#include <QDir>
+#include <QInputDialog>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeView>
+#include <filesystem>
+
+#include "settings/form3.h"
+#include "testing/qt_test_support.h"
+#include "testing/temp_dir.h"
+#include "ui/application.h"
+#include "ui/folder_dialog_form.h"
+#include "ui/program_windows.h"
+#include "ui/select_folder_dialog.h"
+
+using kuronel::ProgramWindows;
+using kuronel::TFolderDialogForm;
+using kuronel::TForm3;
+using kuronel::testing::AnswerNextModal;
+using kuronel::testing::FindAction;
+using kuronel::testing::ReadFile;
+using kuronel::testing::ScopedCurrentDirectory;
+using kuronel::testing::TempDir;
+
+namespace {
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// Answers the picker: selects `folder` (when given) and presses `button`.
+void AnswerPicker(const QString& folder, QString* opened_at = nullptr,
+                  const char* button = "OkButton") {
+  AnswerNextModal([=](QWidget* modal) {
+    auto* form = qobject_cast<TFolderDialogForm*>(modal);
+    QVERIFY(form);
+    if (opened_at) *opened_at = form->SelectedPath();
+    if (!folder.isEmpty()) QVERIFY(form->SelectFolder(folder));
+    form->findChild<QPushButton*>(button)->click();
+  });
+}
+
+// Answers the destination input box with `typed`; `shown` receives the text
+// the box held when it opened.
+void AnswerInputBox(const QString& typed, QString* shown, bool ok = true) {
+  AnswerNextModal([=](QWidget* modal) {
+    auto* box = qobject_cast<QInputDialog*>(modal);
+    QVERIFY(box);
+    QCOMPARE(box->windowTitle(), U("移動先フォルダ入力"));
+    QCOMPARE(box->labelText(), U("移動先フォルダを入力してください"));
+    *shown = box->textValue();
+    box->setTextValue(typed);
+    ok ? box->accept() : box->reject();
+  });
+}
+
+}  // namespace
+
+class DialogsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<TempDir>();
+    cwd_ = std::make_unique<ScopedCurrentDirectory>(dir_->path());
+    windows_ = kuronel::CreateProgramWindows();
+  }
+  void cleanup() {
+    windows_.reset();
+    cwd_.reset();
+    dir_.reset();
+  }
+
+  void PickingAFolderSetsTheDestinationWithATrailingSeparator() {
+    const QString photos = QString::fromStdString(dir_->MakeDir("photos"));
+    AnswerPicker(photos);
+    windows_->Form1->findChild<QToolButton*>("SpeedButton4")->click();
+    QCOMPARE(Form1().DestinationFolder(), (photos + "/").toStdString());
+    QCOMPARE(Form1().findChild<QPushButton*>("SpeedButtonIdousaki")->text(),
+             photos + "/");
+  }
+
+  void ThePickerOpensWhereAnyCommandLastChose() {
+    const QString a = QString::fromStdString(dir_->MakeDir("a"));
+    const QString b = QString::fromStdString(dir_->MakeDir("a/b"));
+    AnswerPicker(b);
+    FindAction(&Form1(), "N16")->trigger();
+    QString opened_at;
+    AnswerPicker(QString(), &opened_at, "CancelButton");
+    FindAction(&Form1(), "N16")->trigger();
+    QCOMPARE(opened_at, b);
+    // The folder went away: the picker opens at its parent.
+    QDir(b).removeRecursively();
+    AnswerPicker(QString(), &opened_at, "CancelButton");
+    FindAction(&Form1(), "N16")->trigger();
+    QCOMPARE(opened_at, a);
+    QCOMPARE(Form1().DestinationFolder(), (b + "/").toStdString());
+  }
+
+  void OkWithNothingSelectedAndCancelChangeNothing() {
+    kuronel::TSelectFolderDialog* picker = Form1().FolderPicker();
+    picker->SetPath("/");
+    AnswerNextModal([](QWidget* modal) {
+      auto* form = qobject_cast<TFolderDialogForm*>(modal);
+      form->FolderTree->selectionModel()->clear();
+      form->OkButton->click();
+    });
+    QVERIFY(!picker->Execute());
+    QCOMPARE(picker->Path(), std::string("/"));
+    AnswerNextModal([](QWidget* modal) {
+      QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    QVERIFY(!picker->Execute());
+    QCOMPARE(Form1().DestinationFolder(), std::string("移動先フォルダ選択"));
+  }
+
+  void ThePickerWindowFollowsItsSettings() {
+    kuronel::TSelectFolderDialog* picker = Form1().FolderPicker();
+    picker->SetText("保存先を選んでください");
+    QString title, message;
+    QSize size;
+    AnswerNextModal([&](QWidget* modal) {
+      auto* form = qobject_cast<TFolderDialogForm*>(modal);
+      title = form->windowTitle();
+      message = form->findChild<QLabel*>("MessageLabel")->text();
+      size = form->size();
+      QVERIFY(form->OkButton->isDefault());
+      QVERIFY(form->FolderTree->hasFocus() || !form->isActiveWindow());
+      QCOMPARE(form->OkButton->text(), U("OK(&O)"));
+      QCOMPARE(form->CancelButton->text(), U("キャンセル(&C)"));
+      QCOMPARE(form->CancelButton->geometry().right() + 1,
+               form->width() - 8);
+      form->CancelButton->click();
+    });
+    picker->Execute();
+    QCOMPARE(title, U("フォルダ選択"));
+    QCOMPARE(message, U("保存先を選んでください"));
+    QCOMPARE(size, QSize(240, 360));
+
+    // The consistency rules of the default button and the focus.
+    kuronel::TSelectFolderDialog other;
+    other.SetFocusedControl(kuronel::TFocusedControl::fcDefaultButton);
+    QVERIFY(other.DefaultButton() == kuronel::TDefaultButton::btOk);
+    other.SetDefaultButton(kuronel::TDefaultButton::btNone);
+    QVERIFY(other.FocusedControl() == kuronel::TFocusedControl::fcTreeView);
+  }
+
+  void TypingARelativeFolderAsksAgainHoldingIt() {
+    QString first, second;
+    const QString typed = QString::fromStdString(dir_->Path("new/photos"));
+    AnswerInputBox("photos", &first);
+    QTimer::singleShot(0, [&] {
+      // Registered once the first box is up, so it answers the second one.
+      QTimer::singleShot(200, [&] { AnswerInputBox(typed, &second); });
+    });
+    Form1().findChild<QPushButton*>("SpeedButtonIdousaki")->click();
+    QCOMPARE(first, U("移動先フォルダ選択"));
+    QCOMPARE(second, U("photos"));
+    QCOMPARE(Form1().DestinationFolder(), (typed + "/").toStdString());
+
+    // The box opens holding the destination; Cancel keeps it.
+    QString shown;
+    AnswerInputBox("/elsewhere", &shown, /*ok=*/false);
+    FindAction(&Form1(), "N17")->trigger();
+    QCOMPARE(shown, typed + "/");
+    QCOMPARE(Form1().DestinationFolder(), (typed + "/").toStdString());
+  }
+
+  void DetailWindowCancelKeepsTheValuesInUse() {
+    TForm3& form3 = *windows_->Form3;
+    auto* movies = form3.findChild<QCheckBox*>("CheckBox2");
+    auto* update = form3.findChild<QPushButton*>("SpeedButton1");
+    QCOMPARE(movies->text(), U("動画ファイルを標準でCheck【.mov，.avi，.mpg】"));
+    QVERIFY(!update->isEnabled());
+    AnswerNextModal([&](QWidget*) {
+      movies->setChecked(true);
+      QVERIFY(update->isEnabled());
+      form3.findChild<QPushButton*>("SpeedButton2")->click();
+    });
+    FindAction(&Form1(), "OptionMainM")->trigger();
+    QVERIFY(!Form1().ValuesInUse().CheckMoviesByDefault);
+    QVERIFY(ReadFile(dir_->Path("Kuronel.ini")).empty());
+    // Showing it again reloads what the file holds.
+    AnswerNextModal([&](QWidget*) {
+      QVERIFY(!movies->isChecked());
+      form3.findChild<QPushButton*>("SpeedButton2")->click();
+    });
+    FindAction(&Form1(), "OptionMainM")->trigger();
+  }
+
+  void DetailWindowUpdateStoresTheColourName() {
+    TForm3& form3 = *windows_->Form3;
+    auto* colours = form3.findChild<QComboBox*>("ColorBox1");
+    QCOMPARE(colours->count(), 50);
+    QCOMPARE(colours->currentText(), U("clInactiveCaption"));
+    QVERIFY(colours->findText("clNone") < 0);
+    QVERIFY(colours->findText("clDefault") < 0);
+    AnswerNextModal([&](QWidget*) {
+      const int red = colours->findText("clRed");
+      colours->setCurrentIndex(red);
+      emit colours->activated(red);
+      form3.findChild<QPushButton*>("SpeedButton1")->click();
+    });
+    FindAction(&Form1(), "OptionMainM")->trigger();
+    QCOMPARE(Form1().ValuesInUse().TargetBackColour, 0x0000FFu);
+    const std::string ini = ReadFile(dir_->Path("Kuronel.ini"));
+    QVERIFY(ini.find("[Sub]\r\n") != std::string::npos);
+    QVERIFY(ini.find("背景色=clRed\r\n") != std::string::npos);
+    QVERIFY(ini.find("[Main]") == std::string::npos);
+  }
+
+  void ABadColourIsReportedAndTheCheckBoxesAreLoaded() {
+    windows_.reset();
+    dir_->WriteFile("Kuronel.ini",
+                    "[Sub]\r\n動画ファイル=1\r\nExif情報=1\r\n背景色=grün\r\n");
+    int reports = 0;
+    auto answer = [&](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      QVERIFY(box);
+      QVERIFY(box->text().contains(U("grün")));
+      ++reports;
+      box->button(QMessageBox::Ok)->click();
+    };
+    AnswerNextModal(answer);  // the main window's load
+    QTimer::singleShot(300, [&] { AnswerNextModal(answer); });  // the detail window's
+    windows_ = kuronel::CreateProgramWindows();
+    QTRY_COMPARE_WITH_TIMEOUT(reports, 2, 10000);
+    TForm3& form3 = *windows_->Form3;
+    QVERIFY(form3.findChild<QCheckBox*>("CheckBox2")->isChecked());
+    QVERIFY(form3.findChild<QCheckBox*>("CheckBox3")->isChecked());
+    QVERIFY(form3.findChild<QPushButton*>("SpeedButton1")->isEnabled());
+    QCOMPARE(form3.findChild<QComboBox*>("ColorBox1")->currentText(),
+             U("clInactiveCaption"));
+    QVERIFY(Form1().ValuesInUse().UseExifDate);
+  }
+
+  void HelpHandsTheFileToTheViewerAndTheButtonOnlyShowsANotice() {
+    QString file, working_directory;
+    int opened = 0;
+    Form1().SetDocumentOpener([&](const QString& f, const QString& w) {
+      file = f;
+      working_directory = w;
+      ++opened;
+    });
+    FindAction(&Form1(), "HelpM")->trigger();
+    QCOMPARE(opened, 1);
+    QCOMPARE(file, QString::fromStdString(dir_->Path("kuronel.chm")));
+    QCOMPARE(working_directory,
+             QCoreApplication::applicationDirPath() + "/");
+
+    const struct {
+      const char* element;
+      const char* text;
+    } messages[] = {
+        {"HelpSpeedButton", "ダウンロード元からオンラインで参照してください。"},
+        {"VerMainM", "Ver,1.1.0"},
+    };
+    for (const auto& message : messages) {
+      QString title, text;
+      AnswerNextModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        QVERIFY(box);
+        title = box->windowTitle();
+        text = box->text();
+        QCOMPARE(box->buttons().size(), 1);
+        box->button(QMessageBox::Ok)->click();
+      });
+      if (auto* button = Form1().findChild<QToolButton*>(message.element))
+        button->click();
+      else
+        FindAction(&Form1(), message.element)->trigger();
+      QCOMPARE(title, U("Kuronel"));
+      QCOMPARE(text, U(message.text));
+    }
+    QCOMPARE(opened, 1);
+  }
+
+ private:
+  kuronel::TForm1& Form1() { return *windows_->Form1; }
+
+  std::unique_ptr<TempDir> dir_;
+  std::unique_ptr<ScopedCurrentDirectory> cwd_;
+  std::unique_ptr<ProgramWindows> windows_;
+};
+
+int main(int argc, char** argv) {
+  kuronel::KuronelApplication app(argc, argv);
+  DialogsTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "dialogs_test.moc"
