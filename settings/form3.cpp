@@ -19,11 +19,11 @@ constexpr int kClientWidth = 292;
 constexpr int kClientHeight = 141;
 
 QIcon Swatch(Colour colour) {
-  QPixmap pixmap(24, 12);
+  QPixmap pixmap(14, 10);
   pixmap.fill(QColor::fromRgb(ColourToRgb(colour)));
   QPainter painter(&pixmap);
   painter.setPen(Qt::black);
-  painter.drawRect(0, 0, 23, 11);
+  painter.drawRect(0, 0, 13, 9);
   return QIcon(pixmap);
 }
 
@@ -55,7 +55,7 @@ TForm3::TForm3(std::string startup_folder, Settings& values_in_use,
   ColorBox1 = new QComboBox(GroupBox1);
   ColorBox1->setObjectName("ColorBox1");
   ColorBox1->setGeometry(104, 19, 145, 22);
-  ColorBox1->setIconSize(QSize(24, 12));
+  ColorBox1->setIconSize(QSize(14, 10));
   for (const ColourTableEntry& entry : ColourTable) {
     if (entry.Value == kClNone || entry.Value == kClDefault) continue;
     ColorBox1->addItem(Swatch(entry.Value),

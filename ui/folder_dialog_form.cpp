@@ -1,6 +1,8 @@
 #include "ui/folder_dialog_form.h"
 
+#include <QAbstractFileIconProvider>
 #include <QDir>
+#include <QStyle>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
@@ -45,6 +47,18 @@ class UnderRootFilter : public QSortFilterProxyModel {
   QString root_;
 };
 
+// Every node of the tree is a folder: one folder icon from the style, which
+// needs no icon theme on the desktop.
+class FolderIconProvider : public QAbstractFileIconProvider {
+ public:
+  explicit FolderIconProvider(QIcon folder) : folder_(std::move(folder)) {}
+  QIcon icon(IconType) const override { return folder_; }
+  QIcon icon(const QFileInfo&) const override { return folder_; }
+
+ private:
+  QIcon folder_;
+};
+
 // A tree in which a right click selects the node under the pointer, as a
 // left click does, and opens no menu.
 class FolderTreeView : public QTreeView {
@@ -82,6 +96,9 @@ TFolderDialogForm::TFolderDialogForm(QWidget* owner, const QString& root)
                       QDir::Drives);
   folders_->setOption(QFileSystemModel::DontWatchForChanges);
   folders_->setReadOnly(true);
+  icons_ = std::make_unique<FolderIconProvider>(
+      style()->standardIcon(QStyle::SP_DirIcon));
+  folders_->setIconProvider(icons_.get());
   folders_->setRootPath(root);
   under_root_ = new UnderRootFilter(QDir::cleanPath(root), this);
   under_root_->setSourceModel(folders_);
@@ -106,6 +123,7 @@ TFolderDialogForm::TFolderDialogForm(QWidget* owner, const QString& root)
   // The root node itself is the tree's first node: show it under its parent.
   const QModelIndex root_index = folders_->index(QDir::cleanPath(root));
   FolderTree->setRootIndex(under_root_->mapFromSource(root_index.parent()));
+  FolderTree->expand(under_root_->mapFromSource(root_index));
 
   BottomPanel = new QWidget(this);
   BottomPanel->setObjectName("BottomPanel");
@@ -128,6 +146,13 @@ TFolderDialogForm::TFolderDialogForm(QWidget* owner, const QString& root)
   layout->addWidget(TopPanel);
   layout->addWidget(FolderTree, 1);
   layout->addWidget(BottomPanel);
+}
+
+TFolderDialogForm::~TFolderDialogForm() {
+  // The model asks the icon provider until it is gone, so it goes first.
+  delete FolderTree;
+  delete under_root_;
+  delete folders_;
 }
 
 void TFolderDialogForm::SetMessage(const QString& text) {

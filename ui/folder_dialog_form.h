@@ -4,7 +4,9 @@
 #include <QDialog>
 #include <QString>
 #include <functional>
+#include <memory>
 
+class QAbstractFileIconProvider;
 class QFileSystemModel;
 class QLabel;
 class QPushButton;
@@ -23,6 +25,7 @@ class TFolderDialogForm : public QDialog {
  public:
   // `root` is the folder at the top of the tree.
   TFolderDialogForm(QWidget* owner, const QString& root);
+  ~TFolderDialogForm() override;
 
   void SetMessage(const QString& text);
   // Expands the tree down to `folder` and selects it; false when the folder
@@ -52,6 +55,7 @@ class TFolderDialogForm : public QDialog {
   QWidget* TopPanel = nullptr;
   QLabel* MessageLabel = nullptr;
   QWidget* BottomPanel = nullptr;
+  std::unique_ptr<QAbstractFileIconProvider> icons_;
   QFileSystemModel* folders_ = nullptr;
   QSortFilterProxyModel* under_root_ = nullptr;
 };
