@@ -1,0 +1,339 @@
+#include "platform/file_system.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+namespace kuronel {
+namespace {
+
+FileInfo ToFileInfo(const struct stat& st) {
+  FileInfo info;
+  info.device = st.st_dev;
+  info.inode = st.st_ino;
+  info.size = static_cast<std::uint64_t>(st.st_size);
+  info.modified_seconds = st.st_mtim.tv_sec;
+  info.modified_nanoseconds = st.st_mtim.tv_nsec;
+  info.mode = st.st_mode;
+  return info;
+}
+
+// fsync of a folder, which makes the entries created in it durable.
+int SyncFolder(const std::string& folder) {
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  int error = fsync(fd) == 0 ? 0 : errno;
+  close(fd);
+  return error;
+}
+
+// Writes all of `data`, resuming after partial writes.
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    ssize_t written = write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+// Errors of copy_file_range that mean "not between these two files", not
+// "the disk failed": the copy goes on with read and write.
+bool RangeCopyUnsupported(int error) {
+  return error == EXDEV || error == EINVAL || error == ENOSYS ||
+         error == EOPNOTSUPP || error == EPERM || error == EBADF;
+}
+
+}  // namespace
+
+std::string ParentFolder(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+bool FileSystem::SameFile(const std::string& a, const std::string& b) {
+  FileInfo info_a, info_b;
+  return Stat(a, info_a) && Stat(b, info_b) && info_a.SameFileAs(info_b);
+}
+
+bool RealFileSystem::FileExists(const std::string& path) {
+  struct stat st;
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool RealFileSystem::DirectoryExists(const std::string& path) {
+  struct stat st;
+  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool RealFileSystem::CreateDirectories(const std::string& path) {
+  if (path.empty()) return false;
+  // Each prefix ending before a "/", then the whole path.
+  for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+    std::string prefix = path.substr(0, end);
+    if (!prefix.empty() && prefix.back() != '/') {
+      if (mkdir(prefix.c_str(), 0777) == 0) {
+        // A copy flushed into this folder must not lose the folder itself.
+        SyncFolder(ParentFolder(prefix));
+      } else if (!DirectoryExists(prefix)) {
+        return false;
+      }
+    }
+    if (end == std::string::npos) break;
+  }
+  return DirectoryExists(path);
+}
+
+bool RealFileSystem::SetReadOnly(const std::string& path) {
+  struct stat st;
+  if (path.empty() || stat(path.c_str(), &st) != 0) return false;
+  mode_t mode = st.st_mode & 07777 & ~static_cast<mode_t>(0222);
+  return chmod(path.c_str(), mode) == 0;
+}
+
+bool RealFileSystem::DeleteFile(const std::string& path) {
+  struct stat st;
+  if (path.empty() || stat(path.c_str(), &st) != 0) return false;
+  if (S_ISDIR(st.st_mode) || (st.st_mode & S_IWUSR) == 0) return false;
+  return unlink(path.c_str()) == 0;
+}
+
+bool RealFileSystem::Stat(const std::string& path, FileInfo& info) {
+  struct stat st;
+  if (path.empty() || stat(path.c_str(), &st) != 0) return false;
+  info = ToFileInfo(st);
+  return true;
+}
+
+bool RealFileSystem::SyncFileSystem(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  bool ok = syncfs(fd) == 0;
+  close(fd);
+  return ok;
+}
+
+// One copy: owns the open files and removes whatever it wrote unless the copy
+// was published complete.
+class RealFileSystem::CopyJob {
+ public:
+  CopyJob(RealFileSystem& owner, const std::string& source,
+          const std::string& target, bool flush, const CopyProgress& progress)
+      : owner_(owner),
+        source_(source),
+        target_(target),
+        folder_(ParentFolder(target)),
+        flush_(flush),
+        progress_(progress) {}
+
+  ~CopyJob() {
+    if (source_fd_ >= 0) close(source_fd_);
+    if (temp_fd_ >= 0) close(temp_fd_);
+    if (!temp_name_.empty()) unlink(temp_name_.c_str());
+  }
+
+  CopyResult Run() {
+    int error = OpenSource();
+    if (!error) error = TargetFree();
+    if (!error) error = OpenTemporary();
+    if (!error) error = CopyData();
+    if (!error) error = CopyAttributes();
+    if (!error)
+      error = Step(CopyStep::kSyncFile,
+                   [this] { return fsync(temp_fd_) == 0 ? 0 : errno; });
+    if (!error) error = Publish();
+    if (!error && flush_) error = FlushFolder();
+    result_.ok = error == 0;
+    result_.error = error;
+    return result_;
+  }
+
+ private:
+  // Runs a step (returning 0 or errno) unless the fault hook fails it.
+  template <typename Call>
+  int Step(CopyStep step, Call call) {
+    if (int fault = owner_.CopyStepFault(step, result_.bytes_copied))
+      return fault;
+    return call();
+  }
+
+  int OpenSource() {
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused
+    // below as anything but a regular file is.
+    source_fd_ =
+        open(source_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (source_fd_ < 0) return errno;
+    if (fstat(source_fd_, &source_stat_) != 0) return errno;
+    if (!S_ISREG(source_stat_.st_mode)) return EINVAL;
+    fcntl(source_fd_, F_SETFL, fcntl(source_fd_, F_GETFL) & ~O_NONBLOCK);
+    posix_fadvise(source_fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    result_.source_before = ToFileInfo(source_stat_);
+    return 0;
+  }
+
+  // Saves copying gigabytes that the final no-replace step would refuse.
+  int TargetFree() {
+    struct stat st;
+    return lstat(target_.c_str(), &st) == 0 ? EEXIST : 0;
+  }
+
+  int OpenTemporary() {
+    if (owner_.options_.use_unnamed_temporary) {
+      temp_fd_ = open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+      if (temp_fd_ >= 0) return 0;
+    }
+    std::string name = folder_ + "/.kuronel-XXXXXX";
+    temp_fd_ = mkostemp(name.data(), O_CLOEXEC);
+    if (temp_fd_ < 0) return errno;
+    temp_name_ = name;
+    return 0;
+  }
+
+  int CopyData() {
+    const std::uint64_t total = result_.source_before.size;
+    const std::size_t chunk =
+        std::max<std::size_t>(owner_.options_.chunk_bytes, 1);
+    bool use_range = owner_.options_.use_copy_range;
+    for (;;) {
+      if (int fault =
+              owner_.CopyStepFault(CopyStep::kWrite, result_.bytes_copied))
+        return fault;
+      ssize_t moved;
+      if (use_range) {
+        moved =
+            copy_file_range(source_fd_, nullptr, temp_fd_, nullptr, chunk, 0);
+        // Some file systems answer 0 instead of refusing; read and write
+        // then decide where the end is.
+        if ((moved < 0 && RangeCopyUnsupported(errno)) ||
+            (moved == 0 && result_.bytes_copied < total)) {
+          use_range = false;
+          continue;
+        }
+      } else {
+        moved = ReadWriteChunk(chunk);
+      }
+      if (moved < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      if (moved == 0) break;
+      result_.bytes_copied += static_cast<std::uint64_t>(moved);
+      if (progress_)
+        progress_(result_.bytes_copied, std::max(total, result_.bytes_copied));
+    }
+    struct stat after;
+    if (fstat(source_fd_, &after) != 0) return errno;
+    result_.source_after = ToFileInfo(after);
+    struct stat written;
+    if (fstat(temp_fd_, &written) != 0) return errno;
+    if (static_cast<std::uint64_t>(written.st_size) != result_.bytes_copied)
+      return EIO;
+    return 0;
+  }
+
+  ssize_t ReadWriteChunk(std::size_t chunk) {
+    buffer_.resize(chunk);
+    ssize_t got = read(source_fd_, buffer_.data(), chunk);
+    if (got <= 0) return got;
+    if (!WriteAll(temp_fd_, buffer_.data(), static_cast<std::size_t>(got)))
+      return -1;
+    return got;
+  }
+
+  int CopyAttributes() {
+    // Permission bits only: set-id bits of someone else's file must not
+    // reappear on a copy owned by this user.
+    if (fchmod(temp_fd_, source_stat_.st_mode & 0777) != 0) return errno;
+    struct timespec times[2] = {source_stat_.st_atim, source_stat_.st_mtim};
+    if (futimens(temp_fd_, times) != 0) return errno;
+    return 0;
+  }
+
+  // Gives the complete file its name. Both ways refuse an existing target.
+  int Publish() {
+    int error;
+    if (temp_name_.empty()) {
+      error = Step(CopyStep::kPublish, [this] { return LinkUnnamed(); });
+    } else {
+      error = Step(CopyStep::kPublish, [this] { return RenameNamed(); });
+    }
+    published_ = error == 0;
+    return error;
+  }
+
+  int LinkUnnamed() {
+    std::string proc_path = "/proc/self/fd/" + std::to_string(temp_fd_);
+    if (linkat(AT_FDCWD, proc_path.c_str(), AT_FDCWD, target_.c_str(),
+               AT_SYMLINK_FOLLOW) == 0)
+      return 0;
+    if (errno != ENOENT) return errno;
+    // Without /proc: the same link by descriptor (needs CAP_DAC_READ_SEARCH).
+    if (linkat(temp_fd_, "", AT_FDCWD, target_.c_str(), AT_EMPTY_PATH) == 0)
+      return 0;
+    return errno;
+  }
+
+  int RenameNamed() {
+    if (renameat2(AT_FDCWD, temp_name_.c_str(), AT_FDCWD, target_.c_str(),
+                  RENAME_NOREPLACE) == 0) {
+      temp_name_.clear();
+      return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system without no-replace rename: a hard link never replaces;
+    // the hidden name is removed when the job ends.
+    return link(temp_name_.c_str(), target_.c_str()) == 0 ? 0 : errno;
+  }
+
+  // After a failed folder flush the copy is not known to be on disk; its
+  // name goes again so that the failure is not mistaken for a finished copy.
+  int FlushFolder() {
+    int error =
+        Step(CopyStep::kSyncFolder, [this] { return SyncFolder(folder_); });
+    if (error && published_) Unpublish();
+    return error;
+  }
+
+  void Unpublish() {
+    struct stat ours, there;
+    if (fstat(temp_fd_, &ours) == 0 && stat(target_.c_str(), &there) == 0 &&
+        ours.st_dev == there.st_dev && ours.st_ino == there.st_ino)
+      unlink(target_.c_str());
+  }
+
+  RealFileSystem& owner_;
+  const std::string& source_;
+  const std::string& target_;
+  const std::string folder_;
+  const bool flush_;
+  const CopyProgress& progress_;
+  int source_fd_ = -1;
+  int temp_fd_ = -1;
+  std::string temp_name_;  // the hidden name while it exists
+  bool published_ = false;
+  struct stat source_stat_ {};
+  std::vector<char> buffer_;
+  CopyResult result_;
+};
+
+CopyResult RealFileSystem::CopyFileNoReplace(const std::string& source,
+                                             const std::string& target,
+                                             bool flush,
+                                             const CopyProgress& progress) {
+  CopyJob job(*this, source, target, flush, progress);
+  return job.Run();
+}
+
+}  // namespace kuronel

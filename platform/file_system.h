@@ -1,0 +1,133 @@
+#ifndef KURONEL_PLATFORM_FILE_SYSTEM_H_
+#define KURONEL_PLATFORM_FILE_SYSTEM_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kuronel {
+
+// What the checks around a move need to know of a file: which file it is,
+// how long it is and when it last changed.
+struct FileInfo {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t size = 0;
+  std::int64_t modified_seconds = 0;
+  std::int64_t modified_nanoseconds = 0;
+  std::uint32_t mode = 0;  // st_mode: type and permission bits
+
+  bool SameFileAs(const FileInfo& other) const {
+    return device == other.device && inode == other.inode;
+  }
+  // Same file, same length, same modification time.
+  bool Unchanged(const FileInfo& other) const {
+    return SameFileAs(other) && size == other.size &&
+           modified_seconds == other.modified_seconds &&
+           modified_nanoseconds == other.modified_nanoseconds;
+  }
+};
+
+// Called while a copy runs, every few MB and once at the end, so that a
+// window can repaint during the copy of a large movie.
+using CopyProgress =
+    std::function<void(std::uint64_t bytes_done, std::uint64_t bytes_total)>;
+
+// The outcome of CopyFileNoReplace. The source as seen when the copy began
+// and when its data had been read lets the caller refuse to delete a source
+// that changed under the copy.
+struct CopyResult {
+  bool ok = false;
+  int error = 0;  // errno of the failing step, 0 on success
+  FileInfo source_before;
+  FileInfo source_after;
+  std::uint64_t bytes_copied = 0;
+};
+
+// The disk as the processing sees it. Paths are byte strings with "/" as
+// separator. Everything reports failure by its return value.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // True only for an existing regular file (links followed); false for a
+  // folder and anything else.
+  virtual bool FileExists(const std::string& path) = 0;
+  virtual bool DirectoryExists(const std::string& path) = 0;
+  // Creates the folder and every missing parent (mkdir -p); true when the
+  // whole chain exists afterwards.
+  virtual bool CreateDirectories(const std::string& path) = 0;
+  // Copies contents, permission bits and modification time. Never replaces
+  // anything at `target`: the target name appears only once the copy is
+  // complete and on disk, and nothing appears when the copy fails. With
+  // `flush` the target's folder entry is made durable as well, for a copy
+  // whose source is deleted next.
+  virtual CopyResult CopyFileNoReplace(const std::string& source,
+                                       const std::string& target, bool flush,
+                                       const CopyProgress& progress) = 0;
+  // Removes every write permission bit of the file.
+  virtual bool SetReadOnly(const std::string& path) = 0;
+  // Refuses (false, file left in place) a file its owner may not write, as
+  // the read-only attribute protects a file elsewhere; otherwise unlinks it.
+  virtual bool DeleteFile(const std::string& path) = 0;
+  // Information on the file at `path`, links followed; false when there is
+  // nothing there.
+  virtual bool Stat(const std::string& path, FileInfo& info) = 0;
+  // Writes everything cached for the file system holding `path` to disk.
+  virtual bool SyncFileSystem(const std::string& path) = 0;
+
+  // True when both paths name one existing file.
+  bool SameFile(const std::string& a, const std::string& b);
+};
+
+// FileSystem on the Linux disk.
+class RealFileSystem : public FileSystem {
+ public:
+  struct Options {
+    // Write copies into an unnamed O_TMPFILE file where the file system
+    // allows it; otherwise (or when off) into a hidden uniquely named file.
+    bool use_unnamed_temporary = true;
+    // Let the kernel move the data (copy_file_range) where it can; otherwise
+    // read and write through a buffer.
+    bool use_copy_range = true;
+    // Bytes moved between progress reports.
+    std::size_t chunk_bytes = 8u << 20;
+  };
+
+  RealFileSystem() : RealFileSystem(Options()) {}
+  explicit RealFileSystem(Options options) : options_(options) {}
+
+  bool FileExists(const std::string& path) override;
+  bool DirectoryExists(const std::string& path) override;
+  bool CreateDirectories(const std::string& path) override;
+  CopyResult CopyFileNoReplace(const std::string& source,
+                               const std::string& target, bool flush,
+                               const CopyProgress& progress) override;
+  bool SetReadOnly(const std::string& path) override;
+  bool DeleteFile(const std::string& path) override;
+  bool Stat(const std::string& path, FileInfo& info) override;
+  bool SyncFileSystem(const std::string& path) override;
+
+ protected:
+  // The steps of a copy that a disk can fail.
+  enum class CopyStep { kWrite, kSyncFile, kPublish, kSyncFolder };
+  // Asked before each step of a copy (kWrite before every chunk, with the
+  // bytes written so far). A nonzero errno makes the step fail with it. The
+  // disk itself never fails on request; a fault-injecting subclass does.
+  virtual int CopyStepFault(CopyStep /*step*/, std::uint64_t /*bytes_done*/) {
+    return 0;
+  }
+
+ private:
+  class CopyJob;
+  Options options_;
+};
+
+// The folder part of a path: everything before its last "/" ("/" for a
+// file in the root, "." for a path without "/").
+std::string ParentFolder(const std::string& path);
+
+}  // namespace kuronel
+
+#endif  // KURONEL_PLATFORM_FILE_SYSTEM_H_

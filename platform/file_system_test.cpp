@@ -1,0 +1,273 @@
+#include "platform/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <set>
+#include <string>
+
+#include "gtest/gtest.h"
+#include "testing/faulty_file_system.h"
+#include "testing/temp_dir.h"
+
+namespace kuronel {
+namespace {
+
+using testing::FaultyFileSystem;
+using testing::ReadFile;
+using testing::TempDir;
+using Step = FaultyFileSystem::CopyStep;
+
+// Entry names of a folder, "." and ".." left out, hidden names included.
+std::set<std::string> Entries(const std::string& folder) {
+  std::set<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return names;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") names.insert(name);
+  }
+  closedir(dir);
+  return names;
+}
+
+std::string Pattern(std::size_t size) {
+  std::string data(size, '\0');
+  for (std::size_t i = 0; i < size; ++i)
+    data[i] = static_cast<char>(i * 131 + i / 7);
+  return data;
+}
+
+struct stat StatOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+  return st;
+}
+
+void SetTimes(const std::string& path, time_t seconds, long nanoseconds) {
+  struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+TEST(FileSystemTest, ExistenceTellsFilesFromFolders) {
+  TempDir dir;
+  RealFileSystem fs;
+  std::string file = dir.WriteFile("a.jpg", "x");
+  std::string folder = dir.MakeDir("X.JPG");
+  ASSERT_EQ(symlink(file.c_str(), dir.Path("link.jpg").c_str()), 0);
+  ASSERT_EQ(symlink("missing", dir.Path("dangling.jpg").c_str()), 0);
+
+  EXPECT_TRUE(fs.FileExists(file));
+  EXPECT_TRUE(fs.FileExists(dir.Path("link.jpg")));
+  EXPECT_FALSE(fs.FileExists(dir.Path("dangling.jpg")));
+  EXPECT_FALSE(fs.FileExists(folder));
+  EXPECT_FALSE(fs.FileExists(dir.Path("none")));
+  EXPECT_FALSE(fs.FileExists(""));
+  EXPECT_TRUE(fs.DirectoryExists(folder));
+  EXPECT_FALSE(fs.DirectoryExists(file));
+  EXPECT_TRUE(fs.SameFile(file, dir.Path("link.jpg")));
+  EXPECT_FALSE(fs.SameFile(file, folder));
+}
+
+TEST(FileSystemTest, CreateDirectoriesMakesTheWholeChain) {
+  TempDir dir;
+  RealFileSystem fs;
+  EXPECT_TRUE(fs.CreateDirectories(dir.Path("a/b/c/")));
+  EXPECT_TRUE(fs.DirectoryExists(dir.Path("a/b/c")));
+  EXPECT_TRUE(fs.CreateDirectories(dir.Path("a/b")));  // already there
+
+  // A regular file in the chain cannot become a folder, even for root.
+  dir.WriteFile("file", "x");
+  EXPECT_FALSE(fs.CreateDirectories(dir.Path("file/sub/")));
+  EXPECT_FALSE(fs.CreateDirectories(dir.Path("file")));
+  EXPECT_FALSE(fs.CreateDirectories(""));
+}
+
+TEST(FileSystemTest, CopyKeepsContentsPermissionsAndTime) {
+  TempDir dir;
+  for (bool unnamed : {true, false}) {
+    for (std::size_t size :
+         {std::size_t{0}, std::size_t{1}, std::size_t{70001}}) {
+      SCOPED_TRACE(::testing::Message()
+                   << "unnamed " << unnamed << " size " << size);
+      // The kernel's range copy with unnamed files, read and write with named.
+      RealFileSystem fs({.use_unnamed_temporary = unnamed,
+                         .use_copy_range = unnamed,
+                         .chunk_bytes = 4096});
+      std::string name = std::to_string(unnamed) + "_" + std::to_string(size);
+      std::string source = dir.WriteFile("src/" + name, Pattern(size));
+      ASSERT_EQ(chmod(source.c_str(), 0640), 0);
+      SetTimes(source, 1083838272, 123456789);
+      std::string target = dir.MakeDir("dst") + "/" + name;
+
+      std::uint64_t last_done = 0, calls = 0;
+      CopyResult result =
+          fs.CopyFileNoReplace(source, target, /*flush=*/unnamed,
+                               [&](std::uint64_t done, std::uint64_t total) {
+                                 EXPECT_GE(done, last_done);
+                                 EXPECT_EQ(total, size);
+                                 last_done = done;
+                                 ++calls;
+                               });
+      ASSERT_TRUE(result.ok) << result.error;
+      EXPECT_EQ(ReadFile(target), Pattern(size));
+      struct stat st = StatOf(target);
+      EXPECT_EQ(st.st_mode & 07777, 0640u);
+      EXPECT_EQ(st.st_mtim.tv_sec, 1083838272);
+      EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
+      EXPECT_EQ(result.bytes_copied, size);
+      EXPECT_EQ(result.source_before.size, size);
+      EXPECT_TRUE(result.source_before.Unchanged(result.source_after));
+      EXPECT_EQ(last_done, size);
+      EXPECT_EQ(calls, (size + 4095) / 4096);  // once per chunk
+    }
+  }
+  // Only the copies are in the target folder: no temporary file stayed.
+  EXPECT_EQ(Entries(dir.Path("dst")).size(), 6u);
+}
+
+TEST(FileSystemTest, CopyNeverReplacesAnything) {
+  TempDir dir;
+  std::string source = dir.WriteFile("a.jpg", "new");
+  std::string taken = dir.WriteFile("dst/taken.jpg", "old");
+  dir.MakeDir("dst/folder.jpg");
+  ASSERT_EQ(symlink("nowhere", dir.Path("dst/dangling.jpg").c_str()), 0);
+  for (bool unnamed : {true, false}) {
+    RealFileSystem fs({.use_unnamed_temporary = unnamed});
+    for (const char* name : {"taken.jpg", "folder.jpg", "dangling.jpg"}) {
+      SCOPED_TRACE(name);
+      CopyResult result =
+          fs.CopyFileNoReplace(source, dir.Path("dst/") + name, false, {});
+      EXPECT_FALSE(result.ok);
+      EXPECT_EQ(result.error, EEXIST);
+    }
+  }
+  EXPECT_EQ(ReadFile(taken), "old");
+  EXPECT_EQ(Entries(dir.Path("dst")),
+            (std::set<std::string>{"taken.jpg", "folder.jpg", "dangling.jpg"}));
+}
+
+TEST(FileSystemTest, CopyRefusesWhatIsNotARegularFile) {
+  TempDir dir;
+  RealFileSystem fs;
+  dir.MakeDir("dst");
+  ASSERT_EQ(mkfifo(dir.Path("fifo").c_str(), 0644), 0);
+  EXPECT_FALSE(
+      fs.CopyFileNoReplace(dir.Path("fifo"), dir.Path("dst/f"), false, {}).ok);
+  EXPECT_FALSE(
+      fs.CopyFileNoReplace(dir.Path("dst"), dir.Path("dst/d"), false, {}).ok);
+  EXPECT_FALSE(
+      fs.CopyFileNoReplace(dir.Path("none"), dir.Path("dst/n"), false, {}).ok);
+  EXPECT_TRUE(Entries(dir.Path("dst")).empty());
+}
+
+// Each failure a disk can give in the middle of a copy: nothing appears under
+// the target name, no temporary file stays, the source is untouched.
+TEST(FileSystemTest, FailedCopyLeavesNothingBehind) {
+  struct Case {
+    const char* name;
+    Step step;
+    std::uint64_t after_bytes;
+    int error;
+  };
+  const Case cases[] = {
+      {"no space midway", Step::kWrite, 10000, ENOSPC},
+      {"no space at once", Step::kWrite, 0, ENOSPC},
+      {"file fsync", Step::kSyncFile, 0, EIO},
+      {"final link", Step::kPublish, 0, EIO},
+      {"folder fsync", Step::kSyncFolder, 0, EIO},
+  };
+  const std::string data = Pattern(50000);
+  for (bool unnamed : {true, false}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message() << c.name << " unnamed " << unnamed);
+      TempDir dir;
+      std::string source = dir.WriteFile("src/a.jpg", data);
+      std::string target = dir.MakeDir("dst") + "/a.jpg";
+      FaultyFileSystem fs(
+          {.use_unnamed_temporary = unnamed, .chunk_bytes = 4096});
+      fs.FailCopyStep(c.step, 0, c.after_bytes, c.error);
+
+      bool saw_target_midway = false;
+      CopyResult result = fs.CopyFileNoReplace(
+          source, target, /*flush=*/true, [&](std::uint64_t, std::uint64_t) {
+            saw_target_midway |= access(target.c_str(), F_OK) == 0;
+          });
+      EXPECT_FALSE(result.ok);
+      EXPECT_EQ(result.error, c.error);
+      EXPECT_FALSE(saw_target_midway);
+      EXPECT_TRUE(Entries(dir.Path("dst")).empty());
+      EXPECT_EQ(ReadFile(source), data);
+
+      // The same file system copies fine once the fault is gone.
+      FaultyFileSystem healthy({.use_unnamed_temporary = unnamed});
+      EXPECT_TRUE(healthy.CopyFileNoReplace(source, target, true, {}).ok);
+      EXPECT_EQ(ReadFile(target), data);
+    }
+  }
+}
+
+TEST(FileSystemTest, ReadOnlyFilesAreNotDeleted) {
+  TempDir dir;
+  RealFileSystem fs;
+  std::string file = dir.WriteFile("a.jpg", "x");
+  ASSERT_EQ(chmod(file.c_str(), 0664), 0);
+  ASSERT_TRUE(fs.SetReadOnly(file));
+  EXPECT_EQ(StatOf(file).st_mode & 07777, 0444u);
+  EXPECT_FALSE(fs.DeleteFile(file));  // refused by the mode, even for root
+  EXPECT_TRUE(fs.FileExists(file));
+
+  // Only the owner's write bit counts, as a read-only attribute would.
+  ASSERT_EQ(chmod(file.c_str(), 0644), 0);
+  EXPECT_TRUE(fs.DeleteFile(file));
+  EXPECT_FALSE(fs.FileExists(file));
+
+  EXPECT_FALSE(fs.DeleteFile(file));
+  EXPECT_FALSE(fs.SetReadOnly(file));
+  EXPECT_FALSE(fs.DeleteFile(dir.MakeDir("folder")));
+  EXPECT_TRUE(fs.DirectoryExists(dir.Path("folder")));
+}
+
+TEST(FileSystemTest, StatAndSync) {
+  TempDir dir;
+  RealFileSystem fs;
+  std::string file = dir.WriteFile("a.jpg", "12345");
+  SetTimes(file, 1000, 5);
+  FileInfo info;
+  ASSERT_TRUE(fs.Stat(file, info));
+  EXPECT_EQ(info.size, 5u);
+  EXPECT_EQ(info.modified_seconds, 1000);
+  EXPECT_EQ(info.modified_nanoseconds, 5);
+  EXPECT_FALSE(fs.Stat(dir.Path("none"), info));
+  EXPECT_TRUE(fs.SyncFileSystem(dir.path()));
+  EXPECT_FALSE(fs.SyncFileSystem(dir.Path("none")));
+}
+
+TEST(FileSystemTest, ParentFolder) {
+  EXPECT_EQ(ParentFolder("/a/b/c.jpg"), "/a/b");
+  EXPECT_EQ(ParentFolder("/c.jpg"), "/");
+  EXPECT_EQ(ParentFolder("c.jpg"), ".");
+}
+
+TEST(FaultyFileSystemTest, FailsTheNthCallOnly) {
+  TempDir dir;
+  std::string file = dir.WriteFile("a.jpg", "x");
+  FaultyFileSystem fs;
+  fs.FailCall(FaultyFileSystem::Operation::kFileExists, 2);
+  EXPECT_TRUE(fs.FileExists(file));
+  EXPECT_FALSE(fs.FileExists(file));
+  EXPECT_TRUE(fs.FileExists(file));
+  EXPECT_EQ(fs.Calls(FaultyFileSystem::Operation::kFileExists), 3);
+
+  fs.FailCall(FaultyFileSystem::Operation::kDeleteFile);
+  EXPECT_FALSE(fs.DeleteFile(file));
+  EXPECT_FALSE(fs.DeleteFile(file));
+  EXPECT_TRUE(fs.FileExists(file));
+}
+
+}  // namespace
+}  // namespace kuronel

@@ -1,0 +1,197 @@
+#include "processing/new_name_plan.h"
+
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "testing/temp_dir.h"
+
+namespace kuronel {
+namespace {
+
+using testing::TempDir;
+
+DateKey Day(int year, int month, int day) { return DateKey{year, month, day}; }
+
+Settings Options(bool move, bool rename, std::string destination = "/photos/") {
+  Settings options;
+  options.MoveToDateFolder = move;
+  options.RenameToDateFile = rename;
+  options.DestinationFolder = std::move(destination);
+  return options;
+}
+
+CatalogueRow Row(std::string folder, std::string name, std::string timestamp,
+                 bool checked = true) {
+  CatalogueRow row;
+  row.Folder = std::move(folder);
+  row.FileName = std::move(name);
+  row.Timestamp = std::move(timestamp);
+  row.Checked = checked;
+  return row;
+}
+
+std::vector<std::string> NewPaths(const ProcessingPlan& plan) {
+  std::vector<std::string> paths;
+  for (const PlanRow& row : plan) paths.push_back(row.NewPath);
+  return paths;
+}
+
+TEST(NewNamePlanTest, NameSuffixRunsThroughTheTable) {
+  const std::pair<int, const char*> cases[] = {
+      {1, "a0"},  {2, "a1"},  {10, "a9"},  {11, "aa"},  {36, "az"},  {37, "b0"},
+      {72, "bz"}, {73, "c0"}, {900, "yz"}, {901, "z0"}, {936, "zz"},
+  };
+  for (const auto& [n, suffix] : cases) EXPECT_EQ(NameSuffix(n), suffix) << n;
+}
+
+TEST(NewNamePlanTest, DateNameAndExtension) {
+  EXPECT_EQ(DateName(Day(2004, 5, 6)), "2004_05_06");
+  EXPECT_EQ(DateName(DateKey{2004, 5, 6, 23, 59, 59}), "2004_05_06");
+  EXPECT_EQ(ExtensionOf("/a/IMG_0001.jpg"), ".jpg");
+  EXPECT_EQ(ExtensionOf("/a/b.tar.GZ"), ".GZ");
+  EXPECT_EQ(ExtensionOf("/a.d/README"),
+            "");  // a dot in a folder is no extension
+  EXPECT_EQ(FileNameOf("/a/b/c.JPG"), "c.JPG");
+  EXPECT_EQ(FolderOf("/a/b/c.JPG"), "/a/b/");
+}
+
+TEST(NewNamePlanTest, FourOptionCombinations) {
+  const std::string source = "/camera/IMG_0001.JPG";
+  struct Case {
+    bool move, rename;
+    const char* new_path;
+  };
+  const Case cases[] = {
+      {true, true, "/photos/2004_05_06/2004_05_06a0.JPG"},
+      {true, false, "/photos/2004_05_06/IMG_0001.JPG"},
+      {false, true, "/camera/2004_05_06a0.JPG"},
+      {false, false, "/camera/IMG_0001.JPG"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(
+        BuildNewPath(source, Day(2004, 5, 6), 1, Options(c.move, c.rename)),
+        c.new_path)
+        << c.move << c.rename;
+  }
+  // Extensions keep their case; a file without one gets a name without one.
+  EXPECT_EQ(
+      BuildNewPath("/c/IMG_0001.jpg", Day(2004, 5, 6), 1, Options(true, true)),
+      "/photos/2004_05_06/2004_05_06a0.jpg");
+  EXPECT_EQ(BuildNewPath("/c/NOEXT", Day(2004, 5, 6), 2, Options(true, true)),
+            "/photos/2004_05_06/2004_05_06a1");
+  EXPECT_EQ(
+      BuildNewPath("/c.d/NOEXT", Day(2004, 5, 6), 2, Options(false, false)),
+      "/c.d/NOEXT");
+}
+
+TEST(NewNamePlanTest, WorkedExampleOfOneDay) {
+  TempDir dir;
+  RealFileSystem fs;
+  FileCatalogue catalogue = {
+      Row("/camera/", "IMG_0001.JPG", "2004/05/06 10:11:12"),
+      Row("/camera/", "IMG_0002.JPG", "2004/05/06 10:12:40"),
+      Row("/camera/", "MVI_0003.AVI", "2004/05/06 11:00:05"),
+      Row("/camera/", "IMG_0004.JPG", "2004/05/07 10:00:00"),
+  };
+  ProcessingPlan plan;
+  ASSERT_TRUE(
+      BuildPlan(catalogue, Options(true, true, dir.path() + "/"), fs, plan)
+          .ok());
+  const std::string d = dir.path() + "/";
+  EXPECT_EQ(NewPaths(plan), (std::vector<std::string>{
+                                d + "2004_05_06/2004_05_06a0.JPG",
+                                d + "2004_05_06/2004_05_06a1.JPG",
+                                d + "2004_05_06/2004_05_06a2.AVI",
+                                d + "2004_05_07/2004_05_07a0.JPG",
+                            }));
+  EXPECT_EQ(plan[2].SourcePath, "/camera/MVI_0003.AVI");
+  for (const PlanRow& row : plan) EXPECT_EQ(row.State, kStateUnprocessed);
+}
+
+TEST(NewNamePlanTest, DayBoundariesAndUncheckedRows) {
+  RealFileSystem fs;
+  FileCatalogue catalogue = {
+      Row("/c/", "1.JPG", "2004/05/06"),  // 00:00:00
+      Row("/c/", "2.JPG", "2004/05/06 12:00:00",
+          false),  // unchecked: not counted
+      Row("/c/", "3.JPG", "2004/05/06 23:59:59"),
+      Row("/c/", "4.JPG", "2004/05/07"),           // the next day
+      Row("/c/", "5.JPG", "2004/05/06 23:59:59"),  // back to the 6th
+      Row("/c/", "6.JPG", "2004/05/06 23:59:59"),
+  };
+  ProcessingPlan plan;
+  ASSERT_TRUE(
+      BuildPlan(catalogue, Options(false, true, "/no/"), fs, plan).ok());
+  EXPECT_EQ(NewPaths(plan), (std::vector<std::string>{
+                                "/c/2004_05_06a0.JPG",
+                                "/c/2004_05_06a1.JPG",
+                                "/c/2004_05_07a0.JPG",
+                                "/c/2004_05_06a0.JPG",  // not adjacent: 1 again
+                                "/c/2004_05_06a1.JPG",
+                            }));
+  // Same paths twice, yet nothing stands there: both start unprocessed.
+  for (const PlanRow& row : plan) EXPECT_EQ(row.State, kStateUnprocessed);
+}
+
+TEST(NewNamePlanTest, PastTheLastSuffixANumberFollowsTheExtension) {
+  RealFileSystem fs;
+  FileCatalogue catalogue;
+  for (int i = 0; i < 938; ++i)
+    catalogue.push_back(Row("/c/", "IMG.JPG", "2004/05/06 10:00:00"));
+  ProcessingPlan plan;
+  ASSERT_TRUE(BuildPlan(catalogue, Options(true, true), fs, plan).ok());
+  ASSERT_EQ(plan.size(), 938u);
+  EXPECT_EQ(plan[935].NewPath, "/photos/2004_05_06/2004_05_06zz.JPG");
+  EXPECT_EQ(plan[936].NewPath, "/photos/2004_05_06/2004_05_06zz.JPG1");
+  EXPECT_EQ(plan[937].NewPath, "/photos/2004_05_06/2004_05_06zz.JPG2");
+}
+
+TEST(NewNamePlanTest, DuplicateStartStates) {
+  TempDir dir;
+  RealFileSystem fs;
+  dir.WriteFile("c/IMG_0001.JPG", "x");
+  dir.WriteFile("c/IMG_0002.JPG", "x");
+  dir.WriteFile("d/2004_05_06/2004_05_06a0.JPG", "x");  // in the way
+  dir.MakeDir("d/2004_05_06/2004_05_06a1.JPG");         // a folder is not
+  const std::string c = dir.path() + "/c/";
+  FileCatalogue catalogue = {
+      Row(c, "IMG_0001.JPG", "2004/05/06 10:00:00"),
+      Row(c, "IMG_0002.JPG", "2004/05/06 10:00:01"),
+  };
+  ProcessingPlan plan;
+  ASSERT_TRUE(
+      BuildPlan(catalogue, Options(true, true, dir.Path("d/")), fs, plan).ok());
+  ASSERT_EQ(plan.size(), 2u);
+  EXPECT_EQ(plan[0].State, kStateDuplicate);
+  EXPECT_EQ(plan[1].State, kStateUnprocessed);
+
+  // Both options off: every new path is its source, so every row is "重複".
+  ASSERT_TRUE(BuildPlan(catalogue, Options(false, false), fs, plan).ok());
+  ASSERT_EQ(plan.size(), 2u);
+  for (const PlanRow& row : plan) {
+    EXPECT_EQ(row.NewPath, row.SourcePath);
+    EXPECT_EQ(row.State, kStateDuplicate);
+  }
+}
+
+TEST(NewNamePlanTest, UnreadableTimestampLeavesThePlanEmpty) {
+  RealFileSystem fs;
+  FileCatalogue catalogue = {
+      Row("/c/", "1.JPG", "2004/05/06 10:00:00"),
+      Row("/c/", "2.JPG", "2004/13/06 10:00:00"),
+  };
+  ProcessingPlan plan = {PlanRow{"old", "old", "OK"}};
+  Status status = BuildPlan(catalogue, Options(true, true), fs, plan);
+  EXPECT_FALSE(status.ok());
+  EXPECT_NE(status.message().find("2004/13/06"), std::string::npos);
+  EXPECT_TRUE(plan.empty());
+
+  // An unchecked row's timestamp is never read.
+  catalogue[1].Checked = false;
+  EXPECT_TRUE(BuildPlan(catalogue, Options(true, true), fs, plan).ok());
+  EXPECT_EQ(plan.size(), 1u);
+}
+
+}  // namespace
+}  // namespace kuronel

@@ -1,0 +1,175 @@
+#include "processing/plan_execution.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+namespace kuronel {
+namespace {
+
+bool AttributeOnlyMode(const Settings& options) {
+  return !options.RenameToDateFile && !options.MoveToDateFolder &&
+         options.MakeReadOnly;
+}
+
+// True when the source may go: the copy stands at its target with the
+// source's size, is a file of its own, and the source is still the very file
+// that was copied, unchanged since.
+bool SourceMayBeDeleted(const std::string& source_path,
+                        const PlannedCopy& planned, FileSystem& file_system) {
+  const CopyResult& copy = planned.copy;
+  FileInfo source_now, target;
+  return copy.ok && copy.source_before.Unchanged(copy.source_after) &&
+         file_system.Stat(source_path, source_now) &&
+         source_now.Unchanged(copy.source_before) &&
+         file_system.Stat(planned.target_path, target) &&
+         target.size == copy.source_before.size &&
+         !target.SameFileAs(source_now);
+}
+
+// The file systems that received copies or read-only marks. Copies whose
+// sources are kept were not flushed one by one; they are written out together
+// once the run is over.
+class PendingFlushes {
+ public:
+  void Add(std::size_t row_index, const std::string& folder,
+           FileSystem& file_system) {
+    FileInfo info;
+    if (!file_system.Stat(folder, info)) return;
+    folders_.emplace(info.device, folder);
+    rows_.emplace_back(row_index, info.device);
+  }
+
+  // Syncs each file system once. A row whose copy could not be written out
+  // is not reported as copied.
+  bool Flush(ProcessingPlan& plan, FileSystem& file_system) {
+    bool all_ok = true;
+    for (const auto& [device, folder] : folders_) {
+      if (file_system.SyncFileSystem(folder)) continue;
+      all_ok = false;
+      for (const auto& [row_index, row_device] : rows_) {
+        PlanRow& row = plan[row_index];
+        if (row_device == device && row.State == kStateCopied)
+          row.State = kStateCopyError;
+      }
+    }
+    return all_ok;
+  }
+
+ private:
+  std::map<std::uint64_t, std::string> folders_;
+  std::vector<std::pair<std::size_t, std::uint64_t>> rows_;
+};
+
+// The delete step. The source is often the only copy of a photo, so it goes
+// only after a copy that is known to be complete.
+void DeleteSource(const std::string& source_path, const PlannedCopy& planned,
+                  PlanRow& row, FileSystem& file_system) {
+  if (planned.attribute_only) {
+    // The source was to be made read-only in place, so it is the only copy.
+    // Once read-only, deleting it is refused; it is not even attempted. When
+    // the read-only step failed the row keeps "AttrError!".
+    if (planned.read_only_set) row.State = kStateDelError;
+    return;
+  }
+  // A failed copy keeps its "CopyError!" or "AttrError!". A source that
+  // changed while it was read (or since) keeps the state its copy step wrote:
+  // that copy is complete and published, but the source may hold data the
+  // copy lacks, so it must stay.
+  if (!SourceMayBeDeleted(source_path, planned, file_system)) return;
+  row.State =
+      file_system.DeleteFile(source_path) ? kStateMoved : kStateDelError;
+}
+
+}  // namespace
+
+std::string ProgressText(int filled) {
+  filled = std::clamp(filled, 0, 10);
+  std::string text;
+  for (int cell = 0; cell < 10; ++cell) text += cell < filled ? "■" : "□";
+  return text + "実行中";
+}
+
+int ProgressCells(std::size_t index, std::size_t count) {
+  // A plan of one row is finished with its only row.
+  if (count <= 1) return 10;
+  return static_cast<int>(index * 10 / (count - 1));
+}
+
+std::string NumberedPath(const std::string& new_path, int k) {
+  if (k == 0) return new_path;
+  std::string extension = ExtensionOf(new_path);
+  std::string stem = new_path.substr(0, new_path.size() - extension.size());
+  return stem + std::to_string(k) + extension;
+}
+
+std::string FreeTargetPath(const std::string& new_path,
+                           FileSystem& file_system) {
+  std::string candidate = new_path;
+  for (int k = 1; file_system.FileExists(candidate); ++k)
+    candidate = NumberedPath(new_path, k);
+  return candidate;
+}
+
+PlannedCopy CopyPlannedFile(const std::string& source_path,
+                            const std::string& new_path, PlanRow& row,
+                            const Settings& options, FileSystem& file_system,
+                            const CopyProgress& copy_progress) {
+  PlannedCopy planned;
+  if (AttributeOnlyMode(options)) {
+    planned.attribute_only = true;
+    planned.read_only_set = file_system.SetReadOnly(source_path);
+    row.State = planned.read_only_set ? kStateReadOnly : kStateAttrError;
+    return planned;
+  }
+  planned.target_path = FreeTargetPath(new_path, file_system);
+  // A copy whose source goes next must be on disk before the delete.
+  const bool flush = !options.KeepOriginal;
+  planned.copy = file_system.CopyFileNoReplace(source_path, planned.target_path,
+                                               flush, copy_progress);
+  row.State = planned.copy.ok ? kStateCopied : kStateCopyError;
+  if (options.MakeReadOnly) {
+    // After a failed copy there is no file of ours at the target to change.
+    if (!planned.copy.ok || !file_system.SetReadOnly(planned.target_path))
+      row.State = kStateAttrError;
+  }
+  return planned;
+}
+
+RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
+                   FileSystem& file_system, const StatusSink& progress,
+                   const RunObserver& observer) {
+  RunSummary summary;
+  summary.rows = plan.size();
+  PendingFlushes pending;
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    if (progress) progress(ProgressText(ProgressCells(i, plan.size())));
+    PlanRow& row = plan[i];
+    const std::string source_path = row.SourcePath;
+    const std::string new_path = row.NewPath;
+    const std::string folder = FolderOf(new_path);
+    if (!file_system.FileExists(source_path)) {
+      row.State = kStateNotFound;
+    } else if (!file_system.DirectoryExists(folder) &&
+               !file_system.CreateDirectories(folder)) {
+      row.State = kStateDirError;
+    } else {
+      PlannedCopy planned =
+          CopyPlannedFile(source_path, new_path, row, options, file_system,
+                          observer.copy_progress);
+      if (planned.copy.ok) {
+        pending.Add(i, FolderOf(planned.target_path), file_system);
+      } else if (planned.read_only_set) {
+        pending.Add(i, FolderOf(source_path), file_system);
+      }
+      if (!options.KeepOriginal)
+        DeleteSource(source_path, planned, row, file_system);
+    }
+    if (observer.row_done) observer.row_done(i);
+  }
+  summary.flushed = pending.Flush(plan, file_system);
+  return summary;
+}
+
+}  // namespace kuronel

@@ -1,0 +1,72 @@
+#ifndef KURONEL_PROCESSING_PLAN_EXECUTION_H_
+#define KURONEL_PROCESSING_PLAN_EXECUTION_H_
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+#include "platform/file_system.h"
+#include "platform/progress.h"
+#include "processing/new_name_plan.h"
+#include "settings/settings.h"
+
+namespace kuronel {
+
+// The status line during a run: `filled` "■" then "□" up to ten cells, then
+// "実行中". ProgressText(3) is ■■■□□□□□□□実行中.
+std::string ProgressText(int filled);
+
+// The filled cells while row `index` of `count` rows is handled: none for
+// the first row, all ten for the last (and for the only row).
+int ProgressCells(std::size_t index, std::size_t count);
+
+// The kth numbered variant of a target path: k before the extension of the
+// file name (a0.JPG gives a01.JPG), or at the end when there is none; k == 0
+// gives the path itself. A folder name is never changed.
+std::string NumberedPath(const std::string& new_path, int k);
+
+// The first of new_path, NumberedPath(new_path, 1), 2, … where no file
+// stands.
+std::string FreeTargetPath(const std::string& new_path,
+                           FileSystem& file_system);
+
+// Lets a window follow a run: it repaints a finished row and keeps repainting
+// while a large file is copied.
+struct RunObserver {
+  std::function<void(std::size_t row_index)> row_done = {};
+  CopyProgress copy_progress = {};
+};
+
+// What the copy step did, for the delete step that may follow.
+struct PlannedCopy {
+  bool attribute_only = false;  // the source itself was to be made read-only
+  bool read_only_set = false;   // ...and it was
+  std::string target_path;      // where the copy went (copy mode)
+  CopyResult copy;
+};
+
+// Copies the source to the first free variant of new_path and makes the copy
+// read-only when asked; or, with both name options off and read-only on,
+// makes the source itself read-only. Writes the row's state.
+PlannedCopy CopyPlannedFile(const std::string& source_path,
+                            const std::string& new_path, PlanRow& row,
+                            const Settings& options, FileSystem& file_system,
+                            const CopyProgress& copy_progress = {});
+
+struct RunSummary {
+  std::size_t rows = 0;
+  // False when a file system could not write out the copies made; those
+  // rows then read "CopyError!".
+  bool flushed = true;
+};
+
+// Handles every row in the plan's current order, writing each row's state;
+// a failed row never stops the run. A source is deleted only after its copy
+// is on disk with the source's size, and never when anything went wrong.
+RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
+                   FileSystem& file_system, const StatusSink& progress,
+                   const RunObserver& observer = {});
+
+}  // namespace kuronel
+
+#endif  // KURONEL_PROCESSING_PLAN_EXECUTION_H_

@@ -1,0 +1,429 @@
+#include "processing/plan_execution.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "testing/faulty_file_system.h"
+#include "testing/temp_dir.h"
+
+namespace kuronel {
+namespace {
+
+using testing::FaultyFileSystem;
+using testing::ReadFile;
+using testing::TempDir;
+using Step = FaultyFileSystem::CopyStep;
+using Op = FaultyFileSystem::Operation;
+
+Settings Options(bool move, bool rename, bool read_only, bool keep,
+                 std::string destination = "/nowhere/") {
+  Settings options;
+  options.MoveToDateFolder = move;
+  options.RenameToDateFile = rename;
+  options.MakeReadOnly = read_only;
+  options.KeepOriginal = keep;
+  options.DestinationFolder = std::move(destination);
+  return options;
+}
+
+std::set<std::string> Entries(const std::string& folder) {
+  std::set<std::string> names;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (dirent* entry = readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name != "." && name != "..") names.insert(name);
+    }
+    closedir(dir);
+  }
+  return names;
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+  return st.st_mode & 07777;
+}
+
+bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+std::string RunOne(const std::string& source, const std::string& new_path,
+                   const Settings& options, FileSystem& fs) {
+  ProcessingPlan plan = {PlanRow{source, new_path, kStateUnprocessed}};
+  RunPlan(plan, options, fs, {});
+  return plan[0].State;
+}
+
+std::string Photo(std::size_t size = 30000) {
+  std::string data(size, '\0');
+  for (std::size_t i = 0; i < size; ++i)
+    data[i] = static_cast<char>(i * 7 + i / 251);
+  return data;
+}
+
+TEST(PlanExecutionTest, ProgressBarFillsToTheLastRow) {
+  EXPECT_EQ(ProgressText(3), "■■■□□□□□□□実行中");
+  EXPECT_EQ(ProgressText(0), "□□□□□□□□□□実行中");
+  EXPECT_EQ(ProgressText(10), "■■■■■■■■■■実行中");
+
+  struct Case {
+    std::size_t rows;
+    std::vector<std::string> bars;
+  };
+  auto bars = [](std::vector<int> cells) {
+    std::vector<std::string> texts;
+    for (int f : cells) texts.push_back(ProgressText(f));
+    return texts;
+  };
+  const Case cases[] = {
+      {10, bars({0, 1, 2, 3, 4, 5, 6, 7, 8, 10})},
+      {11, bars({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10})},
+      {1, bars({10})},  // a plan of one row shows the full bar
+  };
+  RealFileSystem fs;
+  for (const Case& c : cases) {
+    ProcessingPlan plan(
+        c.rows, PlanRow{"/nonexistent/a.JPG", "/nonexistent/b.JPG", ""});
+    std::vector<std::string> shown;
+    std::vector<std::size_t> done;
+    RunPlan(plan, Options(true, true, true, true), fs,
+            [&](const std::string& text) { shown.push_back(text); },
+            {.row_done = [&](std::size_t i) { done.push_back(i); }});
+    EXPECT_EQ(shown, c.bars) << c.rows;
+    EXPECT_EQ(done.size(), c.rows);
+    for (const PlanRow& row : plan) EXPECT_EQ(row.State, kStateNotFound);
+  }
+}
+
+TEST(PlanExecutionTest, NumberGoesBeforeTheFileNamesExtension) {
+  EXPECT_EQ(NumberedPath("/d/a0.JPG", 0), "/d/a0.JPG");
+  EXPECT_EQ(NumberedPath("/d/a0.JPG", 1), "/d/a01.JPG");
+  EXPECT_EQ(NumberedPath("/d/a0.JPG", 12), "/d/a012.JPG");
+  EXPECT_EQ(NumberedPath("/d/X.JPG/a0.JPG", 1), "/d/X.JPG/a01.JPG");
+  EXPECT_EQ(NumberedPath("/d/X.JPG/a0.jpg", 1), "/d/X.JPG/a01.jpg");
+  EXPECT_EQ(NumberedPath("/d/X.JPG/NOEXT", 2), "/d/X.JPG/NOEXT2");
+  EXPECT_EQ(NumberedPath("/d/zz.JPG1", 1), "/d/zz1.JPG1");
+}
+
+TEST(PlanExecutionTest, CopiesKeepContentsPermissionsAndTime) {
+  TempDir dir;
+  RealFileSystem fs;
+  std::string source = dir.WriteFile("c/IMG_0001.JPG", Photo());
+  ASSERT_EQ(chmod(source.c_str(), 0664), 0);
+  struct timespec times[2] = {{1083838272, 0}, {1083838272, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, source.c_str(), times, 0), 0);
+  std::string new_path = dir.Path("d/2004_05_06/2004_05_06a0.JPG");
+
+  for (bool read_only : {false, true}) {
+    SCOPED_TRACE(read_only);
+    std::string target = read_only ? NumberedPath(new_path, 1) : new_path;
+    EXPECT_EQ(
+        RunOne(source, new_path, Options(true, true, read_only, true), fs),
+        kStateCopied);
+    EXPECT_EQ(ReadFile(target), Photo());
+    EXPECT_EQ(ModeOf(target), read_only ? 0444u : 0664u);
+    struct stat st {};
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1083838272);
+    EXPECT_EQ(ReadFile(source), Photo());
+  }
+}
+
+TEST(PlanExecutionTest, TakenNamesGetTheFirstFreeNumber) {
+  TempDir dir;
+  RealFileSystem fs;
+  std::string a = dir.WriteFile("c/a.JPG", "a");
+  std::string b = dir.WriteFile("c/b.JPG", "b");
+  std::string c = dir.WriteFile("c/c.JPG", "c");
+  std::string new_path = dir.WriteFile("d/2004_05_06a0.JPG", "in the way");
+  dir.WriteFile("d/2004_05_06a02.JPG", "also in the way");
+  // Three rows with the same new path, the first already "重複".
+  ProcessingPlan plan = {{a, new_path, kStateDuplicate},
+                         {b, new_path, kStateDuplicate},
+                         {c, new_path, kStateDuplicate}};
+  RunPlan(plan, Options(true, true, false, true), fs, {});
+  for (const PlanRow& row : plan) {
+    EXPECT_EQ(row.State, kStateCopied);
+    EXPECT_EQ(row.NewPath, new_path);  // the plan keeps the planned name
+  }
+  EXPECT_EQ(ReadFile(new_path), "in the way");
+  EXPECT_EQ(ReadFile(dir.Path("d/2004_05_06a01.JPG")), "a");
+  EXPECT_EQ(ReadFile(dir.Path("d/2004_05_06a02.JPG")), "also in the way");
+  EXPECT_EQ(ReadFile(dir.Path("d/2004_05_06a03.JPG")), "b");
+  EXPECT_EQ(ReadFile(dir.Path("d/2004_05_06a04.JPG")), "c");
+}
+
+TEST(PlanExecutionTest, BothNameOptionsOff) {
+  struct Case {
+    bool read_only, keep;
+    const char* state;
+    std::set<std::string> files_after;
+    mode_t source_mode;  // 0: the source is gone
+  };
+  const Case cases[] = {
+      // A rename by copy, with and without the delete.
+      {false, false, kStateMoved, {"IMG_00011.JPG"}, 0},
+      {false, true, kStateCopied, {"IMG_0001.JPG", "IMG_00011.JPG"}, 0644},
+      // Attribute-only: the file itself becomes read-only and is never
+      // deleted, since it is the only copy.
+      {true, true, kStateReadOnly, {"IMG_0001.JPG"}, 0444},
+      {true, false, kStateDelError, {"IMG_0001.JPG"}, 0444},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.read_only << c.keep);
+    TempDir dir;
+    RealFileSystem fs;
+    std::string source = dir.WriteFile("c/IMG_0001.JPG", Photo());
+    ASSERT_EQ(chmod(source.c_str(), 0644), 0);
+    EXPECT_EQ(
+        RunOne(source, source, Options(false, false, c.read_only, c.keep), fs),
+        c.state);
+    EXPECT_EQ(Entries(dir.Path("c")), c.files_after);
+    if (c.source_mode) {
+      EXPECT_EQ(ModeOf(source), c.source_mode);
+    }
+    for (const std::string& name : c.files_after)
+      EXPECT_EQ(ReadFile(dir.Path("c/" + name)), Photo());
+  }
+}
+
+TEST(PlanExecutionTest, MissingSourceAndUncreatableFolder) {
+  TempDir dir;
+  RealFileSystem fs;
+  std::string gone = dir.WriteFile("c/gone.JPG", "x");
+  std::string blocked = dir.WriteFile("c/blocked.JPG", "b");
+  std::string fine = dir.WriteFile("c/fine.JPG", "f");
+  dir.WriteFile("file", "a regular file cannot hold a folder");
+  ProcessingPlan plan = {
+      {gone, dir.Path("d/a0.JPG"), kStateUnprocessed},
+      {blocked, dir.Path("file/sub/a1.JPG"), kStateUnprocessed},
+      {fine, dir.Path("d/a2.JPG"), kStateUnprocessed}};
+  ASSERT_EQ(unlink(gone.c_str()), 0);  // removed after planning
+  RunPlan(plan, Options(true, true, false, false), fs, {});
+  EXPECT_EQ(plan[0].State, kStateNotFound);
+  EXPECT_EQ(plan[1].State, kStateDirError);
+  EXPECT_EQ(plan[2].State, kStateMoved);
+  EXPECT_EQ(ReadFile(blocked), "b");  // neither copied nor deleted
+  EXPECT_EQ(Entries(dir.Path("d")), std::set<std::string>{"a2.JPG"});
+}
+
+TEST(PlanExecutionTest, ExtensionInAFolderNameIsLeftAlone) {
+  TempDir dir;
+  RealFileSystem fs;
+  std::string source = dir.WriteFile("c/IMG.JPG", Photo());
+  std::string new_path =
+      dir.WriteFile("X.JPG/2004_05_06/2004_05_06a0.JPG", "taken");
+  EXPECT_EQ(RunOne(source, new_path, Options(true, true, false, false), fs),
+            kStateMoved);
+  EXPECT_EQ(ReadFile(dir.Path("X.JPG/2004_05_06/2004_05_06a01.JPG")), Photo());
+  EXPECT_FALSE(Exists(dir.Path("X1.JPG")));
+  EXPECT_FALSE(Exists(source));
+}
+
+TEST(PlanExecutionTest, ReadOnlySourceIsCopiedButKept) {
+  TempDir dir;
+  RealFileSystem fs;
+  std::string source = dir.WriteFile("c/IMG.JPG", Photo());
+  ASSERT_EQ(chmod(source.c_str(), 0444), 0);
+  std::string new_path = dir.Path("d/a0.JPG");
+  EXPECT_EQ(RunOne(source, new_path, Options(true, true, false, false), fs),
+            kStateDelError);
+  EXPECT_EQ(ReadFile(source), Photo());
+  EXPECT_EQ(ReadFile(new_path), Photo());
+  EXPECT_EQ(ModeOf(new_path), 0444u);
+}
+
+// A folder standing at the new path is not a file, so no number is taken,
+// and the copy is refused: the source must stay whatever the options.
+TEST(PlanExecutionTest, FailedCopyNeverDeletesTheSource) {
+  for (bool read_only : {false, true}) {
+    SCOPED_TRACE(read_only);
+    TempDir dir;
+    RealFileSystem fs;
+    std::string source = dir.WriteFile("c/IMG.JPG", Photo());
+    std::string new_path = dir.MakeDir("d/a0.JPG");
+    EXPECT_EQ(
+        RunOne(source, new_path, Options(true, true, read_only, false), fs),
+        read_only ? kStateAttrError : kStateCopyError);
+    EXPECT_EQ(ReadFile(source), Photo());
+    EXPECT_TRUE(Entries(new_path).empty());
+  }
+}
+
+TEST(PlanExecutionTest, SourceChangedWhileCopiedIsKept) {
+  enum Change { kAppend, kTouch };
+  for (Change change : {kAppend, kTouch}) {
+    SCOPED_TRACE(change);
+    TempDir dir;
+    RealFileSystem fs({.chunk_bytes = 4096});
+    std::string source = dir.WriteFile("c/MVI.AVI", Photo(20000));
+    std::string new_path = dir.Path("d/a0.AVI");
+    ProcessingPlan plan = {{source, new_path, kStateUnprocessed}};
+    bool changed = false;
+    RunObserver observer{.copy_progress = [&](std::uint64_t, std::uint64_t) {
+      if (changed) return;
+      changed = true;
+      if (change == kAppend) {
+        std::ofstream(source, std::ios::app) << "more";
+      } else {
+        struct timespec times[2] = {{1, 0}, {1, 0}};
+        utimensat(AT_FDCWD, source.c_str(), times, 0);
+      }
+    }};
+    RunPlan(plan, Options(true, true, false, false), fs, {}, observer);
+    EXPECT_EQ(plan[0].State, kStateCopied);  // copied, but not moved
+    EXPECT_TRUE(Exists(source));
+    EXPECT_TRUE(Exists(new_path));
+  }
+}
+
+// Failures the disk gives at its own moment. Whatever fails, the source is
+// whole, the target folder holds no partial and no temporary file, and the
+// row names the failing step.
+TEST(PlanExecutionTest, DiskFaultsNeverCostTheSource) {
+  struct Case {
+    const char* name;
+    Step step;
+    std::uint64_t after_bytes;
+    int error;
+    bool read_only;
+    const char* state;
+  };
+  const Case cases[] = {
+      {"no space midway", Step::kWrite, 9000, ENOSPC, false, kStateCopyError},
+      {"no space midway, read-only", Step::kWrite, 9000, ENOSPC, true,
+       kStateAttrError},
+      {"file fsync", Step::kSyncFile, 0, EIO, false, kStateCopyError},
+      {"final link", Step::kPublish, 0, EIO, false, kStateCopyError},
+      {"final link, read-only", Step::kPublish, 0, EIO, true, kStateAttrError},
+      {"folder fsync", Step::kSyncFolder, 0, EIO, false, kStateCopyError},
+  };
+  for (bool unnamed : {true, false}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message() << c.name << " unnamed " << unnamed);
+      TempDir dir;
+      FaultyFileSystem fs(
+          {.use_unnamed_temporary = unnamed, .chunk_bytes = 4096});
+      fs.FailCopyStep(c.step, 1, c.after_bytes, c.error);
+      std::string first = dir.WriteFile("c/1.JPG", Photo());
+      std::string second = dir.WriteFile("c/2.JPG", Photo(100));
+      ProcessingPlan plan = {{first, dir.Path("d/a0.JPG"), kStateUnprocessed},
+                             {second, dir.Path("d/a1.JPG"), kStateUnprocessed}};
+      bool partial_seen = false;
+      RunObserver observer{.copy_progress = [&](std::uint64_t, std::uint64_t) {
+        partial_seen |= Exists(dir.Path("d/a0.JPG"));
+      }};
+      RunPlan(plan, Options(true, true, c.read_only, false), fs, {}, observer);
+      EXPECT_EQ(plan[0].State, c.state);
+      EXPECT_EQ(ReadFile(first), Photo());
+      EXPECT_FALSE(partial_seen);
+      // The next row is not affected.
+      EXPECT_EQ(plan[1].State, kStateMoved);
+      EXPECT_EQ(Entries(dir.Path("d")), std::set<std::string>{"a1.JPG"});
+    }
+  }
+}
+
+TEST(PlanExecutionTest, FailingOperationsOfTheRun) {
+  struct Case {
+    const char* name;
+    Op operation;
+    bool move, read_only;
+    const char* state;
+    bool source_kept;
+    std::set<std::string> target_files;
+  };
+  const Case cases[] = {
+      {"copy", Op::kCopy, true, false, kStateCopyError, true, {}},
+      {"delete",
+       Op::kDeleteFile,
+       true,
+       false,
+       kStateDelError,
+       true,
+       {"a0.JPG"}},
+      {"folder creation",
+       Op::kCreateDirectories,
+       true,
+       false,
+       kStateDirError,
+       true,
+       {}},
+      // The copy is whole; the source goes and the later state wins.
+      {"read-only on the copy",
+       Op::kSetReadOnly,
+       true,
+       true,
+       kStateMoved,
+       false,
+       {"a0.JPG"}},
+      // Attribute-only: the file stays, writable, as the only copy.
+      {"read-only in place",
+       Op::kSetReadOnly,
+       false,
+       true,
+       kStateAttrError,
+       true,
+       {}},
+      // The copy cannot be checked against its source: the source stays.
+      {"checks before the delete",
+       Op::kStat,
+       true,
+       false,
+       kStateCopied,
+       true,
+       {"a0.JPG"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    FaultyFileSystem fs;
+    fs.FailCall(c.operation);
+    std::string source = dir.WriteFile("c/IMG.JPG", Photo());
+    std::string new_path = c.move ? dir.Path("d/a0.JPG") : source;
+    EXPECT_EQ(RunOne(source, new_path,
+                     Options(c.move, c.move, c.read_only, false), fs),
+              c.state);
+    EXPECT_EQ(Exists(source), c.source_kept);
+    if (c.source_kept) {
+      EXPECT_EQ(ReadFile(source), Photo());
+    }
+    if (c.move) {
+      EXPECT_EQ(Entries(dir.Path("d")), c.target_files);
+    }
+  }
+}
+
+TEST(PlanExecutionTest, KeptSourcesAreFlushedOncePerFileSystemAtTheEnd) {
+  TempDir dir;
+  FaultyFileSystem fs;
+  std::string a = dir.WriteFile("c/a.JPG", "a");
+  std::string b = dir.WriteFile("c/b.JPG", "b");
+  ProcessingPlan plan = {{a, dir.Path("d/x/a0.JPG"), kStateUnprocessed},
+                         {b, dir.Path("d/y/a0.JPG"), kStateUnprocessed}};
+  // A folder fsync fault only strikes copies flushed one by one, which kept
+  // sources are not.
+  fs.FailCopyStep(Step::kSyncFolder);
+  EXPECT_TRUE(RunPlan(plan, Options(true, true, false, true), fs, {}).flushed);
+  EXPECT_EQ(plan[0].State, kStateCopied);
+  EXPECT_EQ(fs.Calls(Op::kSyncFileSystem), 1);
+
+  // When the file system cannot be written out, the copies are not reported
+  // as made.
+  plan = {{a, dir.Path("d/z/a0.JPG"), kStateUnprocessed}};
+  fs.FailCall(Op::kSyncFileSystem);
+  EXPECT_FALSE(RunPlan(plan, Options(true, true, false, true), fs, {}).flushed);
+  EXPECT_EQ(plan[0].State, kStateCopyError);
+  EXPECT_EQ(ReadFile(a), "a");
+}
+
+}  // namespace
+}  // namespace kuronel

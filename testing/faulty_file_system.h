@@ -1,0 +1,86 @@
+#ifndef KURONEL_TESTING_FAULTY_FILE_SYSTEM_H_
+#define KURONEL_TESTING_FAULTY_FILE_SYSTEM_H_
+
+#include <cerrno>
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "platform/file_system.h"
+
+namespace kuronel::testing {
+
+// The real disk with failures on demand: a test makes the nth call (or every
+// call) of an operation fail, or breaks one step inside a copy (no space
+// after some bytes, a failing fsync, a failing final link). Everything not
+// made to fail goes to the real file system, so the files a test inspects
+// afterwards are real.
+class FaultyFileSystem : public RealFileSystem {
+ public:
+  enum class Operation {
+    kFileExists,
+    kDirectoryExists,
+    kCreateDirectories,
+    kCopy,
+    kSetReadOnly,
+    kDeleteFile,
+    kStat,
+    kSyncFileSystem,
+  };
+  using CopyStep = RealFileSystem::CopyStep;
+
+  FaultyFileSystem() = default;
+  explicit FaultyFileSystem(Options options) : RealFileSystem(options) {}
+
+  // Calls are counted from 1 from the moment the fault is set; nth == 0
+  // fails every call. A failing call does nothing and reports failure.
+  void FailCall(Operation operation, int nth = 0);
+  // The nth copy (every copy for 0) fails at `step` with `error`; for kWrite
+  // only once at least `after_bytes` bytes have been written.
+  void FailCopyStep(CopyStep step, int nth_copy = 0,
+                    std::uint64_t after_bytes = 0, int error = EIO);
+  // No space left after `bytes` bytes of the nth copy.
+  void FailCopyWhenFull(std::uint64_t bytes, int nth_copy = 0) {
+    FailCopyStep(CopyStep::kWrite, nth_copy, bytes, ENOSPC);
+  }
+
+  // How often an operation was called.
+  int Calls(Operation operation) const;
+
+  bool FileExists(const std::string& path) override;
+  bool DirectoryExists(const std::string& path) override;
+  bool CreateDirectories(const std::string& path) override;
+  CopyResult CopyFileNoReplace(const std::string& source,
+                               const std::string& target, bool flush,
+                               const CopyProgress& progress) override;
+  bool SetReadOnly(const std::string& path) override;
+  bool DeleteFile(const std::string& path) override;
+  bool Stat(const std::string& path, FileInfo& info) override;
+  bool SyncFileSystem(const std::string& path) override;
+
+ protected:
+  int CopyStepFault(CopyStep step, std::uint64_t bytes_done) override;
+
+ private:
+  struct CallFault {
+    int nth = 0;
+    int counted = 0;
+  };
+  struct StepFault {
+    int nth_copy = 0;
+    std::uint64_t after_bytes = 0;
+    int error = EIO;
+  };
+
+  // Counts the call; true when it is to fail.
+  bool Fails(Operation operation);
+
+  std::map<Operation, int> calls_;
+  std::map<Operation, CallFault> call_faults_;
+  std::map<CopyStep, StepFault> step_faults_;
+  int copies_started_ = 0;
+};
+
+}  // namespace kuronel::testing
+
+#endif  // KURONEL_TESTING_FAULTY_FILE_SYSTEM_H_
