@@ -20,6 +20,7 @@
 #include "settings/option_rule.h"
 #include "settings/settings_io.h"
 #include "ui/application.h"
+#include "ui/status_line.h"
 #include "ui/tool_icons.h"
 
 namespace kuronel {
@@ -244,15 +245,13 @@ void TForm1::CreateStatusLine() {
   status_text_ = new QLabel(StatusBar1);
   status_text_->setObjectName("StatusBar1Text");
   StatusBar1->addWidget(status_text_, 1);
+  status_line_ = std::make_unique<StatusLine>(status_text_);
   setStatusBar(StatusBar1);
 }
 
-void TForm1::SetStatusText(const QString& text) {
-  status_text_->setText(text);
-  status_text_->repaint();
-}
+void TForm1::SetStatusText(const QString& text) { status_line_->Show(text); }
 
-QString TForm1::StatusText() const { return status_text_->text(); }
+QString TForm1::StatusText() const { return status_line_->Text(); }
 
 void TForm1::StartStatusTimer() {
   if (!TimerSB->isActive()) TimerSB->start();

@@ -3,6 +3,7 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ class QToolButton;
 namespace kuronel {
 
 class CatalogueModel;
+class StatusLine;
 class TForm3;
 class TSelectFolderDialog;
 
@@ -112,6 +114,7 @@ class TForm1 : public QMainWindow {
   QTableView* ListViewM = nullptr;
   QStatusBar* StatusBar1 = nullptr;
   QLabel* status_text_ = nullptr;
+  std::unique_ptr<StatusLine> status_line_;
   QTimer* TimerSB = nullptr;
   QMenu* PopupMenu1 = nullptr;
   TSelectFolderDialog* SelectFolderDialog1 = nullptr;

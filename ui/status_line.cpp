@@ -1,0 +1,52 @@
+#include "ui/status_line.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+
+namespace kuronel {
+namespace {
+
+constexpr qint64 kPaintIntervalMs = 30;
+
+}  // namespace
+
+StatusLine::StatusLine(QLabel* label) : label_(label) {}
+
+void StatusLine::Show(const QString& text) {
+  has_waiting_ = false;
+  Paint(text);
+}
+
+void StatusLine::ShowProgress(const QString& text) {
+  if (since_paint_.isValid() && since_paint_.elapsed() < kPaintIntervalMs) {
+    waiting_ = text;
+    has_waiting_ = true;
+    return;
+  }
+  Show(text);
+}
+
+void StatusLine::Flush() {
+  if (has_waiting_) Show(waiting_);
+}
+
+void StatusLine::KeepAlive() {
+  if (since_paint_.isValid() && since_paint_.elapsed() < kPaintIntervalMs)
+    return;
+  Flush();
+  since_paint_.start();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+QString StatusLine::Text() const {
+  return has_waiting_ ? waiting_ : label_->text();
+}
+
+void StatusLine::Paint(const QString& text) {
+  label_->setText(text);
+  label_->repaint();
+  since_paint_.start();
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+}  // namespace kuronel

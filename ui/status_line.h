@@ -1,0 +1,44 @@
+#ifndef KURONEL_UI_STATUS_LINE_H_
+#define KURONEL_UI_STATUS_LINE_H_
+
+#include <QElapsedTimer>
+#include <QString>
+
+class QLabel;
+
+namespace kuronel {
+
+// The one text of a window's status line. Commands run on the GUI thread from
+// start to end, so each text is painted at once and the window system's
+// events are handled (without user input) to keep the window alive. Progress
+// texts of a long command come by the thousand; at most one is painted every
+// few milliseconds, and the last one is never lost.
+class StatusLine {
+ public:
+  explicit StatusLine(QLabel* label);
+
+  // Shows `text` now.
+  void Show(const QString& text);
+  // Shows `text` unless a text was painted a moment ago; then it waits for
+  // the next ShowProgress or Flush.
+  void ShowProgress(const QString& text);
+  // Paints a progress text still waiting.
+  void Flush();
+  // Lets the window repaint and the desktop see it alive during a long step
+  // that shows no new text (the copy of a large file).
+  void KeepAlive();
+
+  QString Text() const;
+
+ private:
+  void Paint(const QString& text);
+
+  QLabel* label_;
+  QElapsedTimer since_paint_;
+  QString waiting_;
+  bool has_waiting_ = false;
+};
+
+}  // namespace kuronel
+
+#endif  // KURONEL_UI_STATUS_LINE_H_
