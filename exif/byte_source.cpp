@@ -1,0 +1,74 @@
+#include "exif/byte_source.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace kuronel {
+
+size_t MemoryByteSource::ReadAt(uint64_t offset, uint8_t* out, size_t size) {
+  if (offset >= bytes_.size()) return 0;
+  size_t count = std::min<uint64_t>(size, bytes_.size() - offset);
+  std::memcpy(out, bytes_.data() + offset, count);
+  return count;
+}
+
+FileByteSource::~FileByteSource() {
+  if (fd_ >= 0) close(fd_);
+}
+
+namespace {
+
+// pread until `size` bytes are read, the file ends or an error occurs.
+size_t ReadFully(int fd, uint64_t offset, uint8_t* out, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    ssize_t got =
+        pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return done;
+}
+
+}  // namespace
+
+bool FileByteSource::Open(const std::string& path, size_t head_size) {
+  if (path.empty() || fd_ >= 0) return false;
+  // O_NONBLOCK keeps a FIFO from blocking the open; such files are refused
+  // below anyway.
+  fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd_ < 0) return false;
+  struct stat info;
+  if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+    close(fd_);
+    fd_ = -1;
+    return false;
+  }
+  size_ = static_cast<uint64_t>(info.st_size);
+  ReadHead(head_size);
+  return true;
+}
+
+void FileByteSource::ReadHead(size_t head_size) {
+  head_.resize(std::min<uint64_t>(head_size, size_));
+  if (fd_ >= 0) head_.resize(ReadFully(fd_, 0, head_.data(), head_.size()));
+}
+
+size_t FileByteSource::ReadAt(uint64_t offset, uint8_t* out, size_t size) {
+  if (offset >= size_ || size == 0) return 0;
+  size = std::min<uint64_t>(size, size_ - offset);
+  if (offset + size <= head_.size()) {
+    std::memcpy(out, head_.data() + offset, size);
+    return size;
+  }
+  if (fd_ < 0) return 0;
+  return ReadFully(fd_, offset, out, size);
+}
+
+}  // namespace kuronel

@@ -1,0 +1,120 @@
+#ifndef KURONEL_EXIF_EXIF_INFO_H_
+#define KURONEL_EXIF_EXIF_INFO_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "exif/byte_source.h"
+#include "exif/exif_entry.h"
+#include "exif/exif_fields.h"
+#include "platform/status.h"
+
+namespace kuronel {
+
+// Reads the Exif information of a JPEG photo. Writing a file name with
+// SetImageFileName clears every decoded value, finds the Exif block near the
+// start of the file, walks its image file directories and keeps the values of
+// the known tags, which callers then read through the const accessors. The
+// file is only ever read.
+class TExifInfo {
+ public:
+  // Numbers are handed out by value, texts by const reference.
+  template <typename T>
+  using FieldResult = std::conditional_t<std::is_scalar_v<T>, T, const T&>;
+  using ReadErrorHandler = std::function<void(TExifInfo& sender)>;
+
+  // The APP1 marker is looked for at byte offsets 2 .. SearchRange - 1.
+  static constexpr int32_t kDefaultSearchRange = 32;
+  // Positions of directories one read can hold; further links are ignored.
+  static constexpr size_t kMaxDirectories = 13;
+
+  TExifInfo();
+  virtual ~TExifInfo() = default;
+  TExifInfo(const TExifInfo&) = delete;
+  TExifInfo& operator=(const TExifInfo&) = delete;
+
+  // True when the file starts as a JPEG with an Exif APP1 segment within
+  // SearchRange. Whatever the name or extension; a missing file, a folder or
+  // an unreadable file gives false. Leaves the decoded values alone.
+  bool HasExif(const std::string& file_name) const;
+
+  // Stores the name, clears every decoded value and reads the file. When no
+  // Exif block can be located, DoReadError runs and the result is Ok. An
+  // error is returned only when the block was located but the file could not
+  // be opened again or its TIFF header is cut short; the values then stay
+  // cleared and OnReadError is not raised.
+  Status SetImageFileName(const std::string& file_name);
+  const std::string& ImageFileName() const { return image_file_name_; }
+
+  int32_t SearchRange() const { return search_range_; }
+  void SetSearchRange(int32_t search_range) { search_range_ = search_range; }
+
+  // Raised when a newly written file name has no Exif block to be located.
+  const ReadErrorHandler& OnReadError() const { return on_read_error_; }
+  void SetOnReadError(ReadErrorHandler handler) {
+    on_read_error_ = std::move(handler);
+  }
+
+  // Finds the Exif block and gives the file offset of its TIFF header.
+  std::optional<uint64_t> LocateExif(const std::string& file_name) const;
+  std::optional<uint64_t> LocateExif(ByteSource& source) const;
+
+  // Reads the TIFF header at tiff_start of the current file and walks all
+  // directories (see SetImageFileName for the errors).
+  Status ReadDirectories(uint64_t tiff_start);
+  Status ReadDirectories(ByteSource& source, uint64_t tiff_start);
+
+  // Empties every decoded text and UserComments and zeroes every decoded
+  // number. ImageFileName, SearchRange, OnReadError and MotorolaOrder stay.
+  void ClearAll();
+
+  // True when the TIFF header of the last file read began with "MM".
+  bool MotorolaOrder() const { return motorola_order_; }
+  // True when the file's InteroperabilityIndex reads "THM" (a DCF thumbnail
+  // file stored beside a movie).
+  bool IsThumbnailFile() const { return is_thumbnail_file_; }
+
+  // The decoded values, read-only to callers: one accessor per field of
+  // exif_fields.h, named as the field (DateTimeOriginal(), FNumber(),
+  // ImageWidth(), ...); texts by const reference, numbers by value.
+#define KURONEL_EXIF_ACCESSOR(type, name) \
+  FieldResult<type> name() const { return fields_.name; }
+  KURONEL_EXIF_FIELDS(KURONEL_EXIF_ACCESSOR)
+#undef KURONEL_EXIF_ACCESSOR
+  const std::vector<std::string>& UserComments() const {
+    return user_comments_;
+  }
+  const ExifFields& fields() const { return fields_; }
+
+ protected:
+  // Called when no Exif block can be located; raises OnReadError.
+  virtual void DoReadError();
+
+ private:
+  // Fills the decoded fields from one entry of the directory at
+  // directory_index (0 is the first directory, every other one holds
+  // thumbnail values).
+  void ApplyTagRule(const DirectoryEntry& entry, LazyEntryValue& value,
+                    size_t directory_index, uint64_t tiff_start);
+  void ApplyUserComment(const DirectoryEntry& entry, const EntryValue& value);
+  void ApplyRelatedImageSize(uint32_t size, uint32_t& thumbnail_size,
+                             uint32_t& image_size) const;
+
+  std::string image_file_name_;
+  int32_t search_range_ = kDefaultSearchRange;
+  ReadErrorHandler on_read_error_;
+  bool motorola_order_ = false;
+  bool is_thumbnail_file_ = false;
+  ExifFields fields_;
+  std::vector<std::string> user_comments_;
+};
+
+}  // namespace kuronel
+
+#endif  // KURONEL_EXIF_EXIF_INFO_H_
