@@ -1,0 +1,361 @@
+#include "bench/card_maker.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+namespace kuronel::bench {
+namespace {
+
+constexpr size_t kNotFound = std::string::npos;
+constexpr size_t kDateLength = 19;  // "YYYY:MM:DD HH:MM:SS"
+
+class TiffReader {
+ public:
+  TiffReader(const std::string& bytes, size_t tiff_start)
+      : bytes_(bytes), start_(tiff_start) {}
+
+  bool ReadHeader() {
+    if (start_ + 8 > bytes_.size()) return false;
+    if (bytes_.compare(start_, 2, "II") == 0) {
+      motorola_ = false;
+    } else if (bytes_.compare(start_, 2, "MM") == 0) {
+      motorola_ = true;
+    } else {
+      return false;
+    }
+    return U16(2) == 42;
+  }
+  std::uint32_t FirstDirectory() const { return U32(4); }
+
+  // The offset (from the TIFF start) of the value of `tag` in the directory
+  // at `directory`, with its type and count; false when it is not there.
+  bool FindEntry(std::uint32_t directory, std::uint16_t tag,
+                 std::uint16_t& type, std::uint32_t& count,
+                 std::uint32_t& value_offset) const {
+    if (!Fits(directory, 2)) return false;
+    const std::uint16_t entries = U16(directory);
+    for (std::uint32_t i = 0; i < entries; ++i) {
+      const std::uint32_t entry = directory + 2 + i * 12;
+      if (!Fits(entry, 12)) return false;
+      if (U16(entry) != tag) continue;
+      type = U16(entry + 2);
+      count = U32(entry + 4);
+      // Values of four bytes or less stand in the entry itself.
+      const bool inline_value =
+          (type == 2 && count <= 4) || type == 3 || type == 4;
+      value_offset = inline_value ? entry + 8 : U32(entry + 8);
+      return true;
+    }
+    return false;
+  }
+  bool Fits(std::uint64_t offset, std::uint64_t length) const {
+    return start_ + offset + length <= bytes_.size();
+  }
+  size_t start() const { return start_; }
+  std::uint32_t U32At(std::uint32_t offset) const { return U32(offset); }
+
+ private:
+  std::uint16_t U16(std::uint32_t offset) const {
+    const auto* p =
+        reinterpret_cast<const unsigned char*>(bytes_.data() + start_ + offset);
+    return motorola_ ? (p[0] << 8 | p[1]) : (p[1] << 8 | p[0]);
+  }
+  std::uint32_t U32(std::uint32_t offset) const {
+    const auto* p =
+        reinterpret_cast<const unsigned char*>(bytes_.data() + start_ + offset);
+    return motorola_
+               ? (std::uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3])
+               : (std::uint32_t{p[3]} << 24 | p[2] << 16 | p[1] << 8 | p[0]);
+  }
+
+  const std::string& bytes_;
+  size_t start_;
+  bool motorola_ = false;
+};
+
+// The offset of the TIFF header in the first Exif APP1 segment.
+size_t FindTiffStart(const std::string& jpeg) {
+  if (jpeg.size() < 4 || jpeg.compare(0, 2, "\xFF\xD8") != 0) return kNotFound;
+  size_t pos = 2;
+  while (pos + 4 <= jpeg.size() &&
+         static_cast<unsigned char>(jpeg[pos]) == 0xFF) {
+    const auto marker = static_cast<unsigned char>(jpeg[pos + 1]);
+    const size_t length = static_cast<unsigned char>(jpeg[pos + 2]) << 8 |
+                          static_cast<unsigned char>(jpeg[pos + 3]);
+    if (marker == 0xDA || marker == 0xD9 || length < 2) return kNotFound;
+    if (marker == 0xE1 &&
+        jpeg.compare(pos + 4, 6, std::string("Exif\0\0", 6)) == 0)
+      return pos + 10;
+    pos += 2 + length;
+  }
+  return kNotFound;
+}
+
+bool LooksLikeDate(const std::string& bytes, size_t at) {
+  static const char kForm[] = "dddd:dd:dd dd:dd:dd";
+  if (at + kDateLength > bytes.size()) return false;
+  for (size_t i = 0; i < kDateLength; ++i) {
+    const char c = bytes[at + i];
+    if (kForm[i] == 'd' ? (c < '0' || c > '9') : c != kForm[i]) return false;
+  }
+  return true;
+}
+
+Status ReadWholeFile(const std::string& path, std::string& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  if (!in) return Status::Error("cannot read " + path);
+  bytes = contents.str();
+  return Status::Ok();
+}
+
+Status MakeFolder(const std::string& path) {
+  if (mkdir(path.c_str(), 0755) == 0 || errno == EEXIST) return Status::Ok();
+  return Status::Error("cannot make " + path + ": " + std::strerror(errno));
+}
+
+Status MakeFolderWithParents(const std::string& path) {
+  for (size_t slash = path.find('/', 1); slash != std::string::npos;
+       slash = path.find('/', slash + 1)) {
+    if (Status status = MakeFolder(path.substr(0, slash)); !status.ok())
+      return status;
+  }
+  return MakeFolder(path);
+}
+
+Status WriteNewFile(const std::string& path, const std::string& bytes,
+                    std::time_t modified) {
+  const int fd =
+      open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0)
+    return Status::Error("cannot create " + path + ": " + std::strerror(errno));
+  bool ok = write(fd, bytes.data(), bytes.size()) ==
+            static_cast<ssize_t>(bytes.size());
+  const struct timespec times[2] = {{modified, 0}, {modified, 0}};
+  ok = futimens(fd, times) == 0 && ok;
+  ok = close(fd) == 0 && ok;
+  if (!ok) return Status::Error("cannot write " + path);
+  return Status::Ok();
+}
+
+struct Sample {
+  std::string path;
+  std::string bytes;
+  size_t date_offset;
+};
+
+Status LoadSamples(const CardOptions& options, std::vector<Sample>& samples) {
+  const std::string folder = options.samples_folder.empty()
+                                 ? DefaultSamplesFolder()
+                                 : options.samples_folder;
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return Status::Error("cannot open samples in " + folder);
+  std::vector<std::string> names;
+  while (const dirent* entry = readdir(dir)) names.emplace_back(entry->d_name);
+  closedir(dir);
+  std::sort(names.begin(), names.end());  // the same card on every machine
+  for (const std::string& name : names) {
+    if (name.size() < 4 || (name.substr(name.size() - 4) != ".jpg" &&
+                            name.substr(name.size() - 4) != ".JPG"))
+      continue;
+    Sample sample{folder + "/" + name, {}, kNotFound};
+    struct stat info;
+    if (stat(sample.path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<size_t>(info.st_size) > options.max_sample_size)
+      continue;
+    if (!ReadWholeFile(sample.path, sample.bytes).ok()) continue;
+    sample.date_offset = FindDateTimeOriginal(sample.bytes);
+    if (sample.date_offset != kNotFound) samples.push_back(std::move(sample));
+  }
+  if (samples.empty())
+    return Status::Error("no JPEG with a DateTimeOriginal in " + folder);
+  return Status::Ok();
+}
+
+// Shooting times: from 07:00 of each day on, rising with the file number.
+class ShootingClock {
+ public:
+  explicit ShootingClock(const CardOptions& options)
+      : count_(std::max<size_t>(options.file_count, 1)),
+        days_(options.one_day ? 1 : std::max(options.days, 1)) {
+    std::tm first{};
+    first.tm_year = options.first_year - 1900;
+    first.tm_mon = options.first_month - 1;
+    first.tm_mday = options.first_day;
+    first.tm_hour = 7;
+    first.tm_isdst = -1;
+    first_ = first;
+  }
+
+  std::time_t TimeOf(size_t index) const {
+    const size_t day = index * days_ / count_;
+    const size_t first_of_day = (day * count_ + days_ - 1) / days_;
+    const size_t per_day = count_ / days_ + 1;
+    // Fourteen hours of shooting a day; several files share a second when
+    // a day holds more files than that has seconds.
+    constexpr size_t kShootingSeconds = 14 * 3600;
+    std::tm local = first_;
+    local.tm_mday += static_cast<int>(day);
+    local.tm_sec +=
+        static_cast<int>((index - first_of_day) * kShootingSeconds / per_day);
+    return mktime(&local);
+  }
+
+ private:
+  size_t count_;
+  size_t days_;
+  std::tm first_;
+};
+
+std::string ExifDateText(std::time_t time) {
+  std::tm local{};
+  localtime_r(&time, &local);
+  char text[80];
+  std::snprintf(text, sizeof text, "%04d:%02d:%02d %02d:%02d:%02d",
+                local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                local.tm_hour, local.tm_min, local.tm_sec);
+  return text;
+}
+
+std::string FolderName(size_t index) {
+  static const char* const kMakers[] = {"CANON", "NIKON", "OLYMP", "PENTX",
+                                        "_FUJI"};
+  char name[16];
+  std::snprintf(name, sizeof name, "%03zu%s", 100 + index, kMakers[index % 5]);
+  return name;
+}
+
+enum class Kind { kPhoto, kMovieMov, kMovieAvi, kThumbnail, kText };
+
+Kind KindOf(size_t index, double other_share) {
+  if (other_share <= 0) return Kind::kPhoto;
+  const auto period = static_cast<size_t>(std::max(1.0, 1.0 / other_share));
+  if (index % period != period - 1) return Kind::kPhoto;
+  static const Kind kOthers[] = {Kind::kMovieMov, Kind::kMovieAvi,
+                                 Kind::kThumbnail, Kind::kText};
+  return kOthers[(index / period) % 4];
+}
+
+std::string DummyMovie(const char* header, size_t number) {
+  std::string bytes(header, 12);
+  bytes.resize(4096, static_cast<char>(number & 0xFF));
+  return bytes;
+}
+
+}  // namespace
+
+std::string DefaultSamplesFolder() {
+#ifdef KURONEL_TESTDATA_DIR
+  return std::string(KURONEL_TESTDATA_DIR) + "/camera-jpegs";
+#else
+  return "../shared/testdata/camera-jpegs";
+#endif
+}
+
+size_t FindDateTimeOriginal(const std::string& jpeg) {
+  constexpr std::uint16_t kExifPointer = 0x8769;
+  constexpr std::uint16_t kDateTimeOriginal = 0x9003;
+  const size_t tiff_start = FindTiffStart(jpeg);
+  if (tiff_start == kNotFound) return kNotFound;
+  TiffReader tiff(jpeg, tiff_start);
+  if (!tiff.ReadHeader()) return kNotFound;
+  std::uint16_t type;
+  std::uint32_t count, value;
+  std::uint32_t directory = tiff.FirstDirectory();
+  if (tiff.FindEntry(directory, kExifPointer, type, count, value) &&
+      tiff.Fits(value, 4))
+    directory = tiff.U32At(value);
+  if (!tiff.FindEntry(directory, kDateTimeOriginal, type, count, value) &&
+      !tiff.FindEntry(tiff.FirstDirectory(), kDateTimeOriginal, type, count,
+                      value))
+    return kNotFound;
+  if (type != 2 || count < kDateLength || !tiff.Fits(value, kDateLength))
+    return kNotFound;
+  const size_t at = tiff.start() + value;
+  return LooksLikeDate(jpeg, at) ? at : kNotFound;
+}
+
+Status MakeCard(const CardOptions& options, CardSummary& summary) {
+  summary = CardSummary();
+  if (options.files_per_folder == 0)
+    return Status::Error("no files per folder");
+  const size_t folders = (options.file_count + options.files_per_folder - 1) /
+                         options.files_per_folder;
+  if (folders > 900) return Status::Error("more than 900 DCIM folders");
+  std::vector<Sample> samples;
+  if (Status status = LoadSamples(options, samples); !status.ok())
+    return status;
+  for (const Sample& sample : samples) summary.samples.push_back(sample.path);
+
+  const std::string dcim = options.root + "/DCIM";
+  if (Status status = MakeFolderWithParents(options.root); !status.ok())
+    return status;
+  if (mkdir(dcim.c_str(), 0755) != 0)
+    return Status::Error("cannot make " + dcim + ": " + std::strerror(errno));
+
+  const ShootingClock clock(options);
+  std::string folder, bytes;
+  for (size_t i = 0; i < options.file_count; ++i) {
+    if (i % options.files_per_folder == 0) {
+      folder = dcim + "/" + FolderName(i / options.files_per_folder) + "/";
+      if (Status status = MakeFolder(folder); !status.ok()) return status;
+      ++summary.folders;
+    }
+    const std::time_t shot = clock.TimeOf(i);
+    const size_t number = i % 9999 + 1;
+    char name[32];
+    const Sample& sample = samples[i % samples.size()];
+    auto copy_sample = [&] {
+      bytes = sample.bytes;
+      bytes.replace(sample.date_offset, kDateLength, ExifDateText(shot));
+    };
+    switch (KindOf(i, options.other_share)) {
+      case Kind::kPhoto:
+        std::snprintf(name, sizeof name, "IMG_%04zu.JPG", number);
+        copy_sample();
+        ++summary.photos;
+        break;
+      case Kind::kMovieMov:
+        std::snprintf(name, sizeof name, "MVI_%04zu.MOV", number);
+        bytes = DummyMovie(
+            "\0\0\0\x14"
+            "ftypqt  ",
+            number);
+        ++summary.movies;
+        break;
+      case Kind::kMovieAvi:
+        std::snprintf(name, sizeof name, "MVI_%04zu.AVI", number);
+        bytes = DummyMovie("RIFF\0\0\0\0AVI ", number);
+        ++summary.movies;
+        break;
+      case Kind::kThumbnail:
+        std::snprintf(name, sizeof name, "MVI_%04zu.THM", number);
+        copy_sample();
+        ++summary.thumbnails;
+        break;
+      case Kind::kText:
+        std::snprintf(name, sizeof name, "INFO_%04zu.txt", number);
+        bytes = "shot " + ExifDateText(shot) + "\n";
+        ++summary.texts;
+        break;
+    }
+    if (Status status = WriteNewFile(folder + name, bytes, shot + i % 3);
+        !status.ok())
+      return status;
+    summary.bytes += bytes.size();
+  }
+  return Status::Ok();
+}
+
+}  // namespace kuronel::bench

@@ -1,0 +1,63 @@
+#ifndef KURONEL_BENCH_CARD_MAKER_H_
+#define KURONEL_BENCH_CARD_MAKER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/status.h"
+
+namespace kuronel::bench {
+
+// What a synthetic memory card holds. The card is laid out as a camera does:
+//   ROOT/DCIM/100CANON/IMG_0001.JPG ... (files_per_folder files a folder)
+//            /101NIKON/...
+// Photos are copies of real camera photos (the samples) whose Exif
+// DateTimeOriginal is rewritten in place to the file's shooting time; the
+// shooting times rise with the file number and spread over `days` days
+// (or lie within one day). About other_share of the files are not photos,
+// taking turns: a movie .MOV, a movie .AVI (small dummy files), a .THM
+// thumbnail (a sample photo copy, as cameras write them beside movies) and a
+// .txt file. Every file's modification time is its shooting time plus 0 to 2
+// seconds, so that odd and even seconds both occur.
+struct CardOptions {
+  std::string root;  // made with its parents; DCIM must not exist
+  size_t file_count = 0;
+  int days = 60;  // 1 with one_day
+  bool one_day = false;
+  int first_year = 2024;  // the first shooting day, local time
+  int first_month = 4;
+  int first_day = 1;
+  size_t files_per_folder = 500;
+  double other_share = 0.05;           // movies, thumbnails and text files
+  std::string samples_folder;          // JPEGs to copy; empty: the test data
+  size_t max_sample_size = 64 * 1024;  // larger samples are not used
+};
+
+struct CardSummary {
+  size_t photos = 0;
+  size_t movies = 0;
+  size_t thumbnails = 0;
+  size_t texts = 0;
+  size_t folders = 0;
+  size_t bytes = 0;
+  std::vector<std::string> samples;  // the sample files used
+};
+
+// The camera photos of the test data (camera-jpegs/ of the shared folder).
+std::string DefaultSamplesFolder();
+
+// Finds the 19 bytes of the DateTimeOriginal value (tag 0x9003 in the Exif
+// directory, or in the first directory) of a JPEG file's bytes by walking the
+// JPEG segments and the TIFF directories. Returns the offset, or npos when the
+// file has no such value.
+size_t FindDateTimeOriginal(const std::string& jpeg);
+
+// Lays out the card; refuses an existing DCIM folder and never overwrites a
+// file.
+Status MakeCard(const CardOptions& options, CardSummary& summary);
+
+}  // namespace kuronel::bench
+
+#endif  // KURONEL_BENCH_CARD_MAKER_H_

@@ -1,0 +1,116 @@
+// kuronel-make-card: lays out a synthetic camera card for benchmarks.
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "bench/card_maker.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: kuronel-make-card DIR N [options]\n"
+    "\n"
+    "Lays out a synthetic camera card of N files under DIR (made with its\n"
+    "parents; DIR/DCIM must not exist yet):\n"
+    "  DIR/DCIM/100CANON/IMG_0001.JPG ... DIR/DCIM/101NIKON/ ...\n"
+    "Photos are copies of real camera photos whose Exif DateTimeOriginal is\n"
+    "rewritten to the file's shooting time; shooting times rise with the file\n"
+    "number, from 07:00 over fourteen hours a day. About 5% of the files are\n"
+    "movies (.MOV, .AVI: 4 KB dummies), .THM thumbnails (photo copies) and\n"
+    ".txt files. Each file's modification time is its shooting time plus 0 to\n"
+    "2 seconds.\n"
+    "\n"
+    "options:\n"
+    "  --days D         spread the shooting times over D days (default 60)\n"
+    "  --one-day        all files shot on the first day\n"
+    "  --first-day Y-M-D  the first shooting day (default 2024-4-1)\n"
+    "  --per-folder P   files per DCIM folder (default 500; at most 900\n"
+    "                   folders)\n"
+    "  --other-share F  share of non-photo files, 0 to 1 (default 0.05)\n"
+    "  --samples DIR    JPEG photos to copy (default: the test data's\n"
+    "                   camera-jpegs); only those with a DateTimeOriginal\n"
+    "  --max-sample-size BYTES  skip larger samples (default 65536)\n"
+    "  --quiet          print nothing but errors\n"
+    "\n"
+    "Prints a summary: files of each kind, folders, bytes, samples used.\n";
+
+bool ParseSize(const char* text, size_t& value) {
+  char* end = nullptr;
+  const unsigned long long parsed = std::strtoull(text, &end, 10);
+  if (end == text || *end != '\0') return false;
+  value = static_cast<size_t>(parsed);
+  return true;
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "kuronel-make-card: %s\n\n%s", message.c_str(), kUsage);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  kuronel::bench::CardOptions options;
+  bool quiet = false;
+  int positional = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool has_value = i + 1 < argc;
+    size_t number = 0;
+    if (arg == "-h" || arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (arg == "--one-day") {
+      options.one_day = true;
+    } else if (arg == "--quiet") {
+      quiet = true;
+    } else if (arg == "--days" && has_value && ParseSize(argv[i + 1], number) &&
+               number > 0) {
+      options.days = static_cast<int>(number);
+      ++i;
+    } else if (arg == "--per-folder" && has_value &&
+               ParseSize(argv[i + 1], number) && number > 0) {
+      options.files_per_folder = number;
+      ++i;
+    } else if (arg == "--max-sample-size" && has_value &&
+               ParseSize(argv[i + 1], number)) {
+      options.max_sample_size = number;
+      ++i;
+    } else if (arg == "--other-share" && has_value) {
+      options.other_share = std::atof(argv[++i]);
+    } else if (arg == "--samples" && has_value) {
+      options.samples_folder = argv[++i];
+    } else if (arg == "--first-day" && has_value) {
+      if (std::sscanf(argv[++i], "%d-%d-%d", &options.first_year,
+                      &options.first_month, &options.first_day) != 3)
+        return Fail("bad --first-day " + std::string(argv[i]));
+    } else if (!arg.empty() && arg[0] != '-' && positional == 0) {
+      options.root = arg;
+      ++positional;
+    } else if (positional == 1 && ParseSize(arg.c_str(), number)) {
+      options.file_count = number;
+      ++positional;
+    } else {
+      return Fail("unexpected argument " + arg);
+    }
+  }
+  if (positional != 2) return Fail("DIR and N are needed");
+
+  kuronel::bench::CardSummary summary;
+  const kuronel::Status status = kuronel::bench::MakeCard(options, summary);
+  if (!status.ok()) {
+    std::fprintf(stderr, "kuronel-make-card: %s\n", status.message().c_str());
+    return 1;
+  }
+  if (!quiet) {
+    std::printf(
+        "%s: %zu photos, %zu movies, %zu thumbnails, %zu text files in %zu "
+        "folders, %zu bytes; %zu samples\n",
+        options.root.c_str(), summary.photos, summary.movies,
+        summary.thumbnails, summary.texts, summary.folders, summary.bytes,
+        summary.samples.size());
+  }
+  return 0;
+}

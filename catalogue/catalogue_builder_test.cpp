@@ -1,0 +1,270 @@
+#include "catalogue/catalogue_builder.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "exif/exif_info.h"
+#include "gmock/gmock.h"
+#include "gtest/gtest.h"
+#include "testing/temp_dir.h"
+
+namespace kuronel {
+namespace {
+
+using ::kuronel::testing::CopyTestFile;
+using ::kuronel::testing::ReadFile;
+using ::kuronel::testing::TempDir;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
+
+// Canon_40D.jpg (little-endian) holds DateTimeOriginal 2008:05:30 15:56:01.
+constexpr char kCanon[] = "camera-jpegs/Canon_40D.jpg";
+const std::string kCanonDateTag("\x03\x90\x02\x00\x14\x00\x00\x00", 8);
+
+void SetLocalTime(const std::string& path, int year, int month, int day,
+                  int hour, int minute, int second) {
+  std::tm local{};
+  local.tm_year = year - 1900;
+  local.tm_mon = month - 1;
+  local.tm_mday = day;
+  local.tm_hour = hour;
+  local.tm_min = minute;
+  local.tm_sec = second;
+  local.tm_isdst = -1;
+  const struct timespec times[2] = {{mktime(&local), 0}, {mktime(&local), 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+// A copy of the Canon photo whose DateTimeOriginal entry is changed by
+// `change` (given the file bytes and the entry's offset).
+template <typename Change>
+std::string CopyCanonChanged(const TempDir& dir, const std::string& name,
+                             Change change) {
+  std::string bytes = ReadFile(testing::TestDataDir() + "/" + kCanon);
+  const size_t entry = bytes.find(kCanonDateTag);
+  EXPECT_NE(entry, std::string::npos);
+  change(bytes, entry);
+  return dir.WriteFile(name, bytes);
+}
+
+void SetCanonDate(std::string& bytes, size_t entry, const std::string& date) {
+  const size_t tiff_start = bytes.find(std::string("II*\0", 4));
+  std::uint32_t offset;
+  std::memcpy(&offset, bytes.data() + entry + 8, 4);  // little-endian host
+  ASSERT_EQ(bytes.compare(tiff_start + offset, 19, "2008:05:30 15:56:01"), 0);
+  bytes.replace(tiff_start + offset, date.size(), date);
+}
+
+struct Build {
+  FileCatalogue rows;
+  FolderWorkList work_list;
+  SortState sort;
+  std::vector<std::string> texts;
+  TExifInfo exif;
+
+  void Run(const std::string& root, bool use_exif_date) {
+    BuildCatalogue(root, rows, work_list, exif, use_exif_date, sort,
+                   [&](const std::string& text) { texts.push_back(text); });
+  }
+  const CatalogueRow& Row(const std::string& name) const {
+    auto it = std::find_if(rows.begin(), rows.end(),
+                           [&](auto& row) { return row.FileName == name; });
+    if (it == rows.end()) throw std::runtime_error("no row " + name);
+    return *it;
+  }
+  std::vector<std::string> BuildTexts() const {
+    std::vector<std::string> result;
+    for (const std::string& text : texts)
+      if (text.find("検索中") != std::string::npos) result.push_back(text);
+    return result;
+  }
+};
+
+TEST(BuildCatalogueTest, ShowsTheBuildBarForEachFolderOfSeveral) {
+  TempDir dir;
+  for (const char* folder : {"a", "b", "c"}) dir.MakeDir(folder);
+  Build build;
+  build.Run(dir.path(), false);
+  EXPECT_THAT(build.BuildTexts(),
+              ElementsAre("□□□□□□□□□□検索中", "■■■□□□□□□□検索中",
+                          "■■■■■■□□□□検索中", "■■■■■■■■■■検索中"));
+  EXPECT_EQ(BuildProgressText(1, 2), "■■■■■■■■■■検索中");
+
+  TempDir single;
+  single.WriteFile("a.jpg", "x");
+  Build alone;
+  alone.Run(single.path(), true);
+  EXPECT_THAT(alone.BuildTexts(), IsEmpty());
+  EXPECT_EQ(alone.rows.size(), 1u);
+}
+
+TEST(BuildCatalogueTest, DatesPhotosByExifOnlyWithTheOptionOn) {
+  TempDir dir;
+  const std::string photo = CopyTestFile(dir, kCanon, "DCIM/IMG_0001.JPG");
+  // The content decides, not the name.
+  const std::string renamed = CopyTestFile(dir, kCanon, "DCIM/photo.dat");
+  const std::string movie = dir.WriteFile("DCIM/MVI_0002.MOV", "movie");
+  const std::string text = dir.WriteFile("notes.txt", "text");
+  for (const std::string& path : {photo, renamed, movie, text})
+    SetLocalTime(path, 2010, 1, 2, 3, 4, 5);
+
+  Build with_exif;
+  with_exif.Run(dir.path(), true);
+  EXPECT_EQ(with_exif.rows.size(), 4u);
+  const CatalogueRow& row = with_exif.Row("IMG_0001.JPG");
+  EXPECT_EQ(row.DisplayKind, "2008_05_30");
+  EXPECT_EQ(row.Timestamp, "2008/05/30 15:56:01");
+  EXPECT_EQ(row.Folder, dir.path() + "/DCIM/");
+  EXPECT_FALSE(row.Checked);
+  EXPECT_EQ(with_exif.Row("photo.dat").Timestamp, "2008/05/30 15:56:01");
+  EXPECT_EQ(with_exif.Row("MVI_0002.MOV").Timestamp, "2010/01/02 03:04:04");
+  EXPECT_EQ(with_exif.Row("notes.txt").DisplayKind, "2010_01_02");
+
+  Build without_exif;
+  without_exif.Run(dir.path(), false);
+  EXPECT_EQ(without_exif.Row("IMG_0001.JPG").Timestamp, "2010/01/02 03:04:04");
+  EXPECT_EQ(without_exif.Row("photo.dat").Timestamp, "2010/01/02 03:04:04");
+}
+
+TEST(BuildCatalogueTest, FileTimesAreRoundedDownToEvenSeconds) {
+  struct Case {
+    int year, month, day, hour, minute, second;
+    const char* timestamp;
+  };
+  const std::vector<Case> cases = {
+      {2004, 5, 12, 10, 20, 31, "2004/05/12 10:20:30"},
+      {2004, 5, 12, 10, 20, 30, "2004/05/12 10:20:30"},
+      {2004, 5, 12, 0, 0, 1, "2004/05/12"},  // midnight: the date alone
+      {2004, 5, 12, 0, 0, 0, "2004/05/12"},
+      {2004, 5, 12, 23, 59, 59, "2004/05/12 23:59:58"},
+      {1975, 6, 1, 12, 0, 0, "1975/06/01 12:00:00"},  // before 1980: as is
+      {1965, 3, 4, 5, 6, 7, "1965/03/04 05:06:06"},
+      {2200, 1, 1, 9, 0, 0, "2200/01/01 09:00:00"},  // after 2107: as is
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    SetLocalTime(dir.WriteFile("f.jpg", "x"), c.year, c.month, c.day, c.hour,
+                 c.minute, c.second);
+    Build build;
+    build.Run(dir.path(), false);
+    ASSERT_EQ(build.rows.size(), 1u) << c.timestamp;
+    EXPECT_EQ(build.rows[0].Timestamp, c.timestamp);
+  }
+}
+
+TEST(BuildCatalogueTest, AnUnusableExifDateFallsBackToTheFileTime) {
+  TempDir dir;
+  auto no_tag = [](std::string& bytes, size_t entry) {
+    bytes[entry] = '\x09';  // tag 0x9009: no DateTimeOriginal any more
+  };
+  auto date = [](std::string text) {
+    return [text](std::string& bytes, size_t entry) {
+      SetCanonDate(bytes, entry, text);
+    };
+  };
+  const std::vector<std::string> photos = {
+      CopyCanonChanged(dir, "a_no_tag.jpg", no_tag),
+      CopyCanonChanged(dir, "b_zeros.jpg", date("0000:00:00 00:00:00")),
+      CopyCanonChanged(dir, "c_zulu.jpg", date("2004:05:12 10:20:3Z")),
+      CopyCanonChanged(dir, "d_no_time.jpg",
+                       date(std::string("2004:05:12\0\0\0\0\0\0\0\0\0", 19))),
+      CopyTestFile(dir, "camera-jpegs/Canon_40D_photoshop_import.jpg",
+                   "e_photoshop.jpg"),
+      CopyTestFile(dir, "camera-jpegs/corrupted.jpg", "f_corrupted.jpg"),
+      CopyCanonChanged(dir, "g_good.jpg", date("2004:05:12 10:20:31")),
+      CopyCanonChanged(dir, "h_midnight.jpg", date("2004:05:12 00:00:00")),
+  };
+  for (const std::string& path : photos)
+    SetLocalTime(path, 2011, 2, 3, 4, 5, 6);
+
+  Build build;
+  build.Run(dir.path(), true);
+  ASSERT_EQ(build.rows.size(), photos.size());
+  for (const char* name : {"a_no_tag.jpg", "b_zeros.jpg", "c_zulu.jpg",
+                           "d_no_time.jpg", "e_photoshop.jpg"})
+    EXPECT_EQ(build.Row(name).Timestamp, "2011/02/03 04:05:06") << name;
+  EXPECT_EQ(build.Row("g_good.jpg").Timestamp, "2004/05/12 10:20:31");
+  EXPECT_EQ(build.Row("h_midnight.jpg").Timestamp, "2004/05/12");
+}
+
+TEST(BuildCatalogueTest, KeepsNamesAsTheirBytes) {
+  TempDir dir;
+  const std::string shift_jis = "\x8e\xca\x90\x5e.jpg";  // 写真.jpg
+  for (const std::string& name :
+       {std::string("say \"cheese\".jpg"), std::string("a, b.jpg"), shift_jis})
+    dir.WriteFile(name, "x");
+  Build build;
+  build.Run(dir.path() + "/", false);
+  std::vector<std::string> paths;
+  for (const CatalogueRow& row : build.rows) paths.push_back(row.FullPath());
+  EXPECT_THAT(paths,
+              UnorderedElementsAre(dir.Path("say \"cheese\".jpg"),
+                                   dir.Path("a, b.jpg"), dir.Path(shift_jis)));
+}
+
+TEST(BuildCatalogueTest, SortsByTimestampInTheDirectionLeftByTheLastSort) {
+  TempDir dir;
+  SetLocalTime(dir.WriteFile("old.jpg", "x"), 2001, 1, 1, 12, 0, 0);
+  SetLocalTime(dir.WriteFile("new.jpg", "x"), 2009, 1, 1, 12, 0, 0);
+  SetLocalTime(dir.WriteFile("mid.jpg", "x"), 2005, 1, 1, 12, 0, 0);
+  Build build;
+  build.sort.SortColumn = kFileNameColumn;
+  build.Run(dir.path(), false);
+  EXPECT_EQ(build.sort.SortColumn, kTimestampColumn);
+  EXPECT_FALSE(build.sort.SortAscending);
+  EXPECT_EQ(build.rows.front().FileName, "new.jpg");
+  EXPECT_EQ(build.rows.back().FileName, "old.jpg");
+
+  SortByClickedColumn(build.rows, kFolderColumn, build.sort);
+  build.rows.clear();
+  build.Run(dir.path(), false);
+  EXPECT_EQ(build.rows.front().FileName, "old.jpg");
+  EXPECT_EQ(build.rows.back().FileName, "new.jpg");
+}
+
+std::vector<std::string> FullPaths(const FileCatalogue& rows) {
+  std::vector<std::string> paths;
+  for (const CatalogueRow& row : rows) paths.push_back(row.FullPath());
+  return paths;
+}
+
+TEST(RemoveDuplicateRowsTest, AddingAListedFolderOrItsParentListsEachFileOnce) {
+  TempDir dir;
+  dir.WriteFile("top.jpg", "x");
+  dir.WriteFile("sub/IMG.JPG", "x");
+  dir.WriteFile("sub/img.jpg", "x");  // another file on Linux
+  Build build;
+  build.Run(dir.Path("sub"), false);
+  ASSERT_EQ(build.rows.size(), 2u);
+  build.Run(dir.Path("sub"), false);
+  EXPECT_EQ(RemoveDuplicateRows(build.rows), 2u);
+  EXPECT_EQ(build.rows.size(), 2u);
+  build.Run(dir.path(), false);
+  EXPECT_EQ(RemoveDuplicateRows(build.rows), 2u);
+  EXPECT_THAT(FullPaths(build.rows),
+              UnorderedElementsAre(dir.Path("top.jpg"), dir.Path("sub/IMG.JPG"),
+                                   dir.Path("sub/img.jpg")));
+}
+
+TEST(RemoveDuplicateRowsTest, KeepsTheLowestRowOfAPathAndTheOrder) {
+  FileCatalogue rows = {{"k", "a.jpg", "/x/", "t", true},
+                        {"k", "b.jpg", "/x/", "t", false},
+                        {"k", "a.jpg", "/x/", "t", false},
+                        {"k", "a.jpg", "/y/", "t", false},
+                        {"k", "b.jpg", "/x/", "t", true}};
+  EXPECT_EQ(RemoveDuplicateRows(rows), 2u);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_THAT(FullPaths(rows), ElementsAre("/x/a.jpg", "/y/a.jpg", "/x/b.jpg"));
+  EXPECT_FALSE(rows[0].Checked);
+  EXPECT_TRUE(rows[2].Checked);
+}
+
+}  // namespace
+}  // namespace kuronel

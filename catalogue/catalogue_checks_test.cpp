@@ -1,0 +1,118 @@
+#include "catalogue/catalogue_checks.h"
+
+#include <string>
+#include <vector>
+
+#include "gmock/gmock.h"
+#include "gtest/gtest.h"
+
+namespace kuronel {
+namespace {
+
+using ::testing::ElementsAre;
+
+CatalogueRow RowNamed(const std::string& name, bool checked = false) {
+  return CatalogueRow{"2004_05_12", name, "/card/", "2004/05/12", checked};
+}
+
+TEST(IsDefaultTargetTest, JudgesTheLastExtensionInAnyCase) {
+  struct Case {
+    const char* name;
+    bool without_movies;
+    bool with_movies;
+  };
+  for (const Case& c : std::vector<Case>{{"IMG_1.JPG", true, true},
+                                         {"a.Jpeg", true, true},
+                                         {"a.jpg", true, true},
+                                         {".jpg", true, true},
+                                         {"a.jpe", false, false},
+                                         {"a.mpeg", false, false},
+                                         {"a.mp4", false, false},
+                                         {"a.jpg.txt", false, false},
+                                         {"a.txt.jpg", true, true},
+                                         {"jpg", false, false},
+                                         {"a.jpg ", false, false},
+                                         {"a.AVI", false, true},
+                                         {"b.mov", false, true},
+                                         {"c.MpG", false, true},
+                                         {"d.THM", false, false},
+                                         {"", false, false}}) {
+    EXPECT_EQ(IsDefaultTarget(c.name, false), c.without_movies) << c.name;
+    EXPECT_EQ(IsDefaultTarget(c.name, true), c.with_movies) << c.name;
+  }
+}
+
+TEST(ApplyDefaultChecksTest, ReplacesEveryCheckAndReportsPathsAndCount) {
+  FileCatalogue rows = {RowNamed("a.JPG"), RowNamed("b.txt", true),
+                        RowNamed("c.avi"), RowNamed("d.jpeg")};
+  std::vector<std::string> texts;
+  auto sink = [&](const std::string& text) { texts.push_back(text); };
+
+  EXPECT_EQ(ApplyDefaultChecks(rows, false, sink), 2u);
+  EXPECT_THAT(texts, ElementsAre("/card/a.JPG", "/card/d.jpeg",
+                                 "2個のjpegファイルが対象です。"));
+  EXPECT_TRUE(rows[0].Checked);
+  EXPECT_FALSE(rows[1].Checked);
+  EXPECT_FALSE(rows[2].Checked);
+
+  texts.clear();
+  EXPECT_EQ(ApplyDefaultChecks(rows, true, sink), 3u);
+  EXPECT_THAT(texts, ElementsAre("/card/a.JPG", "/card/c.avi", "/card/d.jpeg",
+                                 "3個のファイルが対象です。"));
+  EXPECT_TRUE(rows[2].Checked);
+}
+
+TEST(ApplyDefaultChecksTest, AnEmptyListReportsZero) {
+  FileCatalogue rows;
+  std::vector<std::string> texts;
+  ApplyDefaultChecks(rows, false,
+                     [&](const std::string& text) { texts.push_back(text); });
+  EXPECT_THAT(texts, ElementsAre("0個のjpegファイルが対象です。"));
+  EXPECT_EQ(ApplyDefaultChecks(rows, true, nullptr), 0u);
+}
+
+TEST(ApplyDefaultChecksTest, ShowsAShiftJisPathDecoded) {
+  FileCatalogue rows = {RowNamed("\x8e\xca\x90\x5e.jpg")};
+  std::vector<std::string> texts;
+  ApplyDefaultChecks(rows, false,
+                     [&](const std::string& text) { texts.push_back(text); });
+  EXPECT_THAT(texts,
+              ElementsAre("/card/写真.jpg", "1個のjpegファイルが対象です。"));
+  EXPECT_EQ(rows[0].FileName, "\x8e\xca\x90\x5e.jpg");
+}
+
+std::vector<bool> Checks(const FileCatalogue& rows) {
+  std::vector<bool> checks;
+  for (const CatalogueRow& row : rows) checks.push_back(row.Checked);
+  return checks;
+}
+
+TEST(CheckSelectedRowsTest, CountsEverySelectedRowCheckedOrNot) {
+  FileCatalogue rows = {RowNamed("a", true), RowNamed("b"), RowNamed("c"),
+                        RowNamed("d", true)};
+  const std::vector<bool> selected = {true, true, false, true};
+
+  CheckCommandResult result = CheckSelectedRows(rows, selected);
+  EXPECT_EQ(result.Count, 3u);
+  EXPECT_EQ(result.StatusText, "3個のファイルを追加しました。");
+  EXPECT_THAT(Checks(rows), ElementsAre(true, true, false, true));
+
+  result = UncheckSelectedRows(rows, [](size_t row) { return row >= 2; });
+  EXPECT_EQ(result.StatusText, "2個のファイルを対象外にしました。");
+  EXPECT_THAT(Checks(rows), ElementsAre(true, true, false, false));
+}
+
+TEST(CheckSelectedRowsTest, NothingSelectedOrNoRowsGivesZero) {
+  FileCatalogue rows = {RowNamed("a", true), RowNamed("b")};
+  EXPECT_EQ(CheckSelectedRows(rows, std::vector<bool>{}).StatusText,
+            "0個のファイルを追加しました。");
+  EXPECT_EQ(
+      UncheckSelectedRows(rows, std::vector<bool>{false, false}).StatusText,
+      "0個のファイルを対象外にしました。");
+  EXPECT_THAT(Checks(rows), ElementsAre(true, false));
+  FileCatalogue empty;
+  EXPECT_EQ(CheckSelectedRows(empty, [](size_t) { return true; }).Count, 0u);
+}
+
+}  // namespace
+}  // namespace kuronel

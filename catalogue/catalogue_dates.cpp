@@ -1,0 +1,44 @@
+#include "catalogue/catalogue_dates.h"
+
+#include <algorithm>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "catalogue/list_splitter.h"
+
+namespace kuronel {
+namespace {
+
+constexpr DateKey kEarliestKey{1, 1, 1, 0, 0, 0};
+constexpr DateKey kLatestKey{9999, 12, 31, 23, 59, 58};
+
+}  // namespace
+
+DateKey FileTimeDateKey(std::int64_t modified_seconds) {
+  const auto seconds = static_cast<std::time_t>(modified_seconds);
+  std::tm local{};
+  if (localtime_r(&seconds, &local) == nullptr)
+    return modified_seconds < 0 ? kEarliestKey : kLatestKey;
+  DateKey key{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+              local.tm_hour,        local.tm_min,     local.tm_sec};
+  if (key.Year < kEarliestKey.Year) return kEarliestKey;
+  if (key.Year > kLatestKey.Year) return kLatestKey;
+  // A leap second (60) counts as 58, the last even second of the minute.
+  key.Second = std::min(key.Second, 59) & ~1;
+  return key;
+}
+
+bool ExifDateKey(std::string_view date_time_original, DateKey& key) {
+  std::string text;
+  text.reserve(date_time_original.size());
+  for (char c : date_time_original)
+    if (c != '\'') text += c;
+  const std::vector<std::string> items = SplitList(text);
+  if (items.size() < 2) return false;
+  std::string date = items[0];
+  std::replace(date.begin(), date.end(), ':', '/');
+  return ReadTimestampText(date + " " + items[1], key).ok();
+}
+
+}  // namespace kuronel

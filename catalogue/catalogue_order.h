@@ -1,0 +1,82 @@
+#ifndef KURONEL_CATALOGUE_CATALOGUE_ORDER_H_
+#define KURONEL_CATALOGUE_CATALOGUE_ORDER_H_
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalogue/catalogue_row.h"
+
+namespace kuronel {
+
+// The one sort state of the program, shared by the main list and the
+// processing window's list. The column indexes are those of the main list.
+inline constexpr int kDisplayKindColumn = 0;
+inline constexpr int kFileNameColumn = 1;
+inline constexpr int kFolderColumn = 2;
+inline constexpr int kTimestampColumn = 3;
+
+struct SortState {
+  int SortColumn = 0;
+  bool SortAscending = false;
+};
+
+// The status text after a column-click sort.
+inline constexpr char kSortedText[] = "ソートしました。";
+
+// The bytes by which a text sorts: its CP932 form with the single-byte
+// letters a-z taken as A-Z (no other mapping). A character without a CP932
+// form becomes 0xFF and its code point in three bytes, so it sorts after every
+// CP932 character (no CP932 byte reaches 0xFF), by code point. A text that is
+// not valid UTF-8 (a Shift_JIS file name) is taken as CP932 bytes already.
+std::string SortKey(std::string_view text);
+
+// Compares two texts by their sort keys: negative, zero or positive. For
+// single comparisons; sorts convert every text once instead.
+int CompareTexts(std::string_view a, std::string_view b);
+
+// The order of `count` rows by the texts that `text_of` gives, ascending or
+// descending: result[0] is the index of the row that goes first. Rows whose
+// texts compare equal keep their order. Each text is converted once.
+using RowText = std::function<std::string_view(size_t row)>;
+std::vector<size_t> SortPermutation(size_t count, const RowText& text_of,
+                                    bool ascending);
+
+// Puts `rows` into the order of `permutation` (as SortPermutation gives it)
+// by swapping, without a second copy of the rows.
+template <typename Row>
+void ApplyPermutation(std::vector<Row>& rows, std::vector<size_t> permutation);
+
+// The text of a catalogue column: 0 DisplayKind, 1 FileName, 2 Folder,
+// 3 Timestamp (other columns: an empty text).
+std::string_view CatalogueColumnText(const CatalogueRow& row, int column);
+
+// Sorts the catalogue by state.SortColumn in the direction of
+// state.SortAscending, changing neither.
+void SortCatalogue(FileCatalogue& catalogue, const SortState& state);
+
+// A click on a column header: sort by that column in the current direction,
+// then flip the direction for the next sort. The window shows kSortedText.
+void SortByClickedColumn(FileCatalogue& catalogue, int column,
+                         SortState& state);
+
+template <typename Row>
+void ApplyPermutation(std::vector<Row>& rows, std::vector<size_t> permutation) {
+  // Follow each cycle: position i takes the row from permutation[i].
+  for (size_t start = 0; start < permutation.size(); ++start) {
+    size_t current = start;
+    while (permutation[current] != start) {
+      const size_t from = permutation[current];
+      std::swap(rows[current], rows[from]);
+      permutation[current] = current;
+      current = from;
+    }
+    permutation[current] = current;
+  }
+}
+
+}  // namespace kuronel
+
+#endif  // KURONEL_CATALOGUE_CATALOGUE_ORDER_H_

@@ -1,0 +1,108 @@
+#include "catalogue/folder_walk.h"
+
+#include <cstdint>
+#include <set>
+#include <utility>
+
+#include "platform/dir_listing.h"
+
+namespace kuronel {
+namespace {
+
+constexpr char kBlackSquare[] = "■";
+constexpr char kWhiteSquare[] = "□";
+constexpr char kWalkLabel[] = "フォルダチェック中";
+// Ten squares and the nine characters of the label.
+constexpr size_t kWalkTextCharacters = 19;
+
+size_t CountCharacters(std::string_view utf8) {
+  size_t count = 0;
+  for (char c : utf8) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
+}
+
+using Identity = std::pair<std::uint64_t, std::uint64_t>;
+
+}  // namespace
+
+bool IsListedFile(std::uint32_t attributes) {
+  constexpr std::uint32_t kFileBits = kAttrReadOnly | kAttrHidden |
+                                      kAttrSystem | kAttrVolumeLabel |
+                                      kAttrArchive;
+  return (attributes & kFileBits) != 0 && (attributes & kAttrDirectory) == 0;
+}
+
+std::string WithoutTrailingSlash(std::string folder) {
+  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
+std::string JoinFolderPath(std::string_view folder, std::string_view name) {
+  std::string path;
+  path.reserve(folder.size() + 1 + name.size());
+  path += folder;
+  if (path.empty() || path.back() != '/') path += '/';
+  path += name;
+  return path;
+}
+
+std::string WalkProgressText(size_t index, size_t level_size) {
+  std::string text;
+  if (level_size == 1) {
+    for (int i = 0; i < 10; ++i) text += kWhiteSquare;
+  } else {
+    const size_t black_at = index * 10 / (level_size - 1);
+    for (size_t i = 0; i < black_at; ++i) text += kWhiteSquare;
+    text += kBlackSquare;
+    for (size_t i = black_at + 1; i < 10; ++i) text += kWhiteSquare;
+  }
+  text += kWalkLabel;
+  // Only a bar of exactly ten squares is shown.
+  if (CountCharacters(text) != kWalkTextCharacters) return std::string();
+  return text;
+}
+
+void WalkFolderTree(const std::string& root, FolderWorkList& work_list,
+                    const StatusSink& status) {
+  work_list.clear();
+  std::set<Identity> walked;
+  Identity root_identity;
+  const std::string start = WithoutTrailingSlash(root);
+  if (DirectoryIdentity(start, root_identity.first, root_identity.second))
+    walked.insert(root_identity);
+
+  std::vector<std::string> next_level{start};
+  std::vector<std::string> level;
+  while (!next_level.empty()) {
+    level.swap(next_level);
+    next_level.clear();
+    for (size_t i = 0; i < level.size(); ++i) {
+      const std::string& folder = level[i];
+      work_list.push_back(folder);
+      ListDirectory(folder, [&](const DirEntry& entry) {
+        if ((entry.attributes & kAttrDirectory) == 0) return;
+        if (!walked.insert({entry.device, entry.inode}).second) return;
+        next_level.push_back(JoinFolderPath(folder, entry.name));
+      });
+      std::string text = WalkProgressText(i, level.size());
+      if (!text.empty() && status) status(text);
+    }
+  }
+}
+
+std::string ListFolderFiles(const std::string& folder) {
+  std::string text;
+  ListDirectory(folder, [&](const DirEntry& entry) {
+    if (!IsListedFile(entry.attributes)) return;
+    text += '"';
+    for (char c : JoinFolderPath(folder, entry.name)) {
+      if (c == '"') text += '"';
+      text += c;
+    }
+    text += "\",";
+  });
+  if (!text.empty()) text.pop_back();
+  return text;
+}
+
+}  // namespace kuronel

@@ -1,0 +1,53 @@
+#ifndef KURONEL_CATALOGUE_FOLDER_WALK_H_
+#define KURONEL_CATALOGUE_FOLDER_WALK_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/progress.h"
+
+namespace kuronel {
+
+// The folders of one walk, root first, then level by level. The main window
+// owns it; each walk replaces its contents.
+using FolderWorkList = std::vector<std::string>;
+
+// The folder without one trailing "/"; the root "/" keeps its slash.
+std::string WithoutTrailingSlash(std::string folder);
+
+// folder + "/" + name, without a second "/" when the folder already ends in
+// one (the root "/").
+std::string JoinFolderPath(std::string_view folder, std::string_view name);
+
+// True for an entry that the file listing takes: a file (any of the bits
+// 0x01, 0x02, 0x04, 0x08, 0x20) that is no directory.
+bool IsListedFile(std::uint32_t attributes);
+
+// The walk's progress text for folder `index` of a level of `level_size`
+// folders: ten squares, the black one marking the folder's place (none for a
+// level of one), then "フォルダチェック中". Empty for the last folder of a
+// longer level, whose text would need an eleventh square.
+std::string WalkProgressText(size_t index, size_t level_size);
+
+// Collects `root` (one trailing "/" removed) and every folder below it into
+// `work_list`, breadth-first: the root, then the folders of depth 1, then of
+// depth 2, each level in the order of the file system's listing. Hidden
+// folders and links to folders are walked; each directory only once, so a
+// link back up the tree cannot make the walk endless. A folder that cannot be
+// listed adds nothing below it; a missing root leaves the root alone in the
+// list. Progress texts go to `status` (may be empty).
+void WalkFolderTree(const std::string& root, FolderWorkList& work_list,
+                    const StatusSink& status);
+
+// The files directly in `folder` (regular files, hidden ones too; no folders,
+// FIFOs, sockets, devices or dangling links), as the text of quoted full paths
+// joined by commas: "/a/x.jpg","/a/y.jpg". Empty when there is none or the
+// folder cannot be listed. A '"' inside a name is doubled, so that the list
+// splitter gives every path back whole.
+std::string ListFolderFiles(const std::string& folder);
+
+}  // namespace kuronel
+
+#endif  // KURONEL_CATALOGUE_FOLDER_WALK_H_

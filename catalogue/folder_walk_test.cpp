@@ -1,0 +1,186 @@
+#include "catalogue/folder_walk.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "catalogue/list_splitter.h"
+#include "gmock/gmock.h"
+#include "gtest/gtest.h"
+#include "platform/dir_listing.h"
+#include "testing/temp_dir.h"
+
+namespace kuronel {
+namespace {
+
+using ::kuronel::testing::TempDir;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAre;
+
+std::string Repeat(const std::string& text, int times) {
+  std::string result;
+  for (int i = 0; i < times; ++i) result += text;
+  return result;
+}
+
+const std::string kLabel = "フォルダチェック中";
+
+std::string Bar(int white_before, int white_after) {
+  return Repeat("□", white_before) + "■" + Repeat("□", white_after) + kLabel;
+}
+
+TEST(WalkProgressTextTest, MarksThePlaceOfTheFolderInItsLevel) {
+  EXPECT_EQ(WalkProgressText(0, 1), Repeat("□", 10) + kLabel);
+  EXPECT_EQ(WalkProgressText(0, 2), Bar(0, 9));
+  EXPECT_EQ(WalkProgressText(1, 2), "");  // an eleventh square: not shown
+  EXPECT_EQ(WalkProgressText(0, 3), Bar(0, 9));
+  EXPECT_EQ(WalkProgressText(1, 3), Bar(5, 4));
+  EXPECT_EQ(WalkProgressText(2, 3), "");
+  EXPECT_EQ(WalkProgressText(3, 12), Bar(2, 7));
+  EXPECT_EQ(WalkProgressText(10, 11), "");
+  EXPECT_EQ(WalkProgressText(9, 11), Bar(9, 0));
+}
+
+struct Walk {
+  FolderWorkList work_list;
+  std::vector<std::string> texts;
+};
+
+Walk WalkOf(const std::string& root) {
+  Walk walk;
+  walk.work_list = {"left over from an earlier walk"};
+  WalkFolderTree(root, walk.work_list,
+                 [&](const std::string& text) { walk.texts.push_back(text); });
+  return walk;
+}
+
+TEST(WalkFolderTreeTest, WalksLevelByLevel) {
+  TempDir dir;
+  dir.MakeDir("A/A1");
+  dir.MakeDir("B/B1");
+  dir.MakeDir(".hidden");
+  dir.WriteFile("A/file.jpg", "x");
+
+  const FolderWorkList list = WalkOf(dir.path()).work_list;
+  ASSERT_EQ(list.size(), 6u);
+  EXPECT_EQ(list[0], dir.path());
+  const std::vector<std::string> depth1(list.begin() + 1, list.begin() + 4);
+  EXPECT_THAT(depth1, UnorderedElementsAre(dir.Path("A"), dir.Path("B"),
+                                           dir.Path(".hidden")));
+  // Within depth 2 the subfolders of the earlier folder come first.
+  std::vector<std::string> expected_depth2;
+  for (const std::string& folder : depth1) {
+    if (folder == dir.Path("A")) expected_depth2.push_back(dir.Path("A/A1"));
+    if (folder == dir.Path("B")) expected_depth2.push_back(dir.Path("B/B1"));
+  }
+  EXPECT_EQ(std::vector<std::string>(list.begin() + 4, list.end()),
+            expected_depth2);
+}
+
+TEST(WalkFolderTreeTest, ShowsOneTextPerFolderExceptTheLastOfALongerLevel) {
+  TempDir one, two, three;
+  two.MakeDir("a");
+  two.MakeDir("b");
+  three.MakeDir("a");
+  three.MakeDir("b");
+  three.MakeDir("c");
+  const std::string root_text = Repeat("□", 10) + kLabel;
+
+  EXPECT_THAT(WalkOf(one.path()).texts, ElementsAre(root_text));
+  EXPECT_THAT(WalkOf(two.path()).texts, ElementsAre(root_text, Bar(0, 9)));
+  EXPECT_THAT(WalkOf(three.path()).texts,
+              ElementsAre(root_text, Bar(0, 9), Bar(5, 4)));
+}
+
+TEST(WalkFolderTreeTest, RemovesOneTrailingSlashFromTheRoot) {
+  TempDir dir;
+  dir.MakeDir("A");
+  EXPECT_THAT(WalkOf(dir.path() + "/").work_list,
+              ElementsAre(dir.path(), dir.Path("A")));
+  EXPECT_EQ(WithoutTrailingSlash("/media/card/"), "/media/card");
+  EXPECT_EQ(WithoutTrailingSlash("/media/card"), "/media/card");
+  EXPECT_EQ(WithoutTrailingSlash("/"), "/");
+}
+
+TEST(WalkFolderTreeTest, TheRootFolderKeepsItsSlash) {
+  EXPECT_EQ(JoinFolderPath("/", "bin"), "/bin");
+  EXPECT_EQ(JoinFolderPath("/media", "card"), "/media/card");
+  EXPECT_EQ(JoinFolderPath("/media/", "card"), "/media/card");
+  // The top level of "/" only: no path of it starts with "//".
+  for (const std::string& path : SplitList(ListFolderFiles("/"))) {
+    EXPECT_EQ(path.rfind('/'), 0u) << path;
+  }
+}
+
+TEST(WalkFolderTreeTest, AMissingRootStandsAloneInTheWorkList) {
+  TempDir dir;
+  const std::string missing = dir.Path("gone");
+  EXPECT_THAT(WalkOf(missing).work_list, ElementsAre(missing));
+  EXPECT_EQ(ListFolderFiles(missing), "");
+}
+
+TEST(WalkFolderTreeTest, WalksEachDirectoryOnceThroughLinks) {
+  TempDir dir;
+  dir.MakeDir("A/B");
+  ASSERT_EQ(symlink("..", dir.Path("A/B/up").c_str()), 0);
+  ASSERT_EQ(symlink(dir.path().c_str(), dir.Path("A/root").c_str()), 0);
+  ASSERT_EQ(symlink("../outside", dir.Path("A/out").c_str()), 0);
+  TempDir outside;
+  outside.MakeDir("C");
+  ASSERT_EQ(symlink(outside.Path("C").c_str(), dir.Path("A/B/c").c_str()), 0);
+
+  // A link to a folder outside the tree is walked like any folder.
+  EXPECT_THAT(WalkOf(dir.path()).work_list,
+              ElementsAre(dir.path(), dir.Path("A"), dir.Path("A/B"),
+                          dir.Path("A/B/c")));
+}
+
+TEST(ListFolderFilesTest, ListsFilesOnlyAsQuotedPaths) {
+  TempDir dir;
+  dir.WriteFile("a.jpg", "x");
+  dir.MakeDir("sub");
+  dir.WriteFile("sub/deeper.jpg", "x");
+  EXPECT_EQ(ListFolderFiles(dir.path()), "\"" + dir.Path("a.jpg") + "\"");
+  EXPECT_EQ(ListFolderFiles(dir.path() + "/"), "\"" + dir.Path("a.jpg") + "\"");
+
+  TempDir only_folders;
+  only_folders.MakeDir("x");
+  EXPECT_EQ(ListFolderFiles(only_folders.path()), "");
+}
+
+TEST(ListFolderFilesTest, TakesHiddenAndReadOnlyFilesButNoSpecialEntries) {
+  TempDir dir;
+  dir.WriteFile(".hidden.jpg", "x");
+  chmod(dir.WriteFile("locked.jpg", "x").c_str(), 0444);
+  dir.WriteFile("a, b.jpg", "x");
+  dir.WriteFile("say \"cheese\".jpg", "x");
+  ASSERT_EQ(mkfifo(dir.Path("fifo").c_str(), 0644), 0);
+  ASSERT_EQ(symlink("nowhere", dir.Path("dangling.jpg").c_str()), 0);
+  ASSERT_EQ(symlink("locked.jpg", dir.Path("link.jpg").c_str()), 0);
+
+  // Every path comes back whole from the splitter, commas, blanks and quotes
+  // included.
+  EXPECT_THAT(
+      SplitList(ListFolderFiles(dir.path())),
+      UnorderedElementsAre(dir.Path(".hidden.jpg"), dir.Path("locked.jpg"),
+                           dir.Path("a, b.jpg"), dir.Path("say \"cheese\".jpg"),
+                           dir.Path("link.jpg")));
+}
+
+TEST(ListFolderFilesTest, KeepsTheListingOrder) {
+  TempDir dir;
+  for (const char* name : {"m.jpg", "b.jpg", "z.jpg", "a.jpg"})
+    dir.WriteFile(name, "x");
+  std::vector<std::string> readdir_order;
+  ListDirectory(dir.path(), [&](const DirEntry& entry) {
+    readdir_order.push_back(dir.Path(entry.name));
+  });
+  EXPECT_EQ(SplitList(ListFolderFiles(dir.path())), readdir_order);
+}
+
+}  // namespace
+}  // namespace kuronel
