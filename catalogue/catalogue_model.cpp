@@ -36,10 +36,33 @@ void CatalogueModel::ChangeRows(
   endResetModel();
 }
 
-void CatalogueModel::ChecksChanged() {
+void CatalogueModel::ChangeChecks(
+    const std::function<void(FileCatalogue&)>& change) {
+  change(rows_);
   if (rows_.empty()) return;
   emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
                    {Qt::CheckStateRole, Qt::BackgroundRole});
+}
+
+void CatalogueModel::Sort(const SortState& state) {
+  std::vector<size_t> order = SortPermutation(
+      rows_.size(),
+      [this, column = state.SortColumn](size_t row) {
+        return CatalogueColumnText(rows_[row], column);
+      },
+      state.SortAscending);
+  emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+  std::vector<int> new_row_of(order.size());
+  for (size_t i = 0; i < order.size(); ++i)
+    new_row_of[order[i]] = static_cast<int>(i);
+  const QModelIndexList before = persistentIndexList();
+  QModelIndexList after;
+  after.reserve(before.size());
+  for (const QModelIndex& index : before)
+    after.append(this->index(new_row_of[index.row()], index.column()));
+  ApplyPermutation(rows_, std::move(order));
+  changePersistentIndexList(before, after);
+  emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 int CatalogueModel::rowCount(const QModelIndex& parent) const {

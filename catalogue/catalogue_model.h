@@ -5,6 +5,7 @@
 #include <QColor>
 #include <functional>
 
+#include "catalogue/catalogue_order.h"
 #include "catalogue/catalogue_row.h"
 
 namespace kuronel {
@@ -27,8 +28,11 @@ class CatalogueModel : public QAbstractTableModel {
   // Runs `change` on the rows and then tells the views that everything may
   // have changed: rows added, removed, reordered or re-checked.
   void ChangeRows(const std::function<void(FileCatalogue&)>& change);
-  // Tells the views that check states changed (a repaint, no relayout).
-  void ChecksChanged();
+  // Runs `change`, which may change check states only, and repaints.
+  void ChangeChecks(const std::function<void(FileCatalogue&)>& change);
+  // Sorts the rows by the state's column and direction; selected rows stay
+  // selected where they go.
+  void Sort(const SortState& state);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -1,0 +1,217 @@
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+#include <QPushButton>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "catalogue/catalogue_model.h"
+#include "settings/colour_table.h"
+#include "testing/qt_test_support.h"
+#include "testing/temp_dir.h"
+#include "ui/application.h"
+#include "ui/folder_dialog_form.h"
+#include "ui/program_windows.h"
+
+using kuronel::CatalogueModel;
+using kuronel::TFolderDialogForm;
+using kuronel::testing::AnswerNextModal;
+using kuronel::testing::CopyTestFile;
+using kuronel::testing::FindAction;
+using kuronel::testing::ScopedCurrentDirectory;
+using kuronel::testing::TempDir;
+
+namespace {
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+void SetModified(const std::string& path, int year, int month, int day,
+                 int hour, int minute, int second) {
+  struct tm local = {};
+  local.tm_year = year - 1900;
+  local.tm_mon = month - 1;
+  local.tm_mday = day;
+  local.tm_hour = hour;
+  local.tm_min = minute;
+  local.tm_sec = second;
+  local.tm_isdst = -1;
+  struct timespec times[2] = {{mktime(&local), 0}, {mktime(&local), 0}};
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+}  // namespace
+
+class CatalogueWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<TempDir>();
+    cwd_ = std::make_unique<ScopedCurrentDirectory>(dir_->path());
+    windows_ = kuronel::CreateProgramWindows();
+    // A card: two photos and a movie in DCIM/100CANON, a text file at the top.
+    const std::string a = dir_->WriteFile("card/DCIM/100CANON/IMG_0001.JPG", "a");
+    const std::string b = dir_->WriteFile("card/DCIM/100CANON/img_0002.jpeg", "b");
+    const std::string c = dir_->WriteFile("card/DCIM/100CANON/MVI_0003.AVI", "c");
+    const std::string d = dir_->WriteFile("card/notes.txt", "d");
+    SetModified(a, 2004, 5, 12, 10, 20, 31);
+    SetModified(b, 2004, 5, 12, 0, 0, 0);
+    SetModified(c, 2004, 5, 13, 9, 5, 0);
+    SetModified(d, 2003, 1, 2, 3, 4, 6);
+  }
+  void cleanup() {
+    windows_.reset();
+    cwd_.reset();
+    dir_.reset();
+  }
+
+  void OpeningAFolderListsEveryFileDatedAndChecked() {
+    OpenFolder("card");
+    const kuronel::FileCatalogue& rows = Model().Rows();
+    QCOMPARE(rows.size(), size_t{4});
+    // The first build lists the newest timestamp text first.
+    QCOMPARE(Column(0, 3), U("2004/05/13 09:05:00"));
+    QCOMPARE(Column(1, 3), U("2004/05/12 10:20:30"));  // odd second rounded down
+    QCOMPARE(Column(2, 3), U("2004/05/12"));           // midnight: the date alone
+    QCOMPARE(Column(3, 3), U("2003/01/02 03:04:06"));
+    QCOMPARE(Column(1, 0), U("2004_05_12"));
+    QCOMPARE(Column(1, 1), U("IMG_0001.JPG"));
+    QCOMPARE(Column(1, 2), QString::fromStdString(dir_->Path("card/DCIM/100CANON/")));
+    // Photos checked, the movie and the text file not.
+    QVERIFY(!rows[0].Checked);
+    QVERIFY(rows[1].Checked && rows[2].Checked);
+    QVERIFY(!rows[3].Checked);
+    QCOMPARE(Form1().StatusText(), U("2個のjpegファイルが対象です。"));
+  }
+
+  void AddingTheSameFolderOrAParentListsEachFileOnce() {
+    OpenFolder("card/DCIM");
+    QCOMPARE(Model().rowCount(), 3);
+    OpenFolder("card/DCIM", /*add=*/true);
+    QCOMPARE(Model().rowCount(), 3);
+    OpenFolder("card", /*add=*/true);
+    QCOMPARE(Model().rowCount(), 4);
+  }
+
+  void ColumnClicksSortByTextDescendingThenAscending() {
+    OpenFolder("card");
+    View().horizontalHeader()->sectionClicked(1);
+    QCOMPARE(Column(0, 1), U("notes.txt"));  // descending, a-z as A-Z
+    QCOMPARE(Column(3, 1), U("IMG_0001.JPG"));
+    QCOMPARE(Form1().StatusText(), U("ソートしました。"));
+    QVERIFY(Timer()->isActive());
+    View().horizontalHeader()->sectionClicked(3);
+    QCOMPARE(Column(0, 3), U("2003/01/02 03:04:06"));  // ascending now
+    QVERIFY(!Form1().Sort().SortAscending);
+  }
+
+  void SortingKeepsTheSelectionOnItsRows() {
+    OpenFolder("card");
+    View().selectionModel()->select(
+        Model().index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    View().horizontalHeader()->sectionClicked(1);  // notes.txt goes to the top
+    QCOMPARE(Column(0, 1), U("notes.txt"));
+    QVERIFY(View().selectionModel()->isRowSelected(0, QModelIndex()));
+    QCOMPARE(View().selectionModel()->selectedRows().size(), 1);
+  }
+
+  void CheckCommandsCountSelectedRowsAndLeaveTheSelection() {
+    OpenFolder("card");
+    // Nothing selected.
+    FindAction(&Form1(), "N5")->trigger();
+    QCOMPARE(Form1().StatusText(), U("0個のファイルを追加しました。"));
+    // Three rows selected, one of them already checked.
+    for (int row : {0, 1, 3})
+      View().selectionModel()->select(
+          Model().index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    FindAction(&Form1(), "N7")->trigger();
+    QCOMPARE(Form1().StatusText(), U("3個のファイルを追加しました。"));
+    QVERIFY(Model().Rows()[0].Checked && Model().Rows()[3].Checked);
+    QCOMPARE(View().selectionModel()->selectedRows().size(), 3);
+    FindAction(&Form1(), "Off1")->trigger();
+    QCOMPARE(Form1().StatusText(), U("3個のファイルを対象外にしました。"));
+    QVERIFY(!Model().Rows()[1].Checked && Model().Rows()[2].Checked);
+    QVERIFY(Timer()->isActive());
+
+    // Selection commands leave the checks alone.
+    FindAction(&Form1(), "N9")->trigger();
+    QCOMPARE(View().selectionModel()->selectedRows().size(), 1);
+    QVERIFY(View().selectionModel()->isRowSelected(2, QModelIndex()));
+    FindAction(&Form1(), "N6")->trigger();
+    QCOMPARE(View().selectionModel()->selectedRows().size(), 4);
+    QVERIFY(!Model().Rows()[0].Checked && Model().Rows()[2].Checked);
+
+    // "jpegのみ対象" puts the default checks back.
+    FindAction(&Form1(), "jpeg2")->trigger();
+    QVERIFY(Model().Rows()[1].Checked && !Model().Rows()[3].Checked);
+    QCOMPARE(Form1().StatusText(), U("2個のjpegファイルが対象です。"));
+  }
+
+  void CheckedRowsArePaintedInTheBackgroundColour() {
+    OpenFolder("card");
+    const QColor colour = QColor::fromRgb(kuronel::ColourToRgb(kuronel::kClInactiveCaption));
+    for (int column = 0; column < 4; ++column)
+      QCOMPARE(Model().data(Model().index(1, column), Qt::BackgroundRole).value<QColor>(),
+               colour);
+    QVERIFY(!Model().data(Model().index(0, 0), Qt::BackgroundRole).isValid());
+    Model().setData(Model().index(1, 0), Qt::Unchecked, Qt::CheckStateRole);
+    QVERIFY(!Model().data(Model().index(1, 2), Qt::BackgroundRole).isValid());
+    // The colour is read when a row is drawn.
+    Form1().ValuesInUse().TargetBackColour = 0x0000FF;  // clRed
+    QCOMPARE(Model().data(Model().index(2, 3), Qt::BackgroundRole).value<QColor>(),
+             QColor(255, 0, 0));
+  }
+
+  void PhotosAreDatedByExifWhenAsked() {
+    CopyTestFile(*dir_, "camera-jpegs/Canon_40D.jpg", "exif/Canon_40D.jpg");
+    CopyTestFile(*dir_, "camera-jpegs/Canon_40D.jpg", "exif/renamed.dat");
+    Form1().ValuesInUse().UseExifDate = true;
+    OpenFolder("exif");
+    QCOMPARE(Model().rowCount(), 2);
+    for (int row = 0; row < 2; ++row)
+      QCOMPARE(Column(row, 3), U("2008/05/30 15:56:01"));
+    Form1().ValuesInUse().UseExifDate = false;
+    OpenFolder("exif");
+    QVERIFY(Column(0, 3) != U("2008/05/30 15:56:01"));
+  }
+
+  void ShiftJisNamesAreShownDecodedAndKeptAsBytes() {
+    dir_->WriteFile("sjis/\x8e\xca\x90\x5e.JPG", "x");  // 写真.JPG in Shift_JIS
+    OpenFolder("sjis");
+    QCOMPARE(Column(0, 1), U("写真.JPG"));
+    QCOMPARE(Model().Rows()[0].FileName, std::string("\x8e\xca\x90\x5e.JPG"));
+  }
+
+ private:
+  void OpenFolder(const char* relative, bool add = false) {
+    const QString folder = QString::fromStdString(dir_->Path(relative));
+    AnswerNextModal([folder](QWidget* modal) {
+      auto* form = qobject_cast<TFolderDialogForm*>(modal);
+      QVERIFY(form);
+      QVERIFY(form->SelectFolder(folder));
+      form->OkButton->click();
+    });
+    Form1().findChild<QToolButton*>(add ? "SpeedButton3" : "SpeedButton1")->click();
+  }
+  QString Column(int row, int column) {
+    return Model().data(Model().index(row, column), Qt::DisplayRole).toString();
+  }
+  kuronel::TForm1& Form1() { return *windows_->Form1; }
+  CatalogueModel& Model() { return *Form1().Catalogue(); }
+  QTableView& View() { return *Form1().findChild<QTableView*>("ListViewM"); }
+  QTimer* Timer() { return Form1().findChild<QTimer*>("TimerSB"); }
+
+  std::unique_ptr<TempDir> dir_;
+  std::unique_ptr<ScopedCurrentDirectory> cwd_;
+  std::unique_ptr<kuronel::ProgramWindows> windows_;
+};
+
+int main(int argc, char** argv) {
+  kuronel::KuronelApplication app(argc, argv);
+  CatalogueWindowTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "catalogue_window_test.moc"

@@ -1,0 +1,144 @@
+// The main window's catalogue commands: opening and adding folders, the
+// column-click sort, and the check and selection commands.
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QTableView>
+#include <QToolButton>
+
+#include "catalogue/catalogue_builder.h"
+#include "catalogue/catalogue_checks.h"
+#include "catalogue/catalogue_model.h"
+#include "exif/exif_info.h"
+#include "ui/form1.h"
+#include "ui/select_folder_dialog.h"
+#include "ui/status_line.h"
+
+namespace kuronel {
+
+TForm1::CommandScope::CommandScope(TForm1& form) : form_(form) {
+  ++form_.running_commands_;
+}
+
+TForm1::CommandScope::~CommandScope() {
+  form_.status_line_->Flush();
+  if (--form_.running_commands_ == 0 && form_.status_clear_due_) {
+    // TimerSB fell due while the command ran; its turn comes now.
+    form_.status_clear_due_ = false;
+    form_.SetStatusText(QString());
+  }
+}
+
+void TForm1::ConnectCatalogueCommands() {
+  ExifInfo1 = std::make_unique<TExifInfo>();
+  connect(OpenFMainM, &QAction::triggered, this, &TForm1::OpenFolder);
+  connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::OpenFolder);
+  connect(AddFMainM, &QAction::triggered, this, &TForm1::AddFolder);
+  connect(SpeedButton3, &QToolButton::clicked, this, &TForm1::AddFolder);
+  connect(ListViewM->horizontalHeader(), &QHeaderView::sectionClicked, this,
+          &TForm1::ListViewMColumnClick);
+  for (QAction* item : {jpeg1, jpeg2})
+    connect(item, &QAction::triggered, this, &TForm1::DefaultChecksCommand);
+  for (QAction* item : {N5, N7})
+    connect(item, &QAction::triggered, this, &TForm1::CheckSelectedCommand);
+  for (QAction* item : {Off1, N8})
+    connect(item, &QAction::triggered, this, &TForm1::UncheckSelectedCommand);
+  for (QAction* item : {N4, N6})
+    connect(item, &QAction::triggered, this, &TForm1::SelectAllRows);
+  for (QAction* item : {N9, N10})
+    connect(item, &QAction::triggered, this, &TForm1::InvertSelection);
+}
+
+StatusSink TForm1::ProgressSink() {
+  return [this](const std::string& text) {
+    status_line_->ShowProgress(QString::fromStdString(text));
+  };
+}
+
+void TForm1::OpenFolder() {
+  if (!SelectFolderDialog1->Execute()) return;
+  CommandScope command(*this);
+  FileCatalogue rows;
+  BuildCatalogue(SelectFolderDialog1->Path(), rows, FolderWorkList, *ExifInfo1,
+                 settings_.UseExifDate, sort_state_, ProgressSink());
+  ApplyDefaultChecksTo(rows);
+  catalogue_model_->ChangeRows([&](FileCatalogue& shown) { shown.swap(rows); });
+}
+
+void TForm1::AddFolder() {
+  if (!SelectFolderDialog1->Execute()) return;
+  CommandScope command(*this);
+  // The list keeps showing the rows it has while the new ones are found.
+  FileCatalogue rows = catalogue_model_->Rows();
+  BuildCatalogue(SelectFolderDialog1->Path(), rows, FolderWorkList, *ExifInfo1,
+                 settings_.UseExifDate, sort_state_, ProgressSink());
+  RemoveDuplicateRows(rows);
+  ApplyDefaultChecksTo(rows);
+  catalogue_model_->ChangeRows([&](FileCatalogue& shown) { shown.swap(rows); });
+}
+
+void TForm1::ApplyDefaultChecksTo(FileCatalogue& rows) {
+  ApplyDefaultChecks(rows, settings_.CheckMoviesByDefault,
+                     [this](const std::string& text) {
+                       status_line_->ShowProgress(QString::fromStdString(text));
+                     });
+  status_line_->Flush();
+}
+
+void TForm1::DefaultChecksCommand() {
+  CommandScope command(*this);
+  catalogue_model_->ChangeChecks(
+      [this](FileCatalogue& rows) { ApplyDefaultChecksTo(rows); });
+}
+
+std::vector<bool> TForm1::SelectedRows() const {
+  std::vector<bool> selected(catalogue_model_->Rows().size(), false);
+  for (const QItemSelectionRange& range :
+       ListViewM->selectionModel()->selection()) {
+    for (int row = range.top(); row <= range.bottom(); ++row)
+      selected[static_cast<size_t>(row)] = true;
+  }
+  return selected;
+}
+
+void TForm1::CheckSelectedCommand() {
+  const std::vector<bool> selected = SelectedRows();
+  CheckCommandResult result;
+  catalogue_model_->ChangeChecks([&](FileCatalogue& rows) {
+    result = CheckSelectedRows(rows, selected);
+  });
+  SetStatusText(QString::fromStdString(result.StatusText));
+  StartStatusTimer();
+}
+
+void TForm1::UncheckSelectedCommand() {
+  const std::vector<bool> selected = SelectedRows();
+  CheckCommandResult result;
+  catalogue_model_->ChangeChecks([&](FileCatalogue& rows) {
+    result = UncheckSelectedRows(rows, selected);
+  });
+  SetStatusText(QString::fromStdString(result.StatusText));
+  StartStatusTimer();
+}
+
+void TForm1::SelectAllRows() { ListViewM->selectAll(); }
+
+void TForm1::InvertSelection() {
+  const int rows = catalogue_model_->rowCount();
+  if (rows == 0) return;
+  QItemSelection all(catalogue_model_->index(0, 0),
+                     catalogue_model_->index(rows - 1, 3));
+  ListViewM->selectionModel()->select(
+      all, QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
+}
+
+void TForm1::ListViewMColumnClick(int column) {
+  // The click sorts in the direction the previous sort left, then prepares
+  // the opposite one for the next.
+  sort_state_.SortColumn = column;
+  catalogue_model_->Sort(sort_state_);
+  SetStatusText(QString::fromUtf8(kSortedText));
+  StartStatusTimer();
+  sort_state_.SortAscending = !sort_state_.SortAscending;
+}
+
+}  // namespace kuronel
