@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "catalogue/catalogue_model.h"
+#include "exif/exif_info.h"
 #include "platform/system.h"
 #include "settings/form3.h"
 #include "settings/colour_table.h"
@@ -73,6 +74,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   setFixedSize(kClientWidth, menuBar()->sizeHint().height() + kToolStripHeight +
                                  kListHeight + kStatusLineHeight);
   ConnectDialogCommands();
+  ConnectCatalogueCommands();
+  ConnectExecuteCommand();
   FormCreate();
 }
 
@@ -258,8 +261,12 @@ void TForm1::StartStatusTimer() {
 }
 
 void TForm1::TimerSBTimer() {
-  SetStatusText(QString());
   TimerSB->stop();
+  if (running_commands_ > 0) {
+    status_clear_due_ = true;
+    return;
+  }
+  SetStatusText(QString());
 }
 
 Settings TForm1::CurrentSettings() const {

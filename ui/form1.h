@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue_order.h"
+#include "catalogue/catalogue_row.h"
+#include "platform/progress.h"
 #include "settings/settings.h"
 
 class QAction;
@@ -21,7 +24,9 @@ class QToolButton;
 namespace kuronel {
 
 class CatalogueModel;
+class TExifInfo;
 class StatusLine;
+class TForm2;
 class TForm3;
 class TSelectFolderDialog;
 
@@ -59,11 +64,15 @@ class TForm1 : public QMainWindow {
   DetailSettings& DetailWindowCopy() { return detail_window_copy_; }
 
   CatalogueModel* Catalogue() const { return catalogue_model_; }
+  // The sort state of both lists.
+  SortState& Sort() { return sort_state_; }
   TSelectFolderDialog* FolderPicker() const { return SelectFolderDialog1; }
 
   // The detail settings window, created after this window; its controls are
   // the copy of the detail settings that is saved at shut-down.
   void SetDetailSettingsWindow(TForm3* form3) { Form3 = form3; }
+  // The processing window, created after this window.
+  void SetProcessingWindow(TForm2* form2) { Form2 = form2; }
   // The settings in use, which the detail settings window reads and writes.
   Settings& ValuesInUse() { return settings_; }
   void SetDocumentOpener(DocumentOpener opener) { open_document_ = std::move(opener); }
@@ -90,6 +99,36 @@ class TForm1 : public QMainWindow {
   void ShowHelpNotice();
   void ShowVersion();
   void ConnectDialogCommands();
+
+  // Catalogue commands.
+  void OpenFolder();
+  void AddFolder();
+  void DefaultChecksCommand();
+  void CheckSelectedCommand();
+  void UncheckSelectedCommand();
+  void SelectAllRows();
+  void InvertSelection();
+  void ListViewMColumnClick(int column);
+  void ConnectCatalogueCommands();
+
+  // The execute command.
+  void ExecuteCommand();
+  void ConnectExecuteCommand();
+  void ApplyDefaultChecksTo(FileCatalogue& rows);
+  std::vector<bool> SelectedRows() const;
+  StatusSink ProgressSink();
+
+  // Marks a command running from start to end: the status line's last text
+  // is shown when it ends, and TimerSB, which cannot clear the line in the
+  // middle of a command, clears it then if it fell due meanwhile.
+  class CommandScope {
+   public:
+    explicit CommandScope(TForm1& form);
+    ~CommandScope();
+
+   private:
+    TForm1& form_;
+  };
 
   void CreateToolStrip();
   void CreateList();
@@ -118,6 +157,8 @@ class TForm1 : public QMainWindow {
   QTimer* TimerSB = nullptr;
   QMenu* PopupMenu1 = nullptr;
   TSelectFolderDialog* SelectFolderDialog1 = nullptr;
+  std::unique_ptr<TExifInfo> ExifInfo1;
+  TForm2* Form2 = nullptr;
   TForm3* Form3 = nullptr;
 
   QAction* OpenFMainM = nullptr;
@@ -158,6 +199,9 @@ class TForm1 : public QMainWindow {
   DocumentOpener open_document_;
   // The folders of the last walk, root first (never shown).
   std::vector<std::string> FolderWorkList;
+  SortState sort_state_;
+  int running_commands_ = 0;
+  bool status_clear_due_ = false;
 };
 
 }  // namespace kuronel

@@ -1,0 +1,209 @@
+#include "processing/form2.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "processing/plan_execution.h"
+#include "processing/plan_model.h"
+#include "ui/application.h"
+#include "ui/status_line.h"
+
+namespace kuronel {
+namespace {
+
+constexpr int kClientWidth = 592;
+constexpr int kClientHeight = 333;
+constexpr int kToolBandHeight = 26;
+constexpr int kStatusLineHeight = 19;
+constexpr int kButtonWidth = 65;
+constexpr int kButtonHeight = 22;
+constexpr int kStatusTimerMs = 1000;
+
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+}  // namespace
+
+TForm2::TForm2(std::function<const FileCatalogue&()> catalogue,
+               std::function<Settings()> settings, SortState& sort_state,
+               FileSystem& file_system, QWidget* parent)
+    : QDialog(parent),
+      catalogue_(std::move(catalogue)),
+      settings_(std::move(settings)),
+      sort_state_(sort_state),
+      file_system_(file_system) {
+  setObjectName("Form2");
+  setWindowTitle(Text("処理ファイル一覧"));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowCloseButtonHint);
+
+  CreateToolBand();
+  CreateList();
+  CreateStatusLine();
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(ToolBar1);
+  layout->addWidget(ListViewFile);
+  layout->addWidget(StatusBar2);
+  setFixedSize(kClientWidth, kClientHeight);
+
+  Timer2 = new QTimer(this);
+  Timer2->setObjectName("Timer2");
+  Timer2->setInterval(kStatusTimerMs);
+  Timer2->setSingleShot(true);
+  connect(Timer2, &QTimer::timeout, this, &TForm2::Timer2Timer);
+}
+
+TForm2::~TForm2() = default;
+
+QPushButton* TForm2::AddButton(const char* name, const char* caption,
+                               int left) {
+  auto* button = new QPushButton(Text(caption), ToolBar1);
+  button->setObjectName(name);
+  button->setFlat(true);
+  // Tool buttons: they take no focus, and Enter never starts a run.
+  button->setAutoDefault(false);
+  button->setFocusPolicy(Qt::NoFocus);
+  button->setGeometry(left, 2, kButtonWidth, kButtonHeight);
+  return button;
+}
+
+void TForm2::CreateToolBand() {
+  ToolBar1 = new QWidget(this);
+  ToolBar1->setObjectName("ToolBar1");
+  ToolBar1->setFixedHeight(kToolBandHeight);
+  SpeedButton1 = AddButton("SpeedButton1", "実行", 0);
+  SpeedButton1->setToolTip(Text("実行"));
+  SpeedButton2 = AddButton("SpeedButton2", "Cancel", 72);
+  connect(SpeedButton1, &QPushButton::clicked, this,
+          &TForm2::SpeedButton1Click);
+  connect(SpeedButton2, &QPushButton::clicked, this,
+          &TForm2::SpeedButton2Click);
+}
+
+void TForm2::CreateList() {
+  plan_model_ = new PlanModel(this);
+  ListViewFile = new QTableView(this);
+  ListViewFile->setObjectName("ListViewFile");
+  ListViewFile->setModel(plan_model_);
+  ListViewFile->setShowGrid(true);
+  ListViewFile->setSelectionMode(QAbstractItemView::SingleSelection);
+  ListViewFile->setSelectionBehavior(QAbstractItemView::SelectRows);
+  ListViewFile->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  ListViewFile->setWordWrap(false);
+  QHeaderView* rows = ListViewFile->verticalHeader();
+  rows->hide();
+  rows->setSectionResizeMode(QHeaderView::Fixed);
+  rows->setDefaultSectionSize(ListViewFile->fontMetrics().height() + 4);
+  QHeaderView* columns = ListViewFile->horizontalHeader();
+  columns->setSectionsClickable(true);
+  columns->setHighlightSections(false);
+  columns->setStretchLastSection(false);
+  const int widths[] = {200, 288, 100};
+  for (int column = 0; column < kPlanColumnCount; ++column)
+    ListViewFile->setColumnWidth(column, widths[column]);
+  connect(columns, &QHeaderView::sectionClicked, this,
+          &TForm2::ListViewFileColumnClick);
+}
+
+void TForm2::CreateStatusLine() {
+  StatusBar2 = new QStatusBar(this);
+  StatusBar2->setObjectName("StatusBar2");
+  StatusBar2->setSizeGripEnabled(false);
+  StatusBar2->setFixedHeight(kStatusLineHeight);
+  status_text_ = new QLabel(StatusBar2);
+  status_text_->setObjectName("StatusBar2Text");
+  StatusBar2->addWidget(status_text_, 1);
+  status_line_ = std::make_unique<StatusLine>(status_text_);
+}
+
+const ProcessingPlan& TForm2::Plan() const { return plan_model_->Plan(); }
+
+QString TForm2::StatusText() const { return status_line_->Text(); }
+
+void TForm2::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // Only the window's own showing builds the plan: a window restored by the
+  // desktop keeps the outcomes of its run.
+  if (!event->spontaneous()) FormActivate();
+}
+
+void TForm2::FormActivate() {
+  plan_model_->ChangePlan([](ProcessingPlan& plan) { plan.clear(); });
+  SpeedButton1->setEnabled(true);
+  SpeedButton2->setEnabled(true);
+  SpeedButton2->setText(Text("Cancel"));
+  ProcessingPlan plan;
+  Status status = BuildPlan(catalogue_(), settings_(), file_system_, plan);
+  if (!status.ok()) {
+    ShowErrorReport(QString::fromStdString(status.message()));
+    return;
+  }
+  plan_model_->ChangePlan(
+      [&plan](ProcessingPlan& rows) { rows = std::move(plan); });
+}
+
+void TForm2::SpeedButton1Click() {
+  if (running_) return;
+  // The run takes no user input; the buttons say so as well.
+  running_ = true;
+  SpeedButton1->setEnabled(false);
+  SpeedButton2->setEnabled(false);
+  Timer2->stop();
+  struct RunEnd {
+    TForm2* form;
+    ~RunEnd() {
+      form->running_ = false;
+      form->SpeedButton2->setEnabled(true);
+    }
+  } run_end{this};
+
+  const Settings options = settings_();
+  RunObserver observer;
+  observer.row_done = [this](std::size_t row) {
+    plan_model_->RowChanged(row);
+    status_line_->KeepAlive();
+  };
+  observer.copy_progress = [this](std::uint64_t, std::uint64_t) {
+    status_line_->KeepAlive();
+  };
+  auto show_progress = [this](const std::string& text) {
+    status_line_->ShowProgress(QString::fromStdString(text));
+  };
+  // Writing out the copies at the end may still turn rows into errors.
+  plan_model_->ChangeStates([&](ProcessingPlan& plan) {
+    RunPlan(plan, options, file_system_, show_progress, observer);
+  });
+  status_line_->Flush();
+
+  SpeedButton2->setText(Text("閉じる"));
+  Timer2->start();
+}
+
+void TForm2::SpeedButton2Click() { reject(); }
+
+void TForm2::reject() {
+  if (running_) return;
+  QDialog::reject();
+}
+
+void TForm2::ListViewFileColumnClick(int column) {
+  plan_model_->ChangePlan([&](ProcessingPlan& plan) {
+    SortPlanByClickedColumn(plan, column, sort_state_);
+  });
+  status_line_->Show(Text(kSortedText));
+  Timer2->start();
+}
+
+void TForm2::Timer2Timer() {
+  status_line_->Show(QString());
+  Timer2->stop();
+}
+
+}  // namespace kuronel

@@ -1,0 +1,374 @@
+#include "processing/form2.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+
+#include "testing/qt_test_support.h"
+#include "testing/temp_dir.h"
+#include "ui/application.h"
+
+using kuronel::CatalogueRow;
+using kuronel::FileCatalogue;
+using kuronel::ProcessingPlan;
+using kuronel::RealFileSystem;
+using kuronel::Settings;
+using kuronel::SortState;
+using kuronel::TForm2;
+using kuronel::testing::AnswerNextModal;
+using kuronel::testing::ReadFile;
+using kuronel::testing::TempDir;
+
+namespace {
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+const QString kFullBar = U("■■■■■■■■■■実行中");
+const QColor kRed(255, 0, 0);
+
+bool Exists(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+class Form2Test : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<TempDir>();
+    camera_ = dir_->MakeDir("camera") + "/";
+    dest_ = dir_->MakeDir("dest") + "/";
+    catalogue_.clear();
+    settings_ = Settings();
+    settings_.DestinationFolder = dest_;
+    settings_.MakeReadOnly = false;
+    // As the execute command leaves it: sorted by timestamp, ascending.
+    sort_ = SortState{3, true};
+    form_ = std::make_unique<TForm2>(
+        [this]() -> const FileCatalogue& { return catalogue_; },
+        [this] { return settings_; }, sort_, file_system_);
+  }
+  void cleanup() {
+    form_.reset();
+    dir_.reset();
+  }
+
+  void WindowLayout() {
+    QCOMPARE(form_->objectName(), U("Form2"));
+    QCOMPARE(form_->windowTitle(), U("処理ファイル一覧"));
+    QCOMPARE(form_->size(), QSize(592, 333));
+    QCOMPARE(form_->minimumSize(), form_->maximumSize());
+    form_->show();
+    struct Expected {
+      const char* name;
+      const char* caption;
+      int left;
+    } buttons[] = {{"SpeedButton1", "実行", 0}, {"SpeedButton2", "Cancel", 72}};
+    for (const Expected& b : buttons) {
+      QPushButton* button = Button(b.name);
+      QCOMPARE(button->text(), U(b.caption));
+      QCOMPARE(button->geometry(), QRect(b.left, 2, 65, 22));
+      QVERIFY(!button->autoDefault());
+    }
+    QCOMPARE(Button("SpeedButton1")->toolTip(), U("実行"));
+    QCOMPARE(Button("SpeedButton1")->parentWidget()->height(), 26);
+
+    QTableView* list = List();
+    const char* captions[] = {"対象ファイル名", "新規ファイル", "状態"};
+    const int widths[] = {200, 288, 100};
+    for (int column = 0; column < 3; ++column) {
+      QCOMPARE(list->model()->headerData(column, Qt::Horizontal).toString(),
+               U(captions[column]));
+      QCOMPARE(list->columnWidth(column), widths[column]);
+    }
+    QVERIFY(list->showGrid());
+    QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
+    QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+    QVERIFY(!list->verticalHeader()->isVisible());
+    QCOMPARE(list->geometry(), QRect(0, 26, 592, 333 - 26 - 19));
+    auto* status = form_->findChild<QStatusBar*>("StatusBar2");
+    QVERIFY(status);
+    QCOMPARE(status->height(), 19);
+    QTimer* timer = Timer();
+    QCOMPARE(timer->interval(), 1000);
+    QVERIFY(timer->isSingleShot());
+    QVERIFY(!timer->isActive());
+  }
+
+  // Each showing rebuilds the plan from the catalogue and settings of that
+  // moment; unchecked rows stay out.
+  void ShowingBuildsThePlanFromTheCheckedRows() {
+    AddFile("IMG_0001.JPG", "2004/05/06 10:11:12");
+    AddFile("IMG_0002.JPG", "2004/05/06 10:12:00", /*checked=*/false);
+    AddFile("IMG_0003.JPG", "2004/05/06 10:13:00");
+    AddFile("IMG_0004.JPG", "2004/05/07");
+    dir_->WriteFile("dest/2004_05_06/2004_05_06a1.JPG", "in the way");
+
+    form_->show();
+    const ProcessingPlan& plan = form_->Plan();
+    QCOMPARE(plan.size(), size_t{3});
+    const std::string day = dest_ + "2004_05_06/2004_05_06";
+    QCOMPARE(plan[0].SourcePath, camera_ + "IMG_0001.JPG");
+    QCOMPARE(plan[0].NewPath, day + "a0.JPG");
+    QCOMPARE(plan[1].NewPath, day + "a1.JPG");
+    QCOMPARE(plan[2].NewPath, dest_ + "2004_05_07/2004_05_07a0.JPG");
+    ExpectStates({"未処理", "重複", "未処理"});
+    QVERIFY(!IsRed(0));
+    QVERIFY(IsRed(1));
+    QCOMPARE(Data(1, 1).toString(), QString::fromStdString(day + "a1.JPG"));
+    QCOMPARE(Data(0, 2, Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+    QVERIFY(Button("SpeedButton1")->isEnabled());
+    QCOMPARE(Button("SpeedButton2")->text(), U("Cancel"));
+
+    // After a run, the next showing starts over with the options then set.
+    Button("SpeedButton1")->click();
+    QVERIFY(!Button("SpeedButton1")->isEnabled());
+    form_->hide();
+    settings_.RenameToDateFile = false;
+    form_->show();
+    QCOMPARE(form_->Plan().size(), size_t{3});
+    QCOMPARE(form_->Plan()[0].NewPath, dest_ + "2004_05_06/IMG_0001.JPG");
+    // The run left copies at the old new paths, not at these.
+    ExpectStates({"未処理", "未処理", "未処理"});
+    QVERIFY(Button("SpeedButton1")->isEnabled());
+    QCOMPARE(Button("SpeedButton2")->text(), U("Cancel"));
+  }
+
+  void ATimestampThatDoesNotReadEmptiesThePlanAndIsReported() {
+    AddFile("IMG_0001.JPG", "2004/05/06 10:11:12");
+    form_->show();
+    QCOMPARE(form_->Plan().size(), size_t{1});
+    form_->hide();
+    AddFile("IMG_0002.JPG", "2004/13/06 10:11:12");
+    QString title, text;
+    AnswerNextModal([&](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      QVERIFY(box);
+      title = box->windowTitle();
+      text = box->text();
+      box->button(QMessageBox::Ok)->click();
+    });
+    form_->show();
+    QCOMPARE(title, U("Kuronel"));
+    QVERIFY2(text.contains("2004/13/06"), qPrintable(text));
+    QVERIFY(form_->Plan().empty());
+    QCOMPARE(List()->model()->rowCount(), 0);
+  }
+
+  // A move: each row's outcome, a source gone in between, a read-only
+  // source, a file in the way.
+  void RunMovesFilesAndShowsEachOutcome() {
+    settings_.KeepOriginal = false;
+    const std::string a = AddFile("A.JPG", "2004/05/06 10:00:00", true, "a");
+    const std::string gone = AddFile("B.JPG", "2004/05/06 10:00:01");
+    const std::string locked =
+        AddFile("C.JPG", "2004/05/06 10:00:02", true, "c");
+    const std::string d = AddFile("D.JPG", "2004/05/06 10:00:03", true, "d");
+    const std::string day = dest_ + "2004_05_06/2004_05_06";
+    dir_->WriteFile("dest/2004_05_06/2004_05_06a3.JPG", "older");
+    form_->show();
+    ExpectStates({"未処理", "未処理", "未処理", "重複"});
+
+    QVERIFY(::unlink(gone.c_str()) == 0);
+    QVERIFY(::chmod(locked.c_str(), 0444) == 0);
+    bool buttons_enabled_in_run = true;
+    bool seen_row = false;
+    QMetaObject::Connection watch =
+        connect(List()->model(), &QAbstractItemModel::dataChanged, this, [&] {
+          if (seen_row) return;
+          seen_row = true;
+          buttons_enabled_in_run = Button("SpeedButton1")->isEnabled() ||
+                                   Button("SpeedButton2")->isEnabled();
+          form_->reject();  // Escape or the close control: not mid-run
+        });
+    Button("SpeedButton1")->click();
+    disconnect(watch);
+    QVERIFY(seen_row);
+    QVERIFY(!buttons_enabled_in_run);
+    QVERIFY(form_->isVisible());
+
+    ExpectStates({"Ok", "file not found", "DelError!", "Ok"});
+    for (int row = 0; row < 4; ++row) QVERIFY(IsRed(row));
+    QVERIFY(!Exists(a));
+    QCOMPARE(ReadFile(day + "a0.JPG"), std::string("a"));
+    QVERIFY(!Exists(day + "a1.JPG"));
+    QCOMPARE(ReadFile(locked), std::string("c"));
+    QCOMPARE(ReadFile(day + "a2.JPG"), std::string("c"));
+    QVERIFY(!Exists(d));
+    QCOMPARE(ReadFile(day + "a3.JPG"), std::string("older"));
+    QCOMPARE(ReadFile(day + "a31.JPG"), std::string("d"));
+    ExpectRunEnded();
+  }
+
+  // A copy keeps the source and reads "OK" in the normal colour; a name that
+  // is not UTF-8 is shown decoded and its bytes still reach the file.
+  void RunCopiesAndKeepsTheOriginal() {
+    const std::string name = "\x83\x4a\x83\x81\x83\x89.JPG";  // カメラ in CP932
+    const std::string source = AddFile(name, "2004/05/06 10:00:00", true, "x");
+    settings_.RenameToDateFile = false;
+    form_->show();
+    QCOMPARE(Data(0, 0).toString(),
+             QString::fromStdString(camera_) + U("カメラ.JPG"));
+    Button("SpeedButton1")->click();
+    ExpectStates({"OK"});
+    QVERIFY(!IsRed(0));
+    QCOMPARE(ReadFile(source), std::string("x"));
+    QCOMPARE(ReadFile(dest_ + "2004_05_06/" + name), std::string("x"));
+    ExpectRunEnded();
+  }
+
+  // After the execute command's ascending date sort, the first header click
+  // sorts ascending, the next descending; each flips the shared direction.
+  void HeaderClickSortsByTheColumnText() {
+    AddFile("c.JPG", "2004/05/06 10:00:00");
+    AddFile("a.JPG", "2004/05/06 10:00:01");
+    AddFile("B.JPG", "2004/05/06 10:00:02");
+    dir_->WriteFile("dest/2004_05_06/2004_05_06a0.JPG", "in the way");
+    form_->show();
+    ExpectStates({"重複", "未処理", "未処理"});
+
+    ClickHeader(0);
+    ExpectNames({"a.JPG", "B.JPG", "c.JPG"});  // letters without case
+    QCOMPARE(sort_.SortColumn, 0);
+    QVERIFY(!sort_.SortAscending);
+    QCOMPARE(form_->StatusText(), U("ソートしました。"));
+    QVERIFY(Timer()->isActive());
+
+    ClickHeader(0);
+    ExpectNames({"c.JPG", "B.JPG", "a.JPG"});
+    QVERIFY(sort_.SortAscending);
+
+    // 重複 (CP932 8F 64) before 未処理 (96 A2); equal states keep their order.
+    ClickHeader(2);
+    QCOMPARE(sort_.SortColumn, 2);
+    ExpectNames({"c.JPG", "B.JPG", "a.JPG"});
+    ExpectStates({"重複", "未処理", "未処理"});
+    QVERIFY(!sort_.SortAscending);
+    ClickHeader(1);
+    ExpectNames({"B.JPG", "a.JPG", "c.JPG"});  // new paths a2, a1, a0
+    QVERIFY(sort_.SortAscending);
+    QTRY_COMPARE_WITH_TIMEOUT(form_->StatusText(), QString(), 10000);
+  }
+
+  // The second button ends the modal showing, before a run and after it.
+  void SecondButtonClosesTheModalWindow() {
+    AddFile("IMG_0001.JPG", "2004/05/06 10:11:12");
+    bool answered = false;
+    AnswerNextModal([&](QWidget* modal) {
+      QCOMPARE(modal, static_cast<QWidget*>(form_.get()));
+      QCOMPARE(form_->Plan().size(), size_t{1});
+      Button("SpeedButton2")->click();
+      answered = true;
+    });
+    QCOMPARE(form_->exec(), int(QDialog::Rejected));
+    QVERIFY(answered);
+
+    answered = false;
+    AnswerNextModal([&](QWidget*) {
+      Button("SpeedButton1")->click();
+      QCOMPARE(Button("SpeedButton2")->text(), U("閉じる"));
+      Button("SpeedButton2")->click();
+      answered = true;
+    });
+    QCOMPARE(form_->exec(), int(QDialog::Rejected));
+    QVERIFY(answered);
+    QVERIFY(!form_->isVisible());
+    QCOMPARE(form_->Plan()[0].State, std::string("OK"));
+  }
+
+ private:
+  std::string AddFile(const std::string& name, const std::string& timestamp,
+                      bool checked = true, const std::string& contents = "x") {
+    const std::string path = dir_->WriteFile("camera/" + name, contents);
+    CatalogueRow row;
+    row.DisplayKind = timestamp.substr(0, 10);
+    row.FileName = name;
+    row.Folder = camera_;
+    row.Timestamp = timestamp;
+    row.Checked = checked;
+    catalogue_.push_back(row);
+    return path;
+  }
+
+  QPushButton* Button(const char* name) {
+    auto* button = form_->findChild<QPushButton*>(name);
+    if (!button) qFatal("no button %s", name);
+    return button;
+  }
+  QTableView* List() { return form_->findChild<QTableView*>("ListViewFile"); }
+  QTimer* Timer() { return form_->findChild<QTimer*>("Timer2"); }
+  QVariant Data(int row, int column, int role = Qt::DisplayRole) {
+    QAbstractItemModel* model = List()->model();
+    return model->data(model->index(row, column), role);
+  }
+
+  bool IsRed(int row) {
+    for (int column = 0; column < 3; ++column) {
+      QVariant colour = Data(row, column, Qt::ForegroundRole);
+      if (!colour.isValid()) return false;
+      if (colour.value<QColor>() != kRed) qFatal("a colour other than red");
+    }
+    return true;
+  }
+
+  void ExpectStates(std::initializer_list<const char*> states) {
+    QCOMPARE(form_->Plan().size(), states.size());
+    int row = 0;
+    for (const char* state : states) {
+      QCOMPARE(form_->Plan()[row].State, std::string(state));
+      QCOMPARE(Data(row, 2).toString(), U(state));
+      ++row;
+    }
+  }
+
+  void ExpectNames(std::initializer_list<const char*> names) {
+    int row = 0;
+    for (const char* name : names)
+      QCOMPARE(form_->Plan()[row++].SourcePath, camera_ + name);
+  }
+
+  void ClickHeader(int column) {
+    QHeaderView* header = List()->horizontalHeader();
+    const QPoint at(header->sectionViewportPosition(column) + 20,
+                    header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+  }
+
+  // After the last row: the full bar, cleared by Timer2; 実行 off, 閉じる.
+  void ExpectRunEnded() {
+    QCOMPARE(form_->StatusText(), kFullBar);
+    QVERIFY(Timer()->isActive());
+    QVERIFY(!Button("SpeedButton1")->isEnabled());
+    QVERIFY(Button("SpeedButton2")->isEnabled());
+    QCOMPARE(Button("SpeedButton2")->text(), U("閉じる"));
+    QTRY_COMPARE_WITH_TIMEOUT(form_->StatusText(), QString(), 10000);
+    QVERIFY(!Timer()->isActive());
+  }
+
+  std::unique_ptr<TempDir> dir_;
+  std::string camera_, dest_;
+  FileCatalogue catalogue_;
+  Settings settings_;
+  SortState sort_;
+  RealFileSystem file_system_;
+  std::unique_ptr<TForm2> form_;
+};
+
+int main(int argc, char** argv) {
+  kuronel::KuronelApplication app(argc, argv);
+  Form2Test test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "form2_test.moc"

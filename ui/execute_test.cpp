@@ -1,0 +1,149 @@
+#include <QPushButton>
+#include <QHeaderView>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+
+#include "catalogue/catalogue_model.h"
+#include "processing/form2.h"
+#include "testing/qt_test_support.h"
+#include "testing/temp_dir.h"
+#include "ui/application.h"
+#include "ui/folder_dialog_form.h"
+#include "ui/program_windows.h"
+
+using kuronel::TFolderDialogForm;
+using kuronel::TForm2;
+using kuronel::testing::AnswerNextModal;
+using kuronel::testing::CopyTestFile;
+using kuronel::testing::FindAction;
+using kuronel::testing::ReadFile;
+using kuronel::testing::ScopedCurrentDirectory;
+using kuronel::testing::TempDir;
+
+namespace {
+
+QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+
+}  // namespace
+
+class ExecuteTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() {
+    dir_ = std::make_unique<TempDir>();
+    cwd_ = std::make_unique<ScopedCurrentDirectory>(dir_->path());
+    windows_ = kuronel::CreateProgramWindows();
+  }
+  void cleanup() {
+    windows_.reset();
+    cwd_.reset();
+    dir_.reset();
+  }
+
+  void ChecksComeInOrderWithTheirTimerRules() {
+    auto* timer = Form1().findChild<QTimer*>("TimerSB");
+    // No destination and an empty list: the destination message wins.
+    Execute("ActionMainM");
+    QCOMPARE(Form1().StatusText(), U("移動先フォルダが不正です。"));
+    QVERIFY(!timer->isActive());
+    // Without the date folder the destination is not looked at.
+    FindAction(&Form1(), "MoveFMainM")->trigger();
+    timer->stop();
+    Execute("ActionMainM");
+    QCOMPARE(Form1().StatusText(), U("対象ファイルがありません"));
+    QVERIFY(timer->isActive());
+    timer->stop();
+    // Rows, none checked: no sort, no timer.
+    dir_->WriteFile("card/b.txt", "b");
+    dir_->WriteFile("card/a.txt", "a");
+    OpenFolder("card");
+    Form1().findChild<QTableView*>("ListViewM")->horizontalHeader()->sectionClicked(1);
+    timer->stop();
+    const std::string first = Form1().Catalogue()->Rows()[0].FileName;
+    Execute("N12");
+    QCOMPARE(Form1().StatusText(), U("選択されたファイルがありません"));
+    QVERIFY(!timer->isActive());
+    QCOMPARE(Form1().Catalogue()->Rows()[0].FileName, first);
+  }
+
+  void TheContextMenuItemRunsWhenTheOthersAreDisabled() {
+    dir_->WriteFile("card/IMG_0001.JPG", "1");
+    OpenFolder("card");
+    for (const char* option : {"MoveFMainM", "ChangeFMainM", "NoWriteFMainM"})
+      FindAction(&Form1(), option)->trigger();
+    QVERIFY(!FindAction(&Form1(), "ActionMainM")->isEnabled());
+    QVERIFY(!Form1().findChild<QToolButton*>("SpeedButton2")->isEnabled());
+    bool shown = false;
+    AnswerNextModal([&](QWidget* modal) {
+      shown = qobject_cast<TForm2*>(modal) != nullptr;
+      modal->findChild<QPushButton*>("SpeedButton2")->click();
+    });
+    Execute("N12");
+    QVERIFY(shown);
+    QCOMPARE(Form1().StatusText(), U("ファイル一覧を日付順でソートしました。"));
+    QVERIFY(Form1().Sort().SortAscending);
+    QCOMPARE(Form1().Sort().SortColumn, 3);
+  }
+
+  // Open a card, choose a destination, execute and run: every photo lands in
+  // its date folder under its date name, the originals stay.
+  void PhotosReachTheirDateFoldersEndToEnd() {
+    CopyTestFile(*dir_, "camera-jpegs/Canon_40D.jpg", "card/DCIM/IMG_0001.JPG");
+    CopyTestFile(*dir_, "camera-jpegs/Nikon_D70.jpg", "card/DCIM/IMG_0002.JPG");
+    CopyTestFile(*dir_, "camera-jpegs/Canon_40D.jpg", "card/DCIM/IMG_0003.JPG");
+    dir_->WriteFile("card/DCIM/notes.txt", "not a photo");
+    Form1().ValuesInUse().UseExifDate = true;
+    OpenFolder("card");
+    const std::string destination = dir_->MakeDir("photos") + "/";
+    Form1().SetDestinationFolder(destination);
+    QStringList states;
+    AnswerNextModal([&](QWidget* modal) {
+      auto* form2 = qobject_cast<TForm2*>(modal);
+      QVERIFY(form2);
+      form2->findChild<QPushButton*>("SpeedButton1")->click();
+      for (const auto& row : form2->Plan()) states << QString::fromStdString(row.State);
+      form2->findChild<QPushButton*>("SpeedButton2")->click();
+    });
+    Execute("SpeedButton2");
+    QCOMPARE(states, QStringList({"OK", "OK", "OK"}));
+    // Canon_40D: 2008:05:30 15:56:01; Nikon_D70: 2008:03:15 17:14:11.
+    const std::string canon = ReadFile(dir_->Path("card/DCIM/IMG_0001.JPG"));
+    QCOMPARE(ReadFile(destination + "2008_05_30/2008_05_30a0.JPG"), canon);
+    QCOMPARE(ReadFile(destination + "2008_05_30/2008_05_30a1.JPG"), canon);
+    QCOMPARE(ReadFile(destination + "2008_03_15/2008_03_15a0.JPG"),
+             ReadFile(dir_->Path("card/DCIM/IMG_0002.JPG")));
+  }
+
+ private:
+  void Execute(const char* element) {
+    if (auto* button = Form1().findChild<QToolButton*>(element))
+      button->click();
+    else
+      FindAction(&Form1(), element)->trigger();
+  }
+  void OpenFolder(const char* relative) {
+    const QString folder = QString::fromStdString(dir_->Path(relative));
+    AnswerNextModal([folder](QWidget* modal) {
+      auto* form = qobject_cast<TFolderDialogForm*>(modal);
+      QVERIFY(form);
+      QVERIFY(form->SelectFolder(folder));
+      form->OkButton->click();
+    });
+    Form1().findChild<QToolButton*>("SpeedButton1")->click();
+  }
+  kuronel::TForm1& Form1() { return *windows_->Form1; }
+
+  std::unique_ptr<TempDir> dir_;
+  std::unique_ptr<ScopedCurrentDirectory> cwd_;
+  std::unique_ptr<kuronel::ProgramWindows> windows_;
+};
+
+int main(int argc, char** argv) {
+  kuronel::KuronelApplication app(argc, argv);
+  ExecuteTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "execute_test.moc"

@@ -1,0 +1,47 @@
+// The execute command: check the destination and the selection, sort the
+// catalogue by date so that each day's files stand together, and show the
+// processing window.
+#include <QToolButton>
+#include <algorithm>
+
+#include "catalogue/catalogue_model.h"
+#include "platform/system.h"
+#include "processing/form2.h"
+#include "ui/form1.h"
+
+namespace kuronel {
+
+void TForm1::ConnectExecuteCommand() {
+  connect(ActionMainM, &QAction::triggered, this, &TForm1::ExecuteCommand);
+  connect(N12, &QAction::triggered, this, &TForm1::ExecuteCommand);
+  connect(SpeedButton2, &QToolButton::clicked, this, &TForm1::ExecuteCommand);
+}
+
+void TForm1::ExecuteCommand() {
+  const Settings settings = CurrentSettings();
+  if (settings.MoveToDateFolder && !NamesADrive(settings.DestinationFolder)) {
+    SetStatusText(QString::fromUtf8("移動先フォルダが不正です。"));
+    return;
+  }
+  const FileCatalogue& rows = catalogue_model_->Rows();
+  if (rows.empty()) {
+    SetStatusText(QString::fromUtf8("対象ファイルがありません"));
+    StartStatusTimer();
+    return;
+  }
+  if (std::none_of(rows.begin(), rows.end(),
+                   [](const CatalogueRow& row) { return row.Checked; })) {
+    SetStatusText(QString::fromUtf8("選択されたファイルがありません"));
+    return;
+  }
+  SetStatusText(QString::fromUtf8("ファイル一覧を日付順でソートしました。"));
+  StartStatusTimer();
+  // Ascending by timestamp text; unlike a column click, the direction is
+  // left as it is afterwards.
+  sort_state_.SortColumn = kTimestampColumn;
+  sort_state_.SortAscending = true;
+  catalogue_model_->Sort(sort_state_);
+  if (Form2 != nullptr) Form2->exec();
+}
+
+}  // namespace kuronel
