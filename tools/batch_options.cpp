@@ -1,0 +1,206 @@
+#include "tools/batch_options.h"
+
+#include <string_view>
+
+#include "platform/system.h"
+
+namespace kuronel {
+
+namespace {
+
+constexpr char kHelp[] =
+    "usage: kuronel-batch [options] --dest DIR SOURCE...\n"
+    "\n"
+    "Puts the photos found in and below each SOURCE folder in order by date,\n"
+    "as the Kuronel window's execute command does. Every file is catalogued;\n"
+    "JPEG files (.jpg, .jpeg in any letter case) are the targets, with\n"
+    "--movies also .avi, .mov and .mpg files. The targets are handled in the\n"
+    "order of their date: each is copied into a folder named after its day\n"
+    "under DIR, under a name made of the day and a running suffix\n"
+    "(DIR/2008_05_30/2008_05_30a0.jpg, ...a1.jpg, ...), and the copy is made\n"
+    "read-only. Nothing is ever overwritten: when a file is in the way, the\n"
+    "copy goes to the first free numbered name (2008_05_30a01.jpg).\n"
+    "The first SOURCE is opened and the others are added; a file found twice\n"
+    "is handled once.\n"
+    "\n"
+    "options:\n"
+    "  --dest DIR        the destination folder; required unless\n"
+    "                    --no-date-folder is given (and then not used). A\n"
+    "                    relative DIR is taken from the current directory.\n"
+    "  --exif            date photos by their Exif shooting date (otherwise\n"
+    "                    every file is dated by its modification time)\n"
+    "  --movies          handle .avi, .mov and .mpg files as well\n"
+    "  --no-date-folder  leave each file in its own folder\n"
+    "  --no-rename       keep each file's name\n"
+    "  --no-read-only    do not make the copies read-only\n"
+    "  --move            delete each source file once its copy is on disk\n"
+    "                    (by default the originals are kept)\n"
+    "  --dry-run         print the plan and touch nothing\n"
+    "  -h, --help        print this help\n"
+    "  --                end of options (for a SOURCE beginning with \"-\")\n"
+    "\n"
+    "With --no-date-folder and --no-rename, each file is copied to a numbered\n"
+    "name in its own folder (IMG_0001.JPG to IMG_00011.JPG); if read-only is\n"
+    "on as well, nothing is copied and each file itself is made read-only\n"
+    "(with --move such a file then stays and reads DelError!).\n"
+    "\n"
+    "Standard output: one line per target file, in the order handled:\n"
+    "  SOURCE<TAB>NEWPATH<TAB>STATE\n"
+    "Paths are written as the bytes the file system holds; NEWPATH is the\n"
+    "planned path (a numbered name used instead is not shown). Then one\n"
+    "summary line, the number of files and the count of each state that\n"
+    "occurs, in the order of the list below:\n"
+    "  # 13 files: 12 OK, 1 DelError!\n"
+    "It reads \"# 0 files\" when there was nothing to do. The states:\n"
+    "  未処理          to be processed (--dry-run)\n"
+    "  重複            to be processed; a file already stands at NEWPATH\n"
+    "                  (--dry-run)\n"
+    "  OK              copied\n"
+    "  Ok              copied, then the source deleted (--move)\n"
+    "  ReadOnly        the file itself was made read-only\n"
+    "  CopyError!      the copy failed; the source is untouched\n"
+    "  AttrError!      the copy could not be made read-only\n"
+    "  DirError!       the date folder could not be created\n"
+    "  DelError!       the source could not be deleted; its copy exists\n"
+    "  file not found  the source file was gone\n"
+    "\n"
+    "Standard error: progress while it is a terminal; messages and errors.\n"
+    "\n"
+    "Exit status: 0 when every file ended OK, Ok or ReadOnly (with --dry-run:\n"
+    "when the plan was made), 1 when any file did not, 2 on a usage error\n"
+    "(an unknown option, no SOURCE, a SOURCE that is no folder, no --dest).\n";
+
+constexpr char kUsage[] =
+    "usage: kuronel-batch [options] --dest DIR SOURCE...\n"
+    "Try 'kuronel-batch --help' for more information.\n";
+
+// The value of "--dest DIR" or "--dest=DIR" at args[i]; advances i past it.
+bool TakeDestination(const std::vector<std::string>& args, size_t& i,
+                     std::string& value, std::string& error) {
+  const std::string& arg = args[i];
+  if (arg.starts_with("--dest=")) {
+    value = arg.substr(7);
+  } else if (i + 1 < args.size()) {
+    value = args[++i];
+  } else {
+    error = "--dest needs a folder";
+    return false;
+  }
+  if (value.empty()) {
+    error = "--dest needs a folder";
+    return false;
+  }
+  return true;
+}
+
+// Sets the switch named by `arg`; false when there is no such switch.
+bool TakeSwitch(std::string_view arg, BatchOptions& options) {
+  Settings& settings = options.settings;
+  if (arg == "--exif") {
+    settings.UseExifDate = true;
+  } else if (arg == "--movies") {
+    settings.CheckMoviesByDefault = true;
+  } else if (arg == "--no-date-folder") {
+    settings.MoveToDateFolder = false;
+  } else if (arg == "--no-rename") {
+    settings.RenameToDateFile = false;
+  } else if (arg == "--no-read-only") {
+    settings.MakeReadOnly = false;
+  } else if (arg == "--move") {
+    settings.KeepOriginal = false;
+  } else if (arg == "--dry-run") {
+    options.dry_run = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const char* BatchHelpText() { return kHelp; }
+
+const char* BatchUsageText() { return kUsage; }
+
+std::string AbsolutePath(const std::string& path,
+                         const std::string& current_directory) {
+  std::string joined;
+  if (path.starts_with('/')) {
+    joined = path;
+  } else {
+    if (current_directory.empty()) return std::string();
+    joined = current_directory + "/" + path;
+  }
+  std::string result;
+  size_t start = 0;
+  while (start <= joined.size()) {
+    size_t end = joined.find('/', start);
+    if (end == std::string::npos) end = joined.size();
+    const std::string_view part(joined.data() + start, end - start);
+    if (!part.empty() && part != ".") result.append("/").append(part);
+    start = end + 1;
+  }
+  return result.empty() ? "/" : result;
+}
+
+bool ParseBatchArguments(const std::vector<std::string>& args,
+                         const std::string& current_directory,
+                         BatchOptions& options, std::string& error) {
+  options = BatchOptions();
+  for (const std::string& arg : args) {
+    if (arg == "--") break;
+    if (arg == "-h" || arg == "--help") {
+      options.help = true;
+      return true;
+    }
+  }
+  std::string destination;
+  std::vector<std::string> sources;
+  bool options_ended = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const bool is_option = !options_ended && arg.size() > 1 && arg[0] == '-';
+    if (!is_option) {
+      sources.push_back(arg);
+    } else if (arg == "--") {
+      options_ended = true;
+    } else if (arg == "--dest" || arg.starts_with("--dest=")) {
+      if (!TakeDestination(args, i, destination, error)) return false;
+    } else if (!TakeSwitch(arg, options)) {
+      error = "unknown option " + arg;
+      return false;
+    }
+  }
+
+  if (sources.empty()) {
+    error = "no SOURCE folder given";
+    return false;
+  }
+  if (destination.empty() && options.settings.MoveToDateFolder) {
+    error = "--dest DIR is required (unless --no-date-folder is given)";
+    return false;
+  }
+  for (const std::string& source : sources) {
+    if (source.empty()) {
+      error = "an empty SOURCE names no folder";
+      return false;
+    }
+    options.sources.push_back(AbsolutePath(source, current_directory));
+    if (options.sources.back().empty()) {
+      error = "the current directory cannot be determined";
+      return false;
+    }
+  }
+  if (!destination.empty()) {
+    // An empty result must never become the root "/".
+    const std::string absolute = AbsolutePath(destination, current_directory);
+    if (absolute.empty()) {
+      error = "the current directory cannot be determined";
+      return false;
+    }
+    options.settings.DestinationFolder = WithTrailingSeparator(absolute);
+  }
+  return true;
+}
+
+}  // namespace kuronel

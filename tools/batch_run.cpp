@@ -1,0 +1,197 @@
+#include "tools/batch_run.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "catalogue/catalogue_builder.h"
+#include "catalogue/catalogue_checks.h"
+#include "catalogue/catalogue_order.h"
+#include "catalogue/folder_walk.h"
+#include "exif/exif_info.h"
+#include "platform/file_system.h"
+#include "platform/system.h"
+#include "processing/plan_execution.h"
+
+namespace kuronel {
+
+namespace {
+
+constexpr char kProgramName[] = "kuronel-batch: ";
+
+// The order in which the summary names the states.
+constexpr const char* kStateOrder[] = {
+    kStateUnprocessed, kStateDuplicate, kStateCopied,    kStateMoved,
+    kStateReadOnly,    kStateCopyError, kStateAttrError, kStateDirError,
+    kStateDelError,    kStateNotFound,
+};
+
+int UsageError(std::ostream& err, const std::string& message) {
+  err << kProgramName << message << "\n" << BatchUsageText();
+  return kBatchExitUsage;
+}
+
+// Opens the first source and adds the others, as the window's two folder
+// commands do, then sets the default checks.
+void BuildSourceCatalogue(const BatchOptions& options, SortState& sort_state,
+                          const StatusSink& status, FileCatalogue& catalogue) {
+  FolderWorkList work_list;
+  TExifInfo exif;
+  const bool use_exif = options.settings.UseExifDate;
+  BuildCatalogue(options.sources.front(), catalogue, work_list, exif, use_exif,
+                 sort_state, status);
+  for (size_t i = 1; i < options.sources.size(); ++i) {
+    BuildCatalogue(options.sources[i], catalogue, work_list, exif, use_exif,
+                   sort_state, status);
+    RemoveDuplicateRows(catalogue);
+  }
+  ApplyDefaultChecks(catalogue, options.settings.CheckMoviesByDefault, status);
+}
+
+// The execute command's checks of the catalogue: the message when there is
+// nothing to process, else empty.
+std::string NothingToProcessMessage(const FileCatalogue& catalogue) {
+  if (catalogue.empty()) return "対象ファイルがありません";
+  if (std::none_of(catalogue.begin(), catalogue.end(),
+                   [](const CatalogueRow& row) { return row.Checked; }))
+    return "選択されたファイルがありません";
+  return std::string();
+}
+
+size_t FailedRows(const ProcessingPlan& plan) {
+  return static_cast<size_t>(std::count_if(
+      plan.begin(), plan.end(),
+      [](const PlanRow& row) { return !IsSuccessState(row.State); }));
+}
+
+}  // namespace
+
+TerminalProgress::TerminalProgress(std::ostream& err,
+                                   std::chrono::milliseconds interval,
+                                   Clock clock)
+    : err_(err), interval_(interval), clock_(std::move(clock)) {}
+
+void TerminalProgress::Show(const std::string& text) {
+  const auto now = clock_();
+  if (shown_ && now - last_shown_ < interval_) return;
+  // Back to the line's start, the text, then erase what a longer text left.
+  err_ << "\r" << text << "\x1b[K" << std::flush;
+  shown_ = true;
+  last_shown_ = now;
+}
+
+void TerminalProgress::Clear() {
+  if (!shown_) return;
+  err_ << "\r\x1b[K" << std::flush;
+  shown_ = false;
+}
+
+StatusSink TerminalProgress::Sink() {
+  return [this](const std::string& text) { Show(text); };
+}
+
+bool IsSuccessState(const std::string& state) {
+  return state == kStateCopied || state == kStateMoved ||
+         state == kStateReadOnly;
+}
+
+std::string PlanSummary(const ProcessingPlan& plan) {
+  std::vector<std::pair<std::string, size_t>> counts;
+  for (const char* state : kStateOrder) counts.emplace_back(state, 0);
+  for (const PlanRow& row : plan) {
+    auto found = std::find_if(counts.begin(), counts.end(), [&](auto& entry) {
+      return entry.first == row.State;
+    });
+    if (found == counts.end()) {
+      counts.emplace_back(row.State, 1);
+    } else {
+      ++found->second;
+    }
+  }
+  std::string summary = "# " + std::to_string(plan.size()) + " files";
+  const char* separator = ": ";
+  for (const auto& [state, count] : counts) {
+    if (count == 0) continue;
+    summary += separator + std::to_string(count) + " " + state;
+    separator = ", ";
+  }
+  return summary;
+}
+
+void WritePlan(const ProcessingPlan& plan, std::ostream& out) {
+  for (const PlanRow& row : plan)
+    out << row.SourcePath << '\t' << row.NewPath << '\t' << row.State << '\n';
+  out << PlanSummary(plan) << '\n' << std::flush;
+}
+
+int RunBatch(const BatchOptions& options, std::ostream& out,
+             std::ostream& err) {
+  if (options.help) {
+    out << BatchHelpText() << std::flush;
+    return kBatchExitOk;
+  }
+  if (options.sources.empty()) return UsageError(err, "no SOURCE folder given");
+  for (const std::string& source : options.sources) {
+    if (!IsDirectory(source)) return UsageError(err, "not a folder: " + source);
+  }
+  const Settings& settings = options.settings;
+  if (settings.MoveToDateFolder && !NamesADrive(settings.DestinationFolder))
+    return UsageError(err, "移動先フォルダが不正です。");
+
+  TerminalProgress progress(err);
+  const StatusSink status =
+      options.show_progress ? progress.Sink() : StatusSink();
+  // The program starts with a descending sort; the execute command below
+  // turns it ascending.
+  SortState sort_state;
+  FileCatalogue catalogue;
+  BuildSourceCatalogue(options, sort_state, status, catalogue);
+
+  const std::string nothing = NothingToProcessMessage(catalogue);
+  if (!nothing.empty()) {
+    progress.Clear();
+    err << kProgramName << nothing << "\n";
+    WritePlan(ProcessingPlan(), out);
+    return kBatchExitOk;
+  }
+  // The rows of one day must stand together for the running suffixes.
+  sort_state.SortColumn = kTimestampColumn;
+  sort_state.SortAscending = true;
+  SortCatalogue(catalogue, sort_state);
+
+  RealFileSystem file_system;
+  ProcessingPlan plan;
+  const Status built = BuildPlan(catalogue, settings, file_system, plan);
+  if (!built.ok()) {
+    progress.Clear();
+    err << kProgramName << built.message() << "\n";
+    return kBatchExitFailed;
+  }
+  if (options.dry_run) {
+    progress.Clear();
+    WritePlan(plan, out);
+    return kBatchExitOk;
+  }
+
+  const RunSummary run = RunPlan(plan, settings, file_system, status);
+  progress.Clear();
+  WritePlan(plan, out);
+  if (!run.flushed)
+    err << kProgramName << "the copies could not all be written to disk\n";
+  const size_t failed = FailedRows(plan);
+  if (failed == 0) return kBatchExitOk;
+  err << kProgramName << failed << " of " << plan.size()
+      << " files were not processed; see their state\n";
+  return kBatchExitFailed;
+}
+
+int BatchMain(const std::vector<std::string>& args, std::ostream& out,
+              std::ostream& err, bool stderr_is_terminal) {
+  BatchOptions options;
+  std::string error;
+  if (!ParseBatchArguments(args, CurrentDirectory(), options, error))
+    return UsageError(err, error);
+  options.show_progress = stderr_is_terminal;
+  return RunBatch(options, out, err);
+}
+
+}  // namespace kuronel

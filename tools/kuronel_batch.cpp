@@ -1,0 +1,18 @@
+// kuronel-batch [options] --dest DIR SOURCE...: puts the photos of camera
+// folders in order by date without a window, with the same core as the
+// window. See BatchHelpText for the options and the output.
+
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tools/batch_run.h"
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  return kuronel::BatchMain(args, std::cout, std::cerr,
+                            isatty(STDERR_FILENO) == 1);
+}

@@ -1,0 +1,278 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/system.h"
+#include "processing/new_name_plan.h"
+#include "testing/temp_dir.h"
+#include "tools/batch_run.h"
+
+namespace kuronel {
+namespace {
+
+using Args = std::vector<std::string>;
+using testing::CopyTestFile;
+using testing::ReadFile;
+using testing::TempDir;
+
+struct Result {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+Result RunBatchArgs(const Args& args) {
+  std::ostringstream out;
+  std::ostringstream err;
+  Result result;
+  result.code = BatchMain(args, out, err, false);
+  result.out = out.str();
+  result.err = err.str();
+  return result;
+}
+
+std::string Sample(const std::string& name) {
+  return ReadFile(testing::TestDataDir() + "/camera-jpegs/" + name);
+}
+
+bool Exists(const std::string& path) {
+  struct stat info;
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool IsWritable(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && (info.st_mode & 0222) != 0;
+}
+
+// A camera card of five photos on three days (two shot in the same second)
+// and a text file, with the destination beside it.
+class BatchRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    card_ = dir_.MakeDir("card");
+    out_ = dir_.Path("out");
+    CopyTestFile(dir_, "camera-jpegs/Canon_40D.jpg",
+                 "card/DCIM/100CANON/IMG_0001.JPG");  // 2008:05:30 15:56:01
+    CopyTestFile(dir_, "camera-jpegs/Canon_40D.jpg",
+                 "card/DCIM/100CANON/IMG_0002.JPG");
+    CopyTestFile(dir_, "camera-jpegs/Nikon_D70.jpg",
+                 "card/DCIM/101NIKON/DSC_0003.JPG");  // 2008:03:15 09:52:01
+    CopyTestFile(dir_, "camera-jpegs/Canon_DIGITAL_IXUS_400.jpg",
+                 "card/DCIM/101NIKON/img_0004.jpg");  // 2004:08:27 13:52:55
+    dir_.WriteFile("card/notes.txt", "not a photo");
+  }
+
+  std::string Source(const std::string& relative) const {
+    return card_ + "/DCIM/" + relative;
+  }
+
+  TempDir dir_;
+  std::string card_;
+  std::string out_;
+};
+
+TEST_F(BatchRunTest, MovesEveryPhotoIntoItsDateFolder) {
+  const Result result =
+      RunBatchArgs({"--exif", "--move", "--dest", out_, card_});
+  EXPECT_EQ(result.code, kBatchExitOk) << result.err;
+  EXPECT_EQ(result.err, "");  // standard error is no terminal: no progress
+
+  // Date order, oldest first; the two photos of one second share a day.
+  const std::string d = out_ + "/";
+  const std::string expected_start = Source("101NIKON/img_0004.jpg") + "\t" +
+                                     d + "2004_08_27/2004_08_27a0.jpg\tOk\n" +
+                                     Source("101NIKON/DSC_0003.JPG") + "\t" +
+                                     d + "2008_03_15/2008_03_15a0.JPG\tOk\n";
+  EXPECT_EQ(result.out.substr(0, expected_start.size()), expected_start);
+  EXPECT_NE(result.out.find("\t" + d + "2008_05_30/2008_05_30a0.JPG\tOk\n"),
+            std::string::npos);
+  EXPECT_NE(result.out.find("\t" + d + "2008_05_30/2008_05_30a1.JPG\tOk\n"),
+            std::string::npos);
+  EXPECT_TRUE(result.out.ends_with("\n# 4 files: 4 Ok\n")) << result.out;
+
+  const struct {
+    std::string source;
+    std::string target;
+    std::string sample;
+  } moves[] = {
+      {"101NIKON/img_0004.jpg", "2004_08_27/2004_08_27a0.jpg",
+       "Canon_DIGITAL_IXUS_400.jpg"},
+      {"101NIKON/DSC_0003.JPG", "2008_03_15/2008_03_15a0.JPG", "Nikon_D70.jpg"},
+      {"100CANON/IMG_0001.JPG", "2008_05_30/2008_05_30a0.JPG", "Canon_40D.jpg"},
+      {"100CANON/IMG_0002.JPG", "2008_05_30/2008_05_30a1.JPG", "Canon_40D.jpg"},
+  };
+  for (const auto& move : moves) {
+    SCOPED_TRACE(move.target);
+    EXPECT_FALSE(Exists(Source(move.source)));
+    EXPECT_EQ(ReadFile(d + move.target), Sample(move.sample));
+    EXPECT_FALSE(IsWritable(d + move.target));
+  }
+  EXPECT_EQ(ReadFile(card_ + "/notes.txt"), "not a photo");
+  EXPECT_FALSE(Exists(d + "notes.txt"));
+}
+
+TEST_F(BatchRunTest, DryRunPrintsThePlanAndTouchesNothing) {
+  const Result result =
+      RunBatchArgs({"--exif", "--move", "--dry-run", "--dest", out_, card_});
+  EXPECT_EQ(result.code, kBatchExitOk) << result.err;
+  EXPECT_NE(result.out.find(Source("101NIKON/DSC_0003.JPG") + "\t" + out_ +
+                            "/2008_03_15/2008_03_15a0.JPG\t未処理\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_TRUE(result.out.ends_with("\n# 4 files: 4 未処理\n"));
+  EXPECT_FALSE(Exists(out_));
+  EXPECT_EQ(ReadFile(Source("100CANON/IMG_0001.JPG")), Sample("Canon_40D.jpg"));
+  EXPECT_TRUE(IsWritable(Source("100CANON/IMG_0001.JPG")));
+}
+
+TEST_F(BatchRunTest, ASecondRunOverTheSameDestinationNumbersItsCopies) {
+  const Args args = {"--exif", "--dest", out_, card_};
+  ASSERT_EQ(RunBatchArgs(args).code, kBatchExitOk);
+
+  Args dry = args;
+  dry.push_back("--dry-run");
+  const Result planned = RunBatchArgs(dry);
+  EXPECT_EQ(planned.code, kBatchExitOk);
+  EXPECT_TRUE(planned.out.ends_with("\n# 4 files: 4 重複\n")) << planned.out;
+
+  const Result second = RunBatchArgs(args);
+  EXPECT_EQ(second.code, kBatchExitOk) << second.err;
+  // The plan shows the planned names; the copies went to numbered ones.
+  EXPECT_NE(second.out.find(out_ + "/2008_03_15/2008_03_15a0.JPG\tOK\n"),
+            std::string::npos);
+  EXPECT_TRUE(second.out.ends_with("\n# 4 files: 4 OK\n"));
+  EXPECT_EQ(ReadFile(out_ + "/2008_03_15/2008_03_15a01.JPG"),
+            Sample("Nikon_D70.jpg"));
+  EXPECT_EQ(ReadFile(out_ + "/2008_03_15/2008_03_15a0.JPG"),
+            Sample("Nikon_D70.jpg"));
+  EXPECT_TRUE(Exists(out_ + "/2008_05_30/2008_05_30a11.JPG"));
+  EXPECT_TRUE(Exists(Source("101NIKON/DSC_0003.JPG")));  // originals kept
+}
+
+TEST_F(BatchRunTest, AReadOnlySourceIsNotDeletedAndFailsTheRun) {
+  const std::string locked = Source("101NIKON/DSC_0003.JPG");
+  ASSERT_EQ(::chmod(locked.c_str(), 0444), 0);
+  const Result result =
+      RunBatchArgs({"--exif", "--move", "--dest", out_, card_});
+  EXPECT_EQ(result.code, kBatchExitFailed);
+  EXPECT_NE(result.out.find(locked + "\t" + out_ +
+                            "/2008_03_15/2008_03_15a0.JPG\tDelError!\n"),
+            std::string::npos)
+      << result.out;
+  EXPECT_TRUE(result.out.ends_with("\n# 4 files: 3 Ok, 1 DelError!\n"));
+  EXPECT_NE(result.err.find("1 of 4 files"), std::string::npos) << result.err;
+  // Both the source and its copy remain.
+  EXPECT_EQ(ReadFile(locked), Sample("Nikon_D70.jpg"));
+  EXPECT_EQ(ReadFile(out_ + "/2008_03_15/2008_03_15a0.JPG"),
+            Sample("Nikon_D70.jpg"));
+}
+
+TEST_F(BatchRunTest, AddedFoldersAreListedOnceAndMoviesOnRequest) {
+  dir_.WriteFile("card/DCIM/100CANON/MVI_0005.MOV", "movie");
+  const std::string more = dir_.MakeDir("more");
+  CopyTestFile(dir_, "camera-jpegs/Pentax_K10D.jpg", "more/IMGP0006.JPG");
+  // The second source lies inside the first: its files must not be planned
+  // twice.
+  const Args sources = {card_, Source("100CANON"), more};
+  Args args = {"--exif", "--dry-run", "--dest", out_};
+  args.insert(args.end(), sources.begin(), sources.end());
+  const Result photos = RunBatchArgs(args);
+  EXPECT_EQ(photos.code, kBatchExitOk) << photos.err;
+  EXPECT_TRUE(photos.out.ends_with("\n# 5 files: 5 未処理\n")) << photos.out;
+  EXPECT_NE(photos.out.find(more + "/IMGP0006.JPG\t" + out_ +
+                            "/2008_05_04/2008_05_04a0.JPG\t"),
+            std::string::npos);
+  EXPECT_EQ(photos.out.find("MVI_0005"), std::string::npos);
+
+  args.insert(args.begin(), "--movies");
+  const Result with_movies = RunBatchArgs(args);
+  EXPECT_TRUE(with_movies.out.ends_with("\n# 6 files: 6 未処理\n"));
+  EXPECT_NE(with_movies.out.find("/100CANON/MVI_0005.MOV\t"),
+            std::string::npos);
+}
+
+TEST_F(BatchRunTest, WithAllOptionsOffEachFileGetsANumberedCopyBesideIt) {
+  const Result result = RunBatchArgs(
+      {"--no-date-folder", "--no-rename", "--no-read-only", card_});
+  EXPECT_EQ(result.code, kBatchExitOk) << result.err;
+  const std::string source = Source("101NIKON/DSC_0003.JPG");
+  EXPECT_NE(result.out.find(source + "\t" + source + "\tOK\n"),
+            std::string::npos);
+  EXPECT_TRUE(result.out.ends_with("\n# 4 files: 4 OK\n"));
+  EXPECT_EQ(ReadFile(Source("101NIKON/DSC_00031.JPG")),
+            Sample("Nikon_D70.jpg"));
+  EXPECT_TRUE(IsWritable(Source("101NIKON/DSC_00031.JPG")));
+  EXPECT_EQ(ReadFile(source), Sample("Nikon_D70.jpg"));
+}
+
+#ifdef KURONEL_BATCH_PROGRAM
+int System(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(BatchRunTest, TheProgramTakesARelativeDestination) {
+  const std::string program = KURONEL_BATCH_PROGRAM;
+  const std::string out_file = dir_.Path("stdout");
+  const std::string err_file = dir_.Path("stderr");
+  const std::string redirect = " >'" + out_file + "' 2>'" + err_file + "'";
+  EXPECT_EQ(System("cd '" + dir_.path() + "' && '" + program +
+                   "' --exif --move --dest out card" + redirect),
+            kBatchExitOk)
+      << ReadFile(err_file);
+  EXPECT_EQ(ReadFile(err_file), "");
+  const std::string out = ReadFile(out_file);
+  EXPECT_EQ(out.substr(0, Source("101NIKON/img_0004.jpg").size()),
+            Source("101NIKON/img_0004.jpg"));
+  EXPECT_TRUE(out.ends_with("\n# 4 files: 4 Ok\n")) << out;
+  EXPECT_EQ(ReadFile(out_ + "/2008_05_30/2008_05_30a1.JPG"),
+            Sample("Canon_40D.jpg"));
+  EXPECT_FALSE(Exists(Source("100CANON/IMG_0001.JPG")));
+
+  EXPECT_EQ(System("'" + program + "' '" + card_ + "'" + redirect),
+            kBatchExitUsage);
+  EXPECT_NE(ReadFile(err_file).find("--dest"), std::string::npos);
+}
+#endif
+
+TEST(PlanSummaryTest, CountsEachStateInTheOrderOfTheStateTable) {
+  EXPECT_EQ(PlanSummary({}), "# 0 files");
+  const ProcessingPlan plan = {
+      {"a", "b", kStateNotFound}, {"a", "b", kStateCopied},
+      {"a", "b", kStateDelError}, {"a", "b", kStateDuplicate},
+      {"a", "b", kStateCopied},
+  };
+  EXPECT_EQ(PlanSummary(plan),
+            "# 5 files: 1 重複, 2 OK, 1 DelError!, 1 file not found");
+  EXPECT_TRUE(IsSuccessState(kStateReadOnly));
+  EXPECT_TRUE(IsSuccessState(kStateMoved));
+  EXPECT_FALSE(IsSuccessState(kStateDuplicate));
+  EXPECT_FALSE(IsSuccessState(kStateAttrError));
+}
+
+TEST(TerminalProgressTest, ShowsAtMostOneTextPerInterval) {
+  using std::chrono::milliseconds;
+  std::ostringstream err;
+  auto now = std::chrono::steady_clock::time_point();
+  {
+    TerminalProgress progress(err, milliseconds(250), [&] { return now; });
+    const StatusSink sink = progress.Sink();
+    sink("one");
+    now += milliseconds(100);
+    sink("two");
+    now += milliseconds(200);
+    sink("three");
+  }
+  // Each text rewrites the line; going away erases it.
+  EXPECT_EQ(err.str(), "\rone\x1b[K\rthree\x1b[K\r\x1b[K");
+}
+
+}  // namespace
+}  // namespace kuronel
