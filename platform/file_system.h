@@ -60,9 +60,10 @@ class FileSystem {
   virtual bool CreateDirectories(const std::string& path) = 0;
   // Copies contents, permission bits and modification time. Never replaces
   // anything at `target`: the target name appears only once the copy is
-  // complete and on disk, and nothing appears when the copy fails. With
-  // `flush` the target's folder entry is made durable as well, for a copy
-  // whose source is deleted next.
+  // complete, and nothing appears when the copy fails. With `flush`, for a
+  // copy whose source is deleted next, the file is on disk before it gets
+  // its name and its folder entry is made durable too; without it the caller
+  // flushes the file system later (SyncFileSystem).
   virtual CopyResult CopyFileNoReplace(const std::string& source,
                                        const std::string& target, bool flush,
                                        const CopyProgress& progress) = 0;
