@@ -58,6 +58,8 @@ Converter& ToCp932() {
   return converter;
 }
 
+}  // namespace
+
 void AppendUtf8(char32_t cp, std::string& out) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
@@ -75,8 +77,6 @@ void AppendUtf8(char32_t cp, std::string& out) {
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
 }
-
-}  // namespace
 
 std::string Cp932ToUtf8(std::string_view cp932) {
   std::string out;

@@ -23,6 +23,9 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 // when CP932 has no form for it.
 std::optional<std::string> CodePointToCp932(char32_t code_point);
 
+// Appends the UTF-8 form of one Unicode code point.
+void AppendUtf8(char32_t code_point, std::string& out);
+
 // True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);
 

@@ -24,12 +24,11 @@ using kuronel::Settings;
 using kuronel::SortState;
 using kuronel::TForm2;
 using kuronel::testing::AnswerNextModal;
+using kuronel::testing::U;
 using kuronel::testing::ReadFile;
 using kuronel::testing::TempDir;
 
 namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 const QString kFullBar = U("■■■■■■■■■■実行中");
 const QColor kRed(255, 0, 0);

@@ -6,11 +6,17 @@
 #include <QMessageBox>
 #include <QString>
 #include <QTimer>
+#include <QPushButton>
 #include <QWidget>
 #include <functional>
 #include <memory>
 
+#include "ui/folder_dialog_form.h"
+
 namespace kuronel::testing {
+
+// A text of the program (UTF-8 in the source) as a QString.
+inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // Runs `answer` on the next modal window that opens (a message box, an input
 // box, a dialog), from a timer, so that a test can drive a command that waits
@@ -28,6 +34,18 @@ inline void AnswerNextModal(std::function<void(QWidget*)> answer,
     if (modal != nullptr) answer(modal);
   });
   poll->start(10);
+}
+
+// Answers the next folder picker: selects `folder` and presses OK.
+inline void ChooseFolderInPicker(const QString& folder) {
+  AnswerNextModal([folder](QWidget* modal) {
+    auto* form = qobject_cast<TFolderDialogForm*>(modal);
+    if (form == nullptr || !form->SelectFolder(folder)) {
+      modal->close();
+      return;
+    }
+    form->OkButton->click();
+  });
 }
 
 // Finds a menu or context-menu item by its name anywhere under `root`.

@@ -18,14 +18,13 @@
 using kuronel::CatalogueModel;
 using kuronel::TFolderDialogForm;
 using kuronel::testing::AnswerNextModal;
+using kuronel::testing::U;
 using kuronel::testing::CopyTestFile;
 using kuronel::testing::FindAction;
 using kuronel::testing::ScopedCurrentDirectory;
 using kuronel::testing::TempDir;
 
 namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 void SetModified(const std::string& path, int year, int month, int day,
                  int hour, int minute, int second) {
@@ -186,13 +185,8 @@ class CatalogueWindowTest : public QObject {
 
  private:
   void OpenFolder(const char* relative, bool add = false) {
-    const QString folder = QString::fromStdString(dir_->Path(relative));
-    AnswerNextModal([folder](QWidget* modal) {
-      auto* form = qobject_cast<TFolderDialogForm*>(modal);
-      QVERIFY(form);
-      QVERIFY(form->SelectFolder(folder));
-      form->OkButton->click();
-    });
+    kuronel::testing::ChooseFolderInPicker(
+        QString::fromStdString(dir_->Path(relative)));
     Form1().findChild<QToolButton*>(add ? "SpeedButton3" : "SpeedButton1")->click();
   }
   QString Column(int row, int column) {

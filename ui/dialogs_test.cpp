@@ -22,14 +22,13 @@ using kuronel::ProgramWindows;
 using kuronel::TFolderDialogForm;
 using kuronel::TForm3;
 using kuronel::testing::AnswerNextModal;
+using kuronel::testing::U;
 using kuronel::testing::FindAction;
 using kuronel::testing::ReadFile;
 using kuronel::testing::ScopedCurrentDirectory;
 using kuronel::testing::TempDir;
 
 namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // Answers the picker: selects `folder` (when given) and presses `button`.
 void AnswerPicker(const QString& folder, QString* opened_at = nullptr,

@@ -15,17 +15,12 @@
 using kuronel::TFolderDialogForm;
 using kuronel::TForm2;
 using kuronel::testing::AnswerNextModal;
+using kuronel::testing::U;
 using kuronel::testing::CopyTestFile;
 using kuronel::testing::FindAction;
 using kuronel::testing::ReadFile;
 using kuronel::testing::ScopedCurrentDirectory;
 using kuronel::testing::TempDir;
-
-namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
-
-}  // namespace
 
 class ExecuteTest : public QObject {
   Q_OBJECT
@@ -124,13 +119,8 @@ class ExecuteTest : public QObject {
       FindAction(&Form1(), element)->trigger();
   }
   void OpenFolder(const char* relative) {
-    const QString folder = QString::fromStdString(dir_->Path(relative));
-    AnswerNextModal([folder](QWidget* modal) {
-      auto* form = qobject_cast<TFolderDialogForm*>(modal);
-      QVERIFY(form);
-      QVERIFY(form->SelectFolder(folder));
-      form->OkButton->click();
-    });
+    kuronel::testing::ChooseFolderInPicker(
+        QString::fromStdString(dir_->Path(relative)));
     Form1().findChild<QToolButton*>("SpeedButton1")->click();
   }
   kuronel::TForm1& Form1() { return *windows_->Form1; }

@@ -24,6 +24,7 @@ class QToolButton;
 namespace kuronel {
 
 class CatalogueModel;
+struct CheckCommandResult;
 class TExifInfo;
 class StatusLine;
 class TForm2;
@@ -116,6 +117,10 @@ class TForm1 : public QMainWindow {
   void ConnectExecuteCommand();
   void ApplyDefaultChecksTo(FileCatalogue& rows);
   std::vector<bool> SelectedRows() const;
+  // Runs a check command over the selected rows and shows its count text.
+  void RunCheckCommand(
+      const std::function<CheckCommandResult(
+          FileCatalogue&, const std::vector<bool>&)>& command);
   StatusSink ProgressSink();
 
   // Marks a command running from start to end: the status line's last text

@@ -101,21 +101,26 @@ std::vector<bool> TForm1::SelectedRows() const {
 }
 
 void TForm1::CheckSelectedCommand() {
-  const std::vector<bool> selected = SelectedRows();
-  CheckCommandResult result;
-  catalogue_model_->ChangeChecks([&](FileCatalogue& rows) {
-    result = CheckSelectedRows(rows, selected);
-  });
-  SetStatusText(QString::fromStdString(result.StatusText));
-  StartStatusTimer();
+  RunCheckCommand(
+      [](FileCatalogue& rows, const std::vector<bool>& selected) {
+        return CheckSelectedRows(rows, selected);
+      });
 }
 
 void TForm1::UncheckSelectedCommand() {
+  RunCheckCommand(
+      [](FileCatalogue& rows, const std::vector<bool>& selected) {
+        return UncheckSelectedRows(rows, selected);
+      });
+}
+
+void TForm1::RunCheckCommand(
+    const std::function<CheckCommandResult(FileCatalogue&,
+                                           const std::vector<bool>&)>& command) {
   const std::vector<bool> selected = SelectedRows();
   CheckCommandResult result;
-  catalogue_model_->ChangeChecks([&](FileCatalogue& rows) {
-    result = UncheckSelectedRows(rows, selected);
-  });
+  catalogue_model_->ChangeChecks(
+      [&](FileCatalogue& rows) { result = command(rows, selected); });
   SetStatusText(QString::fromStdString(result.StatusText));
   StartStatusTimer();
 }

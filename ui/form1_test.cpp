@@ -16,16 +16,11 @@
 
 using kuronel::TForm1;
 using kuronel::testing::AnswerNextModal;
+using kuronel::testing::U;
 using kuronel::testing::FindAction;
 using kuronel::testing::ReadFile;
 using kuronel::testing::ScopedCurrentDirectory;
 using kuronel::testing::TempDir;
-
-namespace {
-
-QString U(const char* utf8) { return QString::fromUtf8(utf8); }
-
-}  // namespace
 
 class Form1Test : public QObject {
   Q_OBJECT
