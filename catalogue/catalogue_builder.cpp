@@ -1,8 +1,11 @@
 #include "catalogue/catalogue_builder.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string_view>
+#include <thread>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -55,14 +58,97 @@ class FolderListings {
   std::vector<size_t> folder_end_;
 };
 
-DateKey DateOf(const std::string& path, std::int64_t modified_seconds,
-               TExifInfo& exif, bool use_exif_date) {
+// The Exif date of a photo with a usable one, else the file time. HasExif,
+// then a write of ImageFileName for a file with a block, in one open and
+// read of the file; `has_exif` tells whether the reader took the file.
+DateKey ExifOrFileDate(const std::string& path, std::int64_t modified_seconds,
+                       TExifInfo& exif, bool& has_exif) {
   DateKey key;
-  if (use_exif_date && exif.HasExif(path) && exif.SetImageFileName(path).ok() &&
+  if (exif.ReadFileOnce(path, has_exif).ok() && has_exif &&
       ExifDateKey(exif.DateTimeOriginal(), key))
     return key;
   return FileTimeDateKey(modified_seconds);
 }
+
+// Below this many files a second thread costs more than it saves.
+constexpr size_t kMinFilesForTwoThreads = 64;
+
+// Dates the files of `listings` by their Exif dates on two threads: a helper
+// takes the first half of the files with a reader of its own, the calling
+// thread the second half with `exif`. Every key goes to its file's slot, so
+// the rows come out in listing order. The calling thread shows the progress
+// texts, in folder order, as the files done pass each folder's start.
+// Afterwards `exif` holds the last file with a block, as after one pass.
+class ExifDating {
+ public:
+  ExifDating(const FolderListings& listings,
+             const std::vector<std::string>& folders, TExifInfo& exif)
+      : listings_(listings), folders_(folders), exif_(exif) {}
+
+  std::vector<DateKey> Run(const std::function<void(size_t)>& show_folder) {
+    const size_t count = listings_.FileCount();
+    keys_.resize(count);
+    size_t shown = 0;
+    auto show_up_to = [&](size_t files_done) {
+      while (shown < folders_.size() && listings_.FirstFile(shown) <= files_done)
+        show_folder(shown++);
+    };
+    const bool two_threads = count >= kMinFilesForTwoThreads &&
+                             std::thread::hardware_concurrency() >= 2;
+    const size_t middle = two_threads ? count / 2 : 0;
+    std::optional<size_t> helper_last;
+    std::thread helper;
+    if (two_threads) {
+      helper = std::thread([this, middle, &helper_last] {
+        TExifInfo own;
+        own.SetSearchRange(exif_.SearchRange());
+        helper_last = DateRange(0, middle, own, {});
+      });
+    }
+    const std::optional<size_t> own_last =
+        DateRange(middle, count, exif_, [&](size_t done_here) {
+          show_up_to(helper_done_.load(std::memory_order_relaxed) + done_here);
+        });
+    if (helper.joinable()) helper.join();
+    show_up_to(count);
+    // The reader ends as one pass would leave it: on the last file that it
+    // took, which was the helper's when this thread took none.
+    if (!own_last && helper_last) {
+      bool has_exif = false;
+      (void)exif_.ReadFileOnce(PathOf(*helper_last), has_exif);
+    }
+    return std::move(keys_);
+  }
+
+ private:
+  // Dates files begin .. end - 1; gives the last one the reader took.
+  std::optional<size_t> DateRange(size_t begin, size_t end, TExifInfo& exif,
+                                  const std::function<void(size_t)>& before) {
+    std::optional<size_t> last_taken;
+    std::string path;
+    for (size_t i = begin; i < end; ++i) {
+      if (before) before(i - begin);
+      const FolderListings::File& file = listings_.file(i);
+      path.assign(folders_[file.folder]).append(listings_.NameOf(file));
+      bool has_exif = false;
+      keys_[i] = ExifOrFileDate(path, file.modified_seconds, exif, has_exif);
+      if (has_exif) last_taken = i;
+      if (!before) helper_done_.store(i + 1 - begin, std::memory_order_relaxed);
+    }
+    return last_taken;
+  }
+
+  std::string PathOf(size_t index) const {
+    const FolderListings::File& file = listings_.file(index);
+    return folders_[file.folder] + std::string(listings_.NameOf(file));
+  }
+
+  const FolderListings& listings_;
+  const std::vector<std::string>& folders_;
+  TExifInfo& exif_;
+  std::vector<DateKey> keys_;
+  std::atomic<size_t> helper_done_{0};
+};
 
 struct PathHash {
   size_t operator()(
@@ -96,20 +182,25 @@ size_t AppendRows(const FolderWorkList& work_list, FileCatalogue& catalogue,
     listings.EndFolder();
   }
 
+  std::vector<std::string> folders(folder_count);
+  for (size_t k = 0; k < folder_count; ++k)
+    folders[k] = JoinFolderPath(work_list[k], "");
+  std::vector<DateKey> keys;
+  if (use_exif_date) {
+    keys = ExifDating(listings, folders, exif).Run(
+        [&](size_t folder) { show_progress(folder, true); });
+  } else {
+    keys.reserve(listings.FileCount());
+    for (size_t i = 0; i < listings.FileCount(); ++i)
+      keys.push_back(FileTimeDateKey(listings.file(i).modified_seconds));
+  }
+
   catalogue.reserve(catalogue.size() + listings.FileCount());
-  std::string path;
-  for (size_t k = 0; k < folder_count; ++k) {
-    show_progress(k, use_exif_date);
-    const std::string folder = JoinFolderPath(work_list[k], "");
-    for (size_t i = listings.FirstFile(k); i < listings.EndFile(k); ++i) {
-      const FolderListings::File& file = listings.file(i);
-      const std::string_view name = listings.NameOf(file);
-      path.assign(folder).append(name);
-      const DateKey key =
-          DateOf(path, file.modified_seconds, exif, use_exif_date);
-      catalogue.push_back(CatalogueRow{DisplayKind(key), std::string(name),
-                                       folder, TimestampText(key), false});
-    }
+  for (size_t i = 0; i < listings.FileCount(); ++i) {
+    const FolderListings::File& file = listings.file(i);
+    catalogue.push_back(CatalogueRow{
+        DisplayKind(keys[i]), std::string(listings.NameOf(file)),
+        folders[file.folder], TimestampText(keys[i]), false});
   }
   return listings.FileCount();
 }

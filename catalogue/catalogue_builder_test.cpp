@@ -4,14 +4,18 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "exif/exif_info.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
+#include "platform/dir_listing.h"
 #include "testing/temp_dir.h"
 
 namespace kuronel {
@@ -131,6 +135,84 @@ TEST(BuildCatalogueTest, DatesPhotosByExifOnlyWithTheOptionOn) {
   without_exif.Run(dir.path(), false);
   EXPECT_EQ(without_exif.Row("IMG_0001.JPG").Timestamp, "2010/01/02 03:04:04");
   EXPECT_EQ(without_exif.Row("photo.dat").Timestamp, "2010/01/02 03:04:04");
+}
+
+// Enough photos for the dating to share the work between two threads: the
+// rows, the build texts and what the reader holds afterwards are those of
+// one pass over the files in listing order.
+TEST(BuildCatalogueTest, ManyPhotosAreDatedAsInOnePass) {
+  struct Layout {
+    const char* name;
+    std::vector<std::pair<std::string, int>> folders;  // folder, file count
+  };
+  // "mixed": photos, photos with an unusable date and movies everywhere;
+  // "photos first": the second half of the files are movies only, so the
+  // reader's last photo is one the other thread read.
+  const Layout layouts[] = {
+      {"mixed", {{"x", 50}, {"y", 50}, {"z", 50}}},
+      {"photos first", {{"a", 40}, {"a/b", 60}}},
+  };
+  for (const Layout& layout : layouts) {
+    SCOPED_TRACE(layout.name);
+    TempDir dir;
+    std::map<std::string, std::string> expected;  // name -> Timestamp
+    std::set<std::string> photos;                 // names with a block
+    int n = 0;
+    for (const auto& [folder, count] : layout.folders) {
+      for (int i = 0; i < count; ++i, ++n) {
+        const std::string name = "F" + std::to_string(n) + ".JPG";
+        const bool movie = layout.folders.size() == 2 ? folder == "a/b"
+                                                      : n % 4 == 1;
+        const int day = 1 + n % 28, minute = n % 60;
+        char date[32];
+        std::snprintf(date, sizeof date, "2001:03:%02d 10:%02d:07", day,
+                      minute);
+        std::string path;
+        if (movie) {
+          path = dir.WriteFile(folder + "/" + name, "movie");
+        } else {
+          photos.insert(name);
+          const bool usable = n % 4 != 2;
+          path = CopyCanonChanged(dir, folder + "/" + name,
+                                  [&](std::string& bytes, size_t entry) {
+                                    SetCanonDate(bytes, entry,
+                                                 usable ? date
+                                                        : "0000:00:00 00:00:00");
+                                  });
+          if (usable) {
+            std::snprintf(date, sizeof date, "2001/03/%02d 10:%02d:07", day,
+                          minute);
+            expected[name] = date;
+          }
+        }
+        SetLocalTime(path, 2010, 1, 2, 3, 4, 6);
+        expected.try_emplace(name, "2010/01/02 03:04:06");
+      }
+    }
+
+    Build build;
+    build.Run(dir.path(), true);
+    std::map<std::string, std::string> timestamps;
+    for (const CatalogueRow& row : build.rows) {
+      timestamps[row.FileName] = row.Timestamp;
+      EXPECT_EQ(row.Folder + row.FileName,
+                dir.Path(row.Folder.substr(dir.path().size() + 1)) +
+                    row.FileName);
+    }
+    EXPECT_EQ(timestamps, expected);
+
+    std::vector<std::string> bars;
+    std::string last_photo;
+    for (size_t k = 0; k < build.work_list.size(); ++k) {
+      bars.push_back(BuildProgressText(k, build.work_list.size()));
+      ListDirectory(build.work_list[k], [&](const DirEntry& entry) {
+        if (photos.count(std::string(entry.name)))
+          last_photo = JoinFolderPath(build.work_list[k], entry.name);
+      });
+    }
+    EXPECT_EQ(build.BuildTexts(), bars);
+    EXPECT_EQ(build.exif.ImageFileName(), last_photo);
+  }
 }
 
 TEST(BuildCatalogueTest, FileTimesAreRoundedDownToEvenSeconds) {

@@ -29,7 +29,29 @@ DateKey FileTimeDateKey(std::int64_t modified_seconds) {
   return key;
 }
 
+namespace {
+
+// "YYYY:MM:DD HH:MM:SS" made of digits and colons only, as cameras write it:
+// no quote, comma or blank but the one in the middle, so the general steps
+// below would split it into its two halves and change nothing else.
+bool IsPlainExifDate(std::string_view text) {
+  if (text.size() != 19 || text[10] != ' ') return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (i != 10 && c != ':' && (c < '0' || c > '9')) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool ExifDateKey(std::string_view date_time_original, DateKey& key) {
+  if (IsPlainExifDate(date_time_original)) {
+    char text[19];
+    std::copy(date_time_original.begin(), date_time_original.end(), text);
+    std::replace(text, text + 10, ':', '/');
+    return ReadTimestampText(std::string_view(text, sizeof text), key).ok();
+  }
   std::string text;
   text.reserve(date_time_original.size());
   for (char c : date_time_original)

@@ -42,5 +42,36 @@ TEST(ExifDateKeyTest, ReadsTheExifDateOrRefusesIt) {
   }
 }
 
+// The usual camera form is read by a shortcut. A leading blank or quote
+// sends the same text the general way (both are dropped there), so the two
+// ways must agree on every text made of digits and colons.
+TEST(ExifDateKeyTest, ShortcutAgreesWithTheGeneralWay) {
+  const std::string base[] = {"2004:05:12 10:20:30", "2000:02:29 00:00:00",
+                              "1999:12:31 23:59:59", "2004:05:12 00:00:02"};
+  const char replacements[] = {'0', '1', '2', '3', '6', '9', ':'};
+  int read_count = 0, compared = 0;
+  for (const std::string& text : base) {
+    for (size_t i = 0; i < text.size(); ++i) {
+      for (char replacement : replacements) {
+        std::string variant = text;
+        if (i != 10) variant[i] = replacement;
+        for (const std::string& general : {" " + variant, "'" + variant}) {
+          DateKey shortcut_key, general_key;
+          const bool shortcut = ExifDateKey(variant, shortcut_key);
+          EXPECT_EQ(shortcut, ExifDateKey(general, general_key)) << variant;
+          if (shortcut) {
+            EXPECT_EQ(shortcut_key, general_key) << variant;
+          }
+          read_count += shortcut;
+          ++compared;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(compared, 4 * 19 * 7 * 2);
+  EXPECT_GT(read_count, 100);
+  EXPECT_LT(read_count, compared);
+}
+
 }  // namespace
 }  // namespace kuronel

@@ -54,9 +54,49 @@ bool IsValidDateKey(const DateKey& key) {
          key.Second >= 0 && key.Second <= 59;
 }
 
+namespace {
+
+bool InRange(int value, int last) { return value >= 0 && value <= last; }
+
+// Writes `value` (0 .. 10^digits - 1) with `digits` digits, leading zeros
+// included.
+char* PutDigits(char* out, int value, int digits) {
+  for (int i = digits - 1; i >= 0; --i, value /= 10)
+    out[i] = static_cast<char>('0' + value % 10);
+  return out + digits;
+}
+
+// Every catalogue row gets both texts, so the usual keys are written by
+// hand; anything a field width cannot hold goes through printf as before.
+bool HasPlainFields(const DateKey& key) {
+  return InRange(key.Year, 9999) && InRange(key.Month, 99) &&
+         InRange(key.Day, 99) && InRange(key.Hour, 99) &&
+         InRange(key.Minute, 99) && InRange(key.Second, 99);
+}
+
+}  // namespace
+
 std::string TimestampText(const DateKey& key) {
+  const bool midnight = key.Hour == 0 && key.Minute == 0 && key.Second == 0;
+  if (HasPlainFields(key)) {
+    char text[19];
+    char* out = PutDigits(text, key.Year, 4);
+    *out++ = '/';
+    out = PutDigits(out, key.Month, 2);
+    *out++ = '/';
+    out = PutDigits(out, key.Day, 2);
+    if (!midnight) {
+      *out++ = ' ';
+      out = PutDigits(out, key.Hour, 2);
+      *out++ = ':';
+      out = PutDigits(out, key.Minute, 2);
+      *out++ = ':';
+      out = PutDigits(out, key.Second, 2);
+    }
+    return std::string(text, out);
+  }
   char buffer[32];
-  if (key.Hour == 0 && key.Minute == 0 && key.Second == 0) {
+  if (midnight) {
     std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d", key.Year, key.Month,
                   key.Day);
   } else {
@@ -68,6 +108,19 @@ std::string TimestampText(const DateKey& key) {
 }
 
 std::string DisplayKind(const DateKey& key) {
+  if (HasPlainFields(key)) {
+    char text[10];
+    const int year_digits = key.Year >= 1000 ? 4
+                            : key.Year >= 100 ? 3
+                            : key.Year >= 10  ? 2
+                                              : 1;
+    char* out = PutDigits(text, key.Year, year_digits);
+    *out++ = '_';
+    out = PutDigits(out, key.Month, 2);
+    *out++ = '_';
+    out = PutDigits(out, key.Day, 2);
+    return std::string(text, out);
+  }
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%d_%.2d_%.2d", key.Year, key.Month,
                 key.Day);

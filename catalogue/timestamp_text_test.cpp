@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+
 namespace kuronel {
 namespace {
 
@@ -24,6 +27,48 @@ TEST(TimestampTextTest, WritesTwoDigitFieldsAndDateAloneAtMidnight) {
     ASSERT_TRUE(ReadTimestampText(c.timestamp, read).ok()) << c.timestamp;
     EXPECT_EQ(read, c.key) << c.timestamp;
   }
+}
+
+// The texts are written without printf for speed; they must be the printf
+// forms "%04d/%02d/%02d %02d:%02d:%02d" and "%d_%.2d_%.2d" for every key,
+// at the edges of each field's width too.
+TEST(TimestampTextTest, TextsAreThePrintfForms) {
+  auto printf_timestamp = [](const DateKey& k) {
+    char text[96];
+    if (k.Hour == 0 && k.Minute == 0 && k.Second == 0) {
+      std::snprintf(text, sizeof text, "%04d/%02d/%02d", k.Year, k.Month,
+                    k.Day);
+    } else {
+      std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d",
+                    k.Year, k.Month, k.Day, k.Hour, k.Minute, k.Second);
+    }
+    return std::string(text);
+  };
+  auto printf_display_kind = [](const DateKey& k) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%d_%.2d_%.2d", k.Year, k.Month, k.Day);
+    return std::string(text);
+  };
+  const int years[] = {-1, 0, 1, 9, 10, 99, 100, 999, 1000, 2004, 9999, 10000};
+  const int fields[] = {-1, 0, 1, 9, 10, 12, 31, 59, 99, 100};
+  int compared = 0;
+  for (int year : years) {
+    for (int a : fields) {
+      for (int b : fields) {
+        // Date fields and time fields in turn, the others plain.
+        const DateKey keys[] = {{year, a, b, 10, 20, 30},
+                                {year, 5, 12, a, b, 0},
+                                {year, 5, 12, 0, a, b},
+                                {year, a, 12, 0, 0, 0}};
+        for (const DateKey& key : keys) {
+          EXPECT_EQ(TimestampText(key), printf_timestamp(key));
+          EXPECT_EQ(DisplayKind(key), printf_display_kind(key));
+          ++compared;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(compared, 12 * 10 * 10 * 4);
 }
 
 TEST(TimestampTextTest, ReadsTheRewrittenExifFormIncludingMidnight) {

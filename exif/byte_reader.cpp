@@ -4,10 +4,6 @@
 
 namespace kuronel {
 
-bool ByteReader::BytesAt(uint64_t position, uint8_t* out, size_t size) {
-  return source_.ReadAt(position, out, size) == size;
-}
-
 std::string ByteReader::BytesUpTo(uint64_t position, uint64_t count) {
   const uint64_t available =
       position < source_.Size() ? source_.Size() - position : 0;
@@ -35,29 +31,6 @@ std::optional<uint64_t> ByteReader::U64At(uint64_t position) {
   uint8_t bytes[8];
   if (!BytesAt(position, bytes, sizeof bytes)) return std::nullopt;
   return Decode64(bytes);
-}
-
-uint16_t ByteReader::Decode16(const uint8_t* bytes) const {
-  return motorola_order_ ? static_cast<uint16_t>(bytes[0] << 8 | bytes[1])
-                         : static_cast<uint16_t>(bytes[1] << 8 | bytes[0]);
-}
-
-uint32_t ByteReader::Decode32(const uint8_t* bytes) const {
-  uint32_t value = 0;
-  for (int i = 0; i < 4; ++i) {
-    const uint8_t byte = motorola_order_ ? bytes[i] : bytes[3 - i];
-    value = value << 8 | byte;
-  }
-  return value;
-}
-
-uint64_t ByteReader::Decode64(const uint8_t* bytes) const {
-  uint64_t value = 0;
-  for (int i = 0; i < 8; ++i) {
-    const uint8_t byte = motorola_order_ ? bytes[i] : bytes[7 - i];
-    value = value << 8 | byte;
-  }
-  return value;
 }
 
 }  // namespace kuronel

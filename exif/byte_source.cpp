@@ -17,6 +17,14 @@ size_t MemoryByteSource::ReadAt(uint64_t offset, uint8_t* out, size_t size) {
   return count;
 }
 
+void HeadBuffer::Reserve(size_t size, size_t keep) {
+  if (size <= capacity_) return;
+  auto grown = std::make_unique_for_overwrite<uint8_t[]>(size);
+  if (keep > 0) std::memcpy(grown.get(), data_.get(), std::min(keep, capacity_));
+  data_ = std::move(grown);
+  capacity_ = size;
+}
+
 FileByteSource::~FileByteSource() {
   if (fd_ >= 0) close(fd_);
 }
@@ -56,15 +64,33 @@ bool FileByteSource::Open(const std::string& path, size_t head_size) {
 }
 
 void FileByteSource::ReadHead(size_t head_size) {
-  head_.resize(std::min<uint64_t>(head_size, size_));
-  if (fd_ >= 0) head_.resize(ReadFully(fd_, 0, head_.data(), head_.size()));
+  head_size_ = 0;
+  set_window(nullptr, 0);
+  const size_t wanted = static_cast<size_t>(std::min<uint64_t>(head_size, size_));
+  if (fd_ < 0 || wanted == 0) return;
+  buffer_->Reserve(wanted, 0);
+  head_size_ = ReadFully(fd_, 0, buffer_->data(), wanted);
+  set_window(buffer_->data(), head_size_);
+}
+
+void FileByteSource::ExtendHead() {
+  const size_t end =
+      static_cast<size_t>(std::min<uint64_t>(extend_limit_, size_));
+  extend_limit_ = 0;  // Once: a short read leaves the rest to the file.
+  if (fd_ < 0 || end <= head_size_) return;
+  buffer_->Reserve(end, head_size_);
+  head_size_ += ReadFully(fd_, head_size_, buffer_->data() + head_size_,
+                         end - head_size_);
+  set_window(buffer_->data(), head_size_);
 }
 
 size_t FileByteSource::ReadAt(uint64_t offset, uint8_t* out, size_t size) {
   if (offset >= size_ || size == 0) return 0;
   size = std::min<uint64_t>(size, size_ - offset);
-  if (offset + size <= head_.size()) {
-    std::memcpy(out, head_.data() + offset, size);
+  if (offset + size > head_size_ && offset + size <= extend_limit_)
+    ExtendHead();
+  if (offset + size <= head_size_) {
+    std::memcpy(out, buffer_->data() + offset, size);
     return size;
   }
   if (fd_ < 0) return 0;

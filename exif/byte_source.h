@@ -3,9 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace kuronel {
 
@@ -23,12 +23,29 @@ class ByteSource {
 
   // The number of bytes the data holds.
   virtual uint64_t Size() const = 0;
+
+  // The bytes from offset 0 that are in memory already, which a reader may
+  // take directly; a read outside them goes through ReadAt.
+  const uint8_t* window() const { return window_; }
+  size_t window_size() const { return window_size_; }
+
+ protected:
+  void set_window(const uint8_t* data, size_t size) {
+    window_ = data;
+    window_size_ = size;
+  }
+
+ private:
+  const uint8_t* window_ = nullptr;
+  size_t window_size_ = 0;
 };
 
 // Bytes held in memory (not owned).
 class MemoryByteSource : public ByteSource {
  public:
-  explicit MemoryByteSource(std::string_view bytes) : bytes_(bytes) {}
+  explicit MemoryByteSource(std::string_view bytes) : bytes_(bytes) {
+    set_window(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  }
 
   size_t ReadAt(uint64_t offset, uint8_t* out, size_t size) override;
   uint64_t Size() const override { return bytes_.size(); }
@@ -37,12 +54,28 @@ class MemoryByteSource : public ByteSource {
   std::string_view bytes_;
 };
 
+// Memory for the buffered start of a file. A reader of many files keeps one
+// and hands it to each FileByteSource in turn, so that a file costs no
+// allocation.
+class HeadBuffer {
+ public:
+  uint8_t* data() { return data_.get(); }
+  // Makes room for `size` bytes; the first `keep` bytes stay.
+  void Reserve(size_t size, size_t keep);
+
+ private:
+  std::unique_ptr<uint8_t[]> data_;
+  size_t capacity_ = 0;
+};
+
 // A regular file opened for reading. Its first bytes are read once into a
 // buffer when it is opened, since the Exif block sits at the start of the
 // file; reads elsewhere go to the file at their offset.
 class FileByteSource : public ByteSource {
  public:
   FileByteSource() = default;
+  // Keeps the file's start in `buffer`, which must outlive the source.
+  explicit FileByteSource(HeadBuffer& buffer) : buffer_(&buffer) {}
   ~FileByteSource() override;
   FileByteSource(const FileByteSource&) = delete;
   FileByteSource& operator=(const FileByteSource&) = delete;
@@ -55,13 +88,23 @@ class FileByteSource : public ByteSource {
   // Replaces the buffered start of the file by its first `head_size` bytes.
   void ReadHead(size_t head_size);
 
+  // The first read that misses the buffered start but ends within the first
+  // `limit` bytes of the file extends the buffer to `limit` bytes with one
+  // read, so that the rest of a segment costs no read of its own.
+  void ExtendHeadOnMiss(uint64_t limit) { extend_limit_ = limit; }
+
   size_t ReadAt(uint64_t offset, uint8_t* out, size_t size) override;
   uint64_t Size() const override { return size_; }
 
  private:
+  void ExtendHead();
+
   int fd_ = -1;
   uint64_t size_ = 0;
-  std::vector<uint8_t> head_;
+  HeadBuffer own_buffer_;
+  HeadBuffer* buffer_ = &own_buffer_;
+  size_t head_size_ = 0;
+  uint64_t extend_limit_ = 0;
 };
 
 }  // namespace kuronel

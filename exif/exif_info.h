@@ -50,6 +50,16 @@ class TExifInfo {
   // be opened again or its TIFF header is cut short; the values then stay
   // cleared and OnReadError is not raised.
   Status SetImageFileName(const std::string& file_name);
+
+  // HasExif and, when it answers true, SetImageFileName on the same file,
+  // with one open and one read of the file's start (a second read only where
+  // the directories point past it). `has_exif` is set to what HasExif would
+  // answer. When it is false nothing changes, as after HasExif alone: not
+  // ImageFileName, not the decoded values, and OnReadError is not raised; a
+  // caller that writes ImageFileName only for files with a block sees no
+  // difference. When it is true, everything is as after SetImageFileName,
+  // the returned Status included.
+  Status ReadFileOnce(const std::string& file_name, bool& has_exif);
   const std::string& ImageFileName() const { return image_file_name_; }
 
   int32_t SearchRange() const { return search_range_; }
@@ -113,6 +123,8 @@ class TExifInfo {
   bool is_thumbnail_file_ = false;
   ExifFields fields_;
   std::vector<std::string> user_comments_;
+  // The start of the file being read by ReadFileOnce, kept between files.
+  HeadBuffer head_buffer_;
 };
 
 }  // namespace kuronel

@@ -19,6 +19,10 @@ constexpr size_t kIdentifierSize = 6;
 constexpr uint64_t kTiffOffset = kIdentifierOffset + kIdentifierSize;
 constexpr size_t kEntrySize = 12;
 
+// What ReadFileOnce reads of a file's start first: one page holds the
+// directories of nearly every camera's Exif block.
+constexpr size_t kFirstReadSize = 4096;
+
 // The bytes HasExif needs at most: the marker pairs up to SearchRange and
 // the identifier after the last of them.
 size_t LocateHeadSize(int32_t search_range) {
@@ -129,6 +133,24 @@ Status TExifInfo::ReadDirectories(uint64_t tiff_start) {
                          DisplayName(image_file_name_));
   source.ReadHead(WalkHeadSize(source, tiff_start));
   return ReadDirectories(source, tiff_start);
+}
+
+Status TExifInfo::ReadFileOnce(const std::string& file_name,
+                               bool& has_exif) {
+  has_exif = false;
+  FileByteSource source(head_buffer_);
+  if (!source.Open(file_name,
+                   std::max(kFirstReadSize, LocateHeadSize(search_range_))))
+    return Status::Ok();
+  const std::optional<uint64_t> tiff_start = LocateExif(source);
+  if (!tiff_start) return Status::Ok();
+  has_exif = true;
+  // From here on as SetImageFileName, on the file that is already open.
+  image_file_name_ = file_name;
+  is_thumbnail_file_ = false;
+  ClearAll();
+  source.ExtendHeadOnMiss(WalkHeadSize(source, *tiff_start));
+  return ReadDirectories(source, *tiff_start);
 }
 
 Status TExifInfo::ReadDirectories(ByteSource& source, uint64_t tiff_start) {

@@ -35,6 +35,11 @@ int FaultyFileSystem::CopyStepFault(CopyStep step, std::uint64_t bytes_done) {
   return fault.error;
 }
 
+int FaultyFileSystem::MoveStepFault(MoveStep step) {
+  auto it = move_faults_.find(step);
+  return it == move_faults_.end() ? 0 : it->second;
+}
+
 bool FaultyFileSystem::FileExists(const std::string& path) {
   return !Fails(Operation::kFileExists) && RealFileSystem::FileExists(path);
 }
@@ -60,6 +65,12 @@ CopyResult FaultyFileSystem::CopyFileNoReplace(const std::string& source,
     return failed;
   }
   return RealFileSystem::CopyFileNoReplace(source, target, flush, progress);
+}
+
+bool FaultyFileSystem::MoveFileNoReplace(const std::string& source,
+                                         const std::string& target) {
+  return !Fails(Operation::kMove) &&
+         RealFileSystem::MoveFileNoReplace(source, target);
 }
 
 bool FaultyFileSystem::SetReadOnly(const std::string& path) {

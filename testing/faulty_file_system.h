@@ -22,12 +22,14 @@ class FaultyFileSystem : public RealFileSystem {
     kDirectoryExists,
     kCreateDirectories,
     kCopy,
+    kMove,
     kSetReadOnly,
     kDeleteFile,
     kStat,
     kSyncFileSystem,
   };
   using CopyStep = RealFileSystem::CopyStep;
+  using MoveStep = RealFileSystem::MoveStep;
 
   FaultyFileSystem() = default;
   explicit FaultyFileSystem(Options options) : RealFileSystem(options) {}
@@ -44,6 +46,11 @@ class FaultyFileSystem : public RealFileSystem {
     FailCopyStep(CopyStep::kWrite, nth_copy, bytes, ENOSPC);
   }
 
+  // Every later move fails at `step` with `error` (EXDEV: as if the target
+  // were on another file system; EINVAL at kRename: as if the file system
+  // had no no-replace rename, so that the link and unlink run).
+  void FailMoveStep(MoveStep step, int error) { move_faults_[step] = error; }
+
   // How often an operation was called.
   int Calls(Operation operation) const;
 
@@ -53,6 +60,8 @@ class FaultyFileSystem : public RealFileSystem {
   CopyResult CopyFileNoReplace(const std::string& source,
                                const std::string& target, bool flush,
                                const CopyProgress& progress) override;
+  bool MoveFileNoReplace(const std::string& source,
+                         const std::string& target) override;
   bool SetReadOnly(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
   bool Stat(const std::string& path, FileInfo& info) override;
@@ -60,6 +69,7 @@ class FaultyFileSystem : public RealFileSystem {
 
  protected:
   int CopyStepFault(CopyStep step, std::uint64_t bytes_done) override;
+  int MoveStepFault(MoveStep step) override;
 
  private:
   struct CallFault {
@@ -78,6 +88,7 @@ class FaultyFileSystem : public RealFileSystem {
   std::map<Operation, int> calls_;
   std::map<Operation, CallFault> call_faults_;
   std::map<CopyStep, StepFault> step_faults_;
+  std::map<MoveStep, int> move_faults_;
   int copies_started_ = 0;
 };
 
