@@ -54,6 +54,12 @@ bool RangeCopyUnsupported(int error) {
          error == EOPNOTSUPP || error == EPERM || error == EBADF;
 }
 
+// This process's user, asked once: a move asks for every file.
+uid_t OwnUser() {
+  static const uid_t user = geteuid();
+  return user;
+}
+
 }  // namespace
 
 std::string ParentFolder(const std::string& path) {
@@ -94,6 +100,49 @@ bool RealFileSystem::CreateDirectories(const std::string& path) {
     if (end == std::string::npos) break;
   }
   return DirectoryExists(path);
+}
+
+bool RealFileSystem::MoveFileNoReplace(const std::string& source,
+                                       const std::string& target) {
+  struct stat st;
+  if (source.empty() || target.empty() || lstat(source.c_str(), &st) != 0)
+    return false;
+  // Anything a copy would not reproduce exactly is left to the copy: a link
+  // (the copy holds what it points to), a second name (the copy is a file
+  // of its own), another owner or set-id bits (the copy is this user's, with
+  // permission bits only), and a file DeleteFile would refuse.
+  if (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0 ||
+      (st.st_mode & 07000) != 0 || st.st_nlink != 1 || st.st_uid != OwnUser())
+    return false;
+  int error = MoveStepFault(MoveStep::kRename);
+  if (error == 0) {
+    if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(),
+                  RENAME_NOREPLACE) == 0)
+      return true;
+    error = errno;
+  }
+  // EXDEV, EEXIST, EACCES, ...: the file is where it was.
+  if (error != EINVAL && error != ENOSYS) return false;
+  return LinkThenUnlink(source, target);
+}
+
+// A file system without a no-replace rename: a link never replaces either.
+bool RealFileSystem::LinkThenUnlink(const std::string& source,
+                                    const std::string& target) {
+  if (MoveStepFault(MoveStep::kLink) != 0 ||
+      link(source.c_str(), target.c_str()) != 0)
+    return false;
+  if (MoveStepFault(MoveStep::kUnlink) == 0 && unlink(source.c_str()) == 0)
+    return true;
+  // Both names stand for the file: the new one goes again, so that the
+  // file is where it was.
+  struct stat at_source, at_target;
+  if (stat(source.c_str(), &at_source) == 0 &&
+      stat(target.c_str(), &at_target) == 0 &&
+      at_source.st_dev == at_target.st_dev &&
+      at_source.st_ino == at_target.st_ino)
+    unlink(target.c_str());
+  return false;
 }
 
 bool RealFileSystem::SetReadOnly(const std::string& path) {

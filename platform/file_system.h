@@ -67,6 +67,19 @@ class FileSystem {
   virtual CopyResult CopyFileNoReplace(const std::string& source,
                                        const std::string& target, bool flush,
                                        const CopyProgress& progress) = 0;
+  // Moves a file within its file system where that ends exactly as copying
+  // it and deleting the source would: the source is a regular file (not a
+  // link) of this user with no other name and no set-id or sticky bit, its
+  // owner may write it (DeleteFile would not refuse it), and nothing stands
+  // at `target`, which is on the same file system. The file keeps its data,
+  // permission bits and times. Never replaces anything at `target`. True
+  // when the file now stands at `target` and no longer at `source`; false
+  // when it was not moved and stands at `source` as before (refused,
+  // another file system, the target taken meanwhile, a failing disk), so
+  // that the caller can copy instead. The two folders are flushed by the
+  // caller (SyncFileSystem).
+  virtual bool MoveFileNoReplace(const std::string& source,
+                                 const std::string& target) = 0;
   // Removes every write permission bit of the file.
   virtual bool SetReadOnly(const std::string& path) = 0;
   // Refuses (false, file left in place) a file its owner may not write, as
@@ -105,6 +118,8 @@ class RealFileSystem : public FileSystem {
   CopyResult CopyFileNoReplace(const std::string& source,
                                const std::string& target, bool flush,
                                const CopyProgress& progress) override;
+  bool MoveFileNoReplace(const std::string& source,
+                         const std::string& target) override;
   bool SetReadOnly(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
   bool Stat(const std::string& path, FileInfo& info) override;
@@ -119,9 +134,15 @@ class RealFileSystem : public FileSystem {
   virtual int CopyStepFault(CopyStep /*step*/, std::uint64_t /*bytes_done*/) {
     return 0;
   }
+  // The system calls of a move: the no-replace rename, and where the file
+  // system has none, a link to the new name and the unlink of the old one.
+  enum class MoveStep { kRename, kLink, kUnlink };
+  // Asked before each of them; a nonzero errno makes the call fail with it.
+  virtual int MoveStepFault(MoveStep /*step*/) { return 0; }
 
  private:
   class CopyJob;
+  bool LinkThenUnlink(const std::string& source, const std::string& target);
   Options options_;
 };
 

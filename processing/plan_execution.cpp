@@ -35,10 +35,15 @@ class PendingFlushes {
  public:
   void Add(std::size_t row_index, const std::string& folder,
            FileSystem& file_system) {
-    FileInfo info;
-    if (!file_system.Stat(folder, info)) return;
-    folders_.emplace(info.device, folder);
-    rows_.emplace_back(row_index, info.device);
+    // Rows in date order mostly share the previous row's folder.
+    if (folder != last_folder_) {
+      FileInfo info;
+      if (!file_system.Stat(folder, info)) return;
+      last_folder_ = folder;
+      last_device_ = info.device;
+      folders_.emplace(info.device, folder);
+    }
+    rows_.emplace_back(row_index, last_device_);
   }
 
   // Syncs each file system once. A row whose copy could not be written out
@@ -60,12 +65,15 @@ class PendingFlushes {
  private:
   std::map<std::uint64_t, std::string> folders_;
   std::vector<std::pair<std::size_t, std::uint64_t>> rows_;
+  std::string last_folder_;
+  std::uint64_t last_device_ = 0;
 };
 
 // The delete step. The source is often the only copy of a photo, so it goes
 // only after a copy that is known to be complete.
 void DeleteSource(const std::string& source_path, const PlannedCopy& planned,
                   PlanRow& row, FileSystem& file_system) {
+  if (planned.moved) return;  // renamed: there is no source left
   if (planned.attribute_only) {
     // The source was to be made read-only in place, so it is the only copy.
     // Once read-only, deleting it is refused; it is not even attempted. When
@@ -124,6 +132,17 @@ PlannedCopy CopyPlannedFile(const std::string& source_path,
     return planned;
   }
   planned.target_path = FreeTargetPath(new_path, file_system);
+  // Within one file system a move is a rename: it ends as the copy and the
+  // delete would, without reading the data. Anything else copies.
+  if (!options.KeepOriginal &&
+      file_system.MoveFileNoReplace(source_path, planned.target_path)) {
+    planned.moved = true;
+    // As after a copy, a failed read-only step does not show: the delete's
+    // state would replace it.
+    if (options.MakeReadOnly) file_system.SetReadOnly(planned.target_path);
+    row.State = kStateMoved;
+    return planned;
+  }
   // A copy whose source goes next must be on disk before the delete.
   const bool flush = !options.KeepOriginal;
   planned.copy = file_system.CopyFileNoReplace(source_path, planned.target_path,
@@ -158,7 +177,9 @@ RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
       PlannedCopy planned =
           CopyPlannedFile(source_path, new_path, row, options, file_system,
                           observer.copy_progress);
-      if (planned.copy.ok) {
+      // A rename is atomic, so neither name can lose the file meanwhile;
+      // both folders are written out with the copies at the end.
+      if (planned.copy.ok || planned.moved) {
         pending.Add(i, FolderOf(planned.target_path), file_system);
       } else if (planned.read_only_set) {
         pending.Add(i, FolderOf(source_path), file_system);

@@ -43,11 +43,17 @@ struct PlannedCopy {
   bool read_only_set = false;   // ...and it was
   std::string target_path;      // where the copy went (copy mode)
   CopyResult copy;
+  // The source was renamed to target_path instead of copied, so the row is
+  // already moved (KeepOriginal off).
+  bool moved = false;
 };
 
 // Copies the source to the first free variant of new_path and makes the copy
 // read-only when asked; or, with both name options off and read-only on,
-// makes the source itself read-only. Writes the row's state.
+// makes the source itself read-only. Writes the row's state. When the source
+// goes afterwards (KeepOriginal off) and the file system can rename it to
+// that target with the same outcome, it is renamed instead (then made
+// read-only when asked) and the row reads "Ok" as after copy and delete.
 PlannedCopy CopyPlannedFile(const std::string& source_path,
                             const std::string& new_path, PlanRow& row,
                             const Settings& options, FileSystem& file_system,

@@ -263,7 +263,8 @@ TEST(PlanExecutionTest, SourceChangedWhileCopiedIsKept) {
   for (Change change : {kAppend, kTouch}) {
     SCOPED_TRACE(change);
     TempDir dir;
-    RealFileSystem fs({.chunk_bytes = 4096});
+    FaultyFileSystem fs({.chunk_bytes = 4096});
+    fs.FailCall(Op::kMove);  // copied, as between two file systems
     std::string source = dir.WriteFile("c/MVI.AVI", Photo(20000));
     std::string new_path = dir.Path("d/a0.AVI");
     ProcessingPlan plan = {{source, new_path, kStateUnprocessed}};
@@ -313,6 +314,7 @@ TEST(PlanExecutionTest, DiskFaultsNeverCostTheSource) {
       FaultyFileSystem fs(
           {.use_unnamed_temporary = unnamed, .chunk_bytes = 4096});
       fs.FailCopyStep(c.step, 1, c.after_bytes, c.error);
+      fs.FailCall(Op::kMove);  // copied, as between two file systems
       std::string first = dir.WriteFile("c/1.JPG", Photo());
       std::string second = dir.WriteFile("c/2.JPG", Photo(100));
       ProcessingPlan plan = {{first, dir.Path("d/a0.JPG"), kStateUnprocessed},
@@ -387,6 +389,7 @@ TEST(PlanExecutionTest, FailingOperationsOfTheRun) {
     TempDir dir;
     FaultyFileSystem fs;
     fs.FailCall(c.operation);
+    fs.FailCall(Op::kMove);  // copied, as between two file systems
     std::string source = dir.WriteFile("c/IMG.JPG", Photo());
     std::string new_path = c.move ? dir.Path("d/a0.JPG") : source;
     EXPECT_EQ(RunOne(source, new_path,
