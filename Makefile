@@ -74,5 +74,12 @@ fuzz: deps
 bench-deps: deps
 	$(call install_missing,$(BENCH_PACKAGES))
 
+# Times kuronel-batch side by side with jhead, exiv2, exiftool and cp on a
+# synthetic card of BENCH_FILES files (scratch space under /tmp).
+BENCH_FILES ?= 10000
+.PHONY: bench
+bench: build bench-deps
+	KURONEL_BUILD=$(abspath $(BUILD_DIR)) bench/compare.sh $(BENCH_FILES)
+
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(FUZZ_BUILD_DIR)

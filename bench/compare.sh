@@ -1,0 +1,263 @@
+#!/bin/bash
+# compare.sh N: times kuronel-batch side by side with its peers (jhead, exiv2,
+# exiftool, cp) on one synthetic camera card of N files, and prints a table
+# of medians, ratios (ours / peer: lower is better) and targets.
+#
+# Environment:
+#   KURONEL_BUILD      build folder holding tools/kuronel-batch and
+#                      bench/kuronel-make-card (default: build/ of the repo)
+#   KURONEL_BENCH_TMP  where the scratch folder goes (default /tmp); cards,
+#                      copies and moves all stay on that file system
+#   RUNS               timed rounds of the fast commands (default 5)
+#   SLOW_RUNS          timed rounds of exiftool (default 3)
+#   EXIFTOOL_SORT_FILES  exiftool's date-folder copy is timed on a subset of
+#                      about this many files and scaled to N (default 1000;
+#                      0: the whole card)
+#   BIG_N              files of the card for the peak memory line
+#                      (default 100000; 0: skip it)
+#
+# Commands of one comparison are timed in alternating rounds (A B C, A B C,
+# ...), one hyperfine call per round with --runs 1, the first round with
+# --warmup 1, so that a load that comes and goes on a shared machine falls on
+# every command alike. Medians are taken over the rounds from hyperfine's
+# JSON exports, which are kept in the results folder printed at the end.
+set -euo pipefail
+
+usage() {
+  sed -n '2,/^set -euo/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//'
+  echo "usage: $0 N"
+}
+
+if [ $# -ne 1 ] || ! [[ $1 =~ ^[0-9]+$ ]] || [ "$1" -lt 100 ]; then
+  usage >&2
+  exit 2
+fi
+N=$1
+RUNS=${RUNS:-5}
+SLOW_RUNS=${SLOW_RUNS:-3}
+EXIFTOOL_SORT_FILES=${EXIFTOOL_SORT_FILES:-1000}
+BIG_N=${BIG_N:-100000}
+DAY_PHOTOS=2000
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build=${KURONEL_BUILD:-$repo/build}
+batch=$build/tools/kuronel-batch
+make_card=$build/bench/kuronel-make-card
+
+# --- tools -----------------------------------------------------------------
+missing=""
+for tool in hyperfine exiftool jhead exiv2 find cp sync awk df; do
+  command -v "$tool" >/dev/null 2>&1 || missing="$missing $tool"
+done
+[ -x /usr/bin/time ] || missing="$missing /usr/bin/time"
+if [ -n "$missing" ]; then
+  echo "compare.sh: missing:$missing" >&2
+  echo "Install the benchmark tools with: make bench-deps" >&2
+  exit 1
+fi
+for program in "$batch" "$make_card"; do
+  if [ ! -x "$program" ]; then
+    echo "compare.sh: $program is missing: run make build (or set KURONEL_BUILD)" >&2
+    exit 1
+  fi
+done
+
+# --- scratch space -----------------------------------------------------------
+tmp_root=${KURONEL_BENCH_TMP:-/tmp}
+# About 13 KB a file: the card, a copy, the card's copy for the move and the
+# move's output, the two day cards with their copies, and the big card.
+need_kb=$(( (N * 4 + DAY_PHOTOS * 4 + BIG_N) * 14 + 100000 ))
+avail_kb=$(df -Pk "$tmp_root" | awk 'NR == 2 { print $4 }')
+if [ "$avail_kb" -lt "$need_kb" ]; then
+  echo "compare.sh: $tmp_root has $((avail_kb / 1024)) MB free, about $((need_kb / 1024)) MB are needed" >&2
+  exit 1
+fi
+scratch=$(mktemp -d "$tmp_root/kuronel-bench.XXXXXX")
+results=$(mktemp -d "$tmp_root/kuronel-bench-results.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+q() { printf '%q' "$1"; }
+
+echo "== machine"
+echo "cores: $(nproc); $(grep -m1 'model name' /proc/cpuinfo | sed 's/.*: //')"
+echo "memory: $(awk '/MemTotal/ { printf "%.1f GB", $2 / 1048576 }' /proc/meminfo);" \
+  "file system of $tmp_root: $(df -PT "$tmp_root" | awk 'NR == 2 { print $2 }'); kernel $(uname -r)"
+echo "load at start: $(uptime | sed 's/.*load average/load average/')"
+echo "results: $results"
+
+# --- the timing rounds -------------------------------------------------------
+# rounds GROUP ROUNDS WARMUP  LABEL PREPARE COMMAND [LABEL PREPARE COMMAND]...
+# Times the commands in ROUNDS alternating rounds; WARMUP 1 adds one untimed
+# run of each command to the first round.
+rounds() {
+  local group=$1 count=$2 warmup=$3
+  shift 3
+  local args=()
+  while [ $# -gt 0 ]; do
+    args+=(--command-name "$1" --prepare "$2" "$3")
+    shift 3
+  done
+  local round
+  for round in $(seq 1 "$count"); do
+    local warm=0
+    [ "$round" = 1 ] && warm=$warmup
+    printf '  %s: round %s of %s\n' "$group" "$round" "$count"
+    if ! hyperfine --style basic --warmup "$warm" --runs 1 \
+        --export-json "$results/$group-$round.json" "${args[@]}" \
+        >>"$results/$group.log" 2>&1; then
+      echo "compare.sh: hyperfine failed; see $results/$group.log:" >&2
+      tail -20 "$results/$group.log" >&2
+      exit 1
+    fi
+  done
+}
+
+# median GROUP LABEL: the median time in seconds of LABEL over GROUP's rounds.
+median() {
+  awk -v label="$2" '
+    /"command":/ { line = $0; sub(/^[^:]*: *"/, "", line); sub(/", *$/, "", line); name = line }
+    /"median":/ && name == label { value = $2; sub(/,$/, "", value); print value }
+  ' "$results/$1"-*.json | sort -g | awk '
+    { v[NR] = $1 }
+    END {
+      if (NR == 0) { print "nan"; exit }
+      if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2
+    }'
+}
+
+# --- the cards ---------------------------------------------------------------
+card=$scratch/card
+echo "== laying out a card of $N files"
+"$make_card" "$card" "$N"
+photos=$(find "$card" -type f -iname '*.jpg' | wc -l)
+files=$(find "$card" -type f | wc -l)
+
+# Our program must do the whole job right before its time means anything.
+dry_summary=$("$batch" --exif --dry-run --dest "$scratch/out-dry" "$card" | tail -1)
+if [ "$dry_summary" != "# $photos files: $photos 未処理" ]; then
+  echo "compare.sh: the dry run planned \"$dry_summary\", expected $photos photos" >&2
+  exit 1
+fi
+
+B=$(q "$batch")
+C=$(q "$card")
+S=$(q "$scratch")
+OUT=$(q "$scratch/out")
+flush="sync -f $S"
+
+# --- dating ----------------------------------------------------------------
+echo "== dating"
+rounds dating "$RUNS" 1 \
+  ours true "$B --exif --dry-run --dest $OUT $C >/dev/null" \
+  jhead true "find $C -iname '*.jpg' -exec jhead {} + >/dev/null" \
+  exiv2 true "find $C -iname '*.jpg' -exec exiv2 -q -g Exif.Photo.DateTimeOriginal -Pv {} + >/dev/null"
+# The card is in the cache from the rounds before: no warm-up of exiftool.
+rounds dating-exiftool "$SLOW_RUNS" 0 \
+  exiftool-fast2 true "exiftool -fast2 -DateTimeOriginal -r $C >/dev/null"
+
+# --- copy and move -----------------------------------------------------------
+echo "== copy and move"
+copy_out=$(q "$scratch/out-copy")
+cp_out=$(q "$scratch/out-cp")
+move_out=$(q "$scratch/out-move")
+card_copy=$(q "$scratch/card-copy")
+rounds copy "$RUNS" 1 \
+  ours-copy "rm -rf $copy_out && $flush" "$B --exif --dest $copy_out $C >/dev/null" \
+  cp-sync "rm -rf $cp_out && $flush" "cp -r $C $cp_out && sync -f $cp_out" \
+  ours-move "rm -rf $move_out $card_copy && cp -r --reflink=never $C $card_copy && $flush" \
+  "$B --exif --move --dest $move_out $card_copy >/dev/null"
+
+# exiftool's date-folder copy (about 150 files a second here): on a subset of
+# the card's first DCIM folders, scaled to the whole card by the file count.
+# Like cp it is followed by a flush, as our copies are on disk when we end.
+subset=$card
+scale=1
+if [ "$EXIFTOOL_SORT_FILES" -gt 0 ] && [ "$files" -gt "$EXIFTOOL_SORT_FILES" ]; then
+  subset=$scratch/subset
+  mkdir -p "$subset/DCIM"
+  mapfile -t dcim < <(find "$card/DCIM" -mindepth 1 -maxdepth 1 -type d | sort)
+  taken=0
+  for folder in "${dcim[@]}"; do
+    [ "$taken" -ge "$EXIFTOOL_SORT_FILES" ] && break
+    cp -r "$folder" "$subset/DCIM/"
+    taken=$(find "$subset" -type f | wc -l)
+  done
+  subset_files=$(find "$subset" -type f | wc -l)
+  scale=$(awk -v a="$files" -v b="$subset_files" 'BEGIN { print a / b }')
+  echo "  exiftool's sort on a subset of $subset_files files, scaled by $scale"
+fi
+et_out=$scratch/out-exiftool
+rounds exiftool-sort "$SLOW_RUNS" 0 \
+  exiftool-sort "rm -rf $(q "$et_out") && $flush" \
+  "exiftool -o $(q "$et_out")/ '-Directory<DateTimeOriginal' -d $(q "$et_out")/%Y_%m_%d -r $(q "$subset") >/dev/null 2>&1 && sync -f $(q "$et_out")"
+
+# --- one day against twenty days ---------------------------------------------
+echo "== $DAY_PHOTOS photos on one day against twenty days"
+"$make_card" "$scratch/one-day" "$DAY_PHOTOS" --one-day --other-share 0 --quiet
+"$make_card" "$scratch/twenty-days" "$DAY_PHOTOS" --days 20 --other-share 0 --quiet
+day_out=$(q "$scratch/out-days")
+rounds days "$RUNS" 1 \
+  one-day "rm -rf $day_out && $flush" "$B --exif --dest $day_out $(q "$scratch/one-day") >/dev/null" \
+  twenty-days "rm -rf $day_out && $flush" "$B --exif --dest $day_out $(q "$scratch/twenty-days") >/dev/null"
+
+# --- peak memory -------------------------------------------------------------
+peak_kb=""
+big_seconds=""
+if [ "$BIG_N" -gt 0 ]; then
+  echo "== peak memory of the dry run over $BIG_N files"
+  # The big card is laid out once, measured and removed again at once.
+  rm -rf "$scratch/out-copy" "$scratch/out-cp" "$scratch/out-move" "$scratch/card-copy"
+  big=$scratch/big
+  "$make_card" "$big" "$BIG_N" --quiet
+  /usr/bin/time -v "$batch" --exif --dry-run --dest "$scratch/out-big" "$big" \
+    >/dev/null 2>"$results/peak-memory.txt"
+  peak_kb=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$results/peak-memory.txt")
+  big_seconds=$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0;
+                for (i = 1; i <= n; ++i) s = s * 60 + p[i]; print s }' "$results/peak-memory.txt")
+  rm -rf "$big"
+fi
+
+# --- the table ---------------------------------------------------------------
+ours_dry=$(median dating ours)
+ours_copy=$(median copy ours-copy)
+ours_move=$(median copy ours-move)
+et_sort=$(awk -v t="$(median exiftool-sort exiftool-sort)" -v s="$scale" 'BEGIN { print t * s }')
+
+# line MEASURE OURS PEER TARGET_OP TARGET: one row with ratio and verdict.
+line() {
+  awk -v m="$1" -v a="$2" -v b="$3" -v op="$4" -v t="$5" 'BEGIN {
+    r = a / b
+    verdict = "-"
+    if (op == "<=") verdict = (r <= t) ? "met" : "NOT met"
+    target = (op == "-") ? "-" : op " " t
+    printf "| %-38s | %9.3f | %9.3f | %8.4f | %-7s | %-7s |\n", m, a, b, r, target, verdict
+  }'
+}
+
+{
+echo
+echo "== results: $N files ($photos photos), medians in seconds, warm cache"
+echo "load at end: $(uptime | sed 's/.*load average/load average/')"
+echo
+printf '| %-38s | %9s | %9s | %8s | %-7s | %-7s |\n' measure "ours s" "peer s" ratio target verdict
+echo "|----------------------------------------|-----------|-----------|----------|---------|---------|"
+line "dating vs jhead" "$ours_dry" "$(median dating jhead)" "<=" 1.0
+line "dating vs exiv2" "$ours_dry" "$(median dating exiv2)" "-" 0
+line "dating vs exiftool -fast2" "$ours_dry" "$(median dating-exiftool exiftool-fast2)" "<=" 0.01
+line "copy vs cp -r + sync -f" "$ours_copy" "$(median copy cp-sync)" "<=" 1.3
+if [ "$scale" = 1 ]; then
+  line "copy vs exiftool date folders" "$ours_copy" "$et_sort" "<=" 0.01
+else
+  line "copy vs exiftool date folders (scaled)" "$ours_copy" "$et_sort" "<=" 0.01
+fi
+line "move vs our copy" "$ours_move" "$ours_copy" "<=" 0.1
+line "copy $DAY_PHOTOS photos: 1 day vs 20 days" "$(median days one-day)" "$(median days twenty-days)" "<=" 1.1
+if [ -n "$peak_kb" ]; then
+  awk -v kb="$peak_kb" -v n="$BIG_N" -v s="$big_seconds" 'BEGIN {
+    mb = kb / 1024
+    printf "\npeak memory, dry run over %d files: %.1f MB (target < 80 MB: %s); that run took %.2f s\n",
+      n, mb, (mb < 80) ? "met" : "NOT met", s
+  }'
+fi
+if [ "$scale" != 1 ]; then
+  echo "(exiftool's date-folder copy took $(median exiftool-sort exiftool-sort) s for $subset_files files, scaled by $scale)"
+fi
+} | tee "$results/table.txt"
