@@ -5,7 +5,7 @@
 #   make fuzz   build the Exif fuzzer with clang and run it FUZZ_SECONDS
 
 # Debian packages the build and the tests need.
-PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev libgl-dev \
+PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic
 # Extra packages for the fuzzer.
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
