@@ -1,20 +1,18 @@
 // kuronel-catalogue-bench: times the catalogue over a synthetic card.
 
 #include <fcntl.h>
-#include <ftw.h>
 #include <malloc.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "bench/card_maker.h"
+#include "bench/bench_support.h"
 #include "catalogue/catalogue_builder.h"
 #include "catalogue/catalogue_checks.h"
 #include "catalogue/catalogue_order.h"
@@ -35,11 +33,6 @@ constexpr char kUsage[] =
 
 using Clock = std::chrono::steady_clock;
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 // Median seconds of `runs` calls of `work`; `prepare` runs untimed first.
 double TimeRuns(int runs, const std::function<void()>& prepare,
                 const std::function<void()>& work) {
@@ -54,17 +47,6 @@ double TimeRuns(int runs, const std::function<void()>& prepare,
   return Median(seconds);
 }
 
-// A value of /proc/self/status in bytes ("VmRSS", "VmHWM").
-size_t ProcStatusBytes(const std::string& key) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.compare(0, key.size() + 1, key + ":") == 0)
-      return std::strtoull(line.c_str() + key.size() + 1, nullptr, 10) * 1024;
-  }
-  return 0;
-}
-
 void ResetPeakRss() {
   std::ofstream clear_refs("/proc/self/clear_refs");
   clear_refs << "5";
@@ -73,36 +55,6 @@ void ResetPeakRss() {
 size_t HeapBytesInUse() {
   const struct mallinfo2 info = mallinfo2();
   return info.uordblks + info.hblkhd;
-}
-
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-  return remove(path);
-}
-
-void RemoveTree(const std::string& root) {
-  nftw(root.c_str(), RemoveEntry, 64, FTW_DEPTH | FTW_PHYS);
-}
-
-struct Options {
-  std::string card;
-  size_t files = 100000;
-  int runs = 5;
-};
-
-bool ParseOptions(int argc, char** argv, Options& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--card" && i + 1 < argc) {
-      options.card = argv[++i];
-    } else if (arg == "--files" && i + 1 < argc) {
-      options.files = std::strtoull(argv[++i], nullptr, 10);
-    } else if (arg == "--runs" && i + 1 < argc) {
-      options.runs = std::max(1, std::atoi(argv[++i]));
-    } else {
-      return false;
-    }
-  }
-  return true;
 }
 
 void MeasureMemory(const std::string& card, TExifInfo& exif) {
@@ -124,33 +76,10 @@ void MeasureMemory(const std::string& card, TExifInfo& exif) {
       heap, peak);
 }
 
-int Run(const Options& options) {
-  std::string card = options.card;
-  bool made = false;
-  if (card.empty()) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp && *tmp ? tmp : "/tmp") + "/kuronel-bench-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) return 1;
-    card = pattern;
-    made = true;
-    CardOptions card_options;
-    card_options.root = card;
-    card_options.file_count = options.files;
-    CardSummary summary;
-    const auto start = Clock::now();
-    if (Status status = MakeCard(card_options, summary); !status.ok()) {
-      std::fprintf(stderr, "%s\n", status.message().c_str());
-      RemoveTree(card);
-      return 1;
-    }
-    std::printf(
-        "card %s: %zu photos, %zu movies, %zu thumbnails, %zu texts, "
-        "%zu folders (made in %.1f s)\n",
-        card.c_str(), summary.photos, summary.movies, summary.thumbnails,
-        summary.texts, summary.folders,
-        std::chrono::duration<double>(Clock::now() - start).count());
-  }
+int Run(const BenchOptions& options) {
+  const BenchCard bench_card(options, "kuronel-bench");
+  const std::string& card = bench_card.path();
+  if (card.empty()) return 1;
 
   TExifInfo exif;
   MeasureMemory(card, exif);
@@ -192,7 +121,6 @@ int Run(const Options& options) {
     std::printf("column %d click sort: %.4f s (target < 0.3)\n", column,
                 seconds);
   }
-  if (made) RemoveTree(card);
   return 0;
 }
 
@@ -200,8 +128,8 @@ int Run(const Options& options) {
 }  // namespace kuronel::bench
 
 int main(int argc, char** argv) {
-  kuronel::bench::Options options;
-  if (!kuronel::bench::ParseOptions(argc, argv, options)) {
+  kuronel::bench::BenchOptions options;
+  if (!kuronel::bench::ParseBenchOptions(argc, argv, false, options)) {
     std::fputs(kuronel::bench::kUsage, stderr);
     return 2;
   }

@@ -2,7 +2,6 @@
 // column-click sort over a large camera card, through the real windows.
 
 #include <ftw.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -14,13 +13,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "bench/card_maker.h"
+#include "bench/bench_support.h"
 #include "catalogue/catalogue_builder.h"
 #include "catalogue/catalogue_checks.h"
 #include "catalogue/catalogue_model.h"
@@ -53,47 +50,6 @@ constexpr char kUsage[] =
 constexpr double kOpenTargetSeconds = 3.0;
 constexpr double kSortTargetSeconds = 0.3;
 
-struct Options {
-  std::string card;
-  size_t files = 100000;
-  int runs = 3;
-  bool breakdown = false;
-};
-
-bool ParseOptions(int argc, char** argv, Options& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--card" && i + 1 < argc) {
-      options.card = argv[++i];
-    } else if (arg == "--files" && i + 1 < argc) {
-      options.files = std::strtoull(argv[++i], nullptr, 10);
-    } else if (arg == "--breakdown") {
-      options.breakdown = true;
-    } else if (arg == "--runs" && i + 1 < argc) {
-      options.runs = std::max(1, std::atoi(argv[++i]));
-    } else {
-      return false;
-    }
-  }
-  return true;
-}
-
-int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-  return remove(path);
-}
-
-void RemoveTree(const std::string& root) {
-  nftw(root.c_str(), RemoveEntry, 64, FTW_DEPTH | FTW_PHYS);
-}
-
-// A fresh folder under $TMPDIR or /tmp; empty on failure.
-std::string MakeTempFolder(const char* name) {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string pattern =
-      std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + "-XXXXXX";
-  return mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
-}
-
 // The files on a card and how many of them are JPEG photos by extension.
 struct CardCount {
   size_t files = 0;
@@ -117,17 +73,6 @@ CardCount CountCard(const std::string& root) {
   counted = CardCount();
   nftw(root.c_str(), CountEntry, 64, FTW_PHYS);
   return counted;
-}
-
-// The peak resident memory of the process (VmHWM) in MB.
-double PeakRssMb() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0)
-      return std::strtod(line.c_str() + 6, nullptr) / 1024.0;
-  }
-  return 0;
 }
 
 const char* Verdict(double seconds, double target) {
@@ -186,13 +131,6 @@ double TimeOpen(TForm1& form1, const std::string& card,
     return -1;
   }
   return command;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const size_t middle = values.size() / 2;
-  return values.size() % 2 ? values[middle]
-                           : (values[middle - 1] + values[middle]) / 2;
 }
 
 // Median seconds of `runs` calls of `work`.
@@ -274,23 +212,10 @@ double TimeColumnClick(QTableView& list, int column) {
 
 }  // namespace
 
-int Run(const Options& options) {
-  std::string card = options.card;
-  bool made = false;
-  if (card.empty()) {
-    card = MakeTempFolder("kuronel-window-bench");
-    if (card.empty()) return 1;
-    made = true;
-    CardOptions card_options;
-    card_options.root = card;
-    card_options.file_count = options.files;
-    CardSummary summary;
-    if (Status status = MakeCard(card_options, summary); !status.ok()) {
-      std::fprintf(stderr, "%s\n", status.message().c_str());
-      RemoveTree(card);
-      return 1;
-    }
-  }
+int Run(const BenchOptions& options) {
+  const BenchCard bench_card(options, "kuronel-window-bench");
+  const std::string& card = bench_card.path();
+  if (card.empty()) return 1;
   const CardCount count = CountCard(card);
   // The windows keep Kuronel.ini in the current folder: a scratch one.
   const std::string startup = MakeTempFolder("kuronel-window-bench-home");
@@ -327,18 +252,19 @@ int Run(const Options& options) {
       PrintBreakdown(form1, card, options.runs, Median(opens));
     auto& list = *form1.findChild<QTableView*>("ListViewM");
     for (int column : {1, 2, 3, 0}) TimeColumnClick(list, column);
-    std::printf("peak memory (VmHWM): %.1f MB\n", PeakRssMb());
+    std::printf("peak memory (VmHWM): %.1f MB\n",
+                ProcStatusBytes("VmHWM") / (1024.0 * 1024.0));
   }
   RemoveTree(startup);
-  if (made) RemoveTree(card);
   return result;
 }
 
 }  // namespace kuronel::bench
 
 int main(int argc, char** argv) {
-  kuronel::bench::Options options;
-  if (!kuronel::bench::ParseOptions(argc, argv, options)) {
+  kuronel::bench::BenchOptions options;
+  options.runs = 3;
+  if (!kuronel::bench::ParseBenchOptions(argc, argv, true, options)) {
     std::fputs(kuronel::bench::kUsage, stderr);
     return 2;
   }

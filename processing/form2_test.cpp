@@ -364,10 +364,6 @@ class Form2Test : public QObject {
   std::unique_ptr<TForm2> form_;
 };
 
-int main(int argc, char** argv) {
-  kuronel::KuronelApplication app(argc, argv);
-  Form2Test test;
-  return QTest::qExec(&test, argc, argv);
-}
+KURONEL_QTEST_MAIN(Form2Test)
 
 #include "form2_test.moc"

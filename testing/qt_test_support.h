@@ -7,10 +7,12 @@
 #include <QString>
 #include <QTimer>
 #include <QPushButton>
+#include <QTest>
 #include <QWidget>
 #include <functional>
 #include <memory>
 
+#include "ui/application.h"
 #include "ui/folder_dialog_form.h"
 
 namespace kuronel::testing {
@@ -54,5 +56,14 @@ inline QAction* FindAction(QObject* root, const char* name) {
 }
 
 }  // namespace kuronel::testing
+
+// The main function of a window test: the program's own application object
+// (its general error report included), then the test class's slots.
+#define KURONEL_QTEST_MAIN(TestClass)                 \
+  int main(int argc, char** argv) {                   \
+    kuronel::KuronelApplication app(argc, argv);      \
+    TestClass test;                                   \
+    return QTest::qExec(&test, argc, argv);           \
+  }
 
 #endif  // KURONEL_TESTING_QT_TEST_SUPPORT_H_

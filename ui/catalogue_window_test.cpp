@@ -13,7 +13,7 @@
 #include "testing/temp_dir.h"
 #include "ui/application.h"
 #include "ui/folder_dialog_form.h"
-#include "ui/program_windows.h"
+#include "testing/program_under_test.h"
 
 using kuronel::CatalogueModel;
 using kuronel::TFolderDialogForm;
@@ -21,8 +21,7 @@ using kuronel::testing::AnswerNextModal;
 using kuronel::testing::U;
 using kuronel::testing::CopyTestFile;
 using kuronel::testing::FindAction;
-using kuronel::testing::ScopedCurrentDirectory;
-using kuronel::testing::TempDir;
+using kuronel::testing::ProgramUnderTest;
 
 namespace {
 
@@ -47,27 +46,21 @@ class CatalogueWindowTest : public QObject {
 
  private slots:
   void init() {
-    dir_ = std::make_unique<TempDir>();
-    cwd_ = std::make_unique<ScopedCurrentDirectory>(dir_->path());
-    windows_ = kuronel::CreateProgramWindows();
+    program_ = std::make_unique<ProgramUnderTest>();
     // A card: two photos and a movie in DCIM/100CANON, a text file at the top.
-    const std::string a = dir_->WriteFile("card/DCIM/100CANON/IMG_0001.JPG", "a");
-    const std::string b = dir_->WriteFile("card/DCIM/100CANON/img_0002.jpeg", "b");
-    const std::string c = dir_->WriteFile("card/DCIM/100CANON/MVI_0003.AVI", "c");
-    const std::string d = dir_->WriteFile("card/notes.txt", "d");
+    const std::string a = program_->dir().WriteFile("card/DCIM/100CANON/IMG_0001.JPG", "a");
+    const std::string b = program_->dir().WriteFile("card/DCIM/100CANON/img_0002.jpeg", "b");
+    const std::string c = program_->dir().WriteFile("card/DCIM/100CANON/MVI_0003.AVI", "c");
+    const std::string d = program_->dir().WriteFile("card/notes.txt", "d");
     SetModified(a, 2004, 5, 12, 10, 20, 31);
     SetModified(b, 2004, 5, 12, 0, 0, 0);
     SetModified(c, 2004, 5, 13, 9, 5, 0);
     SetModified(d, 2003, 1, 2, 3, 4, 6);
   }
-  void cleanup() {
-    windows_.reset();
-    cwd_.reset();
-    dir_.reset();
-  }
+  void cleanup() { program_.reset(); }
 
   void OpeningAFolderListsEveryFileDatedAndChecked() {
-    OpenFolder("card");
+    program_->OpenFolder("card");
     const kuronel::FileCatalogue& rows = Model().Rows();
     QCOMPARE(rows.size(), size_t{4});
     // The first build lists the newest timestamp text first.
@@ -77,7 +70,7 @@ class CatalogueWindowTest : public QObject {
     QCOMPARE(Column(3, 3), U("2003/01/02 03:04:06"));
     QCOMPARE(Column(1, 0), U("2004_05_12"));
     QCOMPARE(Column(1, 1), U("IMG_0001.JPG"));
-    QCOMPARE(Column(1, 2), QString::fromStdString(dir_->Path("card/DCIM/100CANON/")));
+    QCOMPARE(Column(1, 2), QString::fromStdString(program_->dir().Path("card/DCIM/100CANON/")));
     // Photos checked, the movie and the text file not.
     QVERIFY(!rows[0].Checked);
     QVERIFY(rows[1].Checked && rows[2].Checked);
@@ -86,16 +79,16 @@ class CatalogueWindowTest : public QObject {
   }
 
   void AddingTheSameFolderOrAParentListsEachFileOnce() {
-    OpenFolder("card/DCIM");
+    program_->OpenFolder("card/DCIM");
     QCOMPARE(Model().rowCount(), 3);
-    OpenFolder("card/DCIM", /*add=*/true);
+    program_->OpenFolder("card/DCIM", /*add=*/true);
     QCOMPARE(Model().rowCount(), 3);
-    OpenFolder("card", /*add=*/true);
+    program_->OpenFolder("card", /*add=*/true);
     QCOMPARE(Model().rowCount(), 4);
   }
 
   void ColumnClicksSortByTextDescendingThenAscending() {
-    OpenFolder("card");
+    program_->OpenFolder("card");
     View().horizontalHeader()->sectionClicked(1);
     QCOMPARE(Column(0, 1), U("notes.txt"));  // descending, a-z as A-Z
     QCOMPARE(Column(3, 1), U("IMG_0001.JPG"));
@@ -107,7 +100,7 @@ class CatalogueWindowTest : public QObject {
   }
 
   void SortingKeepsTheSelectionOnItsRows() {
-    OpenFolder("card");
+    program_->OpenFolder("card");
     View().selectionModel()->select(
         Model().index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     View().horizontalHeader()->sectionClicked(1);  // notes.txt goes to the top
@@ -117,7 +110,7 @@ class CatalogueWindowTest : public QObject {
   }
 
   void CheckCommandsCountSelectedRowsAndLeaveTheSelection() {
-    OpenFolder("card");
+    program_->OpenFolder("card");
     // Nothing selected.
     FindAction(&Form1(), "N5")->trigger();
     QCOMPARE(Form1().StatusText(), U("0個のファイルを追加しました。"));
@@ -149,7 +142,7 @@ class CatalogueWindowTest : public QObject {
   }
 
   void CheckedRowsArePaintedInTheBackgroundColour() {
-    OpenFolder("card");
+    program_->OpenFolder("card");
     const QColor colour = QColor::fromRgb(kuronel::ColourToRgb(kuronel::kClInactiveCaption));
     for (int column = 0; column < 4; ++column)
       QCOMPARE(Model().data(Model().index(1, column), Qt::BackgroundRole).value<QColor>(),
@@ -164,48 +157,37 @@ class CatalogueWindowTest : public QObject {
   }
 
   void PhotosAreDatedByExifWhenAsked() {
-    CopyTestFile(*dir_, "camera-jpegs/Canon_40D.jpg", "exif/Canon_40D.jpg");
-    CopyTestFile(*dir_, "camera-jpegs/Canon_40D.jpg", "exif/renamed.dat");
+    CopyTestFile(program_->dir(), "camera-jpegs/Canon_40D.jpg", "exif/Canon_40D.jpg");
+    CopyTestFile(program_->dir(), "camera-jpegs/Canon_40D.jpg", "exif/renamed.dat");
     Form1().ValuesInUse().UseExifDate = true;
-    OpenFolder("exif");
+    program_->OpenFolder("exif");
     QCOMPARE(Model().rowCount(), 2);
     for (int row = 0; row < 2; ++row)
       QCOMPARE(Column(row, 3), U("2008/05/30 15:56:01"));
     Form1().ValuesInUse().UseExifDate = false;
-    OpenFolder("exif");
+    program_->OpenFolder("exif");
     QVERIFY(Column(0, 3) != U("2008/05/30 15:56:01"));
   }
 
   void ShiftJisNamesAreShownDecodedAndKeptAsBytes() {
-    dir_->WriteFile("sjis/\x8e\xca\x90\x5e.JPG", "x");  // 写真.JPG in Shift_JIS
-    OpenFolder("sjis");
+    program_->dir().WriteFile("sjis/\x8e\xca\x90\x5e.JPG", "x");  // 写真.JPG in Shift_JIS
+    program_->OpenFolder("sjis");
     QCOMPARE(Column(0, 1), U("写真.JPG"));
     QCOMPARE(Model().Rows()[0].FileName, std::string("\x8e\xca\x90\x5e.JPG"));
   }
 
  private:
-  void OpenFolder(const char* relative, bool add = false) {
-    kuronel::testing::ChooseFolderInPicker(
-        QString::fromStdString(dir_->Path(relative)));
-    Form1().findChild<QToolButton*>(add ? "SpeedButton3" : "SpeedButton1")->click();
-  }
   QString Column(int row, int column) {
     return Model().data(Model().index(row, column), Qt::DisplayRole).toString();
   }
-  kuronel::TForm1& Form1() { return *windows_->Form1; }
+  kuronel::TForm1& Form1() { return program_->Form1(); }
   CatalogueModel& Model() { return *Form1().Catalogue(); }
   QTableView& View() { return *Form1().findChild<QTableView*>("ListViewM"); }
   QTimer* Timer() { return Form1().findChild<QTimer*>("TimerSB"); }
 
-  std::unique_ptr<TempDir> dir_;
-  std::unique_ptr<ScopedCurrentDirectory> cwd_;
-  std::unique_ptr<kuronel::ProgramWindows> windows_;
+  std::unique_ptr<ProgramUnderTest> program_;
 };
 
-int main(int argc, char** argv) {
-  kuronel::KuronelApplication app(argc, argv);
-  CatalogueWindowTest test;
-  return QTest::qExec(&test, argc, argv);
-}
+KURONEL_QTEST_MAIN(CatalogueWindowTest)
 
 #include "catalogue_window_test.moc"

@@ -15,18 +15,16 @@
 #include "testing/temp_dir.h"
 #include "ui/application.h"
 #include "ui/folder_dialog_form.h"
-#include "ui/program_windows.h"
+#include "testing/program_under_test.h"
 #include "ui/select_folder_dialog.h"
 
-using kuronel::ProgramWindows;
 using kuronel::TFolderDialogForm;
 using kuronel::TForm3;
 using kuronel::testing::AnswerNextModal;
 using kuronel::testing::U;
 using kuronel::testing::FindAction;
 using kuronel::testing::ReadFile;
-using kuronel::testing::ScopedCurrentDirectory;
-using kuronel::testing::TempDir;
+using kuronel::testing::ProgramUnderTest;
 
 namespace {
 
@@ -63,28 +61,22 @@ class DialogsTest : public QObject {
 
  private slots:
   void init() {
-    dir_ = std::make_unique<TempDir>();
-    cwd_ = std::make_unique<ScopedCurrentDirectory>(dir_->path());
-    windows_ = kuronel::CreateProgramWindows();
+    program_ = std::make_unique<ProgramUnderTest>();
   }
-  void cleanup() {
-    windows_.reset();
-    cwd_.reset();
-    dir_.reset();
-  }
+  void cleanup() { program_.reset(); }
 
   void PickingAFolderSetsTheDestinationWithATrailingSeparator() {
-    const QString photos = QString::fromStdString(dir_->MakeDir("photos"));
+    const QString photos = QString::fromStdString(program_->dir().MakeDir("photos"));
     AnswerPicker(photos);
-    windows_->Form1->findChild<QToolButton*>("SpeedButton4")->click();
+    Form1().findChild<QToolButton*>("SpeedButton4")->click();
     QCOMPARE(Form1().DestinationFolder(), (photos + "/").toStdString());
     QCOMPARE(Form1().findChild<QPushButton*>("SpeedButtonIdousaki")->text(),
              photos + "/");
   }
 
   void ThePickerOpensWhereAnyCommandLastChose() {
-    const QString a = QString::fromStdString(dir_->MakeDir("a"));
-    const QString b = QString::fromStdString(dir_->MakeDir("a/b"));
+    const QString a = QString::fromStdString(program_->dir().MakeDir("a"));
+    const QString b = QString::fromStdString(program_->dir().MakeDir("a/b"));
     AnswerPicker(b);
     FindAction(&Form1(), "N16")->trigger();
     QString opened_at;
@@ -149,7 +141,7 @@ class DialogsTest : public QObject {
 
   void TypingARelativeFolderAsksAgainHoldingIt() {
     QString first, second;
-    const QString typed = QString::fromStdString(dir_->Path("new/photos"));
+    const QString typed = QString::fromStdString(program_->dir().Path("new/photos"));
     AnswerInputBox("photos", &first);
     QTimer::singleShot(0, [&] {
       // Registered once the first box is up, so it answers the second one.
@@ -169,7 +161,7 @@ class DialogsTest : public QObject {
   }
 
   void DetailWindowCancelKeepsTheValuesInUse() {
-    TForm3& form3 = *windows_->Form3;
+    TForm3& form3 = program_->Form3();
     auto* movies = form3.findChild<QCheckBox*>("CheckBox2");
     auto* update = form3.findChild<QPushButton*>("SpeedButton1");
     QCOMPARE(movies->text(), U("動画ファイルを標準でCheck【.mov，.avi，.mpg】"));
@@ -181,7 +173,7 @@ class DialogsTest : public QObject {
     });
     FindAction(&Form1(), "OptionMainM")->trigger();
     QVERIFY(!Form1().ValuesInUse().CheckMoviesByDefault);
-    QVERIFY(ReadFile(dir_->Path("Kuronel.ini")).empty());
+    QVERIFY(ReadFile(program_->dir().Path("Kuronel.ini")).empty());
     // Showing it again reloads what the file holds.
     AnswerNextModal([&](QWidget*) {
       QVERIFY(!movies->isChecked());
@@ -191,7 +183,7 @@ class DialogsTest : public QObject {
   }
 
   void DetailWindowUpdateStoresTheColourName() {
-    TForm3& form3 = *windows_->Form3;
+    TForm3& form3 = program_->Form3();
     auto* colours = form3.findChild<QComboBox*>("ColorBox1");
     QCOMPARE(colours->count(), 50);
     QCOMPARE(colours->currentText(), U("clInactiveCaption"));
@@ -205,15 +197,15 @@ class DialogsTest : public QObject {
     });
     FindAction(&Form1(), "OptionMainM")->trigger();
     QCOMPARE(Form1().ValuesInUse().TargetBackColour, 0x0000FFu);
-    const std::string ini = ReadFile(dir_->Path("Kuronel.ini"));
+    const std::string ini = ReadFile(program_->dir().Path("Kuronel.ini"));
     QVERIFY(ini.find("[Sub]\r\n") != std::string::npos);
     QVERIFY(ini.find("背景色=clRed\r\n") != std::string::npos);
     QVERIFY(ini.find("[Main]") == std::string::npos);
   }
 
   void ABadColourIsReportedAndTheCheckBoxesAreLoaded() {
-    windows_.reset();
-    dir_->WriteFile("Kuronel.ini",
+    program_->Stop();
+    program_->dir().WriteFile("Kuronel.ini",
                     "[Sub]\r\n動画ファイル=1\r\nExif情報=1\r\n背景色=grün\r\n");
     int reports = 0;
     auto answer = [&](QWidget* modal) {
@@ -225,9 +217,9 @@ class DialogsTest : public QObject {
     };
     AnswerNextModal(answer);  // the main window's load
     QTimer::singleShot(300, [&] { AnswerNextModal(answer); });  // the detail window's
-    windows_ = kuronel::CreateProgramWindows();
+    program_->Start();
     QTRY_COMPARE_WITH_TIMEOUT(reports, 2, 10000);
-    TForm3& form3 = *windows_->Form3;
+    TForm3& form3 = program_->Form3();
     QVERIFY(form3.findChild<QCheckBox*>("CheckBox2")->isChecked());
     QVERIFY(form3.findChild<QCheckBox*>("CheckBox3")->isChecked());
     QVERIFY(form3.findChild<QPushButton*>("SpeedButton1")->isEnabled());
@@ -246,7 +238,7 @@ class DialogsTest : public QObject {
     });
     FindAction(&Form1(), "HelpM")->trigger();
     QCOMPARE(opened, 1);
-    QCOMPARE(file, QString::fromStdString(dir_->Path("kuronel.chm")));
+    QCOMPARE(file, QString::fromStdString(program_->dir().Path("kuronel.chm")));
     QCOMPARE(working_directory,
              QCoreApplication::applicationDirPath() + "/");
 
@@ -278,17 +270,11 @@ class DialogsTest : public QObject {
   }
 
  private:
-  kuronel::TForm1& Form1() { return *windows_->Form1; }
+  kuronel::TForm1& Form1() { return program_->Form1(); }
 
-  std::unique_ptr<TempDir> dir_;
-  std::unique_ptr<ScopedCurrentDirectory> cwd_;
-  std::unique_ptr<ProgramWindows> windows_;
+  std::unique_ptr<ProgramUnderTest> program_;
 };
 
-int main(int argc, char** argv) {
-  kuronel::KuronelApplication app(argc, argv);
-  DialogsTest test;
-  return QTest::qExec(&test, argc, argv);
-}
+KURONEL_QTEST_MAIN(DialogsTest)
 
 #include "dialogs_test.moc"

@@ -10,7 +10,7 @@
 #include "testing/temp_dir.h"
 #include "ui/application.h"
 #include "ui/folder_dialog_form.h"
-#include "ui/program_windows.h"
+#include "testing/program_under_test.h"
 
 using kuronel::TFolderDialogForm;
 using kuronel::TForm2;
@@ -19,23 +19,16 @@ using kuronel::testing::U;
 using kuronel::testing::CopyTestFile;
 using kuronel::testing::FindAction;
 using kuronel::testing::ReadFile;
-using kuronel::testing::ScopedCurrentDirectory;
-using kuronel::testing::TempDir;
+using kuronel::testing::ProgramUnderTest;
 
 class ExecuteTest : public QObject {
   Q_OBJECT
 
  private slots:
   void init() {
-    dir_ = std::make_unique<TempDir>();
-    cwd_ = std::make_unique<ScopedCurrentDirectory>(dir_->path());
-    windows_ = kuronel::CreateProgramWindows();
+    program_ = std::make_unique<ProgramUnderTest>();
   }
-  void cleanup() {
-    windows_.reset();
-    cwd_.reset();
-    dir_.reset();
-  }
+  void cleanup() { program_.reset(); }
 
   void ChecksComeInOrderWithTheirTimerRules() {
     auto* timer = Form1().findChild<QTimer*>("TimerSB");
@@ -51,9 +44,9 @@ class ExecuteTest : public QObject {
     QVERIFY(timer->isActive());
     timer->stop();
     // Rows, none checked: no sort, no timer.
-    dir_->WriteFile("card/b.txt", "b");
-    dir_->WriteFile("card/a.txt", "a");
-    OpenFolder("card");
+    program_->dir().WriteFile("card/b.txt", "b");
+    program_->dir().WriteFile("card/a.txt", "a");
+    program_->OpenFolder("card");
     Form1().findChild<QTableView*>("ListViewM")->horizontalHeader()->sectionClicked(1);
     timer->stop();
     const std::string first = Form1().Catalogue()->Rows()[0].FileName;
@@ -64,8 +57,8 @@ class ExecuteTest : public QObject {
   }
 
   void TheContextMenuItemRunsWhenTheOthersAreDisabled() {
-    dir_->WriteFile("card/IMG_0001.JPG", "1");
-    OpenFolder("card");
+    program_->dir().WriteFile("card/IMG_0001.JPG", "1");
+    program_->OpenFolder("card");
     for (const char* option : {"MoveFMainM", "ChangeFMainM", "NoWriteFMainM"})
       FindAction(&Form1(), option)->trigger();
     QVERIFY(!FindAction(&Form1(), "ActionMainM")->isEnabled());
@@ -85,13 +78,13 @@ class ExecuteTest : public QObject {
   // Open a card, choose a destination, execute and run: every photo lands in
   // its date folder under its date name, the originals stay.
   void PhotosReachTheirDateFoldersEndToEnd() {
-    CopyTestFile(*dir_, "camera-jpegs/Canon_40D.jpg", "card/DCIM/IMG_0001.JPG");
-    CopyTestFile(*dir_, "camera-jpegs/Nikon_D70.jpg", "card/DCIM/IMG_0002.JPG");
-    CopyTestFile(*dir_, "camera-jpegs/Canon_40D.jpg", "card/DCIM/IMG_0003.JPG");
-    dir_->WriteFile("card/DCIM/notes.txt", "not a photo");
+    CopyTestFile(program_->dir(), "camera-jpegs/Canon_40D.jpg", "card/DCIM/IMG_0001.JPG");
+    CopyTestFile(program_->dir(), "camera-jpegs/Nikon_D70.jpg", "card/DCIM/IMG_0002.JPG");
+    CopyTestFile(program_->dir(), "camera-jpegs/Canon_40D.jpg", "card/DCIM/IMG_0003.JPG");
+    program_->dir().WriteFile("card/DCIM/notes.txt", "not a photo");
     Form1().ValuesInUse().UseExifDate = true;
-    OpenFolder("card");
-    const std::string destination = dir_->MakeDir("photos") + "/";
+    program_->OpenFolder("card");
+    const std::string destination = program_->dir().MakeDir("photos") + "/";
     Form1().SetDestinationFolder(destination);
     QStringList states;
     AnswerNextModal([&](QWidget* modal) {
@@ -104,11 +97,11 @@ class ExecuteTest : public QObject {
     Execute("SpeedButton2");
     QCOMPARE(states, QStringList({"OK", "OK", "OK"}));
     // Canon_40D: 2008:05:30 15:56:01; Nikon_D70: 2008:03:15 17:14:11.
-    const std::string canon = ReadFile(dir_->Path("card/DCIM/IMG_0001.JPG"));
+    const std::string canon = ReadFile(program_->dir().Path("card/DCIM/IMG_0001.JPG"));
     QCOMPARE(ReadFile(destination + "2008_05_30/2008_05_30a0.JPG"), canon);
     QCOMPARE(ReadFile(destination + "2008_05_30/2008_05_30a1.JPG"), canon);
     QCOMPARE(ReadFile(destination + "2008_03_15/2008_03_15a0.JPG"),
-             ReadFile(dir_->Path("card/DCIM/IMG_0002.JPG")));
+             ReadFile(program_->dir().Path("card/DCIM/IMG_0002.JPG")));
   }
 
  private:
@@ -118,22 +111,11 @@ class ExecuteTest : public QObject {
     else
       FindAction(&Form1(), element)->trigger();
   }
-  void OpenFolder(const char* relative) {
-    kuronel::testing::ChooseFolderInPicker(
-        QString::fromStdString(dir_->Path(relative)));
-    Form1().findChild<QToolButton*>("SpeedButton1")->click();
-  }
-  kuronel::TForm1& Form1() { return *windows_->Form1; }
+  kuronel::TForm1& Form1() { return program_->Form1(); }
 
-  std::unique_ptr<TempDir> dir_;
-  std::unique_ptr<ScopedCurrentDirectory> cwd_;
-  std::unique_ptr<kuronel::ProgramWindows> windows_;
+  std::unique_ptr<ProgramUnderTest> program_;
 };
 
-int main(int argc, char** argv) {
-  kuronel::KuronelApplication app(argc, argv);
-  ExecuteTest test;
-  return QTest::qExec(&test, argc, argv);
-}
+KURONEL_QTEST_MAIN(ExecuteTest)
 
 #include "execute_test.moc"

@@ -284,10 +284,6 @@ class Form1Test : public QObject {
   std::unique_ptr<TForm1> form_;
 };
 
-int main(int argc, char** argv) {
-  kuronel::KuronelApplication app(argc, argv);
-  Form1Test test;
-  return QTest::qExec(&test, argc, argv);
-}
+KURONEL_QTEST_MAIN(Form1Test)
 
 #include "form1_test.moc"

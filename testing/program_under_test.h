@@ -1,0 +1,46 @@
+#ifndef KURONEL_TESTING_PROGRAM_UNDER_TEST_H_
+#define KURONEL_TESTING_PROGRAM_UNDER_TEST_H_
+
+#include <QString>
+#include <QToolButton>
+#include <memory>
+#include <string>
+
+#include "testing/qt_test_support.h"
+#include "testing/temp_dir.h"
+#include "ui/program_windows.h"
+
+namespace kuronel::testing {
+
+// The program's windows, started in a fresh temporary folder that is the
+// current directory (and so the folder of Kuronel.ini) while they live.
+class ProgramUnderTest {
+ public:
+  ProgramUnderTest() : current_directory_(dir_.path()) { Start(); }
+  ~ProgramUnderTest() { Stop(); }
+
+  // Creates the windows in start-up order; they read the settings file.
+  void Start() { windows_ = CreateProgramWindows(); }
+  void Stop() { windows_.reset(); }
+
+  const TempDir& dir() const { return dir_; }
+  TForm1& Form1() { return *windows_->Form1; }
+  TForm3& Form3() { return *windows_->Form3; }
+
+  // Opens (or adds) a folder below the test folder through the picker.
+  void OpenFolder(const std::string& relative, bool add = false) {
+    ChooseFolderInPicker(QString::fromStdString(dir_.Path(relative)));
+    Form1()
+        .findChild<QToolButton*>(add ? "SpeedButton3" : "SpeedButton1")
+        ->click();
+  }
+
+ private:
+  TempDir dir_;
+  ScopedCurrentDirectory current_directory_;
+  std::unique_ptr<ProgramWindows> windows_;
+};
+
+}  // namespace kuronel::testing
+
+#endif  // KURONEL_TESTING_PROGRAM_UNDER_TEST_H_
