@@ -1,5 +1,7 @@
 #include "testing/tree_audit.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <sstream>
 
@@ -24,14 +26,30 @@ bool IsCopyTemporary(const std::string& path) {
 
 }  // namespace
 
-Manifest TakeManifest(const std::string& root) {
+std::string DigestCache::Of(const std::string& path) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return std::string();
+  std::vector<long long> key = {
+      static_cast<long long>(st.st_dev),    static_cast<long long>(st.st_ino),
+      static_cast<long long>(st.st_size),   st.st_mtim.tv_sec,
+      st.st_mtim.tv_nsec,                   st.st_ctim.tv_sec,
+      st.st_ctim.tv_nsec};
+  auto found = digests_.find(key);
+  if (found != digests_.end()) return found->second;
+  std::string digest = Sha256OfFile(path);
+  if (!digest.empty()) digests_.emplace(std::move(key), digest);
+  return digest;
+}
+
+Manifest TakeManifest(const std::string& root, DigestCache* cache) {
   Manifest manifest;
   std::error_code error;
   for (auto it = fs::recursive_directory_iterator(root, error);
        !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
     if (!it->is_regular_file(error) || it->is_symlink(error)) continue;
     const std::string path = it->path().string();
-    manifest[path.substr(root.size() + 1)] = Sha256OfFile(path);
+    manifest[path.substr(root.size() + 1)] =
+        cache ? cache->Of(path) : Sha256OfFile(path);
   }
   return manifest;
 }
@@ -45,10 +63,11 @@ std::string MoveAudit::Report() const {
 
 MoveAudit AuditMove(const Manifest& sources, const std::string& source_root,
                     const Manifest& target_before,
-                    const std::string& target_root, bool allow_duplicates) {
+                    const std::string& target_root, bool allow_duplicates,
+                    DigestCache* cache) {
   MoveAudit audit;
-  const Manifest source_now = TakeManifest(source_root);
-  const Manifest target_now = TakeManifest(target_root);
+  const Manifest source_now = TakeManifest(source_root, cache);
+  const Manifest target_now = TakeManifest(target_root, cache);
 
   Counts kept;  // per content: sources still in place
   for (const auto& [path, hash] : source_now) {

@@ -11,7 +11,19 @@ namespace kuronel::testing {
 // Path below a root -> SHA-256 of the file, for every regular file below it
 // (links are not followed and not listed).
 using Manifest = std::map<std::string, std::string>;
-Manifest TakeManifest(const std::string& root);
+
+// Digests of files already read, for audits repeated many times over the
+// same files: a file whose identity, size, modification and change times are
+// as before is not read again (its change time moves with any write).
+class DigestCache {
+ public:
+  std::string Of(const std::string& path);
+
+ private:
+  std::map<std::vector<long long>, std::string> digests_;
+};
+
+Manifest TakeManifest(const std::string& root, DigestCache* cache = nullptr);
 
 // What became of the files of a move from one tree into another.
 struct MoveAudit {
@@ -35,7 +47,8 @@ struct MoveAudit {
 MoveAudit AuditMove(const Manifest& sources, const std::string& source_root,
                     const Manifest& target_before,
                     const std::string& target_root,
-                    bool allow_duplicates = false);
+                    bool allow_duplicates = false,
+                    DigestCache* cache = nullptr);
 
 }  // namespace kuronel::testing
 
