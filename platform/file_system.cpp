@@ -79,6 +79,11 @@ bool RealFileSystem::FileExists(const std::string& path) {
   return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool RealFileSystem::NameTaken(const std::string& path) {
+  struct stat st;
+  return !path.empty() && lstat(path.c_str(), &st) == 0;
+}
+
 bool RealFileSystem::DirectoryExists(const std::string& path) {
   struct stat st;
   return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -364,6 +369,8 @@ class RealFileSystem::CopyJob {
     struct stat after;
     if (fstat(source_fd_, &after) != 0) return errno;
     result_.source_after = ToFileInfo(after);
+    // Written to while it was read, the copy may mix old and new bytes.
+    if (!result_.source_before.Unchanged(result_.source_after)) return EAGAIN;
     struct stat written;
     if (fstat(temp_fd_, &written) != 0) return errno;
     if (static_cast<std::uint64_t>(written.st_size) != result_.bytes_copied)

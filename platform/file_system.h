@@ -56,6 +56,9 @@ class FileSystem {
   // folder and anything else.
   virtual bool FileExists(const std::string& path) = 0;
   virtual bool DirectoryExists(const std::string& path) = 0;
+  // True when anything at all stands at `path`: a file, a folder, a link
+  // (even a dangling one), a FIFO...
+  virtual bool NameTaken(const std::string& path) = 0;
   // Creates the folder and every missing parent (mkdir -p); true when the
   // whole chain exists afterwards.
   virtual bool CreateDirectories(const std::string& path) = 0;
@@ -120,6 +123,7 @@ class RealFileSystem : public FileSystem {
 
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
+  bool NameTaken(const std::string& path) override;
   bool CreateDirectories(const std::string& path) override;
   CopyResult CopyFileNoReplace(const std::string& source,
                                const std::string& target, bool flush,

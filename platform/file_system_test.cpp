@@ -296,6 +296,50 @@ TEST(FileSystemTest, MoveRenamesOnlyWhatACopyWouldReproduce) {
   }
 }
 
+// File systems without a no-replace rename or without links: publication
+// falls back to what there is and still never replaces a file; with neither
+// the copy fails and leaves nothing.
+TEST(FileSystemTest, PublishingWithoutRenameOrLinkNeverReplaces) {
+  using Call = FaultyFileSystem::SystemCall;
+  struct Case {
+    const char* name;
+    bool unnamed_temporary;
+    bool no_rename;  // every no-replace rename fails with EINVAL
+    bool no_link;    // every link fails with EPERM
+    bool publishes;
+  };
+  const Case cases[] = {
+      {"hidden name, no rename: linked", false, true, false, true},
+      {"unnamed, no link", true, false, true, false},
+      {"hidden name, neither", false, true, true, false},
+  };
+  for (const Case& c : cases) {
+    for (bool taken : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (taken ? ", name taken" : ""));
+      TempDir dir;
+      FaultyFileSystem fs({.use_unnamed_temporary = c.unnamed_temporary});
+      if (c.no_rename) fs.FailSystemCall(Call::kRename, 0, EINVAL);
+      if (c.no_link) fs.FailSystemCall(Call::kLink, 0, EPERM);
+      std::string source = dir.WriteFile("c/a.jpg", Pattern(5000));
+      std::string target = dir.Path("d/a0.jpg");
+      if (taken) dir.WriteFile("d/a0.jpg", "someone's");
+      dir.MakeDir("d");
+      CopyResult copy = fs.CopyFileNoReplace(source, target, true, {});
+      EXPECT_EQ(copy.ok, c.publishes && !taken);
+      EXPECT_EQ(ReadFile(target), taken ? "someone's"
+                                  : copy.ok ? Pattern(5000)
+                                            : "");
+      EXPECT_EQ(Entries(dir.Path("d")),
+                (taken || copy.ok) ? std::set<std::string>{"a0.jpg"}
+                                   : std::set<std::string>{});
+      // A move falls back to a link and an unlink, or leaves the file.
+      bool moved = fs.MoveFileNoReplace(source, target);
+      EXPECT_EQ(moved, !(c.no_rename && c.no_link) && !taken && !copy.ok);
+      EXPECT_EQ(ReadFile(moved ? target : source), Pattern(5000));
+    }
+  }
+}
+
 TEST(FileSystemTest, StatAndSync) {
   TempDir dir;
   RealFileSystem fs;

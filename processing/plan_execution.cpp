@@ -85,10 +85,10 @@ void DeleteSource(const std::string& source_path, const PlannedCopy& planned,
     if (planned.read_only_set) row.State = kStateDelError;
     return;
   }
-  // A failed copy keeps its "CopyError!" or "AttrError!". A source that
-  // changed while it was read (or since) keeps the state its copy step wrote:
-  // that copy is complete and published, but the source may hold data the
-  // copy lacks, so it must stay.
+  // A failed copy keeps its "CopyError!" or "AttrError!" (a source written to
+  // while it was read fails its copy). A source that changed after its copy
+  // keeps the state its copy step wrote: that copy is complete and
+  // published, but the source may hold data the copy lacks, so it must stay.
   if (!SourceMayBeDeleted(source_path, planned, file_system)) return;
   row.State =
       file_system.DeleteFile(source_path) ? kStateMoved : kStateDelError;
@@ -162,7 +162,7 @@ std::string NumberedPath(const std::string& new_path, int k) {
 std::string FreeTargetPath(const std::string& new_path,
                            FileSystem& file_system) {
   std::string candidate = new_path;
-  for (int k = 1; file_system.FileExists(candidate); ++k)
+  for (int k = 1; file_system.NameTaken(candidate); ++k)
     candidate = NumberedPath(new_path, k);
   return candidate;
 }
