@@ -3,6 +3,8 @@
 #   make test   install what is missing, build, run every test
 #   make test-asan   the tests again under AddressSanitizer and UBSan
 #   make fuzz   build the Exif fuzzer with clang and run it FUZZ_SECONDS
+#   make stress the kill tests at full length (2,000 kills of moves, 2,000 of
+#               a settings save) and every injected system-call fault
 #   make install     the programs, desktop entry, icons and manual pages under
 #                    PREFIX (/usr/local); DESTDIR is honoured
 #   make uninstall   removes exactly the files the last make install put there
@@ -31,7 +33,7 @@ JOBS ?= $(shell nproc)
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run test test-asan fuzz bench-deps clean install uninstall screenshots icons
+.PHONY: all deps build run test test-asan stress fuzz bench-deps clean install uninstall screenshots icons
 
 all: build
 
@@ -76,6 +78,15 @@ test-asan: deps
 	cmake --build $(ASAN_BUILD_DIR) -j $(JOBS)
 	cd $(ASAN_BUILD_DIR) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+# make test kills 100 moves of each kind and 200 settings saves; this kills
+# STRESS_KILLS moves of each kind (one file system, two) and twice as many
+# settings saves.
+STRESS_KILLS ?= 1000
+stress: build
+	KURONEL_KILLS=$(STRESS_KILLS) $(BUILD_DIR)/tools/kill_test
+	KURONEL_KILLS=$$((2 * $(STRESS_KILLS))) $(BUILD_DIR)/settings/settings_kill_test
+	$(BUILD_DIR)/processing/plan_fault_test
 
 fuzz: deps
 	$(call install_missing,$(FUZZ_PACKAGES))

@@ -341,11 +341,13 @@ class RealFileSystem::CopyJob {
       if (int fault =
               owner_.CopyStepFault(CopyStep::kWrite, result_.bytes_copied))
         return fault;
+      std::size_t this_chunk = chunk;
+      if (!SkipHole(this_chunk)) break;
       ssize_t moved;
       if (use_range) {
         moved = Call(SystemCall::kWrite, [&] {
-          return copy_file_range(source_fd_, nullptr, temp_fd_, nullptr, chunk,
-                                 0);
+          return copy_file_range(source_fd_, nullptr, temp_fd_, nullptr,
+                                 this_chunk, 0);
         });
         // Some file systems answer 0 instead of refusing; read and write
         // then decide where the end is.
@@ -355,7 +357,7 @@ class RealFileSystem::CopyJob {
           continue;
         }
       } else {
-        moved = ReadWriteChunk(chunk);
+        moved = ReadWriteChunk(this_chunk);
       }
       if (moved < 0) {
         if (errno == EINTR) continue;
@@ -369,12 +371,41 @@ class RealFileSystem::CopyJob {
     struct stat after;
     if (fstat(source_fd_, &after) != 0) return errno;
     result_.source_after = ToFileInfo(after);
+    if (int error = EndInHole(after.st_size)) return error;
     // Written to while it was read, the copy may mix old and new bytes.
     if (!result_.source_before.Unchanged(result_.source_after)) return EAGAIN;
     struct stat written;
     if (fstat(temp_fd_, &written) != 0) return errno;
     if (static_cast<std::uint64_t>(written.st_size) != result_.bytes_copied)
       return EIO;
+    return 0;
+  }
+
+  // A sparse file (a movie preallocated by a camera, a disk image) is copied
+  // sparse: both files are moved past a hole at the current position, and
+  // `chunk` is cut at the next hole. False once only holes are left.
+  bool SkipHole(std::size_t& chunk) {
+    const off_t here = static_cast<off_t>(result_.bytes_copied);
+    const off_t data = lseek(source_fd_, here, SEEK_DATA);
+    if (data < 0) return errno != ENXIO;  // ENXIO: no data after here
+    const off_t hole = lseek(source_fd_, data, SEEK_HOLE);
+    if (lseek(source_fd_, data, SEEK_SET) != data ||
+        lseek(temp_fd_, data, SEEK_SET) != data)
+      return true;  // the copy goes on from where the reads left off
+    result_.bytes_copied = static_cast<std::uint64_t>(data);
+    if (hole > data)
+      chunk = static_cast<std::size_t>(
+          std::min<std::uint64_t>(chunk, static_cast<std::uint64_t>(hole - data)));
+    return true;
+  }
+
+  // A file that ends in a hole: the copy gets the same length.
+  int EndInHole(off_t size) {
+    if (static_cast<std::uint64_t>(size) <= result_.bytes_copied) return 0;
+    if (Call(SystemCall::kWrite,
+             [&] { return ftruncate(temp_fd_, size); }) != 0)
+      return errno;
+    result_.bytes_copied = static_cast<std::uint64_t>(size);
     return 0;
   }
 

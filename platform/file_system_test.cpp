@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "gtest/gtest.h"
 #include "testing/faulty_file_system.h"
@@ -336,6 +337,39 @@ TEST(FileSystemTest, PublishingWithoutRenameOrLinkNeverReplaces) {
       bool moved = fs.MoveFileNoReplace(source, target);
       EXPECT_EQ(moved, !(c.no_rename && c.no_link) && !taken && !copy.ok);
       EXPECT_EQ(ReadFile(moved ? target : source), Pattern(5000));
+    }
+  }
+}
+
+// Holes stay holes: a sparse file costs no more disk as a copy than it did.
+TEST(FileSystemTest, CopyKeepsHoles) {
+  struct Case {
+    const char* name;
+    std::vector<off_t> data_at;  // 4 KiB of data at each offset
+  };
+  const Case cases[] = {
+      {"only a hole", {}},
+      {"data in the middle", {10 << 20}},
+      {"data at both ends", {0, (64 << 20) - 4096}},
+      {"ends in a hole", {0, 20 << 20}},
+  };
+  for (const Case& c : cases) {
+    for (bool copy_range : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (copy_range ? "" : ", read and write"));
+      TempDir dir;
+      std::string source = dir.Path("movie.mov");
+      int fd = open(source.c_str(), O_WRONLY | O_CREAT, 0644);
+      ASSERT_EQ(ftruncate(fd, 64 << 20), 0);
+      for (off_t at : c.data_at)
+        ASSERT_EQ(pwrite(fd, Pattern(4096).data(), 4096, at), 4096);
+      close(fd);
+      RealFileSystem fs({.use_copy_range = copy_range, .chunk_bytes = 1 << 20});
+      std::string target = dir.Path("copy.mov");
+      ASSERT_TRUE(fs.CopyFileNoReplace(source, target, true, {}).ok);
+      EXPECT_EQ(StatOf(target).st_size, 64 << 20);
+      EXPECT_TRUE(fs.SameContents(source, target));
+      // Blocks of 512 bytes: the data and a little more, not 64 MiB.
+      EXPECT_LT(StatOf(target).st_blocks * 512, 1 << 20);
     }
   }
 }
