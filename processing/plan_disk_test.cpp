@@ -103,9 +103,10 @@ TEST(PlanDiskTest, AFullDiskFailsOnlyTheFileThatDoesNotFit) {
   }
 }
 
-// Runs `work` in a child process as the user nobody, where permission bits
-// count as they do for any user; returns what it wrote to its pipe.
+// Runs `work` where permission bits count: for root in a child process as
+// the user nobody, for anybody else as is. Returns what `work` returned.
 std::string AsNobody(const std::function<std::string()>& work) {
+  if (geteuid() != 0) return work();
   int pipe_fds[2];
   if (pipe(pipe_fds) != 0) return "pipe failed";
   pid_t pid = fork();
@@ -132,7 +133,6 @@ std::string AsNobody(const std::function<std::string()>& work) {
 // Folders the user may not write: a date folder that takes no copy and a
 // card folder whose files cannot be deleted.
 TEST(PlanDiskTest, FoldersTheUserMayNotWriteCostNothing) {
-  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
   TempDir dir;
   chmod(dir.path().c_str(), 0755);
   const std::string photo = Bytes(5000, 'p');
@@ -149,7 +149,8 @@ TEST(PlanDiskTest, FoldersTheUserMayNotWriteCostNothing) {
   for (const char* path : {"card", "card/open", "card/locked", "card/open/A.JPG",
                            "card/locked/B.JPG", "card/open/C.JPG", "dest",
                            "dest/locked", "dest/open"})
-    ASSERT_EQ(chown(dir.Path(path).c_str(), kNobody, kNobody), 0) << path;
+    if (geteuid() == 0)
+      ASSERT_EQ(chown(dir.Path(path).c_str(), kNobody, kNobody), 0) << path;
   chmod(dir.Path("dest/locked").c_str(), 0555);
   chmod(dir.Path("card/locked").c_str(), 0555);
   const testing::Manifest sources = testing::TakeManifest(dir.Path("card"));
