@@ -2,7 +2,7 @@
 #   make run    install what is missing, build, start the program here
 #   make test   install what is missing, build, run every test
 #   make test-asan   the tests again under AddressSanitizer and UBSan
-#   make fuzz   build the Exif fuzzer with clang and run it FUZZ_SECONDS
+#   make fuzz   build the fuzz targets with clang and run each FUZZ_SECONDS in turn
 
 # Debian packages the build and the tests need.
 PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev \
