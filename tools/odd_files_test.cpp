@@ -1,0 +1,367 @@
+// The whole pipeline (catalogue, default checks, date sort, plan, run) over a
+// card full of awkward names and things that are not plain files, in move
+// and copy mode. Every byte is accounted for by a SHA-256 manifest: each file
+// is at its source or at exactly one target with the same bytes, nothing
+// that stood in the destination is overwritten, special files are left
+// alone, and every row's state tells the truth.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "processing/new_name_plan.h"
+#include "processing/plan_execution.h"
+#include "testing/sha256.h"
+#include "testing/temp_dir.h"
+#include "tools/batch_run.h"
+
+namespace kuronel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadFile;
+using testing::Sha256Hex;
+using testing::Sha256OfFile;
+using testing::TempDir;
+
+constexpr uint64_t kSparseSize = uint64_t{5} << 30;  // 5 GiB, no blocks
+
+// What stood at one path: enough to tell that it is unchanged.
+struct Thing {
+  fs::file_type type = fs::file_type::none;
+  std::string hash;         // regular files except the sparse one
+  std::string link_target;  // symbolic links
+  uint64_t size = 0;
+  ino_t inode = 0;
+};
+
+bool operator==(const Thing& a, const Thing& b) {
+  return a.type == b.type && a.hash == b.hash &&
+         a.link_target == b.link_target && a.size == b.size;
+}
+
+// Every entry below `root`, links not followed, by path.
+std::map<std::string, Thing> Inventory(const std::string& root) {
+  std::map<std::string, Thing> things;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    Thing thing;
+    thing.type = entry.symlink_status().type();
+    const std::string path = entry.path().string();
+    struct stat info;
+    EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+    thing.size = static_cast<uint64_t>(info.st_size);
+    thing.inode = info.st_ino;
+    if (thing.type == fs::file_type::regular && thing.size < kSparseSize)
+      thing.hash = Sha256OfFile(path);
+    if (thing.type == fs::file_type::symlink)
+      thing.link_target = fs::read_symlink(entry.path()).string();
+    things[path] = thing;
+  }
+  return things;
+}
+
+std::string Photo(const std::string& name, const std::string& tag) {
+  // Bytes after the image's end marker change nothing a reader looks at and
+  // make every file's contents its own.
+  return ReadFile(testing::TestDataDir() + "/camera-jpegs/" + name) + "\n#" +
+         tag;
+}
+
+void MakeFifo(const std::string& path) {
+  ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0) << path;
+}
+
+void MakeSocket(const std::string& path) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(fd, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(path.size(), sizeof address.sun_path) << path;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ::close(fd);  // the socket file stays
+}
+
+void MakeSparse(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+  ASSERT_GE(fd, 0) << path;
+  EXPECT_EQ(::ftruncate(fd, static_cast<off_t>(kSparseSize)), 0);
+  ::close(fd);
+}
+
+void MakeLink(const std::string& target, const std::string& path) {
+  ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0) << path;
+}
+
+struct Mode {
+  const char* name;
+  bool keep_original;
+  bool rename_to_date_file;
+};
+
+class OddFilesTest : public ::testing::TestWithParam<Mode> {
+ protected:
+  void SetUp() override {
+    card_ = dir_.MakeDir("card");
+    out_ = dir_.MakeDir("out");
+    const bool move = !GetParam().keep_original;
+    // Photos, one named in Shift-JIS ("テスト.JPG"); two shot the same second.
+    Put("\x83\x65\x83\x58\x83\x67.JPG", Photo("Canon_40D.jpg", "sjis"));
+    Put("IMG_CANON.JPG", Photo("Canon_40D.jpg", "canon"));
+    Put("DSC_NIKON.JPG", Photo("Nikon_D70.jpg", "nikon"));
+    // Names that a quoted, comma-separated listing or a line-based text
+    // could break.
+    for (const char* name :
+         {"a, b.jpg", "say \"hi\".jpg", "\"\".jpg", " lead.jpg",
+          "  both  .jpg", "new\nline.jpg", "tab\there.jpg", "x,\"y\" ,z.JPG"})
+      Put(name, std::string("not really a photo: ") + name);
+    Put(".jpg", "a name that is all extension");
+    Put("\xff\xfe\x80.jpg", "bytes that are neither UTF-8 nor CP932");
+    // File times no date text can show: held at the ends of the years 1 to
+    // 9999 (or whatever the file system keeps of them).
+    Put("future.jpg", "dated far ahead");
+    SetModified("future.jpg", int64_t{1} << 40);
+    Put("ancient.jpg", "dated before the year 1");
+    SetModified("ancient.jpg", -(int64_t{1} << 37));
+    Put("trail.jpg ", "the extension is \".jpg \": never checked");
+    Put(std::string(251, 'n') + ".jpg", "a name of 255 bytes");
+    Put("empty.jpg", "");
+    Put("empty.txt", "");
+    Put("notes.txt", "not checked");
+    // A file at the end of a path just short of PATH_MAX.
+    std::string deep = card_;
+    for (int level = 0; deep.size() + 251 + 9 < 4000; ++level)
+      deep += "/" + std::string(249, 'd') + std::to_string(level % 10);
+    ASSERT_TRUE(fs::create_directories(deep));
+    deep_file_ = deep + "/deep.jpg";
+    Put(deep_file_.substr(card_.size() + 1), "deep down");
+    // A folder and a link to it: walked once, whichever comes first.
+    Put("sub/in_sub.jpg", "in a subfolder");
+    MakeLink("sub", card_ + "/linked_folder");
+    // Things that are no files.
+    MakeFifo(card_ + "/pipe.jpg");
+    MakeSocket(card_ + "/sock.jpg");
+    MakeLink("nowhere.jpg", card_ + "/dangling.jpg");
+    MakeLink("loop.jpg", card_ + "/loop.jpg");
+    MakeLink("loop_b.jpg", card_ + "/loop_a.jpg");
+    MakeLink("loop_a.jpg", card_ + "/loop_b.jpg");
+    // 5 GiB without a block on disk: a move on one file system must rename
+    // it, never read it. A copy would write 5 GiB, so in copy mode it is a
+    // file nobody checks (its name is no photo's).
+    sparse_ = card_ + (move ? "/big.JPG" : "/big.bin");
+    MakeSparse(sparse_);
+    // Files already in the destination where the plan puts the Canon photos.
+    dir_.WriteFile("out/2008_05_30/2008_05_30a0.JPG", "was here first (a0)");
+    dir_.WriteFile("out/2008_05_30/IMG_CANON.JPG", "was here first (name)");
+  }
+
+  void Put(const std::string& relative, const std::string& contents) {
+    dir_.WriteFile("card/" + relative, contents);
+  }
+
+  BatchOptions Options(bool dry_run) const {
+    BatchOptions options;
+    options.sources = {card_};
+    options.settings.DestinationFolder = out_ + "/";
+    options.settings.MoveToDateFolder = true;
+    options.settings.RenameToDateFile = GetParam().rename_to_date_file;
+    options.settings.MakeReadOnly = true;
+    options.settings.KeepOriginal = GetParam().keep_original;
+    options.settings.UseExifDate = true;
+    options.dry_run = dry_run;
+    return options;
+  }
+
+  ProcessingPlan Run(bool dry_run, int& code) {
+    std::ostringstream out, err;
+    ProcessingPlan plan;
+    code = RunBatch(Options(dry_run), out, err, &plan);
+    output_ = out.str();
+    return plan;
+  }
+
+  void SetModified(const std::string& relative, int64_t seconds) {
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (card_ + "/" + relative).c_str(), times,
+                          AT_SYMLINK_NOFOLLOW),
+              0)
+        << relative;
+  }
+
+  TempDir dir_;
+  std::string card_;
+  std::string out_;
+  std::string deep_file_;
+  std::string sparse_;
+  std::string output_;  // the plan as kuronel-batch prints it
+};
+
+// Where a row's file went: its NewPath or the first numbered variants.
+std::vector<std::string> TargetCandidates(const std::string& new_path) {
+  std::vector<std::string> candidates;
+  for (int k = 0; k <= 5; ++k) candidates.push_back(NumberedPath(new_path, k));
+  return candidates;
+}
+
+TEST_P(OddFilesTest, EveryByteIsAccountedForAndEveryStateIsTrue) {
+  const bool move = !GetParam().keep_original;
+  // The sources exactly as the run will see them (a file below the folder
+  // link may be listed under the link's path).
+  int code = -1;
+  const ProcessingPlan dry = Run(true, code);
+  ASSERT_EQ(code, kBatchExitOk);
+  std::map<std::string, std::string> source_hash;
+  std::set<ino_t> source_inodes;
+  for (const PlanRow& row : dry) {
+    struct stat info;
+    ASSERT_EQ(::stat(row.SourcePath.c_str(), &info), 0) << row.SourcePath;
+    source_inodes.insert(info.st_ino);
+    if (row.SourcePath != sparse_)
+      source_hash[row.SourcePath] = Sha256OfFile(row.SourcePath);
+  }
+  const std::map<std::string, Thing> card_before = Inventory(card_);
+  const std::map<std::string, Thing> out_before = Inventory(out_);
+
+  const ProcessingPlan plan = Run(false, code);
+
+  // Every photo-named regular file is a row, and nothing else is: not the
+  // FIFO, the socket, the links that lead nowhere, nor a file twice.
+  const size_t expected_rows = move ? 20 : 19;
+  ASSERT_EQ(plan.size(), expected_rows);
+  std::set<std::string> sources;
+  for (const PlanRow& row : plan) sources.insert(row.SourcePath);
+  EXPECT_EQ(sources.size(), plan.size());
+  EXPECT_EQ(sources.count(deep_file_), 1u);
+  EXPECT_EQ(code, kBatchExitOk);
+  // One line of three fields per row, whatever the names hold, then the
+  // summary.
+  std::istringstream lines(output_);
+  std::string line;
+  size_t row_lines = 0;
+  while (std::getline(lines, line)) {
+    if (line.starts_with("# ")) break;
+    ++row_lines;
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 2) << line;
+  }
+  EXPECT_EQ(row_lines, plan.size());
+  EXPECT_EQ(line, "# " + std::to_string(plan.size()) + " files: " +
+                      std::to_string(plan.size()) + (move ? " Ok" : " OK"));
+
+  const std::map<std::string, Thing> card_after = Inventory(card_);
+  const std::map<std::string, Thing> out_after = Inventory(out_);
+
+  // What stood in the destination stands unchanged.
+  for (const auto& [path, thing] : out_before) {
+    ASSERT_TRUE(out_after.count(path)) << path;
+    EXPECT_TRUE(out_after.at(path) == thing) << "overwritten: " << path;
+  }
+
+  // Each row: a complete copy with the source's bytes at exactly one target,
+  // the source gone (move) or unchanged (copy).
+  std::set<std::string> targets;
+  for (const PlanRow& row : plan) {
+    SCOPED_TRACE(row.SourcePath);
+    EXPECT_EQ(row.State, move ? kStateMoved : kStateCopied);
+    struct stat info;
+    const bool source_stays = ::lstat(row.SourcePath.c_str(), &info) == 0;
+    EXPECT_EQ(source_stays, !move);
+    std::string found;
+    for (const std::string& candidate : TargetCandidates(row.NewPath)) {
+      if (out_before.count(candidate) || targets.count(candidate) ||
+          !out_after.count(candidate))
+        continue;
+      const Thing& thing = out_after.at(candidate);
+      if (row.SourcePath == sparse_) {
+        // Renamed: the same file, still without blocks.
+        ASSERT_EQ(::stat(candidate.c_str(), &info), 0);
+        EXPECT_EQ(info.st_ino, card_before.at(sparse_).inode);
+        EXPECT_EQ(static_cast<uint64_t>(info.st_size), kSparseSize);
+        EXPECT_LT(info.st_blocks, 2048);
+      } else if (thing.hash != source_hash.at(row.SourcePath)) {
+        continue;
+      }
+      found = candidate;
+      break;
+    }
+    ASSERT_FALSE(found.empty()) << "no complete file at the target";
+    targets.insert(found);
+    if (source_stays && row.SourcePath != sparse_)
+      EXPECT_EQ(Sha256OfFile(row.SourcePath), source_hash.at(row.SourcePath));
+  }
+
+  // Nothing else arrived in the destination (no temporary file left).
+  size_t out_files = 0;
+  for (const auto& [path, thing] : out_after)
+    out_files += thing.type != fs::file_type::directory;
+  EXPECT_EQ(out_files, out_before.size() - 1 + targets.size())
+      << "out_before holds one folder";
+
+  // In the card, everything that was no moved row's source is as it was:
+  // unchecked files, the FIFO, the socket and every link.
+  for (const auto& [path, thing] : card_before) {
+    const bool moved_away = move && thing.type == fs::file_type::regular &&
+                            source_inodes.count(thing.inode);
+    if (moved_away) {
+      EXPECT_FALSE(card_after.count(path)) << path;
+      continue;
+    }
+    ASSERT_TRUE(card_after.count(path)) << "gone: " << path;
+    EXPECT_TRUE(card_after.at(path) == thing) << "changed: " << path;
+  }
+  for (const auto& [path, thing] : card_after)
+    EXPECT_TRUE(card_before.count(path)) << "appeared: " << path;
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, OddFilesTest,
+                         ::testing::Values(Mode{"MoveRenamed", false, true},
+                                           Mode{"MoveNamesKept", false, false},
+                                           Mode{"CopyRenamed", true, true},
+                                           Mode{"CopyNamesKept", true, false}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(WritePlanTest, NoNameSplitsALineOrAddsAField) {
+  struct Case {
+    const char* source;
+    const char* line;
+  } cases[] = {
+      {"/c/plain.jpg", "/c/plain.jpg\t/o/a0.jpg\tOk"},
+      {"/c/tab\there.jpg", "/c/tab\\there.jpg\t/o/a0.jpg\tOk"},
+      {"/c/new\n# 0 files", "/c/new\\n# 0 files\t/o/a0.jpg\tOk"},
+      {"/c/cr\r.jpg", "/c/cr\\r.jpg\t/o/a0.jpg\tOk"},
+      {"/c/back\\t.jpg", "/c/back\\\\t.jpg\t/o/a0.jpg\tOk"},
+      {"/c/\x83\x65.jpg", "/c/\x83\x65.jpg\t/o/a0.jpg\tOk"},
+  };
+  for (const Case& c : cases) {
+    std::ostringstream out;
+    WritePlan({PlanRow{c.source, "/o/a0.jpg", "Ok"}}, out);
+    EXPECT_EQ(out.str(), std::string(c.line) + "\n# 1 files: 1 Ok\n")
+        << c.source;
+  }
+}
+
+TEST(Sha256Test, KnownDigests) {
+  EXPECT_EQ(Sha256Hex(""),
+            "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(Sha256Hex("abc"),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+  EXPECT_EQ(Sha256Hex(std::string(1000000, 'a')),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+}
+
+}  // namespace
+}  // namespace kuronel
