@@ -1,4 +1,5 @@
-// libFuzzer target: the date-time text of a catalogue row. Whatever the
+// libFuzzer target: the date-time text of a catalogue row, and the two ways a
+// row gets its date (an Exif date text, a file time). Whatever the
 // reader takes must be written back to the same text (or, for the
 // "00:00:00" form of a midnight Exif date, to the date alone) and read back
 // to the same value; whatever the writer gives for a real date must read
@@ -12,7 +13,10 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "catalogue/catalogue_dates.h"
+#include "catalogue/list_splitter.h"
 #include "catalogue/timestamp_text.h"
 
 namespace {
@@ -78,10 +82,50 @@ void CheckOrder(const DateKey& a, const DateKey& b) {
   Check(by_text == by_time, "text order is time order");
 }
 
+// The Exif date as the catalogue documents it: "'" removed, split with the
+// list splitter, ":" to "/" in the first item, joined with one blank to the
+// second. The reader may take a shorter way, never to another result.
+void CheckExifDate(std::string_view text) {
+  std::string cleaned;
+  for (char c : text)
+    if (c != '\'') cleaned += c;
+  const std::vector<std::string> items = kuronel::SplitList(cleaned);
+  DateKey expected;
+  bool expected_ok = false;
+  if (items.size() >= 2) {
+    std::string date = items[0];
+    for (char& c : date)
+      if (c == ':') c = '/';
+    expected_ok = kuronel::ReadTimestampText(date + " " + items[1], expected).ok();
+  }
+  DateKey key;
+  const bool ok = kuronel::ExifDateKey(text, key);
+  Check(ok == expected_ok, "an Exif date is taken exactly when its text reads");
+  if (ok) Check(key == expected, "an Exif date reads to its text's value");
+}
+
+// Any file time gives a real date whose text reads back.
+void CheckFileTime(int64_t seconds) {
+  const DateKey key = kuronel::FileTimeDateKey(seconds);
+  Check(kuronel::IsValidDateKey(key), "a file time gives a real date");
+  Check(key.Second % 2 == 0, "a file time has even seconds");
+  DateKey read;
+  Check(kuronel::ReadTimestampText(kuronel::TimestampText(key), read).ok() &&
+            read == key,
+        "a file time's text reads back");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  CheckReadText(std::string_view(reinterpret_cast<const char*>(data), size));
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  CheckReadText(text);
+  CheckExifDate(text);
+  if (size >= 8) {
+    int64_t seconds;
+    std::memcpy(&seconds, data, sizeof seconds);
+    CheckFileTime(seconds);
+  }
   if (size >= 2 * 24) {
     const DateKey a = KeyFromBytes(data);
     const DateKey b = KeyFromBytes(data + 24);
