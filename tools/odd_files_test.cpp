@@ -14,9 +14,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -45,7 +47,7 @@ struct Thing {
   std::string hash;         // regular files except the sparse one
   std::string link_target;  // symbolic links
   uint64_t size = 0;
-  ino_t inode = 0;
+  std::pair<dev_t, ino_t> inode;
 };
 
 bool operator==(const Thing& a, const Thing& b) {
@@ -53,17 +55,20 @@ bool operator==(const Thing& a, const Thing& b) {
          a.link_target == b.link_target && a.size == b.size;
 }
 
-// Every entry below `root`, links not followed, by path.
-std::map<std::string, Thing> Inventory(const std::string& root) {
+// Every entry below the roots, links not followed, by path.
+std::map<std::string, Thing> Inventory(const std::vector<std::string>& roots) {
   std::map<std::string, Thing> things;
+  for (const std::string& root : roots)
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
     Thing thing;
     thing.type = entry.symlink_status().type();
     const std::string path = entry.path().string();
     struct stat info;
     EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
-    thing.size = static_cast<uint64_t>(info.st_size);
-    thing.inode = info.st_ino;
+    // A folder's size follows its entries on some file systems.
+    if (thing.type != fs::file_type::directory)
+      thing.size = static_cast<uint64_t>(info.st_size);
+    thing.inode = {info.st_dev, info.st_ino};
     if (thing.type == fs::file_type::regular && thing.size < kSparseSize)
       thing.hash = Sha256OfFile(path);
     if (thing.type == fs::file_type::symlink)
@@ -111,6 +116,7 @@ struct Mode {
   bool keep_original;
   bool move_to_date_folder;
   bool rename_to_date_file;
+  bool other_file_system;  // the destination on another file system
   // The rows that must fail, by file name: in its own folder a 255-byte name
   // has no numbered variant (the number makes it too long).
   bool long_name_fails;
@@ -120,7 +126,12 @@ class OddFilesTest : public ::testing::TestWithParam<Mode> {
  protected:
   void SetUp() override {
     card_ = dir_.MakeDir("card");
-    out_ = dir_.MakeDir("out");
+    if (GetParam().other_file_system) {
+      other_dir_ = OtherFileSystemDir(card_);
+      if (other_dir_ == nullptr)
+        GTEST_SKIP() << "no second file system (/dev/shm) to move to";
+    }
+    out_ = (other_dir_ ? *other_dir_ : dir_).MakeDir("out");
     const bool move = !GetParam().keep_original;
     // Photos, one named in Shift-JIS ("テスト.JPG"); two shot the same second.
     Put("\x83\x65\x83\x58\x83\x67.JPG", Photo("Canon_40D.jpg", "sjis"));
@@ -163,13 +174,42 @@ class OddFilesTest : public ::testing::TestWithParam<Mode> {
     MakeLink("loop_b.jpg", card_ + "/loop_a.jpg");
     MakeLink("loop_a.jpg", card_ + "/loop_b.jpg");
     // 5 GiB without a block on disk: a move on one file system must rename
-    // it, never read it. A copy would write 5 GiB, so in copy mode it is a
-    // file nobody checks (its name is no photo's).
-    sparse_ = card_ + (move ? "/big.JPG" : "/big.bin");
+    // it, never read it. A copy would write 5 GiB, so in copy mode and
+    // across file systems it is a file nobody checks (its name is no
+    // photo's).
+    sparse_ = card_ + (SparseIsMoved() ? "/big.JPG" : "/big.bin");
     MakeSparse(sparse_);
     // Files already in the destination where the plan puts the Canon photos.
-    dir_.WriteFile("out/2008_05_30/2008_05_30a0.JPG", "was here first (a0)");
-    dir_.WriteFile("out/2008_05_30/IMG_CANON.JPG", "was here first (name)");
+    const TempDir& out_dir = other_dir_ ? *other_dir_ : dir_;
+    out_dir.WriteFile("out/2008_05_30/2008_05_30a0.JPG", "was here first (a0)");
+    out_dir.WriteFile("out/2008_05_30/IMG_CANON.JPG", "was here first (name)");
+  }
+
+  bool SparseIsMoved() const {
+    return !GetParam().keep_original && !GetParam().other_file_system;
+  }
+
+  std::vector<std::string> Roots() const {
+    if (other_dir_) return {dir_.path(), other_dir_->path()};
+    return {dir_.path()};
+  }
+
+  // A folder on /dev/shm when that is another file system than `here`'s.
+  static std::unique_ptr<TempDir> OtherFileSystemDir(const std::string& here) {
+    struct stat shm, ours;
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(here.c_str(), &ours) != 0 ||
+        shm.st_dev == ours.st_dev || ::access("/dev/shm", W_OK) != 0)
+      return nullptr;
+    const char* old = std::getenv("TMPDIR");
+    const std::string saved = old ? old : "";
+    ::setenv("TMPDIR", "/dev/shm", 1);
+    auto dir = std::make_unique<TempDir>();
+    if (old) {
+      ::setenv("TMPDIR", saved.c_str(), 1);
+    } else {
+      ::unsetenv("TMPDIR");
+    }
+    return dir;
   }
 
   void Put(const std::string& relative, const std::string& contents) {
@@ -208,6 +248,7 @@ class OddFilesTest : public ::testing::TestWithParam<Mode> {
   }
 
   TempDir dir_;
+  std::unique_ptr<TempDir> other_dir_;  // the destination's, across file systems
   std::string card_;
   std::string out_;
   std::string deep_file_;
@@ -237,23 +278,24 @@ TEST_P(OddFilesTest, EveryByteIsAccountedForAndEveryStateIsTrue) {
   const ProcessingPlan dry = Run(true, code);
   ASSERT_EQ(code, kBatchExitOk);
   std::map<std::string, std::string> source_hash;
-  std::set<ino_t> moved_inodes;  // of the files that must leave their place
+  // Of the files that must leave their place.
+  std::set<std::pair<dev_t, ino_t>> moved_inodes;
   for (const PlanRow& row : dry) {
     struct stat info;
     ASSERT_EQ(::stat(row.SourcePath.c_str(), &info), 0) << row.SourcePath;
     const bool fails = GetParam().long_name_fails && row.SourcePath == long_name;
-    if (move && !fails) moved_inodes.insert(info.st_ino);
+    if (move && !fails) moved_inodes.insert({info.st_dev, info.st_ino});
     if (row.SourcePath != sparse_)
       source_hash[row.SourcePath] = Sha256OfFile(row.SourcePath);
   }
-  const std::map<std::string, Thing> before = Inventory(dir_.path());
+  const std::map<std::string, Thing> before = Inventory(Roots());
 
   const ProcessingPlan plan = Run(false, code);
-  const std::map<std::string, Thing> after = Inventory(dir_.path());
+  const std::map<std::string, Thing> after = Inventory(Roots());
 
   // Every photo-named regular file is a row, and nothing else is: not the
   // FIFO, the socket, the links that lead nowhere, nor a file twice.
-  const size_t expected_rows = move ? 20 : 19;
+  const size_t expected_rows = SparseIsMoved() ? 20 : 19;
   ASSERT_EQ(plan.size(), expected_rows);
   std::set<std::string> sources;
   for (const PlanRow& row : plan) sources.insert(row.SourcePath);
@@ -301,7 +343,7 @@ TEST_P(OddFilesTest, EveryByteIsAccountedForAndEveryStateIsTrue) {
       if (row.SourcePath == sparse_) {
         // Renamed: the same file, still without blocks.
         ASSERT_EQ(::stat(candidate.c_str(), &info), 0);
-        EXPECT_EQ(info.st_ino, before.at(sparse_).inode);
+        EXPECT_EQ(info.st_ino, before.at(sparse_).inode.second);
         EXPECT_EQ(static_cast<uint64_t>(info.st_size), kSparseSize);
         EXPECT_LT(info.st_blocks, 2048);
       } else if (after.at(candidate).hash != source_hash.at(row.SourcePath)) {
@@ -337,12 +379,14 @@ TEST_P(OddFilesTest, EveryByteIsAccountedForAndEveryStateIsTrue) {
 
 INSTANTIATE_TEST_SUITE_P(Modes, OddFilesTest,
                          ::testing::Values(
-                             Mode{"MoveRenamed", false, true, true, false},
-                             Mode{"MoveNamesKept", false, true, false, false},
-                             Mode{"MoveInPlace", false, false, false, true},
-                             Mode{"CopyRenamed", true, true, true, false},
-                             Mode{"CopyNamesKept", true, true, false, false},
-                             Mode{"CopyInPlace", true, false, false, true}),
+                             Mode{"MoveRenamed", false, true, true, false, false},
+                             Mode{"MoveNamesKept", false, true, false, false, false},
+                             Mode{"MoveInPlace", false, false, false, false, true},
+                             Mode{"MoveAcross", false, true, false, true, false},
+                             Mode{"CopyRenamed", true, true, true, false, false},
+                             Mode{"CopyNamesKept", true, true, false, false, false},
+                             Mode{"CopyInPlace", true, false, false, false, true},
+                             Mode{"CopyAcross", true, true, true, true, false}),
                          [](const auto& info) { return info.param.name; });
 
 TEST(WritePlanTest, NoNameSplitsALineOrAddsAField) {
