@@ -115,7 +115,9 @@ void ExpectSameValues(const TExifInfo& a, const TExifInfo& b,
   EXPECT_EQ(a.UserComments(), b.UserComments()) << what;
   EXPECT_EQ(a.IsThumbnailFile(), b.IsThumbnailFile()) << what;
   // The byte order is only set by a header that was read.
-  if (header_read) EXPECT_EQ(a.MotorolaOrder(), b.MotorolaOrder()) << what;
+  if (header_read) {
+    EXPECT_EQ(a.MotorolaOrder(), b.MotorolaOrder()) << what;
+  }
 }
 
 TEST(ExifCorpusTest, EveryInputReadsBoundedAndAlikeEveryWay) {
