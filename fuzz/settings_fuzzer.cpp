@@ -126,11 +126,37 @@ bool KeepsOtherLines(std::string_view before, std::string_view after) {
   return true;
 }
 
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+// As read, every line is trimmed, a section name too, and the blanks around
+// an entry's "=" are gone; comments and empty lines are not kept. So the
+// written file holds: header lines without blanks inside their brackets,
+// entry lines without blanks at either end or around their first "=", and
+// one empty line after each section.
+void CheckWrittenForm(std::string_view text) {
+  for (std::string_view line : Lines(text)) {
+    if (line.empty()) continue;
+    Check(!IsBlank(line.front()) && !IsBlank(line.back()), "lines are trimmed");
+    Check(line.front() != ';', "comments are not kept");
+    if (line.front() == '[' && line.back() == ']' && line.size() > 2) {
+      Check(!IsBlank(line[1]) && !IsBlank(line[line.size() - 2]),
+            "section names are trimmed");
+      continue;
+    }
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    Check((equals == 0 || !IsBlank(line[equals - 1])) &&
+              (equals + 1 == line.size() || !IsBlank(line[equals + 1])),
+          "keys and values are trimmed");
+  }
+}
+
 // The written form is a fixed point of reading: the same sections and
 // entries, with the same values for every known key.
 void CheckTextRoundTrip(const SettingsFile& parsed) {
   const std::string text = parsed.Text();
   Check(kuronel::IsValidUtf8(text), "the written file is UTF-8");
+  CheckWrittenForm(text);
   const SettingsFile reread = SettingsFile::Parse(text);
   Check(reread.Text() == text, "written text reads back to the same entries");
   for (const KnownKey& known : kKnownKeys) {

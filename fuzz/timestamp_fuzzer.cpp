@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,26 @@ void Check(bool condition, const char* what) {
 
 int Sign(int value) { return (value > 0) - (value < 0); }
 
+// The C library's calendar as an independent judge: a real date-time comes
+// back unchanged from timegm and gmtime_r; anything else is normalised into
+// another one.
+bool IsCalendarDateTime(const DateKey& key) {
+  if (key.Year < 1 || key.Year > 9999) return false;
+  std::tm in{};
+  in.tm_year = key.Year - 1900;
+  in.tm_mon = key.Month - 1;
+  in.tm_mday = key.Day;
+  in.tm_hour = key.Hour;
+  in.tm_min = key.Minute;
+  in.tm_sec = key.Second;
+  const std::time_t seconds = timegm(&in);
+  std::tm out{};
+  if (gmtime_r(&seconds, &out) == nullptr) return false;
+  return out.tm_year == key.Year - 1900 && out.tm_mon == key.Month - 1 &&
+         out.tm_mday == key.Day && out.tm_hour == key.Hour &&
+         out.tm_min == key.Minute && out.tm_sec == key.Second;
+}
+
 void CheckReadText(std::string_view text) {
   DateKey key{1, 2, 3, 4, 5, 6};
   const DateKey untouched = key;
@@ -39,7 +60,8 @@ void CheckReadText(std::string_view text) {
     Check(key == untouched, "a refused text leaves the key alone");
     return;
   }
-  Check(kuronel::IsValidDateKey(key), "an accepted text is a real date");
+  Check(kuronel::IsValidDateKey(key) && IsCalendarDateTime(key),
+        "an accepted text is a real date");
   const std::string written = kuronel::TimestampText(key);
   const bool midnight_form =
       text.size() == 19 && text.substr(10) == " 00:00:00";
@@ -69,6 +91,8 @@ void CheckWrittenKey(const DateKey& key) {
   const std::string text = kuronel::TimestampText(key);
   DateKey read;
   const bool ok = kuronel::ReadTimestampText(text, read).ok();
+  Check(kuronel::IsValidDateKey(key) == IsCalendarDateTime(key),
+        "a real date is one the calendar knows");
   Check(ok == kuronel::IsValidDateKey(key),
         "the writer's text reads exactly for real dates");
   if (ok) Check(read == key, "a real date reads back to itself");
