@@ -3,14 +3,26 @@
 #   make test   install what is missing, build, run every test
 #   make test-asan   the tests again under AddressSanitizer and UBSan
 #   make fuzz   build the fuzz targets with clang and run each FUZZ_SECONDS in turn
+#   make stress the kill tests at full length (2,000 kills of moves, 2,000 of
+#               a settings save) and every injected system-call fault
+#   make install     the programs, desktop entry, icons and manual pages under
+#                    PREFIX (/usr/local); DESTDIR is honoured
+#   make uninstall   removes exactly the files the last make install put there
+#   make screenshots the pictures of the windows in docs/, on a virtual X display
+#   make icons       renders desktop/kuronel.svg into the PNG icons again
 
 # Debian packages the build and the tests need.
 PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev \
-            libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic
+            libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic \
+            desktop-file-utils groff-base
 # Extra packages for the fuzzer.
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 # Extra packages for the side-by-side benchmarks.
 BENCH_PACKAGES := hyperfine libimage-exiftool-perl jhead exiv2 time
+# Extra packages for make screenshots: a virtual X server.
+SCREENSHOT_PACKAGES := xvfb xauth
+# Extra packages for make icons: the SVG renderer.
+ICON_PACKAGES := librsvg2-bin
 
 BUILD_DIR ?= build
 ASAN_BUILD_DIR ?= build-asan
@@ -19,7 +31,9 @@ FUZZ_SECONDS ?= 300
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build run test test-asan fuzz bench-deps clean
+PREFIX ?= /usr/local
+
+.PHONY: all deps build run test test-asan stress fuzz bench-deps clean install uninstall screenshots icons
 
 all: build
 
@@ -65,6 +79,15 @@ test-asan: deps
 	cd $(ASAN_BUILD_DIR) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
+# make test kills 100 moves of each kind and 200 settings saves; this kills
+# STRESS_KILLS moves of each kind (one file system, two) and twice as many
+# settings saves.
+STRESS_KILLS ?= 1000
+stress: build
+	KURONEL_KILLS=$(STRESS_KILLS) $(BUILD_DIR)/tools/kill_test
+	KURONEL_KILLS=$$((2 * $(STRESS_KILLS))) $(BUILD_DIR)/settings/settings_kill_test
+	$(BUILD_DIR)/processing/plan_fault_test
+
 fuzz: deps
 	$(call install_missing,$(FUZZ_PACKAGES))
 	cmake -S fuzz -B $(FUZZ_BUILD_DIR) -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -80,6 +103,24 @@ BENCH_FILES ?= 10000
 .PHONY: bench
 bench: build bench-deps
 	KURONEL_BUILD=$(abspath $(BUILD_DIR)) bench/compare.sh $(BENCH_FILES)
+
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
+uninstall:
+	DESTDIR="$(DESTDIR)" sh desktop/uninstall.sh $(BUILD_DIR)/install_manifest.txt
+
+# The windows on a real X server (Xvfb) with the program's font and style,
+# saved over the pictures in docs/. The demo card goes under /var/tmp, whose
+# neighbours in the folder picker are the usual system folders.
+screenshots: build
+	$(call install_missing,$(SCREENSHOT_PACKAGES))
+	xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb LANG=C.UTF-8 TMPDIR=/var/tmp \
+	  $(BUILD_DIR)/ui/kuronel-screenshot-tour docs
+
+icons:
+	$(call install_missing,$(ICON_PACKAGES))
+	desktop/make_icons.sh
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(FUZZ_BUILD_DIR)

@@ -1,5 +1,7 @@
 #include "platform/file_system.h"
 
+#include "platform/dir_listing.h"
+
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -24,29 +26,6 @@ FileInfo ToFileInfo(const struct stat& st) {
   return info;
 }
 
-// fsync of a folder, which makes the entries created in it durable.
-int SyncFolder(const std::string& folder) {
-  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return errno;
-  int error = fsync(fd) == 0 ? 0 : errno;
-  close(fd);
-  return error;
-}
-
-// Writes all of `data`, resuming after partial writes.
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t written = write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
 // Errors of copy_file_range that mean "not between these two files", not
 // "the disk failed": the copy goes on with read and write.
 bool RangeCopyUnsupported(int error) {
@@ -69,6 +48,27 @@ std::string ParentFolder(const std::string& path) {
   return path.substr(0, slash);
 }
 
+template <typename Call>
+auto RealFileSystem::Checked(SystemCall kind, Call call) -> decltype(call()) {
+  if (int error = SystemCallFault(kind)) {
+    errno = error;
+    return -1;
+  }
+  return call();
+}
+
+// fsync of a folder, which makes the entries created in it durable.
+int RealFileSystem::SyncFolder(const std::string& folder) {
+  int fd = Checked(SystemCall::kOpen, [&] {
+    return open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  });
+  if (fd < 0) return errno;
+  int error =
+      Checked(SystemCall::kFsync, [&] { return fsync(fd); }) == 0 ? 0 : errno;
+  close(fd);
+  return error;
+}
+
 bool FileSystem::SameFile(const std::string& a, const std::string& b) {
   FileInfo info_a, info_b;
   return Stat(a, info_a) && Stat(b, info_b) && info_a.SameFileAs(info_b);
@@ -77,6 +77,11 @@ bool FileSystem::SameFile(const std::string& a, const std::string& b) {
 bool RealFileSystem::FileExists(const std::string& path) {
   struct stat st;
   return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool RealFileSystem::NameTaken(const std::string& path) {
+  struct stat st;
+  return !path.empty() && lstat(path.c_str(), &st) == 0;
 }
 
 bool RealFileSystem::DirectoryExists(const std::string& path) {
@@ -90,7 +95,8 @@ bool RealFileSystem::CreateDirectories(const std::string& path) {
   for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
     std::string prefix = path.substr(0, end);
     if (!prefix.empty() && prefix.back() != '/') {
-      if (mkdir(prefix.c_str(), 0777) == 0) {
+      if (Checked(SystemCall::kMkdir,
+                  [&] { return mkdir(prefix.c_str(), 0777); }) == 0) {
         // A copy flushed into this folder must not lose the folder itself.
         SyncFolder(ParentFolder(prefix));
       } else if (!DirectoryExists(prefix)) {
@@ -116,8 +122,10 @@ bool RealFileSystem::MoveFileNoReplace(const std::string& source,
     return false;
   int error = MoveStepFault(MoveStep::kRename);
   if (error == 0) {
-    if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(),
-                  RENAME_NOREPLACE) == 0)
+    if (Checked(SystemCall::kRename, [&] {
+          return renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(),
+                           RENAME_NOREPLACE);
+        }) == 0)
       return true;
     error = errno;
   }
@@ -130,9 +138,11 @@ bool RealFileSystem::MoveFileNoReplace(const std::string& source,
 bool RealFileSystem::LinkThenUnlink(const std::string& source,
                                     const std::string& target) {
   if (MoveStepFault(MoveStep::kLink) != 0 ||
-      link(source.c_str(), target.c_str()) != 0)
+      Checked(SystemCall::kLink,
+              [&] { return link(source.c_str(), target.c_str()); }) != 0)
     return false;
-  if (MoveStepFault(MoveStep::kUnlink) == 0 && unlink(source.c_str()) == 0)
+  if (MoveStepFault(MoveStep::kUnlink) == 0 &&
+      Checked(SystemCall::kUnlink, [&] { return unlink(source.c_str()); }) == 0)
     return true;
   // Both names stand for the file: the new one goes again, so that the
   // file is where it was.
@@ -141,7 +151,7 @@ bool RealFileSystem::LinkThenUnlink(const std::string& source,
       stat(target.c_str(), &at_target) == 0 &&
       at_source.st_dev == at_target.st_dev &&
       at_source.st_ino == at_target.st_ino)
-    unlink(target.c_str());
+    Checked(SystemCall::kUnlink, [&] { return unlink(target.c_str()); });
   return false;
 }
 
@@ -149,14 +159,16 @@ bool RealFileSystem::SetReadOnly(const std::string& path) {
   struct stat st;
   if (path.empty() || stat(path.c_str(), &st) != 0) return false;
   mode_t mode = st.st_mode & 07777 & ~static_cast<mode_t>(0222);
-  return chmod(path.c_str(), mode) == 0;
+  return Checked(SystemCall::kChmod,
+                 [&] { return chmod(path.c_str(), mode); }) == 0;
 }
 
 bool RealFileSystem::DeleteFile(const std::string& path) {
   struct stat st;
   if (path.empty() || stat(path.c_str(), &st) != 0) return false;
   if (S_ISDIR(st.st_mode) || (st.st_mode & S_IWUSR) == 0) return false;
-  return unlink(path.c_str()) == 0;
+  return Checked(SystemCall::kUnlink, [&] { return unlink(path.c_str()); }) ==
+         0;
 }
 
 bool RealFileSystem::Stat(const std::string& path, FileInfo& info) {
@@ -166,10 +178,59 @@ bool RealFileSystem::Stat(const std::string& path, FileInfo& info) {
   return true;
 }
 
+std::vector<std::string> RealFileSystem::RegularFilesIn(
+    const std::string& folder) {
+  std::vector<std::string> names;
+  ListDirectory(folder, [&](const DirEntry& entry) {
+    if (entry.attributes & kAttrArchive) names.emplace_back(entry.name);
+  });
+  return names;
+}
+
+bool RealFileSystem::SameContents(const std::string& a, const std::string& b) {
+  auto open_file = [this](const std::string& path) {
+    return Checked(SystemCall::kOpen, [&] {
+      return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    });
+  };
+  int fd_a = open_file(a);
+  int fd_b = fd_a < 0 ? -1 : open_file(b);
+  bool same = fd_b >= 0;
+  constexpr std::size_t kChunk = 1 << 20;
+  std::vector<char> buffer_a(same ? kChunk : 0), buffer_b(same ? kChunk : 0);
+  while (same) {
+    ssize_t got_a = ReadFully(fd_a, buffer_a.data(), kChunk);
+    ssize_t got_b = ReadFully(fd_b, buffer_b.data(), kChunk);
+    same = got_a >= 0 && got_a == got_b &&
+           std::equal(buffer_a.begin(), buffer_a.begin() + got_a,
+                      buffer_b.begin());
+    if (got_a <= 0) break;
+  }
+  if (fd_a >= 0) close(fd_a);
+  if (fd_b >= 0) close(fd_b);
+  return same;
+}
+
+// Reads until `size` bytes or the end of the file; -1 on a read error.
+long RealFileSystem::ReadFully(int fd, char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    ssize_t got = Checked(SystemCall::kRead,
+                          [&] { return read(fd, data + done, size - done); });
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return -1;
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return static_cast<ssize_t>(done);
+}
+
 bool RealFileSystem::SyncFileSystem(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  int fd = Checked(SystemCall::kOpen, [&] {
+    return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  });
   if (fd < 0) return false;
-  bool ok = syncfs(fd) == 0;
+  bool ok = Checked(SystemCall::kFsync, [&] { return syncfs(fd); }) == 0;
   close(fd);
   return ok;
 }
@@ -190,7 +251,9 @@ class RealFileSystem::CopyJob {
   ~CopyJob() {
     if (source_fd_ >= 0) close(source_fd_);
     if (temp_fd_ >= 0) close(temp_fd_);
-    if (!temp_name_.empty()) unlink(temp_name_.c_str());
+    if (!temp_name_.empty()) Call(SystemCall::kUnlink, [this] {
+      return unlink(temp_name_.c_str());
+    });
   }
 
   CopyResult Run() {
@@ -204,7 +267,12 @@ class RealFileSystem::CopyJob {
     // syncfs), which costs far less than a flush per file.
     if (!error && flush_)
       error = Step(CopyStep::kSyncFile,
-                   [this] { return fsync(temp_fd_) == 0 ? 0 : errno; });
+                   [this] {
+                     return Call(SystemCall::kFsync,
+                                 [this] { return fsync(temp_fd_); }) == 0
+                                ? 0
+                                : errno;
+                   });
     if (!error) error = Publish();
     if (!error && flush_) error = FlushFolder();
     result_.ok = error == 0;
@@ -213,6 +281,12 @@ class RealFileSystem::CopyJob {
   }
 
  private:
+  // A system call of the copy, through the owner's fault hook.
+  template <typename SysCall>
+  auto Call(SystemCall kind, SysCall call) -> decltype(call()) {
+    return owner_.Checked(kind, call);
+  }
+
   // Runs a step (returning 0 or errno) unless the fault hook fails it.
   template <typename Call>
   int Step(CopyStep step, Call call) {
@@ -224,8 +298,10 @@ class RealFileSystem::CopyJob {
   int OpenSource() {
     // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused
     // below as anything but a regular file is.
-    source_fd_ =
-        open(source_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    source_fd_ = Call(SystemCall::kOpen, [this] {
+      return open(source_.c_str(),
+                  O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    });
     if (source_fd_ < 0) return errno;
     if (fstat(source_fd_, &source_stat_) != 0) return errno;
     if (!S_ISREG(source_stat_.st_mode)) return EINVAL;
@@ -243,11 +319,14 @@ class RealFileSystem::CopyJob {
 
   int OpenTemporary() {
     if (owner_.options_.use_unnamed_temporary) {
-      temp_fd_ = open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+      temp_fd_ = Call(SystemCall::kOpen, [this] {
+        return open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+      });
       if (temp_fd_ >= 0) return 0;
     }
     std::string name = folder_ + "/.kuronel-XXXXXX";
-    temp_fd_ = mkostemp(name.data(), O_CLOEXEC);
+    temp_fd_ = Call(SystemCall::kOpen,
+                    [&] { return mkostemp(name.data(), O_CLOEXEC); });
     if (temp_fd_ < 0) return errno;
     temp_name_ = name;
     return 0;
@@ -262,10 +341,14 @@ class RealFileSystem::CopyJob {
       if (int fault =
               owner_.CopyStepFault(CopyStep::kWrite, result_.bytes_copied))
         return fault;
+      std::size_t this_chunk = chunk;
+      if (!SkipHole(this_chunk)) break;
       ssize_t moved;
       if (use_range) {
-        moved =
-            copy_file_range(source_fd_, nullptr, temp_fd_, nullptr, chunk, 0);
+        moved = Call(SystemCall::kWrite, [&] {
+          return copy_file_range(source_fd_, nullptr, temp_fd_, nullptr,
+                                 this_chunk, 0);
+        });
         // Some file systems answer 0 instead of refusing; read and write
         // then decide where the end is.
         if ((moved < 0 && RangeCopyUnsupported(errno)) ||
@@ -274,7 +357,7 @@ class RealFileSystem::CopyJob {
           continue;
         }
       } else {
-        moved = ReadWriteChunk(chunk);
+        moved = ReadWriteChunk(this_chunk);
       }
       if (moved < 0) {
         if (errno == EINTR) continue;
@@ -288,6 +371,9 @@ class RealFileSystem::CopyJob {
     struct stat after;
     if (fstat(source_fd_, &after) != 0) return errno;
     result_.source_after = ToFileInfo(after);
+    if (int error = EndInHole(after.st_size)) return error;
+    // Written to while it was read, the copy may mix old and new bytes.
+    if (!result_.source_before.Unchanged(result_.source_after)) return EAGAIN;
     struct stat written;
     if (fstat(temp_fd_, &written) != 0) return errno;
     if (static_cast<std::uint64_t>(written.st_size) != result_.bytes_copied)
@@ -295,21 +381,54 @@ class RealFileSystem::CopyJob {
     return 0;
   }
 
+  // A sparse file (a movie preallocated by a camera, a disk image) is copied
+  // sparse: both files are moved past a hole at the current position, and
+  // `chunk` is cut at the next hole. False once only holes are left.
+  bool SkipHole(std::size_t& chunk) {
+    const off_t here = static_cast<off_t>(result_.bytes_copied);
+    const off_t data = lseek(source_fd_, here, SEEK_DATA);
+    if (data < 0) return errno != ENXIO;  // ENXIO: no data after here
+    const off_t hole = lseek(source_fd_, data, SEEK_HOLE);
+    if (lseek(source_fd_, data, SEEK_SET) != data ||
+        lseek(temp_fd_, data, SEEK_SET) != data)
+      return true;  // the copy goes on from where the reads left off
+    result_.bytes_copied = static_cast<std::uint64_t>(data);
+    if (hole > data)
+      chunk = static_cast<std::size_t>(
+          std::min<std::uint64_t>(chunk, static_cast<std::uint64_t>(hole - data)));
+    return true;
+  }
+
+  // A file that ends in a hole: the copy gets the same length.
+  int EndInHole(off_t size) {
+    if (static_cast<std::uint64_t>(size) <= result_.bytes_copied) return 0;
+    if (Call(SystemCall::kWrite,
+             [&] { return ftruncate(temp_fd_, size); }) != 0)
+      return errno;
+    result_.bytes_copied = static_cast<std::uint64_t>(size);
+    return 0;
+  }
+
   ssize_t ReadWriteChunk(std::size_t chunk) {
     buffer_.resize(chunk);
-    ssize_t got = read(source_fd_, buffer_.data(), chunk);
+    ssize_t got = Call(SystemCall::kRead,
+                       [&] { return read(source_fd_, buffer_.data(), chunk); });
     if (got <= 0) return got;
-    if (!WriteAll(temp_fd_, buffer_.data(), static_cast<std::size_t>(got)))
-      return -1;
+    if (!WriteAll(static_cast<std::size_t>(got))) return -1;
     return got;
   }
 
   int CopyAttributes() {
     // Permission bits only: set-id bits of someone else's file must not
     // reappear on a copy owned by this user.
-    if (fchmod(temp_fd_, source_stat_.st_mode & 0777) != 0) return errno;
+    if (Call(SystemCall::kChmod, [this] {
+          return fchmod(temp_fd_, source_stat_.st_mode & 0777);
+        }) != 0)
+      return errno;
     struct timespec times[2] = {source_stat_.st_atim, source_stat_.st_mtim};
-    if (futimens(temp_fd_, times) != 0) return errno;
+    if (Call(SystemCall::kChmod,
+             [&] { return futimens(temp_fd_, times); }) != 0)
+      return errno;
     return 0;
   }
 
@@ -327,33 +446,44 @@ class RealFileSystem::CopyJob {
 
   int LinkUnnamed() {
     std::string proc_path = "/proc/self/fd/" + std::to_string(temp_fd_);
-    if (linkat(AT_FDCWD, proc_path.c_str(), AT_FDCWD, target_.c_str(),
-               AT_SYMLINK_FOLLOW) == 0)
+    if (Call(SystemCall::kLink, [&] {
+          return linkat(AT_FDCWD, proc_path.c_str(), AT_FDCWD, target_.c_str(),
+                        AT_SYMLINK_FOLLOW);
+        }) == 0)
       return 0;
     if (errno != ENOENT) return errno;
     // Without /proc: the same link by descriptor (needs CAP_DAC_READ_SEARCH).
-    if (linkat(temp_fd_, "", AT_FDCWD, target_.c_str(), AT_EMPTY_PATH) == 0)
+    if (Call(SystemCall::kLink, [this] {
+          return linkat(temp_fd_, "", AT_FDCWD, target_.c_str(),
+                        AT_EMPTY_PATH);
+        }) == 0)
       return 0;
     return errno;
   }
 
   int RenameNamed() {
-    if (renameat2(AT_FDCWD, temp_name_.c_str(), AT_FDCWD, target_.c_str(),
-                  RENAME_NOREPLACE) == 0) {
+    if (Call(SystemCall::kRename, [this] {
+          return renameat2(AT_FDCWD, temp_name_.c_str(), AT_FDCWD,
+                           target_.c_str(), RENAME_NOREPLACE);
+        }) == 0) {
       temp_name_.clear();
       return 0;
     }
     if (errno != EINVAL && errno != ENOSYS) return errno;
     // A file system without no-replace rename: a hard link never replaces;
     // the hidden name is removed when the job ends.
-    return link(temp_name_.c_str(), target_.c_str()) == 0 ? 0 : errno;
+    return Call(SystemCall::kLink, [this] {
+             return link(temp_name_.c_str(), target_.c_str());
+           }) == 0
+               ? 0
+               : errno;
   }
 
   // After a failed folder flush the copy is not known to be on disk; its
   // name goes again so that the failure is not mistaken for a finished copy.
   int FlushFolder() {
     int error =
-        Step(CopyStep::kSyncFolder, [this] { return SyncFolder(folder_); });
+        Step(CopyStep::kSyncFolder, [this] { return owner_.SyncFolder(folder_); });
     if (error && published_) Unpublish();
     return error;
   }
@@ -362,7 +492,24 @@ class RealFileSystem::CopyJob {
     struct stat ours, there;
     if (fstat(temp_fd_, &ours) == 0 && stat(target_.c_str(), &there) == 0 &&
         ours.st_dev == there.st_dev && ours.st_ino == there.st_ino)
-      unlink(target_.c_str());
+      Call(SystemCall::kUnlink, [this] { return unlink(target_.c_str()); });
+  }
+
+  // Writes the first `size` bytes of the buffer, resuming after partial
+  // writes.
+  bool WriteAll(std::size_t size) {
+    const char* data = buffer_.data();
+    while (size > 0) {
+      ssize_t written =
+          Call(SystemCall::kWrite, [&] { return write(temp_fd_, data, size); });
+      if (written < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      data += written;
+      size -= static_cast<std::size_t>(written);
+    }
+    return true;
   }
 
   RealFileSystem& owner_;

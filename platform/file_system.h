@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kuronel {
 
@@ -55,6 +56,9 @@ class FileSystem {
   // folder and anything else.
   virtual bool FileExists(const std::string& path) = 0;
   virtual bool DirectoryExists(const std::string& path) = 0;
+  // True when anything at all stands at `path`: a file, a folder, a link
+  // (even a dangling one), a FIFO...
+  virtual bool NameTaken(const std::string& path) = 0;
   // Creates the folder and every missing parent (mkdir -p); true when the
   // whole chain exists afterwards.
   virtual bool CreateDirectories(const std::string& path) = 0;
@@ -88,6 +92,11 @@ class FileSystem {
   // Information on the file at `path`, links followed; false when there is
   // nothing there.
   virtual bool Stat(const std::string& path, FileInfo& info) = 0;
+  // The names of the regular files (links followed) directly in `folder`;
+  // empty when it cannot be read.
+  virtual std::vector<std::string> RegularFilesIn(const std::string& folder) = 0;
+  // True when both files could be read to their ends and hold the same bytes.
+  virtual bool SameContents(const std::string& a, const std::string& b) = 0;
   // Writes everything cached for the file system holding `path` to disk.
   virtual bool SyncFileSystem(const std::string& path) = 0;
 
@@ -114,6 +123,7 @@ class RealFileSystem : public FileSystem {
 
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
+  bool NameTaken(const std::string& path) override;
   bool CreateDirectories(const std::string& path) override;
   CopyResult CopyFileNoReplace(const std::string& source,
                                const std::string& target, bool flush,
@@ -123,9 +133,29 @@ class RealFileSystem : public FileSystem {
   bool SetReadOnly(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
   bool Stat(const std::string& path, FileInfo& info) override;
+  std::vector<std::string> RegularFilesIn(const std::string& folder) override;
+  bool SameContents(const std::string& a, const std::string& b) override;
   bool SyncFileSystem(const std::string& path) override;
 
  protected:
+  // The kinds of system call that write, name or remove files, and the
+  // reads and opens around them.
+  enum class SystemCall {
+    kOpen,
+    kRead,
+    kWrite,  // write and copy_file_range
+    kFsync,  // fsync of a file or folder, syncfs
+    kLink,
+    kRename,
+    kMkdir,
+    kChmod,  // permission bits and times
+    kUnlink,
+  };
+  // Asked before every such call; a nonzero errno makes the call fail with
+  // that errno without being made. The disk never fails on request; a
+  // fault-injecting subclass does.
+  virtual int SystemCallFault(SystemCall /*call*/) { return 0; }
+
   // The steps of a copy that a disk can fail.
   enum class CopyStep { kWrite, kSyncFile, kPublish, kSyncFolder };
   // Asked before each step of a copy (kWrite before every chunk, with the
@@ -142,6 +172,12 @@ class RealFileSystem : public FileSystem {
 
  private:
   class CopyJob;
+  // Makes `call` (which returns -1 with errno on failure) unless the fault
+  // hook fails it; then -1 with the hook's errno.
+  template <typename Call>
+  auto Checked(SystemCall kind, Call call) -> decltype(call());
+  int SyncFolder(const std::string& folder);
+  long ReadFully(int fd, char* data, std::size_t size);
   bool LinkThenUnlink(const std::string& source, const std::string& target);
   Options options_;
 };

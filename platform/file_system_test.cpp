@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "gtest/gtest.h"
 #include "testing/faulty_file_system.h"
@@ -292,6 +293,83 @@ TEST(FileSystemTest, MoveRenamesOnlyWhatACopyWouldReproduce) {
       EXPECT_EQ(Entries(dir.Path("c")), before);
       EXPECT_EQ(ReadFile(file), Pattern(3000));
       EXPECT_EQ(Entries(dir.Path("d")), std::set<std::string>{"taken.jpg"});
+    }
+  }
+}
+
+// File systems without a no-replace rename or without links: publication
+// falls back to what there is and still never replaces a file; with neither
+// the copy fails and leaves nothing.
+TEST(FileSystemTest, PublishingWithoutRenameOrLinkNeverReplaces) {
+  using Call = FaultyFileSystem::SystemCall;
+  struct Case {
+    const char* name;
+    bool unnamed_temporary;
+    bool no_rename;  // every no-replace rename fails with EINVAL
+    bool no_link;    // every link fails with EPERM
+    bool publishes;
+  };
+  const Case cases[] = {
+      {"hidden name, no rename: linked", false, true, false, true},
+      {"unnamed, no link", true, false, true, false},
+      {"hidden name, neither", false, true, true, false},
+  };
+  for (const Case& c : cases) {
+    for (bool taken : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (taken ? ", name taken" : ""));
+      TempDir dir;
+      FaultyFileSystem fs({.use_unnamed_temporary = c.unnamed_temporary});
+      if (c.no_rename) fs.FailSystemCall(Call::kRename, 0, EINVAL);
+      if (c.no_link) fs.FailSystemCall(Call::kLink, 0, EPERM);
+      std::string source = dir.WriteFile("c/a.jpg", Pattern(5000));
+      std::string target = dir.Path("d/a0.jpg");
+      if (taken) dir.WriteFile("d/a0.jpg", "someone's");
+      dir.MakeDir("d");
+      CopyResult copy = fs.CopyFileNoReplace(source, target, true, {});
+      EXPECT_EQ(copy.ok, c.publishes && !taken);
+      EXPECT_EQ(ReadFile(target), taken ? "someone's"
+                                  : copy.ok ? Pattern(5000)
+                                            : "");
+      EXPECT_EQ(Entries(dir.Path("d")),
+                (taken || copy.ok) ? std::set<std::string>{"a0.jpg"}
+                                   : std::set<std::string>{});
+      // A move falls back to a link and an unlink, or leaves the file.
+      bool moved = fs.MoveFileNoReplace(source, target);
+      EXPECT_EQ(moved, !(c.no_rename && c.no_link) && !taken && !copy.ok);
+      EXPECT_EQ(ReadFile(moved ? target : source), Pattern(5000));
+    }
+  }
+}
+
+// Holes stay holes: a sparse file costs no more disk as a copy than it did.
+TEST(FileSystemTest, CopyKeepsHoles) {
+  struct Case {
+    const char* name;
+    std::vector<off_t> data_at;  // 4 KiB of data at each offset
+  };
+  const Case cases[] = {
+      {"only a hole", {}},
+      {"data in the middle", {10 << 20}},
+      {"data at both ends", {0, (64 << 20) - 4096}},
+      {"ends in a hole", {0, 20 << 20}},
+  };
+  for (const Case& c : cases) {
+    for (bool copy_range : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (copy_range ? "" : ", read and write"));
+      TempDir dir;
+      std::string source = dir.Path("movie.mov");
+      int fd = open(source.c_str(), O_WRONLY | O_CREAT, 0644);
+      ASSERT_EQ(ftruncate(fd, 64 << 20), 0);
+      for (off_t at : c.data_at)
+        ASSERT_EQ(pwrite(fd, Pattern(4096).data(), 4096, at), 4096);
+      close(fd);
+      RealFileSystem fs({.use_copy_range = copy_range, .chunk_bytes = 1 << 20});
+      std::string target = dir.Path("copy.mov");
+      ASSERT_TRUE(fs.CopyFileNoReplace(source, target, true, {}).ok);
+      EXPECT_EQ(StatOf(target).st_size, 64 << 20);
+      EXPECT_TRUE(fs.SameContents(source, target));
+      // Blocks of 512 bytes: the data and a little more, not 64 MiB.
+      EXPECT_LT(StatOf(target).st_blocks * 512, 1 << 20);
     }
   }
 }

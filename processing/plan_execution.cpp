@@ -1,9 +1,13 @@
 #include "processing/plan_execution.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <vector>
+
+#include "processing/leftover_copies.h"
 
 namespace kuronel {
 namespace {
@@ -81,13 +85,56 @@ void DeleteSource(const std::string& source_path, const PlannedCopy& planned,
     if (planned.read_only_set) row.State = kStateDelError;
     return;
   }
-  // A failed copy keeps its "CopyError!" or "AttrError!". A source that
-  // changed while it was read (or since) keeps the state its copy step wrote:
-  // that copy is complete and published, but the source may hold data the
-  // copy lacks, so it must stay.
+  // A failed copy keeps its "CopyError!" or "AttrError!" (a source written to
+  // while it was read fails its copy). A source that changed after its copy
+  // keeps the state its copy step wrote: that copy is complete and
+  // published, but the source may hold data the copy lacks, so it must stay.
   if (!SourceMayBeDeleted(source_path, planned, file_system)) return;
   row.State =
       file_system.DeleteFile(source_path) ? kStateMoved : kStateDelError;
+}
+
+// A move stopped between its copy and its delete left a complete copy at
+// `earlier`: the move ends as it would have, with the delete, once that copy
+// is known to be on disk.
+void FinishInterruptedMove(const std::string& source_path,
+                           const std::string& earlier, PlanRow& row,
+                           const Settings& options, FileSystem& file_system) {
+  if (options.MakeReadOnly) file_system.SetReadOnly(earlier);
+  if (!file_system.SyncFileSystem(earlier)) {
+    row.State = kStateCopyError;
+    return;
+  }
+  row.State =
+      file_system.DeleteFile(source_path) ? kStateMoved : kStateDelError;
+}
+
+// How often a copy takes the next free name when another program took the
+// one it was given meanwhile.
+constexpr int kTargetNameAttempts = 16;
+
+// Renames (when allowed) or copies the source to the first free variant of
+// new_path, again with the next free name while other programs take them.
+void RenameOrCopy(const std::string& source_path, const std::string& new_path,
+                  const Settings& options, FileSystem& file_system,
+                  const CopyProgress& copy_progress, PlannedCopy& planned) {
+  // A copy whose source goes next must be on disk before the delete.
+  const bool flush = !options.KeepOriginal;
+  for (int attempt = 1;; ++attempt) {
+    planned.target_path = FreeTargetPath(new_path, file_system);
+    // Within one file system a move is a rename: it ends as the copy and the
+    // delete would, without reading the data. Anything else copies.
+    if (!options.KeepOriginal &&
+        file_system.MoveFileNoReplace(source_path, planned.target_path)) {
+      planned.moved = true;
+      return;
+    }
+    planned.copy = file_system.CopyFileNoReplace(
+        source_path, planned.target_path, flush, copy_progress);
+    if (planned.copy.ok || planned.copy.error != EEXIST ||
+        attempt == kTargetNameAttempts)
+      return;
+  }
 }
 
 }  // namespace
@@ -115,7 +162,7 @@ std::string NumberedPath(const std::string& new_path, int k) {
 std::string FreeTargetPath(const std::string& new_path,
                            FileSystem& file_system) {
   std::string candidate = new_path;
-  for (int k = 1; file_system.FileExists(candidate); ++k)
+  for (int k = 1; file_system.NameTaken(candidate); ++k)
     candidate = NumberedPath(new_path, k);
   return candidate;
 }
@@ -131,22 +178,15 @@ PlannedCopy CopyPlannedFile(const std::string& source_path,
     row.State = planned.read_only_set ? kStateReadOnly : kStateAttrError;
     return planned;
   }
-  planned.target_path = FreeTargetPath(new_path, file_system);
-  // Within one file system a move is a rename: it ends as the copy and the
-  // delete would, without reading the data. Anything else copies.
-  if (!options.KeepOriginal &&
-      file_system.MoveFileNoReplace(source_path, planned.target_path)) {
-    planned.moved = true;
+  RenameOrCopy(source_path, new_path, options, file_system, copy_progress,
+               planned);
+  if (planned.moved) {
     // As after a copy, a failed read-only step does not show: the delete's
     // state would replace it.
     if (options.MakeReadOnly) file_system.SetReadOnly(planned.target_path);
     row.State = kStateMoved;
     return planned;
   }
-  // A copy whose source goes next must be on disk before the delete.
-  const bool flush = !options.KeepOriginal;
-  planned.copy = file_system.CopyFileNoReplace(source_path, planned.target_path,
-                                               flush, copy_progress);
   row.State = planned.copy.ok ? kStateCopied : kStateCopyError;
   if (options.MakeReadOnly) {
     // After a failed copy there is no file of ours at the target to change.
@@ -162,6 +202,9 @@ RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
   RunSummary summary;
   summary.rows = plan.size();
   PendingFlushes pending;
+  std::optional<LeftoverCopies> leftovers;
+  if (!options.KeepOriginal && !AttributeOnlyMode(options))
+    leftovers.emplace(file_system);
   for (std::size_t i = 0; i < plan.size(); ++i) {
     if (progress) progress(ProgressText(ProgressCells(i, plan.size())));
     PlanRow& row = plan[i];
@@ -173,6 +216,10 @@ RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
     } else if (!file_system.DirectoryExists(folder) &&
                !file_system.CreateDirectories(folder)) {
       row.State = kStateDirError;
+    } else if (std::string earlier =
+                   leftovers ? leftovers->Find(source_path, folder) : "";
+               !earlier.empty()) {
+      FinishInterruptedMove(source_path, earlier, row, options, file_system);
     } else {
       PlannedCopy planned =
           CopyPlannedFile(source_path, new_path, row, options, file_system,

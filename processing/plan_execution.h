@@ -25,8 +25,8 @@ int ProgressCells(std::size_t index, std::size_t count);
 // gives the path itself. A folder name is never changed.
 std::string NumberedPath(const std::string& new_path, int k);
 
-// The first of new_path, NumberedPath(new_path, 1), 2, … where no file
-// stands.
+// The first of new_path, NumberedPath(new_path, 1), 2, … where nothing
+// stands: a folder or a link in the way is passed over like a file.
 std::string FreeTargetPath(const std::string& new_path,
                            FileSystem& file_system);
 

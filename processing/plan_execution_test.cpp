@@ -241,26 +241,28 @@ TEST(PlanExecutionTest, ReadOnlySourceIsCopiedButKept) {
   EXPECT_EQ(ModeOf(new_path), 0444u);
 }
 
-// A folder standing at the new path is not a file, so no number is taken,
-// and the copy is refused: the source must stay whatever the options.
+// Neither a rename nor a copy succeeds: the source must stay whatever the
+// options.
 TEST(PlanExecutionTest, FailedCopyNeverDeletesTheSource) {
   for (bool read_only : {false, true}) {
     SCOPED_TRACE(read_only);
     TempDir dir;
-    RealFileSystem fs;
+    FaultyFileSystem fs;
+    fs.FailCall(Op::kMove);
+    fs.FailCall(Op::kCopy);
     std::string source = dir.WriteFile("c/IMG.JPG", Photo());
-    std::string new_path = dir.MakeDir("d/a0.JPG");
+    std::string new_path = dir.Path("d/a0.JPG");
     EXPECT_EQ(
         RunOne(source, new_path, Options(true, true, read_only, false), fs),
         read_only ? kStateAttrError : kStateCopyError);
-    EXPECT_EQ(ReadFile(source), Photo());
-    EXPECT_TRUE(Entries(new_path).empty());
+    EXPECT_TRUE(ReadFile(source) == Photo());
+    EXPECT_TRUE(Entries(dir.Path("d")).empty());
   }
 }
 
 TEST(PlanExecutionTest, SourceChangedWhileCopiedIsKept) {
-  enum Change { kAppend, kTouch };
-  for (Change change : {kAppend, kTouch}) {
+  enum Change { kAppend, kTouch, kDelete };
+  for (Change change : {kAppend, kTouch, kDelete}) {
     SCOPED_TRACE(change);
     TempDir dir;
     FaultyFileSystem fs({.chunk_bytes = 4096});
@@ -274,15 +276,25 @@ TEST(PlanExecutionTest, SourceChangedWhileCopiedIsKept) {
       changed = true;
       if (change == kAppend) {
         std::ofstream(source, std::ios::app) << "more";
-      } else {
+      } else if (change == kTouch) {
         struct timespec times[2] = {{1, 0}, {1, 0}};
         utimensat(AT_FDCWD, source.c_str(), times, 0);
+      } else {
+        unlink(source.c_str());
       }
     }};
     RunPlan(plan, Options(true, true, false, false), fs, {}, observer);
-    EXPECT_EQ(plan[0].State, kStateCopied);  // copied, but not moved
+    if (change == kDelete) {
+      // Deleted by someone else while open: the copy still gets every byte.
+      EXPECT_EQ(plan[0].State, kStateCopied);
+      EXPECT_TRUE(ReadFile(new_path) == Photo(20000));
+      continue;
+    }
+    // The copy may hold a mix of old and new bytes: it is not published.
+    EXPECT_EQ(plan[0].State, kStateCopyError);
     EXPECT_TRUE(Exists(source));
-    EXPECT_TRUE(Exists(new_path));
+    EXPECT_FALSE(Exists(new_path));
+    EXPECT_TRUE(Entries(dir.Path("d")).empty());
   }
 }
 

@@ -40,6 +40,25 @@ int FaultyFileSystem::MoveStepFault(MoveStep step) {
   return it == move_faults_.end() ? 0 : it->second;
 }
 
+void FaultyFileSystem::FailSystemCall(SystemCall call, int nth, int error) {
+  system_call_faults_[call] = SystemCallFaultPlan{nth, 0, error};
+}
+
+int FaultyFileSystem::SystemCalls(SystemCall call) const {
+  auto it = system_calls_.find(call);
+  return it == system_calls_.end() ? 0 : it->second;
+}
+
+int FaultyFileSystem::SystemCallFault(SystemCall call) {
+  ++system_calls_[call];
+  auto it = system_call_faults_.find(call);
+  if (it == system_call_faults_.end()) return 0;
+  SystemCallFaultPlan& fault = it->second;
+  if (++fault.counted != fault.nth && fault.nth != 0) return 0;
+  system_call_fault_struck_ = true;
+  return fault.error;
+}
+
 bool FaultyFileSystem::FileExists(const std::string& path) {
   return !Fails(Operation::kFileExists) && RealFileSystem::FileExists(path);
 }

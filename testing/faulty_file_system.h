@@ -30,6 +30,7 @@ class FaultyFileSystem : public RealFileSystem {
   };
   using CopyStep = RealFileSystem::CopyStep;
   using MoveStep = RealFileSystem::MoveStep;
+  using SystemCall = RealFileSystem::SystemCall;
 
   FaultyFileSystem() = default;
   explicit FaultyFileSystem(Options options) : RealFileSystem(options) {}
@@ -51,6 +52,15 @@ class FaultyFileSystem : public RealFileSystem {
   // had no no-replace rename, so that the link and unlink run).
   void FailMoveStep(MoveStep step, int error) { move_faults_[step] = error; }
 
+  // The nth system call of this kind (counted from 1 from now on) fails with
+  // `error`: only that one call, or every call for nth == 0. Replaces an
+  // earlier fault on that kind of call.
+  void FailSystemCall(SystemCall call, int nth, int error);
+  // True once a fault set by FailSystemCall has struck.
+  bool SystemCallFaultStruck() const { return system_call_fault_struck_; }
+  // How many system calls of this kind were made (or failed on request).
+  int SystemCalls(SystemCall call) const;
+
   // How often an operation was called.
   int Calls(Operation operation) const;
 
@@ -70,8 +80,14 @@ class FaultyFileSystem : public RealFileSystem {
  protected:
   int CopyStepFault(CopyStep step, std::uint64_t bytes_done) override;
   int MoveStepFault(MoveStep step) override;
+  int SystemCallFault(SystemCall call) override;
 
  private:
+  struct SystemCallFaultPlan {
+    int nth = 0;
+    int counted = 0;
+    int error = EIO;
+  };
   struct CallFault {
     int nth = 0;
     int counted = 0;
@@ -89,6 +105,9 @@ class FaultyFileSystem : public RealFileSystem {
   std::map<Operation, CallFault> call_faults_;
   std::map<CopyStep, StepFault> step_faults_;
   std::map<MoveStep, int> move_faults_;
+  std::map<SystemCall, int> system_calls_;
+  std::map<SystemCall, SystemCallFaultPlan> system_call_faults_;
+  bool system_call_fault_struck_ = false;
   int copies_started_ = 0;
 };
 

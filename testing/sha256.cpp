@@ -1,19 +1,14 @@
-// SHA-256 (FIPS 180-4), small and unhurried: the tests hash a few files to
-// prove that bytes arrived unchanged.
-
 #include "testing/sha256.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdint>
-#include <cstdio>
+#include <cstring>
 
 namespace kuronel::testing {
 namespace {
 
-constexpr std::array<uint32_t, 64> kRound = {
+constexpr std::uint32_t kRound[64] = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1,
     0x923f82a4, 0xab1c5ed5, 0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3,
     0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174, 0xe49b69c1, 0xefbe4786,
@@ -26,88 +21,85 @@ constexpr std::array<uint32_t, 64> kRound = {
     0x5b9cca4f, 0x682e6ff3, 0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208,
     0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
-uint32_t Rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
-
-class Sha256 {
- public:
-  void Add(std::string_view bytes) {
-    for (char c : bytes) {
-      block_[used_++] = static_cast<uint8_t>(c);
-      if (used_ == 64) Compress();
-    }
-    length_ += bytes.size();
-  }
-
-  std::string Finish() {
-    const uint64_t bits = length_ * 8;
-    block_[used_++] = 0x80;
-    if (used_ > 56) {
-      while (used_ < 64) block_[used_++] = 0;
-      Compress();
-    }
-    while (used_ < 56) block_[used_++] = 0;
-    for (int i = 7; i >= 0; --i) block_[used_++] = static_cast<uint8_t>(bits >> (8 * i));
-    Compress();
-    std::string hex;
-    char digits[9];
-    for (uint32_t word : state_) {
-      std::snprintf(digits, sizeof digits, "%08x", word);
-      hex += digits;
-    }
-    return hex;
-  }
-
- private:
-  void Compress() {
-    uint32_t w[64];
-    for (int i = 0; i < 16; ++i)
-      w[i] = uint32_t{block_[4 * i]} << 24 | uint32_t{block_[4 * i + 1]} << 16 |
-             uint32_t{block_[4 * i + 2]} << 8 | uint32_t{block_[4 * i + 3]};
-    for (int i = 16; i < 64; ++i) {
-      uint32_t s0 = Rotr(w[i - 15], 7) ^ Rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
-      uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
-      w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-    }
-    std::array<uint32_t, 8> v = state_;
-    for (int i = 0; i < 64; ++i) {
-      uint32_t s1 = Rotr(v[4], 6) ^ Rotr(v[4], 11) ^ Rotr(v[4], 25);
-      uint32_t choice = (v[4] & v[5]) ^ (~v[4] & v[6]);
-      uint32_t t1 = v[7] + s1 + choice + kRound[i] + w[i];
-      uint32_t s0 = Rotr(v[0], 2) ^ Rotr(v[0], 13) ^ Rotr(v[0], 22);
-      uint32_t majority = (v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]);
-      uint32_t t2 = s0 + majority;
-      v = {t1 + t2, v[0], v[1], v[2], v[3] + t1, v[4], v[5], v[6]};
-    }
-    for (int i = 0; i < 8; ++i) state_[i] += v[i];
-    used_ = 0;
-  }
-
-  std::array<uint32_t, 8> state_ = {0x6a09e667, 0xbb67ae85, 0x3c6ef372,
-                                    0xa54ff53a, 0x510e527f, 0x9b05688c,
-                                    0x1f83d9ab, 0x5be0cd19};
-  std::array<uint8_t, 64> block_{};
-  size_t used_ = 0;
-  uint64_t length_ = 0;
-};
+std::uint32_t Rotate(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
 }  // namespace
 
-std::string Sha256Hex(std::string_view bytes) {
+Sha256::Sha256()
+    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f,
+             0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
+
+void Sha256::Block(const unsigned char* block) {
+  std::uint32_t w[64];
+  for (int i = 0; i < 16; ++i)
+    w[i] = std::uint32_t{block[4 * i]} << 24 | std::uint32_t{block[4 * i + 1]} << 16 |
+           std::uint32_t{block[4 * i + 2]} << 8 | block[4 * i + 3];
+  for (int i = 16; i < 64; ++i) {
+    std::uint32_t s0 = Rotate(w[i - 15], 7) ^ Rotate(w[i - 15], 18) ^ (w[i - 15] >> 3);
+    std::uint32_t s1 = Rotate(w[i - 2], 17) ^ Rotate(w[i - 2], 19) ^ (w[i - 2] >> 10);
+    w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+  }
+  std::uint32_t v[8];
+  std::memcpy(v, state_, sizeof v);
+  for (int i = 0; i < 64; ++i) {
+    std::uint32_t s1 = Rotate(v[4], 6) ^ Rotate(v[4], 11) ^ Rotate(v[4], 25);
+    std::uint32_t choice = (v[4] & v[5]) ^ (~v[4] & v[6]);
+    std::uint32_t t1 = v[7] + s1 + choice + kRound[i] + w[i];
+    std::uint32_t s0 = Rotate(v[0], 2) ^ Rotate(v[0], 13) ^ Rotate(v[0], 22);
+    std::uint32_t majority = (v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]);
+    std::memmove(v + 1, v, 7 * sizeof v[0]);
+    v[4] += t1;
+    v[0] = t1 + s0 + majority;
+  }
+  for (int i = 0; i < 8; ++i) state_[i] += v[i];
+}
+
+void Sha256::Add(std::string_view data) {
+  total_bytes_ += data.size();
+  // Whole blocks straight from the data when nothing is pending.
+  while (pending_size_ == 0 && data.size() >= 64) {
+    Block(reinterpret_cast<const unsigned char*>(data.data()));
+    data.remove_prefix(64);
+  }
+  for (unsigned char byte : data) {
+    pending_[pending_size_++] = byte;
+    if (pending_size_ == 64) {
+      Block(pending_);
+      pending_size_ = 0;
+    }
+  }
+}
+
+std::string Sha256::HexDigest() {
+  const std::uint64_t bits = total_bytes_ * 8;
+  Add(std::string_view("\x80", 1));
+  while (pending_size_ != 56) Add(std::string_view("\0", 1));
+  unsigned char length[8];
+  for (int i = 0; i < 8; ++i) length[i] = static_cast<unsigned char>(bits >> (56 - 8 * i));
+  Add(std::string_view(reinterpret_cast<const char*>(length), 8));
+  static const char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (std::uint32_t word : state_)
+    for (int shift = 28; shift >= 0; shift -= 4) hex += kHex[(word >> shift) & 15];
+  return hex;
+}
+
+std::string Sha256Hex(std::string_view data) {
   Sha256 hash;
-  hash.Add(bytes);
-  return hash.Finish();
+  hash.Add(data);
+  return hash.HexDigest();
 }
 
 std::string Sha256OfFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::string();
   Sha256 hash;
-  char buffer[65536];
+  char buffer[1 << 16];
   ssize_t got;
-  while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
-    hash.Add(std::string_view(buffer, static_cast<size_t>(got)));
-  ::close(fd);
-  return got < 0 ? std::string() : hash.Finish();
+  while ((got = read(fd, buffer, sizeof buffer)) > 0)
+    hash.Add(std::string_view(buffer, static_cast<std::size_t>(got)));
+  close(fd);
+  return got < 0 ? std::string() : hash.HexDigest();
 }
 
 }  // namespace kuronel::testing

@@ -14,9 +14,19 @@ namespace kuronel::testing {
 
 namespace fs = std::filesystem;
 
-TempDir::TempDir() {
+namespace {
+
+std::string DefaultBase() {
   const char* base = getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/kuronel-test-XXXXXX";
+  return base && *base ? base : "/tmp";
+}
+
+}  // namespace
+
+TempDir::TempDir() : TempDir(DefaultBase()) {}
+
+TempDir::TempDir(const std::string& base) {
+  std::string pattern = base + "/kuronel-test-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr)
     throw std::runtime_error("cannot create a temporary folder");
   path_ = pattern;

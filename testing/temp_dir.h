@@ -12,6 +12,8 @@ namespace kuronel::testing {
 class TempDir {
  public:
   TempDir();
+  // A fresh folder under `base` instead.
+  explicit TempDir(const std::string& base);
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;

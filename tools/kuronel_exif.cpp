@@ -1,14 +1,51 @@
-// kuronel-exif FILE...: prints what the Exif reader decodes from each file,
-// one Name=Value line per field, for comparing with other Exif tools.
+// kuronel-exif [--] FILE...: prints what the Exif reader decodes from each
+// file, one Name=Value line per field, for comparing with other Exif tools.
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "exif/byte_source.h"
 #include "exif/exif_info.h"
 
 namespace {
+
+constexpr char kUsage[] = "usage: kuronel-exif [-h] [--] FILE...\n";
+
+constexpr char kHelp[] =
+    "Prints the Exif values that Kuronel reads from each JPEG FILE: a line\n"
+    "\"# FILE\", then one Name=Value line per field in a fixed order (numbers\n"
+    "in decimal, texts as Kuronel decodes them), then the user comments.\n"
+    "A file without an Exif block gives HasExif=0 and empty or zero\n"
+    "values. Files are only read, never changed.\n"
+    "\n"
+    "options:\n"
+    "  -h, --help  print this help\n"
+    "  --          end of options: every argument after it is a FILE, even\n"
+    "              one named -h or --help\n"
+    "\n"
+    "Exit status: 0 when every FILE was read, 1 when one could not be opened\n"
+    "or read (its block is still printed), 2 when no FILE was given.\n";
+
+// The FILE arguments; `help` is set by -h or --help before any "--".
+std::vector<std::string> FileArguments(int argc, char** argv, bool& help) {
+  std::vector<std::string> files;
+  bool options_ended = false;
+  help = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (!options_ended && arg == "--") {
+      options_ended = true;
+    } else if (!options_ended && (arg == "-h" || arg == "--help")) {
+      help = true;
+    } else {
+      files.emplace_back(arg);
+    }
+  }
+  return files;
+}
 
 void PrintText(const std::string& text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
@@ -64,16 +101,21 @@ bool DumpFile(kuronel::TExifInfo& exif, const std::string& file_name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr,
-                 "usage: kuronel-exif FILE...\n"
-                 "Prints the Exif values that Kuronel reads from each FILE.\n");
+  bool help = false;
+  const std::vector<std::string> files = FileArguments(argc, argv, help);
+  if (help) {
+    std::printf("%s\n%s", kUsage, kHelp);
+    return 0;
+  }
+  if (files.empty()) {
+    std::fprintf(stderr, "%sTry 'kuronel-exif --help' for more information.\n",
+                 kUsage);
     return 2;
   }
   kuronel::TExifInfo exif;
   bool all_read = true;
-  for (int i = 1; i < argc; ++i) {
-    if (!DumpFile(exif, argv[i])) all_read = false;
+  for (const std::string& file : files) {
+    if (!DumpFile(exif, file)) all_read = false;
   }
   return all_read ? 0 : 1;
 }

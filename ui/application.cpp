@@ -1,7 +1,10 @@
 #include "ui/application.h"
 
+#include <QFont>
 #include <QMessageBox>
 #include <exception>
+
+#include "ui/program_icon.h"
 
 namespace kuronel {
 
@@ -9,6 +12,18 @@ KuronelApplication::KuronelApplication(int& argc, char** argv)
     : QApplication(argc, argv) {
   setApplicationName(kApplicationTitle);
   setApplicationDisplayName(kApplicationTitle);
+  // Every window of the program shows the application icon, and the desktop
+  // matches the windows to the installed kuronel.desktop entry.
+  setWindowIcon(ProgramIcon());
+  setDesktopFileName(QStringLiteral("kuronel"));
+}
+
+void KuronelApplication::UseProgramFont() {
+  // IPAPGothic stands in for the proportional Gothic font the windows were
+  // designed with.
+  QFont font(QStringLiteral("IPAPGothic"));
+  font.setPixelSize(12);
+  setFont(font);
 }
 
 bool KuronelApplication::notify(QObject* receiver, QEvent* event) {

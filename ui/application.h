@@ -6,12 +6,16 @@
 
 namespace kuronel {
 
-// The application object. Its title is "Kuronel", and it is the program's
-// general error report: an exception that escapes any command (an event
-// handler) is shown in a "Kuronel" error box, and the program goes on.
+// The application object. Its title is "Kuronel", it gives every window the
+// application icon, and it is the program's general error report: an
+// exception that escapes any command (an event handler) is shown in a
+// "Kuronel" error box, and the program goes on.
 class KuronelApplication : public QApplication {
  public:
   KuronelApplication(int& argc, char** argv);
+
+  // The font of the program's windows (the window tests keep Qt's default).
+  void UseProgramFont();
 
   bool notify(QObject* receiver, QEvent* event) override;
 };

@@ -1,0 +1,267 @@
+// Runs on a real disk that misbehaves on its own: a file system that fills
+// up, folders the user may not write, names taken by folders and links, and
+// another program taking target names while the run goes on.
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "processing/plan_execution.h"
+#include "testing/sha256.h"
+#include "testing/temp_dir.h"
+#include "testing/tree_audit.h"
+
+namespace kuronel {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+
+constexpr uid_t kNobody = 65534;
+
+std::string Bytes(std::size_t size, char seed) {
+  std::string data(size, '\0');
+  for (std::size_t i = 0; i < size; ++i)
+    data[i] = static_cast<char>(seed + i * 7 + (i >> 9));
+  return data;
+}
+
+Settings Options(const std::string& destination, bool keep) {
+  Settings options;
+  options.MakeReadOnly = false;
+  options.KeepOriginal = keep;
+  options.DestinationFolder = destination + "/";
+  return options;
+}
+
+std::vector<std::string> States(const ProcessingPlan& plan) {
+  std::vector<std::string> states;
+  for (const PlanRow& row : plan) states.push_back(row.State);
+  return states;
+}
+
+// A tmpfs of 1 MB mounted for one test.
+class SmallDisk {
+ public:
+  explicit SmallDisk(const std::string& folder) : folder_(folder) {
+    mounted_ = mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=1m") == 0;
+    error_ = errno;
+  }
+  ~SmallDisk() {
+    if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return mounted_; }
+  std::string why() const { return strerror(error_); }
+
+ private:
+  std::string folder_;
+  bool mounted_ = false;
+  int error_ = 0;
+};
+
+TEST(PlanDiskTest, AFullDiskFailsOnlyTheFileThatDoesNotFit) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  for (bool keep : {true, false}) {
+    SCOPED_TRACE(keep ? "copy" : "move");
+    TempDir dir;
+    SmallDisk disk(dir.MakeDir("small"));
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs: " << disk.why();
+    const std::size_t sizes[] = {300 << 10, 300 << 10, 700 << 10, 50 << 10, 0};
+    ProcessingPlan plan;
+    for (std::size_t i = 0; i < std::size(sizes); ++i) {
+      std::string name = "IMG_000" + std::to_string(i) + ".JPG";
+      plan.push_back({dir.WriteFile("card/" + name, Bytes(sizes[i], 'a' + i)),
+                      dir.Path("small/2004_05_06/a" + std::to_string(i) + ".JPG"),
+                      kStateUnprocessed});
+    }
+    const testing::Manifest sources = testing::TakeManifest(dir.Path("card"));
+    RealFileSystem disk_files;
+    RunPlan(plan, Options(dir.Path("small"), keep), disk_files, StatusSink());
+
+    const char* done = keep ? kStateCopied : kStateMoved;
+    EXPECT_EQ(States(plan), (std::vector<std::string>{done, done, kStateCopyError,
+                                                      done, done}));
+    testing::MoveAudit audit = testing::AuditMove(
+        sources, dir.Path("card"), testing::Manifest(), dir.Path("small"));
+    EXPECT_TRUE(audit.ok()) << audit.Report();
+    EXPECT_EQ(ReadFile(plan[2].SourcePath), Bytes(700 << 10, 'c'));
+  }
+}
+
+// Runs `work` in a child process as the user nobody, where permission bits
+// count as they do for any user; returns what it wrote to its pipe.
+std::string AsNobody(const std::function<std::string()>& work) {
+  int pipe_fds[2];
+  if (pipe(pipe_fds) != 0) return "pipe failed";
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(pipe_fds[0]);
+    std::string out = setgroups(0, nullptr) == 0 && setgid(kNobody) == 0 &&
+                              setuid(kNobody) == 0
+                          ? work()
+                          : "cannot become nobody";
+    ssize_t ignored = write(pipe_fds[1], out.data(), out.size());
+    (void)ignored;
+    _exit(0);
+  }
+  close(pipe_fds[1]);
+  std::string out;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(pipe_fds[0], buffer, sizeof buffer)) > 0) out.append(buffer, got);
+  close(pipe_fds[0]);
+  waitpid(pid, nullptr, 0);
+  return out;
+}
+
+// Folders the user may not write: a date folder that takes no copy and a
+// card folder whose files cannot be deleted.
+TEST(PlanDiskTest, FoldersTheUserMayNotWriteCostNothing) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  TempDir dir;
+  chmod(dir.path().c_str(), 0755);
+  const std::string photo = Bytes(5000, 'p');
+  ProcessingPlan plan = {
+      {dir.WriteFile("card/open/A.JPG", photo + "a"),
+       dir.Path("dest/locked/a0.JPG"), kStateUnprocessed},
+      {dir.WriteFile("card/locked/B.JPG", photo + "b"),
+       dir.Path("dest/open/a0.JPG"), kStateUnprocessed},
+      {dir.WriteFile("card/open/C.JPG", photo + "c"),
+       dir.Path("dest/open/a1.JPG"), kStateUnprocessed},
+  };
+  dir.MakeDir("dest/locked");
+  dir.MakeDir("dest/open");
+  for (const char* path : {"card", "card/open", "card/locked", "card/open/A.JPG",
+                           "card/locked/B.JPG", "card/open/C.JPG", "dest",
+                           "dest/locked", "dest/open"})
+    ASSERT_EQ(chown(dir.Path(path).c_str(), kNobody, kNobody), 0) << path;
+  chmod(dir.Path("dest/locked").c_str(), 0555);
+  chmod(dir.Path("card/locked").c_str(), 0555);
+  const testing::Manifest sources = testing::TakeManifest(dir.Path("card"));
+
+  std::string states = AsNobody([&] {
+    RealFileSystem disk;
+    RunPlan(plan, Options(dir.Path("dest"), false), disk, StatusSink());
+    std::string out;
+    for (const PlanRow& row : plan) out += row.State + "\n";
+    return out;
+  });
+  EXPECT_EQ(states, std::string(kStateCopyError) + "\n" + kStateDelError +
+                        "\n" + kStateMoved + "\n");
+  testing::MoveAudit audit = testing::AuditMove(
+      sources, dir.Path("card"), testing::Manifest(), dir.Path("dest"));
+  EXPECT_TRUE(audit.ok()) << audit.Report();
+  EXPECT_EQ(audit.at_source, 2u);  // A (no copy) and B (not deletable)
+}
+
+// Whatever stands at a target name, the copy takes the next free name and
+// leaves the thing in the way as it was.
+TEST(PlanDiskTest, ANameTakenByAnythingIsPassedOver) {
+  struct Case {
+    const char* name;
+    void (*occupy)(const std::string& path);
+  };
+  const Case cases[] = {
+      {"folder", [](const std::string& p) { mkdir(p.c_str(), 0755); }},
+      {"dangling link",
+       [](const std::string& p) { symlink("/nonexistent/x", p.c_str()); }},
+      {"link loop", [](const std::string& p) { symlink(p.c_str(), p.c_str()); }},
+      {"FIFO", [](const std::string& p) { mkfifo(p.c_str(), 0644); }},
+      {"socket",
+       [](const std::string& p) {
+         int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+         sockaddr_un address{};
+         address.sun_family = AF_UNIX;
+         std::strncpy(address.sun_path, p.c_str(), sizeof address.sun_path - 1);
+         bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+         close(fd);
+       }},
+  };
+  for (const Case& c : cases) {
+    for (bool keep : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (keep ? ", copy" : ", move"));
+      TempDir dir;
+      const std::string taken = dir.MakeDir("d") + "/a0.JPG";
+      c.occupy(taken);
+      struct stat before {};
+      ASSERT_EQ(lstat(taken.c_str(), &before), 0);
+      ProcessingPlan plan = {
+          {dir.WriteFile("c/IMG.JPG", "photo"), taken, kStateUnprocessed}};
+      RealFileSystem disk;
+      RunPlan(plan, Options(dir.Path("d"), keep), disk, StatusSink());
+      EXPECT_EQ(plan[0].State, keep ? kStateCopied : kStateMoved);
+      EXPECT_EQ(ReadFile(dir.Path("d/a01.JPG")), "photo");
+      struct stat after {};
+      ASSERT_EQ(lstat(taken.c_str(), &after), 0);
+      EXPECT_EQ(after.st_ino, before.st_ino);
+      EXPECT_EQ(after.st_mode, before.st_mode);
+    }
+  }
+}
+
+// Another program creates files under the names the run is about to use.
+// No file of its ever changes, and every photo ends at a name of its own.
+TEST(PlanDiskTest, AnotherProgramTakingNamesNeverLosesItsFiles) {
+  TempDir dir;
+  constexpr int kPhotos = 40;
+  ProcessingPlan plan;
+  for (int i = 0; i < kPhotos; ++i) {
+    plan.push_back({dir.WriteFile("card/IMG_" + std::to_string(i) + ".JPG",
+                                  Bytes(3000 + i, static_cast<char>(i))),
+                    dir.Path("dest/day/a.JPG"), kStateUnprocessed});
+  }
+  dir.MakeDir("dest/day");
+  const testing::Manifest sources = testing::TakeManifest(dir.Path("card"));
+
+  // The other program takes a.JPG, a1.JPG, a2.JPG ... as fast as it can.
+  std::atomic<bool> stop = false;
+  std::map<std::string, std::string> theirs;
+  std::thread other([&] {
+    for (int k = 0; !stop && k < 4 * kPhotos; ++k) {
+      std::string path = NumberedPath(dir.Path("dest/day/a.JPG"), k);
+      int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+      if (fd < 0) continue;
+      std::string mine = "the other program's file " + std::to_string(k);
+      ssize_t ignored = write(fd, mine.data(), mine.size());
+      (void)ignored;
+      close(fd);
+      theirs[path] = mine;
+    }
+  });
+  RealFileSystem disk;
+  RunPlan(plan, Options(dir.Path("dest"), false), disk, StatusSink());
+  stop = true;
+  other.join();
+
+  testing::Manifest before_run;  // the other program's files count as there
+  for (const auto& [path, contents] : theirs) {
+    EXPECT_EQ(ReadFile(path), contents) << path;
+    before_run[path.substr(dir.Path("dest").size() + 1)] =
+        testing::Sha256Hex(contents);
+  }
+  testing::MoveAudit audit = testing::AuditMove(
+      sources, dir.Path("card"), before_run, dir.Path("dest"));
+  EXPECT_TRUE(audit.ok()) << audit.Report();
+  for (const PlanRow& row : plan) {
+    // A row fails only when the other program won every race for it.
+    if (row.State != kStateMoved) EXPECT_EQ(row.State, kStateCopyError);
+  }
+}
+
+}  // namespace
+}  // namespace kuronel

@@ -1,0 +1,189 @@
+// kuronel-batch --move is killed with SIGKILL at random moments, again and
+// again, each time continuing the job it left; after every kill nothing may
+// be lost, nothing under a target name may be partial or unknown, and the
+// run that finally completes leaves every file moved exactly once.
+//
+// KURONEL_KILLS sets the kills per destination kind (default 100);
+// KURONEL_KILL_SEED makes a failing sequence repeatable.
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include <chrono>
+#include <ctime>
+#include <cstdlib>
+#include <iostream>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "gtest/gtest.h"
+#include "testing/temp_dir.h"
+#include "testing/tree_audit.h"
+
+namespace kuronel {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using testing::TempDir;
+
+int EnvironmentNumber(const char* name, int fallback) {
+  const char* text = std::getenv(name);
+  return text && *text ? std::atoi(text) : fallback;
+}
+
+bool IsWritableFolder(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+         access(path.c_str(), W_OK) == 0;
+}
+
+std::uint64_t DeviceOf(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? st.st_dev : 0;
+}
+
+// A camera card of a few hundred photos over five days: empty files, small
+// ones and a few of several MB.
+void WriteCard(const TempDir& dir, std::mt19937& random) {
+  constexpr int kFiles = 240;
+  const std::time_t first_day = 1083834000;  // 2004-05-06 09:00 UTC
+  for (int i = 0; i < kFiles; ++i) {
+    std::size_t size = i % 80 == 7   ? (2u << 20) + i
+                       : i % 20 == 3 ? (256u << 10) + i
+                       : i == 1      ? 0
+                                     : random() % 16384;
+    std::string data(size, '\0');
+    for (char& byte : data) byte = static_cast<char>(random());
+    char name[64];
+    std::snprintf(name, sizeof name, "card/DCIM/10%dCANON/IMG_%04d.JPG", i % 3,
+                  i);
+    const std::string path = dir.WriteFile(name, data);
+    const std::time_t when = first_day + (i % 5) * 86400 + i;
+    struct timespec times[2] = {{when, 0}, {when, 123456789}};
+    utimensat(AT_FDCWD, path.c_str(), times, 0);
+  }
+}
+
+pid_t StartMove(const std::string& card, const std::string& destination) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    freopen("/dev/null", "w", stdout);
+    freopen("/dev/null", "w", stderr);
+    execl(KURONEL_BATCH_PROGRAM, KURONEL_BATCH_PROGRAM, "--move", "--dest",
+          destination.c_str(), card.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+struct Outcome {
+  bool killed = false;
+  int exit_code = -1;
+  Clock::duration took{};
+};
+
+// Runs a move and kills it after `delay` unless it ended before.
+Outcome RunMove(const std::string& card, const std::string& destination,
+                Clock::duration delay) {
+  const Clock::time_point start = Clock::now();
+  pid_t pid = StartMove(card, destination);
+  int status = 0;
+  Outcome outcome;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (Clock::now() - start >= delay) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  outcome.took = Clock::now() - start;
+  outcome.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+  if (WIFEXITED(status)) outcome.exit_code = WEXITSTATUS(status);
+  return outcome;
+}
+
+class KillTest : public ::testing::Test {
+ protected:
+  // Kills moves from `card_base` into `destination_base` until `kills` have
+  // struck, auditing after each.
+  void KillMovesRepeatedly(const std::string& card_base,
+                           const std::string& destination_base) {
+    const int kills_wanted = EnvironmentNumber("KURONEL_KILLS", 100);
+    const unsigned seed = static_cast<unsigned>(
+        EnvironmentNumber("KURONEL_KILL_SEED", static_cast<int>(time(nullptr))));
+    std::mt19937 random(seed);
+    SCOPED_TRACE("KURONEL_KILL_SEED=" + std::to_string(seed));
+    testing::DigestCache digests;
+    Clock::duration whole_run = std::chrono::seconds(1);
+    int kills = 0, rounds = 0;
+    bool measured = false;
+    while (kills < kills_wanted) {
+      TempDir card_dir(card_base), destination_dir(destination_base);
+      const std::string card = card_dir.Path("card");
+      const std::string destination = destination_dir.Path("photos");
+      WriteCard(card_dir, random);
+      const testing::Manifest sources = testing::TakeManifest(card, &digests);
+      ++rounds;
+      for (int attempt = 1;; ++attempt) {
+        ASSERT_LT(attempt, 10000) << "the move never completes";
+        // The first round measures an uninterrupted run; later kills fall
+        // anywhere within such a run.
+        std::uniform_int_distribution<long long> spread(
+            0, std::chrono::duration_cast<std::chrono::microseconds>(whole_run)
+                   .count());
+        Clock::duration delay = measured
+                                    ? std::chrono::microseconds(spread(random))
+                                    : std::chrono::hours(1);
+        Outcome outcome = RunMove(card, destination, delay);
+        testing::MoveAudit audit = testing::AuditMove(
+            sources, card, testing::Manifest(), destination, false, &digests);
+        ASSERT_TRUE(audit.ok()) << "after kill " << kills << " (round "
+                                << rounds << "): " << audit.Report();
+        if (!outcome.killed) {
+          ASSERT_EQ(outcome.exit_code, 0) << "round " << rounds;
+          ASSERT_EQ(audit.at_source, 0u) << audit.Report();
+          ASSERT_EQ(audit.at_target, sources.size()) << audit.Report();
+          if (!measured) whole_run = outcome.took;
+          measured = true;
+          break;
+        }
+        if (++kills == kills_wanted) break;
+      }
+    }
+    std::cout << kills << " kills survived in " << rounds << " rounds (seed "
+              << seed << ", an uninterrupted run took "
+              << std::chrono::duration_cast<std::chrono::milliseconds>(
+                     whole_run)
+                     .count()
+              << " ms)\n";
+  }
+};
+
+// Fast scratch space: where fsync costs nothing, kills can fall anywhere in
+// the run without the test taking long.
+std::string ScratchBase() {
+  return IsWritableFolder("/dev/shm") ? "/dev/shm" : "/tmp";
+}
+
+TEST_F(KillTest, MoveWithinOneFileSystem) {
+  KillMovesRepeatedly(ScratchBase(), ScratchBase());
+}
+
+TEST_F(KillTest, MoveAcrossFileSystems) {
+  const char* base = std::getenv("TMPDIR");
+  const std::string card_base = base && *base ? base : "/tmp";
+  if (!IsWritableFolder("/dev/shm") ||
+      DeviceOf(card_base) == DeviceOf("/dev/shm"))
+    GTEST_SKIP() << card_base << " and /dev/shm are not two writable file "
+                 << "systems here, so a move cannot be made to copy";
+  KillMovesRepeatedly(card_base, "/dev/shm");
+}
+
+}  // namespace
+}  // namespace kuronel

@@ -1,0 +1,191 @@
+#include "ui/screenshot_tour.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <QAbstractItemModel>
+#include <QCheckBox>
+#include <QDir>
+#include <QItemSelectionModel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+#include <ctime>
+#include <string>
+
+#include "processing/form2.h"
+#include "testing/program_under_test.h"
+#include "testing/qt_test_support.h"
+#include "testing/temp_dir.h"
+#include "ui/folder_dialog_form.h"
+
+namespace kuronel {
+namespace {
+
+using testing::AnswerNextModal;
+using testing::FindAction;
+using testing::ProgramUnderTest;
+
+// Sample photos with an Exif shooting date, as they would come off a card.
+// The first one comes twice: two photos of one day get a0 and a1.
+constexpr const char* kCardPhotos[] = {
+    "Canon_40D.jpg",        "Canon_40D.jpg",
+    "Pentax_K10D.jpg",      "Nikon_COOLPIX_P1.jpg",
+    "Nikon_D70.jpg",        "Panasonic_DMC-FZ30.jpg",
+    "Sony_HDR-HC3.jpg",     "Olympus_C8080WZ.jpg",
+    "Fujifilm_FinePix_E500.jpg", "Samsung_Digimax_i50_MP3.jpg",
+    "Kodak_CX7530.jpg",     "Konica_Minolta_DiMAGE_Z3.jpg",
+};
+
+// Gives a file a fixed modification time, so that the pictures do not
+// depend on the day the tour runs.
+void SetModified(const std::string& path, int hour) {
+  struct tm local = {};
+  local.tm_year = 2008 - 1900;
+  local.tm_mon = 5;
+  local.tm_mday = 1;
+  local.tm_hour = hour;
+  local.tm_isdst = -1;
+  const struct timespec time = {mktime(&local), 0};
+  const struct timespec times[2] = {time, time};
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+// Lets pending layouts, paints and folder listings finish.
+void Settle() { QTest::qWait(300); }
+
+class Tour {
+ public:
+  explicit Tour(const QString& out_dir) : out_dir_(out_dir) {}
+
+  std::vector<Screenshot> Run() {
+    Form1().show();
+    if (!QTest::qWaitForWindowExposed(&Form1())) return shots_;
+    MakeCard();
+    ShowDetailSettings();
+    OpenCard();
+    ChooseDestination();
+    ShowMainWindow();
+    ShowProcessing();
+    return shots_;
+  }
+
+ private:
+  TForm1& Form1() { return program_.Form1(); }
+
+  void Save(QWidget* window, const char* name) {
+    Settle();
+    const QPixmap picture = window->grab();
+    const QString file = QDir(out_dir_).filePath(QString::fromUtf8(name));
+    if (picture.save(file, "PNG")) shots_.push_back({file, picture.size()});
+  }
+
+  // The card, a destination folder, and an earlier copy standing where the
+  // first photo of 2008/05/30 is to go, so that its row reads 重複.
+  void MakeCard() {
+    int number = 1;
+    for (const char* photo : kCardPhotos) {
+      char name[64];
+      std::snprintf(name, sizeof name, "card/DCIM/100KURON/IMG_%04d.JPG",
+                    number);
+      SetModified(testing::CopyTestFile(program_.dir(),
+                                        std::string("camera-jpegs/") + photo,
+                                        name),
+                  number);
+      ++number;
+    }
+    destination_ = program_.dir().MakeDir("Photos") + "/";
+    testing::CopyTestFile(program_.dir(), "camera-jpegs/Canon_40D.jpg",
+                          "Photos/2008_05_30/2008_05_30a0.JPG");
+  }
+
+  // 詳細設定: switch the Exif date on and store it with 更新.
+  void ShowDetailSettings() {
+    AnswerNextModal([this](QWidget* modal) {
+      if (auto* exif = modal->findChild<QCheckBox*>("CheckBox3"))
+        exif->setChecked(true);
+      Save(modal, "detail-settings.png");
+      if (auto* update = modal->findChild<QPushButton*>("SpeedButton1"))
+        update->click();
+      modal->close();
+    });
+    FindAction(&Form1(), "OptionMainM")->trigger();
+  }
+
+  // フォルダを開く: the picker with the card chosen.
+  void OpenCard() {
+    const QString card = QString::fromStdString(program_.dir().Path("card"));
+    AnswerNextModal([this, card](QWidget* modal) {
+      auto* picker = qobject_cast<TFolderDialogForm*>(modal);
+      if (picker == nullptr || !picker->SelectFolder(card)) {
+        modal->close();
+        return;
+      }
+      // The tree lists folders as they load: select again once they have,
+      // so that the card is scrolled into view.
+      Settle();
+      picker->SelectFolder(card);
+      Save(picker, "folder-picker.png");
+      picker->OkButton->click();
+    });
+    Form1().findChild<QToolButton*>("SpeedButton1")->click();
+  }
+
+  // 既存フォルダの選択: the destination, chosen in the picker.
+  void ChooseDestination() {
+    testing::ChooseFolderInPicker(QString::fromStdString(destination_));
+    Form1().findChild<QToolButton*>("SpeedButton4")->click();
+  }
+
+  // Two photos left out with Check Off; the checked rows show their colour.
+  void ShowMainWindow() {
+    auto* list = Form1().findChild<QTableView*>("ListViewM");
+    if (list == nullptr || list->model()->rowCount() < 4) return;
+    QAbstractItemModel* rows = list->model();
+    list->selectionModel()->clearSelection();
+    for (int row : {3, 4}) {
+      list->selectionModel()->select(
+          rows->index(row, 0),
+          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    FindAction(&Form1(), "Off1")->trigger();
+    list->selectionModel()->clearSelection();
+    Save(&Form1(), "main-window.png");
+  }
+
+  // 実行: the plan as it opens, then the outcome of the run.
+  void ShowProcessing() {
+    AnswerNextModal([this](QWidget* modal) {
+      if (qobject_cast<TForm2*>(modal) == nullptr) {
+        modal->close();
+        return;
+      }
+      Save(modal, "processing-before.png");
+      modal->findChild<QPushButton*>("SpeedButton1")->click();
+      Save(modal, "processing-after.png");
+      modal->findChild<QPushButton*>("SpeedButton2")->click();
+    });
+    Form1().findChild<QToolButton*>("SpeedButton2")->click();
+  }
+
+  QString out_dir_;
+  ProgramUnderTest program_;
+  std::string destination_;
+  std::vector<Screenshot> shots_;
+};
+
+}  // namespace
+
+std::vector<QString> ScreenshotNames() {
+  return {"detail-settings.png", "folder-picker.png", "main-window.png",
+          "processing-before.png", "processing-after.png"};
+}
+
+std::vector<Screenshot> TakeScreenshots(const QString& out_dir) {
+  Tour tour(out_dir);
+  return tour.Run();
+}
+
+}  // namespace kuronel
