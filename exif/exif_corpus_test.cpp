@@ -57,11 +57,16 @@ const std::set<std::string_view>& AllLabels() {
 
 bool IsLabelField(std::string_view name) {
   static const std::set<std::string_view> kLabelFields = {
-      "ColorSpaceText",        "CompressionText",
-      "ExposureProgramText",   "FlashText",
-      "FocalPlaneResolutionUnitText", "LightSourceText",
-      "MeteringModeText",      "PhotometricInterpretationText",
-      "ResolutionUnitText",    "ThumbnailResolutionUnitText",
+      "ColorSpaceText",
+      "CompressionText",
+      "ExposureProgramText",
+      "FlashText",
+      "FocalPlaneResolutionUnitText",
+      "LightSourceText",
+      "MeteringModeText",
+      "PhotometricInterpretationText",
+      "ResolutionUnitText",
+      "ThumbnailResolutionUnitText",
       "SensingMethodText"};
   return kLabelFields.count(name) != 0;
 }
@@ -108,8 +113,9 @@ bool SameValue(const T& a, const T& b) {
 
 void ExpectSameValues(const TExifInfo& a, const TExifInfo& b,
                       const std::string& what, bool header_read) {
-#define KURONEL_SAME_FIELD(type, name) \
-  EXPECT_TRUE(SameValue(a.fields().name, b.fields().name)) << what << ": " #name;
+#define KURONEL_SAME_FIELD(type, name)                     \
+  EXPECT_TRUE(SameValue(a.fields().name, b.fields().name)) \
+      << what << ": " #name;
   KURONEL_EXIF_FIELDS(KURONEL_SAME_FIELD)
 #undef KURONEL_SAME_FIELD
   EXPECT_EQ(a.UserComments(), b.UserComments()) << what;

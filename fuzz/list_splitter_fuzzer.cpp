@@ -41,7 +41,8 @@ std::string JoinQuoted(const std::vector<std::string>& items) {
 }
 
 bool IsBlank(char c) {
-  return static_cast<unsigned char>(c) >= 1 && static_cast<unsigned char>(c) <= 32;
+  return static_cast<unsigned char>(c) >= 1 &&
+         static_cast<unsigned char>(c) <= 32;
 }
 
 void CheckSplitOfAnyText(std::string_view text) {
@@ -81,7 +82,8 @@ void CheckJoinedNamesSplitBack(std::string_view text) {
     if (!word.empty()) plain.push_back(word);
   }
   std::string joined;
-  for (const std::string& word : plain) joined += (joined.empty() ? "" : ",") + word;
+  for (const std::string& word : plain)
+    joined += (joined.empty() ? "" : ",") + word;
   Check(kuronel::SplitList(joined) == plain, "plain names split back whole");
 }
 

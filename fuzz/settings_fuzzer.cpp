@@ -53,8 +53,8 @@ class StartupFolder {
   void WriteIni(std::string_view bytes) const {
     FILE* file = std::fopen(kuronel::SettingsFilePath(path_).c_str(), "wb");
     if (file == nullptr) abort();
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) !=
-                              bytes.size())
+    if (!bytes.empty() &&
+        std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
       abort();
     std::fclose(file);
   }
@@ -213,9 +213,8 @@ void CheckLoadSaveLoad(std::string_view bytes) {
               loaded.DestinationFolder == kuronel::Settings().DestinationFolder,
           "a refused colour leaves colour and destination alone");
   }
-  const kuronel::DetailSettings detail{loaded.CheckMoviesByDefault,
-                                       loaded.UseExifDate,
-                                       loaded.TargetBackColour};
+  const kuronel::DetailSettings detail{
+      loaded.CheckMoviesByDefault, loaded.UseExifDate, loaded.TargetBackColour};
   const std::string before = SettingsFile::Parse(bytes).Text();
   Check(kuronel::SaveSettings(folder.path(), loaded, detail).ok(),
         "the settings file can be saved");

@@ -70,9 +70,9 @@ void CheckReadText(std::string_view text) {
   DateKey again;
   Check(kuronel::ReadTimestampText(written, again).ok() && again == key,
         "the written text reads back to the same value");
-  Check(kuronel::DisplayKind(key) ==
-            std::to_string(key.Year) + "_" + written.substr(5, 2) + "_" +
-                written.substr(8, 2),
+  Check(kuronel::DisplayKind(key) == std::to_string(key.Year) + "_" +
+                                         written.substr(5, 2) + "_" +
+                                         written.substr(8, 2),
         "the display kind is the same day");
 }
 
@@ -120,7 +120,8 @@ void CheckExifDate(std::string_view text) {
     std::string date = items[0];
     for (char& c : date)
       if (c == ':') c = '/';
-    expected_ok = kuronel::ReadTimestampText(date + " " + items[1], expected).ok();
+    expected_ok =
+        kuronel::ReadTimestampText(date + " " + items[1], expected).ok();
   }
   DateKey key;
   const bool ok = kuronel::ExifDateKey(text, key);

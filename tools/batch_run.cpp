@@ -65,11 +65,20 @@ std::string PathField(const std::string& path) {
   field.reserve(path.size());
   for (char c : path) {
     switch (c) {
-      case '\\': field += "\\\\"; break;
-      case '\t': field += "\\t"; break;
-      case '\n': field += "\\n"; break;
-      case '\r': field += "\\r"; break;
-      default: field += c;
+      case '\\':
+        field += "\\\\";
+        break;
+      case '\t':
+        field += "\\t";
+        break;
+      case '\n':
+        field += "\\n";
+        break;
+      case '\r':
+        field += "\\r";
+        break;
+      default:
+        field += c;
     }
   }
   return field;

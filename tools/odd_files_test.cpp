@@ -57,22 +57,23 @@ bool operator==(const Thing& a, const Thing& b) {
 // Every entry below the roots, links not followed, by path.
 std::map<std::string, Thing> Inventory(const std::vector<std::string>& roots) {
   std::map<std::string, Thing> things;
-  for (const std::string& root : roots)
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    Thing thing;
-    thing.type = entry.symlink_status().type();
-    const std::string path = entry.path().string();
-    struct stat info;
-    EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
-    // A folder's size follows its entries on some file systems.
-    if (thing.type != fs::file_type::directory)
-      thing.size = static_cast<uint64_t>(info.st_size);
-    thing.inode = {info.st_dev, info.st_ino};
-    if (thing.type == fs::file_type::regular && thing.size < kSparseSize)
-      thing.hash = Sha256OfFile(path);
-    if (thing.type == fs::file_type::symlink)
-      thing.link_target = fs::read_symlink(entry.path()).string();
-    things[path] = thing;
+  for (const std::string& root : roots) {
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+      Thing thing;
+      thing.type = entry.symlink_status().type();
+      const std::string path = entry.path().string();
+      struct stat info;
+      EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+      // A folder's size follows its entries on some file systems.
+      if (thing.type != fs::file_type::directory)
+        thing.size = static_cast<uint64_t>(info.st_size);
+      thing.inode = {info.st_dev, info.st_ino};
+      if (thing.type == fs::file_type::regular && thing.size < kSparseSize)
+        thing.hash = Sha256OfFile(path);
+      if (thing.type == fs::file_type::symlink)
+        thing.link_target = fs::read_symlink(entry.path()).string();
+      things[path] = thing;
+    }
   }
   return things;
 }
@@ -95,7 +96,8 @@ void MakeSocket(const std::string& path) {
   address.sun_family = AF_UNIX;
   ASSERT_LT(path.size(), sizeof address.sun_path) << path;
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address),
+            0);
   ::close(fd);  // the socket file stays
 }
 
@@ -116,8 +118,8 @@ struct Mode {
   bool move_to_date_folder;
   bool rename_to_date_file;
   bool other_file_system;  // the destination on another file system
-  // The rows that must fail, by file name: in its own folder a 255-byte name
-  // has no numbered variant (the number makes it too long).
+  // The 255-byte name's row must fail: in its own folder that name has no
+  // numbered variant (the number makes it too long).
   bool long_name_fails;
 };
 
@@ -138,8 +140,8 @@ class OddFilesTest : public ::testing::TestWithParam<Mode> {
     // Names that a quoted, comma-separated listing or a line-based text
     // could break.
     for (const char* name :
-         {"a, b.jpg", "say \"hi\".jpg", "\"\".jpg", " lead.jpg",
-          "  both  .jpg", "new\nline.jpg", "tab\there.jpg", "x,\"y\" ,z.JPG"})
+         {"a, b.jpg", "say \"hi\".jpg", "\"\".jpg", " lead.jpg", "  both  .jpg",
+          "new\nline.jpg", "tab\there.jpg", "x,\"y\" ,z.JPG"})
       Put(name, std::string("not really a photo: ") + name);
     Put(".jpg", "a name that is all extension");
     Put("\xff\xfe\x80.jpg", "bytes that are neither UTF-8 nor CP932");
@@ -249,7 +251,8 @@ class OddFilesTest : public ::testing::TestWithParam<Mode> {
   }
 
   TempDir dir_;
-  std::unique_ptr<TempDir> other_dir_;  // the destination's, across file systems
+  std::unique_ptr<TempDir>
+      other_dir_;  // the destination's, across file systems
   std::string card_;
   std::string out_;
   std::string deep_file_;
@@ -284,7 +287,8 @@ TEST_P(OddFilesTest, EveryByteIsAccountedForAndEveryStateIsTrue) {
   for (const PlanRow& row : dry) {
     struct stat info;
     ASSERT_EQ(::stat(row.SourcePath.c_str(), &info), 0) << row.SourcePath;
-    const bool fails = GetParam().long_name_fails && row.SourcePath == long_name;
+    const bool fails =
+        GetParam().long_name_fails && row.SourcePath == long_name;
     if (move && !fails) moved_inodes.insert({info.st_dev, info.st_ino});
     if (row.SourcePath != sparse_)
       source_hash[row.SourcePath] = Sha256OfFile(row.SourcePath);
@@ -315,8 +319,7 @@ TEST_P(OddFilesTest, EveryByteIsAccountedForAndEveryStateIsTrue) {
     EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 2) << line;
   }
   EXPECT_EQ(row_lines, plan.size());
-  EXPECT_TRUE(line.starts_with("# " + std::to_string(plan.size()) +
-                               " files: " +
+  EXPECT_TRUE(line.starts_with("# " + std::to_string(plan.size()) + " files: " +
                                std::to_string(plan.size() - failures) +
                                (move ? " Ok" : " OK")))
       << line;
@@ -378,17 +381,17 @@ TEST_P(OddFilesTest, EveryByteIsAccountedForAndEveryStateIsTrue) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, OddFilesTest,
-                         ::testing::Values(
-                             Mode{"MoveRenamed", false, true, true, false, false},
-                             Mode{"MoveNamesKept", false, true, false, false, false},
-                             Mode{"MoveInPlace", false, false, false, false, true},
-                             Mode{"MoveAcross", false, true, false, true, false},
-                             Mode{"CopyRenamed", true, true, true, false, false},
-                             Mode{"CopyNamesKept", true, true, false, false, false},
-                             Mode{"CopyInPlace", true, false, false, false, true},
-                             Mode{"CopyAcross", true, true, true, true, false}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Modes, OddFilesTest,
+    ::testing::Values(Mode{"MoveRenamed", false, true, true, false, false},
+                      Mode{"MoveNamesKept", false, true, false, false, false},
+                      Mode{"MoveInPlace", false, false, false, false, true},
+                      Mode{"MoveAcross", false, true, false, true, false},
+                      Mode{"CopyRenamed", true, true, true, false, false},
+                      Mode{"CopyNamesKept", true, true, false, false, false},
+                      Mode{"CopyInPlace", true, false, false, false, true},
+                      Mode{"CopyAcross", true, true, true, true, false}),
+    [](const auto& info) { return info.param.name; });
 
 // Through the whole pipeline, a copy of a sparse file keeps its holes: a
 // copy that wrote them as zeros would take 64 MiB here (and 5 GiB for the
@@ -397,8 +400,8 @@ TEST(SparseCopyTest, ACopyOfASparseFileStaysSparse) {
   TempDir dir;
   const std::string card = dir.MakeDir("card");
   const std::string out = dir.MakeDir("out");
-  const int fd = ::open((card + "/sparse.JPG").c_str(),
-                        O_WRONLY | O_CREAT | O_EXCL, 0644);
+  const int fd =
+      ::open((card + "/sparse.JPG").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::ftruncate(fd, off_t{64} << 20), 0);
   ASSERT_EQ(::pwrite(fd, "end", 3, (off_t{64} << 20) - 3), 3);
