@@ -38,6 +38,10 @@ int Sign(int value) { return (value > 0) - (value < 0); }
 // another one.
 bool IsCalendarDateTime(const DateKey& key) {
   if (key.Year < 1 || key.Year > 9999) return false;
+  // Far beyond any calendar field, and where the arithmetic below could
+  // overflow.
+  for (int field : {key.Month, key.Day, key.Hour, key.Minute, key.Second})
+    if (field < -100 || field > 100) return false;
   std::tm in{};
   in.tm_year = key.Year - 1900;
   in.tm_mon = key.Month - 1;
