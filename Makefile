@@ -2,7 +2,7 @@
 #   make run    install what is missing, build, start the program here
 #   make test   install what is missing, build, run every test
 #   make test-asan   the tests again under AddressSanitizer and UBSan
-#   make fuzz   build the Exif fuzzer with clang and run it FUZZ_SECONDS
+#   make fuzz   build the fuzz targets with clang and run each FUZZ_SECONDS in turn
 #   make stress the kill tests at full length (2,000 kills of moves, 2,000 of
 #               a settings save) and every injected system-call fault
 #   make install     the programs, desktop entry, icons and manual pages under

@@ -57,6 +57,33 @@ std::string NothingToProcessMessage(const FileCatalogue& catalogue) {
   return std::string();
 }
 
+// A path as one field of a line: the bytes as the file system holds them,
+// except that a backslash, TAB, line feed and carriage return are written as
+// \\, \t, \n and \r, so that no name can split a line or add a field.
+std::string PathField(const std::string& path) {
+  std::string field;
+  field.reserve(path.size());
+  for (char c : path) {
+    switch (c) {
+      case '\\':
+        field += "\\\\";
+        break;
+      case '\t':
+        field += "\\t";
+        break;
+      case '\n':
+        field += "\\n";
+        break;
+      case '\r':
+        field += "\\r";
+        break;
+      default:
+        field += c;
+    }
+  }
+  return field;
+}
+
 size_t FailedRows(const ProcessingPlan& plan) {
   return static_cast<size_t>(std::count_if(
       plan.begin(), plan.end(),
@@ -119,12 +146,13 @@ std::string PlanSummary(const ProcessingPlan& plan) {
 
 void WritePlan(const ProcessingPlan& plan, std::ostream& out) {
   for (const PlanRow& row : plan)
-    out << row.SourcePath << '\t' << row.NewPath << '\t' << row.State << '\n';
+    out << PathField(row.SourcePath) << '\t' << PathField(row.NewPath) << '\t'
+        << row.State << '\n';
   out << PlanSummary(plan) << '\n' << std::flush;
 }
 
-int RunBatch(const BatchOptions& options, std::ostream& out,
-             std::ostream& err) {
+int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err,
+             ProcessingPlan* result) {
   if (options.help) {
     out << BatchHelpText() << std::flush;
     return kBatchExitOk;
@@ -169,12 +197,14 @@ int RunBatch(const BatchOptions& options, std::ostream& out,
   if (options.dry_run) {
     progress.Clear();
     WritePlan(plan, out);
+    if (result != nullptr) *result = plan;
     return kBatchExitOk;
   }
 
   const RunSummary run = RunPlan(plan, settings, file_system, status);
   progress.Clear();
   WritePlan(plan, out);
+  if (result != nullptr) *result = plan;
   if (!run.flushed)
     err << kProgramName << "the copies could not all be written to disk\n";
   const size_t failed = FailedRows(plan);

@@ -54,14 +54,17 @@ bool IsSuccessState(const std::string& state);
 std::string PlanSummary(const ProcessingPlan& plan);
 
 // Writes one "SourcePath<TAB>NewPath<TAB>State" line per row, then the
-// summary line.
+// summary line. In the paths a backslash, TAB, line feed and carriage return
+// are written as \\, \t, \n and \r: a file name may hold any of them.
 void WritePlan(const ProcessingPlan& plan, std::ostream& out);
 
 // Does what the window does from opening the folders to the end of the run:
 // builds the catalogue of the sources, checks the default targets, sorts by
 // date, plans and (unless dry_run) runs the plan. The plan goes to `out`,
-// progress and messages to `err`. Returns the exit code.
-int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err);
+// progress and messages to `err`. Returns the exit code. When `result` is
+// given it receives the plan with every row's final state.
+int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err,
+             ProcessingPlan* result = nullptr);
 
 // Parses `args` (after the program name) against the current directory and
 // runs; usage errors give kBatchExitUsage with the usage on `err`.

@@ -1,0 +1,245 @@
+// libFuzzer target: the settings file on arbitrary bytes. The reader must
+// take anything; what it writes must read back to the same entries; a save
+// must keep every entry it does not write, and a load after a save must give
+// the settings that were saved.
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/cp932.h"
+#include "settings/colour_table.h"
+#include "settings/settings.h"
+#include "settings/settings_file.h"
+#include "settings/settings_io.h"
+
+namespace {
+
+using kuronel::SettingsFile;
+
+void Check(bool condition, const char* what) {
+  if (!condition) {
+    std::fprintf(stderr, "property violated: %s\n", what);
+    abort();
+  }
+}
+
+// A startup folder of its own, on tmpfs when there is one: each save is an
+// atomic rewrite with fsync, which costs little there.
+class StartupFolder {
+ public:
+  StartupFolder() {
+    const char* base = getenv("KURONEL_FUZZ_TMPDIR");
+    if (base == nullptr || *base == '\0')
+      base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    path_ = std::string(base) + "/kuronel-settings-fuzz-XXXXXX";
+    if (mkdtemp(path_.data()) == nullptr) {
+      std::perror("mkdtemp");
+      abort();
+    }
+  }
+  ~StartupFolder() {
+    unlink(kuronel::SettingsFilePath(path_).c_str());
+    rmdir(path_.c_str());
+  }
+  const std::string& path() const { return path_; }
+
+  void WriteIni(std::string_view bytes) const {
+    FILE* file = std::fopen(kuronel::SettingsFilePath(path_).c_str(), "wb");
+    if (file == nullptr) abort();
+    if (!bytes.empty() &&
+        std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size())
+      abort();
+    std::fclose(file);
+  }
+  std::string ReadIni() const {
+    std::string bytes;
+    FILE* file = std::fopen(kuronel::SettingsFilePath(path_).c_str(), "rb");
+    if (file == nullptr) abort();
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+      bytes.append(buffer, got);
+    std::fclose(file);
+    return bytes;
+  }
+
+ private:
+  std::string path_;
+};
+
+struct KnownKey {
+  const char* section;
+  const char* key;
+};
+const KnownKey kKnownKeys[] = {
+    {kuronel::kMainSection, kuronel::kDestinationKey},
+    {kuronel::kMainSection, kuronel::kMoveToDateFolderKey},
+    {kuronel::kMainSection, kuronel::kRenameToDateFileKey},
+    {kuronel::kMainSection, kuronel::kMakeReadOnlyKey},
+    {kuronel::kMainSection, kuronel::kKeepOriginalKey},
+    {kuronel::kSubSection, kuronel::kCheckMoviesKey},
+    {kuronel::kSubSection, kuronel::kUseExifDateKey},
+    {kuronel::kSubSection, kuronel::kBackColourKey},
+};
+
+std::vector<std::string_view> Lines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+// True for a written line "key=..." of a key that a save may overwrite.
+bool IsKnownKeyLine(std::string_view line) {
+  for (const KnownKey& known : kKnownKeys) {
+    std::string_view key = known.key;
+    if (line.size() > key.size() && line[key.size()] == '=' &&
+        kuronel::SameSettingsName(line.substr(0, key.size()), key))
+      return true;
+  }
+  return false;
+}
+
+// Every line of `before` except those of keys a save writes stands in
+// `after`, in the same order.
+bool KeepsOtherLines(std::string_view before, std::string_view after) {
+  std::vector<std::string_view> after_lines = Lines(after);
+  size_t next = 0;
+  for (std::string_view line : Lines(before)) {
+    if (IsKnownKeyLine(line)) continue;
+    while (next < after_lines.size() && after_lines[next] != line) ++next;
+    if (next == after_lines.size()) return false;
+    ++next;
+  }
+  return true;
+}
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+// As read, every line is trimmed, a section name too, and the blanks around
+// an entry's "=" are gone; comments and empty lines are not kept. So the
+// written file holds: header lines without blanks inside their brackets,
+// entry lines without blanks at either end or around their first "=", and
+// one empty line after each section.
+void CheckWrittenForm(std::string_view text) {
+  for (std::string_view line : Lines(text)) {
+    if (line.empty()) continue;
+    Check(!IsBlank(line.front()) && !IsBlank(line.back()), "lines are trimmed");
+    Check(line.front() != ';', "comments are not kept");
+    if (line.front() == '[' && line.back() == ']' && line.size() > 2) {
+      Check(!IsBlank(line[1]) && !IsBlank(line[line.size() - 2]),
+            "section names are trimmed");
+      continue;
+    }
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    Check((equals == 0 || !IsBlank(line[equals - 1])) &&
+              (equals + 1 == line.size() || !IsBlank(line[equals + 1])),
+          "keys and values are trimmed");
+  }
+}
+
+// The written form is a fixed point of reading: the same sections and
+// entries, with the same values for every known key.
+void CheckTextRoundTrip(const SettingsFile& parsed) {
+  const std::string text = parsed.Text();
+  Check(kuronel::IsValidUtf8(text), "the written file is UTF-8");
+  CheckWrittenForm(text);
+  const SettingsFile reread = SettingsFile::Parse(text);
+  Check(reread.Text() == text, "written text reads back to the same entries");
+  for (const KnownKey& known : kKnownKeys) {
+    Check(reread.ReadString(known.section, known.key, "\x01") ==
+              parsed.ReadString(known.section, known.key, "\x01"),
+          "a known key reads the same after the round trip");
+    for (bool fallback : {false, true})
+      Check(reread.ReadFlag(known.section, known.key, fallback) ==
+                parsed.ReadFlag(known.section, known.key, fallback),
+            "a flag reads the same after the round trip");
+  }
+}
+
+// Values written into the copy read back exactly; nothing else changes.
+void CheckWrites(SettingsFile parsed, std::string_view value) {
+  const std::string before = parsed.Text();
+  // A stored value is one trimmed line: that is all a file can hold.
+  std::string line(value.substr(0, value.find_first_of("\r\n")));
+  while (!line.empty() && static_cast<unsigned char>(line.back()) <= ' ')
+    line.pop_back();
+  while (!line.empty() && static_cast<unsigned char>(line.front()) <= ' ')
+    line.erase(0, 1);
+  if (!kuronel::IsValidUtf8(line)) return;
+  for (const KnownKey& known : kKnownKeys)
+    parsed.WriteString(known.section, known.key, line);
+  const std::string after = parsed.Text();
+  Check(KeepsOtherLines(before, after), "writes keep the other entries");
+  const SettingsFile reread = SettingsFile::Parse(after);
+  for (const KnownKey& known : kKnownKeys)
+    Check(reread.ReadString(known.section, known.key, "\x01") == line,
+          "a written value reads back");
+}
+
+bool SameSettings(const kuronel::Settings& a, const kuronel::Settings& b) {
+  return a.DestinationFolder == b.DestinationFolder &&
+         a.MoveToDateFolder == b.MoveToDateFolder &&
+         a.RenameToDateFile == b.RenameToDateFile &&
+         a.MakeReadOnly == b.MakeReadOnly && a.KeepOriginal == b.KeepOriginal &&
+         a.CheckMoviesByDefault == b.CheckMoviesByDefault &&
+         a.UseExifDate == b.UseExifDate &&
+         a.TargetBackColour == b.TargetBackColour;
+}
+
+// Load, save what was loaded, load again: the same settings, and the file
+// keeps everything the save does not write.
+void CheckLoadSaveLoad(std::string_view bytes) {
+  static StartupFolder folder;
+  folder.WriteIni(bytes);
+  kuronel::Settings loaded;
+  const kuronel::Status load = kuronel::LoadSettings(folder.path(), loaded);
+  if (!load.ok()) {
+    Check(!load.message().empty(), "a refused load says why");
+    Check(loaded.TargetBackColour == kuronel::Settings().TargetBackColour &&
+              loaded.DestinationFolder == kuronel::Settings().DestinationFolder,
+          "a refused colour leaves colour and destination alone");
+  }
+  const kuronel::DetailSettings detail{
+      loaded.CheckMoviesByDefault, loaded.UseExifDate, loaded.TargetBackColour};
+  const std::string before = SettingsFile::Parse(bytes).Text();
+  Check(kuronel::SaveSettings(folder.path(), loaded, detail).ok(),
+        "the settings file can be saved");
+  const std::string saved = folder.ReadIni();
+  Check(KeepsOtherLines(before, saved), "a save keeps the other entries");
+  kuronel::Settings reloaded;
+  Check(kuronel::LoadSettings(folder.path(), reloaded).ok(),
+        "a saved file loads without error");
+  if (load.ok()) Check(SameSettings(loaded, reloaded), "load-save-load");
+  Check(kuronel::ColourFromText(kuronel::ColourToText(
+            loaded.TargetBackColour)) == loaded.TargetBackColour,
+        "a colour's text reads back to the colour");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const SettingsFile parsed = SettingsFile::Parse(bytes);
+  CheckTextRoundTrip(parsed);
+  // The last line of the input doubles as a value to write.
+  const size_t last_line = bytes.find_last_of('\n');
+  CheckWrites(parsed, last_line == std::string_view::npos
+                          ? std::string_view()
+                          : bytes.substr(last_line + 1));
+  CheckLoadSaveLoad(bytes);
+  return 0;
+}
