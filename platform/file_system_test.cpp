@@ -265,14 +265,19 @@ TEST(FileSystemTest, MoveRenamesOnlyWhatACopyWouldReproduce) {
     SetTimes(file, 1000, 5);
     dir.WriteFile("d/taken.jpg", "taken");
     std::string source = file;
-    if (c.source == kReadOnly) ASSERT_EQ(chmod(file.c_str(), 0440), 0);
-    if (c.source == kSetUid) ASSERT_EQ(chmod(file.c_str(), 04640), 0);
+    if (c.source == kReadOnly) {
+      ASSERT_EQ(chmod(file.c_str(), 0440), 0);
+    }
+    if (c.source == kSetUid) {
+      ASSERT_EQ(chmod(file.c_str(), 04640), 0);
+    }
     if (c.source == kSymlink) {
       source = dir.Path("c/link.jpg");
       ASSERT_EQ(symlink(file.c_str(), source.c_str()), 0);
     }
-    if (c.source == kSecondName)
+    if (c.source == kSecondName) {
       ASSERT_EQ(link(file.c_str(), dir.Path("c/b.jpg").c_str()), 0);
+    }
     if (c.source == kFolder) source = dir.MakeDir("c/folder.jpg");
     if (c.source == kMissing) source = dir.Path("c/none.jpg");
     const std::set<std::string> before = Entries(dir.Path("c"));

@@ -149,8 +149,9 @@ TEST(PlanDiskTest, FoldersTheUserMayNotWriteCostNothing) {
   for (const char* path : {"card", "card/open", "card/locked", "card/open/A.JPG",
                            "card/locked/B.JPG", "card/open/C.JPG", "dest",
                            "dest/locked", "dest/open"})
-    if (geteuid() == 0)
+    if (geteuid() == 0) {
       ASSERT_EQ(chown(dir.Path(path).c_str(), kNobody, kNobody), 0) << path;
+    }
   chmod(dir.Path("dest/locked").c_str(), 0555);
   chmod(dir.Path("card/locked").c_str(), 0555);
   const testing::Manifest sources = testing::TakeManifest(dir.Path("card"));
@@ -260,7 +261,9 @@ TEST(PlanDiskTest, AnotherProgramTakingNamesNeverLosesItsFiles) {
   EXPECT_TRUE(audit.ok()) << audit.Report();
   for (const PlanRow& row : plan) {
     // A row fails only when the other program won every race for it.
-    if (row.State != kStateMoved) EXPECT_EQ(row.State, kStateCopyError);
+    if (row.State != kStateMoved) {
+      EXPECT_EQ(row.State, kStateCopyError);
+    }
   }
 }
 

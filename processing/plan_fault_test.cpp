@@ -232,7 +232,9 @@ TEST_P(PlanFaultTest, EveryFailingSystemCallLeavesTheFilesWhole) {
         EXPECT_EQ(run.UntruthfulRows(plan), std::vector<std::string>());
         // One fault fails one row; only a failed final flush fails the
         // copies it could not write out.
-        if (summary.flushed) EXPECT_LE(FailedRows(plan), 1u);
+        if (summary.flushed) {
+          EXPECT_LE(FailedRows(plan), 1u);
+        }
 
         if (!scenario.keep_original) {
           ProcessingPlan again = run.Plan();
