@@ -54,11 +54,13 @@ bool ListDirectory(const std::string& folder, const DirEntryVisitor& visit) {
       entry.modified_seconds = info.st_mtim.tv_sec;
       entry.device = info.st_dev;
       entry.inode = info.st_ino;
+      entry.status = &info;
     } else {
       entry.attributes = 0;
       entry.modified_seconds = 0;
       entry.device = 0;
       entry.inode = 0;
+      entry.status = nullptr;
     }
     visit(entry);
   }

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+struct stat;
+
 namespace kuronel {
 
 // The bits of the attribute word that the listing derives for each entry, in
@@ -30,6 +32,9 @@ struct DirEntry {
   std::int64_t modified_seconds = 0;  // st_mtime, seconds since the epoch
   std::uint64_t device = 0;           // with inode: identity of a directory
   std::uint64_t inode = 0;
+  // The whole status the above come from, during the call only; null when
+  // the entry has none (a dangling link).
+  const struct stat* status = nullptr;
 };
 
 using DirEntryVisitor = std::function<void(const DirEntry& entry)>;

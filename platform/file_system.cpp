@@ -178,13 +178,14 @@ bool RealFileSystem::Stat(const std::string& path, FileInfo& info) {
   return true;
 }
 
-std::vector<std::string> RealFileSystem::RegularFilesIn(
+std::vector<NamedFile> RealFileSystem::RegularFilesIn(
     const std::string& folder) {
-  std::vector<std::string> names;
+  std::vector<NamedFile> files;
   ListDirectory(folder, [&](const DirEntry& entry) {
-    if (entry.attributes & kAttrArchive) names.emplace_back(entry.name);
+    if (entry.status && S_ISREG(entry.status->st_mode))
+      files.push_back({std::string(entry.name), ToFileInfo(*entry.status)});
   });
-  return names;
+  return files;
 }
 
 bool RealFileSystem::SameContents(const std::string& a, const std::string& b) {

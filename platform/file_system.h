@@ -30,6 +30,12 @@ struct FileInfo {
   }
 };
 
+// A file of a folder listing.
+struct NamedFile {
+  std::string name;
+  FileInfo info;
+};
+
 // Called while a copy runs, every few MB and once at the end, so that a
 // window can repaint during the copy of a large movie.
 using CopyProgress =
@@ -92,9 +98,9 @@ class FileSystem {
   // Information on the file at `path`, links followed; false when there is
   // nothing there.
   virtual bool Stat(const std::string& path, FileInfo& info) = 0;
-  // The names of the regular files (links followed) directly in `folder`;
-  // empty when it cannot be read.
-  virtual std::vector<std::string> RegularFilesIn(const std::string& folder) = 0;
+  // The regular files (links followed) directly in `folder`, by name with
+  // their information; empty when it cannot be read.
+  virtual std::vector<NamedFile> RegularFilesIn(const std::string& folder) = 0;
   // True when both files could be read to their ends and hold the same bytes.
   virtual bool SameContents(const std::string& a, const std::string& b) = 0;
   // Writes everything cached for the file system holding `path` to disk.
@@ -133,7 +139,7 @@ class RealFileSystem : public FileSystem {
   bool SetReadOnly(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
   bool Stat(const std::string& path, FileInfo& info) override;
-  std::vector<std::string> RegularFilesIn(const std::string& folder) override;
+  std::vector<NamedFile> RegularFilesIn(const std::string& folder) override;
   bool SameContents(const std::string& a, const std::string& b) override;
   bool SyncFileSystem(const std::string& path) override;
 

@@ -1,9 +1,10 @@
 #ifndef KURONEL_PROCESSING_LEFTOVER_COPIES_H_
 #define KURONEL_PROCESSING_LEFTOVER_COPIES_H_
 
+#include <cstdint>
 #include <map>
 #include <string>
-#include <vector>
+#include <unordered_map>
 
 #include "platform/file_system.h"
 
@@ -30,11 +31,13 @@ class LeftoverCopies {
     std::string path;
     FileInfo info;
   };
+  // By size: a copy, and a second name of the source, have the source's.
+  using FilesBySize = std::unordered_multimap<std::uint64_t, KnownFile>;
   // The files of `folder` as they stood when it was first asked for.
-  const std::vector<KnownFile>& FilesOf(const std::string& folder);
+  const FilesBySize& FilesOf(const std::string& folder);
 
   FileSystem& file_system_;
-  std::map<std::string, std::vector<KnownFile>> folders_;
+  std::map<std::string, FilesBySize> folders_;
 };
 
 }  // namespace kuronel

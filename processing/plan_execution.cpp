@@ -95,18 +95,20 @@ void DeleteSource(const std::string& source_path, const PlannedCopy& planned,
 }
 
 // A move stopped between its copy and its delete left a complete copy at
-// `earlier`: the move ends as it would have, with the delete, once that copy
-// is known to be on disk.
+// `earlier`, or the source's second name: the move ends as it would have,
+// with the delete, once that file is known to be on disk. It is made
+// read-only only then, since a second name shares the source's permissions
+// and a read-only source is not deleted.
 void FinishInterruptedMove(const std::string& source_path,
                            const std::string& earlier, PlanRow& row,
                            const Settings& options, FileSystem& file_system) {
-  if (options.MakeReadOnly) file_system.SetReadOnly(earlier);
   if (!file_system.SyncFileSystem(earlier)) {
     row.State = kStateCopyError;
     return;
   }
   row.State =
       file_system.DeleteFile(source_path) ? kStateMoved : kStateDelError;
+  if (options.MakeReadOnly) file_system.SetReadOnly(earlier);
 }
 
 // How often a copy takes the next free name when another program took the
@@ -194,6 +196,11 @@ PlannedCopy CopyPlannedFile(const std::string& source_path,
       row.State = kStateAttrError;
   }
   return planned;
+}
+
+bool IsSuccessState(const std::string& state) {
+  return state == kStateCopied || state == kStateMoved ||
+         state == kStateReadOnly;
 }
 
 RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,

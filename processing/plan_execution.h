@@ -59,6 +59,10 @@ PlannedCopy CopyPlannedFile(const std::string& source_path,
                             const Settings& options, FileSystem& file_system,
                             const CopyProgress& copy_progress = {});
 
+// True for the final states of a row that was processed as asked: "OK",
+// "Ok" and "ReadOnly".
+bool IsSuccessState(const std::string& state);
+
 struct RunSummary {
   std::size_t rows = 0;
   // False when a file system could not write out the copies made; those

@@ -91,19 +91,10 @@ std::string Contents(std::size_t index, std::size_t size) {
   return data;
 }
 
-// Faults strike fastest where fsync costs nothing.
-std::string ScratchBase() {
-  struct stat st {};
-  return stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) &&
-                 access("/dev/shm", W_OK) == 0
-             ? "/dev/shm"
-             : "/tmp";
-}
-
 class FaultRun {
  public:
   explicit FaultRun(const Scenario& scenario)
-      : scenario_(scenario), dir_(ScratchBase()) {
+      : scenario_(scenario), dir_(testing::FastTempBase()) {
     for (std::size_t i = 0; i < std::size(kCard); ++i) {
       dir_.WriteFile(std::string("card/") + kCard[i].source,
                      Contents(i, kCard[i].size));
@@ -184,14 +175,9 @@ class FaultRun {
   Manifest target_before_;
 };
 
-bool IsSuccess(const std::string& state) {
-  return state == kStateCopied || state == kStateMoved ||
-         state == kStateReadOnly;
-}
-
 std::size_t FailedRows(const ProcessingPlan& plan) {
   std::size_t failed = 0;
-  for (const PlanRow& row : plan) failed += IsSuccess(row.State) ? 0 : 1;
+  for (const PlanRow& row : plan) failed += IsSuccessState(row.State) ? 0 : 1;
   return failed;
 }
 

@@ -198,5 +198,26 @@ TEST_F(PlanMoveTest, LinkedSourcesAreCopied) {
   EXPECT_EQ(fs_.Calls(Op::kCopy), 2);
 }
 
+// A move stopped between its copy and its delete, or between the link and
+// the unlink, ends on the next run with the delete; the file left at the
+// target is made read-only after, so that its other name can still go.
+TEST_F(PlanMoveTest, AnInterruptedMoveEndsWithTheDelete) {
+  for (bool linked : {false, true}) {
+    SCOPED_TRACE(linked ? "second name left" : "copy left");
+    std::string photo = Source("c" + std::to_string(linked) + "/IMG.JPG");
+    std::string left = dir_.MakeDir("d" + std::to_string(linked)) + "/a0.JPG";
+    if (linked) {
+      ASSERT_EQ(link(photo.c_str(), left.c_str()), 0);
+    } else {
+      ASSERT_TRUE(fs_.CopyFileNoReplace(photo, left, true, {}).ok);
+    }
+    EXPECT_EQ(Run(photo, left, MoveOptions(true)), kStateMoved);
+    EXPECT_FALSE(Exists(photo));
+    EXPECT_EQ(ReadFile(left), Contents());
+    EXPECT_EQ(LstatOf(left).st_mode & 0222, 0u);
+    EXPECT_FALSE(Exists(NumberedPath(left, 1)));  // no second copy
+  }
+}
+
 }  // namespace
 }  // namespace kuronel

@@ -44,13 +44,7 @@ void FaultyFileSystem::FailSystemCall(SystemCall call, int nth, int error) {
   system_call_faults_[call] = SystemCallFaultPlan{nth, 0, error};
 }
 
-int FaultyFileSystem::SystemCalls(SystemCall call) const {
-  auto it = system_calls_.find(call);
-  return it == system_calls_.end() ? 0 : it->second;
-}
-
 int FaultyFileSystem::SystemCallFault(SystemCall call) {
-  ++system_calls_[call];
   auto it = system_call_faults_.find(call);
   if (it == system_call_faults_.end()) return 0;
   SystemCallFaultPlan& fault = it->second;

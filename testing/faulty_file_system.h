@@ -58,8 +58,6 @@ class FaultyFileSystem : public RealFileSystem {
   void FailSystemCall(SystemCall call, int nth, int error);
   // True once a fault set by FailSystemCall has struck.
   bool SystemCallFaultStruck() const { return system_call_fault_struck_; }
-  // How many system calls of this kind were made (or failed on request).
-  int SystemCalls(SystemCall call) const;
 
   // How often an operation was called.
   int Calls(Operation operation) const;
@@ -105,7 +103,6 @@ class FaultyFileSystem : public RealFileSystem {
   std::map<Operation, CallFault> call_faults_;
   std::map<CopyStep, StepFault> step_faults_;
   std::map<MoveStep, int> move_faults_;
-  std::map<SystemCall, int> system_calls_;
   std::map<SystemCall, SystemCallFaultPlan> system_call_faults_;
   bool system_call_fault_struck_ = false;
   int copies_started_ = 0;

@@ -16,14 +16,30 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string DefaultBase() {
-  const char* base = getenv("TMPDIR");
-  return base && *base ? base : "/tmp";
+bool IsWritableFolder(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+         access(path.c_str(), W_OK) == 0;
 }
 
 }  // namespace
 
-TempDir::TempDir() : TempDir(DefaultBase()) {}
+std::string DefaultTempBase() {
+  const char* base = getenv("TMPDIR");
+  return base && *base ? base : "/tmp";
+}
+
+std::string FastTempBase() {
+  return IsWritableFolder("/dev/shm") ? "/dev/shm" : DefaultTempBase();
+}
+
+bool OnDifferentFileSystems(const std::string& a, const std::string& b) {
+  struct stat st_a {}, st_b {};
+  return stat(a.c_str(), &st_a) == 0 && stat(b.c_str(), &st_b) == 0 &&
+         st_a.st_dev != st_b.st_dev;
+}
+
+TempDir::TempDir() : TempDir(DefaultTempBase()) {}
 
 TempDir::TempDir(const std::string& base) {
   std::string pattern = base + "/kuronel-test-XXXXXX";

@@ -32,6 +32,14 @@ class TempDir {
   std::string path_;
 };
 
+// Where a TempDir goes by default: $TMPDIR, else /tmp.
+std::string DefaultTempBase();
+// /dev/shm when it is a writable folder (fsync costs nothing there, so tests
+// that flush a lot stay quick), else DefaultTempBase().
+std::string FastTempBase();
+// True when both folders exist on two different file systems.
+bool OnDifferentFileSystems(const std::string& a, const std::string& b);
+
 // Changes the current directory for one test and back afterwards.
 class ScopedCurrentDirectory {
  public:

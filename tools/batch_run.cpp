@@ -116,11 +116,6 @@ StatusSink TerminalProgress::Sink() {
   return [this](const std::string& text) { Show(text); };
 }
 
-bool IsSuccessState(const std::string& state) {
-  return state == kStateCopied || state == kStateMoved ||
-         state == kStateReadOnly;
-}
-
 std::string PlanSummary(const ProcessingPlan& plan) {
   std::vector<std::pair<std::string, size_t>> counts;
   for (const char* state : kStateOrder) counts.emplace_back(state, 0);

@@ -9,6 +9,7 @@
 
 #include "platform/progress.h"
 #include "processing/new_name_plan.h"
+#include "processing/plan_execution.h"
 #include "tools/batch_options.h"
 
 namespace kuronel {
@@ -41,10 +42,6 @@ class TerminalProgress {
   bool shown_ = false;
   std::chrono::steady_clock::time_point last_shown_;
 };
-
-// True for the final states of a row that was processed as asked: "OK",
-// "Ok" and "ReadOnly".
-bool IsSuccessState(const std::string& state);
 
 // The summary line without its line end: "# 13 files: 12 OK, 1 DelError!",
 // the states in the order of the state table ("未処理", "重複", "OK", "Ok",

@@ -36,17 +36,6 @@ int EnvironmentNumber(const char* name, int fallback) {
   return text && *text ? std::atoi(text) : fallback;
 }
 
-bool IsWritableFolder(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-         access(path.c_str(), W_OK) == 0;
-}
-
-std::uint64_t DeviceOf(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 ? st.st_dev : 0;
-}
-
 // A camera card of a few hundred photos over five days: empty files, small
 // ones and a few of several MB.
 void WriteCard(const TempDir& dir, std::mt19937& random) {
@@ -165,24 +154,19 @@ class KillTest : public ::testing::Test {
   }
 };
 
-// Fast scratch space: where fsync costs nothing, kills can fall anywhere in
-// the run without the test taking long.
-std::string ScratchBase() {
-  return IsWritableFolder("/dev/shm") ? "/dev/shm" : "/tmp";
-}
-
+// Where fsync costs nothing, kills can fall anywhere in the run without the
+// test taking long.
 TEST_F(KillTest, MoveWithinOneFileSystem) {
-  KillMovesRepeatedly(ScratchBase(), ScratchBase());
+  KillMovesRepeatedly(testing::FastTempBase(), testing::FastTempBase());
 }
 
 TEST_F(KillTest, MoveAcrossFileSystems) {
-  const char* base = std::getenv("TMPDIR");
-  const std::string card_base = base && *base ? base : "/tmp";
-  if (!IsWritableFolder("/dev/shm") ||
-      DeviceOf(card_base) == DeviceOf("/dev/shm"))
+  const std::string card_base = testing::DefaultTempBase();
+  const std::string fast = testing::FastTempBase();
+  if (!testing::OnDifferentFileSystems(card_base, fast))
     GTEST_SKIP() << card_base << " and /dev/shm are not two writable file "
                  << "systems here, so a move cannot be made to copy";
-  KillMovesRepeatedly(card_base, "/dev/shm");
+  KillMovesRepeatedly(card_base, fast);
 }
 
 }  // namespace

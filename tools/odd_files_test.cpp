@@ -199,20 +199,9 @@ class OddFilesTest : public ::testing::TestWithParam<Mode> {
 
   // A folder on /dev/shm when that is another file system than `here`'s.
   static std::unique_ptr<TempDir> OtherFileSystemDir(const std::string& here) {
-    struct stat shm, ours;
-    if (::stat("/dev/shm", &shm) != 0 || ::stat(here.c_str(), &ours) != 0 ||
-        shm.st_dev == ours.st_dev || ::access("/dev/shm", W_OK) != 0)
-      return nullptr;
-    const char* old = std::getenv("TMPDIR");
-    const std::string saved = old ? old : "";
-    ::setenv("TMPDIR", "/dev/shm", 1);
-    auto dir = std::make_unique<TempDir>();
-    if (old) {
-      ::setenv("TMPDIR", saved.c_str(), 1);
-    } else {
-      ::unsetenv("TMPDIR");
-    }
-    return dir;
+    const std::string fast = testing::FastTempBase();
+    if (!testing::OnDifferentFileSystems(here, fast)) return nullptr;
+    return std::make_unique<TempDir>(fast);
   }
 
   void Put(const std::string& relative, const std::string& contents) {
