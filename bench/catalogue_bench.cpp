@@ -64,7 +64,7 @@ void MeasureMemory(const std::string& card, TExifInfo& exif) {
   const size_t heap_before = HeapBytesInUse();
   const size_t rss_before = ProcStatusBytes("VmRSS");
   ResetPeakRss();
-  BuildCatalogue(card, catalogue, work_list, exif, false, sort, nullptr);
+  BuildCatalogue(card, catalogue, work_list, exif, BuildOptions{}, sort, nullptr);
   const size_t rows = std::max<size_t>(catalogue.size(), 1);
   const double heap = double(HeapBytesInUse() - heap_before) / rows;
   const double peak = double(ProcStatusBytes("VmHWM") - rss_before) / rows;
@@ -93,7 +93,7 @@ int Run(const BenchOptions& options) {
   };
   auto build = [&](bool use_exif) {
     return [&, use_exif] {
-      BuildCatalogue(card, catalogue, work_list, exif, use_exif, sort,
+      BuildCatalogue(card, catalogue, work_list, exif, BuildOptions{.use_exif_date = use_exif}, sort,
                      [](const std::string&) {});
     };
   };

@@ -164,7 +164,7 @@ void PrintBreakdown(TForm1& form1, const std::string& card, int runs,
       FolderWorkList work_list;
       SortState sort;
       rows.clear();
-      BuildCatalogue(card, rows, work_list, exif, true, sort, sink);
+      BuildCatalogue(card, rows, work_list, exif, BuildOptions{.use_exif_date = true}, sort, sink);
     };
   };
   const double core_build = TimeRuns(runs, build(drop));

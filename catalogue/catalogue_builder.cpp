@@ -1,7 +1,9 @@
 #include "catalogue/catalogue_builder.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -13,7 +15,9 @@
 #include "catalogue/catalogue_dates.h"
 #include "catalogue/timestamp_text.h"
 #include "exif/exif_info.h"
+#include "platform/cp932.h"
 #include "platform/dir_listing.h"
+#include "platform/system.h"
 
 namespace kuronel {
 namespace {
@@ -32,12 +36,14 @@ class FolderListings {
     std::uint32_t name_length;
     std::uint32_t folder;
     std::int64_t modified_seconds;
+    FileIdentity identity;
   };
 
   void Add(std::uint32_t folder, const DirEntry& entry) {
     files_.push_back(File{names_.size(),
                           static_cast<std::uint32_t>(entry.name.size()), folder,
-                          entry.modified_seconds});
+                          entry.modified_seconds,
+                          FileIdentity{entry.device, entry.inode}});
     names_ += entry.name;
   }
   void EndFolder() { folder_end_.push_back(files_.size()); }
@@ -58,16 +64,24 @@ class FolderListings {
   std::vector<size_t> folder_end_;
 };
 
+// The date of one file and whether it could be read for it.
+struct FileDate {
+  DateKey key;
+  int read_error = 0;  // errno when the file could not be read; ENOENT: gone
+};
+
 // The Exif date of a photo with a usable one, else the file time. HasExif,
 // then a write of ImageFileName for a file with a block, in one open and
 // read of the file; `has_exif` tells whether the reader took the file.
-DateKey ExifOrFileDate(const std::string& path, std::int64_t modified_seconds,
-                       TExifInfo& exif, bool& has_exif) {
-  DateKey key;
+FileDate ExifOrFileDate(const std::string& path, std::int64_t modified_seconds,
+                        TExifInfo& exif, bool& has_exif) {
+  FileDate date;
   if (exif.ReadFileOnce(path, has_exif).ok() && has_exif &&
-      ExifDateKey(exif.DateTimeOriginal(), key))
-    return key;
-  return FileTimeDateKey(modified_seconds);
+      ExifDateKey(exif.DateTimeOriginal(), date.key))
+    return date;
+  date.key = FileTimeDateKey(modified_seconds);
+  if (!has_exif) date.read_error = exif.LastReadError();
+  return date;
 }
 
 // Below this many files a second thread costs more than it saves.
@@ -85,9 +99,9 @@ class ExifDating {
              const std::vector<std::string>& folders, TExifInfo& exif)
       : listings_(listings), folders_(folders), exif_(exif) {}
 
-  std::vector<DateKey> Run(const std::function<void(size_t)>& show_folder) {
+  std::vector<FileDate> Run(const std::function<void(size_t)>& show_folder) {
     const size_t count = listings_.FileCount();
-    keys_.resize(count);
+    dates_.resize(count);
     size_t shown = 0;
     auto show_up_to = [&](size_t files_done) {
       while (shown < folders_.size() && listings_.FirstFile(shown) <= files_done)
@@ -97,9 +111,10 @@ class ExifDating {
                              std::thread::hardware_concurrency() >= 2;
     const size_t middle = two_threads ? count / 2 : 0;
     std::optional<size_t> helper_last;
-    std::thread helper;
+    // Joined on every way out, an exception of this thread's half included.
+    std::jthread helper;
     if (two_threads) {
-      helper = std::thread([this, middle, &helper_last] {
+      helper = std::jthread([this, middle, &helper_last] {
         TExifInfo own;
         own.SetSearchRange(exif_.SearchRange());
         helper_last = DateRange(0, middle, own, {});
@@ -117,7 +132,7 @@ class ExifDating {
       bool has_exif = false;
       (void)exif_.ReadFileOnce(PathOf(*helper_last), has_exif);
     }
-    return std::move(keys_);
+    return std::move(dates_);
   }
 
  private:
@@ -131,7 +146,7 @@ class ExifDating {
       const FolderListings::File& file = listings_.file(i);
       path.assign(folders_[file.folder]).append(listings_.NameOf(file));
       bool has_exif = false;
-      keys_[i] = ExifOrFileDate(path, file.modified_seconds, exif, has_exif);
+      dates_[i] = ExifOrFileDate(path, file.modified_seconds, exif, has_exif);
       if (has_exif) last_taken = i;
       if (!before) helper_done_.store(i + 1 - begin, std::memory_order_relaxed);
     }
@@ -146,7 +161,7 @@ class ExifDating {
   const FolderListings& listings_;
   const std::vector<std::string>& folders_;
   TExifInfo& exif_;
-  std::vector<DateKey> keys_;
+  std::vector<FileDate> dates_;
   std::atomic<size_t> helper_done_{0};
 };
 
@@ -159,10 +174,50 @@ struct PathHash {
   }
 };
 
+// True for an entry without a status that is a file or folder nobody can
+// read, not a dangling link, a link loop or an entry gone meanwhile.
+bool IsUnreadable(const DirEntry& entry) {
+  return entry.status == nullptr && entry.status_error != ENOENT &&
+         entry.status_error != ELOOP;
+}
+
+// Neither a folder that vanished since the walk nor a file replaced by a
+// folder is worth a report: nothing in them can be lost.
+bool IsGone(int error) { return error == ENOENT || error == ENOTDIR; }
+
+// Lists the files of every folder of the work list, each file once however
+// many names lead to it.
+FolderListings ListFolders(const FolderWorkList& work_list,
+                           const std::function<void(size_t)>& show_progress,
+                           UnreadablePaths& unreadable) {
+  FolderListings listings;
+  std::unordered_set<FileIdentity, FileIdentityHash> seen;
+  for (size_t k = 0; k < work_list.size(); ++k) {
+    show_progress(k);
+    const std::string& folder = work_list[k];
+    int error = 0;
+    bool listed = ListDirectory(
+        folder,
+        [&](const DirEntry& entry) {
+          if (IsUnreadable(entry)) {
+            unreadable.push_back(
+                {JoinFolderPath(folder, entry.name), entry.status_error});
+          } else if (IsListedFile(entry.attributes) &&
+                     seen.insert({entry.device, entry.inode}).second) {
+            listings.Add(static_cast<std::uint32_t>(k), entry);
+          }
+        },
+        &error);
+    if (!listed && !IsGone(error)) unreadable.push_back({folder, error});
+    listings.EndFolder();
+  }
+  return listings;
+}
+
 // Appends the rows of every folder of the work list.
 size_t AppendRows(const FolderWorkList& work_list, FileCatalogue& catalogue,
-                  TExifInfo& exif, bool use_exif_date,
-                  const StatusSink& status) {
+                  TExifInfo& exif, bool use_exif_date, const StatusSink& status,
+                  UnreadablePaths& unreadable) {
   const size_t folder_count = work_list.size();
   // The bar follows the slow part of the build: the listing (one status call
   // per file) without Exif dates, the reading of the photos with them.
@@ -172,37 +227,40 @@ size_t AppendRows(const FolderWorkList& work_list, FileCatalogue& catalogue,
   };
 
   // All folders are listed first, so that the rows can be reserved at once.
-  FolderListings listings;
-  for (size_t k = 0; k < folder_count; ++k) {
-    show_progress(k, !use_exif_date);
-    ListDirectory(work_list[k], [&](const DirEntry& entry) {
-      if (IsListedFile(entry.attributes))
-        listings.Add(static_cast<std::uint32_t>(k), entry);
-    });
-    listings.EndFolder();
-  }
+  const FolderListings listings = ListFolders(
+      work_list, [&](size_t k) { show_progress(k, !use_exif_date); },
+      unreadable);
 
   std::vector<std::string> folders(folder_count);
   for (size_t k = 0; k < folder_count; ++k)
     folders[k] = JoinFolderPath(work_list[k], "");
-  std::vector<DateKey> keys;
+  std::vector<FileDate> dates;
   if (use_exif_date) {
-    keys = ExifDating(listings, folders, exif).Run(
+    dates = ExifDating(listings, folders, exif).Run(
         [&](size_t folder) { show_progress(folder, true); });
   } else {
-    keys.reserve(listings.FileCount());
+    dates.reserve(listings.FileCount());
     for (size_t i = 0; i < listings.FileCount(); ++i)
-      keys.push_back(FileTimeDateKey(listings.file(i).modified_seconds));
+      dates.push_back({FileTimeDateKey(listings.file(i).modified_seconds)});
   }
 
   catalogue.reserve(catalogue.size() + listings.FileCount());
+  size_t appended = 0;
   for (size_t i = 0; i < listings.FileCount(); ++i) {
     const FolderListings::File& file = listings.file(i);
+    const FileDate& date = dates[i];
+    if (date.read_error != 0) {
+      const std::string path =
+          folders[file.folder] + std::string(listings.NameOf(file));
+      if (date.read_error == ENOENT) continue;  // gone since the listing
+      unreadable.push_back({path, date.read_error});
+    }
     catalogue.push_back(CatalogueRow{
-        DisplayKind(keys[i]), std::string(listings.NameOf(file)),
-        folders[file.folder], TimestampText(keys[i]), false});
+        DisplayKind(date.key), std::string(listings.NameOf(file)),
+        folders[file.folder], TimestampText(date.key), false, file.identity});
+    ++appended;
   }
-  return listings.FileCount();
+  return appended;
 }
 
 }  // namespace
@@ -216,27 +274,47 @@ std::string BuildProgressText(size_t index, size_t folder_count) {
   return text;
 }
 
-size_t BuildCatalogue(const std::string& root, FileCatalogue& catalogue,
-                      FolderWorkList& work_list, TExifInfo& exif,
-                      bool use_exif_date, SortState& sort_state,
-                      const StatusSink& status) {
-  WalkFolderTree(WithoutTrailingSlash(root), work_list, status);
+BuildOptions BuildOptionsFor(const Settings& settings) {
+  BuildOptions options;
+  options.use_exif_date = settings.UseExifDate;
+  if (settings.MoveToDateFolder && NamesADrive(settings.DestinationFolder))
+    options.left_out_folder = settings.DestinationFolder;
+  return options;
+}
+
+BuildOutcome BuildCatalogue(const std::string& root, FileCatalogue& catalogue,
+                            FolderWorkList& work_list, TExifInfo& exif,
+                            const BuildOptions& options, SortState& sort_state,
+                            const StatusSink& status) {
+  FileIdentity left_out;
+  if (!options.left_out_folder.empty())
+    DirectoryIdentity(options.left_out_folder, left_out.device,
+                      left_out.inode);
+  WalkFolderTree(WithoutTrailingSlash(root), work_list, status, left_out);
+  BuildOutcome outcome;
   // The listings are gone before the sort needs its keys.
-  const size_t appended =
-      AppendRows(work_list, catalogue, exif, use_exif_date, status);
+  outcome.appended = AppendRows(work_list, catalogue, exif,
+                                options.use_exif_date, status,
+                                outcome.unreadable);
   sort_state.SortColumn = kTimestampColumn;
   SortCatalogue(catalogue, sort_state);
-  return appended;
+  return outcome;
 }
 
 size_t RemoveDuplicateRows(FileCatalogue& catalogue) {
   std::unordered_set<std::pair<std::string_view, std::string_view>, PathHash>
       seen;
+  std::unordered_set<FileIdentity, FileIdentityHash> seen_files;
   seen.reserve(catalogue.size());
+  seen_files.reserve(catalogue.size());
   std::vector<bool> keep(catalogue.size());
   for (size_t row = catalogue.size(); row-- > 0;) {
-    keep[row] =
-        seen.insert({catalogue[row].Folder, catalogue[row].FileName}).second;
+    const CatalogueRow& candidate = catalogue[row];
+    const bool new_path =
+        seen.insert({candidate.Folder, candidate.FileName}).second;
+    const bool new_file = !candidate.identity.known() ||
+                          seen_files.insert(candidate.identity).second;
+    keep[row] = new_path && new_file;
   }
   seen.clear();  // Its views point into rows that are about to move.
   size_t kept = 0;
@@ -248,6 +326,19 @@ size_t RemoveDuplicateRows(FileCatalogue& catalogue) {
   const size_t removed = catalogue.size() - kept;
   catalogue.resize(kept);
   return removed;
+}
+
+std::string UnreadableMessage(const UnreadablePaths& unreadable,
+                              size_t shown) {
+  std::string message = std::to_string(unreadable.size()) +
+                        "個のフォルダまたはファイルを読み込めませんでした。";
+  for (size_t i = 0; i < unreadable.size() && i < shown; ++i) {
+    message += "\n" + DisplayName(unreadable[i].path) + ": " +
+               std::strerror(unreadable[i].error);
+  }
+  if (unreadable.size() > shown)
+    message += "\nほか" + std::to_string(unreadable.size() - shown) + "個";
+  return message;
 }
 
 }  // namespace kuronel

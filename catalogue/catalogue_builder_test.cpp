@@ -16,6 +16,7 @@
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
 #include "platform/dir_listing.h"
+#include "testing/as_nobody.h"
 #include "testing/temp_dir.h"
 
 namespace kuronel {
@@ -73,9 +74,11 @@ struct Build {
   std::vector<std::string> texts;
   TExifInfo exif;
 
-  void Run(const std::string& root, bool use_exif_date) {
-    BuildCatalogue(root, rows, work_list, exif, use_exif_date, sort,
-                   [&](const std::string& text) { texts.push_back(text); });
+  BuildOutcome Run(const std::string& root, bool use_exif_date,
+                   const std::string& left_out = "") {
+    return BuildCatalogue(
+        root, rows, work_list, exif, BuildOptions{use_exif_date, left_out},
+        sort, [&](const std::string& text) { texts.push_back(text); });
   }
   const CatalogueRow& Row(const std::string& name) const {
     auto it = std::find_if(rows.begin(), rows.end(),
@@ -317,6 +320,36 @@ std::vector<std::string> FullPaths(const FileCatalogue& rows) {
   return paths;
 }
 
+// Nothing unreadable passes for empty: a folder nobody may list and a photo
+// nobody may read are reported (the photo keeps its row, dated by its file
+// time); the message names them with the reason.
+TEST(BuildCatalogueTest, ReportsWhatCannotBeRead) {
+  TempDir dir;
+  CopyTestFile(dir, kCanon, "card/ok.jpg");
+  CopyTestFile(dir, kCanon, "card/secret.jpg");
+  dir.WriteFile("card/locked/IMG_0001.JPG", "photo");
+  for (const char* open_to_all : {"", "card"})
+    ASSERT_EQ(chmod(dir.Path(open_to_all).c_str(), 0755), 0);
+  ASSERT_EQ(chmod(dir.Path("card/locked").c_str(), 0), 0);
+  ASSERT_EQ(chmod(dir.Path("card/secret.jpg").c_str(), 0), 0);
+  const std::string outcome = testing::AsNobody([&] {
+    Build build;
+    const BuildOutcome built = build.Run(dir.Path("card"), true);
+    std::string text = std::to_string(build.rows.size()) + " rows\n";
+    for (const UnreadablePath& path : built.unreadable)
+      text += path.path + " " + std::to_string(path.error) + "\n";
+    return text + UnreadableMessage(built.unreadable, 1);
+  });
+  chmod(dir.Path("card/locked").c_str(), 0755);
+  EXPECT_EQ(outcome,
+            "2 rows\n" + dir.Path("card/locked") + " " +
+                std::to_string(EACCES) + "\n" + dir.Path("card/secret.jpg") +
+                " " + std::to_string(EACCES) + "\n" +
+                "2個のフォルダまたはファイルを読み込めませんでした。\n" +
+                dir.Path("card/locked") + ": " + std::strerror(EACCES) +
+                "\nほか1個");
+}
+
 TEST(RemoveDuplicateRowsTest, AddingAListedFolderOrItsParentListsEachFileOnce) {
   TempDir dir;
   dir.WriteFile("top.jpg", "x");
@@ -335,15 +368,21 @@ TEST(RemoveDuplicateRowsTest, AddingAListedFolderOrItsParentListsEachFileOnce) {
                                    dir.Path("sub/img.jpg")));
 }
 
-TEST(RemoveDuplicateRowsTest, KeepsTheLowestRowOfAPathAndTheOrder) {
-  FileCatalogue rows = {{"k", "a.jpg", "/x/", "t", true},
-                        {"k", "b.jpg", "/x/", "t", false},
-                        {"k", "a.jpg", "/x/", "t", false},
-                        {"k", "a.jpg", "/y/", "t", false},
-                        {"k", "b.jpg", "/x/", "t", true}};
-  EXPECT_EQ(RemoveDuplicateRows(rows), 2u);
-  ASSERT_EQ(rows.size(), 3u);
-  EXPECT_THAT(FullPaths(rows), ElementsAre("/x/a.jpg", "/y/a.jpg", "/x/b.jpg"));
+// A path listed twice, or one file under two paths (a link, "..", a second
+// hard link): the lowest row stays.
+TEST(RemoveDuplicateRowsTest, KeepsTheLowestRowOfAPathOrAFileAndTheOrder) {
+  const FileIdentity unknown, photo{1, 7};
+  FileCatalogue rows = {{"k", "a.jpg", "/x/", "t", true, unknown},
+                        {"k", "b.jpg", "/x/", "t", false, unknown},
+                        {"k", "c.jpg", "/card/", "t", false, photo},
+                        {"k", "a.jpg", "/x/", "t", false, unknown},
+                        {"k", "a.jpg", "/y/", "t", false, unknown},
+                        {"k", "b.jpg", "/x/", "t", true, unknown},
+                        {"k", "c.jpg", "/link/", "t", true, photo}};
+  EXPECT_EQ(RemoveDuplicateRows(rows), 3u);
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_THAT(FullPaths(rows),
+              ElementsAre("/x/a.jpg", "/y/a.jpg", "/x/b.jpg", "/link/c.jpg"));
   EXPECT_FALSE(rows[0].Checked);
   EXPECT_TRUE(rows[2].Checked);
 }

@@ -12,7 +12,7 @@ namespace {
 using ::testing::ElementsAre;
 
 CatalogueRow RowNamed(const std::string& name, bool checked = false) {
-  return CatalogueRow{"2004_05_12", name, "/card/", "2004/05/12", checked};
+  return CatalogueRow{"2004_05_12", name, "/card/", "2004/05/12", checked, {}};
 }
 
 TEST(IsDefaultTargetTest, JudgesTheLastExtensionInAnyCase) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_identity.h"
+
 namespace kuronel {
 
 // One file of the main list. All four texts are written once, when the row is
@@ -15,6 +17,8 @@ struct CatalogueRow {
   std::string Folder;       // /media/card/DCIM/100CANON/
   std::string Timestamp;    // 2004/05/12 10:20:30, or 2004/05/12 at midnight
   bool Checked = false;
+  // The file the row stands for, however its path is spelled; not shown.
+  FileIdentity identity;
 
   std::string FullPath() const { return Folder + FileName; }
 };

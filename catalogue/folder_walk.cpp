@@ -23,6 +23,25 @@ size_t CountCharacters(std::string_view utf8) {
 
 using Identity = std::pair<std::uint64_t, std::uint64_t>;
 
+// A folder of the walk and the device it is on, so that the walk notices
+// when a subfolder is the top of another file system.
+struct Folder {
+  std::string path;
+  std::uint64_t device = 0;
+};
+
+// True for a directory entry that the walk goes into: one it has not seen,
+// not the folder left out, not the top of a made-up file system.
+bool Enters(const Folder& parent, const DirEntry& entry,
+            const std::string& path, FileIdentity left_out,
+            std::set<Identity>& walked) {
+  if (left_out.known() &&
+      FileIdentity{entry.device, entry.inode} == left_out)
+    return false;
+  if (entry.device != parent.device && IsPseudoFileSystem(path)) return false;
+  return walked.insert({entry.device, entry.inode}).second;
+}
+
 }  // namespace
 
 bool IsListedFile(std::uint32_t attributes) {
@@ -63,7 +82,7 @@ std::string WalkProgressText(size_t index, size_t level_size) {
 }
 
 void WalkFolderTree(const std::string& root, FolderWorkList& work_list,
-                    const StatusSink& status) {
+                    const StatusSink& status, FileIdentity left_out) {
   work_list.clear();
   std::set<Identity> walked;
   Identity root_identity;
@@ -71,18 +90,19 @@ void WalkFolderTree(const std::string& root, FolderWorkList& work_list,
   if (DirectoryIdentity(start, root_identity.first, root_identity.second))
     walked.insert(root_identity);
 
-  std::vector<std::string> next_level{start};
-  std::vector<std::string> level;
+  std::vector<Folder> next_level{{start, root_identity.first}};
+  std::vector<Folder> level;
   while (!next_level.empty()) {
     level.swap(next_level);
     next_level.clear();
     for (size_t i = 0; i < level.size(); ++i) {
-      const std::string& folder = level[i];
-      work_list.push_back(folder);
-      ListDirectory(folder, [&](const DirEntry& entry) {
+      const Folder& folder = level[i];
+      work_list.push_back(folder.path);
+      ListDirectory(folder.path, [&](const DirEntry& entry) {
         if ((entry.attributes & kAttrDirectory) == 0) return;
-        if (!walked.insert({entry.device, entry.inode}).second) return;
-        next_level.push_back(JoinFolderPath(folder, entry.name));
+        std::string path = JoinFolderPath(folder.path, entry.name);
+        if (Enters(folder, entry, path, left_out, walked))
+          next_level.push_back({std::move(path), entry.device});
       });
       std::string text = WalkProgressText(i, level.size());
       if (!text.empty() && status) status(text);

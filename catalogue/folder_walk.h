@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_identity.h"
 #include "platform/progress.h"
 
 namespace kuronel {
@@ -25,6 +26,15 @@ std::string JoinFolderPath(std::string_view folder, std::string_view name);
 // 0x01, 0x02, 0x04, 0x08, 0x20) that is no directory.
 bool IsListedFile(std::uint32_t attributes);
 
+// A folder or file that a build could not read, and why (errno).
+struct UnreadablePath {
+  std::string path;
+  int error = 0;
+  friend bool operator==(const UnreadablePath&,
+                         const UnreadablePath&) = default;
+};
+using UnreadablePaths = std::vector<UnreadablePath>;
+
 // The walk's progress text for folder `index` of a level of `level_size`
 // folders: ten squares, the black one marking the folder's place (none for a
 // level of one), then "フォルダチェック中". Empty for the last folder of a
@@ -35,11 +45,14 @@ std::string WalkProgressText(size_t index, size_t level_size);
 // `work_list`, breadth-first: the root, then the folders of depth 1, then of
 // depth 2, each level in the order of the file system's listing. Hidden
 // folders and links to folders are walked; each directory only once, so a
-// link back up the tree cannot make the walk endless. A folder that cannot be
-// listed adds nothing below it; a missing root leaves the root alone in the
-// list. Progress texts go to `status` (may be empty).
+// link back up the tree cannot make the walk endless. Never entered: folders
+// on file systems the kernel makes up (/proc, /sys, /dev, ...), and the
+// folder `left_out` (by identity, however it is spelled) with everything
+// below it, unless it is the root itself. A folder that cannot be listed adds
+// nothing below it; a missing root leaves the root alone in the list.
+// Progress texts go to `status` (may be empty).
 void WalkFolderTree(const std::string& root, FolderWorkList& work_list,
-                    const StatusSink& status);
+                    const StatusSink& status, FileIdentity left_out = {});
 
 // The files directly in `folder` (regular files, hidden ones too; no folders,
 // FIFOs, sockets, devices or dangling links), as the text of quoted full paths

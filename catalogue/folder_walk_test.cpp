@@ -1,5 +1,6 @@
 #include "catalogue/folder_walk.h"
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,11 +51,12 @@ struct Walk {
   std::vector<std::string> texts;
 };
 
-Walk WalkOf(const std::string& root) {
+Walk WalkOf(const std::string& root, FileIdentity left_out = {}) {
   Walk walk;
   walk.work_list = {"left over from an earlier walk"};
-  WalkFolderTree(root, walk.work_list,
-                 [&](const std::string& text) { walk.texts.push_back(text); });
+  WalkFolderTree(
+      root, walk.work_list,
+      [&](const std::string& text) { walk.texts.push_back(text); }, left_out);
   return walk;
 }
 
@@ -137,6 +139,31 @@ TEST(WalkFolderTreeTest, WalksEachDirectoryOnceThroughLinks) {
   EXPECT_THAT(WalkOf(dir.path()).work_list,
               ElementsAre(dir.path(), dir.Path("A"), dir.Path("A/B"),
                           dir.Path("A/B/c")));
+}
+
+// The destination of the copies inside the opened folder is left out however
+// it is spelled; made-up file systems (a proc mounted inside) are never
+// entered. The root itself is always walked.
+TEST(WalkFolderTreeTest, LeavesOutTheDestinationAndMadeUpFileSystems) {
+  TempDir dir;
+  dir.MakeDir("card/DCIM");
+  dir.MakeDir("card/sorted/2004_05_06");
+  ASSERT_EQ(symlink(dir.Path("card").c_str(), dir.Path("link").c_str()), 0);
+  FileIdentity sorted;
+  ASSERT_TRUE(DirectoryIdentity(dir.Path("link/sorted/2004_05_06/.."),
+                                sorted.device, sorted.inode));
+  EXPECT_THAT(WalkOf(dir.Path("card"), sorted).work_list,
+              ElementsAre(dir.Path("card"), dir.Path("card/DCIM")));
+  EXPECT_THAT(WalkOf(dir.Path("card/sorted"), sorted).work_list,
+              ElementsAre(dir.Path("card/sorted"),
+                          dir.Path("card/sorted/2004_05_06")));
+
+  const std::string proc = dir.MakeDir("card/DCIM/proc");
+  if (mount("proc", proc.c_str(), "proc", 0, nullptr) != 0)
+    GTEST_SKIP() << "cannot mount proc here (needs root)";
+  const FolderWorkList walked = WalkOf(dir.Path("card/DCIM")).work_list;
+  umount(proc.c_str());
+  EXPECT_THAT(walked, ElementsAre(dir.Path("card/DCIM")));
 }
 
 TEST(ListFolderFilesTest, ListsFilesOnlyAsQuotedPaths) {

@@ -31,13 +31,16 @@ FileByteSource::~FileByteSource() {
 
 namespace {
 
-// pread until `size` bytes are read, the file ends or an error occurs.
-size_t ReadFully(int fd, uint64_t offset, uint8_t* out, size_t size) {
+// pread until `size` bytes are read, the file ends or an error occurs; the
+// errno of a failed read goes to `error` when given.
+size_t ReadFully(int fd, uint64_t offset, uint8_t* out, size_t size,
+                 int* error = nullptr) {
   size_t done = 0;
   while (done < size) {
     ssize_t got =
         pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
     if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && error != nullptr) *error = errno;
     if (got <= 0) break;
     done += static_cast<size_t>(got);
   }
@@ -50,8 +53,12 @@ bool FileByteSource::Open(const std::string& path, size_t head_size) {
   if (path.empty() || fd_ >= 0) return false;
   // O_NONBLOCK keeps a FIFO from blocking the open; such files are refused
   // below anyway.
+  error_ = 0;
   fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd_ < 0) return false;
+  if (fd_ < 0) {
+    error_ = errno;
+    return false;
+  }
   struct stat info;
   if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
     close(fd_);
@@ -69,7 +76,7 @@ void FileByteSource::ReadHead(size_t head_size) {
   const size_t wanted = static_cast<size_t>(std::min<uint64_t>(head_size, size_));
   if (fd_ < 0 || wanted == 0) return;
   buffer_->Reserve(wanted, 0);
-  head_size_ = ReadFully(fd_, 0, buffer_->data(), wanted);
+  head_size_ = ReadFully(fd_, 0, buffer_->data(), wanted, &error_);
   set_window(buffer_->data(), head_size_);
 }
 

@@ -84,6 +84,9 @@ class FileByteSource : public ByteSource {
   // empty name, a missing file, a folder or anything else that is not a
   // regular file, and a file that cannot be opened.
   bool Open(const std::string& path, size_t head_size);
+  // The errno of a failed open or of a failed read of the file's start; 0
+  // when neither failed. A file that is not a regular one is no error.
+  int error() const { return error_; }
 
   // Replaces the buffered start of the file by its first `head_size` bytes.
   void ReadHead(size_t head_size);
@@ -105,6 +108,7 @@ class FileByteSource : public ByteSource {
   HeadBuffer* buffer_ = &own_buffer_;
   size_t head_size_ = 0;
   uint64_t extend_limit_ = 0;
+  int error_ = 0;
 };
 
 }  // namespace kuronel

@@ -60,6 +60,10 @@ class TExifInfo {
   // difference. When it is true, everything is as after SetImageFileName,
   // the returned Status included.
   Status ReadFileOnce(const std::string& file_name, bool& has_exif);
+  // Why the last ReadFileOnce could not read its file (the errno of the
+  // open or of the first read: ENOENT when it is gone, EACCES, EIO, ...);
+  // 0 when it could.
+  int LastReadError() const { return last_read_error_; }
   const std::string& ImageFileName() const { return image_file_name_; }
 
   int32_t SearchRange() const { return search_range_; }
@@ -118,6 +122,7 @@ class TExifInfo {
 
   std::string image_file_name_;
   int32_t search_range_ = kDefaultSearchRange;
+  int last_read_error_ = 0;
   ReadErrorHandler on_read_error_;
   bool motorola_order_ = false;
   bool is_thumbnail_file_ = false;

@@ -139,9 +139,10 @@ Status TExifInfo::ReadFileOnce(const std::string& file_name,
                                bool& has_exif) {
   has_exif = false;
   FileByteSource source(head_buffer_);
-  if (!source.Open(file_name,
-                   std::max(kFirstReadSize, LocateHeadSize(search_range_))))
-    return Status::Ok();
+  const bool opened = source.Open(
+      file_name, std::max(kFirstReadSize, LocateHeadSize(search_range_)));
+  last_read_error_ = source.error();
+  if (!opened) return Status::Ok();
   const std::optional<uint64_t> tiff_start = LocateExif(source);
   if (!tiff_start) return Status::Ok();
   has_exif = true;

@@ -3,7 +3,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace kuronel {
@@ -37,13 +41,25 @@ class DirCloser {
 
 }  // namespace
 
-bool ListDirectory(const std::string& folder, const DirEntryVisitor& visit) {
+bool ListDirectory(const std::string& folder, const DirEntryVisitor& visit,
+                   int* error) {
+  if (error != nullptr) *error = 0;
   DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return false;
+  if (dir == nullptr) {
+    if (error != nullptr) *error = errno;
+    return false;
+  }
   DirCloser closer(dir);
   const int dir_fd = dirfd(dir);
   DirEntry entry;
-  while (const struct dirent* found = readdir(dir)) {
+  for (;;) {
+    errno = 0;
+    const struct dirent* found = readdir(dir);
+    if (found == nullptr) {
+      if (errno == 0) return true;
+      if (error != nullptr) *error = errno;
+      return false;
+    }
     if (IsDotOrDotDot(found->d_name)) continue;
     entry.name = std::string_view(found->d_name, std::strlen(found->d_name));
     // Following links: a link to a folder is a folder, a dangling one has no
@@ -55,16 +71,73 @@ bool ListDirectory(const std::string& folder, const DirEntryVisitor& visit) {
       entry.device = info.st_dev;
       entry.inode = info.st_ino;
       entry.status = &info;
+      entry.status_error = 0;
     } else {
       entry.attributes = 0;
       entry.modified_seconds = 0;
       entry.device = 0;
       entry.inode = 0;
       entry.status = nullptr;
+      entry.status_error = errno;
     }
     visit(entry);
   }
-  return true;
+}
+
+namespace {
+
+// The file system types by statfs's magic numbers (linux/magic.h).
+constexpr unsigned long kPseudoMagics[] = {
+    0x9fa0,      // proc
+    0x62656572,  // sysfs
+    0x1cd1,      // devpts
+    0x27e0eb,    // cgroup
+    0x63677270,  // cgroup2
+    0x64626720,  // debugfs
+    0x74726163,  // tracefs
+    0x73636673,  // securityfs
+    0x62656570,  // configfs
+    0x65735543,  // fusectl
+    0x19800202,  // mqueue
+    0xcafe4a11,  // bpf
+    0x6165676c,  // pstore
+    0x42494e4d,  // binfmt_misc
+    0xde5e81e4,  // efivarfs
+};
+constexpr unsigned long kTmpfsMagic = 0x01021994;
+
+// devtmpfs reports itself as tmpfs to statfs; only the mount table tells
+// them apart.
+bool IsDevtmpfs(dev_t device) {
+  std::FILE* mounts = std::fopen("/proc/self/mountinfo", "re");
+  if (mounts == nullptr) return false;
+  char line[4096];
+  bool found = false;
+  while (!found && std::fgets(line, sizeof line, mounts) != nullptr) {
+    unsigned major_number = 0, minor_number = 0;
+    if (std::sscanf(line, "%*d %*d %u:%u", &major_number, &minor_number) != 2 ||
+        makedev(major_number, minor_number) != device)
+      continue;
+    // The fields after " - " are the type, the source and the options.
+    const char* fields = std::strstr(line, " - ");
+    found = fields != nullptr && std::strncmp(fields + 3, "devtmpfs ", 9) == 0;
+  }
+  std::fclose(mounts);
+  return found;
+}
+
+}  // namespace
+
+bool IsPseudoFileSystem(const std::string& folder) {
+  struct statfs info;
+  if (statfs(folder.c_str(), &info) != 0) return false;
+  const auto magic = static_cast<unsigned long>(info.f_type);
+  for (unsigned long pseudo : kPseudoMagics) {
+    if (magic == pseudo) return true;
+  }
+  struct stat st;
+  return magic == kTmpfsMagic && stat(folder.c_str(), &st) == 0 &&
+         IsDevtmpfs(st.st_dev);
 }
 
 bool DirectoryIdentity(const std::string& folder, std::uint64_t& device,

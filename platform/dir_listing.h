@@ -33,17 +33,29 @@ struct DirEntry {
   std::uint64_t device = 0;           // with inode: identity of a directory
   std::uint64_t inode = 0;
   // The whole status the above come from, during the call only; null when
-  // the entry has none (a dangling link).
+  // the entry has none.
   const struct stat* status = nullptr;
+  // Why there is no status: 0 when there is one; ENOENT or ELOOP for a
+  // dangling link or a link loop; anything else (EACCES, EIO, ...) for an
+  // entry that exists but cannot be read.
+  int status_error = 0;
 };
 
 using DirEntryVisitor = std::function<void(const DirEntry& entry)>;
 
 // Calls `visit` for every entry of `folder` except "." and "..", in the order
 // the file system returns them (nothing is sorted). Each entry costs one
-// status call. Returns false, having called nothing, when the folder cannot be
-// opened (missing, not a folder, no access); that is not an error to report.
-bool ListDirectory(const std::string& folder, const DirEntryVisitor& visit);
+// status call. Returns false when the folder cannot be opened (missing, not a
+// folder, no access, a path too long), having called nothing, or when the
+// listing broke off (an I/O error); `error`, when given, then receives the
+// errno, and 0 otherwise.
+bool ListDirectory(const std::string& folder, const DirEntryVisitor& visit,
+                   int* error = nullptr);
+
+// True for a folder on a file system that the kernel makes up (proc, sysfs,
+// devtmpfs, cgroup, debugfs, ...): its files are no photos, and some of them
+// never end when read.
+bool IsPseudoFileSystem(const std::string& folder);
 
 // The identity (device and inode) of a folder, symbolic links followed; false
 // when it has none (missing).

@@ -1,14 +1,15 @@
 #include "platform/file_system.h"
 
-#include "platform/dir_listing.h"
-
+#include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <vector>
 
@@ -39,7 +40,36 @@ uid_t OwnUser() {
   return user;
 }
 
+// A temporary file named `name` in the folder open as `dir_fd` that no copy
+// is writing: a regular file of this user (not a link) on which nobody
+// holds the lock that a copy keeps while it writes.
+bool IsStaleTemporary(int dir_fd, const char* name) {
+  const int fd = openat(dir_fd, name,
+                        O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK |
+                            O_NOCTTY);
+  if (fd < 0) return false;
+  struct stat opened, named;
+  const bool stale =
+      fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
+      opened.st_uid == OwnUser() && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+      fstatat(dir_fd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+      named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
+  close(fd);
+  return stale;
+}
+
 }  // namespace
+
+bool IsTemporaryName(std::string_view name) {
+  constexpr std::string_view prefix = kTemporaryPrefix;
+  constexpr std::size_t kUniqueLetters = 6;  // mkostemp's XXXXXX
+  if (name.size() != prefix.size() + kUniqueLetters ||
+      name.substr(0, prefix.size()) != prefix)
+    return false;
+  return std::all_of(name.begin() + prefix.size(), name.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0;
+  });
+}
 
 std::string ParentFolder(const std::string& path) {
   std::size_t slash = path.rfind('/');
@@ -50,8 +80,10 @@ std::string ParentFolder(const std::string& path) {
 
 template <typename Call>
 auto RealFileSystem::Checked(SystemCall kind, Call call) -> decltype(call()) {
-  if (int error = SystemCallFault(kind)) {
-    errno = error;
+  const int fault = SystemCallFault(kind);
+  if (fault == kSystemCallIgnored) return 0;
+  if (fault != 0) {
+    errno = fault;
     return -1;
   }
   return call();
@@ -67,11 +99,6 @@ int RealFileSystem::SyncFolder(const std::string& folder) {
       Checked(SystemCall::kFsync, [&] { return fsync(fd); }) == 0 ? 0 : errno;
   close(fd);
   return error;
-}
-
-bool FileSystem::SameFile(const std::string& a, const std::string& b) {
-  FileInfo info_a, info_b;
-  return Stat(a, info_a) && Stat(b, info_b) && info_a.SameFileAs(info_b);
 }
 
 bool RealFileSystem::FileExists(const std::string& path) {
@@ -159,8 +186,11 @@ bool RealFileSystem::SetReadOnly(const std::string& path) {
   struct stat st;
   if (path.empty() || stat(path.c_str(), &st) != 0) return false;
   mode_t mode = st.st_mode & 07777 & ~static_cast<mode_t>(0222);
-  return Checked(SystemCall::kChmod,
-                 [&] { return chmod(path.c_str(), mode); }) == 0;
+  if (Checked(SystemCall::kChmod,
+              [&] { return chmod(path.c_str(), mode); }) != 0)
+    return false;
+  // Some drivers accept the change and keep nothing of it.
+  return stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
 }
 
 bool RealFileSystem::DeleteFile(const std::string& path) {
@@ -178,52 +208,30 @@ bool RealFileSystem::Stat(const std::string& path, FileInfo& info) {
   return true;
 }
 
-std::vector<NamedFile> RealFileSystem::RegularFilesIn(
-    const std::string& folder) {
-  std::vector<NamedFile> files;
-  ListDirectory(folder, [&](const DirEntry& entry) {
-    if (entry.status && S_ISREG(entry.status->st_mode))
-      files.push_back({std::string(entry.name), ToFileInfo(*entry.status)});
-  });
-  return files;
-}
-
-bool RealFileSystem::SameContents(const std::string& a, const std::string& b) {
-  auto open_file = [this](const std::string& path) {
-    return Checked(SystemCall::kOpen, [&] {
-      return open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    });
-  };
-  int fd_a = open_file(a);
-  int fd_b = fd_a < 0 ? -1 : open_file(b);
-  bool same = fd_b >= 0;
-  constexpr std::size_t kChunk = 1 << 20;
-  std::vector<char> buffer_a(same ? kChunk : 0), buffer_b(same ? kChunk : 0);
-  while (same) {
-    ssize_t got_a = ReadFully(fd_a, buffer_a.data(), kChunk);
-    ssize_t got_b = ReadFully(fd_b, buffer_b.data(), kChunk);
-    same = got_a >= 0 && got_a == got_b &&
-           std::equal(buffer_a.begin(), buffer_a.begin() + got_a,
-                      buffer_b.begin());
-    if (got_a <= 0) break;
+int RealFileSystem::RemoveStaleTemporaries(const std::string& folder) {
+  const int dir_fd =
+      open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir_fd < 0) return 0;
+  DIR* dir = fdopendir(dir_fd);
+  if (dir == nullptr) {
+    close(dir_fd);
+    return 0;
   }
-  if (fd_a >= 0) close(fd_a);
-  if (fd_b >= 0) close(fd_b);
-  return same;
-}
-
-// Reads until `size` bytes or the end of the file; -1 on a read error.
-long RealFileSystem::ReadFully(int fd, char* data, std::size_t size) {
-  std::size_t done = 0;
-  while (done < size) {
-    ssize_t got = Checked(SystemCall::kRead,
-                          [&] { return read(fd, data + done, size - done); });
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return -1;
-    if (got == 0) break;
-    done += static_cast<std::size_t>(got);
+  std::vector<std::string> stale;
+  while (const struct dirent* entry = readdir(dir)) {
+    if (IsTemporaryName(entry->d_name) &&
+        IsStaleTemporary(dir_fd, entry->d_name))
+      stale.push_back(entry->d_name);
   }
-  return static_cast<ssize_t>(done);
+  int removed = 0;
+  for (const std::string& name : stale) {
+    if (Checked(SystemCall::kUnlink, [&] {
+          return unlinkat(dir_fd, name.c_str(), 0);
+        }) == 0)
+      ++removed;
+  }
+  closedir(dir);
+  return removed;
 }
 
 bool RealFileSystem::SyncFileSystem(const std::string& path) {
@@ -274,9 +282,11 @@ class RealFileSystem::CopyJob {
                                 ? 0
                                 : errno;
                    });
+    if (!error) error = NoteWritten();
     if (!error) error = Publish();
     if (!error && flush_) error = FlushFolder();
     result_.ok = error == 0;
+    result_.flushed = result_.ok && flush_;
     result_.error = error;
     return result_;
   }
@@ -325,11 +335,14 @@ class RealFileSystem::CopyJob {
       });
       if (temp_fd_ >= 0) return 0;
     }
-    std::string name = folder_ + "/.kuronel-XXXXXX";
+    std::string name = folder_ + "/" + kTemporaryPrefix + "XXXXXX";
     temp_fd_ = Call(SystemCall::kOpen,
                     [&] { return mkostemp(name.data(), O_CLOEXEC); });
     if (temp_fd_ < 0) return errno;
     temp_name_ = name;
+    // Held until the file is closed, so that the clean-up of another run
+    // tells this live temporary from one a killed copy left.
+    flock(temp_fd_, LOCK_EX | LOCK_NB);
     return 0;
   }
 
@@ -430,6 +443,13 @@ class RealFileSystem::CopyJob {
     if (Call(SystemCall::kChmod,
              [&] { return futimens(temp_fd_, times); }) != 0)
       return errno;
+    return 0;
+  }
+
+  int NoteWritten() {
+    struct stat written;
+    if (fstat(temp_fd_, &written) != 0) return errno;
+    result_.written = ToFileInfo(written);
     return 0;
   }
 

@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "platform/file_identity.h"
 
 namespace kuronel {
 
@@ -19,6 +22,7 @@ struct FileInfo {
   std::int64_t modified_nanoseconds = 0;
   std::uint32_t mode = 0;  // st_mode: type and permission bits
 
+  FileIdentity identity() const { return {device, inode}; }
   bool SameFileAs(const FileInfo& other) const {
     return device == other.device && inode == other.inode;
   }
@@ -28,12 +32,6 @@ struct FileInfo {
            modified_seconds == other.modified_seconds &&
            modified_nanoseconds == other.modified_nanoseconds;
   }
-};
-
-// A file of a folder listing.
-struct NamedFile {
-  std::string name;
-  FileInfo info;
 };
 
 // Called while a copy runs, every few MB and once at the end, so that a
@@ -49,6 +47,11 @@ struct CopyResult {
   int error = 0;  // errno of the failing step, 0 on success
   FileInfo source_before;
   FileInfo source_after;
+  // The copy as it was written and published: which file it is and its
+  // length. Whatever stands at the target later is checked against it.
+  FileInfo written;
+  // True when the copy and its folder entry were flushed to disk.
+  bool flushed = false;
   std::uint64_t bytes_copied = 0;
 };
 
@@ -90,7 +93,9 @@ class FileSystem {
   // caller (SyncFileSystem).
   virtual bool MoveFileNoReplace(const std::string& source,
                                  const std::string& target) = 0;
-  // Removes every write permission bit of the file.
+  // Removes every write permission bit of the file, then reads the bits
+  // back: false when any write bit is still set (a drive that accepts the
+  // change and keeps nothing of it).
   virtual bool SetReadOnly(const std::string& path) = 0;
   // Refuses (false, file left in place) a file its owner may not write, as
   // the read-only attribute protects a file elsewhere; otherwise unlinks it.
@@ -98,16 +103,14 @@ class FileSystem {
   // Information on the file at `path`, links followed; false when there is
   // nothing there.
   virtual bool Stat(const std::string& path, FileInfo& info) = 0;
-  // The regular files (links followed) directly in `folder`, by name with
-  // their information; empty when it cannot be read.
-  virtual std::vector<NamedFile> RegularFilesIn(const std::string& folder) = 0;
-  // True when both files could be read to their ends and hold the same bytes.
-  virtual bool SameContents(const std::string& a, const std::string& b) = 0;
+  // Removes the hidden temporary files that copies into `folder` left when
+  // their program was killed: files named as this program names them, of
+  // this user, that no running copy holds (a copy keeps a lock on its
+  // temporary file while it writes). Nothing else is touched. Returns how
+  // many were removed.
+  virtual int RemoveStaleTemporaries(const std::string& folder) = 0;
   // Writes everything cached for the file system holding `path` to disk.
   virtual bool SyncFileSystem(const std::string& path) = 0;
-
-  // True when both paths name one existing file.
-  bool SameFile(const std::string& a, const std::string& b);
 };
 
 // FileSystem on the Linux disk.
@@ -139,8 +142,7 @@ class RealFileSystem : public FileSystem {
   bool SetReadOnly(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
   bool Stat(const std::string& path, FileInfo& info) override;
-  std::vector<NamedFile> RegularFilesIn(const std::string& folder) override;
-  bool SameContents(const std::string& a, const std::string& b) override;
+  int RemoveStaleTemporaries(const std::string& folder) override;
   bool SyncFileSystem(const std::string& path) override;
 
  protected:
@@ -158,8 +160,11 @@ class RealFileSystem : public FileSystem {
     kUnlink,
   };
   // Asked before every such call; a nonzero errno makes the call fail with
-  // that errno without being made. The disk never fails on request; a
-  // fault-injecting subclass does.
+  // that errno without being made, and kSystemCallIgnored makes it report
+  // success without being made (a driver that accepts a change and keeps
+  // nothing of it; only for calls that answer 0 on success). The disk never
+  // fails on request; a fault-injecting subclass does.
+  static constexpr int kSystemCallIgnored = -1;
   virtual int SystemCallFault(SystemCall /*call*/) { return 0; }
 
   // The steps of a copy that a disk can fail.
@@ -183,10 +188,15 @@ class RealFileSystem : public FileSystem {
   template <typename Call>
   auto Checked(SystemCall kind, Call call) -> decltype(call());
   int SyncFolder(const std::string& folder);
-  long ReadFully(int fd, char* data, std::size_t size);
   bool LinkThenUnlink(const std::string& source, const std::string& target);
   Options options_;
 };
+
+// The prefix of the hidden temporary names of copies (".kuronel-" and six
+// letters or digits).
+inline constexpr char kTemporaryPrefix[] = ".kuronel-";
+// True for a file name of that form.
+bool IsTemporaryName(std::string_view name);
 
 // The folder part of a path: everything before its last "/" ("/" for a
 // file in the root, "." for a path without "/").

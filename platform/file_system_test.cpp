@@ -70,8 +70,6 @@ TEST(FileSystemTest, ExistenceTellsFilesFromFolders) {
   EXPECT_FALSE(fs.FileExists(""));
   EXPECT_TRUE(fs.DirectoryExists(folder));
   EXPECT_FALSE(fs.DirectoryExists(file));
-  EXPECT_TRUE(fs.SameFile(file, dir.Path("link.jpg")));
-  EXPECT_FALSE(fs.SameFile(file, folder));
 }
 
 TEST(FileSystemTest, CreateDirectoriesMakesTheWholeChain) {
@@ -372,7 +370,7 @@ TEST(FileSystemTest, CopyKeepsHoles) {
       std::string target = dir.Path("copy.mov");
       ASSERT_TRUE(fs.CopyFileNoReplace(source, target, true, {}).ok);
       EXPECT_EQ(StatOf(target).st_size, 64 << 20);
-      EXPECT_TRUE(fs.SameContents(source, target));
+      EXPECT_EQ(ReadFile(target), ReadFile(source));
       // Blocks of 512 bytes: the data and a little more, not 64 MiB.
       EXPECT_LT(StatOf(target).st_blocks * 512, 1 << 20);
     }

@@ -9,8 +9,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "platform/cp932.h"
+#include "platform/folder_lock.h"
 #include "processing/plan_execution.h"
 #include "processing/plan_model.h"
+#include "processing/run_lock.h"
 #include "ui/application.h"
 #include "ui/status_line.h"
 
@@ -27,14 +30,20 @@ constexpr int kStatusTimerMs = 1000;
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
+constexpr char kAnotherRunText[] =
+    "別の Kuronel が同じフォルダを処理しています。"
+    "終わってから、もう一度実行してください。\n";
+
 }  // namespace
 
 TForm2::TForm2(std::function<const FileCatalogue&()> catalogue,
-               std::function<Settings()> settings, SortState& sort_state,
-               FileSystem& file_system, QWidget* parent)
+               std::function<Settings()> settings,
+               std::function<std::vector<std::string>()> opened_folders,
+               SortState& sort_state, FileSystem& file_system, QWidget* parent)
     : QDialog(parent),
       catalogue_(std::move(catalogue)),
       settings_(std::move(settings)),
+      opened_folders_(std::move(opened_folders)),
       sort_state_(sort_state),
       file_system_(file_system) {
   setObjectName("Form2");
@@ -151,6 +160,17 @@ void TForm2::FormActivate() {
 
 void TForm2::SpeedButton1Click() {
   if (running_) return;
+  const Settings options = settings_();
+  // Another run on the same folders would interleave with this one.
+  FolderLocks locks;
+  std::string busy;
+  const std::vector<std::string> opened =
+      opened_folders_ ? opened_folders_() : std::vector<std::string>();
+  if (!locks.TryLock(RunLockRequests(options, opened), busy)) {
+    ShowErrorReport(Text(kAnotherRunText) +
+                    QString::fromStdString(DisplayName(busy)));
+    return;
+  }
   // The run takes no user input; the buttons say so as well.
   running_ = true;
   SpeedButton1->setEnabled(false);
@@ -164,7 +184,6 @@ void TForm2::SpeedButton1Click() {
     }
   } run_end{this};
 
-  const Settings options = settings_();
   RunObserver observer;
   observer.row_done = [this](std::size_t row) {
     plan_model_->RowChanged(row);

@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "catalogue/catalogue_order.h"
 #include "catalogue/catalogue_row.h"
@@ -31,11 +33,14 @@ class TForm2 : public QDialog {
 
  public:
   // `catalogue` and `settings` are read when the window is shown and when a
-  // run starts; `sort_state` is the program's one sort state, shared with
-  // the main list.
+  // run starts; `opened_folders` (the folders the catalogue was built from)
+  // when a run starts, to lock them; `sort_state` is the program's one sort
+  // state, shared with the main list.
   TForm2(std::function<const FileCatalogue&()> catalogue,
-         std::function<Settings()> settings, SortState& sort_state,
-         FileSystem& file_system, QWidget* parent = nullptr);
+         std::function<Settings()> settings,
+         std::function<std::vector<std::string>()> opened_folders,
+         SortState& sort_state, FileSystem& file_system,
+         QWidget* parent = nullptr);
   ~TForm2() override;
 
   const ProcessingPlan& Plan() const;
@@ -62,6 +67,7 @@ class TForm2 : public QDialog {
 
   std::function<const FileCatalogue&()> catalogue_;
   std::function<Settings()> settings_;
+  std::function<std::vector<std::string>()> opened_folders_;
   SortState& sort_state_;
   FileSystem& file_system_;
   bool running_ = false;

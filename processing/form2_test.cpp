@@ -56,7 +56,9 @@ class Form2Test : public QObject {
     sort_ = SortState{3, true};
     form_ = std::make_unique<TForm2>(
         [this]() -> const FileCatalogue& { return catalogue_; },
-        [this] { return settings_; }, sort_, file_system_);
+        [this] { return settings_; },
+        [this] { return std::vector<std::string>{dir_->Path("card")}; },
+        sort_, file_system_);
   }
   void cleanup() {
     form_.reset();

@@ -22,6 +22,7 @@
 
 #include "gtest/gtest.h"
 #include "processing/plan_execution.h"
+#include "testing/as_nobody.h"
 #include "testing/sha256.h"
 #include "testing/temp_dir.h"
 #include "testing/tree_audit.h"
@@ -29,10 +30,10 @@
 namespace kuronel {
 namespace {
 
+using testing::AsNobody;
+using testing::kNobody;
 using testing::ReadFile;
 using testing::TempDir;
-
-constexpr uid_t kNobody = 65534;
 
 std::string Bytes(std::size_t size, char seed) {
   std::string data(size, '\0');
@@ -101,33 +102,6 @@ TEST(PlanDiskTest, AFullDiskFailsOnlyTheFileThatDoesNotFit) {
     EXPECT_TRUE(audit.ok()) << audit.Report();
     EXPECT_EQ(ReadFile(plan[2].SourcePath), Bytes(700 << 10, 'c'));
   }
-}
-
-// Runs `work` where permission bits count: for root in a child process as
-// the user nobody, for anybody else as is. Returns what `work` returned.
-std::string AsNobody(const std::function<std::string()>& work) {
-  if (geteuid() != 0) return work();
-  int pipe_fds[2];
-  if (pipe(pipe_fds) != 0) return "pipe failed";
-  pid_t pid = fork();
-  if (pid == 0) {
-    close(pipe_fds[0]);
-    std::string out = setgroups(0, nullptr) == 0 && setgid(kNobody) == 0 &&
-                              setuid(kNobody) == 0
-                          ? work()
-                          : "cannot become nobody";
-    ssize_t ignored = write(pipe_fds[1], out.data(), out.size());
-    (void)ignored;
-    _exit(0);
-  }
-  close(pipe_fds[1]);
-  std::string out;
-  char buffer[4096];
-  ssize_t got;
-  while ((got = read(pipe_fds[0], buffer, sizeof buffer)) > 0) out.append(buffer, got);
-  close(pipe_fds[0]);
-  waitpid(pid, nullptr, 0);
-  return out;
 }
 
 // Folders the user may not write: a date folder that takes no copy and a

@@ -4,10 +4,10 @@
 #include <cerrno>
 #include <cstdint>
 #include <map>
-#include <optional>
+#include <unordered_set>
 #include <vector>
 
-#include "processing/leftover_copies.h"
+#include "processing/source_removal.h"
 
 namespace kuronel {
 namespace {
@@ -15,21 +15,6 @@ namespace {
 bool AttributeOnlyMode(const Settings& options) {
   return !options.RenameToDateFile && !options.MoveToDateFolder &&
          options.MakeReadOnly;
-}
-
-// True when the source may go: the copy stands at its target with the
-// source's size, is a file of its own, and the source is still the very file
-// that was copied, unchanged since.
-bool SourceMayBeDeleted(const std::string& source_path,
-                        const PlannedCopy& planned, FileSystem& file_system) {
-  const CopyResult& copy = planned.copy;
-  FileInfo source_now, target;
-  return copy.ok && copy.source_before.Unchanged(copy.source_after) &&
-         file_system.Stat(source_path, source_now) &&
-         source_now.Unchanged(copy.source_before) &&
-         file_system.Stat(planned.target_path, target) &&
-         target.size == copy.source_before.size &&
-         !target.SameFileAs(source_now);
 }
 
 // The file systems that received copies or read-only marks. Copies whose
@@ -73,8 +58,7 @@ class PendingFlushes {
   std::uint64_t last_device_ = 0;
 };
 
-// The delete step. The source is often the only copy of a photo, so it goes
-// only after a copy that is known to be complete.
+// The delete step, after a copy that went as asked.
 void DeleteSource(const std::string& source_path, const PlannedCopy& planned,
                   PlanRow& row, FileSystem& file_system) {
   if (planned.moved) return;  // renamed: there is no source left
@@ -85,31 +69,33 @@ void DeleteSource(const std::string& source_path, const PlannedCopy& planned,
     if (planned.read_only_set) row.State = kStateDelError;
     return;
   }
-  // A failed copy keeps its "CopyError!" or "AttrError!" (a source written to
-  // while it was read fails its copy). A source that changed after its copy
-  // keeps the state its copy step wrote: that copy is complete and
-  // published, but the source may hold data the copy lacks, so it must stay.
-  if (!SourceMayBeDeleted(source_path, planned, file_system)) return;
-  row.State =
-      file_system.DeleteFile(source_path) ? kStateMoved : kStateDelError;
+  // A copy that does not prove itself (failed, changed source, replaced
+  // target) keeps the state its copy step wrote, and the source stays.
+  switch (RemoveCopiedSource(source_path, planned.target_path, planned.copy,
+                             file_system)) {
+    case SourceRemoval::kNotAllowed:
+      return;
+    case SourceRemoval::kDeleted:
+      row.State = kStateMoved;
+      return;
+    case SourceRemoval::kDeleteFailed:
+      row.State = kStateDelError;
+      return;
+  }
 }
 
-// A move stopped between its copy and its delete left a complete copy at
-// `earlier`, or the source's second name: the move ends as it would have,
-// with the delete, once that file is known to be on disk. It is made
-// read-only only then, since a second name shares the source's permissions
-// and a read-only source is not deleted.
-void FinishInterruptedMove(const std::string& source_path,
-                           const std::string& earlier, PlanRow& row,
-                           const Settings& options, FileSystem& file_system) {
-  if (!file_system.SyncFileSystem(earlier)) {
-    row.State = kStateCopyError;
-    return;
+// Hidden temporary files that killed copies left are removed from each
+// folder once, before the run first writes there.
+class TemporaryCleanUp {
+ public:
+  void Before(const std::string& folder, FileSystem& file_system) {
+    if (cleaned_.insert(folder).second)
+      file_system.RemoveStaleTemporaries(folder);
   }
-  row.State =
-      file_system.DeleteFile(source_path) ? kStateMoved : kStateDelError;
-  if (options.MakeReadOnly) file_system.SetReadOnly(earlier);
-}
+
+ private:
+  std::unordered_set<std::string> cleaned_;
+};
 
 // How often a copy takes the next free name when another program took the
 // one it was given meanwhile.
@@ -209,9 +195,7 @@ RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
   RunSummary summary;
   summary.rows = plan.size();
   PendingFlushes pending;
-  std::optional<LeftoverCopies> leftovers;
-  if (!options.KeepOriginal && !AttributeOnlyMode(options))
-    leftovers.emplace(file_system);
+  TemporaryCleanUp clean_up;
   for (std::size_t i = 0; i < plan.size(); ++i) {
     if (progress) progress(ProgressText(ProgressCells(i, plan.size())));
     PlanRow& row = plan[i];
@@ -223,11 +207,8 @@ RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
     } else if (!file_system.DirectoryExists(folder) &&
                !file_system.CreateDirectories(folder)) {
       row.State = kStateDirError;
-    } else if (std::string earlier =
-                   leftovers ? leftovers->Find(source_path, folder) : "";
-               !earlier.empty()) {
-      FinishInterruptedMove(source_path, earlier, row, options, file_system);
     } else {
+      if (!AttributeOnlyMode(options)) clean_up.Before(folder, file_system);
       PlannedCopy planned =
           CopyPlannedFile(source_path, new_path, row, options, file_system,
                           observer.copy_progress);

@@ -71,8 +71,11 @@ struct RunSummary {
 };
 
 // Handles every row in the plan's current order, writing each row's state;
-// a failed row never stops the run. A source is deleted only after its copy
-// is on disk with the source's size, and never when anything went wrong.
+// a failed row never stops the run. A source is deleted only through
+// RemoveCopiedSource: after a copy that this run made is on disk, whole, at
+// the row's target, and never when anything went wrong. Before the first
+// copy into a folder, the hidden temporaries that killed copies left there
+// are removed.
 RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
                    FileSystem& file_system, const StatusSink& progress,
                    const RunObserver& observer = {});

@@ -241,6 +241,26 @@ TEST(PlanExecutionTest, ReadOnlySourceIsCopiedButKept) {
   EXPECT_EQ(ModeOf(new_path), 0444u);
 }
 
+// A drive that accepts chmod and keeps nothing of it (ntfs-3g without
+// permissions): read-only is not claimed, and the copy or the file stays.
+TEST(PlanExecutionTest, ReadOnlyThatDoesNotHoldIsAnError) {
+  for (bool attribute_only : {false, true}) {
+    SCOPED_TRACE(attribute_only);
+    TempDir dir;
+    FaultyFileSystem fs;
+    fs.IgnoreSystemCall(FaultyFileSystem::SystemCall::kChmod);
+    std::string source = dir.WriteFile("c/IMG.JPG", Photo());
+    std::string new_path = dir.Path("d/a0.JPG");
+    EXPECT_EQ(RunOne(source, new_path,
+                     Options(!attribute_only, !attribute_only, true, true), fs),
+              kStateAttrError);
+    EXPECT_EQ(ReadFile(source), Photo());
+    if (!attribute_only) {
+      EXPECT_EQ(ReadFile(new_path), Photo());
+    }
+  }
+}
+
 // Neither a rename nor a copy succeeds: the source must stay whatever the
 // options.
 TEST(PlanExecutionTest, FailedCopyNeverDeletesTheSource) {

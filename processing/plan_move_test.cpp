@@ -199,9 +199,10 @@ TEST_F(PlanMoveTest, LinkedSourcesAreCopied) {
 }
 
 // A move stopped between its copy and its delete, or between the link and
-// the unlink, ends on the next run with the delete; the file left at the
-// target is made read-only after, so that its other name can still go.
-TEST_F(PlanMoveTest, AnInterruptedMoveEndsWithTheDelete) {
+// the unlink, leaves a file at the target that nothing proves to be this
+// source's copy: the next run makes a copy of its own before the source goes,
+// and leaves the earlier file as it is.
+TEST_F(PlanMoveTest, AnInterruptedMoveIsNeverFinishedWithSomeoneElsesFile) {
   for (bool linked : {false, true}) {
     SCOPED_TRACE(linked ? "second name left" : "copy left");
     std::string photo = Source("c" + std::to_string(linked) + "/IMG.JPG");
@@ -214,8 +215,8 @@ TEST_F(PlanMoveTest, AnInterruptedMoveEndsWithTheDelete) {
     EXPECT_EQ(Run(photo, left, MoveOptions(true)), kStateMoved);
     EXPECT_FALSE(Exists(photo));
     EXPECT_EQ(ReadFile(left), Contents());
-    EXPECT_EQ(LstatOf(left).st_mode & 0222, 0u);
-    EXPECT_FALSE(Exists(NumberedPath(left, 1)));  // no second copy
+    EXPECT_NE(LstatOf(left).st_mode & 0222, 0u);  // not touched
+    EXPECT_EQ(ReadFile(NumberedPath(left, 1)), Contents());
   }
 }
 

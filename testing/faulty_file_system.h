@@ -56,6 +56,11 @@ class FaultyFileSystem : public RealFileSystem {
   // `error`: only that one call, or every call for nth == 0. Replaces an
   // earlier fault on that kind of call.
   void FailSystemCall(SystemCall call, int nth, int error);
+  // Every later system call of this kind reports success without being
+  // made, as a driver does that accepts chmod and keeps nothing of it.
+  void IgnoreSystemCall(SystemCall call) {
+    FailSystemCall(call, 0, kSystemCallIgnored);
+  }
   // True once a fault set by FailSystemCall has struck.
   bool SystemCallFaultStruck() const { return system_call_fault_struck_; }
 

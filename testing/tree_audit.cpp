@@ -63,7 +63,7 @@ std::string MoveAudit::Report() const {
 
 MoveAudit AuditMove(const Manifest& sources, const std::string& source_root,
                     const Manifest& target_before,
-                    const std::string& target_root, bool allow_duplicates,
+                    const std::string& target_root, AuditRules rules,
                     DigestCache* cache) {
   MoveAudit audit;
   const Manifest source_now = TakeManifest(source_root, cache);
@@ -83,8 +83,11 @@ MoveAudit AuditMove(const Manifest& sources, const std::string& source_root,
   }
   Manifest arrived;
   for (const auto& [path, hash] : target_now) {
-    if (IsCopyTemporary(path))
-      audit.problems.push_back("temporary file left: " + path);
+    if (IsCopyTemporary(path)) {
+      if (!rules.allow_temporaries)
+        audit.problems.push_back("temporary file left: " + path);
+      continue;  // no copy: nobody finds a photo under a hidden name
+    }
     auto before = target_before.find(path);
     if (before == target_before.end()) {
       arrived[path] = hash;
@@ -105,7 +108,7 @@ MoveAudit AuditMove(const Manifest& sources, const std::string& source_root,
     if (copied + still < count)
       audit.problems.push_back("lost: " + std::to_string(count - copied - still) +
                                " file(s) with SHA-256 " + hash);
-    if (copied > count && !allow_duplicates)
+    if (copied > count && !rules.allow_duplicates)
       audit.problems.push_back("duplicate copies of SHA-256 " + hash);
   }
   return audit;

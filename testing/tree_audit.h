@@ -34,20 +34,32 @@ struct MoveAudit {
   std::string Report() const;
 };
 
+// What an audit lets pass.
+struct AuditRules {
+  // More copies of a content than there were sources with it: a run killed
+  // after a copy and before its source's delete copies that source again.
+  bool allow_duplicates = false;
+  // Hidden temporary files of copies under target_root: a killed copy leaves
+  // its temporary file until a later run into that folder removes it.
+  bool allow_temporaries = false;
+};
+
 // Checks the trees now against `sources` (source_root before the move) and
 // `target_before` (target_root before the move):
 //   - every source file is at its source unchanged or has a copy with the
-//     same bytes under target_root (or both), so nothing is lost;
+//     same bytes under a visible name below target_root (or both), so nothing
+//     is lost: a photo that survives only under a hidden temporary name is
+//     lost to its user;
 //   - every file that stood under target_root still holds its bytes;
-//   - every new file under target_root holds the bytes of a source file:
-//     nothing partial or unknown, and no more copies of a content than there
-//     were sources with it (no duplicates) unless `allow_duplicates`;
-//   - no temporary file of a copy is left under target_root;
+//   - every new visible file under target_root holds the bytes of a source
+//     file: nothing partial or unknown, and no more copies of a content than
+//     there were sources with it unless the rules allow duplicates;
+//   - no temporary file of a copy is left under target_root unless the rules
+//     allow it;
 //   - nothing new appeared under source_root.
 MoveAudit AuditMove(const Manifest& sources, const std::string& source_root,
                     const Manifest& target_before,
-                    const std::string& target_root,
-                    bool allow_duplicates = false,
+                    const std::string& target_root, AuditRules rules = {},
                     DigestCache* cache = nullptr);
 
 }  // namespace kuronel::testing

@@ -1,6 +1,7 @@
 #include "tools/batch_run.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "catalogue/catalogue_builder.h"
@@ -9,8 +10,10 @@
 #include "catalogue/folder_walk.h"
 #include "exif/exif_info.h"
 #include "platform/file_system.h"
+#include "platform/folder_lock.h"
 #include "platform/system.h"
 #include "processing/plan_execution.h"
+#include "processing/run_lock.h"
 
 namespace kuronel {
 
@@ -30,21 +33,36 @@ int UsageError(std::ostream& err, const std::string& message) {
   return kBatchExitUsage;
 }
 
+std::string PathField(const std::string& path);
+
 // Opens the first source and adds the others, as the window's two folder
-// commands do, then sets the default checks.
-void BuildSourceCatalogue(const BatchOptions& options, SortState& sort_state,
-                          const StatusSink& status, FileCatalogue& catalogue) {
+// commands do, then sets the default checks. Returns what could not be read.
+UnreadablePaths BuildSourceCatalogue(const BatchOptions& options,
+                                     SortState& sort_state,
+                                     const StatusSink& status,
+                                     FileCatalogue& catalogue) {
   FolderWorkList work_list;
   TExifInfo exif;
-  const bool use_exif = options.settings.UseExifDate;
-  BuildCatalogue(options.sources.front(), catalogue, work_list, exif, use_exif,
-                 sort_state, status);
-  for (size_t i = 1; i < options.sources.size(); ++i) {
-    BuildCatalogue(options.sources[i], catalogue, work_list, exif, use_exif,
-                   sort_state, status);
-    RemoveDuplicateRows(catalogue);
+  const BuildOptions build = BuildOptionsFor(options.settings);
+  UnreadablePaths unreadable;
+  for (size_t i = 0; i < options.sources.size(); ++i) {
+    BuildOutcome outcome = BuildCatalogue(options.sources[i], catalogue,
+                                          work_list, exif, build, sort_state,
+                                          status);
+    if (i > 0) RemoveDuplicateRows(catalogue);
+    unreadable.insert(unreadable.end(), outcome.unreadable.begin(),
+                      outcome.unreadable.end());
   }
   ApplyDefaultChecks(catalogue, options.settings.CheckMoviesByDefault, status);
+  return unreadable;
+}
+
+// One "#" line for each folder or file that could not be read, so that
+// nobody takes the card for empty when it is not.
+void WriteUnreadable(const UnreadablePaths& unreadable, std::ostream& out) {
+  for (const UnreadablePath& path : unreadable)
+    out << "# cannot read " << PathField(path.path) << ": "
+        << std::strerror(path.error) << '\n';
 }
 
 // The execute command's checks of the catalogue: the message when there is
@@ -147,7 +165,7 @@ void WritePlan(const ProcessingPlan& plan, std::ostream& out) {
 }
 
 int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err,
-             ProcessingPlan* result) {
+             ProcessingPlan* result, FileSystem* disk) {
   if (options.help) {
     out << BatchHelpText() << std::flush;
     return kBatchExitOk;
@@ -160,6 +178,16 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err,
   if (settings.MoveToDateFolder && !NamesADrive(settings.DestinationFolder))
     return UsageError(err, "移動先フォルダが不正です。");
 
+  // Held from before the folders are read until the run has ended.
+  FolderLocks locks;
+  std::string busy;
+  if (!options.dry_run &&
+      !locks.TryLock(RunLockRequests(settings, options.sources), busy)) {
+    err << kProgramName << "another Kuronel run is working on " << busy
+        << "; try again when it has finished\n";
+    return kBatchExitUsage;
+  }
+
   TerminalProgress progress(err);
   const StatusSink status =
       options.show_progress ? progress.Sink() : StatusSink();
@@ -167,21 +195,28 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err,
   // turns it ascending.
   SortState sort_state;
   FileCatalogue catalogue;
-  BuildSourceCatalogue(options, sort_state, status, catalogue);
+  const UnreadablePaths unreadable =
+      BuildSourceCatalogue(options, sort_state, status, catalogue);
+  progress.Clear();
+  WriteUnreadable(unreadable, out);
+  if (!unreadable.empty())
+    err << kProgramName << unreadable.size()
+        << " folders or files could not be read; see the # lines\n";
+  const int exit_ok = unreadable.empty() ? kBatchExitOk : kBatchExitFailed;
 
   const std::string nothing = NothingToProcessMessage(catalogue);
   if (!nothing.empty()) {
-    progress.Clear();
     err << kProgramName << nothing << "\n";
     WritePlan(ProcessingPlan(), out);
-    return kBatchExitOk;
+    return exit_ok;
   }
   // The rows of one day must stand together for the running suffixes.
   sort_state.SortColumn = kTimestampColumn;
   sort_state.SortAscending = true;
   SortCatalogue(catalogue, sort_state);
 
-  RealFileSystem file_system;
+  RealFileSystem real_disk;
+  FileSystem& file_system = disk != nullptr ? *disk : real_disk;
   ProcessingPlan plan;
   const Status built = BuildPlan(catalogue, settings, file_system, plan);
   if (!built.ok()) {
@@ -193,7 +228,7 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err,
     progress.Clear();
     WritePlan(plan, out);
     if (result != nullptr) *result = plan;
-    return kBatchExitOk;
+    return exit_ok;
   }
 
   const RunSummary run = RunPlan(plan, settings, file_system, status);
@@ -203,7 +238,7 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err,
   if (!run.flushed)
     err << kProgramName << "the copies could not all be written to disk\n";
   const size_t failed = FailedRows(plan);
-  if (failed == 0) return kBatchExitOk;
+  if (failed == 0) return exit_ok;
   err << kProgramName << failed << " of " << plan.size()
       << " files were not processed; see their state\n";
   return kBatchExitFailed;

@@ -57,11 +57,15 @@ void WritePlan(const ProcessingPlan& plan, std::ostream& out);
 
 // Does what the window does from opening the folders to the end of the run:
 // builds the catalogue of the sources, checks the default targets, sorts by
-// date, plans and (unless dry_run) runs the plan. The plan goes to `out`,
-// progress and messages to `err`. Returns the exit code. When `result` is
-// given it receives the plan with every row's final state.
+// date, plans and (unless dry_run) runs the plan. A run holds the locks of
+// RunLockRequests throughout and refuses (kBatchExitUsage) when another run
+// holds them. Folders and files that could not be read go to `out` as
+// "# cannot read PATH: REASON" lines before the plan, and fail the run. The
+// plan goes to `out`, progress and messages to `err`. Returns the exit code.
+// When `result` is given it receives the plan with every row's final state;
+// `disk` replaces the real disk for the run (tests).
 int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err,
-             ProcessingPlan* result = nullptr);
+             ProcessingPlan* result = nullptr, FileSystem* disk = nullptr);
 
 // Parses `args` (after the program name) against the current directory and
 // runs; usage errors give kBatchExitUsage with the usage on `err`.

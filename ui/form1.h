@@ -9,6 +9,7 @@
 
 #include "catalogue/catalogue_order.h"
 #include "catalogue/catalogue_row.h"
+#include "catalogue/folder_walk.h"
 #include "platform/progress.h"
 #include "settings/settings.h"
 
@@ -61,6 +62,11 @@ class TForm1 : public QMainWindow {
   // check marks, the destination button's caption and the detail values in
   // use.
   Settings CurrentSettings() const;
+  // The folders the catalogue was built from: the one opened last and those
+  // added since.
+  const std::vector<std::string>& OpenedFolders() const {
+    return opened_folders_;
+  }
   // The detail settings window's copy, saved at shut-down.
   DetailSettings& DetailWindowCopy() { return detail_window_copy_; }
 
@@ -104,6 +110,7 @@ class TForm1 : public QMainWindow {
   // Catalogue commands.
   void OpenFolder();
   void AddFolder();
+  void ReportUnreadable(const UnreadablePaths& unreadable);
   void DefaultChecksCommand();
   void CheckSelectedCommand();
   void UncheckSelectedCommand();
@@ -204,6 +211,7 @@ class TForm1 : public QMainWindow {
   DocumentOpener open_document_;
   // The folders of the last walk, root first (never shown).
   std::vector<std::string> FolderWorkList;
+  std::vector<std::string> opened_folders_;
   SortState sort_state_;
   int running_commands_ = 0;
   bool status_clear_due_ = false;

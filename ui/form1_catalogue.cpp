@@ -9,6 +9,7 @@
 #include "catalogue/catalogue_checks.h"
 #include "catalogue/catalogue_model.h"
 #include "exif/exif_info.h"
+#include "ui/application.h"
 #include "ui/form1.h"
 #include "ui/select_folder_dialog.h"
 #include "ui/status_line.h"
@@ -56,24 +57,49 @@ StatusSink TForm1::ProgressSink() {
 
 void TForm1::OpenFolder() {
   if (!SelectFolderDialog1->Execute()) return;
-  CommandScope command(*this);
-  FileCatalogue rows;
-  BuildCatalogue(SelectFolderDialog1->Path(), rows, FolderWorkList, *ExifInfo1,
-                 settings_.UseExifDate, sort_state_, ProgressSink());
-  ApplyDefaultChecksTo(rows);
-  catalogue_model_->ChangeRows([&](FileCatalogue& shown) { shown.swap(rows); });
+  UnreadablePaths unreadable;
+  {
+    CommandScope command(*this);
+    FileCatalogue rows;
+    const std::string folder = SelectFolderDialog1->Path();
+    unreadable = BuildCatalogue(folder, rows, FolderWorkList, *ExifInfo1,
+                                BuildOptionsFor(settings_), sort_state_,
+                                ProgressSink())
+                     .unreadable;
+    opened_folders_ = {folder};
+    ApplyDefaultChecksTo(rows);
+    catalogue_model_->ChangeRows(
+        [&](FileCatalogue& shown) { shown.swap(rows); });
+  }
+  ReportUnreadable(unreadable);
 }
 
 void TForm1::AddFolder() {
   if (!SelectFolderDialog1->Execute()) return;
-  CommandScope command(*this);
-  // The list keeps showing the rows it has while the new ones are found.
-  FileCatalogue rows = catalogue_model_->Rows();
-  BuildCatalogue(SelectFolderDialog1->Path(), rows, FolderWorkList, *ExifInfo1,
-                 settings_.UseExifDate, sort_state_, ProgressSink());
-  RemoveDuplicateRows(rows);
-  ApplyDefaultChecksTo(rows);
-  catalogue_model_->ChangeRows([&](FileCatalogue& shown) { shown.swap(rows); });
+  UnreadablePaths unreadable;
+  {
+    CommandScope command(*this);
+    // The list keeps showing the rows it has while the new ones are found.
+    FileCatalogue rows = catalogue_model_->Rows();
+    const std::string folder = SelectFolderDialog1->Path();
+    unreadable = BuildCatalogue(folder, rows, FolderWorkList, *ExifInfo1,
+                                BuildOptionsFor(settings_), sort_state_,
+                                ProgressSink())
+                     .unreadable;
+    opened_folders_.push_back(folder);
+    RemoveDuplicateRows(rows);
+    ApplyDefaultChecksTo(rows);
+    catalogue_model_->ChangeRows(
+        [&](FileCatalogue& shown) { shown.swap(rows); });
+  }
+  ReportUnreadable(unreadable);
+}
+
+// After the command: a folder that could not be read must not pass for an
+// empty one, or a user might format the card.
+void TForm1::ReportUnreadable(const UnreadablePaths& unreadable) {
+  if (unreadable.empty()) return;
+  ShowErrorReport(QString::fromStdString(UnreadableMessage(unreadable)));
 }
 
 void TForm1::ApplyDefaultChecksTo(FileCatalogue& rows) {

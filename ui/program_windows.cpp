@@ -10,7 +10,8 @@ std::unique_ptr<ProgramWindows> CreateProgramWindows() {
   TForm1* form1 = windows->Form1.get();
   windows->Form2 = std::make_unique<TForm2>(
       [form1]() -> const FileCatalogue& { return form1->Catalogue()->Rows(); },
-      [form1] { return form1->CurrentSettings(); }, form1->Sort(),
+      [form1] { return form1->CurrentSettings(); },
+      [form1] { return form1->OpenedFolders(); }, form1->Sort(),
       windows->FileSystem, form1);
   form1->SetProcessingWindow(windows->Form2.get());
   windows->Form3 = std::make_unique<TForm3>(windows->Form1->StartupFolder(),

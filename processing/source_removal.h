@@ -1,0 +1,30 @@
+#ifndef KURONEL_PROCESSING_SOURCE_REMOVAL_H_
+#define KURONEL_PROCESSING_SOURCE_REMOVAL_H_
+
+#include <string>
+
+#include "platform/file_system.h"
+
+namespace kuronel {
+
+enum class SourceRemoval {
+  kNotAllowed,  // the copy does not prove itself; the source stays
+  kDeleted,
+  kDeleteFailed,  // allowed, but the disk refused (a read-only source)
+};
+
+// The only way a move deletes its source. The source is often the only copy
+// of a photo, so it goes only when a different file (by device and inode)
+// that this run wrote and flushed stands at the row's target with the
+// source's complete bytes, and the source is still the very file that was
+// copied, unchanged since. A file reached under another spelling, a link, a
+// file somebody else put at the target or a copy not yet on disk never
+// counts.
+SourceRemoval RemoveCopiedSource(const std::string& source_path,
+                                 const std::string& target_path,
+                                 const CopyResult& copy,
+                                 FileSystem& file_system);
+
+}  // namespace kuronel
+
+#endif  // KURONEL_PROCESSING_SOURCE_REMOVAL_H_

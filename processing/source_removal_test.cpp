@@ -1,0 +1,77 @@
+#include "processing/source_removal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+
+#include "gtest/gtest.h"
+#include "testing/temp_dir.h"
+
+namespace kuronel {
+namespace {
+
+using testing::TempDir;
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+// Each case makes a real copy, then spoils one thing the delete relies on.
+struct Case {
+  const char* name;
+  bool flush;
+  // Runs between the copy and the delete; may change the copy's result.
+  std::function<void(const TempDir&, CopyResult&)> spoil;
+  SourceRemoval expected;
+};
+
+TEST(SourceRemovalTest, OnlyACopyThatProvesItselfLetsTheSourceGo) {
+  const Case cases[] = {
+      {"a flushed copy of the unchanged source", true,
+       [](const TempDir&, CopyResult&) {}, SourceRemoval::kDeleted},
+      {"a copy not yet on disk", false, [](const TempDir&, CopyResult&) {},
+       SourceRemoval::kNotAllowed},
+      {"the copy replaced by somebody's file of the same size", true,
+       [](const TempDir& dir, CopyResult&) {
+         unlink(dir.Path("d/a0.JPG").c_str());
+         dir.WriteFile("d/a0.JPG", "PHOTO");
+       },
+       SourceRemoval::kNotAllowed},
+      {"the target a link to the source", true,
+       [](const TempDir& dir, CopyResult& copy) {
+         unlink(dir.Path("d/a0.JPG").c_str());
+         symlink(dir.Path("card/IMG.JPG").c_str(), dir.Path("d/a0.JPG").c_str());
+         copy.written = copy.source_before;
+       },
+       SourceRemoval::kNotAllowed},
+      {"the source written to after its copy", true,
+       [](const TempDir& dir, CopyResult&) {
+         dir.WriteFile("card/IMG.JPG", "photo, edited");
+       },
+       SourceRemoval::kNotAllowed},
+      {"a read-only source", true,
+       [](const TempDir& dir, CopyResult&) {
+         chmod(dir.Path("card/IMG.JPG").c_str(), 0444);
+       },
+       SourceRemoval::kDeleteFailed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    RealFileSystem disk;
+    const std::string source = dir.WriteFile("card/IMG.JPG", "photo");
+    const std::string target = dir.MakeDir("d") + "/a0.JPG";
+    CopyResult copy = disk.CopyFileNoReplace(source, target, c.flush, {});
+    ASSERT_TRUE(copy.ok);
+    c.spoil(dir, copy);
+    EXPECT_EQ(RemoveCopiedSource(source, target, copy, disk), c.expected);
+    EXPECT_EQ(Exists(source), c.expected != SourceRemoval::kDeleted);
+  }
+}
+
+}  // namespace
+}  // namespace kuronel
