@@ -118,8 +118,13 @@ SettingsFile SettingsFile::Parse(std::string_view bytes,
                                  const std::string& path) {
   SettingsFile file;
   file.path_ = path;
+  const std::vector<std::string_view> split = SplitLines(bytes);
+  // Sized once, with room for the lines a save adds (the program's keys and
+  // sections): a file of a million empty lines must not cost twice over.
+  constexpr std::size_t kRoomForNewLines = 16;
+  file.lines_.reserve(split.size() + kRoomForNewLines);
   bool in_section = false;  // lines before the first header mean nothing
-  for (std::string_view bytes_of_line : SplitLines(bytes)) {
+  for (std::string_view bytes_of_line : split) {
     file.lines_.push_back(ReadLine(std::string(bytes_of_line), in_section));
     in_section = in_section || file.lines_.back().kind == LineKind::kHeader;
   }
