@@ -1,7 +1,7 @@
 // libFuzzer target: the settings file on arbitrary bytes. The reader must
-// take anything; what it writes must read back to the same entries; a save
-// must keep every entry it does not write, and a load after a save must give
-// the settings that were saved.
+// take anything; what it writes must read back to the same entries, every
+// line it did not change byte for byte; a save must keep every line it does
+// not write, and a load after a save must give the settings that were saved.
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -101,14 +101,24 @@ std::vector<std::string_view> Lines(std::string_view text) {
   return lines;
 }
 
-// True for a written line "key=..." of a key that a save may overwrite.
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// True for a line "key=..." of a key that a save may overwrite, in either
+// encoding and with any blanks around the key.
 bool IsKnownKeyLine(std::string_view line) {
-  for (const KnownKey& known : kKnownKeys) {
-    std::string_view key = known.key;
-    if (line.size() > key.size() && line[key.size()] == '=' &&
-        kuronel::SameSettingsName(line.substr(0, key.size()), key))
-      return true;
-  }
+  if (line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
+  const std::string text = kuronel::DisplayName(line);
+  const size_t equals = text.find('=');
+  if (equals == std::string::npos) return false;
+  const std::string_view key = Trim(std::string_view(text).substr(0, equals));
+  for (const KnownKey& known : kKnownKeys)
+    if (kuronel::SameSettingsName(key, known.key)) return true;
   return false;
 }
 
@@ -126,37 +136,27 @@ bool KeepsOtherLines(std::string_view before, std::string_view after) {
   return true;
 }
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-// As read, every line is trimmed, a section name too, and the blanks around
-// an entry's "=" are gone; comments and empty lines are not kept. So the
-// written file holds: header lines without blanks inside their brackets,
-// entry lines without blanks at either end or around their first "=", and
-// one empty line after each section.
-void CheckWrittenForm(std::string_view text) {
-  for (std::string_view line : Lines(text)) {
-    if (line.empty()) continue;
-    Check(!IsBlank(line.front()) && !IsBlank(line.back()), "lines are trimmed");
-    Check(line.front() != ';', "comments are not kept");
-    if (line.front() == '[' && line.back() == ']' && line.size() > 2) {
-      Check(!IsBlank(line[1]) && !IsBlank(line[line.size() - 2]),
-            "section names are trimmed");
-      continue;
+// The input with every line end (CR LF, CR or LF) made CR LF, and one after
+// the last line: what the file holds when the program changed nothing.
+std::string WithCrLfLineEnds(std::string_view bytes) {
+  std::string text;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\r' || bytes[i] == '\n') {
+      text += "\r\n";
+      if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    } else {
+      text += bytes[i];
     }
-    const size_t equals = line.find('=');
-    if (equals == std::string_view::npos) continue;
-    Check((equals == 0 || !IsBlank(line[equals - 1])) &&
-              (equals + 1 == line.size() || !IsBlank(line[equals + 1])),
-          "keys and values are trimmed");
   }
+  if (!text.empty() && !text.ends_with("\r\n")) text += "\r\n";
+  return text;
 }
 
-// The written form is a fixed point of reading: the same sections and
-// entries, with the same values for every known key.
-void CheckTextRoundTrip(const SettingsFile& parsed) {
+// Unchanged, every line is written back byte for byte, and the written form
+// is a fixed point of reading, with the same values for every known key.
+void CheckTextRoundTrip(std::string_view bytes, const SettingsFile& parsed) {
   const std::string text = parsed.Text();
-  Check(kuronel::IsValidUtf8(text), "the written file is UTF-8");
-  CheckWrittenForm(text);
+  Check(text == WithCrLfLineEnds(bytes), "unchanged lines stay byte for byte");
   const SettingsFile reread = SettingsFile::Parse(text);
   Check(reread.Text() == text, "written text reads back to the same entries");
   for (const KnownKey& known : kKnownKeys) {
@@ -234,7 +234,7 @@ void CheckLoadSaveLoad(std::string_view bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const SettingsFile parsed = SettingsFile::Parse(bytes);
-  CheckTextRoundTrip(parsed);
+  CheckTextRoundTrip(bytes, parsed);
   // The last line of the input doubles as a value to write.
   const size_t last_line = bytes.find_last_of('\n');
   CheckWrites(parsed, last_line == std::string_view::npos

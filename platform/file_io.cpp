@@ -6,7 +6,7 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
+#include <cstdint>
 #include <random>
 #include <system_error>
 
@@ -46,21 +46,32 @@ Status WriteFailure(const std::string& path, const char* step, int error) {
                        step + " (" + ErrorText(error) + ")");
 }
 
-// Where the bytes really go: through a symbolic link to its target, so that
-// the link stays a link.
-std::string ResolveTarget(const std::string& path) {
-  struct stat info;
-  if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-  char resolved[PATH_MAX];
-  if (realpath(path.c_str(), resolved) == nullptr) return path;
-  return resolved;
-}
-
 std::string FolderOf(const std::string& path) {
   std::string::size_type slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
+}
+
+// Where the bytes really go: through symbolic links to the file at the end
+// of the chain, so that each link stays a link. A link that dangles names
+// the file to create. False, with errno ELOOP, for a loop (or a chain too
+// long to be anything else).
+bool FollowLinks(const std::string& path, std::string& target) {
+  constexpr int kMaxLinks = 40;  // what the kernel itself follows
+  target = path;
+  for (int followed = 0; followed <= kMaxLinks; ++followed) {
+    char link[PATH_MAX];
+    ssize_t length = readlink(target.c_str(), link, sizeof link);
+    // Not a link, or nothing there: this is the file to write (should the
+    // name be out of reach, creating the file beside it says why).
+    if (length < 0) return true;
+    if (static_cast<size_t>(length) == sizeof link) break;
+    std::string next(link, static_cast<size_t>(length));
+    target = next.starts_with('/') ? next : FolderOf(target) + "/" + next;
+  }
+  errno = ELOOP;
+  return false;
 }
 
 // Creates a new, hidden file beside `target`; the mode 0666 is narrowed by
@@ -117,22 +128,32 @@ void SyncFolder(const std::string& folder) {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, std::string& contents) {
+ReadOutcome ReadFileUpTo(const std::string& path, size_t max_size,
+                         std::string& contents) {
   contents.clear();
   // O_NONBLOCK keeps a FIFO under this name from blocking the open.
   FileDescriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (file.get() < 0) return false;
+  if (file.get() < 0)
+    return errno == ENOENT ? ReadOutcome::kMissing : ReadOutcome::kUnreadable;
   struct stat info;
-  if (fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  if (fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+    return ReadOutcome::kUnreadable;
+  if (static_cast<std::uintmax_t>(info.st_size) > max_size)
+    return ReadOutcome::kTooLarge;
   contents.reserve(static_cast<size_t>(info.st_size));
   char buffer[65536];
   for (;;) {
     ssize_t count = read(file.get(), buffer, sizeof buffer);
-    if (count == 0) return true;
+    if (count == 0) return ReadOutcome::kRead;
     if (count < 0) {
       if (errno == EINTR) continue;
       contents.clear();
-      return false;
+      return ReadOutcome::kUnreadable;
+    }
+    // The file may have grown since it was measured.
+    if (contents.size() + static_cast<size_t>(count) > max_size) {
+      contents.clear();
+      return ReadOutcome::kTooLarge;
     }
     contents.append(buffer, static_cast<size_t>(count));
   }
@@ -144,7 +165,9 @@ bool PathExists(const std::string& path) {
 }
 
 Status WriteFileAtomically(const std::string& path, std::string_view contents) {
-  std::string target = ResolveTarget(path);
+  std::string target;
+  if (!FollowLinks(path, target))
+    return WriteFailure(path, "シンボリックリンクをたどれません", errno);
   struct stat old_info;
   bool replaces_file =
       stat(target.c_str(), &old_info) == 0 && S_ISREG(old_info.st_mode);

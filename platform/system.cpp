@@ -15,6 +15,8 @@ std::string CurrentDirectory() {
     if (errno != ERANGE) return std::string();
     buffer.resize(buffer.size() * 2);
   }
+  // Some systems report a folder out of reach as "(unreachable)/...".
+  if (buffer[0] != '/') return std::string();
   return std::string(buffer.data());
 }
 

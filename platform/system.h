@@ -7,7 +7,8 @@
 namespace kuronel {
 
 // The process's current directory, without a trailing separator except for
-// the root "/"; empty when it cannot be had.
+// the root "/"; empty when it cannot be had (it was deleted, or lies out of
+// reach): never a relative path.
 std::string CurrentDirectory();
 
 // The folder of the running program file, ending in "/".

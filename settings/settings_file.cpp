@@ -1,6 +1,7 @@
 #include "settings/settings_file.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/cp932.h"
 #include "platform/file_io.h"
@@ -30,9 +31,10 @@ int DigitValue(char c, int base) {
   return value < base ? value : -1;
 }
 
-// Old files are CP932; files this program writes are UTF-8, perhaps with a
-// byte order mark added by an editor.
-std::string DecodeFileBytes(std::string_view bytes) {
+// Old files are CP932 and files this program writes are UTF-8; a file that
+// was edited by hand can hold both, so each line is decoded on its own. An
+// editor may have put a byte order mark before the first line.
+std::string DecodeLine(std::string_view bytes) {
   constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
   if (bytes.starts_with(kByteOrderMark))
     bytes.remove_prefix(kByteOrderMark.size());
@@ -98,93 +100,143 @@ std::optional<std::uint32_t> ReadIntegerText(std::string_view text) {
 
 SettingsFile SettingsFile::Open(const std::string& path) {
   std::string bytes;
-  bool read = ReadWholeFile(path, bytes);
-  SettingsFile file = Parse(bytes, path);
-  file.unreadable_ = !read && PathExists(path);
-  return file;
+  switch (ReadFileUpTo(path, kMaxFileSize, bytes)) {
+    case ReadOutcome::kRead:
+    case ReadOutcome::kMissing:
+      return Parse(bytes, path);
+    case ReadOutcome::kUnreadable:
+      return Refusing("設定ファイル「" + DisplayName(path) +
+                      "」を読めなかったので、上書きしません");
+    case ReadOutcome::kTooLarge:
+      return Refusing("設定ファイル「" + DisplayName(path) +
+                      "」は 1 MiB を超えるので、読み込まず上書きもしません");
+  }
+  return Refusing("設定ファイル「" + DisplayName(path) + "」を読めません");
 }
 
 SettingsFile SettingsFile::Parse(std::string_view bytes,
                                  const std::string& path) {
   SettingsFile file;
   file.path_ = path;
-  std::string text = DecodeFileBytes(bytes);
-  Section* current = nullptr;  // lines before the first header are dropped
-  for (std::string_view line : SplitLines(text)) {
-    line = Trim(line);
-    if (line.empty() || line.front() == ';') continue;
-    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-      file.sections_.push_back(
-          {std::string(Trim(line.substr(1, line.size() - 2))), {}});
-      current = &file.sections_.back();
-      continue;
-    }
-    if (current == nullptr) continue;
-    std::string_view::size_type equals = line.find('=');
-    if (equals == std::string_view::npos) {
-      current->entries.push_back({std::string(line), "", false});
-    } else {
-      current->entries.push_back({std::string(Trim(line.substr(0, equals))),
-                                  std::string(Trim(line.substr(equals + 1))),
-                                  true});
-    }
+  const std::vector<std::string_view> split = SplitLines(bytes);
+  // Sized once, with room for the lines a save adds (the program's keys and
+  // sections): a file of a million empty lines must not cost twice over.
+  constexpr std::size_t kRoomForNewLines = 16;
+  file.lines_.reserve(split.size() + kRoomForNewLines);
+  bool in_section = false;  // lines before the first header mean nothing
+  for (std::string_view bytes_of_line : split) {
+    file.lines_.push_back(ReadLine(std::string(bytes_of_line), in_section));
+    in_section = in_section || file.lines_.back().kind == LineKind::kHeader;
   }
   return file;
 }
 
-int SettingsFile::SectionIndex(std::string_view name) const {
-  for (size_t i = 0; i < sections_.size(); ++i)
-    if (SameSettingsName(sections_[i].name, name)) return static_cast<int>(i);
-  return -1;
+SettingsFile SettingsFile::Refusing(std::string reason) {
+  SettingsFile file;
+  file.refusal_ = std::move(reason);
+  return file;
 }
 
-int SettingsFile::EntryIndex(const Section& section, std::string_view key) {
-  for (size_t i = 0; i < section.entries.size(); ++i) {
-    const Entry& entry = section.entries[i];
-    if (entry.has_separator && SameSettingsName(entry.key, key))
-      return static_cast<int>(i);
+SettingsFile::Line SettingsFile::ReadLine(std::string bytes, bool in_section) {
+  Line line;
+  line.bytes = std::move(bytes);
+  const std::string decoded = DecodeLine(line.bytes);
+  const std::string_view text = Trim(decoded);
+  if (text.empty() || text.front() == ';') return line;
+  if (text.size() >= 2 && text.front() == '[' && text.back() == ']') {
+    line.kind = LineKind::kHeader;
+    line.name = Trim(text.substr(1, text.size() - 2));
+    return line;
   }
-  return -1;
+  if (!in_section) return line;
+  const std::string_view::size_type equals = text.find('=');
+  if (equals == std::string_view::npos) {
+    line.kind = LineKind::kBare;
+    line.name = text;
+    return line;
+  }
+  line.kind = LineKind::kEntry;
+  line.name = Trim(text.substr(0, equals));
+  line.value = Trim(text.substr(equals + 1));
+  return line;
 }
 
-const SettingsFile::Entry* SettingsFile::FindEntry(std::string_view section,
-                                                   std::string_view key) const {
-  int section_index = SectionIndex(section);
-  if (section_index < 0) return nullptr;
-  const Section& found = sections_[section_index];
-  int entry_index = EntryIndex(found, key);
-  return entry_index < 0 ? nullptr : &found.entries[entry_index];
+SettingsFile::Line SettingsFile::EntryLine(std::string_view key,
+                                           std::string_view value) {
+  return {std::string(key) + "=" + std::string(value), LineKind::kEntry,
+          std::string(key), std::string(value)};
+}
+
+std::size_t SettingsFile::HeaderIndex(std::string_view section) const {
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    if (lines_[i].kind == LineKind::kHeader &&
+        SameSettingsName(lines_[i].name, section))
+      return i;
+  }
+  return std::string::npos;
+}
+
+std::size_t SettingsFile::EntryIndex(std::size_t header,
+                                     std::string_view key) const {
+  for (std::size_t i = header + 1;
+       i < lines_.size() && lines_[i].kind != LineKind::kHeader; ++i) {
+    if (lines_[i].kind == LineKind::kEntry &&
+        SameSettingsName(lines_[i].name, key))
+      return i;
+  }
+  return std::string::npos;
+}
+
+std::size_t SettingsFile::NewEntryIndex(std::size_t header) const {
+  std::size_t last = header;
+  for (std::size_t i = header + 1;
+       i < lines_.size() && lines_[i].kind != LineKind::kHeader; ++i) {
+    if (lines_[i].kind == LineKind::kEntry || lines_[i].kind == LineKind::kBare)
+      last = i;
+  }
+  return last + 1;
+}
+
+// Appends the header and the empty line that ends a section, after an empty
+// line of its own when the file does not end in one.
+std::size_t SettingsFile::AddSection(std::string_view section) {
+  if (!lines_.empty() && !Trim(lines_.back().bytes).empty())
+    lines_.push_back({});
+  lines_.push_back({"[" + std::string(section) + "]", LineKind::kHeader,
+                    std::string(section), ""});
+  lines_.push_back({});
+  return lines_.size() - 2;
 }
 
 std::string SettingsFile::ReadString(std::string_view section,
                                      std::string_view key,
                                      std::string_view default_value) const {
-  const Entry* entry = FindEntry(section, key);
-  return std::string(entry != nullptr ? std::string_view(entry->value)
-                                      : default_value);
+  const std::size_t header = HeaderIndex(section);
+  if (header == std::string::npos) return std::string(default_value);
+  const std::size_t entry = EntryIndex(header, key);
+  if (entry == std::string::npos) return std::string(default_value);
+  return lines_[entry].value;
 }
 
 bool SettingsFile::ReadFlag(std::string_view section, std::string_view key,
                             bool default_value) const {
-  const Entry* entry = FindEntry(section, key);
-  if (entry == nullptr) return default_value;
-  std::optional<std::uint32_t> value = ReadIntegerText(entry->value);
+  std::optional<std::uint32_t> value =
+      ReadIntegerText(ReadString(section, key, ""));
   return value ? *value != 0 : default_value;
 }
 
 void SettingsFile::WriteString(std::string_view section, std::string_view key,
                                std::string_view value) {
-  int section_index = SectionIndex(section);
-  if (section_index < 0) {
-    sections_.push_back({std::string(section), {}});
-    section_index = static_cast<int>(sections_.size()) - 1;
-  }
-  Section& target = sections_[section_index];
-  int entry_index = EntryIndex(target, key);
-  if (entry_index >= 0) {
-    target.entries[entry_index].value = std::string(value);
-  } else {
-    target.entries.push_back({std::string(key), std::string(value), true});
+  std::size_t header = HeaderIndex(section);
+  if (header == std::string::npos) header = AddSection(section);
+  const std::size_t entry = EntryIndex(header, key);
+  if (entry == std::string::npos) {
+    lines_.insert(
+        lines_.begin() + static_cast<std::ptrdiff_t>(NewEntryIndex(header)),
+        EntryLine(key, value));
+  } else if (lines_[entry].value != value) {
+    // The file's spelling of the key stays.
+    lines_[entry] = EntryLine(lines_[entry].name, value);
   }
 }
 
@@ -194,24 +246,13 @@ void SettingsFile::WriteFlag(std::string_view section, std::string_view key,
 }
 
 Status SettingsFile::Update() const {
-  if (unreadable_) {
-    return Status::Error("設定ファイル「" + DisplayName(path_) +
-                         "」を読めなかったので、上書きしません");
-  }
+  if (!refusal_.empty()) return Status::Error(refusal_);
   return WriteFileAtomically(path_, Text());
 }
 
 std::string SettingsFile::Text() const {
   std::string text;
-  for (const Section& section : sections_) {
-    text += "[" + section.name + "]\r\n";
-    for (const Entry& entry : section.entries) {
-      text += entry.key;
-      if (entry.has_separator) text += "=" + entry.value;
-      text += "\r\n";
-    }
-    text += "\r\n";
-  }
+  for (const Line& line : lines_) text += line.bytes + "\r\n";
   return text;
 }
 

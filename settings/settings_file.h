@@ -1,6 +1,7 @@
 #ifndef KURONEL_SETTINGS_SETTINGS_FILE_H_
 #define KURONEL_SETTINGS_SETTINGS_FILE_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -22,21 +23,31 @@ std::optional<std::uint32_t> ReadIntegerText(std::string_view text);
 // letter case (the keys are Japanese; other characters compare exactly).
 bool SameSettingsName(std::string_view a, std::string_view b);
 
-// The INI-style settings file, read whole into memory as an ordered list of
-// sections, each an ordered list of entries. Reads and writes work on this
-// copy; Update rewrites the whole file from it. Entries the program does not
-// know are kept in their places, and new sections and keys are appended.
-// Section names and keys match without regard to ASCII letter case.
+// The INI-style settings file, read into memory line by line. Reads and
+// writes work on this copy; Update rewrites the whole file from it. Each line
+// is read as UTF-8 when it is valid UTF-8, else as CP932, so one old line
+// cannot garble the rest. A line the program does not change is written back
+// byte for byte (comments, blank lines and unknown entries included); a line
+// it changes or adds is written as UTF-8. Lines end in CR LF. New keys go
+// after the last entry of their section, new sections at the end. Section
+// names and keys match without regard to ASCII letter case.
 class SettingsFile {
  public:
-  // Reads the file at `path`. A missing file gives an empty copy. A file that
-  // exists but cannot be read also gives an empty copy, but Update then
-  // refuses to write over it, so its contents are never lost unseen.
+  // A settings file is a few hundred bytes; a larger one than this is not
+  // read, so a huge or sparse file costs neither memory nor time.
+  static constexpr std::size_t kMaxFileSize = 1024 * 1024;
+
+  // Reads the file at `path`. A missing file (or a dangling link) gives an
+  // empty copy. A file that exists but cannot be read, or is larger than
+  // kMaxFileSize, also gives an empty copy, but Update then refuses to write
+  // over it, so its contents are never lost unseen.
   static SettingsFile Open(const std::string& path);
-  // The copy that the file bytes `bytes` give (UTF-8, else CP932); Update
-  // writes it to `path`.
+  // The copy that the file bytes `bytes` give; Update writes it to `path`.
   static SettingsFile Parse(std::string_view bytes,
                             const std::string& path = "");
+  // An empty copy for a file that cannot be had at all: Update refuses,
+  // with `reason` as its message.
+  static SettingsFile Refusing(std::string reason);
 
   // The value of the first entry `key` of the first section `section`, or
   // `default_value` when there is none.
@@ -47,8 +58,9 @@ class SettingsFile {
   bool ReadFlag(std::string_view section, std::string_view key,
                 bool default_value) const;
 
-  // Sets the value in place when the key exists, else appends the entry (and
-  // the section when it is new).
+  // Sets the value in place when the key exists (the line is left as it is
+  // when it already holds that value), else adds the entry (and the section
+  // when it is new).
   void WriteString(std::string_view section, std::string_view key,
                    std::string_view value);
   // Writes "1" or "0".
@@ -56,30 +68,36 @@ class SettingsFile {
 
   // Rewrites the whole file from the copy, atomically.
   Status Update() const;
-  // The file as Update writes it: UTF-8, CR LF line ends, each section
-  // followed by one empty line.
+  // The file as Update writes it.
   std::string Text() const;
 
  private:
-  struct Entry {
-    std::string key;
-    std::string value;
-    // A line without "=" is kept as it stands (in `key`) and matches no key.
-    bool has_separator = true;
+  enum class LineKind {
+    kOther,   // empty, a comment, or before the first section header
+    kHeader,  // "[" name "]"
+    kEntry,   // key "=" value
+    kBare,    // any other line in a section: kept, matches no key
   };
-  struct Section {
-    std::string name;
-    std::vector<Entry> entries;
+  struct Line {
+    std::string bytes;  // as the file holds it, without the line end
+    LineKind kind = LineKind::kOther;
+    std::string name;   // the section name or the key, decoded and trimmed
+    std::string value;  // an entry's value, decoded and trimmed
   };
 
-  // Positions of the first match; -1 when there is none.
-  int SectionIndex(std::string_view name) const;
-  static int EntryIndex(const Section& section, std::string_view key);
-  const Entry* FindEntry(std::string_view section, std::string_view key) const;
+  static Line ReadLine(std::string bytes, bool in_section);
+  static Line EntryLine(std::string_view key, std::string_view value);
+  // Positions in lines_; npos when there is none.
+  std::size_t HeaderIndex(std::string_view section) const;
+  std::size_t EntryIndex(std::size_t header, std::string_view key) const;
+  // Where a new entry of the section goes: after its last entry.
+  std::size_t NewEntryIndex(std::size_t header) const;
+  std::size_t AddSection(std::string_view section);
 
   std::string path_;
-  std::vector<Section> sections_;
-  bool unreadable_ = false;
+  std::vector<Line> lines_;
+  // Why Update must not write; empty when it may.
+  std::string refusal_;
 };
 
 }  // namespace kuronel

@@ -65,17 +65,19 @@ TEST(SettingsFileTest, ReadsLinesAsTheFormatSays) {
   EXPECT_EQ(file.ReadString("Main", "orphan", "-"), "-");
   EXPECT_EQ(file.ReadString("Main", "later", "-"),
             "-");  // the first section wins
+  // Every line comes back as it was; only the line ends become CR LF.
   EXPECT_EQ(file.Text(),
-            "[main]\r\n"
-            "日付フォルダに移動=0\r\n"
+            "orphan=dropped\r\n"
+            "  [ main ]  \r\n"
+            "; a comment\r\n"
+            "\r\n"
+            "  日付フォルダに移動  =  0  \r\n"
             "a line without separator\r\n"
             "path=C:\\x=y\r\n"
             "Key=first\r\n"
             "KEY=second\r\n"
-            "\r\n"
             "[Main]\r\n"
-            "later=ignored\r\n"
-            "\r\n");
+            "later=ignored\r\n");
 }
 
 TEST(SettingsFileTest, FlagsTakeTheirDefaultUnlessAnInteger) {
@@ -98,29 +100,19 @@ TEST(SettingsFileTest, FlagsTakeTheirDefaultUnlessAnInteger) {
 
 TEST(SettingsFileTest, WritesInPlaceAndAppendsWhatIsNew) {
   SettingsFile file = SettingsFile::Parse(
-      "[Main]\r\nunknown=kept\r\nexif情報=1\r\nbare\r\n[Other]\r\nx=1\r\n");
+      "[Main]\r\nunknown=kept\r\nexif情報 = 1\r\nbare\r\n; note\r\n\r\n"
+      "[Other]\r\nx = 1\r\n");
   file.WriteFlag("MAIN", "EXIF情報",
                  false);  // replaces, keeps the file's spelling
   file.WriteString("Main", "bare", "now a key");
+  file.WriteFlag("Other", "x", true);  // the same value: the line stays
   file.WriteString("Sub", "背景色", "clRed");
   file.WriteFlag("Sub", "動画ファイル", true);
-  EXPECT_EQ(
-      file.Text(),
-      "[Main]\r\nunknown=kept\r\nexif情報=0\r\nbare\r\nbare=now a key\r\n\r\n"
-      "[Other]\r\nx=1\r\n\r\n"
-      "[Sub]\r\n背景色=clRed\r\n動画ファイル=1\r\n\r\n");
-}
-
-TEST(SettingsFileTest, DecodesCp932AndSkipsByteOrderMark) {
-  std::string text = "[Main]\r\n移動先フォルダ=D:\\写真\\\r\n";
-  std::optional<std::string> cp932 = Utf8ToCp932(text);
-  ASSERT_TRUE(cp932.has_value());
-  ASSERT_FALSE(IsValidUtf8(*cp932));
-  for (const std::string& bytes : {*cp932, "\xEF\xBB\xBF" + text}) {
-    SettingsFile file = SettingsFile::Parse(bytes);
-    EXPECT_EQ(file.ReadString("Main", "移動先フォルダ", "-"), "D:\\写真\\");
-    EXPECT_EQ(file.Text(), text + "\r\n");
-  }
+  EXPECT_EQ(file.Text(),
+            "[Main]\r\nunknown=kept\r\nexif情報=0\r\nbare\r\n"
+            "bare=now a key\r\n; note\r\n\r\n"
+            "[Other]\r\nx = 1\r\n\r\n"
+            "[Sub]\r\n背景色=clRed\r\n動画ファイル=1\r\n\r\n");
 }
 
 TEST(SettingsFileTest, OpenAndUpdateRoundTrip) {

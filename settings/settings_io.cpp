@@ -38,6 +38,16 @@ void WriteDetailSettings(SettingsFile& file, const DetailSettings& detail) {
                    ColourToText(detail.TargetBackColour));
 }
 
+// With the current folder unknown (it was deleted) there is no place for the
+// file: nothing is read, and a save is refused rather than made elsewhere.
+SettingsFile OpenSettingsFile(const std::string& startup_folder) {
+  constexpr char kNoFolder[] =
+      "起動時のフォルダが分からない (削除されたなど) ので、"
+      "設定を保存できません";
+  if (startup_folder.empty()) return SettingsFile::Refusing(kNoFolder);
+  return SettingsFile::Open(SettingsFilePath(startup_folder));
+}
+
 }  // namespace
 
 std::string SettingsFilePath(const std::string& startup_folder) {
@@ -45,7 +55,7 @@ std::string SettingsFilePath(const std::string& startup_folder) {
 }
 
 Status LoadSettings(const std::string& startup_folder, Settings& settings) {
-  SettingsFile file = SettingsFile::Open(SettingsFilePath(startup_folder));
+  SettingsFile file = OpenSettingsFile(startup_folder);
   std::string stored_destination =
       file.ReadString(kMainSection, kDestinationKey, "");
   settings.MoveToDateFolder =
@@ -66,7 +76,7 @@ Status LoadSettings(const std::string& startup_folder, Settings& settings) {
 
 Status LoadDetailSettings(const std::string& startup_folder, Settings& in_use,
                           DetailSettings& window_copy) {
-  SettingsFile file = SettingsFile::Open(SettingsFilePath(startup_folder));
+  SettingsFile file = OpenSettingsFile(startup_folder);
   in_use.CheckMoviesByDefault = window_copy.CheckMoviesByDefault =
       file.ReadFlag(kSubSection, kCheckMoviesKey, false);
   in_use.UseExifDate = window_copy.UseExifDate =
@@ -80,7 +90,7 @@ Status LoadDetailSettings(const std::string& startup_folder, Settings& in_use,
 
 Status SaveDetailSettings(const std::string& startup_folder,
                           const DetailSettings& window_copy, Settings& in_use) {
-  SettingsFile file = SettingsFile::Open(SettingsFilePath(startup_folder));
+  SettingsFile file = OpenSettingsFile(startup_folder);
   WriteDetailSettings(file, window_copy);
   in_use.CheckMoviesByDefault = window_copy.CheckMoviesByDefault;
   in_use.UseExifDate = window_copy.UseExifDate;
@@ -90,7 +100,7 @@ Status SaveDetailSettings(const std::string& startup_folder,
 
 Status SaveSettings(const std::string& startup_folder, const Settings& settings,
                     const DetailSettings& window_copy) {
-  SettingsFile file = SettingsFile::Open(SettingsFilePath(startup_folder));
+  SettingsFile file = OpenSettingsFile(startup_folder);
   if (IsStorableDestination(settings.DestinationFolder))
     file.WriteString(kMainSection, kDestinationKey, settings.DestinationFolder);
   file.WriteFlag(kMainSection, kMoveToDateFolderKey, settings.MoveToDateFolder);

@@ -23,6 +23,10 @@ inline constexpr char kBackColourKey[] = "背景色";
 // `startup_folder` + "/Kuronel.ini".
 std::string SettingsFilePath(const std::string& startup_folder);
 
+// Each function below takes the folder of the settings file. An empty one
+// (the current folder could not be had) reads nothing, so every setting
+// takes its default, and writes nothing: the saves report an error.
+
 // Reads the settings at start-up: the four options, the three detail
 // settings and, when the stored text names an existing folder, the
 // destination. SaveResultText is never stored. A bad "背景色" text stops the

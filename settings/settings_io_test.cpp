@@ -2,14 +2,22 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <vector>
 
 #include "platform/cp932.h"
+#include "platform/system.h"
+#include "settings/settings_file.h"
 #include "testing/temp_dir.h"
 
 namespace kuronel {
 namespace {
 
 using ::kuronel::testing::ReadFile;
+using ::kuronel::testing::ScopedCurrentDirectory;
 using ::kuronel::testing::TempDir;
 using ::testing::HasSubstr;
 
@@ -92,10 +100,10 @@ TEST(SettingsIoTest, KeepsUnknownEntriesInOrder) {
   ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings()).ok());
   EXPECT_EQ(
       ReadFile(SettingsFilePath(dir.path())),
-      std::string(
-          "[Other]\r\nz=1\r\n\r\n[main]\r\nfirst=a\r\n日付ファイルに変更=0\r\n"
-          "読み出し専用に変更=0\r\nlast=b\r\n日付フォルダに移動=1\r\n"
-          "読出し専用に変更=1\r\nオリジナルは保存=1\r\n\r\n") +
+      std::string("[Other]\r\nz=1\r\n\r\n[main]\r\nfirst=a\r\n"
+                  "日付ファイルに変更= 0 \r\n読み出し専用に変更=0\r\nlast=b\r\n"
+                  "日付フォルダに移動=1\r\n"
+                  "読出し専用に変更=1\r\nオリジナルは保存=1\r\n\r\n") +
           kFreshSub);
 }
 
@@ -111,10 +119,6 @@ TEST(SettingsIoTest, ReadsCp932File) {
   EXPECT_FALSE(settings.MakeReadOnly);
   EXPECT_TRUE(settings.UseExifDate);
   EXPECT_EQ(settings.TargetBackColour, 0x0000FFu);
-
-  ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings()).ok());
-  EXPECT_THAT(ReadFile(SettingsFilePath(dir.path())),
-              HasSubstr("読出し専用に変更=0\r\n"));
 }
 
 TEST(SettingsIoTest, BadColourStopsTheLoadAndNamesTheText) {
@@ -217,6 +221,130 @@ TEST(SettingsIoTest, FailedWriteIsReported) {
   Settings in_use;
   EXPECT_FALSE(SaveDetailSettings(not_a_folder, DetailSettings(), in_use).ok());
   EXPECT_EQ(ReadFile(not_a_folder), "x");
+}
+
+// The settings file as a user may leave it: huge, half rewritten by an old
+// editor, in a folder that is gone, or a link to somewhere else. None of it
+// may crash the program, lose the file, or put a file where it does not
+// belong.
+
+// A file over the bound, a sparse one of 100 GiB too, is refused unread,
+// like an unreadable file: the defaults are used and no save replaces it.
+TEST(HostileSettingsFileTest, OversizedFileIsNeitherReadNorOverwritten) {
+  struct Case {
+    std::uintmax_t size;
+    bool read;
+  } cases[] = {
+      {SettingsFile::kMaxFileSize, true},
+      {SettingsFile::kMaxFileSize + 1, false},
+      {std::uintmax_t{100} << 30, false},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    const std::string path =
+        dir.WriteFile("Kuronel.ini", "[Main]\r\n日付フォルダに移動=0\r\n");
+    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(c.size)), 0);
+    Settings settings;
+    ASSERT_TRUE(LoadSettings(dir.path(), settings).ok()) << c.size;
+    EXPECT_EQ(settings.MoveToDateFolder, !c.read) << c.size;
+
+    Status saved = SaveSettings(dir.path(), settings, DetailSettings());
+    EXPECT_EQ(saved.ok(), c.read) << c.size;
+    if (c.read) continue;
+    EXPECT_THAT(saved.message(), HasSubstr(path));
+    Settings in_use;
+    EXPECT_FALSE(SaveDetailSettings(dir.path(), DetailSettings(), in_use).ok());
+    EXPECT_EQ(std::filesystem::file_size(path), c.size);
+  }
+}
+
+// One old CP932 line must not garble the UTF-8 lines around it, and a save
+// changes only the line of the value that changed.
+TEST(HostileSettingsFileTest, MixedEncodingsRoundTripByteForByte) {
+  auto cp932 = [](std::string_view text) {
+    std::optional<std::string> bytes = Utf8ToCp932(text);
+    EXPECT_TRUE(bytes.has_value() && !IsValidUtf8(*bytes)) << text;
+    return bytes.value_or("");
+  };
+  const std::string head = "\xEF\xBB\xBF[Main]\r\n" + cp932("; 古い設定") +
+                           "\r\n" + cp932("日付ファイルに変更=0") + "\r\n";
+  const std::string tail =
+      "読出し専用に変更=1\r\n  オリジナルは保存 = 0\r\n\r\n[Sub]\r\n"
+      "動画ファイル=1\r\nExif情報=1\r\n背景色=clRed\r\n";
+  TempDir dir;
+  const std::string path =
+      dir.WriteFile("Kuronel.ini", head + "日付フォルダに移動=0\r\n" + tail);
+  Settings settings;
+  ASSERT_TRUE(LoadSettings(dir.path(), settings).ok());
+  EXPECT_FALSE(settings.MoveToDateFolder || settings.RenameToDateFile ||
+               settings.KeepOriginal);
+  EXPECT_TRUE(settings.CheckMoviesByDefault && settings.UseExifDate);
+  EXPECT_EQ(settings.TargetBackColour, 0x0000FFu);
+
+  settings.MoveToDateFolder = true;
+  ASSERT_TRUE(SaveSettings(dir.path(), settings, {true, true, 0x0000FF}).ok());
+  EXPECT_EQ(ReadFile(path), head + "日付フォルダに移動=1\r\n" + tail);
+}
+
+// A deleted start folder must not turn into "/": nothing is read from or
+// written to any other place, and the saves say so.
+TEST(HostileSettingsFileTest, DeletedStartFolderReadsAndWritesNothing) {
+  TempDir dir;
+  const std::string gone = dir.MakeDir("gone");
+  ScopedCurrentDirectory inside(gone);
+  ASSERT_EQ(rmdir(gone.c_str()), 0);
+  const bool root_file_existed = std::filesystem::exists("/Kuronel.ini");
+
+  const std::string folder = CurrentDirectory();
+  EXPECT_EQ(folder, "");
+  Settings settings;
+  ASSERT_TRUE(LoadSettings(folder, settings).ok());
+  EXPECT_FALSE(SaveSettings(folder, settings, DetailSettings()).ok());
+  EXPECT_FALSE(SaveDetailSettings(folder, DetailSettings(), settings).ok());
+  if (!root_file_existed) {
+    EXPECT_FALSE(std::filesystem::exists("/Kuronel.ini"));
+  }
+}
+
+// A Kuronel.ini that is a link stays a link: the save goes to the file at
+// the end of the links (made when it is missing), and a loop is refused.
+TEST(HostileSettingsFileTest, LinkIsWrittenThroughAndStaysALink) {
+  struct Link {
+    const char* name;
+    const char* points_to;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Link> links;
+    const char* target;  // nullptr: the save is refused
+  } cases[] = {
+      {"live", {{"Kuronel.ini", "elsewhere/live.ini"}}, "elsewhere/live.ini"},
+      {"dangling", {{"Kuronel.ini", "elsewhere/new.ini"}}, "elsewhere/new.ini"},
+      {"chain",
+       {{"Kuronel.ini", "elsewhere/hop"}, {"elsewhere/hop", "new.ini"}},
+       "elsewhere/new.ini"},
+      {"loop",
+       {{"Kuronel.ini", "elsewhere/hop"}, {"elsewhere/hop", "../Kuronel.ini"}},
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    dir.WriteFile("elsewhere/live.ini", "[Main]\r\n; mine\r\n");
+    for (const Link& link : c.links)
+      ASSERT_EQ(symlink(link.points_to, dir.Path(link.name).c_str()), 0);
+    Settings settings;
+    ASSERT_TRUE(LoadSettings(dir.path(), settings).ok()) << c.what;
+
+    Status saved = SaveSettings(dir.path(), settings, DetailSettings());
+    EXPECT_EQ(saved.ok(), c.target != nullptr) << c.what;
+    for (const Link& link : c.links)
+      EXPECT_EQ(std::filesystem::read_symlink(dir.Path(link.name)),
+                link.points_to)
+          << c.what;
+    if (c.target != nullptr) {
+      EXPECT_THAT(ReadFile(dir.Path(c.target)), HasSubstr(kFreshSub)) << c.what;
+    }
+  }
 }
 
 }  // namespace
