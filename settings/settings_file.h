@@ -66,6 +66,10 @@ class SettingsFile {
   // Writes "1" or "0".
   void WriteFlag(std::string_view section, std::string_view key, bool value);
 
+  // Why Update will refuse to write (a file that exists but could not be
+  // read, or is too large; no folder to hold it); empty when it will write.
+  const std::string& Refusal() const { return refusal_; }
+
   // Rewrites the whole file from the copy, atomically.
   Status Update() const;
   // The file as Update writes it.

@@ -71,6 +71,10 @@ Status LoadSettings(const std::string& startup_folder, Settings& settings) {
   if (!colour.ok()) return colour;
   if (IsDirectory(stored_destination))
     settings.DestinationFolder = stored_destination;
+  // A file that is there but was not read: the user learns at once why the
+  // settings are the defaults (an unknown folder is reported when saving).
+  if (!startup_folder.empty() && !file.Refusal().empty())
+    return Status::Error(file.Refusal());
   return Status::Ok();
 }
 

@@ -31,7 +31,9 @@ std::string SettingsFilePath(const std::string& startup_folder);
 // settings and, when the stored text names an existing folder, the
 // destination. SaveResultText is never stored. A bad "背景色" text stops the
 // load there with an error naming the text: the colour and the destination
-// are then left as they were.
+// are then left as they were. A file that exists but cannot be read, or is
+// over 1 MiB, gives the defaults and an error saying why (the file is never
+// written over).
 Status LoadSettings(const std::string& startup_folder, Settings& settings);
 
 // Reads the "Sub" section into the values in use and the detail window's
