@@ -1,5 +1,7 @@
 #include "platform/file_system.h"
 
+#include "platform/drive_attributes.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -40,22 +42,78 @@ uid_t OwnUser() {
   return user;
 }
 
-// A temporary file named `name` in the folder open as `dir_fd` that no copy
-// is writing: a regular file of this user (not a link) on which nobody
-// holds the lock that a copy keeps while it writes.
-bool IsStaleTemporary(int dir_fd, const char* name) {
+// What a reservation of a target name holds: it names the temporary file
+// whose copy is to take the name, which proves it this program's own.
+std::string ReservationText(std::string_view temporary_name) {
+  return "Kuronel: reserved for the copy being written as " +
+         std::string(temporary_name) + "\n";
+}
+
+// Writes all of `text` to `fd`, resuming after partial writes.
+bool WriteText(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = write(fd, text.data(), text.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+// True when `name` in the folder open as `dir_fd` is a file that nothing is
+// writing: a regular file of this user (not a link) on which nobody holds
+// the lock a copy keeps while it writes, and whose bytes, when `expected` is
+// given, are exactly those.
+bool IsUnusedFile(int dir_fd, const char* name,
+                  const std::string* expected = nullptr) {
   const int fd = openat(dir_fd, name,
                         O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK |
                             O_NOCTTY);
   if (fd < 0) return false;
   struct stat opened, named;
-  const bool stale =
-      fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
-      opened.st_uid == OwnUser() && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-      fstatat(dir_fd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
-      named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
+  bool unused = fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
+                opened.st_uid == OwnUser() &&
+                flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+                fstatat(dir_fd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+                named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
+  if (unused && expected != nullptr) {
+    std::string bytes(expected->size() + 1, '\0');
+    const ssize_t got = pread(fd, bytes.data(), bytes.size(), 0);
+    unused = got == static_cast<ssize_t>(expected->size()) &&
+             bytes.compare(0, expected->size(), *expected) == 0;
+  }
   close(fd);
-  return stale;
+  return unused;
+}
+
+// The names in the folder open as `dir_fd` that `wanted` picks.
+std::vector<std::string> NamesIn(int dir_fd,
+                                 bool (*wanted)(int, const char*)) {
+  std::vector<std::string> names;
+  const int listing_fd = dup(dir_fd);
+  DIR* dir = listing_fd < 0 ? nullptr : fdopendir(listing_fd);
+  if (dir == nullptr) {
+    if (listing_fd >= 0) close(listing_fd);
+    return names;
+  }
+  while (const struct dirent* entry = readdir(dir)) {
+    if (wanted(dir_fd, entry->d_name)) names.push_back(entry->d_name);
+  }
+  closedir(dir);
+  return names;
+}
+
+bool IsStaleTemporary(int dir_fd, const char* name) {
+  return IsTemporaryName(name) && IsUnusedFile(dir_fd, name);
+}
+
+bool MayBeReservation(int dir_fd, const char* name) {
+  struct stat st;
+  return !IsTemporaryName(name) &&
+         fstatat(dir_fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+         S_ISREG(st.st_mode) &&
+         static_cast<std::size_t>(st.st_size) ==
+             ReservationText(".kuronel-XXXXXX").size();
 }
 
 }  // namespace
@@ -145,7 +203,9 @@ bool RealFileSystem::MoveFileNoReplace(const std::string& source,
   // of its own), another owner or set-id bits (the copy is this user's, with
   // permission bits only), and a file DeleteFile would refuse.
   if (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0 ||
-      (st.st_mode & 07000) != 0 || st.st_nlink != 1 || st.st_uid != OwnUser())
+      (st.st_mode & 07000) != 0 || st.st_nlink != 1 ||
+      st.st_uid != OwnUser() ||
+      DriveReadOnlyOf(source) == DriveReadOnly::kReadOnly)
     return false;
   int error = MoveStepFault(MoveStep::kRename);
   if (error == 0) {
@@ -186,17 +246,23 @@ bool RealFileSystem::SetReadOnly(const std::string& path) {
   struct stat st;
   if (path.empty() || stat(path.c_str(), &st) != 0) return false;
   mode_t mode = st.st_mode & 07777 & ~static_cast<mode_t>(0222);
-  if (Checked(SystemCall::kChmod,
-              [&] { return chmod(path.c_str(), mode); }) != 0)
-    return false;
-  // Some drivers accept the change and keep nothing of it.
-  return stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) == 0;
+  const bool changed = Checked(SystemCall::kChmod, [&] {
+                         return chmod(path.c_str(), mode);
+                       }) == 0;
+  // Some drivers accept the change and keep nothing of it; NTFS keeps the
+  // read-only attribute of Windows instead. What holds is read back.
+  if (changed && stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) == 0)
+    return true;
+  return SetDriveReadOnly(path);
 }
 
 bool RealFileSystem::DeleteFile(const std::string& path) {
   struct stat st;
   if (path.empty() || stat(path.c_str(), &st) != 0) return false;
   if (S_ISDIR(st.st_mode) || (st.st_mode & S_IWUSR) == 0) return false;
+  // A camera's "protect" and Windows' read-only mark, where the drive keeps
+  // them apart from the permission bits.
+  if (DriveReadOnlyOf(path) == DriveReadOnly::kReadOnly) return false;
   return Checked(SystemCall::kUnlink, [&] { return unlink(path.c_str()); }) ==
          0;
 }
@@ -209,28 +275,30 @@ bool RealFileSystem::Stat(const std::string& path, FileInfo& info) {
 }
 
 int RealFileSystem::RemoveStaleTemporaries(const std::string& folder) {
-  const int dir_fd =
-      open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int dir_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir_fd < 0) return 0;
-  DIR* dir = fdopendir(dir_fd);
-  if (dir == nullptr) {
-    close(dir_fd);
-    return 0;
+  const std::vector<std::string> stale = NamesIn(dir_fd, IsStaleTemporary);
+  // A reservation is left only beside its temporary: the folder is searched
+  // for one only when a stale temporary was found. It goes first, so that
+  // an interrupted clean-up still finds the temporary that proves it.
+  std::vector<std::string> garbage;
+  if (!stale.empty()) {
+    for (const std::string& name : NamesIn(dir_fd, MayBeReservation)) {
+      for (const std::string& temporary : stale) {
+        const std::string text = ReservationText(temporary);
+        if (IsUnusedFile(dir_fd, name.c_str(), &text)) garbage.push_back(name);
+      }
+    }
   }
-  std::vector<std::string> stale;
-  while (const struct dirent* entry = readdir(dir)) {
-    if (IsTemporaryName(entry->d_name) &&
-        IsStaleTemporary(dir_fd, entry->d_name))
-      stale.push_back(entry->d_name);
-  }
+  garbage.insert(garbage.end(), stale.begin(), stale.end());
   int removed = 0;
-  for (const std::string& name : stale) {
+  for (const std::string& name : garbage) {
     if (Checked(SystemCall::kUnlink, [&] {
           return unlinkat(dir_fd, name.c_str(), 0);
         }) == 0)
       ++removed;
   }
-  closedir(dir);
+  close(dir_fd);
   return removed;
 }
 
@@ -434,10 +502,12 @@ class RealFileSystem::CopyJob {
 
   int CopyAttributes() {
     // Permission bits only: set-id bits of someone else's file must not
-    // reappear on a copy owned by this user.
+    // reappear on a copy owned by this user. A drive that keeps no
+    // permission bits (FAT through FUSE) refuses; the copy goes on.
     if (Call(SystemCall::kChmod, [this] {
           return fchmod(temp_fd_, source_stat_.st_mode & 0777);
-        }) != 0)
+        }) != 0 &&
+        errno != ENOSYS && errno != EPERM && errno != EOPNOTSUPP)
       return errno;
     struct timespec times[2] = {source_stat_.st_atim, source_stat_.st_mtim};
     if (Call(SystemCall::kChmod,
@@ -462,7 +532,24 @@ class RealFileSystem::CopyJob {
       error = Step(CopyStep::kPublish, [this] { return RenameNamed(); });
     }
     published_ = error == 0;
+    if (published_) KeepTimeThroughRename();
     return error;
+  }
+
+  // fusefat dates a file renamed over another by the clock: the copy gets
+  // the source's time once more under its name, as the disk now holds it.
+  void KeepTimeThroughRename() {
+    struct stat published;
+    if (stat(target_.c_str(), &published) != 0 ||
+        (published.st_mtim.tv_sec == result_.written.modified_seconds &&
+         published.st_mtim.tv_nsec == result_.written.modified_nanoseconds))
+      return;
+    struct timespec times[2] = {source_stat_.st_atim, source_stat_.st_mtim};
+    if (Call(SystemCall::kChmod, [&] {
+          return utimensat(AT_FDCWD, target_.c_str(), times, 0);
+        }) == 0 &&
+        fstat(temp_fd_, &published) == 0)
+      result_.written = ToFileInfo(published);
   }
 
   int LinkUnnamed() {
@@ -493,11 +580,52 @@ class RealFileSystem::CopyJob {
     if (errno != EINVAL && errno != ENOSYS) return errno;
     // A file system without no-replace rename: a hard link never replaces;
     // the hidden name is removed when the job ends.
-    return Call(SystemCall::kLink, [this] {
-             return link(temp_name_.c_str(), target_.c_str());
-           }) == 0
-               ? 0
-               : errno;
+    if (Call(SystemCall::kLink, [this] {
+          return link(temp_name_.c_str(), target_.c_str());
+        }) == 0)
+      return 0;
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return errno;
+    return RenameOverReservation();
+  }
+
+  // exFAT and FAT through FUSE have neither a no-replace rename nor links.
+  // The name is reserved with O_EXCL, which never replaces anything, by a
+  // short text that names the temporary file; the temporary is then renamed
+  // over the reservation once that is checked to be still ours. A run killed
+  // in between leaves both; the next run into the folder removes them
+  // (RemoveStaleTemporaries), the text being the proof that they are its
+  // own. The name never shows a partial photo.
+  int RenameOverReservation() {
+    const int fd = Call(SystemCall::kOpen, [this] {
+      return open(target_.c_str(),
+                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    });
+    if (fd < 0) return errno;
+    flock(fd, LOCK_EX | LOCK_NB);  // in use until closed
+    const std::string text =
+        ReservationText(temp_name_.substr(temp_name_.rfind('/') + 1));
+    struct stat reserved {}, named;
+    int error = 0;
+    if (fstat(fd, &reserved) != 0 ||
+        Call(SystemCall::kWrite,
+             [&] { return WriteText(fd, text) ? 0 : -1; }) != 0) {
+      error = errno;
+    } else if (lstat(target_.c_str(), &named) != 0 ||
+               named.st_ino != reserved.st_ino ||
+               named.st_dev != reserved.st_dev) {
+      error = EEXIST;  // somebody replaced the reservation: theirs now
+    } else if (Call(SystemCall::kRename, [this] {
+                 return rename(temp_name_.c_str(), target_.c_str());
+               }) == 0) {
+      temp_name_.clear();
+    } else {
+      error = errno;
+    }
+    if (error != 0 && lstat(target_.c_str(), &named) == 0 &&
+        named.st_ino == reserved.st_ino && named.st_dev == reserved.st_dev)
+      Call(SystemCall::kUnlink, [this] { return unlink(target_.c_str()); });
+    close(fd);
+    return error;
   }
 
   // After a failed folder flush the copy is not known to be on disk; its

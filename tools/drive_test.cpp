@@ -1,0 +1,201 @@
+// Copies, moves and read-only marks on the file systems cards and drives
+// come with, each made and mounted for the test: the kernel's ext4, xfs,
+// btrfs and tmpfs, and exFAT, FAT32 and NTFS through their FUSE drivers.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "platform/drive_attributes.h"
+#include "platform/file_system.h"
+#include "testing/sha256.h"
+#include "testing/temp_dir.h"
+#include "testing/test_drive.h"
+#include "testing/tree_audit.h"
+#include "tools/batch_run.h"
+
+namespace kuronel {
+namespace {
+
+using Args = std::vector<std::string>;
+using testing::DriveKind;
+using testing::TempDir;
+using testing::TestDrive;
+
+struct Result {
+  int code = -1;
+  std::string out;
+  std::map<std::string, int> states;  // state -> rows
+};
+
+Result Batch(const Args& args) {
+  std::ostringstream out, err;
+  Result result;
+  result.code = BatchMain(args, out, err, false);
+  result.out = out.str() + err.str();
+  std::istringstream lines(out.str());
+  for (std::string line; std::getline(lines, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    ++result.states[line.substr(line.rfind('\t') + 1)];
+  }
+  return result;
+}
+
+std::string StatesText(const std::map<std::string, int>& states) {
+  std::string text;
+  for (const auto& [state, rows] : states)
+    text += (text.empty() ? "" : ", ") + std::to_string(rows) + " " + state;
+  return text;
+}
+
+// Three photos over two days, shot at odd seconds (FAT keeps two).
+void WriteCard(const std::string& card) {
+  const time_t shot[] = {1083844801, 1083844803, 1083931207};
+  for (int i = 0; i < 3; ++i) {
+    const std::string path =
+        card + "/DCIM/IMG_000" + std::to_string(i + 1) + ".JPG";
+    std::string folder = card + "/DCIM";
+    mkdir(card.c_str(), 0755);
+    mkdir(folder.c_str(), 0755);
+    const std::string bytes(1000 + 7919 * i, static_cast<char>('a' + i));
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0) << path;
+    ASSERT_EQ(write(fd, bytes.data(), bytes.size()),
+              static_cast<ssize_t>(bytes.size()));
+    close(fd);
+    struct timespec times[2] = {{shot[i], 0}, {shot[i], 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  }
+}
+
+bool KeepsReadOnly(DriveKind kind) {
+  return kind != DriveKind::kExfat && kind != DriveKind::kFat32;
+}
+
+// A file reads as read-only where the drive keeps it: no write permission,
+// or the Windows attribute of NTFS.
+bool IsReadOnly(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 &&
+         ((st.st_mode & 0222) == 0 ||
+          DriveReadOnlyOf(path) == DriveReadOnly::kReadOnly);
+}
+
+// The modification time of each source, by content.
+using ShotTimes = std::map<std::string, time_t>;
+
+ShotTimes ShotTimesOf(const std::string& card) {
+  ShotTimes shot;
+  for (const auto& [relative, digest] : testing::TakeManifest(card)) {
+    struct stat st;
+    if (stat((card + "/" + relative).c_str(), &st) == 0)
+      shot[digest] = st.st_mtime;
+  }
+  return shot;
+}
+
+// The files below `destination` whose modification time is not their
+// source's (to the two seconds that FAT keeps).
+std::vector<std::string> MisdatedCopies(const ShotTimes& shot,
+                                        const std::string& destination) {
+  std::vector<std::string> misdated;
+  for (const auto& [relative, digest] : testing::TakeManifest(destination)) {
+    struct stat st;
+    const auto source = shot.find(digest);
+    if (stat((destination + "/" + relative).c_str(), &st) != 0 ||
+        source == shot.end() || st.st_mtime > source->second ||
+        st.st_mtime < source->second - 1)
+      misdated.push_back(relative);
+  }
+  return misdated;
+}
+
+// Every regular file below `root` that a read-only state claims is
+// read-only, is.
+std::vector<std::string> WritableFiles(const std::string& root) {
+  std::vector<std::string> writable;
+  for (const auto& [relative, digest] : testing::TakeManifest(root)) {
+    if (!IsReadOnly(root + "/" + relative)) writable.push_back(relative);
+  }
+  return writable;
+}
+
+struct Mode {
+  const char* name;
+  bool card_on_drive;
+  bool destination_on_drive;
+  Args options;
+  // The state of every row, by whether the drive keeps read-only marks.
+  const char* state_where_kept;
+  const char* state_where_not;
+};
+
+const Mode kModes[] = {
+    {"copy onto the drive", false, true, {}, "OK", "AttrError!"},
+    {"move within the drive", true, true, {"--move"}, "Ok", "Ok"},
+    {"read-only in place", true, false, {"--no-date-folder", "--no-rename"},
+     "ReadOnly", "AttrError!"},
+    {"move off the drive as a card", true, false, {"--move"}, "Ok", "Ok"},
+};
+
+// Each mode on each drive: every photo arrives whole, nothing is lost, and
+// read-only is claimed only where it holds. The states seen are printed as
+// a table.
+TEST(DriveTest, EveryModeOnEveryDrive) {
+  std::ostringstream table;
+  for (DriveKind kind : testing::kEveryDriveKind) {
+    TestDrive drive(kind);
+    if (!drive.mounted()) {
+      std::cout << "skipped: " << drive.unavailable() << "\n";
+      continue;
+    }
+    table << "| " << DriveKindName(kind);
+    for (const Mode& mode : kModes) {
+      SCOPED_TRACE(std::string(DriveKindName(kind)) + ", " + mode.name);
+      TempDir host(testing::FastTempBase());
+      const std::string on_drive = drive.Path(mode.name);
+      mkdir(on_drive.c_str(), 0755);
+      const std::string card =
+          (mode.card_on_drive ? on_drive : host.path()) + "/card";
+      const std::string destination =
+          (mode.destination_on_drive ? on_drive : host.path()) + "/photos";
+      WriteCard(card);
+      const testing::Manifest sources = testing::TakeManifest(card);
+      const ShotTimes shot = ShotTimesOf(card);
+      Args args = mode.options;
+      for (const std::string& arg : {std::string("--dest"), destination, card})
+        args.push_back(arg);
+
+      const Result result = Batch(args);
+      const std::string expected = KeepsReadOnly(kind) ? mode.state_where_kept
+                                                       : mode.state_where_not;
+      EXPECT_EQ(result.states, (std::map<std::string, int>{{expected, 3}}))
+          << result.out;
+      const bool in_place = mode.options.size() == 2;
+      const testing::MoveAudit audit = testing::AuditMove(
+          sources, card, testing::Manifest(), in_place ? card : destination,
+          {.allow_duplicates = in_place});
+      EXPECT_TRUE(audit.ok()) << audit.Report();
+      EXPECT_EQ(MisdatedCopies(shot, in_place ? card : destination),
+                std::vector<std::string>());
+      if (expected == std::string("OK") ||
+          expected == std::string("ReadOnly")) {
+        EXPECT_EQ(WritableFiles(in_place ? card : destination),
+                  std::vector<std::string>());
+      }
+      table << " | " << StatesText(result.states);
+    }
+    table << " |\n";
+  }
+  std::cout << table.str();
+}
+
+}  // namespace
+}  // namespace kuronel
