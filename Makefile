@@ -11,8 +11,9 @@
 #   make screenshots the pictures of the windows in docs/, on a virtual X display
 #   make icons       renders desktop/kuronel.svg into the PNG icons again
 
-# Debian packages the build and the tests need.
-PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev \
+# Debian packages the build and the tests need (the window tests give input
+# to the window system's queue through Qt's private headers).
+PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-base-private-dev qt6-qpa-plugins libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic \
             desktop-file-utils groff-base
 # Extra packages for the fuzzer.
