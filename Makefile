@@ -20,8 +20,9 @@ PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-base-private-
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 # Extra packages for the side-by-side benchmarks.
 BENCH_PACKAGES := hyperfine libimage-exiftool-perl jhead exiv2 time
-# Extra packages for make screenshots: a virtual X server.
-SCREENSHOT_PACKAGES := xvfb xauth
+# Extra packages for make screenshots: a virtual X server and a window
+# manager, whose title bars show the windows' titles.
+SCREENSHOT_PACKAGES := xvfb xauth openbox x11-utils
 # Extra packages for make icons: the SVG renderer.
 ICON_PACKAGES := librsvg2-bin
 
@@ -111,12 +112,13 @@ install: build
 uninstall:
 	DESTDIR="$(DESTDIR)" sh desktop/uninstall.sh $(BUILD_DIR)/install_manifest.txt
 
-# The windows on a real X server (Xvfb) with the program's font and style,
-# saved over the pictures in docs/. The demo card goes under /var/tmp, whose
-# neighbours in the folder picker are the usual system folders.
+# The windows on a real X server (Xvfb), framed by a window manager whose
+# title bars show their titles, with the program's font and style, saved over
+# the pictures in docs/. The demo card goes under /var/tmp, below "/" in the
+# folder picker.
 screenshots: build
 	$(call install_missing,$(SCREENSHOT_PACKAGES))
-	xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb LANG=C.UTF-8 TMPDIR=/var/tmp \
+	xvfb-run -a -s "-screen 0 1280x1024x24" sh ui/screenshots_on_openbox.sh \
 	  $(BUILD_DIR)/ui/kuronel-screenshot-tour docs
 
 icons:
