@@ -1,9 +1,9 @@
 #include "processing/form2.h"
 
 #include <QHeaderView>
-#include <QScrollBar>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTableView>

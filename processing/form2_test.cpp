@@ -1,5 +1,6 @@
 #include "processing/form2.h"
 
+#include <qpa/qwindowsysteminterface.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,7 +13,6 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
-#include <qpa/qwindowsysteminterface.h>
 
 #include "testing/qt_test_support.h"
 #include "testing/temp_dir.h"
@@ -269,8 +269,8 @@ class Form2Test : public QObject {
   // extension gets its number at the end.
   void TakenNewPathsGetANumberAtTheRun() {
     settings_.RenameToDateFile = false;
-    const std::string first = AddFile("IMG_0001.JPG", "2004/05/06 10:00:00",
-                                      true, "first", "a/");
+    const std::string first =
+        AddFile("IMG_0001.JPG", "2004/05/06 10:00:00", true, "first", "a/");
     AddFile("IMG_0001.JPG", "2004/05/06 10:00:01", true, "second", "b/");
     AddFile("NOTES", "2004/05/06 10:00:02", true, "notes");
     dir_->WriteFile("dest/2004_05_06/NOTES", "older");
@@ -293,7 +293,8 @@ class Form2Test : public QObject {
   // plan opens at its top left, wherever the last one was scrolled to.
   void ANewPlanOpensAtItsTopLeftWithWholePathsInTips() {
     for (int i = 0; i < 40; ++i)
-      AddFile("IMG_" + std::to_string(1000 + i) + ".JPG", "2004/05/06 10:00:00");
+      AddFile("IMG_" + std::to_string(1000 + i) + ".JPG",
+              "2004/05/06 10:00:00");
     form_->show();
     QTableView* list = List();
     QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
@@ -302,7 +303,8 @@ class Form2Test : public QObject {
     QCOMPARE(Data(0, 1, Qt::ToolTipRole).toString(),
              QString::fromStdString(dest_ + "2004_05_06/2004_05_06a0.JPG"));
     list->scrollToBottom();
-    list->horizontalScrollBar()->setValue(list->horizontalScrollBar()->maximum());
+    list->horizontalScrollBar()->setValue(
+        list->horizontalScrollBar()->maximum());
     QVERIFY(list->verticalScrollBar()->value() > 0);
     QVERIFY(list->horizontalScrollBar()->value() > 0);
     form_->hide();

@@ -11,10 +11,10 @@ constexpr char kHomeLabel[] = "ホーム";
 
 // File systems of the kernel and the system that no user keeps photos on.
 const std::set<std::string, std::less<>> kPseudoTypes = {
-    "proc",     "sysfs",     "devtmpfs", "devpts",   "cgroup",     "cgroup2",
-    "securityfs", "debugfs", "tracefs",  "configfs", "pstore",     "bpf",
-    "mqueue",   "hugetlbfs", "fusectl",  "binfmt_misc", "autofs",  "efivarfs",
-    "rpc_pipefs", "nsfs",    "selinuxfs",
+    "proc",       "sysfs",     "devtmpfs",  "devpts",      "cgroup", "cgroup2",
+    "securityfs", "debugfs",   "tracefs",   "configfs",    "pstore", "bpf",
+    "mqueue",     "hugetlbfs", "fusectl",   "binfmt_misc", "autofs", "efivarfs",
+    "rpc_pipefs", "nsfs",      "selinuxfs",
 };
 
 // Undoes the octal escapes with which the kernel writes blanks, tabs, line

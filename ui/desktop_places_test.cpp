@@ -30,8 +30,7 @@ TEST(DesktopPlacesTest, HomeThenMountedDrivesThenTheRoot) {
   };
   EXPECT_EQ(DesktopPlaces("/home/aiko", "aiko", mounts), expected);
   // A home that is the root itself, no user name, no mounts: the root alone.
-  EXPECT_EQ(DesktopPlaces("/", "", ""),
-            (std::vector<FolderPlace>{{"/", "/"}}));
+  EXPECT_EQ(DesktopPlaces("/", "", ""), (std::vector<FolderPlace>{{"/", "/"}}));
 }
 
 }  // namespace

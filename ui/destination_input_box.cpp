@@ -18,7 +18,8 @@ TDestinationInputBox::TDestinationInputBox(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QString::fromUtf8("移動先フォルダ入力"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowCloseButtonHint);
-  prompt_ = new QLabel(QString::fromUtf8("移動先フォルダを入力してください"), this);
+  prompt_ =
+      new QLabel(QString::fromUtf8("移動先フォルダを入力してください"), this);
   field_ = new QLineEdit(this);
   field_->setObjectName("DestinationField");
   field_->setMinimumWidth(kFieldWidth);

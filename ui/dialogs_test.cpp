@@ -1,9 +1,9 @@
-#include <QComboBox>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
-#include <QLineEdit>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -11,22 +11,22 @@
 #include <filesystem>
 
 #include "settings/form3.h"
+#include "testing/program_under_test.h"
 #include "testing/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/application.h"
 #include "ui/destination_input_box.h"
 #include "ui/folder_dialog_form.h"
-#include "testing/program_under_test.h"
 #include "ui/select_folder_dialog.h"
 
 using kuronel::TDestinationInputBox;
 using kuronel::TFolderDialogForm;
 using kuronel::TForm3;
 using kuronel::testing::AnswerNextModal;
-using kuronel::testing::U;
 using kuronel::testing::FindAction;
-using kuronel::testing::ReadFile;
 using kuronel::testing::ProgramUnderTest;
+using kuronel::testing::ReadFile;
+using kuronel::testing::U;
 
 namespace {
 
@@ -101,12 +101,14 @@ class DialogsTest : public QObject {
   void ThePickerOpensScrolledToTheRememberedFolder() {
     for (int i = 0; i < 60; ++i)
       program_->dir().MakeDir("many/" + std::to_string(100 + i));
+    program_->dir().MakeDir("many/100/inner");
     const QString last =
         QString::fromStdString(program_->dir().Path("many/159"));
     kuronel::TSelectFolderDialog* picker = Form1().FolderPicker();
     picker->SetPath(last.toStdString() + "/");
     QString selected, first_place, last_place;
     bool in_view = false;
+    int listed_on_expanding = 0;
     AnswerNextModal([&](QWidget* modal) {
       auto* form = qobject_cast<TFolderDialogForm*>(modal);
       QTreeView* tree = form->FolderTree;
@@ -116,6 +118,11 @@ class DialogsTest : public QObject {
       selected = form->SelectedPath();
       in_view = tree->viewport()->rect().contains(
           tree->visualRect(tree->currentIndex()));
+      // A folder not read yet is read when it is opened.
+      const QModelIndex first =
+          model->index(0, 0, tree->currentIndex().parent());
+      tree->expand(first);
+      listed_on_expanding = model->rowCount(first);
       form->CancelButton->click();
     });
     picker->Execute();
@@ -123,6 +130,7 @@ class DialogsTest : public QObject {
     QCOMPARE(last_place, U("/"));
     QCOMPARE(selected, last);
     QVERIFY(in_view);
+    QCOMPARE(listed_on_expanding, 1);
   }
 
   void OkWithNothingSelectedAndCancelChangeNothing() {
@@ -179,9 +187,8 @@ class DialogsTest : public QObject {
     AnswerInputBox("photos", &first, true, &first_reason);
     QTimer::singleShot(0, [&] {
       // Registered once the first box is up, so it answers the second one.
-      QTimer::singleShot(200, [&] {
-        AnswerInputBox(typed, &second, true, &second_reason);
-      });
+      QTimer::singleShot(
+          200, [&] { AnswerInputBox(typed, &second, true, &second_reason); });
     });
     Form1().findChild<QPushButton*>("SpeedButtonIdousaki")->click();
     QCOMPARE(first, U("移動先フォルダ選択"));
@@ -275,7 +282,8 @@ class DialogsTest : public QObject {
     QCOMPARE(Form1().ValuesInUse().TargetBackColour, 0x00123456u);
     Form1().close();
     const std::string ini = ReadFile(program_->dir().Path("Kuronel.ini"));
-    QVERIFY2(ini.find("背景色=$00123456\r\n") != std::string::npos, ini.c_str());
+    QVERIFY2(ini.find("背景色=$00123456\r\n") != std::string::npos,
+             ini.c_str());
   }
 
   void HelpHandsTheFileToTheViewerAndTheButtonOnlyShowsANotice() {

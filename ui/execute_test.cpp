@@ -1,19 +1,19 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <QPushButton>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
 
 #include "catalogue/catalogue_model.h"
 #include "processing/form2.h"
+#include "testing/program_under_test.h"
 #include "testing/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/application.h"
 #include "ui/folder_dialog_form.h"
-#include "testing/program_under_test.h"
 
 using kuronel::TFolderDialogForm;
 using kuronel::TForm2;
@@ -100,15 +100,19 @@ class ExecuteTest : public QObject {
     const struct {
       const char* name;
       int day, hour;
-    } photos[] = {{"a.JPG", 7, 10}, {"b.JPG", 6, 12}, {"c.JPG", 7, 9},
-                  {"d.JPG", 6, 11}};
+    } photos[] = {
+        {"a.JPG", 7, 10}, {"b.JPG", 6, 12}, {"c.JPG", 7, 9}, {"d.JPG", 6, 11}};
     for (const auto& photo : photos)
-      SetModified(program_->dir().WriteFile(std::string("card/") + photo.name, "x"),
-                  photo.day, photo.hour);
+      SetModified(
+          program_->dir().WriteFile(std::string("card/") + photo.name, "x"),
+          photo.day, photo.hour);
     program_->OpenFolder("card");
     const std::string destination = program_->dir().MakeDir("photos") + "/";
     Form1().SetDestinationFolder(destination);
-    Form1().findChild<QTableView*>("ListViewM")->horizontalHeader()->sectionClicked(1);
+    Form1()
+        .findChild<QTableView*>("ListViewM")
+        ->horizontalHeader()
+        ->sectionClicked(1);
     QCOMPARE(Form1().Catalogue()->Rows()[0].FileName, std::string("d.JPG"));
     std::vector<std::string> planned;
     AnswerNextModal([&](QWidget* modal) {
@@ -118,11 +122,11 @@ class ExecuteTest : public QObject {
       modal->findChild<QPushButton*>("SpeedButton2")->click();
     });
     Execute("SpeedButton2");
-    QCOMPARE(planned, (std::vector<std::string>{
-                          "d.JPG 2004_05_06/2004_05_06a0.JPG",
-                          "b.JPG 2004_05_06/2004_05_06a1.JPG",
-                          "c.JPG 2004_05_07/2004_05_07a0.JPG",
-                          "a.JPG 2004_05_07/2004_05_07a1.JPG"}));
+    QCOMPARE(planned,
+             (std::vector<std::string>{"d.JPG 2004_05_06/2004_05_06a0.JPG",
+                                       "b.JPG 2004_05_06/2004_05_06a1.JPG",
+                                       "c.JPG 2004_05_07/2004_05_07a0.JPG",
+                                       "a.JPG 2004_05_07/2004_05_07a1.JPG"}));
   }
 
   // Open a card, choose a destination, execute and run: every photo lands in

@@ -57,8 +57,8 @@ TFolderDialogForm::TFolderDialogForm(QWidget* owner,
 
   // Every node is a folder: one folder icon from the style, which needs no
   // icon theme on the desktop.
-  folders_ = new FolderTreeModel(places,
-                                 style()->standardIcon(QStyle::SP_DirIcon), this);
+  folders_ = new FolderTreeModel(
+      places, style()->standardIcon(QStyle::SP_DirIcon), this);
 
   FolderTree = new FolderTreeView(this);
   FolderTree->setObjectName("FolderTree");

@@ -81,8 +81,9 @@ void FolderTreeModel::List(Node* node) {
   if (node->listed) return;
   node->listed = true;
   const QStringList names =
-      QDir(node->path).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                                 QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+      QDir(node->path)
+          .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                     QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
   if (names.isEmpty()) return;
   beginInsertRows(IndexOfNode(node), 0, static_cast<int>(names.size()) - 1);
   for (const QString& name : names) {

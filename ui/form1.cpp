@@ -18,8 +18,8 @@
 #include "catalogue/catalogue_model.h"
 #include "exif/exif_info.h"
 #include "platform/system.h"
-#include "settings/form3.h"
 #include "settings/colour_table.h"
+#include "settings/form3.h"
 #include "settings/option_rule.h"
 #include "settings/settings_io.h"
 #include "ui/application.h"
@@ -309,9 +309,9 @@ void TForm1::SetDestinationFolder(const std::string& folder) {
 void TForm1::ShowDestination() {
   const QString folder = QString::fromStdString(destination_);
   const int room = SpeedButtonIdousaki->width() - kCaptionMargins;
-  SpeedButtonIdousaki->setText(ButtonCaption(
-      SpeedButtonIdousaki->fontMetrics().elidedText(folder, Qt::ElideMiddle,
-                                                    room)));
+  SpeedButtonIdousaki->setText(
+      ButtonCaption(SpeedButtonIdousaki->fontMetrics().elidedText(
+          folder, Qt::ElideMiddle, room)));
   QString hint = Text(kDestinationHint);
   if (destination_ != kNoDestination) hint += '\n' + folder;
   SpeedButtonIdousaki->setToolTip(hint);

@@ -1,33 +1,35 @@
+#include "ui/form1.h"
+
+#include <qpa/qplatformwindow.h>
+
 #include <QHeaderView>
 #include <QLabel>
-#include <QScrollBar>
-#include <QStyle>
-#include <qpa/qplatformwindow.h>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <stdexcept>
 
+#include "catalogue/catalogue_model.h"
 #include "testing/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/application.h"
-#include "catalogue/catalogue_model.h"
-#include "ui/form1.h"
 
 using kuronel::CatalogueRow;
 using kuronel::FileCatalogue;
 using kuronel::TForm1;
 using kuronel::testing::AnswerNextModal;
-using kuronel::testing::U;
 using kuronel::testing::FindAction;
 using kuronel::testing::ReadFile;
 using kuronel::testing::ScopedCurrentDirectory;
 using kuronel::testing::TempDir;
+using kuronel::testing::U;
 
 namespace {
 
@@ -146,12 +148,16 @@ class Form1Test : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
     QVERIFY(list->verticalScrollBar()->isVisible());
     const int column = 3;
-    const int shown = list->viewport()->width() - list->columnViewportPosition(column);
-    const int margin =
-        list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
-    const int needed = list->fontMetrics().horizontalAdvance("2008/12/31 23:59:58");
-    QVERIFY2(needed <= shown - 2 * margin,
-             qPrintable(QString("%1 > %2").arg(needed).arg(shown - 2 * margin)));
+    const int shown =
+        list->viewport()->width() - list->columnViewportPosition(column);
+    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin,
+                                                  nullptr, list) +
+                       1;
+    const int needed =
+        list->fontMetrics().horizontalAdvance("2008/12/31 23:59:58");
+    QVERIFY2(
+        needed <= shown - 2 * margin,
+        qPrintable(QString("%1 > %2").arg(needed).arg(shown - 2 * margin)));
     QCOMPARE(list->columnWidth(column), 118);
   }
 
@@ -341,8 +347,9 @@ class Form1Test : public QObject {
     QVERIFY(!keep->isEnabled());
     QVERIFY(keep->isChecked());
     form_->close();
-    QVERIFY(ReadFile(dir_->Path("Kuronel.ini")).find("オリジナルは保存=1\r\n") !=
-            std::string::npos);
+    QVERIFY(
+        ReadFile(dir_->Path("Kuronel.ini")).find("オリジナルは保存=1\r\n") !=
+        std::string::npos);
   }
 
   void ExitClosesLikeTheCloseControl() {

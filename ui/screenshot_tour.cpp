@@ -74,8 +74,7 @@ QPixmap Picture(QWidget* window) {
 void WaitForFrame(QWidget* window) {
   if (QGuiApplication::platformName() != QStringLiteral("xcb")) return;
   QTest::qWaitFor(
-      [window] { return window->frameGeometry() != window->geometry(); },
-      5000);
+      [window] { return window->frameGeometry() != window->geometry(); }, 5000);
 }
 
 class Tour {
