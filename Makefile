@@ -11,16 +11,18 @@
 #   make screenshots the pictures of the windows in docs/, on a virtual X display
 #   make icons       renders desktop/kuronel.svg into the PNG icons again
 
-# Debian packages the build and the tests need.
-PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev \
+# Debian packages the build and the tests need (the window tests give input
+# to the window system's queue through Qt's private headers).
+PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-base-private-dev qt6-qpa-plugins libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic \
             desktop-file-utils groff-base
 # Extra packages for the fuzzer.
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 # Extra packages for the side-by-side benchmarks.
 BENCH_PACKAGES := hyperfine libimage-exiftool-perl jhead exiv2 time
-# Extra packages for make screenshots: a virtual X server.
-SCREENSHOT_PACKAGES := xvfb xauth
+# Extra packages for make screenshots: a virtual X server and a window
+# manager, whose title bars show the windows' titles.
+SCREENSHOT_PACKAGES := xvfb xauth openbox x11-utils
 # Extra packages for make icons: the SVG renderer.
 ICON_PACKAGES := librsvg2-bin
 
@@ -110,12 +112,13 @@ install: build
 uninstall:
 	DESTDIR="$(DESTDIR)" sh desktop/uninstall.sh $(BUILD_DIR)/install_manifest.txt
 
-# The windows on a real X server (Xvfb) with the program's font and style,
-# saved over the pictures in docs/. The demo card goes under /var/tmp, whose
-# neighbours in the folder picker are the usual system folders.
+# The windows on a real X server (Xvfb), framed by a window manager whose
+# title bars show their titles, with the program's font and style, saved over
+# the pictures in docs/. The demo card goes under /var/tmp, below "/" in the
+# folder picker.
 screenshots: build
 	$(call install_missing,$(SCREENSHOT_PACKAGES))
-	xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb LANG=C.UTF-8 TMPDIR=/var/tmp \
+	xvfb-run -a -s "-screen 0 1280x1024x24" sh ui/screenshots_on_openbox.sh \
 	  $(BUILD_DIR)/ui/kuronel-screenshot-tour docs
 
 icons:

@@ -12,9 +12,9 @@ QString ColumnText(const CatalogueRow& row, int column) {
   switch (column) {
     case 0:
       return QString::fromUtf8(row.DisplayKind);
-    case 1:
+    case kFileNameColumn:
       return QString::fromUtf8(DisplayName(row.FileName));
-    case 2:
+    case kFolderColumn:
       return QString::fromUtf8(DisplayName(row.Folder));
     default:
       return QString::fromUtf8(row.Timestamp);
@@ -79,6 +79,11 @@ QVariant CatalogueModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
       return ColumnText(row, index.column());
+    case Qt::ToolTipRole:
+      // Names and folders may be elided in their cells.
+      if (index.column() == kFileNameColumn || index.column() == kFolderColumn)
+        return ColumnText(row, index.column());
+      return QVariant();
     case Qt::CheckStateRole:
       if (index.column() != 0) return QVariant();
       return row.Checked ? Qt::Checked : Qt::Unchecked;

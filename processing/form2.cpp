@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTableView>
@@ -15,6 +16,7 @@
 #include "processing/plan_model.h"
 #include "processing/run_lock.h"
 #include "ui/application.h"
+#include "ui/input_discard.h"
 #include "ui/status_line.h"
 
 namespace kuronel {
@@ -106,6 +108,8 @@ void TForm2::CreateList() {
   ListViewFile->setSelectionBehavior(QAbstractItemView::SelectRows);
   ListViewFile->setEditTriggers(QAbstractItemView::NoEditTriggers);
   ListViewFile->setWordWrap(false);
+  // Paths keep their start and their file name in view.
+  ListViewFile->setTextElideMode(Qt::ElideMiddle);
   QHeaderView* rows = ListViewFile->verticalHeader();
   rows->hide();
   rows->setSectionResizeMode(QHeaderView::Fixed);
@@ -156,6 +160,9 @@ void TForm2::FormActivate() {
   }
   plan_model_->ChangePlan(
       [&plan](ProcessingPlan& rows) { rows = std::move(plan); });
+  // A new plan is read from its beginning, whatever the last one showed.
+  ListViewFile->scrollToTop();
+  ListViewFile->horizontalScrollBar()->setValue(0);
 }
 
 void TForm2::SpeedButton1Click() {
@@ -173,6 +180,9 @@ void TForm2::SpeedButton1Click() {
   }
   // The run takes no user input; the buttons say so as well.
   running_ = true;
+  // Declared first, so that input given during the run is discarded after
+  // the buttons are enabled again, not delivered to them.
+  InputDiscardScope discard_input;
   SpeedButton1->setEnabled(false);
   SpeedButton2->setEnabled(false);
   Timer2->stop();
@@ -213,6 +223,7 @@ void TForm2::reject() {
 }
 
 void TForm2::ListViewFileColumnClick(int column) {
+  InputDiscardScope discard_input;
   plan_model_->ChangePlan([&](ProcessingPlan& plan) {
     SortPlanByClickedColumn(plan, column, sort_state_);
   });

@@ -1,5 +1,6 @@
 #include "processing/form2.h"
 
+#include <qpa/qwindowsysteminterface.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
@@ -212,6 +214,41 @@ class Form2Test : public QObject {
     ExpectRunEnded();
   }
 
+  // A click on the greyed second button and Escape, given while the run
+  // goes on, are dropped: the window stays open with its outcomes.
+  void InputDuringARunIsDiscardedNotDeferred() {
+    AddFile("A.JPG", "2004/05/06 10:00:00");
+    AddFile("B.JPG", "2004/05/06 10:00:01");
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    QPushButton* close = Button("SpeedButton2");
+    QWindow* window = form_->windowHandle();
+    bool given = false;
+    QMetaObject::Connection watch =
+        connect(List()->model(), &QAbstractItemModel::dataChanged, this, [&] {
+          if (given) return;
+          given = true;
+          const QPointF at = close->mapTo(form_.get(), close->rect().center());
+          const QPointF global = form_->mapToGlobal(at);
+          using Input = QWindowSystemInterface;
+          Input::handleMouseEvent<Input::AsynchronousDelivery>(
+              window, at, global, Qt::LeftButton, Qt::LeftButton,
+              QEvent::MouseButtonPress);
+          Input::handleMouseEvent<Input::AsynchronousDelivery>(
+              window, at, global, Qt::NoButton, Qt::LeftButton,
+              QEvent::MouseButtonRelease);
+          Input::handleKeyEvent<Input::AsynchronousDelivery>(
+              window, QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        });
+    Button("SpeedButton1")->click();
+    disconnect(watch);
+    QVERIFY(given);
+    QCoreApplication::processEvents();
+    QVERIFY(form_->isVisible());
+    ExpectStates({"OK", "OK"});
+    QCOMPARE(close->text(), U("閉じる"));
+  }
+
   // A copy keeps the source and reads "OK" in the normal colour; a name that
   // is not UTF-8 is shown decoded and its bytes still reach the file.
   void RunCopiesAndKeepsTheOriginal() {
@@ -227,6 +264,55 @@ class Form2Test : public QObject {
     QCOMPARE(ReadFile(source), std::string("x"));
     QCOMPARE(ReadFile(dest_ + "2004_05_06/" + name), std::string("x"));
     ExpectRunEnded();
+  }
+
+  // Two photos of one name from two folders get one new path, both
+  // unprocessed; the run numbers the second. A taken name without an
+  // extension gets its number at the end.
+  void TakenNewPathsGetANumberAtTheRun() {
+    settings_.RenameToDateFile = false;
+    const std::string first =
+        AddFile("IMG_0001.JPG", "2004/05/06 10:00:00", true, "first", "a/");
+    AddFile("IMG_0001.JPG", "2004/05/06 10:00:01", true, "second", "b/");
+    AddFile("NOTES", "2004/05/06 10:00:02", true, "notes");
+    dir_->WriteFile("dest/2004_05_06/NOTES", "older");
+    form_->show();
+    const std::string day = dest_ + "2004_05_06/";
+    QCOMPARE(form_->Plan()[0].NewPath, day + "IMG_0001.JPG");
+    QCOMPARE(form_->Plan()[1].NewPath, day + "IMG_0001.JPG");
+    ExpectStates({"未処理", "未処理", "重複"});
+
+    Button("SpeedButton1")->click();
+    ExpectStates({"OK", "OK", "OK"});
+    QCOMPARE(ReadFile(day + "IMG_0001.JPG"), std::string("first"));
+    QCOMPARE(ReadFile(day + "IMG_00011.JPG"), std::string("second"));
+    QCOMPARE(ReadFile(day + "NOTES"), std::string("older"));
+    QCOMPARE(ReadFile(day + "NOTES1"), std::string("notes"));
+    QCOMPARE(ReadFile(first), std::string("first"));
+  }
+
+  // Paths are elided in the middle with the whole path as the tip; each new
+  // plan opens at its top left, wherever the last one was scrolled to.
+  void ANewPlanOpensAtItsTopLeftWithWholePathsInTips() {
+    for (int i = 0; i < 40; ++i)
+      AddFile("IMG_" + std::to_string(1000 + i) + ".JPG",
+              "2004/05/06 10:00:00");
+    form_->show();
+    QTableView* list = List();
+    QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
+    QCOMPARE(Data(0, 0, Qt::ToolTipRole).toString(),
+             QString::fromStdString(camera_ + "IMG_1000.JPG"));
+    QCOMPARE(Data(0, 1, Qt::ToolTipRole).toString(),
+             QString::fromStdString(dest_ + "2004_05_06/2004_05_06a0.JPG"));
+    list->scrollToBottom();
+    list->horizontalScrollBar()->setValue(
+        list->horizontalScrollBar()->maximum());
+    QVERIFY(list->verticalScrollBar()->value() > 0);
+    QVERIFY(list->horizontalScrollBar()->value() > 0);
+    form_->hide();
+    form_->show();
+    QCOMPARE(list->verticalScrollBar()->value(), 0);
+    QCOMPARE(list->horizontalScrollBar()->value(), 0);
   }
 
   // After the execute command's ascending date sort, the first header click
@@ -290,12 +376,14 @@ class Form2Test : public QObject {
 
  private:
   std::string AddFile(const std::string& name, const std::string& timestamp,
-                      bool checked = true, const std::string& contents = "x") {
-    const std::string path = dir_->WriteFile("camera/" + name, contents);
+                      bool checked = true, const std::string& contents = "x",
+                      const std::string& subfolder = "") {
+    const std::string path =
+        dir_->WriteFile("camera/" + subfolder + name, contents);
     CatalogueRow row;
     row.DisplayKind = timestamp.substr(0, 10);
     row.FileName = name;
-    row.Folder = camera_;
+    row.Folder = camera_ + subfolder;
     row.Timestamp = timestamp;
     row.Checked = checked;
     catalogue_.push_back(row);

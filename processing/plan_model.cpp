@@ -86,6 +86,11 @@ QVariant PlanModel::data(const QModelIndex& index, int role) const {
       if (index.column() == kStateColumn) return QString::fromUtf8(row.State);
       return QString::fromUtf8(
           DisplayName(PlanColumnText(row, index.column())));
+    case Qt::ToolTipRole:
+      // The path columns are elided in the middle; the tip has them whole.
+      if (index.column() == kStateColumn) return QVariant();
+      return QString::fromUtf8(
+          DisplayName(PlanColumnText(row, index.column())));
     case Qt::ForegroundRole:
       if (IsPlainState(row.State)) return QVariant();
       return kAttentionColour;

@@ -81,20 +81,25 @@ TForm3::TForm3(std::string startup_folder, Settings& values_in_use,
   // does the user's choice of a colour.
   connect(CheckBox2, &QCheckBox::stateChanged, this, &TForm3::SubOptionClick);
   connect(CheckBox3, &QCheckBox::stateChanged, this, &TForm3::SubOptionClick);
-  connect(ColorBox1, &QComboBox::activated, this, &TForm3::SubOptionClick);
+  connect(ColorBox1, &QComboBox::activated, this, &TForm3::ColourPicked);
   connect(SpeedButton1, &QPushButton::clicked, this, &TForm3::SpeedButton1Click);
   connect(SpeedButton2, &QPushButton::clicked, this, &TForm3::SpeedButton2Click);
   FormCreate();
 }
 
 DetailSettings TForm3::WindowCopy() const {
-  return {CheckBox2->isChecked(), CheckBox3->isChecked(),
-          static_cast<Colour>(ColorBox1->currentData().toUInt())};
+  return {CheckBox2->isChecked(), CheckBox3->isChecked(), colour_};
 }
 
+// A colour that the list does not hold leaves the box without a selection.
 void TForm3::SelectColour(Colour colour) {
-  const int index = ColorBox1->findData(colour);
-  if (index >= 0) ColorBox1->setCurrentIndex(index);
+  colour_ = colour;
+  ColorBox1->setCurrentIndex(ColorBox1->findData(colour));
+}
+
+void TForm3::ColourPicked(int index) {
+  colour_ = static_cast<Colour>(ColorBox1->itemData(index).toUInt());
+  SubOptionClick();
 }
 
 void TForm3::FormCreate() { LoadDetailSettingsIntoControls(); }

@@ -35,6 +35,7 @@ class TForm3 : public QDialog {
   void FormCreate();
   void FormActivate();
   void SubOptionClick();
+  void ColourPicked(int index);
   void SpeedButton1Click();
   void SpeedButton2Click();
   void LoadDetailSettingsIntoControls();
@@ -42,6 +43,10 @@ class TForm3 : public QDialog {
 
   std::string startup_folder_;
   Settings& values_in_use_;
+  // The colour the window stands for: the one loaded, until the user picks
+  // one in the list. A stored number that the list does not hold stays as
+  // it is instead of becoming whatever entry was selected before.
+  Colour colour_ = kClInactiveCaption;
 
   QCheckBox* CheckBox2 = nullptr;
   QCheckBox* CheckBox3 = nullptr;

@@ -1,7 +1,9 @@
 #include "ui/application.h"
 
 #include <QFont>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <exception>
 
 #include "ui/program_icon.h"
@@ -10,8 +12,10 @@ namespace kuronel {
 
 KuronelApplication::KuronelApplication(int& argc, char** argv)
     : QApplication(argc, argv) {
+  // The name only: a display name would be appended by the window system
+  // to every window's title ("フォルダ選択 — Kuronel"), and each window's
+  // title is its caption alone.
   setApplicationName(kApplicationTitle);
-  setApplicationDisplayName(kApplicationTitle);
   // Every window of the program shows the application icon, and the desktop
   // matches the windows to the installed kuronel.desktop entry.
   setWindowIcon(ProgramIcon());
@@ -40,7 +44,18 @@ bool KuronelApplication::notify(QObject* receiver, QEvent* event) {
 void ShowErrorReport(const QString& message) {
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kApplicationTitle),
                   message, QMessageBox::Ok);
+  KeepTitleVisible(box);
   box.exec();
+}
+
+void KeepTitleVisible(QMessageBox& box) {
+  // A box sized to a short text ("Ver,1.1.0") leaves the window system no
+  // room for the title beside its buttons.
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (grid == nullptr) return;
+  grid->addItem(new QSpacerItem(kMessageBoxMinimumWidth, 0,
+                                QSizePolicy::Minimum, QSizePolicy::Fixed),
+                grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 }  // namespace kuronel

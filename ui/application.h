@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QString>
 
+class QMessageBox;
+
 namespace kuronel {
 
 // The application object. Its title is "Kuronel", it gives every window the
@@ -22,6 +24,13 @@ class KuronelApplication : public QApplication {
 
 // The application title, used for the task bar and every message box.
 inline const char kApplicationTitle[] = "Kuronel";
+
+// The narrowest message box: wide enough for the window system to show the
+// title "Kuronel" beside the box's title-bar buttons.
+inline constexpr int kMessageBoxMinimumWidth = 240;
+
+// Gives a message box at least kMessageBoxMinimumWidth.
+void KeepTitleVisible(QMessageBox& box);
 
 // Shows `message` in the general error report box: title "Kuronel", an error
 // icon and one OK button.

@@ -1,9 +1,9 @@
-#include <QComboBox>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
-#include <QInputDialog>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -11,20 +11,22 @@
 #include <filesystem>
 
 #include "settings/form3.h"
+#include "testing/program_under_test.h"
 #include "testing/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/application.h"
+#include "ui/destination_input_box.h"
 #include "ui/folder_dialog_form.h"
-#include "testing/program_under_test.h"
 #include "ui/select_folder_dialog.h"
 
+using kuronel::TDestinationInputBox;
 using kuronel::TFolderDialogForm;
 using kuronel::TForm3;
 using kuronel::testing::AnswerNextModal;
-using kuronel::testing::U;
 using kuronel::testing::FindAction;
-using kuronel::testing::ReadFile;
 using kuronel::testing::ProgramUnderTest;
+using kuronel::testing::ReadFile;
+using kuronel::testing::U;
 
 namespace {
 
@@ -41,15 +43,18 @@ void AnswerPicker(const QString& folder, QString* opened_at = nullptr,
 }
 
 // Answers the destination input box with `typed`; `shown` receives the text
-// the box held when it opened.
-void AnswerInputBox(const QString& typed, QString* shown, bool ok = true) {
+// the box held when it opened, `reason` the line under the field.
+void AnswerInputBox(const QString& typed, QString* shown, bool ok = true,
+                    QString* reason = nullptr) {
   AnswerNextModal([=](QWidget* modal) {
-    auto* box = qobject_cast<QInputDialog*>(modal);
+    auto* box = qobject_cast<TDestinationInputBox*>(modal);
     QVERIFY(box);
     QCOMPARE(box->windowTitle(), U("移動先フォルダ入力"));
-    QCOMPARE(box->labelText(), U("移動先フォルダを入力してください"));
-    *shown = box->textValue();
-    box->setTextValue(typed);
+    QCOMPARE(box->Prompt(), U("移動先フォルダを入力してください"));
+    QVERIFY(box->findChild<QLineEdit*>()->width() >= 400);
+    *shown = box->Text();
+    if (reason) *reason = box->Reason();
+    box->SetText(typed);
     ok ? box->accept() : box->reject();
   });
 }
@@ -89,6 +94,43 @@ class DialogsTest : public QObject {
     FindAction(&Form1(), "N16")->trigger();
     QCOMPARE(opened_at, a);
     QCOMPARE(Form1().DestinationFolder(), (b + "/").toStdString());
+  }
+
+  // The tree starts with the home folder and ends with "/"; a remembered
+  // folder far down a long list opens selected and scrolled into view.
+  void ThePickerOpensScrolledToTheRememberedFolder() {
+    for (int i = 0; i < 60; ++i)
+      program_->dir().MakeDir("many/" + std::to_string(100 + i));
+    program_->dir().MakeDir("many/100/inner");
+    const QString last =
+        QString::fromStdString(program_->dir().Path("many/159"));
+    kuronel::TSelectFolderDialog* picker = Form1().FolderPicker();
+    picker->SetPath(last.toStdString() + "/");
+    QString selected, first_place, last_place;
+    bool in_view = false;
+    int listed_on_expanding = 0;
+    AnswerNextModal([&](QWidget* modal) {
+      auto* form = qobject_cast<TFolderDialogForm*>(modal);
+      QTreeView* tree = form->FolderTree;
+      QAbstractItemModel* model = tree->model();
+      first_place = model->index(0, 0).data(Qt::ToolTipRole).toString();
+      last_place = model->index(model->rowCount() - 1, 0).data().toString();
+      selected = form->SelectedPath();
+      in_view = tree->viewport()->rect().contains(
+          tree->visualRect(tree->currentIndex()));
+      // A folder not read yet is read when it is opened.
+      const QModelIndex first =
+          model->index(0, 0, tree->currentIndex().parent());
+      tree->expand(first);
+      listed_on_expanding = model->rowCount(first);
+      form->CancelButton->click();
+    });
+    picker->Execute();
+    QCOMPARE(first_place, QDir::homePath());
+    QCOMPARE(last_place, U("/"));
+    QCOMPARE(selected, last);
+    QVERIFY(in_view);
+    QCOMPARE(listed_on_expanding, 1);
   }
 
   void OkWithNothingSelectedAndCancelChangeNothing() {
@@ -140,16 +182,19 @@ class DialogsTest : public QObject {
   }
 
   void TypingARelativeFolderAsksAgainHoldingIt() {
-    QString first, second;
+    QString first, second, first_reason, second_reason;
     const QString typed = QString::fromStdString(program_->dir().Path("new/photos"));
-    AnswerInputBox("photos", &first);
+    AnswerInputBox("photos", &first, true, &first_reason);
     QTimer::singleShot(0, [&] {
       // Registered once the first box is up, so it answers the second one.
-      QTimer::singleShot(200, [&] { AnswerInputBox(typed, &second); });
+      QTimer::singleShot(
+          200, [&] { AnswerInputBox(typed, &second, true, &second_reason); });
     });
     Form1().findChild<QPushButton*>("SpeedButtonIdousaki")->click();
     QCOMPARE(first, U("移動先フォルダ選択"));
     QCOMPARE(second, U("photos"));
+    QCOMPARE(first_reason, QString());
+    QCOMPARE(second_reason, U(kuronel::kNotAnAbsolutePathReason));
     QCOMPARE(Form1().DestinationFolder(), (typed + "/").toStdString());
 
     // The box opens holding the destination; Cancel keeps it.
@@ -228,6 +273,19 @@ class DialogsTest : public QObject {
     QVERIFY(Form1().ValuesInUse().UseExifDate);
   }
 
+  // A stored number that the colour list does not hold is written back as
+  // it was, not as the entry selected before it was loaded.
+  void AStoredColourOutsideTheListIsKept() {
+    program_->Stop();
+    program_->dir().WriteFile("Kuronel.ini", "[Sub]\r\n背景色=$00123456\r\n");
+    program_->Start();
+    QCOMPARE(Form1().ValuesInUse().TargetBackColour, 0x00123456u);
+    Form1().close();
+    const std::string ini = ReadFile(program_->dir().Path("Kuronel.ini"));
+    QVERIFY2(ini.find("背景色=$00123456\r\n") != std::string::npos,
+             ini.c_str());
+  }
+
   void HelpHandsTheFileToTheViewerAndTheButtonOnlyShowsANotice() {
     QString file, working_directory;
     int opened = 0;
@@ -257,6 +315,8 @@ class DialogsTest : public QObject {
         title = box->windowTitle();
         text = box->text();
         QCOMPARE(box->buttons().size(), 1);
+        // Room for the title beside the title bar's buttons.
+        QVERIFY(box->width() >= kuronel::kMessageBoxMinimumWidth);
         box->button(QMessageBox::Ok)->click();
       });
       if (auto* button = Form1().findChild<QToolButton*>(message.element))

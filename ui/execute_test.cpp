@@ -1,16 +1,19 @@
-#include <QPushButton>
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QHeaderView>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
 
 #include "catalogue/catalogue_model.h"
 #include "processing/form2.h"
+#include "testing/program_under_test.h"
 #include "testing/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/application.h"
 #include "ui/folder_dialog_form.h"
-#include "testing/program_under_test.h"
 
 using kuronel::TFolderDialogForm;
 using kuronel::TForm2;
@@ -20,6 +23,22 @@ using kuronel::testing::CopyTestFile;
 using kuronel::testing::FindAction;
 using kuronel::testing::ReadFile;
 using kuronel::testing::ProgramUnderTest;
+
+namespace {
+
+void SetModified(const std::string& path, int day, int hour) {
+  struct tm local = {};
+  local.tm_year = 2004 - 1900;
+  local.tm_mon = 4;
+  local.tm_mday = day;
+  local.tm_hour = hour;
+  local.tm_isdst = -1;
+  const struct timespec time = {mktime(&local), 0};
+  const struct timespec times[2] = {time, time};
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+}  // namespace
 
 class ExecuteTest : public QObject {
   Q_OBJECT
@@ -73,6 +92,41 @@ class ExecuteTest : public QObject {
     QCOMPARE(Form1().StatusText(), U("ファイル一覧を日付順でソートしました。"));
     QVERIFY(Form1().Sort().SortAscending);
     QCOMPARE(Form1().Sort().SortColumn, 3);
+  }
+
+  // After a sort by name the command sorts by date again, so that each day's
+  // photos stand together and their suffixes run from a0 within the day.
+  void TheDateSortComesBackAfterASortByName() {
+    const struct {
+      const char* name;
+      int day, hour;
+    } photos[] = {
+        {"a.JPG", 7, 10}, {"b.JPG", 6, 12}, {"c.JPG", 7, 9}, {"d.JPG", 6, 11}};
+    for (const auto& photo : photos)
+      SetModified(
+          program_->dir().WriteFile(std::string("card/") + photo.name, "x"),
+          photo.day, photo.hour);
+    program_->OpenFolder("card");
+    const std::string destination = program_->dir().MakeDir("photos") + "/";
+    Form1().SetDestinationFolder(destination);
+    Form1()
+        .findChild<QTableView*>("ListViewM")
+        ->horizontalHeader()
+        ->sectionClicked(1);
+    QCOMPARE(Form1().Catalogue()->Rows()[0].FileName, std::string("d.JPG"));
+    std::vector<std::string> planned;
+    AnswerNextModal([&](QWidget* modal) {
+      for (const auto& row : qobject_cast<TForm2*>(modal)->Plan())
+        planned.push_back(row.SourcePath.substr(row.SourcePath.size() - 5) +
+                          " " + row.NewPath.substr(destination.size()));
+      modal->findChild<QPushButton*>("SpeedButton2")->click();
+    });
+    Execute("SpeedButton2");
+    QCOMPARE(planned,
+             (std::vector<std::string>{"d.JPG 2004_05_06/2004_05_06a0.JPG",
+                                       "b.JPG 2004_05_06/2004_05_06a1.JPG",
+                                       "c.JPG 2004_05_07/2004_05_07a0.JPG",
+                                       "a.JPG 2004_05_07/2004_05_07a1.JPG"}));
   }
 
   // Open a card, choose a destination, execute and run: every photo lands in

@@ -1,16 +1,14 @@
 #include "ui/folder_dialog_form.h"
 
-#include <QAbstractFileIconProvider>
-#include <QDir>
-#include <QStyle>
-#include <QFileSystemModel>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QSortFilterProxyModel>
+#include <QStyle>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+#include "ui/folder_tree_model.h"
 
 namespace kuronel {
 namespace {
@@ -23,41 +21,6 @@ constexpr int kButtonHeight = 25;
 // designed (OK at 128 and Cancel at 224 in a 321-pixel client area).
 constexpr int kOkRightMargin = 104;
 constexpr int kCancelRightMargin = 8;
-
-// Shows only the root folder and what lies below it (and the chain of its
-// parents, which the view's root index hides).
-class UnderRootFilter : public QSortFilterProxyModel {
- public:
-  UnderRootFilter(QString root, QObject* parent)
-      : QSortFilterProxyModel(parent), root_(std::move(root)) {}
-
- protected:
-  bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
-    auto* model = static_cast<QFileSystemModel*>(sourceModel());
-    const QString path = model->filePath(model->index(row, 0, parent));
-    return IsAtOrBelow(path, root_) || IsAtOrBelow(root_, path);
-  }
-
- private:
-  static bool IsAtOrBelow(const QString& path, const QString& folder) {
-    if (folder == "/") return path.startsWith('/');
-    return path == folder || path.startsWith(folder + '/');
-  }
-
-  QString root_;
-};
-
-// Every node of the tree is a folder: one folder icon from the style, which
-// needs no icon theme on the desktop.
-class FolderIconProvider : public QAbstractFileIconProvider {
- public:
-  explicit FolderIconProvider(QIcon folder) : folder_(std::move(folder)) {}
-  QIcon icon(IconType) const override { return folder_; }
-  QIcon icon(const QFileInfo&) const override { return folder_; }
-
- private:
-  QIcon folder_;
-};
 
 // A tree in which a right click selects the node under the pointer, as a
 // left click does, and opens no menu.
@@ -78,7 +41,8 @@ class FolderTreeView : public QTreeView {
 
 }  // namespace
 
-TFolderDialogForm::TFolderDialogForm(QWidget* owner, const QString& root)
+TFolderDialogForm::TFolderDialogForm(QWidget* owner,
+                                     const std::vector<FolderPlace>& places)
     : QDialog(owner) {
   setObjectName("FolderDialogForm");
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -91,26 +55,19 @@ TFolderDialogForm::TFolderDialogForm(QWidget* owner, const QString& root)
   MessageLabel->setObjectName("MessageLabel");
   MessageLabel->move(8, 10);
 
-  folders_ = new QFileSystemModel(this);
-  folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden |
-                      QDir::Drives);
-  folders_->setOption(QFileSystemModel::DontWatchForChanges);
-  folders_->setReadOnly(true);
-  icons_ = std::make_unique<FolderIconProvider>(
-      style()->standardIcon(QStyle::SP_DirIcon));
-  folders_->setIconProvider(icons_.get());
-  folders_->setRootPath(root);
-  under_root_ = new UnderRootFilter(QDir::cleanPath(root), this);
-  under_root_->setSourceModel(folders_);
+  // Every node is a folder: one folder icon from the style, which needs no
+  // icon theme on the desktop.
+  folders_ = new FolderTreeModel(
+      places, style()->standardIcon(QStyle::SP_DirIcon), this);
 
   FolderTree = new FolderTreeView(this);
   FolderTree->setObjectName("FolderTree");
-  FolderTree->setModel(under_root_);
+  FolderTree->setModel(folders_);
   FolderTree->setHeaderHidden(true);
-  for (int column = 1; column < folders_->columnCount(); ++column)
-    FolderTree->hideColumn(column);
   FolderTree->setIndentation(19);
-  FolderTree->setRootIsDecorated(false);
+  // One root is shown opened, without a button; several places at the top
+  // (the home folder, the drives, "/") each need their button.
+  FolderTree->setRootIsDecorated(places.size() > 1);
   FolderTree->setContextMenuPolicy(Qt::NoContextMenu);
   FolderTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
   // The selection stays visible while the tree does not have the focus.
@@ -120,10 +77,7 @@ TFolderDialogForm::TFolderDialogForm(QWidget* owner, const QString& root)
   palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
                    palette.color(QPalette::Active, QPalette::HighlightedText));
   FolderTree->setPalette(palette);
-  // The root node itself is the tree's first node: show it under its parent.
-  const QModelIndex root_index = folders_->index(QDir::cleanPath(root));
-  FolderTree->setRootIndex(under_root_->mapFromSource(root_index.parent()));
-  FolderTree->expand(under_root_->mapFromSource(root_index));
+  if (places.size() == 1) FolderTree->expand(folders_->index(0, 0));
 
   BottomPanel = new QWidget(this);
   BottomPanel->setObjectName("BottomPanel");
@@ -148,12 +102,7 @@ TFolderDialogForm::TFolderDialogForm(QWidget* owner, const QString& root)
   layout->addWidget(BottomPanel);
 }
 
-TFolderDialogForm::~TFolderDialogForm() {
-  // The model asks the icon provider until it is gone, so it goes first.
-  delete FolderTree;
-  delete under_root_;
-  delete folders_;
-}
+TFolderDialogForm::~TFolderDialogForm() = default;
 
 void TFolderDialogForm::SetMessage(const QString& text) {
   MessageLabel->setText(text);
@@ -161,26 +110,31 @@ void TFolderDialogForm::SetMessage(const QString& text) {
 }
 
 bool TFolderDialogForm::SelectFolder(const QString& folder) {
-  const QModelIndex source = folders_->index(QDir::cleanPath(folder));
-  const QModelIndex index = under_root_->mapFromSource(source);
+  const QModelIndex index = folders_->IndexOf(folder);
   if (!index.isValid()) return false;
   for (QModelIndex parent = index.parent(); parent.isValid();
        parent = parent.parent())
     FolderTree->expand(parent);
   FolderTree->setCurrentIndex(index);
-  FolderTree->scrollTo(index);
+  ScrollToSelection();
   return true;
 }
 
 void TFolderDialogForm::SelectRoot() {
-  const QModelIndex first = under_root_->index(0, 0, FolderTree->rootIndex());
+  const QModelIndex first = folders_->index(0, 0);
   if (first.isValid()) FolderTree->setCurrentIndex(first);
 }
 
 QString TFolderDialogForm::SelectedPath() const {
   const QModelIndexList selected = FolderTree->selectionModel()->selectedRows();
   if (selected.isEmpty()) return QString();
-  return folders_->filePath(under_root_->mapToSource(selected.first()));
+  return folders_->PathOf(selected.first());
+}
+
+void TFolderDialogForm::ScrollToSelection() {
+  const QModelIndex current = FolderTree->currentIndex();
+  if (current.isValid())
+    FolderTree->scrollTo(current, QAbstractItemView::PositionAtCenter);
 }
 
 void TFolderDialogForm::SetClientSize(int width, int height) {
@@ -191,6 +145,13 @@ void TFolderDialogForm::SetClientSize(int width, int height) {
 void TFolderDialogForm::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   PlaceButtons();
+}
+
+void TFolderDialogForm::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // A folder selected before the showing was scrolled to in a tree not yet
+  // laid out; its place is known once the window's layout has run.
+  QTimer::singleShot(0, this, &TFolderDialogForm::ScrollToSelection);
 }
 
 void TFolderDialogForm::done(int result) {

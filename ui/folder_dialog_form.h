@@ -4,17 +4,18 @@
 #include <QDialog>
 #include <QString>
 #include <functional>
-#include <memory>
+#include <vector>
 
-class QAbstractFileIconProvider;
-class QFileSystemModel;
+#include "ui/desktop_places.h"
+
 class QLabel;
 class QPushButton;
-class QSortFilterProxyModel;
 class QTreeView;
 class QWidget;
 
 namespace kuronel {
+
+class FolderTreeModel;
 
 // The folder picker's window: a message above a tree of the file system's
 // folders, OK and Cancel below. TSelectFolderDialog creates one for each
@@ -23,13 +24,14 @@ class TFolderDialogForm : public QDialog {
   Q_OBJECT
 
  public:
-  // `root` is the folder at the top of the tree.
-  TFolderDialogForm(QWidget* owner, const QString& root);
+  // `places` are the folders at the top of the tree.
+  TFolderDialogForm(QWidget* owner, const std::vector<FolderPlace>& places);
   ~TFolderDialogForm() override;
 
   void SetMessage(const QString& text);
-  // Expands the tree down to `folder` and selects it; false when the folder
-  // is not in the tree.
+  // Expands the tree down to `folder`, selects it and scrolls it into view
+  // (again once the window is shown and laid out); false when the folder is
+  // not in the tree.
   bool SelectFolder(const QString& folder);
   // Selects the tree's first node, the root.
   void SelectRoot();
@@ -47,17 +49,17 @@ class TFolderDialogForm : public QDialog {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void done(int result) override;
 
  private:
   void PlaceButtons();
+  void ScrollToSelection();
 
   QWidget* TopPanel = nullptr;
   QLabel* MessageLabel = nullptr;
   QWidget* BottomPanel = nullptr;
-  std::unique_ptr<QAbstractFileIconProvider> icons_;
-  QFileSystemModel* folders_ = nullptr;
-  QSortFilterProxyModel* under_root_ = nullptr;
+  FolderTreeModel* folders_ = nullptr;
 };
 
 }  // namespace kuronel

@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFont>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -16,8 +18,8 @@
 #include "catalogue/catalogue_model.h"
 #include "exif/exif_info.h"
 #include "platform/system.h"
-#include "settings/form3.h"
 #include "settings/colour_table.h"
+#include "settings/form3.h"
 #include "settings/option_rule.h"
 #include "settings/settings_io.h"
 #include "ui/application.h"
@@ -35,9 +37,23 @@ constexpr int kStatusTimerMs = 2500;
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
+constexpr char kDestinationHint[] = "新規フォルダの入力";
+// The destination button's caption: 1 pixel from its left edge, and as much
+// on the right.
+constexpr int kCaptionMargins = 2;
+
 // A caption shown on a button: "&" would otherwise mark an access key.
-QString ButtonCaption(const std::string& text) {
-  return QString::fromStdString(text).replace('&', QStringLiteral("&&"));
+QString ButtonCaption(const QString& text) {
+  return QString(text).replace('&', QStringLiteral("&&"));
+}
+
+// The list's font: IPA Gothic, whose half-width digits are half an em wide,
+// at 10 pixels, so that a whole time stamp ("2008/12/31 23:59:58") fits the
+// designed column of 118 pixels beside the vertical scroll bar.
+QFont ListFont() {
+  QFont font(QStringLiteral("IPAGothic"));
+  font.setPixelSize(10);
+  return font;
 }
 
 }  // namespace
@@ -102,10 +118,9 @@ void TForm1::CreateToolStrip() {
   SpeedButtonIdousaki->setObjectName("SpeedButtonIdousaki");
   SpeedButtonIdousaki->setFlat(true);
   SpeedButtonIdousaki->setGeometry(176, 2, 417, 22);
-  SpeedButtonIdousaki->setToolTip(Text("新規フォルダの入力"));
   SpeedButtonIdousaki->setStyleSheet(
       "QPushButton { text-align: left; padding-left: 1px; }");
-  SpeedButtonIdousaki->setText(ButtonCaption(kNoDestination));
+  ShowDestination();
 }
 
 QToolButton* TForm1::AddToolButton(const char* name, int left, int width,
@@ -129,7 +144,11 @@ void TForm1::CreateList() {
   ListViewM->setSelectionBehavior(QAbstractItemView::SelectRows);
   ListViewM->setEditTriggers(QAbstractItemView::NoEditTriggers);
   ListViewM->setWordWrap(false);
+  ListViewM->setFont(ListFont());
+  // A long folder keeps its start and its last folder names in view.
+  ListViewM->setTextElideMode(Qt::ElideMiddle);
   ListViewM->setContextMenuPolicy(Qt::CustomContextMenu);
+  ListViewM->installEventFilter(this);
   ListViewM->setFixedHeight(kListHeight);
   // Fixed row heights keep a list of 100,000 rows quick to lay out.
   QHeaderView* rows = ListViewM->verticalHeader();
@@ -282,7 +301,20 @@ Settings TForm1::CurrentSettings() const {
 
 void TForm1::SetDestinationFolder(const std::string& folder) {
   destination_ = folder;
-  SpeedButtonIdousaki->setText(ButtonCaption(folder));
+  ShowDestination();
+}
+
+// A long destination is elided in the middle, keeping its start and its
+// last folder; the hint names the whole of it.
+void TForm1::ShowDestination() {
+  const QString folder = QString::fromStdString(destination_);
+  const int room = SpeedButtonIdousaki->width() - kCaptionMargins;
+  SpeedButtonIdousaki->setText(
+      ButtonCaption(SpeedButtonIdousaki->fontMetrics().elidedText(
+          folder, Qt::ElideMiddle, room)));
+  QString hint = Text(kDestinationHint);
+  if (destination_ != kNoDestination) hint += '\n' + folder;
+  SpeedButtonIdousaki->setToolTip(hint);
 }
 
 void TForm1::ApplyLoadedSettings(const Settings& loaded) {
@@ -307,6 +339,18 @@ void TForm1::FormCreate() {
 void TForm1::closeEvent(QCloseEvent* event) {
   FormClose();
   event->accept();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ListViewM && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Space &&
+        (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+      ToggleCurrentRowCheck();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::FormClose() {

@@ -12,6 +12,7 @@
 #include "catalogue/folder_walk.h"
 #include "platform/progress.h"
 #include "settings/settings.h"
+#include "ui/input_discard.h"
 
 class QAction;
 class QLabel;
@@ -90,6 +91,7 @@ class TForm1 : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void FormCreate();
@@ -117,6 +119,8 @@ class TForm1 : public QMainWindow {
   void SelectAllRows();
   void InvertSelection();
   void ListViewMColumnClick(int column);
+  // Space checks or unchecks the current row, whichever cell has the focus.
+  void ToggleCurrentRowCheck();
   void ConnectCatalogueCommands();
 
   // The execute command.
@@ -130,9 +134,10 @@ class TForm1 : public QMainWindow {
           FileCatalogue&, const std::vector<bool>&)>& command);
   StatusSink ProgressSink();
 
-  // Marks a command running from start to end: the status line's last text
-  // is shown when it ends, and TimerSB, which cannot clear the line in the
-  // middle of a command, clears it then if it fell due meanwhile.
+  // Marks a command running from start to end: the user's input meanwhile
+  // is discarded, the status line's last text is shown when it ends, and
+  // TimerSB, which cannot clear the line in the middle of a command, clears
+  // it then if it fell due meanwhile.
   class CommandScope {
    public:
     explicit CommandScope(TForm1& form);
@@ -140,6 +145,7 @@ class TForm1 : public QMainWindow {
 
    private:
     TForm1& form_;
+    InputDiscardScope discard_input_;
   };
 
   void CreateToolStrip();
@@ -148,6 +154,7 @@ class TForm1 : public QMainWindow {
   void CreatePopupMenu();
   void CreateStatusLine();
   void ApplyLoadedSettings(const Settings& loaded);
+  void ShowDestination();
   QAction* AddItem(QMenu* menu, const char* name, const char* caption);
   QAction* AddSeparator(QMenu* menu, const char* name);
   QToolButton* AddToolButton(const char* name, int left, int width,

@@ -143,12 +143,23 @@ void TForm1::UncheckSelectedCommand() {
 void TForm1::RunCheckCommand(
     const std::function<CheckCommandResult(FileCatalogue&,
                                            const std::vector<bool>&)>& command) {
+  CommandScope scope(*this);
   const std::vector<bool> selected = SelectedRows();
   CheckCommandResult result;
   catalogue_model_->ChangeChecks(
       [&](FileCatalogue& rows) { result = command(rows, selected); });
   SetStatusText(QString::fromStdString(result.StatusText));
   StartStatusTimer();
+}
+
+void TForm1::ToggleCurrentRowCheck() {
+  const QModelIndex current = ListViewM->currentIndex();
+  if (!current.isValid()) return;
+  const QModelIndex check_box = catalogue_model_->index(current.row(), 0);
+  const bool checked =
+      check_box.data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked;
+  catalogue_model_->setData(check_box, checked ? Qt::Unchecked : Qt::Checked,
+                            Qt::CheckStateRole);
 }
 
 void TForm1::SelectAllRows() { ListViewM->selectAll(); }
@@ -165,6 +176,7 @@ void TForm1::InvertSelection() {
 void TForm1::ListViewMColumnClick(int column) {
   // The click sorts in the direction the previous sort left, then prepares
   // the opposite one for the next.
+  CommandScope command(*this);
   sort_state_.SortColumn = column;
   catalogue_model_->Sort(sort_state_);
   SetStatusText(QString::fromUtf8(kSortedText));

@@ -1,6 +1,5 @@
 // The main window's commands that open dialogs: the destination folder, the
 // detail settings, help and version.
-#include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -10,6 +9,7 @@
 #include "platform/system.h"
 #include "settings/form3.h"
 #include "ui/application.h"
+#include "ui/destination_input_box.h"
 #include "ui/form1.h"
 #include "ui/select_folder_dialog.h"
 
@@ -19,6 +19,7 @@ namespace {
 void ShowPlainMessage(QWidget* parent, const char* text) {
   QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle),
                   QString::fromUtf8(text), QMessageBox::Ok, parent);
+  KeepTitleVisible(box);
   box.exec();
 }
 
@@ -63,15 +64,17 @@ void TForm1::ChooseExistingDestination() {
 
 void TForm1::TypeNewDestination() {
   QString text = QString::fromStdString(destination_);
-  // Ask again, holding what was typed, until the text names a drive.
+  QString reason;
+  // Ask again, holding what was typed and saying why, until the text is an
+  // absolute path.
   for (;;) {
-    QInputDialog box(this);
-    box.setWindowTitle(QString::fromUtf8("移動先フォルダ入力"));
-    box.setLabelText(QString::fromUtf8("移動先フォルダを入力してください"));
-    box.setTextValue(text);
+    TDestinationInputBox box(this);
+    box.SetText(text);
+    box.SetReason(reason);
     if (box.exec() != QDialog::Accepted) return;
-    text = box.textValue();
+    text = box.Text();
     if (NamesADrive(text.toStdString())) break;
+    reason = QString::fromUtf8(kNotAnAbsolutePathReason);
   }
   SetDestinationFolder(WithTrailingSeparator(text.toStdString()));
 }

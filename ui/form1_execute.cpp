@@ -34,13 +34,17 @@ void TForm1::ExecuteCommand() {
     SetStatusText(QString::fromUtf8("選択されたファイルがありません"));
     return;
   }
-  SetStatusText(QString::fromUtf8("ファイル一覧を日付順でソートしました。"));
-  StartStatusTimer();
-  // Ascending by timestamp text; unlike a column click, the direction is
-  // left as it is afterwards.
-  sort_state_.SortColumn = kTimestampColumn;
-  sort_state_.SortAscending = true;
-  catalogue_model_->Sort(sort_state_);
+  {
+    // The processing window takes input again: the command ends before it.
+    CommandScope command(*this);
+    SetStatusText(QString::fromUtf8("ファイル一覧を日付順でソートしました。"));
+    StartStatusTimer();
+    // Ascending by timestamp text; unlike a column click, the direction is
+    // left as it is afterwards.
+    sort_state_.SortColumn = kTimestampColumn;
+    sort_state_.SortAscending = true;
+    catalogue_model_->Sort(sort_state_);
+  }
   if (Form2 != nullptr) Form2->exec();
 }
 

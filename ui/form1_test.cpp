@@ -1,26 +1,57 @@
+#include "ui/form1.h"
+
+#include <qpa/qplatformwindow.h>
+
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <stdexcept>
 
+#include "catalogue/catalogue_model.h"
 #include "testing/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/application.h"
-#include "ui/form1.h"
 
+using kuronel::CatalogueRow;
+using kuronel::FileCatalogue;
 using kuronel::TForm1;
 using kuronel::testing::AnswerNextModal;
-using kuronel::testing::U;
 using kuronel::testing::FindAction;
 using kuronel::testing::ReadFile;
 using kuronel::testing::ScopedCurrentDirectory;
 using kuronel::testing::TempDir;
+using kuronel::testing::U;
+
+namespace {
+
+// The title the window system shows for a window with `caption`.
+struct DesktopTitle : QPlatformWindow {
+  static QString Of(const char* caption) {
+    return formatWindowTitle(U(caption), U(" — "));
+  }
+};
+
+FileCatalogue Rows(int count, const std::string& folder) {
+  FileCatalogue rows(count);
+  for (CatalogueRow& row : rows) {
+    row.DisplayKind = "2008_12_31";
+    row.FileName = "IMG_0001.JPG";
+    row.Folder = folder;
+    row.Timestamp = "2008/12/31 23:59:58";
+  }
+  return rows;
+}
+
+}  // namespace
 
 class Form1Test : public QObject {
   Q_OBJECT
@@ -98,6 +129,74 @@ class Form1Test : public QObject {
     QVERIFY(timer);
     QCOMPARE(timer->interval(), 2500);
     QVERIFY(!timer->isActive());
+  }
+
+  // Every window's title is its caption alone: nothing is appended.
+  void TitlesAreTheCaptionsAlone() {
+    for (const char* caption : {"Kuronel", "処理ファイル一覧", "詳細設定",
+                                "フォルダ選択", "移動先フォルダ入力"})
+      QCOMPARE(DesktopTitle::Of(caption), U(caption));
+  }
+
+  // Measured with the list's own font: the whole time stamp fits what the
+  // scroll bar leaves of its column, inside the cell's text margins.
+  void AWholeTimestampFitsBesideTheScrollBar() {
+    auto* list = form_->findChild<QTableView*>("ListViewM");
+    form_->Catalogue()->ChangeRows(
+        [](FileCatalogue& rows) { rows = Rows(60, "/media/a/CARD/DCIM/"); });
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    QVERIFY(list->verticalScrollBar()->isVisible());
+    const int column = 3;
+    const int shown =
+        list->viewport()->width() - list->columnViewportPosition(column);
+    const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin,
+                                                  nullptr, list) +
+                       1;
+    const int needed =
+        list->fontMetrics().horizontalAdvance("2008/12/31 23:59:58");
+    QVERIFY2(
+        needed <= shown - 2 * margin,
+        qPrintable(QString("%1 > %2").arg(needed).arg(shown - 2 * margin)));
+    QCOMPARE(list->columnWidth(column), 118);
+  }
+
+  // Long paths keep their start and their end; the tips hold them whole.
+  void LongPathsAreElidedInTheMiddle() {
+    const std::string folder =
+        "/media/aiko/EOS_DIGITAL/DCIM/100CANON/2024_03_11a_holiday_by_the_sea/";
+    form_->Catalogue()->ChangeRows(
+        [&](FileCatalogue& rows) { rows = Rows(1, folder); });
+    auto* list = form_->findChild<QTableView*>("ListViewM");
+    QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
+    QCOMPARE(list->model()->index(0, 2).data(Qt::ToolTipRole).toString(),
+             QString::fromStdString(folder));
+
+    auto* button = form_->findChild<QPushButton*>("SpeedButtonIdousaki");
+    const std::string destination = folder + "sorted/by/date/for/the/album/";
+    form_->SetDestinationFolder(destination);
+    QCOMPARE(form_->DestinationFolder(), destination);
+    const QString caption = button->text();
+    QVERIFY2(caption.startsWith("/media/") && caption.endsWith("/album/"),
+             qPrintable(caption));
+    QVERIFY(button->fontMetrics().horizontalAdvance(caption) < button->width());
+    QCOMPARE(button->toolTip(),
+             U("新規フォルダの入力\n") + QString::fromStdString(destination));
+  }
+
+  void SpaceTogglesTheCurrentRowInAnyColumn() {
+    form_->Catalogue()->ChangeRows(
+        [](FileCatalogue& rows) { rows = Rows(2, "/a/"); });
+    auto* list = form_->findChild<QTableView*>("ListViewM");
+    form_->show();
+    for (int column : {2, 0}) {
+      list->setCurrentIndex(list->model()->index(1, column));
+      QTest::keyClick(list, Qt::Key_Space);
+      QVERIFY(form_->Catalogue()->Rows()[1].Checked);
+      QTest::keyClick(list, Qt::Key_Space);
+      QVERIFY(!form_->Catalogue()->Rows()[1].Checked);
+    }
+    QVERIFY(!form_->Catalogue()->Rows()[0].Checked);
   }
 
   void MenusHoldEveryItemInOrder() {
@@ -228,6 +327,29 @@ class Form1Test : public QObject {
     form_ = std::make_unique<TForm1>();
     QVERIFY(!FindAction(form_.get(), "NokosuFMainM")->isChecked());
     QVERIFY(FindAction(form_.get(), "MoveFMainM")->isChecked());
+  }
+
+  // Loaded flags do not run the option rule: with move, rename and read-only
+  // all off, the execute commands stay enabled. A disabled, checked
+  // "オリジナルは保存" is still saved as checked.
+  void TheOptionRuleWaitsForAToggleAndDisabledItemsAreSaved() {
+    form_.reset();
+    dir_->WriteFile("Kuronel.ini",
+                    "[Main]\r\n日付フォルダに移動=0\r\n日付ファイルに変更=0\r\n"
+                    "読出し専用に変更=0\r\n");
+    form_ = std::make_unique<TForm1>();
+    QVERIFY(!FindAction(form_.get(), "NoWriteFMainM")->isChecked());
+    QVERIFY(FindAction(form_.get(), "ActionMainM")->isEnabled());
+    QVERIFY(form_->findChild<QToolButton*>("SpeedButton2")->isEnabled());
+
+    FindAction(form_.get(), "NoWriteFMainM")->trigger();  // 書込み禁止のみ
+    QAction* keep = FindAction(form_.get(), "NokosuFMainM");
+    QVERIFY(!keep->isEnabled());
+    QVERIFY(keep->isChecked());
+    form_->close();
+    QVERIFY(
+        ReadFile(dir_->Path("Kuronel.ini")).find("オリジナルは保存=1\r\n") !=
+        std::string::npos);
   }
 
   void ExitClosesLikeTheCloseControl() {

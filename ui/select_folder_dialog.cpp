@@ -1,7 +1,11 @@
 #include "ui/select_folder_dialog.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
@@ -35,6 +39,17 @@ QString StandardFolder(QStandardPaths::StandardLocation location,
   return QStringLiteral("/");
 }
 
+std::string UserName() {
+  const passwd* user = ::getpwuid(::getuid());
+  return user != nullptr && user->pw_name != nullptr ? user->pw_name : "";
+}
+
+std::string MountsText() {
+  QFile mounts(QStringLiteral("/proc/self/mounts"));
+  if (!mounts.open(QIODevice::ReadOnly)) return std::string();
+  return mounts.readAll().toStdString();
+}
+
 QString ExistingOrRoot(const QString& folder) {
   return QFileInfo(folder).isDir() ? folder : QStringLiteral("/");
 }
@@ -66,6 +81,15 @@ void TSelectFolderDialog::SetFocusedControl(TFocusedControl control) {
 void TSelectFolderDialog::SetText(const std::string& text) {
   text_ = text;
   if (open_form_) open_form_->SetMessage(QString::fromStdString(text));
+}
+
+std::vector<FolderPlace> TSelectFolderDialog::Places() const {
+  if (Root == TRootFolder::rfDesktop || Root == TRootFolder::rfMyComputer)
+    return DesktopPlaces(QDir::homePath().toStdString(), UserName(),
+                         MountsText());
+  const QString root = RootPath();
+  const QString label = root == "/" ? root : QFileInfo(root).fileName();
+  return {{label.toStdString(), root.toStdString()}};
 }
 
 QString TSelectFolderDialog::RootPath() const {
@@ -150,7 +174,7 @@ void TSelectFolderDialog::ConnectNotifications(TFolderDialogForm& form) {
 bool TSelectFolderDialog::Execute() {
   QWidget* owner = OwnerWindow();
   // The window lives for this call only.
-  TFolderDialogForm form(owner, RootPath());
+  TFolderDialogForm form(owner, Places());
   open_form_ = &form;
   PlaceWindow(form, owner);
   form.setWindowTitle(

@@ -5,7 +5,9 @@
 #include <QPointer>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "ui/desktop_places.h"
 #include "ui/dialog_placement.h"
 
 namespace kuronel {
@@ -49,8 +51,10 @@ class TSelectFolderDialog : public QObject {
   // is then in Path() with a trailing "/".
   bool Execute();
 
-  // The folder at the top of the tree for a root choice.
-  QString RootPath() const;
+  // The folders at the top of the tree for the root choice: for the desktop
+  // and the computer what a Linux desktop shows (the home folder, the
+  // mounted drives, "/"); for the others one well-known folder.
+  std::vector<FolderPlace> Places() const;
 
   std::string Caption;
   std::string CustomRootFolder;
@@ -87,6 +91,8 @@ class TSelectFolderDialog : public QObject {
   std::function<void(TSelectFolderDialog&, const std::string&)> OnCollapsed;
 
  private:
+  // The one folder at the top of the tree for the other root choices.
+  QString RootPath() const;
   QWidget* OwnerWindow() const;
   void PlaceWindow(TFolderDialogForm& form, QWidget* owner) const;
   void ConnectNotifications(TFolderDialogForm& form);

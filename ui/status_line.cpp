@@ -1,7 +1,8 @@
 #include "ui/status_line.h"
 
-#include <QCoreApplication>
 #include <QLabel>
+
+#include "ui/input_discard.h"
 
 namespace kuronel {
 namespace {
@@ -35,7 +36,7 @@ void StatusLine::KeepAlive() {
     return;
   Flush();
   since_paint_.start();
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  ProcessWindowEvents();
 }
 
 QString StatusLine::Text() const {
@@ -46,7 +47,7 @@ void StatusLine::Paint(const QString& text) {
   label_->setText(text);
   label_->repaint();
   since_paint_.start();
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  ProcessWindowEvents();
 }
 
 }  // namespace kuronel

@@ -10,7 +10,8 @@ namespace kuronel {
 
 // The one text of a window's status line. Commands run on the GUI thread from
 // start to end, so each text is painted at once and the window system's
-// events are handled (without user input) to keep the window alive. Progress
+// events are handled to keep the window alive (the user's input is not
+// delivered meanwhile; see InputDiscardScope). Progress
 // texts of a long command come by the thousand; at most one is painted every
 // few milliseconds, and the last one is never lost.
 class StatusLine {
