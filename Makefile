@@ -15,7 +15,9 @@
 # to the window system's queue through Qt's private headers).
 PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-base-private-dev qt6-qpa-plugins libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic \
-            desktop-file-utils groff-base
+            desktop-file-utils groff-base \
+            e2fsprogs xfsprogs btrfs-progs exfatprogs exfat-fuse dosfstools fusefat \
+            ntfs-3g fuse3 mount
 # Extra packages for the fuzzer.
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 # Extra packages for the side-by-side benchmarks.
@@ -81,12 +83,15 @@ test-asan: deps
 	cd $(ASAN_BUILD_DIR) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
-# make test kills 100 moves of each kind and 200 settings saves; this kills
-# STRESS_KILLS moves of each kind (one file system, two) and twice as many
-# settings saves.
+# make test kills 100 moves of each kind, 15 onto each of an exFAT and an
+# NTFS drive and 200 settings saves; this kills STRESS_KILLS moves of each
+# kind, STRESS_DRIVE_KILLS onto each drive and twice STRESS_KILLS settings
+# saves.
 STRESS_KILLS ?= 1000
+STRESS_DRIVE_KILLS ?= 200
 stress: build
-	KURONEL_KILLS=$(STRESS_KILLS) $(BUILD_DIR)/tools/kill_test
+	KURONEL_KILLS=$(STRESS_KILLS) KURONEL_DRIVE_KILLS=$(STRESS_DRIVE_KILLS) \
+	  $(BUILD_DIR)/tools/kill_test
 	KURONEL_KILLS=$$((2 * $(STRESS_KILLS))) $(BUILD_DIR)/settings/settings_kill_test
 	$(BUILD_DIR)/processing/plan_fault_test
 

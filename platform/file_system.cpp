@@ -42,13 +42,6 @@ uid_t OwnUser() {
   return user;
 }
 
-// What a reservation of a target name holds: it names the temporary file
-// whose copy is to take the name, which proves it this program's own.
-std::string ReservationText(std::string_view temporary_name) {
-  return "Kuronel: reserved for the copy being written as " +
-         std::string(temporary_name) + "\n";
-}
-
 // Writes all of `text` to `fd`, resuming after partial writes.
 bool WriteText(int fd, std::string_view text) {
   while (!text.empty()) {
@@ -96,6 +89,7 @@ std::vector<std::string> NamesIn(int dir_fd,
     if (listing_fd >= 0) close(listing_fd);
     return names;
   }
+  rewinddir(dir);  // the duplicate shares the position of earlier listings
   while (const struct dirent* entry = readdir(dir)) {
     if (wanted(dir_fd, entry->d_name)) names.push_back(entry->d_name);
   }
@@ -127,6 +121,11 @@ bool IsTemporaryName(std::string_view name) {
   return std::all_of(name.begin() + prefix.size(), name.end(), [](char c) {
     return std::isalnum(static_cast<unsigned char>(c)) != 0;
   });
+}
+
+std::string ReservationText(std::string_view temporary_name) {
+  return "Kuronel: reserved for the copy being written as " +
+         std::string(temporary_name) + "\n";
 }
 
 std::string ParentFolder(const std::string& path) {

@@ -198,6 +198,12 @@ inline constexpr char kTemporaryPrefix[] = ".kuronel-";
 // True for a file name of that form.
 bool IsTemporaryName(std::string_view name);
 
+// What a copy that cannot be linked to its name (exFAT and FAT through FUSE)
+// writes under that name first, to reserve it: a line naming its temporary
+// file, which proves the reservation this program's own should the copy be
+// killed before the temporary is renamed over it.
+std::string ReservationText(std::string_view temporary_name);
+
 // The folder part of a path: everything before its last "/" ("/" for a
 // file in the root, "." for a path without "/").
 std::string ParentFolder(const std::string& path);

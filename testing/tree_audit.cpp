@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <sstream>
 
+#include "platform/file_system.h"
 #include "testing/sha256.h"
+#include "testing/temp_dir.h"
 
 namespace kuronel::testing {
 namespace {
@@ -21,7 +23,19 @@ Counts CountHashes(const Manifest& manifest) {
 }
 
 bool IsCopyTemporary(const std::string& path) {
-  return fs::path(path).filename().string().rfind(".kuronel-", 0) == 0;
+  return IsTemporaryName(fs::path(path).filename().string());
+}
+
+// A reservation of a target name that a copy killed before its publication
+// left (drives without links): a line naming a temporary file.
+bool IsReservation(const std::string& path) {
+  const std::string text = ReadFile(path);
+  const std::string lead = ReservationText("");  // the line without the name
+  const std::string prefix = lead.substr(0, lead.size() - 1);
+  return text.size() > prefix.size() && text.back() == '\n' &&
+         text.compare(0, prefix.size(), prefix) == 0 &&
+         IsTemporaryName(std::string_view(text).substr(
+             prefix.size(), text.size() - prefix.size() - 1));
 }
 
 }  // namespace
@@ -99,8 +113,14 @@ MoveAudit AuditMove(const Manifest& sources, const std::string& source_root,
   const Counts copies = CountHashes(arrived);
   audit.at_target = arrived.size();
   for (const auto& [path, hash] : arrived) {
-    if (!wanted.count(hash))
+    if (wanted.count(hash)) continue;
+    if (!IsReservation(target_root + "/" + path)) {
       audit.problems.push_back("partial or unknown file at target: " + path);
+      continue;
+    }
+    --audit.at_target;
+    if (!rules.allow_temporaries)
+      audit.problems.push_back("reservation left: " + path);
   }
   for (const auto& [hash, count] : wanted) {
     const std::size_t copied = copies.count(hash) ? copies.at(hash) : 0;

@@ -39,8 +39,9 @@ struct AuditRules {
   // More copies of a content than there were sources with it: a run killed
   // after a copy and before its source's delete copies that source again.
   bool allow_duplicates = false;
-  // Hidden temporary files of copies under target_root: a killed copy leaves
-  // its temporary file until a later run into that folder removes it.
+  // Hidden temporary files of copies under target_root, and the reservations
+  // of names that name them: a killed copy leaves them until a later run
+  // into that folder removes them.
   bool allow_temporaries = false;
 };
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -195,6 +196,146 @@ TEST(DriveTest, EveryModeOnEveryDrive) {
     table << " |\n";
   }
   std::cout << table.str();
+}
+
+// The states of a run by source file name.
+std::map<std::string, std::string> StatesByName(const Result& result) {
+  std::map<std::string, std::string> states;
+  std::istringstream lines(result.out);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t first_tab = line.find('\t');
+    if (line.empty() || line[0] == '#' || first_tab == std::string::npos)
+      continue;
+    const std::string source = line.substr(0, first_tab);
+    states[source.substr(source.rfind('/') + 1)] =
+        line.substr(line.rfind('\t') + 1);
+  }
+  return states;
+}
+
+std::string WriteShot(const std::string& path, std::size_t size, time_t when) {
+  std::string bytes(size, 'x');
+  bytes.replace(0, std::min(size, path.size()), path, 0,
+                std::min(size, path.size()));
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+  EXPECT_GE(fd, 0) << path;
+  EXPECT_EQ(write(fd, bytes.data(), bytes.size()),
+            static_cast<ssize_t>(bytes.size()));
+  close(fd);
+  struct timespec times[2] = {{when, 0}, {when, 0}};
+  EXPECT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  return path;
+}
+
+constexpr time_t kDay1 = 1083844801;  // 2004-05-06 12:00:01 UTC
+constexpr time_t kDay2 = kDay1 + 86400;
+
+// The visible and hidden names of a folder, sorted.
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& [relative, digest] : testing::TakeManifest(folder))
+    names.push_back(relative);
+  return names;
+}
+
+// What the drives do not take gives the row's failure state or the next
+// free name, and the source stays.
+TEST(DriveTest, WhatTheDrivesRefuse) {
+  for (DriveKind kind : {DriveKind::kExfat, DriveKind::kFat32}) {
+    SCOPED_TRACE(DriveKindName(kind));
+    TestDrive drive(kind, 64u << 20);
+    if (!drive.mounted()) GTEST_SKIP() << drive.unavailable();
+    TempDir host(testing::FastTempBase());
+    mkdir(host.Path("card").c_str(), 0755);
+    // A name these drives do not allow, kept as it is.
+    WriteShot(host.Path("card/a:b.JPG"), 1000, kDay1);
+    WriteShot(host.Path("card/ok.JPG"), 1000, kDay1);
+    Result kept = Batch({"--no-rename", "--no-read-only", "--dest",
+                         drive.Path("kept"), host.Path("card")});
+    EXPECT_EQ(StatesByName(kept),
+              (std::map<std::string, std::string>{{"a:b.JPG", "CopyError!"},
+                                                  {"ok.JPG", "OK"}}));
+    EXPECT_EQ(Names(drive.Path("kept")),
+              std::vector<std::string>{"2004_05_06/ok.JPG"});
+
+    // Names that differ only in letter case are one name here.
+    TempDir card(testing::FastTempBase());
+    WriteShot(card.Path("IMG_0001.JPG"), 1000, kDay1);
+    mkdir(drive.Path("cased").c_str(), 0755);
+    mkdir(drive.Path("cased/2004_05_06").c_str(), 0755);
+    WriteShot(drive.Path("cased/2004_05_06/2004_05_06A0.jpg"), 10, kDay2);
+    EXPECT_EQ(StatesByName(Batch({"--no-read-only", "--dest",
+                                  drive.Path("cased"), card.path()})),
+              (std::map<std::string, std::string>{{"IMG_0001.JPG", "OK"}}));
+    EXPECT_EQ(Names(drive.Path("cased/2004_05_06")),
+              (std::vector<std::string>{"2004_05_06A0.jpg",
+                                        "2004_05_06a01.JPG"}));
+  }
+}
+
+// A full drive fails the copy that does not fit and nothing else; nothing
+// partial is left, visible or hidden.
+TEST(DriveTest, AFullDriveFailsOnlyTheCopyThatDoesNotFit) {
+  TestDrive drive(DriveKind::kExfat, 32u << 20);
+  if (!drive.mounted()) GTEST_SKIP() << drive.unavailable();
+  TempDir card(testing::FastTempBase());
+  WriteShot(card.Path("MVI_0001.JPG"), 48u << 20, kDay1);
+  WriteShot(card.Path("IMG_0002.JPG"), 1000, kDay2);
+  const testing::Manifest sources = testing::TakeManifest(card.path());
+  const Result result = Batch({"--move", "--no-read-only", "--dest",
+                               drive.Path("photos"), card.path()});
+  EXPECT_EQ(StatesByName(result),
+            (std::map<std::string, std::string>{{"MVI_0001.JPG", "CopyError!"},
+                                                {"IMG_0002.JPG", "Ok"}}));
+  const testing::MoveAudit audit = testing::AuditMove(
+      sources, card.path(), testing::Manifest(), drive.Path("photos"));
+  EXPECT_TRUE(audit.ok()) << audit.Report();
+  EXPECT_EQ(audit.at_source, 1u);
+}
+
+// The leftovers of a publication killed on exFAT: a hidden temporary and
+// the reservation that names it. The next run into the folder removes both
+// and takes the name.
+TEST(DriveTest, AKilledPublicationIsCleanedUpByTheNextRun) {
+  TestDrive drive(DriveKind::kExfat, 64u << 20);
+  if (!drive.mounted()) GTEST_SKIP() << drive.unavailable();
+  TempDir card(testing::FastTempBase());
+  const std::string photo = WriteShot(card.Path("IMG_0001.JPG"), 5000, kDay1);
+  const std::string folder = drive.Path("photos/2004_05_06");
+  mkdir(drive.Path("photos").c_str(), 0755);
+  mkdir(folder.c_str(), 0755);
+  WriteShot(folder + "/.kuronel-Ab12Cd", 3000, kDay1);
+  const std::string reservation = folder + "/2004_05_06a0.JPG";
+  const std::string text = ReservationText(".kuronel-Ab12Cd");
+  const int fd = open(reservation.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+  ASSERT_EQ(write(fd, text.data(), text.size()),
+            static_cast<ssize_t>(text.size()));
+  close(fd);
+
+  EXPECT_EQ(StatesByName(Batch({"--no-read-only", "--dest",
+                                drive.Path("photos"), card.path()})),
+            (std::map<std::string, std::string>{{"IMG_0001.JPG", "OK"}}));
+  EXPECT_EQ(Names(folder), std::vector<std::string>{"2004_05_06a0.JPG"});
+  EXPECT_EQ(testing::Sha256OfFile(reservation),
+            testing::Sha256OfFile(photo));
+}
+
+// A camera's "protect", or Windows' read-only mark, on an NTFS card: the
+// photo is copied but never deleted.
+TEST(DriveTest, AProtectedPhotoOnNtfsIsCopiedButKept) {
+  TestDrive drive(DriveKind::kNtfs, 64u << 20);
+  if (!drive.mounted()) GTEST_SKIP() << drive.unavailable();
+  mkdir(drive.Path("card").c_str(), 0755);
+  const std::string kept = WriteShot(drive.Path("card/IMG_0001.JPG"), 900, kDay1);
+  WriteShot(drive.Path("card/IMG_0002.JPG"), 900, kDay2);
+  ASSERT_TRUE(SetDriveReadOnly(kept));
+  TempDir destination(testing::FastTempBase());
+  EXPECT_EQ(StatesByName(Batch({"--move", "--dest", destination.path(),
+                                drive.Path("card")})),
+            (std::map<std::string, std::string>{{"IMG_0001.JPG", "DelError!"},
+                                                {"IMG_0002.JPG", "Ok"}}));
+  EXPECT_EQ(Names(drive.Path("card")),
+            std::vector<std::string>{"IMG_0001.JPG"});
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 // kill between a copy and its source's delete may leave a second copy: that
 // is allowed, and counted.
 //
-// KURONEL_KILLS sets the kills per destination kind (default 100);
-// KURONEL_KILL_SEED makes a failing sequence repeatable.
+// KURONEL_KILLS sets the kills per destination kind on the machine's own
+// disks (default 100), KURONEL_DRIVE_KILLS those onto the exFAT and NTFS
+// drives, where a run takes far longer (default 15); KURONEL_KILL_SEED makes
+// a failing sequence repeatable.
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -27,6 +29,7 @@
 #include "gtest/gtest.h"
 #include "testing/faulty_file_system.h"
 #include "testing/temp_dir.h"
+#include "testing/test_drive.h"
 #include "testing/tree_audit.h"
 #include "tools/batch_run.h"
 
@@ -135,12 +138,13 @@ Outcome RunMove(const std::string& card, const std::string& destination,
 
 class KillTest : public ::testing::Test {
  protected:
+  static int Kills() { return EnvironmentNumber("KURONEL_KILLS", 100); }
+
   // Kills moves from `card_base` into `destination_base` until `kills` have
   // struck, auditing after each.
   void KillMovesRepeatedly(const std::string& card_base,
                            const std::string& destination_base,
-                           Publication publication, int default_kills = 100) {
-    const int kills_wanted = EnvironmentNumber("KURONEL_KILLS", default_kills);
+                           Publication publication, int kills_wanted) {
     const unsigned seed = static_cast<unsigned>(
         EnvironmentNumber("KURONEL_KILL_SEED", static_cast<int>(time(nullptr))));
     std::mt19937 random(seed);
@@ -202,7 +206,7 @@ class KillTest : public ::testing::Test {
 // test taking long.
 TEST_F(KillTest, MoveWithinOneFileSystem) {
   KillMovesRepeatedly(testing::FastTempBase(), testing::FastTempBase(),
-                      Publication::kProgram);
+                      Publication::kProgram, Kills());
 }
 
 TEST_F(KillTest, MoveAcrossFileSystems) {
@@ -211,7 +215,7 @@ TEST_F(KillTest, MoveAcrossFileSystems) {
   if (!testing::OnDifferentFileSystems(card_base, fast))
     GTEST_SKIP() << card_base << " and /dev/shm are not two writable file "
                  << "systems here, so a move cannot be made to copy";
-  KillMovesRepeatedly(card_base, fast, Publication::kProgram);
+  KillMovesRepeatedly(card_base, fast, Publication::kProgram, Kills());
 }
 
 // Copies through hidden temporary names across file systems, and moves by
@@ -219,11 +223,27 @@ TEST_F(KillTest, MoveAcrossFileSystems) {
 TEST_F(KillTest, MoveThroughHiddenTemporaries) {
   const std::string card_base = testing::DefaultTempBase();
   const std::string fast = testing::FastTempBase();
-  KillMovesRepeatedly(fast, fast, Publication::kHiddenTemporaries, 30);
+  KillMovesRepeatedly(fast, fast, Publication::kHiddenTemporaries,
+                      Kills() * 3 / 10);
   if (!testing::OnDifferentFileSystems(card_base, fast))
     GTEST_SKIP() << card_base << " and /dev/shm are not two writable file "
                  << "systems here, so a move cannot be made to copy";
-  KillMovesRepeatedly(card_base, fast, Publication::kHiddenTemporaries, 60);
+  KillMovesRepeatedly(card_base, fast, Publication::kHiddenTemporaries,
+                      Kills() * 6 / 10);
+}
+
+// Onto the drives people copy photos to: exFAT, where copies are published
+// over a reservation of their name, and NTFS, where they are linked to it.
+TEST_F(KillTest, MoveOntoExfatAndNtfsDrives) {
+  for (testing::DriveKind kind :
+       {testing::DriveKind::kExfat, testing::DriveKind::kNtfs}) {
+    SCOPED_TRACE(testing::DriveKindName(kind));
+    testing::TestDrive drive(kind);
+    if (!drive.mounted()) GTEST_SKIP() << drive.unavailable();
+    KillMovesRepeatedly(testing::FastTempBase(), drive.path(),
+                        Publication::kProgram,
+                        EnvironmentNumber("KURONEL_DRIVE_KILLS", 15));
+  }
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ QPixmap Picture(QWidget* window) {
 // offscreen.
 void WaitForFrame(QWidget* window) {
   if (QGuiApplication::platformName() != QStringLiteral("xcb")) return;
-  QTest::qWaitFor(
+  (void)QTest::qWaitFor(
       [window] { return window->frameGeometry() != window->geometry(); }, 5000);
 }
 
