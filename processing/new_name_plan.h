@@ -25,11 +25,14 @@ inline constexpr char kStateDelError[] = "DelError!";
 inline constexpr char kStateNotFound[] = "file not found";
 
 // One checked file of the catalogue with the path it is to go to. NewPath is
-// the planned name; a numbered free name used at execution is shown nowhere.
+// the planned name, which the window shows; TargetPath is where a run put the
+// file (NewPath, or the numbered free name used when NewPath was taken), and
+// stays empty until a copy or move has put it there.
 struct PlanRow {
   std::string SourcePath;
   std::string NewPath;
   std::string State;
+  std::string TargetPath = {};
 };
 
 using ProcessingPlan = std::vector<PlanRow>;

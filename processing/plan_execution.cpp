@@ -168,6 +168,7 @@ PlannedCopy CopyPlannedFile(const std::string& source_path,
   }
   RenameOrCopy(source_path, new_path, options, file_system, copy_progress,
                planned);
+  if (planned.moved || planned.copy.ok) row.TargetPath = planned.target_path;
   if (planned.moved) {
     // As after a copy, a failed read-only step does not show: the delete's
     // state would replace it.
@@ -193,7 +194,6 @@ RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
                    FileSystem& file_system, const StatusSink& progress,
                    const RunObserver& observer) {
   RunSummary summary;
-  summary.rows = plan.size();
   PendingFlushes pending;
   TemporaryCleanUp clean_up;
   for (std::size_t i = 0; i < plan.size(); ++i) {
@@ -223,7 +223,10 @@ RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
         DeleteSource(source_path, planned, row, file_system);
     }
     if (observer.row_done) observer.row_done(i);
+    summary.rows = i + 1;
+    if (observer.stop_requested && observer.stop_requested()) break;
   }
+  // The copies made before a stop are written out like all others.
   summary.flushed = pending.Flush(plan, file_system);
   return summary;
 }

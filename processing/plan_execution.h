@@ -31,10 +31,14 @@ std::string FreeTargetPath(const std::string& new_path,
                            FileSystem& file_system);
 
 // Lets a window follow a run: it repaints a finished row and keeps repainting
-// while a large file is copied.
+// while a large file is copied. A caller that can no longer report the rows
+// (the batch tool's output was closed) ends the run between two rows.
 struct RunObserver {
   std::function<void(std::size_t row_index)> row_done = {};
   CopyProgress copy_progress = {};
+  // Asked after each row_done: true ends the run there. The later rows keep
+  // their planned state and their files are not touched.
+  std::function<bool()> stop_requested = {};
 };
 
 // What the copy step did, for the delete step that may follow.
@@ -50,7 +54,8 @@ struct PlannedCopy {
 
 // Copies the source to the first free variant of new_path and makes the copy
 // read-only when asked; or, with both name options off and read-only on,
-// makes the source itself read-only. Writes the row's state. When the source
+// makes the source itself read-only. Writes the row's state, and its
+// TargetPath once the file stands there. When the source
 // goes afterwards (KeepOriginal off) and the file system can rename it to
 // that target with the same outcome, it is renamed instead (then made
 // read-only when asked) and the row reads "Ok" as after copy and delete.
@@ -64,6 +69,7 @@ PlannedCopy CopyPlannedFile(const std::string& source_path,
 bool IsSuccessState(const std::string& state);
 
 struct RunSummary {
+  // The rows handled: all of the plan's unless the run was stopped.
   std::size_t rows = 0;
   // False when a file system could not write out the copies made; those
   // rows then read "CopyError!".
@@ -71,11 +77,11 @@ struct RunSummary {
 };
 
 // Handles every row in the plan's current order, writing each row's state;
-// a failed row never stops the run. A source is deleted only through
-// RemoveCopiedSource: after a copy that this run made is on disk, whole, at
-// the row's target, and never when anything went wrong. Before the first
-// copy into a folder, the hidden temporaries that killed copies left there
-// are removed.
+// a failed row never stops the run; only the observer's stop_requested
+// does. A source is deleted only through RemoveCopiedSource: after a copy
+// that this run made is on disk, whole, at the row's target, and never when
+// anything went wrong. Before the first copy into a folder, the hidden
+// temporaries that killed copies left there are removed.
 RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
                    FileSystem& file_system, const StatusSink& progress,
                    const RunObserver& observer = {});

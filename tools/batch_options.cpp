@@ -39,6 +39,7 @@ constexpr char kHelp[] =
     "                    is on disk (by default the originals are kept)\n"
     "  --dry-run         print the plan and touch nothing\n"
     "  -h, --help        print this help\n"
+    "  --version         print the name and version\n"
     "  --                end of options (for a SOURCE beginning with \"-\")\n"
     "\n"
     "With --no-date-folder and --no-rename, each file is copied to a numbered\n"
@@ -49,14 +50,19 @@ constexpr char kHelp[] =
     "Standard output: first one line for each folder or file that could\n"
     "not be read (its files are not handled):\n"
     "  # cannot read PATH: REASON\n"
-    "then one line per target file, in the order handled:\n"
-    "  SOURCE<TAB>NEWPATH<TAB>STATE\n"
-    "Paths are written as the bytes the file system holds, except that a\n"
-    "backslash, TAB, line feed and carriage return in a name are written as\n"
-    "\\\\, \\t, \\n and \\r. NEWPATH is the\n"
-    "planned path (a numbered name used instead is not shown). Then one\n"
-    "summary line, the number of files and the count of each state that\n"
-    "occurs, in the order of the list below:\n"
+    "then one line per target file, in the order handled, each written as\n"
+    "soon as its file is done:\n"
+    "  SOURCE<TAB>TARGET<TAB>STATE<TAB>NEWPATH\n"
+    "NEWPATH is the planned path. TARGET is where the run put the file:\n"
+    "NEWPATH, or the numbered name it went to when NEWPATH was taken; it is\n"
+    "empty when no copy was made (ReadOnly, file not found, DirError! and a\n"
+    "failed copy). With --dry-run, TARGET is the planned path too. Paths are\n"
+    "written as the bytes the file system holds, except that a backslash,\n"
+    "TAB, line feed and carriage return in a name are written as \\\\, \\t,\n"
+    "\\n and \\r. A row that the final write-out of the copies to disk\n"
+    "turned into CopyError! is written once more; its last line holds.\n"
+    "Then one summary line, the number of files and the count of each state\n"
+    "that occurs, in the order of the list below:\n"
     "  # 13 files: 12 OK, 1 DelError!\n"
     "It reads \"# 0 files\" when there was nothing to do. The states:\n"
     "  未処理          to be processed (--dry-run)\n"
@@ -71,11 +77,16 @@ constexpr char kHelp[] =
     "  DelError!       the source could not be deleted; its copy exists\n"
     "  file not found  the source file was gone\n"
     "\n"
+    "When standard output cannot be written (a full disk, a closed pipe),\n"
+    "the run stops after the file in hand: every file stays whole, and the\n"
+    "files after it are not touched.\n"
+    "\n"
     "Standard error: progress while it is a terminal; messages and errors.\n"
     "\n"
     "Exit status: 0 when every file ended OK, Ok or ReadOnly (with --dry-run:\n"
-    "when the plan was made) and every folder could be read, 1 when any file\n"
-    "did not or a folder or file could not be read, 2 on a usage error (an\n"
+    "when the plan was made), every folder could be read and standard output\n"
+    "took every line; 1 when any file did not, a folder or file could not be\n"
+    "read or standard output could not be written; 2 on a usage error (an\n"
     "unknown option, no SOURCE, a SOURCE that is no folder, no --dest) or\n"
     "when another Kuronel run is working on DIR or a SOURCE.\n";
 
@@ -160,6 +171,10 @@ bool ParseBatchArguments(const std::vector<std::string>& args,
     if (arg == "--") break;
     if (arg == "-h" || arg == "--help") {
       options.help = true;
+      return true;
+    }
+    if (arg == "--version") {
+      options.version = true;
       return true;
     }
   }

@@ -23,6 +23,7 @@ struct BatchOptions {
   Settings settings;
   bool dry_run = false;
   bool help = false;
+  bool version = false;
   // Progress texts on standard error; the program turns it on when standard
   // error is a terminal.
   bool show_progress = false;
@@ -44,7 +45,8 @@ std::string AbsolutePath(const std::string& path,
 
 // Parses the arguments after the program name. Relative paths are taken from
 // `current_directory`. False with a one-line `error` on a usage error. With
-// -h or --help anywhere, only `help` is set.
+// -h, --help or --version anywhere before "--", only `help` or `version` is
+// set, whichever comes first.
 bool ParseBatchArguments(const std::vector<std::string>& args,
                          const std::string& current_directory,
                          BatchOptions& options, std::string& error);

@@ -1,8 +1,11 @@
 #include "tools/batch_run.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "catalogue/catalogue_builder.h"
 #include "catalogue/catalogue_checks.h"
@@ -14,6 +17,7 @@
 #include "platform/system.h"
 #include "processing/plan_execution.h"
 #include "processing/run_lock.h"
+#include "tools/tool_text.h"
 
 namespace kuronel {
 
@@ -33,7 +37,35 @@ int UsageError(std::ostream& err, const std::string& message) {
   return kBatchExitUsage;
 }
 
-std::string PathField(const std::string& path);
+// Standard output of a run. Each line is flushed as it is written, so that a
+// reader follows the run and a failed write shows at once; once one failed,
+// nothing more is written.
+class BatchOutput {
+ public:
+  explicit BatchOutput(std::ostream& out) : out_(out) {}
+
+  void Write(std::string_view text) {
+    if (failed()) return;
+    errno = 0;
+    out_ << text << std::flush;
+    if (!out_) error_ = errno;
+  }
+  void WriteLine(const std::string& line) { Write(line + '\n'); }
+  bool failed() const { return !out_; }
+
+  // Says once on `err` why standard output failed.
+  void ReportFailure(std::ostream& err) {
+    if (reported_) return;
+    reported_ = true;
+    err << kProgramName << "cannot write to standard output: "
+        << (error_ != 0 ? std::strerror(error_) : "write error") << "\n";
+  }
+
+ private:
+  std::ostream& out_;
+  int error_ = 0;
+  bool reported_ = false;
+};
 
 // Opens the first source and adds the others, as the window's two folder
 // commands do, then sets the default checks. Returns what could not be read.
@@ -59,10 +91,10 @@ UnreadablePaths BuildSourceCatalogue(const BatchOptions& options,
 
 // One "#" line for each folder or file that could not be read, so that
 // nobody takes the card for empty when it is not.
-void WriteUnreadable(const UnreadablePaths& unreadable, std::ostream& out) {
+void WriteUnreadable(const UnreadablePaths& unreadable, BatchOutput& output) {
   for (const UnreadablePath& path : unreadable)
-    out << "# cannot read " << PathField(path.path) << ": "
-        << std::strerror(path.error) << '\n';
+    output.WriteLine("# cannot read " + LineField(path.path) + ": " +
+                     std::strerror(path.error));
 }
 
 // The execute command's checks of the catalogue: the message when there is
@@ -73,33 +105,6 @@ std::string NothingToProcessMessage(const FileCatalogue& catalogue) {
                    [](const CatalogueRow& row) { return row.Checked; }))
     return "選択されたファイルがありません";
   return std::string();
-}
-
-// A path as one field of a line: the bytes as the file system holds them,
-// except that a backslash, TAB, line feed and carriage return are written as
-// \\, \t, \n and \r, so that no name can split a line or add a field.
-std::string PathField(const std::string& path) {
-  std::string field;
-  field.reserve(path.size());
-  for (char c : path) {
-    switch (c) {
-      case '\\':
-        field += "\\\\";
-        break;
-      case '\t':
-        field += "\\t";
-        break;
-      case '\n':
-        field += "\\n";
-        break;
-      case '\r':
-        field += "\\r";
-        break;
-      default:
-        field += c;
-    }
-  }
-  return field;
 }
 
 size_t FailedRows(const ProcessingPlan& plan) {
@@ -157,17 +162,54 @@ std::string PlanSummary(const ProcessingPlan& plan) {
   return summary;
 }
 
-void WritePlan(const ProcessingPlan& plan, std::ostream& out) {
-  for (const PlanRow& row : plan)
-    out << PathField(row.SourcePath) << '\t' << PathField(row.NewPath) << '\t'
-        << row.State << '\n';
-  out << PlanSummary(plan) << '\n' << std::flush;
+std::string PlanLine(const PlanRow& row, bool was_run) {
+  const std::string& target = was_run ? row.TargetPath : row.NewPath;
+  return LineField(row.SourcePath) + '\t' + LineField(target) + '\t' +
+         row.State + '\t' + LineField(row.NewPath);
 }
 
-int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err,
-             ProcessingPlan* result, FileSystem* disk) {
+namespace {
+
+// The rows of a plan that is not run (--dry-run, nothing to do), then the
+// summary line.
+void WritePlannedRows(const ProcessingPlan& plan, BatchOutput& output) {
+  for (const PlanRow& row : plan) output.WriteLine(PlanLine(row, false));
+  output.WriteLine(PlanSummary(plan));
+}
+
+// Runs the plan and writes each row as soon as it is done; once standard
+// output fails the run stops after the row in hand. The final write-out to
+// disk may still turn rows into errors: those are written once more, so that
+// a row's last line holds its final state.
+RunSummary RunPlanWritingRows(ProcessingPlan& plan, const Settings& settings,
+                              FileSystem& file_system, const StatusSink& status,
+                              TerminalProgress& progress, BatchOutput& output) {
+  std::vector<std::string> written_states(plan.size());
+  RunObserver observer;
+  observer.row_done = [&](std::size_t i) {
+    progress.Clear();  // a row must not land on the progress line
+    output.WriteLine(PlanLine(plan[i], true));
+    written_states[i] = plan[i].State;
+  };
+  observer.stop_requested = [&] { return output.failed(); };
+  const RunSummary run = RunPlan(plan, settings, file_system, status, observer);
+  progress.Clear();
+  for (std::size_t i = 0; i < run.rows; ++i) {
+    if (plan[i].State != written_states[i])
+      output.WriteLine(PlanLine(plan[i], true));
+  }
+  return run;
+}
+
+int RunBatchWithOutput(const BatchOptions& options, BatchOutput& output,
+                       std::ostream& err, ProcessingPlan* result,
+                       FileSystem* disk) {
   if (options.help) {
-    out << BatchHelpText() << std::flush;
+    output.Write(BatchHelpText());
+    return kBatchExitOk;
+  }
+  if (options.version) {
+    output.WriteLine(VersionLine("kuronel-batch"));
     return kBatchExitOk;
   }
   if (options.sources.empty()) return UsageError(err, "no SOURCE folder given");
@@ -198,7 +240,7 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err,
   const UnreadablePaths unreadable =
       BuildSourceCatalogue(options, sort_state, status, catalogue);
   progress.Clear();
-  WriteUnreadable(unreadable, out);
+  WriteUnreadable(unreadable, output);
   if (!unreadable.empty())
     err << kProgramName << unreadable.size()
         << " folders or files could not be read; see the # lines\n";
@@ -207,7 +249,7 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err,
   const std::string nothing = NothingToProcessMessage(catalogue);
   if (!nothing.empty()) {
     err << kProgramName << nothing << "\n";
-    WritePlan(ProcessingPlan(), out);
+    WritePlannedRows(ProcessingPlan(), output);
     return exit_ok;
   }
   // The rows of one day must stand together for the running suffixes.
@@ -224,24 +266,44 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err,
     err << kProgramName << built.message() << "\n";
     return kBatchExitFailed;
   }
+  if (result != nullptr) *result = plan;
   if (options.dry_run) {
     progress.Clear();
-    WritePlan(plan, out);
-    if (result != nullptr) *result = plan;
+    WritePlannedRows(plan, output);
     return exit_ok;
   }
+  // Nobody would learn what a run did whose output is already lost.
+  if (output.failed()) return kBatchExitFailed;
 
-  const RunSummary run = RunPlan(plan, settings, file_system, status);
-  progress.Clear();
-  WritePlan(plan, out);
+  const RunSummary run =
+      RunPlanWritingRows(plan, settings, file_system, status, progress, output);
   if (result != nullptr) *result = plan;
   if (!run.flushed)
     err << kProgramName << "the copies could not all be written to disk\n";
+  if (run.rows < plan.size()) {
+    output.ReportFailure(err);
+    err << kProgramName << "stopped after " << run.rows << " of " << plan.size()
+        << " files; the files after them were not touched\n";
+    return kBatchExitFailed;
+  }
+  output.WriteLine(PlanSummary(plan));
   const size_t failed = FailedRows(plan);
   if (failed == 0) return exit_ok;
   err << kProgramName << failed << " of " << plan.size()
       << " files were not processed; see their state\n";
   return kBatchExitFailed;
+}
+
+}  // namespace
+
+int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err,
+             ProcessingPlan* result, FileSystem* disk) {
+  BatchOutput output(out);
+  const int code = RunBatchWithOutput(options, output, err, result, disk);
+  if (!output.failed()) return code;
+  // A run whose results were lost has not done what it was asked.
+  output.ReportFailure(err);
+  return code == kBatchExitOk ? kBatchExitFailed : code;
 }
 
 int BatchMain(const std::vector<std::string>& args, std::ostream& out,

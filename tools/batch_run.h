@@ -50,10 +50,12 @@ class TerminalProgress {
 // plan.
 std::string PlanSummary(const ProcessingPlan& plan);
 
-// Writes one "SourcePath<TAB>NewPath<TAB>State" line per row, then the
-// summary line. In the paths a backslash, TAB, line feed and carriage return
-// are written as \\, \t, \n and \r: a file name may hold any of them.
-void WritePlan(const ProcessingPlan& plan, std::ostream& out);
+// The output line of one row without its line end:
+// "SourcePath<TAB>Target<TAB>State<TAB>NewPath", the paths written with
+// LineField (a file name may hold a TAB or a line break). Target is where
+// the run put the file (the row's TargetPath, empty when it put it nowhere);
+// for a plan that was not run, the planned NewPath.
+std::string PlanLine(const PlanRow& row, bool was_run);
 
 // Does what the window does from opening the folders to the end of the run:
 // builds the catalogue of the sources, checks the default targets, sorts by
@@ -61,7 +63,9 @@ void WritePlan(const ProcessingPlan& plan, std::ostream& out);
 // RunLockRequests throughout and refuses (kBatchExitUsage) when another run
 // holds them. Folders and files that could not be read go to `out` as
 // "# cannot read PATH: REASON" lines before the plan, and fail the run. The
-// plan goes to `out`, progress and messages to `err`. Returns the exit code.
+// plan goes to `out`, one line flushed as each row is done, progress and
+// messages to `err`. When `out` fails (a full disk, a closed pipe) the run
+// stops after the row in hand and fails. Returns the exit code.
 // When `result` is given it receives the plan with every row's final state;
 // `disk` replaces the real disk for the run (tests).
 int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err,

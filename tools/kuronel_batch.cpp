@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -11,6 +12,10 @@
 #include "tools/batch_run.h"
 
 int main(int argc, char** argv) {
+  // A closed output (`kuronel-batch --move ... | head -1`) must end the run
+  // between two files with a message and an exit status, not kill it
+  // silently: the failed write is noticed instead.
+  std::signal(SIGPIPE, SIG_IGN);
   std::ios::sync_with_stdio(false);
   const std::vector<std::string> args(argv + 1, argv + argc);
   return kuronel::BatchMain(args, std::cout, std::cerr,

@@ -1,6 +1,9 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -10,7 +13,10 @@
 
 #include "platform/system.h"
 #include "processing/new_name_plan.h"
+#include "testing/faulty_file_system.h"
+#include "testing/jpeg_builder.h"
 #include "testing/temp_dir.h"
+#include "testing/tree_audit.h"
 #include "tools/batch_run.h"
 
 namespace kuronel {
@@ -39,6 +45,13 @@ Result RunBatchArgs(const Args& args) {
 
 std::string Sample(const std::string& name) {
   return ReadFile(testing::TestDataDir() + "/camera-jpegs/" + name);
+}
+
+// One row's output line; the target is the planned path unless given.
+std::string Line(const std::string& source, const std::string& target,
+                 const std::string& state, std::string new_path = "") {
+  if (new_path.empty()) new_path = target;
+  return source + "\t" + target + "\t" + state + "\t" + new_path + "\n";
 }
 
 bool Exists(const std::string& path) {
@@ -86,15 +99,17 @@ TEST_F(BatchRunTest, MovesEveryPhotoIntoItsDateFolder) {
 
   // Date order, oldest first; the two photos of one second share a day.
   const std::string d = out_ + "/";
-  const std::string expected_start = Source("101NIKON/img_0004.jpg") + "\t" +
-                                     d + "2004_08_27/2004_08_27a0.jpg\tOk\n" +
-                                     Source("101NIKON/DSC_0003.JPG") + "\t" +
-                                     d + "2008_03_15/2008_03_15a0.JPG\tOk\n";
+  const std::string expected_start =
+      Line(Source("101NIKON/img_0004.jpg"), d + "2004_08_27/2004_08_27a0.jpg",
+           "Ok") +
+      Line(Source("101NIKON/DSC_0003.JPG"), d + "2008_03_15/2008_03_15a0.JPG",
+           "Ok");
   EXPECT_EQ(result.out.substr(0, expected_start.size()), expected_start);
-  EXPECT_NE(result.out.find("\t" + d + "2008_05_30/2008_05_30a0.JPG\tOk\n"),
-            std::string::npos);
-  EXPECT_NE(result.out.find("\t" + d + "2008_05_30/2008_05_30a1.JPG\tOk\n"),
-            std::string::npos);
+  for (const char* suffix : {"a0", "a1"}) {
+    const std::string path = d + "2008_05_30/2008_05_30" + suffix + ".JPG";
+    EXPECT_NE(result.out.find("\t" + path + "\tOk\t" + path + "\n"),
+              std::string::npos);
+  }
   EXPECT_TRUE(result.out.ends_with("\n# 4 files: 4 Ok\n")) << result.out;
 
   const struct {
@@ -122,9 +137,10 @@ TEST_F(BatchRunTest, DryRunPrintsThePlanAndTouchesNothing) {
   const Result result =
       RunBatchArgs({"--exif", "--move", "--dry-run", "--dest", out_, card_});
   EXPECT_EQ(result.code, kBatchExitOk) << result.err;
-  EXPECT_NE(result.out.find(Source("101NIKON/DSC_0003.JPG") + "\t" + out_ +
-                            "/2008_03_15/2008_03_15a0.JPG\t未処理\n"),
-            std::string::npos)
+  EXPECT_NE(
+      result.out.find(Line(Source("101NIKON/DSC_0003.JPG"),
+                           out_ + "/2008_03_15/2008_03_15a0.JPG", "未処理")),
+      std::string::npos)
       << result.out;
   EXPECT_TRUE(result.out.ends_with("\n# 4 files: 4 未処理\n"));
   EXPECT_FALSE(Exists(out_));
@@ -144,9 +160,13 @@ TEST_F(BatchRunTest, ASecondRunOverTheSameDestinationNumbersItsCopies) {
 
   const Result second = RunBatchArgs(args);
   EXPECT_EQ(second.code, kBatchExitOk) << second.err;
-  // The plan shows the planned names; the copies went to numbered ones.
-  EXPECT_NE(second.out.find(out_ + "/2008_03_15/2008_03_15a0.JPG\tOK\n"),
-            std::string::npos);
+  // Each row shows where its copy went, a numbered name, beside the
+  // planned one.
+  EXPECT_NE(second.out.find(Line(Source("101NIKON/DSC_0003.JPG"),
+                                 out_ + "/2008_03_15/2008_03_15a01.JPG", "OK",
+                                 out_ + "/2008_03_15/2008_03_15a0.JPG")),
+            std::string::npos)
+      << second.out;
   EXPECT_TRUE(second.out.ends_with("\n# 4 files: 4 OK\n"));
   EXPECT_EQ(ReadFile(out_ + "/2008_03_15/2008_03_15a01.JPG"),
             Sample("Nikon_D70.jpg"));
@@ -162,8 +182,8 @@ TEST_F(BatchRunTest, AReadOnlySourceIsNotDeletedAndFailsTheRun) {
   const Result result =
       RunBatchArgs({"--exif", "--move", "--dest", out_, card_});
   EXPECT_EQ(result.code, kBatchExitFailed);
-  EXPECT_NE(result.out.find(locked + "\t" + out_ +
-                            "/2008_03_15/2008_03_15a0.JPG\tDelError!\n"),
+  EXPECT_NE(result.out.find(Line(locked, out_ + "/2008_03_15/2008_03_15a0.JPG",
+                                 "DelError!")),
             std::string::npos)
       << result.out;
   EXPECT_TRUE(result.out.ends_with("\n# 4 files: 3 Ok, 1 DelError!\n"));
@@ -203,13 +223,35 @@ TEST_F(BatchRunTest, WithAllOptionsOffEachFileGetsANumberedCopyBesideIt) {
       {"--no-date-folder", "--no-rename", "--no-read-only", card_});
   EXPECT_EQ(result.code, kBatchExitOk) << result.err;
   const std::string source = Source("101NIKON/DSC_0003.JPG");
-  EXPECT_NE(result.out.find(source + "\t" + source + "\tOK\n"),
-            std::string::npos);
+  EXPECT_NE(result.out.find(
+                Line(source, Source("101NIKON/DSC_00031.JPG"), "OK", source)),
+            std::string::npos)
+      << result.out;
   EXPECT_TRUE(result.out.ends_with("\n# 4 files: 4 OK\n"));
   EXPECT_EQ(ReadFile(Source("101NIKON/DSC_00031.JPG")),
             Sample("Nikon_D70.jpg"));
   EXPECT_TRUE(IsWritable(Source("101NIKON/DSC_00031.JPG")));
   EXPECT_EQ(ReadFile(source), Sample("Nikon_D70.jpg"));
+}
+
+TEST_F(BatchRunTest, ARowThatTheFinalWriteOutFailsIsWrittenAgain) {
+  testing::FaultyFileSystem disk;
+  disk.FailCall(testing::FaultyFileSystem::Operation::kSyncFileSystem);
+  BatchOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseBatchArguments({"--exif", "--dest", out_, card_}, "/",
+                                  options, error));
+  std::ostringstream out, err;
+  EXPECT_EQ(RunBatch(options, out, err, nullptr, &disk), kBatchExitFailed);
+  // Written as copied when it was done; its last line tells the outcome.
+  const std::string source = Source("101NIKON/DSC_0003.JPG");
+  const std::string target = out_ + "/2008_03_15/2008_03_15a0.JPG";
+  const std::size_t copied = out.str().find(Line(source, target, "OK"));
+  const std::size_t failed = out.str().find(Line(source, target, "CopyError!"));
+  ASSERT_NE(copied, std::string::npos) << out.str();
+  EXPECT_NE(failed, std::string::npos) << out.str();
+  EXPECT_GT(failed, copied);
+  EXPECT_TRUE(out.str().ends_with("\n# 4 files: 4 CopyError!\n")) << out.str();
 }
 
 #ifdef KURONEL_BATCH_PROGRAM
@@ -240,7 +282,81 @@ TEST_F(BatchRunTest, TheProgramTakesARelativeDestination) {
             kBatchExitUsage);
   EXPECT_NE(ReadFile(err_file).find("--dest"), std::string::npos);
 }
-#endif
+
+// Starts the program with `args` and standard output into a pipe that nobody
+// reads any more (as after `| head -1`), SIGPIPE as a shell leaves it;
+// returns its wait status.
+int RunIntoClosedPipe(const Args& args, const std::string& err_file) {
+  int ends[2];
+  if (::pipe(ends) != 0) return -1;
+  ::close(ends[0]);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::signal(SIGPIPE, SIG_DFL);
+    ::dup2(ends[1], STDOUT_FILENO);
+    const int err =
+        ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ::dup2(err, STDERR_FILENO);
+    std::vector<char*> argv = {const_cast<char*>(KURONEL_BATCH_PROGRAM)};
+    for (const std::string& arg : args)
+      argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execv(KURONEL_BATCH_PROGRAM, argv.data());
+    ::_exit(127);
+  }
+  ::close(ends[1]);
+  int status = -1;
+  ::waitpid(pid, &status, 0);
+  return status;
+}
+
+TEST_F(BatchRunTest, AClosedOutputStopsAMoveAfterTheFileInHand) {
+  const testing::Manifest before = testing::TakeManifest(card_);
+  const std::string err_file = dir_.Path("stderr");
+  const int status =
+      RunIntoClosedPipe({"--exif", "--move", "--dest", out_, card_}, err_file);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), kBatchExitFailed);
+  const std::string err = ReadFile(err_file);
+  EXPECT_NE(err.find("cannot write to standard output: Broken pipe"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("stopped after 1 of 4 files"), std::string::npos) << err;
+  // The oldest photo was moved whole; every other file is as it was.
+  const testing::MoveAudit audit =
+      testing::AuditMove(before, card_, testing::Manifest(), out_);
+  EXPECT_TRUE(audit.ok()) << audit.Report();
+  EXPECT_EQ(audit.at_target, 1u) << audit.Report();
+  EXPECT_EQ(audit.at_source, before.size() - 1) << audit.Report();
+  EXPECT_EQ(ReadFile(out_ + "/2004_08_27/2004_08_27a0.jpg"),
+            Sample("Canon_DIGITAL_IXUS_400.jpg"));
+}
+
+#ifdef KURONEL_EXIF_PROGRAM
+// An Exif text or a file name holding line breaks cannot forge a field or
+// another file's block.
+TEST(ExifToolTest, TextsAndNamesStayOnTheirLine) {
+  TempDir dir;
+  testing::TiffBuilder tiff;
+  tiff.Ascii(tiff.AddDirectory(), 0x010F, "Canon\n# /tmp/other.jpg\nHasExif=1");
+  const std::string file =
+      dir.WriteFile("a\rb\tc\\d\n# e.jpg", testing::ExifJpeg(tiff));
+  const std::string out_file = dir.Path("stdout");
+  ASSERT_EQ(
+      System("'" KURONEL_EXIF_PROGRAM "' '" + file + "' >'" + out_file + "'"),
+      0);
+  const std::string out = ReadFile(out_file);
+  EXPECT_TRUE(out.starts_with("# " + dir.path() +
+                              "/a\\rb\\tc\\\\d\\n# e.jpg\nHasExif=1\n"))
+      << out;
+  EXPECT_NE(out.find("\nMake=Canon\\n# /tmp/other.jpg\\nHasExif=1\n"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(out.find("\n# "), std::string::npos) << out;
+  EXPECT_EQ(out.find("\nHasExif="), out.rfind("\nHasExif=")) << out;
+}
+#endif  // KURONEL_EXIF_PROGRAM
+#endif  // KURONEL_BATCH_PROGRAM
 
 TEST(PlanSummaryTest, CountsEachStateInTheOrderOfTheStateTable) {
   EXPECT_EQ(PlanSummary({}), "# 0 files");

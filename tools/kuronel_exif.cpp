@@ -1,7 +1,9 @@
 // kuronel-exif [--] FILE...: prints what the Exif reader decodes from each
 // file, one Name=Value line per field, for comparing with other Exif tools.
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -9,37 +11,51 @@
 
 #include "exif/byte_source.h"
 #include "exif/exif_info.h"
+#include "tools/tool_text.h"
 
 namespace {
 
-constexpr char kUsage[] = "usage: kuronel-exif [-h] [--] FILE...\n";
+constexpr char kUsage[] = "usage: kuronel-exif [-h] [--version] [--] FILE...\n";
 
 constexpr char kHelp[] =
     "Prints the Exif values that Kuronel reads from each JPEG FILE: a line\n"
     "\"# FILE\", then one Name=Value line per field in a fixed order (numbers\n"
     "in decimal, texts as Kuronel decodes them), then the user comments.\n"
     "A file without an Exif block gives HasExif=0 and empty or zero\n"
-    "values. Files are only read, never changed.\n"
+    "values. Texts and file names are written as their bytes, except that a\n"
+    "backslash, TAB, line feed and carriage return are written as \\\\, \\t,\n"
+    "\\n and \\r, so that no text can split its line. Files are only read,\n"
+    "never changed.\n"
     "\n"
     "options:\n"
     "  -h, --help  print this help\n"
+    "  --version   print the name and version\n"
     "  --          end of options: every argument after it is a FILE, even\n"
     "              one named -h or --help\n"
     "\n"
     "Exit status: 0 when every FILE was read, 1 when one could not be opened\n"
-    "or read (its block is still printed), 2 when no FILE was given.\n";
+    "or read (its block is still printed) or standard output could not be\n"
+    "written, 2 when no FILE was given.\n";
 
-// The FILE arguments; `help` is set by -h or --help before any "--".
-std::vector<std::string> FileArguments(int argc, char** argv, bool& help) {
+// What the command line asks for.
+enum class Request { kDump, kHelp, kVersion };
+
+// The FILE arguments; `request` is set by the first of -h, --help and
+// --version before any "--".
+std::vector<std::string> FileArguments(int argc, char** argv,
+                                       Request& request) {
   std::vector<std::string> files;
   bool options_ended = false;
-  help = false;
+  request = Request::kDump;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
+    const bool is_option = !options_ended && request == Request::kDump;
     if (!options_ended && arg == "--") {
       options_ended = true;
-    } else if (!options_ended && (arg == "-h" || arg == "--help")) {
-      help = true;
+    } else if (is_option && (arg == "-h" || arg == "--help")) {
+      request = Request::kHelp;
+    } else if (is_option && arg == "--version") {
+      request = Request::kVersion;
     } else {
       files.emplace_back(arg);
     }
@@ -47,8 +63,20 @@ std::vector<std::string> FileArguments(int argc, char** argv, bool& help) {
   return files;
 }
 
+// A text as it is decoded, escaped so that it cannot start a line of its own
+// (a Make of "Canon\n# /tmp/other.jpg" must not forge another file's block).
 void PrintText(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
+  const std::string field = kuronel::LineField(text);
+  std::fwrite(field.data(), 1, field.size(), stdout);
+}
+
+// True when everything printed so far reached standard output; otherwise
+// says why on standard error.
+bool OutputWritten() {
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+  std::fprintf(stderr, "kuronel-exif: cannot write to standard output: %s\n",
+               std::strerror(errno));
+  return false;
 }
 
 void PrintField(const char* name, const std::string& value) {
@@ -101,11 +129,15 @@ bool DumpFile(kuronel::TExifInfo& exif, const std::string& file_name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool help = false;
-  const std::vector<std::string> files = FileArguments(argc, argv, help);
-  if (help) {
+  Request request = Request::kDump;
+  const std::vector<std::string> files = FileArguments(argc, argv, request);
+  if (request == Request::kHelp) {
     std::printf("%s\n%s", kUsage, kHelp);
-    return 0;
+    return OutputWritten() ? 0 : 1;
+  }
+  if (request == Request::kVersion) {
+    std::printf("%s\n", kuronel::VersionLine("kuronel-exif").c_str());
+    return OutputWritten() ? 0 : 1;
   }
   if (files.empty()) {
     std::fprintf(stderr, "%sTry 'kuronel-exif --help' for more information.\n",
@@ -116,6 +148,8 @@ int main(int argc, char** argv) {
   bool all_read = true;
   for (const std::string& file : files) {
     if (!DumpFile(exif, file)) all_read = false;
+    // Reading on when nothing more can be printed helps nobody.
+    if (!OutputWritten()) return 1;
   }
   return all_read ? 0 : 1;
 }

@@ -297,7 +297,7 @@ TEST_P(OddFilesTest, EveryByteIsAccountedForAndEveryStateIsTrue) {
   EXPECT_EQ(sources.count(deep_file_), 1u);
   const size_t failures = GetParam().long_name_fails ? 1 : 0;
   EXPECT_EQ(code, failures ? kBatchExitFailed : kBatchExitOk);
-  // One line of three fields per row, whatever the names hold, then the
+  // One line of four fields per row, whatever the names hold, then the
   // summary.
   std::istringstream lines(output_);
   std::string line;
@@ -305,7 +305,7 @@ TEST_P(OddFilesTest, EveryByteIsAccountedForAndEveryStateIsTrue) {
   while (std::getline(lines, line)) {
     if (line.starts_with("# ")) break;
     ++row_lines;
-    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 2) << line;
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 3) << line;
   }
   EXPECT_EQ(row_lines, plan.size());
   EXPECT_TRUE(line.starts_with("# " + std::to_string(plan.size()) + " files: " +
@@ -413,22 +413,21 @@ TEST(SparseCopyTest, ACopyOfASparseFileStaysSparse) {
   EXPECT_LT(info.st_blocks * 512, off_t{1} << 20);
 }
 
-TEST(WritePlanTest, NoNameSplitsALineOrAddsAField) {
+TEST(PlanLineTest, NoNameSplitsALineOrAddsAField) {
   struct Case {
     const char* source;
     const char* line;
   } cases[] = {
-      {"/c/plain.jpg", "/c/plain.jpg\t/o/a0.jpg\tOk"},
-      {"/c/tab\there.jpg", "/c/tab\\there.jpg\t/o/a0.jpg\tOk"},
-      {"/c/new\n# 0 files", "/c/new\\n# 0 files\t/o/a0.jpg\tOk"},
-      {"/c/cr\r.jpg", "/c/cr\\r.jpg\t/o/a0.jpg\tOk"},
-      {"/c/back\\t.jpg", "/c/back\\\\t.jpg\t/o/a0.jpg\tOk"},
-      {"/c/\x83\x65.jpg", "/c/\x83\x65.jpg\t/o/a0.jpg\tOk"},
+      {"/c/plain.jpg", "/c/plain.jpg\t/o/a01.jpg\tOk\t/o/a0.jpg"},
+      {"/c/tab\there.jpg", "/c/tab\\there.jpg\t/o/a01.jpg\tOk\t/o/a0.jpg"},
+      {"/c/new\n# 0 files", "/c/new\\n# 0 files\t/o/a01.jpg\tOk\t/o/a0.jpg"},
+      {"/c/cr\r.jpg", "/c/cr\\r.jpg\t/o/a01.jpg\tOk\t/o/a0.jpg"},
+      {"/c/back\\t.jpg", "/c/back\\\\t.jpg\t/o/a01.jpg\tOk\t/o/a0.jpg"},
+      {"/c/\x83\x65.jpg", "/c/\x83\x65.jpg\t/o/a01.jpg\tOk\t/o/a0.jpg"},
   };
   for (const Case& c : cases) {
-    std::ostringstream out;
-    WritePlan({PlanRow{c.source, "/o/a0.jpg", "Ok"}}, out);
-    EXPECT_EQ(out.str(), std::string(c.line) + "\n# 1 files: 1 Ok\n")
+    EXPECT_EQ(PlanLine({c.source, "/o/a0.jpg", "Ok", "/o/a01.jpg"}, true),
+              c.line)
         << c.source;
   }
 }

@@ -1,0 +1,34 @@
+#include "tools/tool_text.h"
+
+namespace kuronel {
+
+std::string LineField(std::string_view text) {
+  std::string field;
+  field.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '\\':
+        field += "\\\\";
+        break;
+      case '\t':
+        field += "\\t";
+        break;
+      case '\n':
+        field += "\\n";
+        break;
+      case '\r':
+        field += "\\r";
+        break;
+      default:
+        field += c;
+    }
+  }
+  return field;
+}
+
+std::string VersionLine(std::string_view program) {
+  // The build passes in the project's version, so that it is written once.
+  return std::string(program) + " " + KURONEL_VERSION;
+}
+
+}  // namespace kuronel

@@ -1,0 +1,20 @@
+#ifndef KURONEL_TOOLS_TOOL_TEXT_H_
+#define KURONEL_TOOLS_TOOL_TEXT_H_
+
+#include <string>
+#include <string_view>
+
+namespace kuronel {
+
+// `text` as one field of an output line: its bytes as they are, except that
+// a backslash, TAB, line feed and carriage return are written as \\, \t, \n
+// and \r. A file name or an Exif text may hold any of them, and must not
+// split a line, add a field or forge a line of its own.
+std::string LineField(std::string_view text);
+
+// What --version prints, without the line end: "kuronel-batch 1.1.0".
+std::string VersionLine(std::string_view program);
+
+}  // namespace kuronel
+
+#endif  // KURONEL_TOOLS_TOOL_TEXT_H_
