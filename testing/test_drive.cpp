@@ -60,6 +60,25 @@ bool Run(const Command& command, std::string* out = nullptr) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// True while a file system is mounted on `folder`.
+bool IsMountPoint(const std::string& folder) {
+  struct stat here, above;
+  return stat(folder.c_str(), &here) == 0 &&
+         stat((folder + "/..").c_str(), &above) == 0 &&
+         here.st_dev != above.st_dev;
+}
+
+// Runs `command` up to three times: tests running side by side race for the
+// free loop devices, and the loser of such a race fails.
+bool RunRetried(const Command& command, std::string* out = nullptr) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (Run(command, out)) return true;
+    if (out != nullptr) out->clear();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  return false;
+}
+
 // Unmounts `folder`, again for a while when it is busy (a FUSE daemon may
 // still hold it for a moment after the last file was closed).
 void UnmountFolder(const std::string& folder, bool fuse) {
@@ -185,11 +204,15 @@ std::string TestDrive::Mount(std::uint64_t size_bytes) {
   tools.make.push_back(image_);
   if (!Run(tools.make)) return name + ": " + tools.make.front() + " failed";
   if (tools.mount.empty()) {
-    mounted_here_ = Run({"mount", "-o", "loop", image_, mount_point_});
+    for (int attempt = 0; attempt < 3 && !mounted_here_; ++attempt) {
+      Run({"mount", "-o", "loop", image_, mount_point_});
+      mounted_here_ = IsMountPoint(mount_point_);
+    }
     return mounted_here_ ? std::string() : name + ": mount -o loop failed";
   }
   std::string device;
-  if (!Run({"losetup", "-f", "--show", image_}, &device) || device.empty())
+  if (!RunRetried({"losetup", "-f", "--show", image_}, &device) ||
+      device.empty())
     return name + ": no free loop device";
   loop_device_ = device.substr(0, device.find('\n'));
   Command mount = {tools.mount};
@@ -202,7 +225,9 @@ std::string TestDrive::Mount(std::uint64_t size_bytes) {
 }
 
 void TestDrive::Unmount() {
-  if (mounted_here_) UnmountFolder(mount_point_, IsFuseDrive(kind_));
+  // A mount command that failed may still have mounted.
+  if (mounted_here_ || (!mount_point_.empty() && IsMountPoint(mount_point_)))
+    UnmountFolder(mount_point_, IsFuseDrive(kind_));
   mounted_here_ = false;
   if (!loop_device_.empty()) Run({"losetup", "-d", loop_device_});
   loop_device_.clear();

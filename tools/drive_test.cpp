@@ -30,9 +30,17 @@ using testing::DriveKind;
 using testing::TempDir;
 using testing::TestDrive;
 
+// Field `index` of a row: SOURCE, TARGET, STATE, NEWPATH.
+std::string Field(const std::string& line, int index) {
+  std::size_t start = 0;
+  for (int i = 0; i < index; ++i) start = line.find('\t', start) + 1;
+  return line.substr(start, line.find('\t', start) - start);
+}
+
 struct Result {
   int code = -1;
   std::string out;
+  std::string err;
   std::map<std::string, int> states;  // state -> rows
 };
 
@@ -40,11 +48,12 @@ Result Batch(const Args& args) {
   std::ostringstream out, err;
   Result result;
   result.code = BatchMain(args, out, err, false);
-  result.out = out.str() + err.str();
+  result.out = out.str();
+  result.err = err.str();
   std::istringstream lines(out.str());
   for (std::string line; std::getline(lines, line);) {
     if (line.empty() || line[0] == '#') continue;
-    ++result.states[line.substr(line.rfind('\t') + 1)];
+    ++result.states[Field(line, 2)];
   }
   return result;
 }
@@ -178,7 +187,7 @@ TEST(DriveTest, EveryModeOnEveryDrive) {
       const std::string expected = KeepsReadOnly(kind) ? mode.state_where_kept
                                                        : mode.state_where_not;
       EXPECT_EQ(result.states, (std::map<std::string, int>{{expected, 3}}))
-          << result.out;
+          << result.out << result.err;
       const bool in_place = mode.options.size() == 2;
       const testing::MoveAudit audit = testing::AuditMove(
           sources, card, testing::Manifest(), in_place ? card : destination,
@@ -203,12 +212,9 @@ std::map<std::string, std::string> StatesByName(const Result& result) {
   std::map<std::string, std::string> states;
   std::istringstream lines(result.out);
   for (std::string line; std::getline(lines, line);) {
-    const std::size_t first_tab = line.find('\t');
-    if (line.empty() || line[0] == '#' || first_tab == std::string::npos)
-      continue;
-    const std::string source = line.substr(0, first_tab);
-    states[source.substr(source.rfind('/') + 1)] =
-        line.substr(line.rfind('\t') + 1);
+    if (line.empty() || line[0] == '#') continue;
+    const std::string source = Field(line, 0);
+    states[source.substr(source.rfind('/') + 1)] = Field(line, 2);
   }
   return states;
 }
