@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -307,7 +308,9 @@ TEST(BuildCatalogueTest, SortsByTimestampInTheDirectionLeftByTheLastSort) {
   EXPECT_EQ(build.rows.front().FileName, "new.jpg");
   EXPECT_EQ(build.rows.back().FileName, "old.jpg");
 
-  SortByClickedColumn(build.rows, kFolderColumn, build.sort);
+  // A click on any column flips the direction for the next sort.
+  ClickedColumnOrder(build.rows.size(), [](size_t) { return ""; },
+                     kFolderColumn, build.sort);
   build.rows.clear();
   build.Run(dir.path(), false);
   EXPECT_EQ(build.rows.front().FileName, "old.jpg");
@@ -318,6 +321,37 @@ std::vector<std::string> FullPaths(const FileCatalogue& rows) {
   std::vector<std::string> paths;
   for (const CatalogueRow& row : rows) paths.push_back(row.FullPath());
   return paths;
+}
+
+// Every file of the folders gets one row in the order the folder lists it
+// (rows of one time keep it): hidden and read-only files and any byte in a
+// name; no folders, FIFOs or dangling links.
+TEST(BuildCatalogueTest, ListsEveryFileInListingOrder) {
+  TempDir dir;
+  for (const char* name :
+       {".hidden.jpg", "locked.jpg", "a, b.jpg", "say \"cheese\".jpg"}) {
+    const std::string path = dir.WriteFile(std::string("card/") + name, "x");
+    SetLocalTime(path, 2004, 5, 6, 10, 0, 0);
+  }
+  chmod(dir.Path("card/locked.jpg").c_str(), 0444);
+  ASSERT_EQ(mkfifo(dir.Path("card/fifo").c_str(), 0644), 0);
+  ASSERT_EQ(symlink("nowhere", dir.Path("card/dangling.jpg").c_str()), 0);
+  dir.MakeDir("card/empty");
+  std::vector<std::string> listing_order;
+  ListDirectory(dir.Path("card"), [&](const DirEntry& entry) {
+    if (IsListedFile(entry.attributes))
+      listing_order.push_back(std::string(entry.name));
+  });
+
+  Build build;
+  build.Run(dir.Path("card"), false);
+  std::vector<std::string> names;
+  for (const CatalogueRow& row : build.rows) {
+    EXPECT_EQ(row.Folder, dir.Path("card/"));
+    names.push_back(row.FileName);
+  }
+  EXPECT_EQ(names, listing_order);
+  EXPECT_EQ(names.size(), 4u);
 }
 
 // Nothing unreadable passes for empty: a folder nobody may list and a photo

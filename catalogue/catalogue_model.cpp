@@ -45,12 +45,19 @@ void CatalogueModel::ChangeChecks(
 }
 
 void CatalogueModel::Sort(const SortState& state) {
-  std::vector<size_t> order = SortPermutation(
+  Reorder(CatalogueOrder(rows_, state));
+}
+
+void CatalogueModel::SortByClickedColumn(int column, SortState& state) {
+  Reorder(ClickedColumnOrder(
       rows_.size(),
-      [this, column = state.SortColumn](size_t row) {
+      [this, column](size_t row) {
         return CatalogueColumnText(rows_[row], column);
       },
-      state.SortAscending);
+      column, state));
+}
+
+void CatalogueModel::Reorder(std::vector<size_t> order) {
   emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
   std::vector<int> new_row_of(order.size());
   for (size_t i = 0; i < order.size(); ++i)

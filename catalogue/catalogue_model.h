@@ -4,6 +4,7 @@
 #include <QAbstractTableModel>
 #include <QColor>
 #include <functional>
+#include <vector>
 
 #include "catalogue/catalogue_order.h"
 #include "catalogue/catalogue_row.h"
@@ -33,6 +34,9 @@ class CatalogueModel : public QAbstractTableModel {
   // Sorts the rows by the state's column and direction; selected rows stay
   // selected where they go.
   void Sort(const SortState& state);
+  // A header click: sorts as ClickedColumnOrder orders, which also records
+  // the column and flips the direction in `state`.
+  void SortByClickedColumn(int column, SortState& state);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -44,6 +48,10 @@ class CatalogueModel : public QAbstractTableModel {
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
  private:
+  // Puts the rows into `order` (as SortPermutation gives it), selection
+  // following its rows.
+  void Reorder(std::vector<size_t> order);
+
   FileCatalogue rows_;
   std::function<QColor()> checked_background_;
 };

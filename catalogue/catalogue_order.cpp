@@ -88,11 +88,6 @@ std::string SortKey(std::string_view text) {
   return key;
 }
 
-int CompareTexts(std::string_view a, std::string_view b) {
-  const int result = SortKey(a).compare(SortKey(b));
-  return (result > 0) - (result < 0);
-}
-
 std::vector<size_t> SortPermutation(size_t count, const RowText& text_of,
                                     bool ascending) {
   // All keys in one buffer: no allocation per row.
@@ -131,21 +126,27 @@ std::string_view CatalogueColumnText(const CatalogueRow& row, int column) {
   }
 }
 
-void SortCatalogue(FileCatalogue& catalogue, const SortState& state) {
-  std::vector<size_t> order = SortPermutation(
+std::vector<size_t> CatalogueOrder(const FileCatalogue& catalogue,
+                                   const SortState& state) {
+  return SortPermutation(
       catalogue.size(),
       [&](size_t row) {
         return CatalogueColumnText(catalogue[row], state.SortColumn);
       },
       state.SortAscending);
-  ApplyPermutation(catalogue, std::move(order));
 }
 
-void SortByClickedColumn(FileCatalogue& catalogue, int column,
-                         SortState& state) {
+void SortCatalogue(FileCatalogue& catalogue, const SortState& state) {
+  ApplyPermutation(catalogue, CatalogueOrder(catalogue, state));
+}
+
+std::vector<size_t> ClickedColumnOrder(size_t count, const RowText& text_of,
+                                       int column, SortState& state) {
   state.SortColumn = column;
-  SortCatalogue(catalogue, state);
+  std::vector<size_t> order = SortPermutation(count, text_of,
+                                              state.SortAscending);
   state.SortAscending = !state.SortAscending;
+  return order;
 }
 
 }  // namespace kuronel

@@ -33,10 +33,6 @@ inline constexpr char kSortedText[] = "ソートしました。";
 // not valid UTF-8 (a Shift_JIS file name) is taken as CP932 bytes already.
 std::string SortKey(std::string_view text);
 
-// Compares two texts by their sort keys: negative, zero or positive. For
-// single comparisons; sorts convert every text once instead.
-int CompareTexts(std::string_view a, std::string_view b);
-
 // The order of `count` rows by the texts that `text_of` gives, ascending or
 // descending: result[0] is the index of the row that goes first. Rows whose
 // texts compare equal keep their order. Each text is converted once.
@@ -53,14 +49,19 @@ void ApplyPermutation(std::vector<Row>& rows, std::vector<size_t> permutation);
 // 3 Timestamp (other columns: an empty text).
 std::string_view CatalogueColumnText(const CatalogueRow& row, int column);
 
-// Sorts the catalogue by state.SortColumn in the direction of
-// state.SortAscending, changing neither.
+// The order of the catalogue by state.SortColumn in the direction of
+// state.SortAscending (as SortPermutation gives it), changing neither.
+std::vector<size_t> CatalogueOrder(const FileCatalogue& catalogue,
+                                   const SortState& state);
+
+// Sorts the catalogue into CatalogueOrder.
 void SortCatalogue(FileCatalogue& catalogue, const SortState& state);
 
-// A click on a column header: sort by that column in the current direction,
-// then flip the direction for the next sort. The window shows kSortedText.
-void SortByClickedColumn(FileCatalogue& catalogue, int column,
-                         SortState& state);
+// A click on a column header of either list: records the column and gives
+// the order by it in the current direction, then flips the direction for
+// the next sort. The window shows kSortedText.
+std::vector<size_t> ClickedColumnOrder(size_t count, const RowText& text_of,
+                                       int column, SortState& state);
 
 template <typename Row>
 void ApplyPermutation(std::vector<Row>& rows, std::vector<size_t> permutation) {

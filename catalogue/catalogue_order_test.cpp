@@ -26,13 +26,26 @@ std::vector<std::string> Sorted(std::vector<std::string> texts,
   return result;
 }
 
+int Sign(int value) { return (value > 0) - (value < 0); }
+
+// A header click on the main list, as the window makes it.
+void Click(FileCatalogue& catalogue, int column, SortState& state) {
+  ApplyPermutation(catalogue,
+                   ClickedColumnOrder(
+                       catalogue.size(),
+                       [&](size_t row) {
+                         return CatalogueColumnText(catalogue[row], column);
+                       },
+                       column, state));
+}
+
 struct CompareCase {
   std::string a;
   std::string b;
-  int expected;  // sign of CompareTexts(a, b)
+  int expected;  // sign of the comparison of their sort keys
 };
 
-TEST(CompareTextsTest, ComparesCp932BytesWithLettersAsCapitals) {
+TEST(SortKeyTest, ComparesCp932BytesWithLettersAsCapitals) {
   const std::vector<CompareCase> cases = {
       {"IMG_10.JPG", "IMG_9.JPG", -1},  // text, not number
       {"img_1.jpg", "IMG_1.JPG", 0},
@@ -56,12 +69,14 @@ TEST(CompareTextsTest, ComparesCp932BytesWithLettersAsCapitals) {
       {"\x83\x61", "\x83\x41", 1},
   };
   for (const CompareCase& c : cases) {
-    EXPECT_EQ(CompareTexts(c.a, c.b), c.expected) << c.a << " vs " << c.b;
-    EXPECT_EQ(CompareTexts(c.b, c.a), -c.expected) << c.b << " vs " << c.a;
+    EXPECT_EQ(Sign(SortKey(c.a).compare(SortKey(c.b))), c.expected)
+        << c.a << " vs " << c.b;
+    EXPECT_EQ(Sign(SortKey(c.b).compare(SortKey(c.a))), -c.expected)
+        << c.b << " vs " << c.a;
   }
 }
 
-TEST(CompareTextsTest, TheTestCharactersHaveTheirAssumedForms) {
+TEST(SortKeyTest, TheTestCharactersHaveTheirAssumedForms) {
   EXPECT_EQ(Utf8ToCp932("亜一"), "\x88\x9F\x88\xEA");
   EXPECT_EQ(Utf8ToCp932("\xE2\x85\xB9"), "\xFA\x49");
   EXPECT_EQ(CodePointToCp932(U'é'), std::nullopt);
@@ -127,22 +142,22 @@ TEST(SortCatalogueTest, SortsByTheColumnOfTheStateAndKeepsTheState) {
   }
 }
 
-TEST(SortByClickedColumnTest, ClicksSortDescendingThenAscendingThenDescending) {
+TEST(ClickedColumnOrderTest, ClicksSortDescendingThenAscendingThenDescending) {
   FileCatalogue catalogue = ThreeRows();
   SortState state;  // as at start: column 0, descending
-  SortByClickedColumn(catalogue, kFileNameColumn, state);
+  Click(catalogue, kFileNameColumn, state);
   EXPECT_THAT(Names(catalogue), ElementsAre("c.jpg", "b.jpg", "a.jpg"));
   EXPECT_EQ(state.SortColumn, kFileNameColumn);
   EXPECT_TRUE(state.SortAscending);
 
-  SortByClickedColumn(catalogue, kTimestampColumn, state);
+  Click(catalogue, kTimestampColumn, state);
   EXPECT_THAT(Names(catalogue), ElementsAre("c.jpg", "b.jpg", "a.jpg"));
   EXPECT_EQ(state.SortColumn, kTimestampColumn);
   EXPECT_FALSE(state.SortAscending);
 
-  SortByClickedColumn(catalogue, kFileNameColumn, state);
+  Click(catalogue, kFileNameColumn, state);
   EXPECT_THAT(Names(catalogue), ElementsAre("c.jpg", "b.jpg", "a.jpg"));
-  SortByClickedColumn(catalogue, kFileNameColumn, state);
+  Click(catalogue, kFileNameColumn, state);
   EXPECT_THAT(Names(catalogue), ElementsAre("a.jpg", "b.jpg", "c.jpg"));
   // The rows move whole.
   EXPECT_TRUE(catalogue[2].Checked);

@@ -18,7 +18,7 @@ struct CatalogueRow {
   std::string Timestamp;    // 2004/05/12 10:20:30, or 2004/05/12 at midnight
   bool Checked = false;
   // The file the row stands for, however its path is spelled; not shown.
-  FileIdentity identity;
+  FileIdentity identity = {};
 
   std::string FullPath() const { return Folder + FileName; }
 };

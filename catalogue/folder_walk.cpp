@@ -110,19 +110,4 @@ void WalkFolderTree(const std::string& root, FolderWorkList& work_list,
   }
 }
 
-std::string ListFolderFiles(const std::string& folder) {
-  std::string text;
-  ListDirectory(folder, [&](const DirEntry& entry) {
-    if (!IsListedFile(entry.attributes)) return;
-    text += '"';
-    for (char c : JoinFolderPath(folder, entry.name)) {
-      if (c == '"') text += '"';
-      text += c;
-    }
-    text += "\",";
-  });
-  if (!text.empty()) text.pop_back();
-  return text;
-}
-
 }  // namespace kuronel

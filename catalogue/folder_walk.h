@@ -54,13 +54,6 @@ std::string WalkProgressText(size_t index, size_t level_size);
 void WalkFolderTree(const std::string& root, FolderWorkList& work_list,
                     const StatusSink& status, FileIdentity left_out = {});
 
-// The files directly in `folder` (regular files, hidden ones too; no folders,
-// FIFOs, sockets, devices or dangling links), as the text of quoted full paths
-// joined by commas: "/a/x.jpg","/a/y.jpg". Empty when there is none or the
-// folder cannot be listed. A '"' inside a name is doubled, so that the list
-// splitter gives every path back whole.
-std::string ListFolderFiles(const std::string& folder);
-
 }  // namespace kuronel
 
 #endif  // KURONEL_CATALOGUE_FOLDER_WALK_H_

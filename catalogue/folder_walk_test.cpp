@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/list_splitter.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
 #include "platform/dir_listing.h"
@@ -19,7 +18,6 @@ namespace {
 
 using ::kuronel::testing::TempDir;
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAre;
 
 std::string Repeat(const std::string& text, int times) {
@@ -112,17 +110,12 @@ TEST(WalkFolderTreeTest, TheRootFolderKeepsItsSlash) {
   EXPECT_EQ(JoinFolderPath("/", "bin"), "/bin");
   EXPECT_EQ(JoinFolderPath("/media", "card"), "/media/card");
   EXPECT_EQ(JoinFolderPath("/media/", "card"), "/media/card");
-  // The top level of "/" only: no path of it starts with "//".
-  for (const std::string& path : SplitList(ListFolderFiles("/"))) {
-    EXPECT_EQ(path.rfind('/'), 0u) << path;
-  }
 }
 
 TEST(WalkFolderTreeTest, AMissingRootStandsAloneInTheWorkList) {
   TempDir dir;
   const std::string missing = dir.Path("gone");
   EXPECT_THAT(WalkOf(missing).work_list, ElementsAre(missing));
-  EXPECT_EQ(ListFolderFiles(missing), "");
 }
 
 TEST(WalkFolderTreeTest, WalksEachDirectoryOnceThroughLinks) {
@@ -164,49 +157,6 @@ TEST(WalkFolderTreeTest, LeavesOutTheDestinationAndMadeUpFileSystems) {
   const FolderWorkList walked = WalkOf(dir.Path("card/DCIM")).work_list;
   umount(proc.c_str());
   EXPECT_THAT(walked, ElementsAre(dir.Path("card/DCIM")));
-}
-
-TEST(ListFolderFilesTest, ListsFilesOnlyAsQuotedPaths) {
-  TempDir dir;
-  dir.WriteFile("a.jpg", "x");
-  dir.MakeDir("sub");
-  dir.WriteFile("sub/deeper.jpg", "x");
-  EXPECT_EQ(ListFolderFiles(dir.path()), "\"" + dir.Path("a.jpg") + "\"");
-  EXPECT_EQ(ListFolderFiles(dir.path() + "/"), "\"" + dir.Path("a.jpg") + "\"");
-
-  TempDir only_folders;
-  only_folders.MakeDir("x");
-  EXPECT_EQ(ListFolderFiles(only_folders.path()), "");
-}
-
-TEST(ListFolderFilesTest, TakesHiddenAndReadOnlyFilesButNoSpecialEntries) {
-  TempDir dir;
-  dir.WriteFile(".hidden.jpg", "x");
-  chmod(dir.WriteFile("locked.jpg", "x").c_str(), 0444);
-  dir.WriteFile("a, b.jpg", "x");
-  dir.WriteFile("say \"cheese\".jpg", "x");
-  ASSERT_EQ(mkfifo(dir.Path("fifo").c_str(), 0644), 0);
-  ASSERT_EQ(symlink("nowhere", dir.Path("dangling.jpg").c_str()), 0);
-  ASSERT_EQ(symlink("locked.jpg", dir.Path("link.jpg").c_str()), 0);
-
-  // Every path comes back whole from the splitter, commas, blanks and quotes
-  // included.
-  EXPECT_THAT(
-      SplitList(ListFolderFiles(dir.path())),
-      UnorderedElementsAre(dir.Path(".hidden.jpg"), dir.Path("locked.jpg"),
-                           dir.Path("a, b.jpg"), dir.Path("say \"cheese\".jpg"),
-                           dir.Path("link.jpg")));
-}
-
-TEST(ListFolderFilesTest, KeepsTheListingOrder) {
-  TempDir dir;
-  for (const char* name : {"m.jpg", "b.jpg", "z.jpg", "a.jpg"})
-    dir.WriteFile(name, "x");
-  std::vector<std::string> readdir_order;
-  ListDirectory(dir.path(), [&](const DirEntry& entry) {
-    readdir_order.push_back(dir.Path(entry.name));
-  });
-  EXPECT_EQ(SplitList(ListFolderFiles(dir.path())), readdir_order);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "exif/exif_info.h"
 #include "exif/exif_labels.h"
+#include "exif/exif_tags.h"
 #include "exif/user_comment.h"
 
 namespace kuronel {
@@ -97,191 +98,191 @@ void TExifInfo::ApplyTagRule(const DirectoryEntry& entry, LazyEntryValue& value,
   ExifFields& f = fields_;
   const bool first_directory = directory_index == 0;
   switch (entry.tag) {
-    case 0x0001:  // InteroperabilityIndex
+    case exif_tag::kInteroperabilityIndex:
       is_thumbnail_file_ = EqualsIgnoringAsciiCase(value->Text, "THM");
       break;
-    case 0x0100:
+    case exif_tag::kImageWidth:
       f.ThumbnailWidth = value->UnsignedValue;
       break;
-    case 0x0101:
+    case exif_tag::kImageLength:
       f.ThumbnailHeight = value->UnsignedValue;
       break;
-    case 0x0103:
+    case exif_tag::kCompression:
       SetCode(f.Compression, f.CompressionText, LabelTable::kCompression,
               *value);
       break;
-    case 0x0106:
+    case exif_tag::kPhotometricInterpretation:
       SetCode(f.PhotometricInterpretation, f.PhotometricInterpretationText,
               LabelTable::kPhotometricInterpretation, *value);
       break;
-    case 0x010E:
+    case exif_tag::kImageDescription:
       f.ImageDescription = value->Text;
       break;
-    case 0x010F:
+    case exif_tag::kMake:
       f.Make = value->Text;
       break;
-    case 0x0110:
+    case exif_tag::kModel:
       f.Model = value->Text;
       break;
-    case 0x0112:
+    case exif_tag::kOrientation:
       SetOrientation(first_directory ? f.Orientation : f.ThumbnailOrientation,
                      *value);
       break;
-    case 0x0115:
+    case exif_tag::kSamplesPerPixel:
       f.SamplesPerPixel = Low16(value->UnsignedValue);
       break;
-    case 0x011A:
+    case exif_tag::kXResolution:
       if (first_directory)
         SetTextAndNumber(f.XResolution, f.XResolutionText, *value);
       else
         SetTextAndNumber(f.ThumbnailXResolution, f.ThumbnailXResolutionText,
                          *value);
       break;
-    case 0x011B:
+    case exif_tag::kYResolution:
       if (first_directory)
         SetTextAndNumber(f.YResolution, f.YResolutionText, *value);
       else
         SetTextAndNumber(f.ThumbnailYResolution, f.ThumbnailYResolutionText,
                          *value);
       break;
-    case 0x011C:
+    case exif_tag::kPlanarConfiguration:
       f.PlanarConfiguration = Low16(value->UnsignedValue);
       break;
-    case 0x0128:
+    case exif_tag::kResolutionUnit:
       if (first_directory)
         SetResolutionUnit(f.ResolutionUnit, f.ResolutionUnitText, *value);
       else
         SetResolutionUnit(f.ThumbnailResolutionUnit,
                           f.ThumbnailResolutionUnitText, *value);
       break;
-    case 0x0131:
+    case exif_tag::kSoftware:
       f.Software = value->Text;
       break;
-    case 0x0132:
+    case exif_tag::kDateTime:
       f.DateTime = value->Text;
       break;
-    case 0x0201:
+    case exif_tag::kJpegInterchangeFormat:
       f.JPEGInterchangeFormat = value->UnsignedValue;
       break;
-    case 0x0202:
+    case exif_tag::kJpegInterchangeFormatLength:
       f.JPEGInterchangeFormatLength = value->UnsignedValue;
       break;
-    case 0x1001:  // RelatedImageWidth
+    case exif_tag::kRelatedImageWidth:
       ApplyRelatedImageSize(value->UnsignedValue, f.ThumbnailWidth,
                             f.ImageWidth);
       break;
-    case 0x1002:  // RelatedImageLength
+    case exif_tag::kRelatedImageLength:
       ApplyRelatedImageSize(value->UnsignedValue, f.ThumbnailHeight,
                             f.ImageHeight);
       break;
-    case 0x8298:
+    case exif_tag::kCopyright:
       f.Copyright = value->Text;
       break;
-    case 0x829A:
+    case exif_tag::kExposureTime:
       SetTextAndNumber(f.ExposureTime, f.ExposureTimeText, *value);
       break;
-    case 0x829D:
+    case exif_tag::kFNumber:
       SetTextAndNumber(f.FNumber, f.FNumberText, *value);
       break;
-    case 0x8822:
+    case exif_tag::kExposureProgram:
       SetCode(f.ExposureProgram, f.ExposureProgramText,
               LabelTable::kExposureProgram, *value);
       break;
-    case 0x8827:
+    case exif_tag::kIsoSpeedRatings:
       f.ISOSpeedRatings = Low16(value->UnsignedValue);
       break;
-    case 0x9000:
+    case exif_tag::kExifVersion:
       f.ExifVersion = HexToText(value->Text);
       break;
-    case 0x9003:
+    case exif_tag::kDateTimeOriginal:
       f.DateTimeOriginal = value->Text;
       break;
-    case 0x9004:
+    case exif_tag::kDateTimeDigitized:
       f.DateTimeDigitized = value->Text;
       break;
-    case 0x9102:
+    case exif_tag::kCompressedBitsPerPixel:
       SetTextAndNumber(f.CompressedBitsPerPixel, f.CompressedBitsPerPixelText,
                        *value);
       break;
-    case 0x9201:
+    case exif_tag::kShutterSpeedValue:
       SetTextAndNumber(f.ShutterSpeedValue, f.ShutterSpeedValueText, *value);
       break;
-    case 0x9202:
+    case exif_tag::kApertureValue:
       SetTextAndNumber(f.ApertureValue, f.ApertureValueText, *value);
       break;
-    case 0x9203:
+    case exif_tag::kBrightnessValue:
       SetTextAndNumber(f.BrightnessValue, f.BrightnessValueText, *value);
       break;
-    case 0x9204:
+    case exif_tag::kExposureBiasValue:
       SetTextAndNumber(f.ExposureBiasValue, f.ExposureBiasValueText, *value);
       break;
-    case 0x9205:
+    case exif_tag::kMaxApertureValue:
       SetTextAndNumber(f.MaxApertureValue, f.MaxApertureValueText, *value);
       break;
-    case 0x9206:
+    case exif_tag::kSubjectDistance:
       SetTextAndNumber(f.SubjectDistance, f.SubjectDistanceText, *value);
       break;
-    case 0x9207:
+    case exif_tag::kMeteringMode:
       SetCode(f.MeteringMode, f.MeteringModeText, LabelTable::kMeteringMode,
               *value);
       break;
-    case 0x9208:
+    case exif_tag::kLightSource:
       SetCode(f.LightSource, f.LightSourceText, LabelTable::kLightSource,
               *value);
       break;
-    case 0x9209:
+    case exif_tag::kFlash:
       SetCode(f.Flash, f.FlashText, LabelTable::kFlash, *value);
       break;
-    case 0x920A:
+    case exif_tag::kFocalLength:
       SetTextAndNumber(f.FocalLength, f.FocalLengthText, *value);
       break;
-    case 0x927C:  // MakerNote: where its data lies, also for a short one.
+    case exif_tag::kMakerNote:  // MakerNote: where its data lies, also for a short one.
       f.MakerNoteLength = entry.count;
       f.MakerNotePosition = static_cast<uint32_t>(tiff_start + entry.field);
       break;
-    case 0x9286:
+    case exif_tag::kUserComment:
       ApplyUserComment(entry, *value);
       break;
-    case 0x9290:
+    case exif_tag::kSubSecTime:
       f.SubSecTime = value->Text;
       break;
-    case 0x9291:
+    case exif_tag::kSubSecTimeOriginal:
       f.SubSecTimeOriginal = value->Text;
       break;
-    case 0x9292:
+    case exif_tag::kSubSecTimeDigitized:
       f.SubSecTimeDigitized = value->Text;
       break;
-    case 0xA000:
+    case exif_tag::kFlashpixVersion:
       f.FlashpixVersion = HexToText(value->Text);
       break;
-    case 0xA001:
+    case exif_tag::kColorSpace:
       SetCode(f.ColorSpace, f.ColorSpaceText, LabelTable::kColorSpace, *value);
       break;
-    case 0xA002:
+    case exif_tag::kPixelXDimension:
       f.ImageWidth = value->UnsignedValue;
       break;
-    case 0xA003:
+    case exif_tag::kPixelYDimension:
       f.ImageHeight = value->UnsignedValue;
       break;
-    case 0xA004:
+    case exif_tag::kRelatedSoundFile:
       f.RelatedSoundFile = value->Text;
       break;
-    case 0xA20E:
+    case exif_tag::kFocalPlaneXResolution:
       SetTextAndNumber(f.FocalPlaneXResolution, f.FocalPlaneXResolutionText,
                        *value);
       break;
-    case 0xA20F:
+    case exif_tag::kFocalPlaneYResolution:
       SetTextAndNumber(f.FocalPlaneYResolution, f.FocalPlaneYResolutionText,
                        *value);
       break;
-    case 0xA210:
+    case exif_tag::kFocalPlaneResolutionUnit:
       SetCode(f.FocalPlaneResolutionUnit, f.FocalPlaneResolutionUnitText,
               LabelTable::kResolutionUnit, *value);
       break;
-    case 0xA215:  // ExposureIndex stands after ISOSpeedRatings and wins.
+    case exif_tag::kExposureIndex:  // ExposureIndex stands after ISOSpeedRatings and wins.
       f.ISOSpeedRatings = RoundToLow16(value->Number);
       break;
-    case 0xA217:
+    case exif_tag::kSensingMethod:
       SetCode(f.SensingMethod, f.SensingMethodText, LabelTable::kSensingMethod,
               *value);
       break;

@@ -5,6 +5,7 @@
 
 #include "exif/byte_reader.h"
 #include "exif/exif_info.h"
+#include "exif/exif_tags.h"
 #include "platform/cp932.h"
 
 namespace kuronel {
@@ -84,9 +85,6 @@ class DirectoryList {
   uint64_t positions_[TExifInfo::kMaxDirectories] = {};
   size_t count_ = 0;
 };
-
-constexpr uint16_t kExifIfdPointer = 0x8769;
-constexpr uint16_t kInteroperabilityIfdPointer = 0xA005;
 
 // The file's start up to the end of the APP1 segment whose TIFF header is at
 // tiff_start, so that the compressed image is not read along with it.
@@ -191,8 +189,8 @@ Status TExifInfo::ReadDirectories(ByteSource& source, uint64_t tiff_start) {
       entry.field_position = entry_position + 8;
       LazyEntryValue value(reader, entry, tiff_start);
       ApplyTagRule(entry, value, index, tiff_start);
-      if (entry.tag == kExifIfdPointer ||
-          entry.tag == kInteroperabilityIfdPointer)
+      if (entry.tag == exif_tag::kExifIfdPointer ||
+          entry.tag == exif_tag::kInteroperabilityIfdPointer)
         directories.Add(tiff_start + value->UnsignedValue);
     }
     // A directory whose entries run past the end of the file ends the walk

@@ -16,35 +16,6 @@ const QColor kAttentionColour(255, 0, 0);
 
 }  // namespace
 
-std::string_view PlanColumnText(const PlanRow& row, int column) {
-  switch (column) {
-    case kSourcePathColumn:
-      return row.SourcePath;
-    case kNewPathColumn:
-      return row.NewPath;
-    case kStateColumn:
-      return row.State;
-    default:
-      return {};
-  }
-}
-
-bool IsPlainState(std::string_view state) {
-  return state == kStateUnprocessed || state == kStateCopied ||
-         state == kStateReadOnly;
-}
-
-void SortPlanByClickedColumn(ProcessingPlan& plan, int column,
-                             SortState& state) {
-  state.SortColumn = column;
-  std::vector<size_t> order = SortPermutation(
-      plan.size(),
-      [&](size_t row) { return PlanColumnText(plan[row], column); },
-      state.SortAscending);
-  ApplyPermutation(plan, std::move(order));
-  state.SortAscending = !state.SortAscending;
-}
-
 PlanModel::PlanModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void PlanModel::ChangePlan(const std::function<void(ProcessingPlan&)>& change) {

@@ -6,30 +6,10 @@
 #include <functional>
 #include <string_view>
 
-#include "catalogue/catalogue_order.h"
 #include "processing/new_name_plan.h"
+#include "processing/plan_columns.h"
 
 namespace kuronel {
-
-// The columns of the processing window's list.
-inline constexpr int kSourcePathColumn = 0;
-inline constexpr int kNewPathColumn = 1;
-inline constexpr int kStateColumn = 2;
-inline constexpr int kPlanColumnCount = 3;
-
-// The text a plan column sorts by: the path bytes as they are (SourcePath,
-// NewPath) or the state.
-std::string_view PlanColumnText(const PlanRow& row, int column);
-
-// True for the states drawn in the list's normal text colour; every other
-// state ("重複", "Ok", the errors) is drawn in red.
-bool IsPlainState(std::string_view state);
-
-// Sorts the plan by `column` in the direction of state.SortAscending (equal
-// texts keep their order), records the column, then flips the direction for
-// the next sort, as a header click does in either list.
-void SortPlanByClickedColumn(ProcessingPlan& plan, int column,
-                             SortState& state);
 
 // The item model behind the processing window's list: one row per PlanRow,
 // three text columns. It owns the plan; the window changes it through the

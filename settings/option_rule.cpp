@@ -23,29 +23,4 @@ OptionRuleOutcome ApplyOptionRule(bool move_to_date_folder,
   return outcome;
 }
 
-bool InvertOptionByTag(Settings& settings, int tag) {
-  bool* option = nullptr;
-  switch (tag) {
-    case kTagMoveToDateFolder:
-      option = &settings.MoveToDateFolder;
-      break;
-    case kTagRenameToDateFile:
-      option = &settings.RenameToDateFile;
-      break;
-    case kTagMakeReadOnly:
-      option = &settings.MakeReadOnly;
-      break;
-    case kTagKeepOriginal:
-      option = &settings.KeepOriginal;
-      break;
-    case kTagSaveResultText:
-      option = &settings.SaveResultText;
-      break;
-    default:
-      return false;
-  }
-  *option = !*option;
-  return true;
-}
-
 }  // namespace kuronel

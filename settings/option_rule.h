@@ -31,10 +31,6 @@ OptionRuleOutcome ApplyOptionRule(bool move_to_date_folder,
                                   bool rename_to_date_file,
                                   bool make_read_only);
 
-// Inverts the option of the menu item with this Tag (51 to 55). False, with
-// nothing changed, for any other Tag.
-bool InvertOptionByTag(Settings& settings, int tag);
-
 }  // namespace kuronel
 
 #endif  // KURONEL_SETTINGS_OPTION_RULE_H_

@@ -215,11 +215,16 @@ void TForm1::CreateMainMenu() {
     int tag;
     bool checked;
   } options[] = {
-      {&MoveFMainM, "MoveFMainM", "日付フォルダに移動", 51, true},
-      {&ChangeFMainM, "ChangeFMainM", "日付ファイルに変更", 52, true},
-      {&NoWriteFMainM, "NoWriteFMainM", "読み出し専用に変更", 53, true},
-      {&NokosuFMainM, "NokosuFMainM", "オリジナルは保存", 54, true},
-      {&SaveTMainM, "SaveTMainM", "処理結果のテキスト保存", 55, false},
+      {&MoveFMainM, "MoveFMainM", "日付フォルダに移動", kTagMoveToDateFolder,
+       true},
+      {&ChangeFMainM, "ChangeFMainM", "日付ファイルに変更", kTagRenameToDateFile,
+       true},
+      {&NoWriteFMainM, "NoWriteFMainM", "読み出し専用に変更", kTagMakeReadOnly,
+       true},
+      {&NokosuFMainM, "NokosuFMainM", "オリジナルは保存", kTagKeepOriginal,
+       true},
+      {&SaveTMainM, "SaveTMainM", "処理結果のテキスト保存", kTagSaveResultText,
+       false},
   };
   for (const Option& option : options) {
     QAction* item = AddItem(MainM1, option.name, option.caption);

@@ -174,14 +174,10 @@ void TForm1::InvertSelection() {
 }
 
 void TForm1::ListViewMColumnClick(int column) {
-  // The click sorts in the direction the previous sort left, then prepares
-  // the opposite one for the next.
   CommandScope command(*this);
-  sort_state_.SortColumn = column;
-  catalogue_model_->Sort(sort_state_);
+  catalogue_model_->SortByClickedColumn(column, sort_state_);
   SetStatusText(QString::fromUtf8(kSortedText));
   StartStatusTimer();
-  sort_state_.SortAscending = !sort_state_.SortAscending;
 }
 
 }  // namespace kuronel

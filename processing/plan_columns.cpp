@@ -1,0 +1,35 @@
+#include "processing/plan_columns.h"
+
+#include <utility>
+#include <vector>
+
+namespace kuronel {
+
+std::string_view PlanColumnText(const PlanRow& row, int column) {
+  switch (column) {
+    case kSourcePathColumn:
+      return row.SourcePath;
+    case kNewPathColumn:
+      return row.NewPath;
+    case kStateColumn:
+      return row.State;
+    default:
+      return {};
+  }
+}
+
+bool IsPlainState(std::string_view state) {
+  return state == kStateUnprocessed || state == kStateCopied ||
+         state == kStateReadOnly;
+}
+
+void SortPlanByClickedColumn(ProcessingPlan& plan, int column,
+                             SortState& state) {
+  ApplyPermutation(
+      plan, ClickedColumnOrder(
+                plan.size(),
+                [&](size_t row) { return PlanColumnText(plan[row], column); },
+                column, state));
+}
+
+}  // namespace kuronel
