@@ -3,6 +3,7 @@
 #   make test   install what is missing, build, run every test
 #   make test-asan   the tests again under AddressSanitizer and UBSan
 #   make fuzz   build the fuzz targets with clang and run each FUZZ_SECONDS in turn
+#   make lint   clang-tidy over every source with the checks of .clang-tidy
 #   make stress the kill tests at full length (2,000 kills of moves, 2,000 of
 #               a settings save) and every injected system-call fault
 #   make install     the programs, desktop entry, icons and manual pages under
@@ -25,6 +26,8 @@ BENCH_PACKAGES := hyperfine libimage-exiftool-perl jhead exiv2 time
 # Extra packages for make screenshots: a virtual X server and a window
 # manager, whose title bars show the windows' titles.
 SCREENSHOT_PACKAGES := xvfb xauth openbox x11-utils
+# Extra packages for make lint: the static analyser.
+LINT_PACKAGES := clang-tidy
 # Extra packages for make icons: the SVG renderer.
 ICON_PACKAGES := librsvg2-bin
 
@@ -37,7 +40,7 @@ JOBS ?= $(shell nproc)
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run test test-asan stress fuzz bench-deps clean install uninstall screenshots icons
+.PHONY: all deps build run test test-asan stress fuzz lint bench-deps clean install uninstall screenshots icons
 
 all: build
 
@@ -63,7 +66,7 @@ deps:
 	$(call install_missing,$(PACKAGES))
 
 $(BUILD_DIR)/build.ninja:
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DKURONEL_WERROR=ON
 
 build: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -100,6 +103,13 @@ fuzz: deps
 	cmake -S fuzz -B $(FUZZ_BUILD_DIR) -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS)
 	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run_fuzzer.sh $(FUZZ_BUILD_DIR)
+
+# clang-tidy over every source of the program, the tools, the tests and the
+# benchmarks, with the checks of .clang-tidy; any finding fails.
+lint: build
+	$(call install_missing,$(LINT_PACKAGES))
+	git ls-files '*.cpp' | grep -v '^fuzz/' | \
+	  xargs -P $(JOBS) -n 8 clang-tidy -p $(BUILD_DIR) --quiet
 
 bench-deps: deps
 	$(call install_missing,$(BENCH_PACKAGES))

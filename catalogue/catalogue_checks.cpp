@@ -30,9 +30,9 @@ CheckCommandResult SetSelectedRows(FileCatalogue& catalogue,
   for (size_t row = catalogue.size(); row-- > 0;) {
     if (!selected(row)) continue;
     catalogue[row].Checked = checked;
-    ++result.Count;
+    ++result.count;
   }
-  result.StatusText = std::to_string(result.Count) + text;
+  result.status_text = std::to_string(result.count) + text;
   return result;
 }
 

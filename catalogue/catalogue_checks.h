@@ -27,8 +27,8 @@ size_t ApplyDefaultChecks(FileCatalogue& catalogue, bool check_movies,
 using RowSelection = std::function<bool(size_t row)>;
 
 struct CheckCommandResult {
-  size_t Count = 0;        // selected rows, already checked ones included
-  std::string StatusText;  // the count, then the command's text
+  size_t count = 0;        // selected rows, already checked ones included
+  std::string status_text;  // the count, then the command's text
 };
 
 // Checks every selected row: "N個のファイルを追加しました。".

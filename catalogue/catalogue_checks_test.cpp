@@ -93,25 +93,25 @@ TEST(CheckSelectedRowsTest, CountsEverySelectedRowCheckedOrNot) {
   const std::vector<bool> selected = {true, true, false, true};
 
   CheckCommandResult result = CheckSelectedRows(rows, selected);
-  EXPECT_EQ(result.Count, 3u);
-  EXPECT_EQ(result.StatusText, "3個のファイルを追加しました。");
+  EXPECT_EQ(result.count, 3u);
+  EXPECT_EQ(result.status_text, "3個のファイルを追加しました。");
   EXPECT_THAT(Checks(rows), ElementsAre(true, true, false, true));
 
   result = UncheckSelectedRows(rows, [](size_t row) { return row >= 2; });
-  EXPECT_EQ(result.StatusText, "2個のファイルを対象外にしました。");
+  EXPECT_EQ(result.status_text, "2個のファイルを対象外にしました。");
   EXPECT_THAT(Checks(rows), ElementsAre(true, true, false, false));
 }
 
 TEST(CheckSelectedRowsTest, NothingSelectedOrNoRowsGivesZero) {
   FileCatalogue rows = {RowNamed("a", true), RowNamed("b")};
-  EXPECT_EQ(CheckSelectedRows(rows, std::vector<bool>{}).StatusText,
+  EXPECT_EQ(CheckSelectedRows(rows, std::vector<bool>{}).status_text,
             "0個のファイルを追加しました。");
   EXPECT_EQ(
-      UncheckSelectedRows(rows, std::vector<bool>{false, false}).StatusText,
+      UncheckSelectedRows(rows, std::vector<bool>{false, false}).status_text,
       "0個のファイルを対象外にしました。");
   EXPECT_THAT(Checks(rows), ElementsAre(true, false));
   FileCatalogue empty;
-  EXPECT_EQ(CheckSelectedRows(empty, [](size_t) { return true; }).Count, 0u);
+  EXPECT_EQ(CheckSelectedRows(empty, [](size_t) { return true; }).count, 0u);
 }
 
 }  // namespace

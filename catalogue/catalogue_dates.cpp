@@ -22,10 +22,10 @@ DateKey FileTimeDateKey(std::int64_t modified_seconds) {
     return modified_seconds < 0 ? kEarliestKey : kLatestKey;
   DateKey key{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
               local.tm_hour,        local.tm_min,     local.tm_sec};
-  if (key.Year < kEarliestKey.Year) return kEarliestKey;
-  if (key.Year > kLatestKey.Year) return kLatestKey;
+  if (key.year < kEarliestKey.year) return kEarliestKey;
+  if (key.year > kLatestKey.year) return kLatestKey;
   // A leap second (60) counts as 58, the last even second of the minute.
-  key.Second = std::min(key.Second, 59) & ~1;
+  key.second = std::min(key.second, 59) & ~1;
   return key;
 }
 

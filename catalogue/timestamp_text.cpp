@@ -30,14 +30,14 @@ bool Parse(std::string_view text, DateKey& key) {
   DateKey parsed;
   // YYYY/MM/DD is 10 characters, with " HH:MM:SS" 19.
   if (text.size() != 10 && text.size() != 19) return false;
-  if (!ReadDigits(text, 0, 4, parsed.Year) || text[4] != '/' ||
-      !ReadDigits(text, 5, 2, parsed.Month) || text[7] != '/' ||
-      !ReadDigits(text, 8, 2, parsed.Day))
+  if (!ReadDigits(text, 0, 4, parsed.year) || text[4] != '/' ||
+      !ReadDigits(text, 5, 2, parsed.month) || text[7] != '/' ||
+      !ReadDigits(text, 8, 2, parsed.day))
     return false;
   if (text.size() == 19 &&
-      (text[10] != ' ' || !ReadDigits(text, 11, 2, parsed.Hour) ||
-       text[13] != ':' || !ReadDigits(text, 14, 2, parsed.Minute) ||
-       text[16] != ':' || !ReadDigits(text, 17, 2, parsed.Second)))
+      (text[10] != ' ' || !ReadDigits(text, 11, 2, parsed.hour) ||
+       text[13] != ':' || !ReadDigits(text, 14, 2, parsed.minute) ||
+       text[16] != ':' || !ReadDigits(text, 17, 2, parsed.second)))
     return false;
   if (!IsValidDateKey(parsed)) return false;
   key = parsed;
@@ -47,11 +47,11 @@ bool Parse(std::string_view text, DateKey& key) {
 }  // namespace
 
 bool IsValidDateKey(const DateKey& key) {
-  return key.Year >= 1 && key.Year <= 9999 && key.Month >= 1 &&
-         key.Month <= 12 && key.Day >= 1 &&
-         key.Day <= DaysInMonth(key.Year, key.Month) && key.Hour >= 0 &&
-         key.Hour <= 23 && key.Minute >= 0 && key.Minute <= 59 &&
-         key.Second >= 0 && key.Second <= 59;
+  return key.year >= 1 && key.year <= 9999 && key.month >= 1 &&
+         key.month <= 12 && key.day >= 1 &&
+         key.day <= DaysInMonth(key.year, key.month) && key.hour >= 0 &&
+         key.hour <= 23 && key.minute >= 0 && key.minute <= 59 &&
+         key.second >= 0 && key.second <= 59;
 }
 
 namespace {
@@ -69,40 +69,40 @@ char* PutDigits(char* out, int value, int digits) {
 // Every catalogue row gets both texts, so the usual keys are written by
 // hand; anything a field width cannot hold goes through printf as before.
 bool HasPlainFields(const DateKey& key) {
-  return InRange(key.Year, 9999) && InRange(key.Month, 99) &&
-         InRange(key.Day, 99) && InRange(key.Hour, 99) &&
-         InRange(key.Minute, 99) && InRange(key.Second, 99);
+  return InRange(key.year, 9999) && InRange(key.month, 99) &&
+         InRange(key.day, 99) && InRange(key.hour, 99) &&
+         InRange(key.minute, 99) && InRange(key.second, 99);
 }
 
 }  // namespace
 
 std::string TimestampText(const DateKey& key) {
-  const bool midnight = key.Hour == 0 && key.Minute == 0 && key.Second == 0;
+  const bool midnight = key.hour == 0 && key.minute == 0 && key.second == 0;
   if (HasPlainFields(key)) {
     char text[19];
-    char* out = PutDigits(text, key.Year, 4);
+    char* out = PutDigits(text, key.year, 4);
     *out++ = '/';
-    out = PutDigits(out, key.Month, 2);
+    out = PutDigits(out, key.month, 2);
     *out++ = '/';
-    out = PutDigits(out, key.Day, 2);
+    out = PutDigits(out, key.day, 2);
     if (!midnight) {
       *out++ = ' ';
-      out = PutDigits(out, key.Hour, 2);
+      out = PutDigits(out, key.hour, 2);
       *out++ = ':';
-      out = PutDigits(out, key.Minute, 2);
+      out = PutDigits(out, key.minute, 2);
       *out++ = ':';
-      out = PutDigits(out, key.Second, 2);
+      out = PutDigits(out, key.second, 2);
     }
     return std::string(text, out);
   }
   char buffer[32];
   if (midnight) {
-    std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d", key.Year, key.Month,
-                  key.Day);
+    std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d", key.year, key.month,
+                  key.day);
   } else {
     std::snprintf(buffer, sizeof buffer, "%04d/%02d/%02d %02d:%02d:%02d",
-                  key.Year, key.Month, key.Day, key.Hour, key.Minute,
-                  key.Second);
+                  key.year, key.month, key.day, key.hour, key.minute,
+                  key.second);
   }
   return buffer;
 }
@@ -110,20 +110,20 @@ std::string TimestampText(const DateKey& key) {
 std::string DisplayKind(const DateKey& key) {
   if (HasPlainFields(key)) {
     char text[10];
-    const int year_digits = key.Year >= 1000 ? 4
-                            : key.Year >= 100 ? 3
-                            : key.Year >= 10  ? 2
+    const int year_digits = key.year >= 1000 ? 4
+                            : key.year >= 100 ? 3
+                            : key.year >= 10  ? 2
                                               : 1;
-    char* out = PutDigits(text, key.Year, year_digits);
+    char* out = PutDigits(text, key.year, year_digits);
     *out++ = '_';
-    out = PutDigits(out, key.Month, 2);
+    out = PutDigits(out, key.month, 2);
     *out++ = '_';
-    out = PutDigits(out, key.Day, 2);
+    out = PutDigits(out, key.day, 2);
     return std::string(text, out);
   }
   char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%d_%.2d_%.2d", key.Year, key.Month,
-                key.Day);
+  std::snprintf(buffer, sizeof buffer, "%d_%.2d_%.2d", key.year, key.month,
+                key.day);
   return buffer;
 }
 

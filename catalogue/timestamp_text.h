@@ -11,15 +11,15 @@ namespace kuronel {
 
 // The date-time of one catalogue row, to the second.
 struct DateKey {
-  int Year = 0;
-  int Month = 0;
-  int Day = 0;
-  int Hour = 0;
-  int Minute = 0;
-  int Second = 0;
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
 
   // The same calendar day, time of day dropped.
-  DateKey DayOnly() const { return DateKey{Year, Month, Day, 0, 0, 0}; }
+  DateKey DayOnly() const { return DateKey{year, month, day, 0, 0, 0}; }
   auto operator<=>(const DateKey&) const = default;
 };
 

@@ -35,18 +35,18 @@ TEST(TimestampTextTest, WritesTwoDigitFieldsAndDateAloneAtMidnight) {
 TEST(TimestampTextTest, TextsAreThePrintfForms) {
   auto printf_timestamp = [](const DateKey& k) {
     char text[96];
-    if (k.Hour == 0 && k.Minute == 0 && k.Second == 0) {
-      std::snprintf(text, sizeof text, "%04d/%02d/%02d", k.Year, k.Month,
-                    k.Day);
+    if (k.hour == 0 && k.minute == 0 && k.second == 0) {
+      std::snprintf(text, sizeof text, "%04d/%02d/%02d", k.year, k.month,
+                    k.day);
     } else {
       std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d",
-                    k.Year, k.Month, k.Day, k.Hour, k.Minute, k.Second);
+                    k.year, k.month, k.day, k.hour, k.minute, k.second);
     }
     return std::string(text);
   };
   auto printf_display_kind = [](const DateKey& k) {
     char text[64];
-    std::snprintf(text, sizeof text, "%d_%.2d_%.2d", k.Year, k.Month, k.Day);
+    std::snprintf(text, sizeof text, "%d_%.2d_%.2d", k.year, k.month, k.day);
     return std::string(text);
   };
   const int years[] = {-1, 0, 1, 9, 10, 99, 100, 999, 1000, 2004, 9999, 10000};

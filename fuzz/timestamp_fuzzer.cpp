@@ -37,24 +37,24 @@ int Sign(int value) { return (value > 0) - (value < 0); }
 // back unchanged from timegm and gmtime_r; anything else is normalised into
 // another one.
 bool IsCalendarDateTime(const DateKey& key) {
-  if (key.Year < 1 || key.Year > 9999) return false;
+  if (key.year < 1 || key.year > 9999) return false;
   // Far beyond any calendar field, and where the arithmetic below could
   // overflow.
-  for (int field : {key.Month, key.Day, key.Hour, key.Minute, key.Second})
+  for (int field : {key.month, key.day, key.hour, key.minute, key.second})
     if (field < -100 || field > 100) return false;
   std::tm in{};
-  in.tm_year = key.Year - 1900;
-  in.tm_mon = key.Month - 1;
-  in.tm_mday = key.Day;
-  in.tm_hour = key.Hour;
-  in.tm_min = key.Minute;
-  in.tm_sec = key.Second;
+  in.tm_year = key.year - 1900;
+  in.tm_mon = key.month - 1;
+  in.tm_mday = key.day;
+  in.tm_hour = key.hour;
+  in.tm_min = key.minute;
+  in.tm_sec = key.second;
   const std::time_t seconds = timegm(&in);
   std::tm out{};
   if (gmtime_r(&seconds, &out) == nullptr) return false;
-  return out.tm_year == key.Year - 1900 && out.tm_mon == key.Month - 1 &&
-         out.tm_mday == key.Day && out.tm_hour == key.Hour &&
-         out.tm_min == key.Minute && out.tm_sec == key.Second;
+  return out.tm_year == key.year - 1900 && out.tm_mon == key.month - 1 &&
+         out.tm_mday == key.day && out.tm_hour == key.hour &&
+         out.tm_min == key.minute && out.tm_sec == key.second;
 }
 
 void CheckReadText(std::string_view text) {
@@ -74,7 +74,7 @@ void CheckReadText(std::string_view text) {
   DateKey again;
   Check(kuronel::ReadTimestampText(written, again).ok() && again == key,
         "the written text reads back to the same value");
-  Check(kuronel::DisplayKind(key) == std::to_string(key.Year) + "_" +
+  Check(kuronel::DisplayKind(key) == std::to_string(key.year) + "_" +
                                          written.substr(5, 2) + "_" +
                                          written.substr(8, 2),
         "the display kind is the same day");
@@ -137,7 +137,7 @@ void CheckExifDate(std::string_view text) {
 void CheckFileTime(int64_t seconds) {
   const DateKey key = kuronel::FileTimeDateKey(seconds);
   Check(kuronel::IsValidDateKey(key), "a file time gives a real date");
-  Check(key.Second % 2 == 0, "a file time has even seconds");
+  Check(key.second % 2 == 0, "a file time has even seconds");
   DateKey read;
   Check(kuronel::ReadTimestampText(kuronel::TimestampText(key), read).ok() &&
             read == key,
@@ -162,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckWrittenKey(b);
     CheckOrder(a, b);
     // The same day at another time, so that equal dates come up too.
-    CheckOrder(a, DateKey{a.Year, a.Month, a.Day, b.Hour, b.Minute, b.Second});
+    CheckOrder(a, DateKey{a.year, a.month, a.day, b.hour, b.minute, b.second});
   }
   return 0;
 }

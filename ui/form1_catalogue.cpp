@@ -148,7 +148,7 @@ void TForm1::RunCheckCommand(
   CheckCommandResult result;
   catalogue_model_->ChangeChecks(
       [&](FileCatalogue& rows) { result = command(rows, selected); });
-  SetStatusText(QString::fromStdString(result.StatusText));
+  SetStatusText(QString::fromStdString(result.status_text));
   StartStatusTimer();
 }
 

@@ -1,0 +1,10 @@
+# The catalogue sources of the core library, also compiled by the fuzz build.
+set(KURONEL_CATALOGUE_SOURCES
+  catalogue_builder.cpp
+  catalogue_checks.cpp
+  catalogue_dates.cpp
+  catalogue_order.cpp
+  folder_walk.cpp
+  list_splitter.cpp
+  timestamp_text.cpp
+)

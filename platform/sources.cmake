@@ -1,0 +1,10 @@
+# The platform sources of the core library, also compiled by the fuzz build.
+set(KURONEL_PLATFORM_SOURCES
+  cp932.cpp
+  dir_listing.cpp
+  drive_attributes.cpp
+  file_io.cpp
+  file_system.cpp
+  folder_lock.cpp
+  system.cpp
+)

@@ -1,0 +1,8 @@
+# The processing sources of the core library, also compiled by the fuzz build.
+set(KURONEL_PROCESSING_SOURCES
+  new_name_plan.cpp
+  plan_columns.cpp
+  plan_execution.cpp
+  run_lock.cpp
+  source_removal.cpp
+)

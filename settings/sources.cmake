@@ -1,0 +1,7 @@
+# The settings sources of the core library, also compiled by the fuzz build.
+set(KURONEL_SETTINGS_SOURCES
+  colour_table.cpp
+  option_rule.cpp
+  settings_file.cpp
+  settings_io.cpp
+)
