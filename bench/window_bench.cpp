@@ -223,9 +223,10 @@ int Run(const BenchOptions& options) {
 
   int result = 0;
   {
-    std::unique_ptr<ProgramWindows> windows = CreateProgramWindows();
+    StartupValues start = LoadStartupValues();
+    start.settings.UseExifDate = true;
+    std::unique_ptr<ProgramWindows> windows = CreateProgramWindows(start);
     TForm1& form1 = *windows->Form1;
-    form1.ValuesInUse().UseExifDate = true;
     form1.show();
     QApplication::processEvents();
     // The first open finds the file cache as it is (cold after a reboot or

@@ -38,16 +38,8 @@ constexpr char kAnotherRunText[] =
 
 }  // namespace
 
-TForm2::TForm2(std::function<const FileCatalogue&()> catalogue,
-               std::function<Settings()> settings,
-               std::function<std::vector<std::string>()> opened_folders,
-               SortState& sort_state, FileSystem& file_system, QWidget* parent)
-    : QDialog(parent),
-      catalogue_(std::move(catalogue)),
-      settings_(std::move(settings)),
-      opened_folders_(std::move(opened_folders)),
-      sort_state_(sort_state),
-      file_system_(file_system) {
+TForm2::TForm2(FileSystem& file_system, QWidget* parent)
+    : QDialog(parent), file_system_(file_system) {
   setObjectName("Form2");
   setWindowTitle(Text("処理ファイル一覧"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -72,6 +64,13 @@ TForm2::TForm2(std::function<const FileCatalogue&()> catalogue,
 }
 
 TForm2::~TForm2() = default;
+
+SortState TForm2::Execute(ProcessingRequest request) {
+  Prepare(std::move(request));
+  exec();
+  request_.catalogue = nullptr;  // the caller's, and only for this showing
+  return request_.sort;
+}
 
 QPushButton* TForm2::AddButton(const char* name, const char* caption,
                                int left) {
@@ -153,7 +152,9 @@ void TForm2::FormActivate() {
   SpeedButton2->setEnabled(true);
   SpeedButton2->setText(Text("Cancel"));
   ProcessingPlan plan;
-  Status status = BuildPlan(catalogue_(), settings_(), file_system_, plan);
+  if (request_.catalogue == nullptr) return;
+  Status status =
+      BuildPlan(*request_.catalogue, request_.settings, file_system_, plan);
   if (!status.ok()) {
     ShowErrorReport(QString::fromStdString(status.message()));
     return;
@@ -167,13 +168,12 @@ void TForm2::FormActivate() {
 
 void TForm2::SpeedButton1Click() {
   if (running_) return;
-  const Settings options = settings_();
+  const Settings& options = request_.settings;
   // Another run on the same folders would interleave with this one.
   FolderLocks locks;
   std::string busy;
-  const std::vector<std::string> opened =
-      opened_folders_ ? opened_folders_() : std::vector<std::string>();
-  if (!locks.TryLock(RunLockRequests(options, opened), busy)) {
+  if (!locks.TryLock(RunLockRequests(options, request_.opened_folders),
+                     busy)) {
     ShowErrorReport(Text(kAnotherRunText) +
                     QString::fromStdString(DisplayName(busy)));
     return;
@@ -225,7 +225,7 @@ void TForm2::reject() {
 void TForm2::ListViewFileColumnClick(int column) {
   InputDiscardScope discard_input;
   plan_model_->ChangePlan([&](ProcessingPlan& plan) {
-    SortPlanByClickedColumn(plan, column, sort_state_);
+    SortPlanByClickedColumn(plan, column, request_.sort);
   });
   status_line_->Show(Text(kSortedText));
   Timer2->start();

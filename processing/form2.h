@@ -24,24 +24,34 @@ namespace kuronel {
 class PlanModel;
 class StatusLine;
 
+// What the processing window works from while it is shown: the catalogue and
+// the settings of that moment, the folders the catalogue was built from
+// (locked during a run) and the program's sort state.
+struct ProcessingRequest {
+  const FileCatalogue* catalogue = nullptr;  // outlives the showing
+  Settings settings;
+  std::vector<std::string> opened_folders;
+  SortState sort;
+};
+
 // The processing window: the plan of the checked files with their new paths
 // and states, the 実行 button that carries it out, and a status line for the
 // run's progress. Shown modally by the execute command; each showing builds
-// a new plan from the catalogue and the settings of that moment.
+// a new plan from its request.
 class TForm2 : public QDialog {
   Q_OBJECT
 
  public:
-  // `catalogue` and `settings` are read when the window is shown and when a
-  // run starts; `opened_folders` (the folders the catalogue was built from)
-  // when a run starts, to lock them; `sort_state` is the program's one sort
-  // state, shared with the main list.
-  TForm2(std::function<const FileCatalogue&()> catalogue,
-         std::function<Settings()> settings,
-         std::function<std::vector<std::string>()> opened_folders,
-         SortState& sort_state, FileSystem& file_system,
-         QWidget* parent = nullptr);
+  explicit TForm2(FileSystem& file_system, QWidget* parent = nullptr);
   ~TForm2() override;
+
+  // Shows the window modally for `request` and gives the sort state as the
+  // window's header clicks left it.
+  SortState Execute(ProcessingRequest request);
+  // What Execute does before it shows the window, for a caller that shows it
+  // itself.
+  void Prepare(ProcessingRequest request) { request_ = std::move(request); }
+  const SortState& Sort() const { return request_.sort; }
 
   const ProcessingPlan& Plan() const;
   QString StatusText() const;
@@ -65,10 +75,7 @@ class TForm2 : public QDialog {
   void CreateStatusLine();
   QPushButton* AddButton(const char* name, const char* caption, int left);
 
-  std::function<const FileCatalogue&()> catalogue_;
-  std::function<Settings()> settings_;
-  std::function<std::vector<std::string>()> opened_folders_;
-  SortState& sort_state_;
+  ProcessingRequest request_;
   FileSystem& file_system_;
   bool running_ = false;
 

@@ -56,11 +56,7 @@ class Form2Test : public QObject {
     settings_.MakeReadOnly = false;
     // As the execute command leaves it: sorted by timestamp, ascending.
     sort_ = SortState{3, true};
-    form_ = std::make_unique<TForm2>(
-        [this]() -> const FileCatalogue& { return catalogue_; },
-        [this] { return settings_; },
-        [this] { return std::vector<std::string>{dir_->Path("card")}; },
-        sort_, file_system_);
+    form_ = std::make_unique<TForm2>(file_system_);
   }
   void cleanup() {
     form_.reset();
@@ -72,7 +68,7 @@ class Form2Test : public QObject {
     QCOMPARE(form_->windowTitle(), U("処理ファイル一覧"));
     QCOMPARE(form_->size(), QSize(592, 333));
     QCOMPARE(form_->minimumSize(), form_->maximumSize());
-    form_->show();
+    Show();
     struct Expected {
       const char* name;
       const char* caption;
@@ -118,7 +114,7 @@ class Form2Test : public QObject {
     AddFile("IMG_0004.JPG", "2004/05/07");
     dir_->WriteFile("dest/2004_05_06/2004_05_06a1.JPG", "in the way");
 
-    form_->show();
+    Show();
     const ProcessingPlan& plan = form_->Plan();
     QCOMPARE(plan.size(), size_t{3});
     const std::string day = dest_ + "2004_05_06/2004_05_06";
@@ -139,7 +135,7 @@ class Form2Test : public QObject {
     QVERIFY(!Button("SpeedButton1")->isEnabled());
     form_->hide();
     settings_.RenameToDateFile = false;
-    form_->show();
+    Show();
     QCOMPARE(form_->Plan().size(), size_t{3});
     QCOMPARE(form_->Plan()[0].NewPath, dest_ + "2004_05_06/IMG_0001.JPG");
     // The run left copies at the old new paths, not at these.
@@ -150,7 +146,7 @@ class Form2Test : public QObject {
 
   void ATimestampThatDoesNotReadEmptiesThePlanAndIsReported() {
     AddFile("IMG_0001.JPG", "2004/05/06 10:11:12");
-    form_->show();
+    Show();
     QCOMPARE(form_->Plan().size(), size_t{1});
     form_->hide();
     AddFile("IMG_0002.JPG", "2004/13/06 10:11:12");
@@ -162,7 +158,7 @@ class Form2Test : public QObject {
       text = box->text();
       box->button(QMessageBox::Ok)->click();
     });
-    form_->show();
+    Show();
     QCOMPARE(title, U("Kuronel"));
     QVERIFY2(text.contains("2004/13/06"), qPrintable(text));
     QVERIFY(form_->Plan().empty());
@@ -180,7 +176,7 @@ class Form2Test : public QObject {
     const std::string d = AddFile("D.JPG", "2004/05/06 10:00:03", true, "d");
     const std::string day = dest_ + "2004_05_06/2004_05_06";
     dir_->WriteFile("dest/2004_05_06/2004_05_06a3.JPG", "older");
-    form_->show();
+    Show();
     ExpectStates({"未処理", "未処理", "未処理", "重複"});
 
     QVERIFY(::unlink(gone.c_str()) == 0);
@@ -219,7 +215,7 @@ class Form2Test : public QObject {
   void InputDuringARunIsDiscardedNotDeferred() {
     AddFile("A.JPG", "2004/05/06 10:00:00");
     AddFile("B.JPG", "2004/05/06 10:00:01");
-    form_->show();
+    Show();
     QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
     QPushButton* close = Button("SpeedButton2");
     QWindow* window = form_->windowHandle();
@@ -255,7 +251,7 @@ class Form2Test : public QObject {
     const std::string name = "\x83\x4a\x83\x81\x83\x89.JPG";  // カメラ in CP932
     const std::string source = AddFile(name, "2004/05/06 10:00:00", true, "x");
     settings_.RenameToDateFile = false;
-    form_->show();
+    Show();
     QCOMPARE(Data(0, 0).toString(),
              QString::fromStdString(camera_) + U("カメラ.JPG"));
     Button("SpeedButton1")->click();
@@ -276,7 +272,7 @@ class Form2Test : public QObject {
     AddFile("IMG_0001.JPG", "2004/05/06 10:00:01", true, "second", "b/");
     AddFile("NOTES", "2004/05/06 10:00:02", true, "notes");
     dir_->WriteFile("dest/2004_05_06/NOTES", "older");
-    form_->show();
+    Show();
     const std::string day = dest_ + "2004_05_06/";
     QCOMPARE(form_->Plan()[0].NewPath, day + "IMG_0001.JPG");
     QCOMPARE(form_->Plan()[1].NewPath, day + "IMG_0001.JPG");
@@ -297,7 +293,7 @@ class Form2Test : public QObject {
     for (int i = 0; i < 40; ++i)
       AddFile("IMG_" + std::to_string(1000 + i) + ".JPG",
               "2004/05/06 10:00:00");
-    form_->show();
+    Show();
     QTableView* list = List();
     QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
     QCOMPARE(Data(0, 0, Qt::ToolTipRole).toString(),
@@ -310,7 +306,7 @@ class Form2Test : public QObject {
     QVERIFY(list->verticalScrollBar()->value() > 0);
     QVERIFY(list->horizontalScrollBar()->value() > 0);
     form_->hide();
-    form_->show();
+    Show();
     QCOMPARE(list->verticalScrollBar()->value(), 0);
     QCOMPARE(list->horizontalScrollBar()->value(), 0);
   }
@@ -322,29 +318,29 @@ class Form2Test : public QObject {
     AddFile("a.JPG", "2004/05/06 10:00:01");
     AddFile("B.JPG", "2004/05/06 10:00:02");
     dir_->WriteFile("dest/2004_05_06/2004_05_06a0.JPG", "in the way");
-    form_->show();
+    Show();
     ExpectStates({"重複", "未処理", "未処理"});
 
     ClickHeader(0);
     ExpectNames({"a.JPG", "B.JPG", "c.JPG"});  // letters without case
-    QCOMPARE(sort_.SortColumn, 0);
-    QVERIFY(!sort_.SortAscending);
+    QCOMPARE(form_->Sort().SortColumn, 0);
+    QVERIFY(!form_->Sort().SortAscending);
     QCOMPARE(form_->StatusText(), U("ソートしました。"));
     QVERIFY(Timer()->isActive());
 
     ClickHeader(0);
     ExpectNames({"c.JPG", "B.JPG", "a.JPG"});
-    QVERIFY(sort_.SortAscending);
+    QVERIFY(form_->Sort().SortAscending);
 
     // 重複 (CP932 8F 64) before 未処理 (96 A2); equal states keep their order.
     ClickHeader(2);
-    QCOMPARE(sort_.SortColumn, 2);
+    QCOMPARE(form_->Sort().SortColumn, 2);
     ExpectNames({"c.JPG", "B.JPG", "a.JPG"});
     ExpectStates({"重複", "未処理", "未処理"});
-    QVERIFY(!sort_.SortAscending);
+    QVERIFY(!form_->Sort().SortAscending);
     ClickHeader(1);
     ExpectNames({"B.JPG", "a.JPG", "c.JPG"});  // new paths a2, a1, a0
-    QVERIFY(sort_.SortAscending);
+    QVERIFY(form_->Sort().SortAscending);
     QTRY_COMPARE_WITH_TIMEOUT(form_->StatusText(), QString(), 10000);
   }
 
@@ -358,7 +354,7 @@ class Form2Test : public QObject {
       Button("SpeedButton2")->click();
       answered = true;
     });
-    QCOMPARE(form_->exec(), int(QDialog::Rejected));
+    QCOMPARE(ShowModal(), int(QDialog::Rejected));
     QVERIFY(answered);
 
     answered = false;
@@ -368,13 +364,26 @@ class Form2Test : public QObject {
       Button("SpeedButton2")->click();
       answered = true;
     });
-    QCOMPARE(form_->exec(), int(QDialog::Rejected));
+    QCOMPARE(ShowModal(), int(QDialog::Rejected));
     QVERIFY(answered);
     QVERIFY(!form_->isVisible());
     QCOMPARE(form_->Plan()[0].State, std::string("OK"));
   }
 
  private:
+  // The window shows the test's catalogue and settings as they are now.
+  void Prepare() {
+    form_->Prepare({&catalogue_, settings_, {dir_->Path("card")}, sort_});
+  }
+  void Show() {
+    Prepare();
+    form_->show();
+  }
+  int ShowModal() {
+    Prepare();
+    return form_->exec();
+  }
+
   std::string AddFile(const std::string& name, const std::string& timestamp,
                       bool checked = true, const std::string& contents = "x",
                       const std::string& subfolder = "") {

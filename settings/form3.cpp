@@ -29,11 +29,9 @@ QIcon Swatch(Colour colour) {
 
 }  // namespace
 
-TForm3::TForm3(std::string startup_folder, Settings& values_in_use,
+TForm3::TForm3(std::string startup_folder, const DetailSettings& loaded,
                QWidget* parent)
-    : QDialog(parent),
-      startup_folder_(std::move(startup_folder)),
-      values_in_use_(values_in_use) {
+    : QDialog(parent), startup_folder_(std::move(startup_folder)) {
   setObjectName("Form3");
   setWindowTitle(QString::fromUtf8("詳細設定"));
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -84,7 +82,10 @@ TForm3::TForm3(std::string startup_folder, Settings& values_in_use,
   connect(ColorBox1, &QComboBox::activated, this, &TForm3::ColourPicked);
   connect(SpeedButton1, &QPushButton::clicked, this, &TForm3::SpeedButton1Click);
   connect(SpeedButton2, &QPushButton::clicked, this, &TForm3::SpeedButton2Click);
-  FormCreate();
+  in_use_.CheckMoviesByDefault = loaded.CheckMoviesByDefault;
+  in_use_.UseExifDate = loaded.UseExifDate;
+  in_use_.TargetBackColour = loaded.TargetBackColour;
+  ShowInControls(loaded);
 }
 
 DetailSettings TForm3::WindowCopy() const {
@@ -102,8 +103,6 @@ void TForm3::ColourPicked(int index) {
   SubOptionClick();
 }
 
-void TForm3::FormCreate() { LoadDetailSettingsIntoControls(); }
-
 void TForm3::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   FormActivate();
@@ -114,18 +113,31 @@ void TForm3::FormActivate() { LoadDetailSettingsIntoControls(); }
 
 void TForm3::LoadDetailSettingsIntoControls() {
   DetailSettings copy = WindowCopy();
-  Status status = LoadDetailSettings(startup_folder_, values_in_use_, copy);
-  CheckBox2->setChecked(copy.CheckMoviesByDefault);
-  CheckBox3->setChecked(copy.UseExifDate);
-  SelectColour(copy.TargetBackColour);
+  Settings in_use = in_use_;
+  Status status = LoadDetailSettings(startup_folder_, in_use, copy);
+  ShowInControls(copy);
+  UseValues(in_use);
   if (!status.ok()) ShowErrorReport(QString::fromStdString(status.message()));
+}
+
+void TForm3::ShowInControls(const DetailSettings& values) {
+  CheckBox2->setChecked(values.CheckMoviesByDefault);
+  CheckBox3->setChecked(values.UseExifDate);
+  SelectColour(values.TargetBackColour);
+}
+
+void TForm3::UseValues(const Settings& values) {
+  in_use_ = values;
+  emit DetailSettingsInUse({values.CheckMoviesByDefault, values.UseExifDate,
+                            values.TargetBackColour});
 }
 
 void TForm3::SubOptionClick() { SpeedButton1->setEnabled(true); }
 
 void TForm3::SpeedButton1Click() {
-  Status status =
-      SaveDetailSettings(startup_folder_, WindowCopy(), values_in_use_);
+  Settings in_use = in_use_;
+  Status status = SaveDetailSettings(startup_folder_, WindowCopy(), in_use);
+  UseValues(in_use);
   if (!status.ok()) ShowErrorReport(QString::fromStdString(status.message()));
   accept();
 }

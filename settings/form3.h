@@ -16,33 +16,41 @@ namespace kuronel {
 // The detail settings window: movie files checked by default, Exif dates, and
 // the background colour of checked rows. Its three controls are its own copy
 // of the detail settings; "更新" saves them and makes them the values in use.
+// Each showing loads the file's values into both.
 class TForm3 : public QDialog {
   Q_OBJECT
 
  public:
-  // Loads the controls from the settings file in `startup_folder`;
-  // `values_in_use` is the main window's record of the settings in use.
-  TForm3(std::string startup_folder, Settings& values_in_use,
+  // The controls start with `loaded`, the values the program started with
+  // from the settings file in `startup_folder`.
+  TForm3(std::string startup_folder, const DetailSettings& loaded,
          QWidget* parent = nullptr);
 
   // The window's copy, as its controls hold it.
   DetailSettings WindowCopy() const;
 
+ signals:
+  // The values in use changed: loaded from the file or saved by "更新".
+  void DetailSettingsInUse(const kuronel::DetailSettings& values);
+
  protected:
   void showEvent(QShowEvent* event) override;
 
  private:
-  void FormCreate();
   void FormActivate();
   void SubOptionClick();
   void ColourPicked(int index);
   void SpeedButton1Click();
   void SpeedButton2Click();
   void LoadDetailSettingsIntoControls();
+  void ShowInControls(const DetailSettings& values);
   void SelectColour(Colour colour);
+  void UseValues(const Settings& values);
 
   std::string startup_folder_;
-  Settings& values_in_use_;
+  // The values in use as this window last set them: a load that stops at a
+  // bad colour leaves the colour in use as it was.
+  Settings in_use_;
   // The colour the window stands for: the one loaded, until the user picks
   // one in the list. A stored number that the list does not hold stays as
   // it is instead of becoming whatever entry was selected before.

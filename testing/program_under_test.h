@@ -19,13 +19,23 @@ class ProgramUnderTest {
   ProgramUnderTest() : current_directory_(dir_.path()) { Start(); }
   ~ProgramUnderTest() { Stop(); }
 
-  // Creates the windows in start-up order; they read the settings file.
-  void Start() { windows_ = CreateProgramWindows(); }
+  // Reads the settings file and creates the windows, as the program starts.
+  void Start() {
+    const StartupValues start = LoadStartupValues();
+    windows_ = CreateProgramWindows(start);
+    ReportStartupProblems(start);
+  }
   void Stop() { windows_.reset(); }
 
   const TempDir& dir() const { return dir_; }
   TForm1& Form1() { return *windows_->Form1; }
-  TForm3& Form3() { return *windows_->Form3; }
+  TForm3& Form3() { return *windows_->Form1->DetailSettingsWindow(); }
+
+  // The detail settings in use, as the detail settings window announces
+  // them after a load or a save.
+  void UseDetailSettings(const DetailSettings& values) {
+    emit Form3().DetailSettingsInUse(values);
+  }
 
   // Opens (or adds) a folder below the test folder through the picker.
   void OpenFolder(const std::string& relative, bool add = false) {

@@ -151,7 +151,7 @@ class CatalogueWindowTest : public QObject {
     Model().setData(Model().index(1, 0), Qt::Unchecked, Qt::CheckStateRole);
     QVERIFY(!Model().data(Model().index(1, 2), Qt::BackgroundRole).isValid());
     // The colour is read when a row is drawn.
-    Form1().ValuesInUse().TargetBackColour = 0x0000FF;  // clRed
+    program_->UseDetailSettings({false, false, 0x0000FF});  // clRed
     QCOMPARE(Model().data(Model().index(2, 3), Qt::BackgroundRole).value<QColor>(),
              QColor(255, 0, 0));
   }
@@ -159,12 +159,12 @@ class CatalogueWindowTest : public QObject {
   void PhotosAreDatedByExifWhenAsked() {
     CopyTestFile(program_->dir(), "camera-jpegs/Canon_40D.jpg", "exif/Canon_40D.jpg");
     CopyTestFile(program_->dir(), "camera-jpegs/Canon_40D.jpg", "exif/renamed.dat");
-    Form1().ValuesInUse().UseExifDate = true;
+    program_->UseDetailSettings({false, true, kuronel::kClInactiveCaption});
     program_->OpenFolder("exif");
     QCOMPARE(Model().rowCount(), 2);
     for (int row = 0; row < 2; ++row)
       QCOMPARE(Column(row, 3), U("2008/05/30 15:56:01"));
-    Form1().ValuesInUse().UseExifDate = false;
+    program_->UseDetailSettings({false, false, kuronel::kClInactiveCaption});
     program_->OpenFolder("exif");
     QVERIFY(Column(0, 3) != U("2008/05/30 15:56:01"));
   }

@@ -136,7 +136,7 @@ class ExecuteTest : public QObject {
     CopyTestFile(program_->dir(), "camera-jpegs/Nikon_D70.jpg", "card/DCIM/IMG_0002.JPG");
     CopyTestFile(program_->dir(), "camera-jpegs/Canon_40D.jpg", "card/DCIM/IMG_0003.JPG");
     program_->dir().WriteFile("card/DCIM/notes.txt", "not a photo");
-    Form1().ValuesInUse().UseExifDate = true;
+    program_->UseDetailSettings({false, true, kuronel::kClInactiveCaption});
     program_->OpenFolder("card");
     const std::string destination = program_->dir().MakeDir("photos") + "/";
     Form1().SetDestinationFolder(destination);

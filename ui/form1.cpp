@@ -19,6 +19,7 @@
 #include "exif/exif_info.h"
 #include "platform/system.h"
 #include "settings/colour_table.h"
+#include "processing/form2.h"
 #include "settings/form3.h"
 #include "settings/option_rule.h"
 #include "settings/settings_io.h"
@@ -58,7 +59,11 @@ QFont ListFont() {
 
 }  // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+TForm1::TForm1(const StartupValues& start, FileSystem& file_system,
+               QWidget* parent)
+    : QMainWindow(parent),
+      startup_folder_(start.startup_folder),
+      sort_state_(start.sort) {
   setObjectName("Form1");
   setWindowTitle(Text(kApplicationTitle));
   catalogue_model_ = new CatalogueModel(this);
@@ -92,7 +97,29 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
   ConnectDialogCommands();
   ConnectCatalogueCommands();
   ConnectExecuteCommand();
-  FormCreate();
+  ApplyLoadedSettings(start.settings);
+  CreateProcessingAndDetailWindows(start.settings, file_system);
+}
+
+// After the main window, as the program starts: the processing window, then
+// the detail settings window, both owned by this window.
+void TForm1::CreateProcessingAndDetailWindows(const Settings& loaded,
+                                              FileSystem& file_system) {
+  Form2 = new TForm2(file_system, this);
+  Form3 = new TForm3(startup_folder_,
+                     {loaded.CheckMoviesByDefault, loaded.UseExifDate,
+                      loaded.TargetBackColour},
+                     this);
+  connect(Form3, &TForm3::DetailSettingsInUse, this,
+          &TForm1::UseDetailSettings);
+}
+
+void TForm1::UseDetailSettings(const DetailSettings& values) {
+  settings_.CheckMoviesByDefault = values.CheckMoviesByDefault;
+  settings_.UseExifDate = values.UseExifDate;
+  settings_.TargetBackColour = values.TargetBackColour;
+  // Checked rows take a new colour at their next repaint.
+  ListViewM->viewport()->update();
 }
 
 TForm1::~TForm1() = default;
@@ -331,16 +358,6 @@ void TForm1::ApplyLoadedSettings(const Settings& loaded) {
   NokosuFMainM->setChecked(loaded.KeepOriginal);
 }
 
-void TForm1::FormCreate() {
-  startup_folder_ = CurrentDirectory();
-  Settings loaded;
-  Status status = LoadSettings(startup_folder_, loaded);
-  ApplyLoadedSettings(loaded);
-  detail_window_copy_ = {loaded.CheckMoviesByDefault, loaded.UseExifDate,
-                         loaded.TargetBackColour};
-  if (!status.ok()) ShowErrorReport(QString::fromStdString(status.message()));
-}
-
 void TForm1::closeEvent(QCloseEvent* event) {
   FormClose();
   event->accept();
@@ -359,9 +376,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::FormClose() {
-  const DetailSettings detail =
-      Form3 ? Form3->WindowCopy() : detail_window_copy_;
-  Status status = SaveSettings(startup_folder_, CurrentSettings(), detail);
+  Status status =
+      SaveSettings(startup_folder_, CurrentSettings(), Form3->WindowCopy());
   if (!status.ok()) ShowErrorReport(QString::fromStdString(status.message()));
 }
 

@@ -13,6 +13,7 @@
 #include "platform/progress.h"
 #include "settings/settings.h"
 #include "ui/input_discard.h"
+#include "ui/startup_values.h"
 
 class QAction;
 class QLabel;
@@ -26,6 +27,7 @@ class QToolButton;
 namespace kuronel {
 
 class CatalogueModel;
+class FileSystem;
 struct CheckCommandResult;
 class TExifInfo;
 class StatusLine;
@@ -45,7 +47,10 @@ class TForm1 : public QMainWindow {
   Q_OBJECT
 
  public:
-  explicit TForm1(QWidget* parent = nullptr);
+  // Shows what the program started with; creates the processing and detail
+  // settings windows, which it owns, after itself.
+  TForm1(const StartupValues& start, FileSystem& file_system,
+         QWidget* parent = nullptr);
   ~TForm1() override;
 
   // The status line's one text; an empty text clears it. The text is
@@ -56,7 +61,7 @@ class TForm1 : public QMainWindow {
   // restarted, so the text then present is cleared when it ends.
   void StartStatusTimer();
 
-  // The process's current directory when the window was created: the folder
+  // The process's current directory when the program started: the folder
   // of Kuronel.ini and of the help file.
   const std::string& StartupFolder() const { return startup_folder_; }
   // The settings as the rest of the program reads them: the option menu's
@@ -68,21 +73,14 @@ class TForm1 : public QMainWindow {
   const std::vector<std::string>& OpenedFolders() const {
     return opened_folders_;
   }
-  // The detail settings window's copy, saved at shut-down.
-  DetailSettings& DetailWindowCopy() { return detail_window_copy_; }
-
   CatalogueModel* Catalogue() const { return catalogue_model_; }
   // The sort state of both lists.
-  SortState& Sort() { return sort_state_; }
+  const SortState& Sort() const { return sort_state_; }
   TSelectFolderDialog* FolderPicker() const { return SelectFolderDialog1; }
+  TForm2* ProcessingWindow() const { return Form2; }
+  // Its controls are the copy of the detail settings saved at shut-down.
+  TForm3* DetailSettingsWindow() const { return Form3; }
 
-  // The detail settings window, created after this window; its controls are
-  // the copy of the detail settings that is saved at shut-down.
-  void SetDetailSettingsWindow(TForm3* form3) { Form3 = form3; }
-  // The processing window, created after this window.
-  void SetProcessingWindow(TForm2* form2) { Form2 = form2; }
-  // The settings in use, which the detail settings window reads and writes.
-  Settings& ValuesInUse() { return settings_; }
   void SetDocumentOpener(DocumentOpener opener) { open_document_ = std::move(opener); }
 
   // The destination folder: the caption of SpeedButtonIdousaki.
@@ -94,7 +92,9 @@ class TForm1 : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void FormCreate();
+  void CreateProcessingAndDetailWindows(const Settings& loaded,
+                                        FileSystem& file_system);
+  void UseDetailSettings(const DetailSettings& values);
   void FormClose();
   void OptionCheckClick(QAction* item);
   void TimerSBTimer();
@@ -212,12 +212,9 @@ class TForm1 : public QMainWindow {
   // The detail settings in use (movie checks, Exif dates, row colour); the
   // other fields of the record live in the menus and the destination button.
   Settings settings_;
-  // The detail settings as loaded at start, saved when there is no detail
-  // settings window.
-  DetailSettings detail_window_copy_;
   DocumentOpener open_document_;
   // The folders of the last walk, root first (never shown).
-  std::vector<std::string> FolderWorkList;
+  FolderWorkList folder_work_list_;
   std::vector<std::string> opened_folders_;
   SortState sort_state_;
   int running_commands_ = 0;

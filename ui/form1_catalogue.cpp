@@ -62,7 +62,7 @@ void TForm1::OpenFolder() {
     CommandScope command(*this);
     FileCatalogue rows;
     const std::string folder = SelectFolderDialog1->Path();
-    unreadable = BuildCatalogue(folder, rows, FolderWorkList, *ExifInfo1,
+    unreadable = BuildCatalogue(folder, rows, folder_work_list_, *ExifInfo1,
                                 BuildOptionsFor(settings_), sort_state_,
                                 ProgressSink())
                      .unreadable;
@@ -82,7 +82,7 @@ void TForm1::AddFolder() {
     // The list keeps showing the rows it has while the new ones are found.
     FileCatalogue rows = catalogue_model_->Rows();
     const std::string folder = SelectFolderDialog1->Path();
-    unreadable = BuildCatalogue(folder, rows, FolderWorkList, *ExifInfo1,
+    unreadable = BuildCatalogue(folder, rows, folder_work_list_, *ExifInfo1,
                                 BuildOptionsFor(settings_), sort_state_,
                                 ProgressSink())
                      .unreadable;

@@ -79,12 +79,7 @@ void TForm1::TypeNewDestination() {
   SetDestinationFolder(WithTrailingSeparator(text.toStdString()));
 }
 
-void TForm1::OpenDetailSettings() {
-  if (Form3 == nullptr) return;
-  Form3->exec();
-  // Checked rows take a new colour at their next repaint.
-  ListViewM->viewport()->update();
-}
+void TForm1::OpenDetailSettings() { Form3->exec(); }
 
 void TForm1::ShowHelp() {
   open_document_(QString::fromStdString(startup_folder_ + "/kuronel.chm"),

@@ -45,7 +45,7 @@ void TForm1::ExecuteCommand() {
     sort_state_.SortAscending = true;
     catalogue_model_->Sort(sort_state_);
   }
-  if (Form2 != nullptr) Form2->exec();
+  sort_state_ = Form2->Execute({&rows, settings, opened_folders_, sort_state_});
 }
 
 }  // namespace kuronel

@@ -20,6 +20,7 @@
 #include "testing/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/application.h"
+#include "ui/program_windows.h"
 
 using kuronel::CatalogueRow;
 using kuronel::FileCatalogue;
@@ -60,7 +61,7 @@ class Form1Test : public QObject {
   void init() {
     dir_ = std::make_unique<TempDir>();
     cwd_ = std::make_unique<ScopedCurrentDirectory>(dir_->path());
-    form_ = std::make_unique<TForm1>();
+    StartForm();
   }
   void cleanup() {
     form_.reset();
@@ -324,7 +325,7 @@ class Form1Test : public QObject {
     QVERIFY(text.find("移動先フォルダ") == std::string::npos);
 
     // The next start reads what the last one wrote.
-    form_ = std::make_unique<TForm1>();
+    StartForm();
     QVERIFY(!FindAction(form_.get(), "NokosuFMainM")->isChecked());
     QVERIFY(FindAction(form_.get(), "MoveFMainM")->isChecked());
   }
@@ -337,7 +338,7 @@ class Form1Test : public QObject {
     dir_->WriteFile("Kuronel.ini",
                     "[Main]\r\n日付フォルダに移動=0\r\n日付ファイルに変更=0\r\n"
                     "読出し専用に変更=0\r\n");
-    form_ = std::make_unique<TForm1>();
+    StartForm();
     QVERIFY(!FindAction(form_.get(), "NoWriteFMainM")->isChecked());
     QVERIFY(FindAction(form_.get(), "ActionMainM")->isEnabled());
     QVERIFY(form_->findChild<QToolButton*>("SpeedButton2")->isEnabled());
@@ -393,7 +394,8 @@ class Form1Test : public QObject {
       text = box->text();
       box->button(QMessageBox::Ok)->click();
     });
-    form_ = std::make_unique<TForm1>();
+    StartForm();
+    kuronel::ReportStartupProblems(start_);
     QVERIFY2(text.contains("lavender"), qPrintable(text));
     QVERIFY(!FindAction(form_.get(), "MoveFMainM")->isChecked());
     // The load stopped at the colour: the stored destination is not applied.
@@ -401,8 +403,18 @@ class Form1Test : public QObject {
   }
 
  private:
+  // The main window as the program starts it, from the settings file in the
+  // test's folder.
+  void StartForm() {
+    form_.reset();
+    start_ = kuronel::LoadStartupValues();
+    form_ = std::make_unique<TForm1>(start_, file_system_);
+  }
+
   std::unique_ptr<TempDir> dir_;
   std::unique_ptr<ScopedCurrentDirectory> cwd_;
+  kuronel::StartupValues start_;
+  kuronel::RealFileSystem file_system_;
   std::unique_ptr<TForm1> form_;
 };
 

@@ -62,8 +62,10 @@ int main(int argc, char** argv) {
   qInstallMessageHandler(qt_message_handler);
   app.UseProgramFont();
 
+  const kuronel::StartupValues start = kuronel::LoadStartupValues();
   std::unique_ptr<kuronel::ProgramWindows> windows =
-      kuronel::CreateProgramWindows();
+      kuronel::CreateProgramWindows(start);
   windows->Form1->show();
+  kuronel::ReportStartupProblems(start);
   return app.exec();
 }

@@ -7,21 +7,24 @@
 #include "processing/form2.h"
 #include "settings/form3.h"
 #include "ui/form1.h"
+#include "ui/startup_values.h"
 
 namespace kuronel {
 
-// The program's windows, created in start-up order: the main window first
-// (it records the startup folder and loads the settings), then the
-// processing window, then the detail settings window, which reads the
-// settings file again. Destroyed in the opposite order.
+// The program's windows and the disk they work on. The main window owns the
+// processing and the detail settings windows; it goes before the disk.
 struct ProgramWindows {
-  RealFileSystem FileSystem;
+  RealFileSystem file_system;
   std::unique_ptr<TForm1> Form1;
-  std::unique_ptr<TForm2> Form2;
-  std::unique_ptr<TForm3> Form3;
 };
 
-std::unique_ptr<ProgramWindows> CreateProgramWindows();
+// The windows for what the program started with, in start-up order.
+std::unique_ptr<ProgramWindows> CreateProgramWindows(
+    const StartupValues& start);
+
+// What went wrong reading the settings, in the "Kuronel" box; for after the
+// main window is shown.
+void ReportStartupProblems(const StartupValues& start);
 
 }  // namespace kuronel
 
