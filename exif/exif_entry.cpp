@@ -93,7 +93,7 @@ EntryValue ReadEntryValue(ByteReader& reader, const DirectoryEntry& entry,
     case kTypeSByte: {
       uint8_t byte;
       if (reader.BytesAt(position, &byte, 1))
-        value.SignedValue = static_cast<int8_t>(byte);
+        value.SignedValue = byte < 0x80 ? byte : byte - 0x100;
       break;
     }
     case kTypeUndefined:

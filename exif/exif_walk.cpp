@@ -13,7 +13,7 @@ namespace {
 
 // The most of a file's start that one read takes in for the directory walk:
 // an APP1 segment holds less than 64 KiB.
-constexpr size_t kReadHeadSize = 64 * 1024;
+constexpr size_t kReadHeadSize = size_t{64} * 1024;
 // The APP1 segment's length field and identifier follow the marker.
 constexpr uint64_t kIdentifierOffset = 4;
 constexpr size_t kIdentifierSize = 6;

@@ -601,31 +601,40 @@ class RealFileSystem::CopyJob {
     });
     if (fd < 0) return errno;
     flock(fd, LOCK_EX | LOCK_NB);  // in use until closed
-    const std::string text =
-        ReservationText(temp_name_.substr(temp_name_.rfind('/') + 1));
-    struct stat reserved {}, named;
-    int error = 0;
-    if (fstat(fd, &reserved) != 0 ||
-        Call(SystemCall::kWrite,
-             [&] { return WriteText(fd, text) ? 0 : -1; }) != 0) {
+    struct stat reserved {};
+    int error = fstat(fd, &reserved) == 0 ? 0 : errno;
+    if (error == 0) error = WriteReservation(fd);
+    // Somebody who replaced the reservation owns the name now.
+    if (error == 0 && !StillReserved(reserved)) error = EEXIST;
+    if (error == 0 && Call(SystemCall::kRename, [this] {
+                        return rename(temp_name_.c_str(), target_.c_str());
+                      }) != 0)
       error = errno;
-    } else if (lstat(target_.c_str(), &named) != 0 ||
-               named.st_ino != reserved.st_ino ||
-               named.st_dev != reserved.st_dev) {
-      error = EEXIST;  // somebody replaced the reservation: theirs now
-    } else if (Call(SystemCall::kRename, [this] {
-                 return rename(temp_name_.c_str(), target_.c_str());
-               }) == 0) {
+    if (error == 0) {
       temp_name_.clear();
-    } else {
-      error = errno;
-    }
-    if (error != 0 && lstat(target_.c_str(), &named) == 0 &&
-        named.st_ino == reserved.st_ino && named.st_dev == reserved.st_dev)
+    } else if (StillReserved(reserved)) {
       Call(SystemCall::kUnlink, [this] { return unlink(target_.c_str()); });
+    }
     close(fd);
     return error;
   }
+
+  int WriteReservation(int fd) {
+    const std::string text =
+        ReservationText(temp_name_.substr(temp_name_.rfind('/') + 1));
+    return Call(SystemCall::kWrite,
+                [&] { return WriteText(fd, text) ? 0 : -1; }) == 0
+               ? 0
+               : errno;
+  }
+
+  // True while the target name is the reservation `reserved`.
+  bool StillReserved(const struct stat& reserved) const {
+    struct stat named;
+    return lstat(target_.c_str(), &named) == 0 &&
+           named.st_ino == reserved.st_ino && named.st_dev == reserved.st_dev;
+  }
+
 
   // After a failed folder flush the copy is not known to be on disk; its
   // name goes again so that the failure is not mistaken for a finished copy.

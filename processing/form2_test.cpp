@@ -24,6 +24,7 @@ using kuronel::ProcessingPlan;
 using kuronel::RealFileSystem;
 using kuronel::Settings;
 using kuronel::SortState;
+using kuronel::StateText;
 using kuronel::TForm2;
 using kuronel::testing::AnswerNextModal;
 using kuronel::testing::U;
@@ -367,7 +368,7 @@ class Form2Test : public QObject {
     QCOMPARE(ShowModal(), int(QDialog::Rejected));
     QVERIFY(answered);
     QVERIFY(!form_->isVisible());
-    QCOMPARE(form_->Plan()[0].State, std::string("OK"));
+    QCOMPARE(std::string(StateText(form_->Plan()[0].State)), std::string("OK"));
   }
 
  private:
@@ -424,7 +425,7 @@ class Form2Test : public QObject {
     QCOMPARE(form_->Plan().size(), states.size());
     int row = 0;
     for (const char* state : states) {
-      QCOMPARE(form_->Plan()[row].State, std::string(state));
+      QCOMPARE(std::string(StateText(form_->Plan()[row].State)), std::string(state));
       QCOMPARE(Data(row, 2).toString(), U(state));
       ++row;
     }

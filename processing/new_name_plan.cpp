@@ -1,9 +1,44 @@
 #include "processing/new_name_plan.h"
 
+#include <ostream>
+
 #include <algorithm>
 #include <utility>
 
 namespace kuronel {
+
+const char* StateText(RowState state) {
+  switch (state) {
+    case RowState::kUnprocessed:
+      return "未処理";
+    case RowState::kDuplicate:
+      return "重複";
+    case RowState::kCopied:
+      return "OK";
+    case RowState::kMoved:
+      return "Ok";
+    case RowState::kReadOnly:
+      return "ReadOnly";
+    case RowState::kCopyError:
+      return "CopyError!";
+    case RowState::kAttrError:
+      return "AttrError!";
+    case RowState::kDirError:
+      return "DirError!";
+    case RowState::kDelError:
+      return "DelError!";
+    case RowState::kNotFound:
+      return "file not found";
+  }
+  return "";
+}
+
+bool IsSuccessState(RowState state) {
+  return state == RowState::kCopied || state == RowState::kMoved ||
+         state == RowState::kReadOnly;
+}
+
+void PrintTo(RowState state, std::ostream* out) { *out << StateText(state); }
 namespace {
 
 // The file name without its extension.
@@ -83,8 +118,8 @@ Status BuildPlan(const FileCatalogue& catalogue, const Settings& options,
   }
   // The states are looked up only once every path is known.
   for (PlanRow& row : pairs) {
-    row.State = file_system.FileExists(row.NewPath) ? kStateDuplicate
-                                                    : kStateUnprocessed;
+    row.State = file_system.FileExists(row.NewPath) ? RowState::kDuplicate
+                                                    : RowState::kUnprocessed;
   }
   plan = std::move(pairs);
   return Status::Ok();

@@ -1,6 +1,7 @@
 #ifndef KURONEL_PROCESSING_NEW_NAME_PLAN_H_
 #define KURONEL_PROCESSING_NEW_NAME_PLAN_H_
 
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -12,17 +13,31 @@
 
 namespace kuronel {
 
-// The texts of a plan row's state column.
-inline constexpr char kStateUnprocessed[] = "未処理";
-inline constexpr char kStateDuplicate[] = "重複";
-inline constexpr char kStateCopied[] = "OK";
-inline constexpr char kStateMoved[] = "Ok";
-inline constexpr char kStateReadOnly[] = "ReadOnly";
-inline constexpr char kStateCopyError[] = "CopyError!";
-inline constexpr char kStateAttrError[] = "AttrError!";
-inline constexpr char kStateDirError[] = "DirError!";
-inline constexpr char kStateDelError[] = "DelError!";
-inline constexpr char kStateNotFound[] = "file not found";
+// What became of a plan row, in the order of the state table.
+enum class RowState {
+  kUnprocessed,  // not processed; nothing stood at NewPath when planned
+  kDuplicate,    // not processed; a file stood at NewPath when planned
+  kCopied,       // copied to its target
+  kMoved,        // copied, then the source deleted (or renamed there)
+  kReadOnly,     // the source itself made read-only; nothing copied
+  kCopyError,    // the copy failed
+  kAttrError,    // making the copy (or the source) read-only failed
+  kDirError,     // the folder of NewPath could not be created
+  kDelError,     // deleting the source failed; its copy exists
+  kNotFound,     // no file at SourcePath when the row came up
+};
+
+// The state's text as the window and the batch tool show it: "未処理",
+// "重複", "OK", "Ok", "ReadOnly", "CopyError!", "AttrError!", "DirError!",
+// "DelError!", "file not found".
+const char* StateText(RowState state);
+
+// True for the final states of a row processed as asked: copied, moved, or
+// made read-only in place.
+bool IsSuccessState(RowState state);
+
+// For test output: the state's text.
+void PrintTo(RowState state, std::ostream* out);
 
 // One checked file of the catalogue with the path it is to go to. NewPath is
 // the planned name, which the window shows; TargetPath is where a run put the
@@ -31,7 +46,7 @@ inline constexpr char kStateNotFound[] = "file not found";
 struct PlanRow {
   std::string SourcePath;
   std::string NewPath;
-  std::string State;
+  RowState State = RowState::kUnprocessed;
   std::string TargetPath = {};
 };
 

@@ -106,7 +106,7 @@ TEST(NewNamePlanTest, WorkedExampleOfOneDay) {
                                 d + "2004_05_07/2004_05_07a0.JPG",
                             }));
   EXPECT_EQ(plan[2].SourcePath, "/camera/MVI_0003.AVI");
-  for (const PlanRow& row : plan) EXPECT_EQ(row.State, kStateUnprocessed);
+  for (const PlanRow& row : plan) EXPECT_EQ(row.State, RowState::kUnprocessed);
 }
 
 TEST(NewNamePlanTest, DayBoundariesAndUncheckedRows) {
@@ -131,7 +131,7 @@ TEST(NewNamePlanTest, DayBoundariesAndUncheckedRows) {
                                 "/c/2004_05_06a1.JPG",
                             }));
   // Same paths twice, yet nothing stands there: both start unprocessed.
-  for (const PlanRow& row : plan) EXPECT_EQ(row.State, kStateUnprocessed);
+  for (const PlanRow& row : plan) EXPECT_EQ(row.State, RowState::kUnprocessed);
 }
 
 TEST(NewNamePlanTest, PastTheLastSuffixANumberFollowsTheExtension) {
@@ -163,15 +163,15 @@ TEST(NewNamePlanTest, DuplicateStartStates) {
   ASSERT_TRUE(
       BuildPlan(catalogue, Options(true, true, dir.Path("d/")), fs, plan).ok());
   ASSERT_EQ(plan.size(), 2u);
-  EXPECT_EQ(plan[0].State, kStateDuplicate);
-  EXPECT_EQ(plan[1].State, kStateUnprocessed);
+  EXPECT_EQ(plan[0].State, RowState::kDuplicate);
+  EXPECT_EQ(plan[1].State, RowState::kUnprocessed);
 
   // Both options off: every new path is its source, so every row is "重複".
   ASSERT_TRUE(BuildPlan(catalogue, Options(false, false), fs, plan).ok());
   ASSERT_EQ(plan.size(), 2u);
   for (const PlanRow& row : plan) {
     EXPECT_EQ(row.NewPath, row.SourcePath);
-    EXPECT_EQ(row.State, kStateDuplicate);
+    EXPECT_EQ(row.State, RowState::kDuplicate);
   }
 }
 
@@ -181,7 +181,7 @@ TEST(NewNamePlanTest, UnreadableTimestampLeavesThePlanEmpty) {
       Row("/c/", "1.JPG", "2004/05/06 10:00:00"),
       Row("/c/", "2.JPG", "2004/13/06 10:00:00"),
   };
-  ProcessingPlan plan = {PlanRow{"old", "old", "OK"}};
+  ProcessingPlan plan = {PlanRow{"old", "old", RowState::kCopied}};
   Status status = BuildPlan(catalogue, Options(true, true), fs, plan);
   EXPECT_FALSE(status.ok());
   EXPECT_NE(status.message().find("2004/13/06"), std::string::npos);

@@ -12,15 +12,15 @@ std::string_view PlanColumnText(const PlanRow& row, int column) {
     case kNewPathColumn:
       return row.NewPath;
     case kStateColumn:
-      return row.State;
+      return StateText(row.State);
     default:
       return {};
   }
 }
 
-bool IsPlainState(std::string_view state) {
-  return state == kStateUnprocessed || state == kStateCopied ||
-         state == kStateReadOnly;
+bool IsPlainState(RowState state) {
+  return state == RowState::kUnprocessed || state == RowState::kCopied ||
+         state == RowState::kReadOnly;
 }
 
 void SortPlanByClickedColumn(ProcessingPlan& plan, int column,

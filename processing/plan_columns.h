@@ -20,7 +20,7 @@ std::string_view PlanColumnText(const PlanRow& row, int column);
 
 // True for the states drawn in the list's normal text colour; every other
 // state ("重複", "Ok", the errors) is drawn in red.
-bool IsPlainState(std::string_view state);
+bool IsPlainState(RowState state);
 
 // A header click in the processing window: sorts the plan as
 // ClickedColumnOrder orders (equal texts keep their order), which records the

@@ -50,8 +50,8 @@ Settings Options(const std::string& destination, bool keep) {
   return options;
 }
 
-std::vector<std::string> States(const ProcessingPlan& plan) {
-  std::vector<std::string> states;
+std::vector<RowState> States(const ProcessingPlan& plan) {
+  std::vector<RowState> states;
   for (const PlanRow& row : plan) states.push_back(row.State);
   return states;
 }
@@ -88,15 +88,16 @@ TEST(PlanDiskTest, AFullDiskFailsOnlyTheFileThatDoesNotFit) {
       std::string name = "IMG_000" + std::to_string(i) + ".JPG";
       plan.push_back({dir.WriteFile("card/" + name, Bytes(sizes[i], 'a' + i)),
                       dir.Path("small/2004_05_06/a" + std::to_string(i) + ".JPG"),
-                      kStateUnprocessed});
+                      RowState::kUnprocessed});
     }
     const testing::Manifest sources = testing::TakeManifest(dir.Path("card"));
     RealFileSystem disk_files;
     RunPlan(plan, Options(dir.Path("small"), keep), disk_files, StatusSink());
 
-    const char* done = keep ? kStateCopied : kStateMoved;
-    EXPECT_EQ(States(plan), (std::vector<std::string>{done, done, kStateCopyError,
-                                                      done, done}));
+    const RowState done = keep ? RowState::kCopied : RowState::kMoved;
+    EXPECT_EQ(States(plan), (std::vector<RowState>{done, done,
+                                                   RowState::kCopyError, done,
+                                                   done}));
     testing::MoveAudit audit = testing::AuditMove(
         sources, dir.Path("card"), testing::Manifest(), dir.Path("small"));
     EXPECT_TRUE(audit.ok()) << audit.Report();
@@ -112,11 +113,11 @@ TEST(PlanDiskTest, FoldersTheUserMayNotWriteCostNothing) {
   const std::string photo = Bytes(5000, 'p');
   ProcessingPlan plan = {
       {dir.WriteFile("card/open/A.JPG", photo + "a"),
-       dir.Path("dest/locked/a0.JPG"), kStateUnprocessed},
+       dir.Path("dest/locked/a0.JPG"), RowState::kUnprocessed},
       {dir.WriteFile("card/locked/B.JPG", photo + "b"),
-       dir.Path("dest/open/a0.JPG"), kStateUnprocessed},
+       dir.Path("dest/open/a0.JPG"), RowState::kUnprocessed},
       {dir.WriteFile("card/open/C.JPG", photo + "c"),
-       dir.Path("dest/open/a1.JPG"), kStateUnprocessed},
+       dir.Path("dest/open/a1.JPG"), RowState::kUnprocessed},
   };
   dir.MakeDir("dest/locked");
   dir.MakeDir("dest/open");
@@ -134,11 +135,10 @@ TEST(PlanDiskTest, FoldersTheUserMayNotWriteCostNothing) {
     RealFileSystem disk;
     RunPlan(plan, Options(dir.Path("dest"), false), disk, StatusSink());
     std::string out;
-    for (const PlanRow& row : plan) out += row.State + "\n";
+    for (const PlanRow& row : plan) out += StateText(row.State) + std::string("\n");
     return out;
   });
-  EXPECT_EQ(states, std::string(kStateCopyError) + "\n" + kStateDelError +
-                        "\n" + kStateMoved + "\n");
+  EXPECT_EQ(states, "CopyError!\nDelError!\nOk\n");
   testing::MoveAudit audit = testing::AuditMove(
       sources, dir.Path("card"), testing::Manifest(), dir.Path("dest"));
   EXPECT_TRUE(audit.ok()) << audit.Report();
@@ -177,10 +177,10 @@ TEST(PlanDiskTest, ANameTakenByAnythingIsPassedOver) {
       struct stat before {};
       ASSERT_EQ(lstat(taken.c_str(), &before), 0);
       ProcessingPlan plan = {
-          {dir.WriteFile("c/IMG.JPG", "photo"), taken, kStateUnprocessed}};
+          {dir.WriteFile("c/IMG.JPG", "photo"), taken, RowState::kUnprocessed}};
       RealFileSystem disk;
       RunPlan(plan, Options(dir.Path("d"), keep), disk, StatusSink());
-      EXPECT_EQ(plan[0].State, keep ? kStateCopied : kStateMoved);
+      EXPECT_EQ(plan[0].State, keep ? RowState::kCopied : RowState::kMoved);
       EXPECT_EQ(ReadFile(dir.Path("d/a01.JPG")), "photo");
       struct stat after {};
       ASSERT_EQ(lstat(taken.c_str(), &after), 0);
@@ -199,7 +199,7 @@ TEST(PlanDiskTest, AnotherProgramTakingNamesNeverLosesItsFiles) {
   for (int i = 0; i < kPhotos; ++i) {
     plan.push_back({dir.WriteFile("card/IMG_" + std::to_string(i) + ".JPG",
                                   Bytes(3000 + i, static_cast<char>(i))),
-                    dir.Path("dest/day/a.JPG"), kStateUnprocessed});
+                    dir.Path("dest/day/a.JPG"), RowState::kUnprocessed});
   }
   dir.MakeDir("dest/day");
   const testing::Manifest sources = testing::TakeManifest(dir.Path("card"));
@@ -235,8 +235,8 @@ TEST(PlanDiskTest, AnotherProgramTakingNamesNeverLosesItsFiles) {
   EXPECT_TRUE(audit.ok()) << audit.Report();
   for (const PlanRow& row : plan) {
     // A row fails only when the other program won every race for it.
-    if (row.State != kStateMoved) {
-      EXPECT_EQ(row.State, kStateCopyError);
+    if (row.State != RowState::kMoved) {
+      EXPECT_EQ(row.State, RowState::kCopyError);
     }
   }
 }

@@ -44,8 +44,8 @@ class PendingFlushes {
       all_ok = false;
       for (const auto& [row_index, row_device] : rows_) {
         PlanRow& row = plan[row_index];
-        if (row_device == device && row.State == kStateCopied)
-          row.State = kStateCopyError;
+        if (row_device == device && row.State == RowState::kCopied)
+          row.State = RowState::kCopyError;
       }
     }
     return all_ok;
@@ -66,7 +66,7 @@ void DeleteSource(const std::string& source_path, const PlannedCopy& planned,
     // The source was to be made read-only in place, so it is the only copy.
     // Once read-only, deleting it is refused; it is not even attempted. When
     // the read-only step failed the row keeps "AttrError!".
-    if (planned.read_only_set) row.State = kStateDelError;
+    if (planned.read_only_set) row.State = RowState::kDelError;
     return;
   }
   // A copy that does not prove itself (failed, changed source, replaced
@@ -76,10 +76,10 @@ void DeleteSource(const std::string& source_path, const PlannedCopy& planned,
     case SourceRemoval::kNotAllowed:
       return;
     case SourceRemoval::kDeleted:
-      row.State = kStateMoved;
+      row.State = RowState::kMoved;
       return;
     case SourceRemoval::kDeleteFailed:
-      row.State = kStateDelError;
+      row.State = RowState::kDelError;
       return;
   }
 }
@@ -163,7 +163,7 @@ PlannedCopy CopyPlannedFile(const std::string& source_path,
   if (AttributeOnlyMode(options)) {
     planned.attribute_only = true;
     planned.read_only_set = file_system.SetReadOnly(source_path);
-    row.State = planned.read_only_set ? kStateReadOnly : kStateAttrError;
+    row.State = planned.read_only_set ? RowState::kReadOnly : RowState::kAttrError;
     return planned;
   }
   RenameOrCopy(source_path, new_path, options, file_system, copy_progress,
@@ -173,21 +173,16 @@ PlannedCopy CopyPlannedFile(const std::string& source_path,
     // As after a copy, a failed read-only step does not show: the delete's
     // state would replace it.
     if (options.MakeReadOnly) file_system.SetReadOnly(planned.target_path);
-    row.State = kStateMoved;
+    row.State = RowState::kMoved;
     return planned;
   }
-  row.State = planned.copy.ok ? kStateCopied : kStateCopyError;
+  row.State = planned.copy.ok ? RowState::kCopied : RowState::kCopyError;
   if (options.MakeReadOnly) {
     // After a failed copy there is no file of ours at the target to change.
     if (!planned.copy.ok || !file_system.SetReadOnly(planned.target_path))
-      row.State = kStateAttrError;
+      row.State = RowState::kAttrError;
   }
   return planned;
-}
-
-bool IsSuccessState(const std::string& state) {
-  return state == kStateCopied || state == kStateMoved ||
-         state == kStateReadOnly;
 }
 
 RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
@@ -203,10 +198,10 @@ RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
     const std::string new_path = row.NewPath;
     const std::string folder = FolderOf(new_path);
     if (!file_system.FileExists(source_path)) {
-      row.State = kStateNotFound;
+      row.State = RowState::kNotFound;
     } else if (!file_system.DirectoryExists(folder) &&
                !file_system.CreateDirectories(folder)) {
-      row.State = kStateDirError;
+      row.State = RowState::kDirError;
     } else {
       if (!AttributeOnlyMode(options)) clean_up.Before(folder, file_system);
       PlannedCopy planned =

@@ -64,9 +64,6 @@ PlannedCopy CopyPlannedFile(const std::string& source_path,
                             const Settings& options, FileSystem& file_system,
                             const CopyProgress& copy_progress = {});
 
-// True for the final states of a row that was processed as asked: "OK",
-// "Ok" and "ReadOnly".
-bool IsSuccessState(const std::string& state);
 
 struct RunSummary {
   // The rows handled: all of the plan's unless the run was stopped.

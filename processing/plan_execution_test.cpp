@@ -55,9 +55,9 @@ mode_t ModeOf(const std::string& path) {
 
 bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
-std::string RunOne(const std::string& source, const std::string& new_path,
-                   const Settings& options, FileSystem& fs) {
-  ProcessingPlan plan = {PlanRow{source, new_path, kStateUnprocessed}};
+RowState RunOne(const std::string& source, const std::string& new_path,
+                const Settings& options, FileSystem& fs) {
+  ProcessingPlan plan = {PlanRow{source, new_path, RowState::kUnprocessed}};
   RunPlan(plan, options, fs, {});
   return plan[0].State;
 }
@@ -91,7 +91,7 @@ TEST(PlanExecutionTest, ProgressBarFillsToTheLastRow) {
   RealFileSystem fs;
   for (const Case& c : cases) {
     ProcessingPlan plan(
-        c.rows, PlanRow{"/nonexistent/a.JPG", "/nonexistent/b.JPG", ""});
+        c.rows, PlanRow{"/nonexistent/a.JPG", "/nonexistent/b.JPG"});
     std::vector<std::string> shown;
     std::vector<std::size_t> done;
     RunPlan(plan, Options(true, true, true, true), fs,
@@ -99,7 +99,7 @@ TEST(PlanExecutionTest, ProgressBarFillsToTheLastRow) {
             {.row_done = [&](std::size_t i) { done.push_back(i); }});
     EXPECT_EQ(shown, c.bars) << c.rows;
     EXPECT_EQ(done.size(), c.rows);
-    for (const PlanRow& row : plan) EXPECT_EQ(row.State, kStateNotFound);
+    for (const PlanRow& row : plan) EXPECT_EQ(row.State, RowState::kNotFound);
   }
 }
 
@@ -127,7 +127,7 @@ TEST(PlanExecutionTest, CopiesKeepContentsPermissionsAndTime) {
     std::string target = read_only ? NumberedPath(new_path, 1) : new_path;
     EXPECT_EQ(
         RunOne(source, new_path, Options(true, true, read_only, true), fs),
-        kStateCopied);
+        RowState::kCopied);
     EXPECT_EQ(ReadFile(target), Photo());
     EXPECT_EQ(ModeOf(target), read_only ? 0444u : 0664u);
     struct stat st {};
@@ -146,12 +146,12 @@ TEST(PlanExecutionTest, TakenNamesGetTheFirstFreeNumber) {
   std::string new_path = dir.WriteFile("d/2004_05_06a0.JPG", "in the way");
   dir.WriteFile("d/2004_05_06a02.JPG", "also in the way");
   // Three rows with the same new path, the first already "重複".
-  ProcessingPlan plan = {{a, new_path, kStateDuplicate},
-                         {b, new_path, kStateDuplicate},
-                         {c, new_path, kStateDuplicate}};
+  ProcessingPlan plan = {{a, new_path, RowState::kDuplicate},
+                         {b, new_path, RowState::kDuplicate},
+                         {c, new_path, RowState::kDuplicate}};
   RunPlan(plan, Options(true, true, false, true), fs, {});
   for (const PlanRow& row : plan) {
-    EXPECT_EQ(row.State, kStateCopied);
+    EXPECT_EQ(row.State, RowState::kCopied);
     EXPECT_EQ(row.NewPath, new_path);  // the plan keeps the planned name
   }
   EXPECT_EQ(ReadFile(new_path), "in the way");
@@ -164,18 +164,18 @@ TEST(PlanExecutionTest, TakenNamesGetTheFirstFreeNumber) {
 TEST(PlanExecutionTest, BothNameOptionsOff) {
   struct Case {
     bool read_only, keep;
-    const char* state;
+    RowState state;
     std::set<std::string> files_after;
     mode_t source_mode;  // 0: the source is gone
   };
   const Case cases[] = {
       // A rename by copy, with and without the delete.
-      {false, false, kStateMoved, {"IMG_00011.JPG"}, 0},
-      {false, true, kStateCopied, {"IMG_0001.JPG", "IMG_00011.JPG"}, 0644},
+      {false, false, RowState::kMoved, {"IMG_00011.JPG"}, 0},
+      {false, true, RowState::kCopied, {"IMG_0001.JPG", "IMG_00011.JPG"}, 0644},
       // Attribute-only: the file itself becomes read-only and is never
       // deleted, since it is the only copy.
-      {true, true, kStateReadOnly, {"IMG_0001.JPG"}, 0444},
-      {true, false, kStateDelError, {"IMG_0001.JPG"}, 0444},
+      {true, true, RowState::kReadOnly, {"IMG_0001.JPG"}, 0444},
+      {true, false, RowState::kDelError, {"IMG_0001.JPG"}, 0444},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.read_only << c.keep);
@@ -203,14 +203,14 @@ TEST(PlanExecutionTest, MissingSourceAndUncreatableFolder) {
   std::string fine = dir.WriteFile("c/fine.JPG", "f");
   dir.WriteFile("file", "a regular file cannot hold a folder");
   ProcessingPlan plan = {
-      {gone, dir.Path("d/a0.JPG"), kStateUnprocessed},
-      {blocked, dir.Path("file/sub/a1.JPG"), kStateUnprocessed},
-      {fine, dir.Path("d/a2.JPG"), kStateUnprocessed}};
+      {gone, dir.Path("d/a0.JPG"), RowState::kUnprocessed},
+      {blocked, dir.Path("file/sub/a1.JPG"), RowState::kUnprocessed},
+      {fine, dir.Path("d/a2.JPG"), RowState::kUnprocessed}};
   ASSERT_EQ(unlink(gone.c_str()), 0);  // removed after planning
   RunPlan(plan, Options(true, true, false, false), fs, {});
-  EXPECT_EQ(plan[0].State, kStateNotFound);
-  EXPECT_EQ(plan[1].State, kStateDirError);
-  EXPECT_EQ(plan[2].State, kStateMoved);
+  EXPECT_EQ(plan[0].State, RowState::kNotFound);
+  EXPECT_EQ(plan[1].State, RowState::kDirError);
+  EXPECT_EQ(plan[2].State, RowState::kMoved);
   EXPECT_EQ(ReadFile(blocked), "b");  // neither copied nor deleted
   EXPECT_EQ(Entries(dir.Path("d")), std::set<std::string>{"a2.JPG"});
 }
@@ -222,7 +222,7 @@ TEST(PlanExecutionTest, ExtensionInAFolderNameIsLeftAlone) {
   std::string new_path =
       dir.WriteFile("X.JPG/2004_05_06/2004_05_06a0.JPG", "taken");
   EXPECT_EQ(RunOne(source, new_path, Options(true, true, false, false), fs),
-            kStateMoved);
+            RowState::kMoved);
   EXPECT_EQ(ReadFile(dir.Path("X.JPG/2004_05_06/2004_05_06a01.JPG")), Photo());
   EXPECT_FALSE(Exists(dir.Path("X1.JPG")));
   EXPECT_FALSE(Exists(source));
@@ -235,7 +235,7 @@ TEST(PlanExecutionTest, ReadOnlySourceIsCopiedButKept) {
   ASSERT_EQ(chmod(source.c_str(), 0444), 0);
   std::string new_path = dir.Path("d/a0.JPG");
   EXPECT_EQ(RunOne(source, new_path, Options(true, true, false, false), fs),
-            kStateDelError);
+            RowState::kDelError);
   EXPECT_EQ(ReadFile(source), Photo());
   EXPECT_EQ(ReadFile(new_path), Photo());
   EXPECT_EQ(ModeOf(new_path), 0444u);
@@ -253,7 +253,7 @@ TEST(PlanExecutionTest, ReadOnlyThatDoesNotHoldIsAnError) {
     std::string new_path = dir.Path("d/a0.JPG");
     EXPECT_EQ(RunOne(source, new_path,
                      Options(!attribute_only, !attribute_only, true, true), fs),
-              kStateAttrError);
+              RowState::kAttrError);
     EXPECT_EQ(ReadFile(source), Photo());
     if (!attribute_only) {
       EXPECT_EQ(ReadFile(new_path), Photo());
@@ -274,7 +274,7 @@ TEST(PlanExecutionTest, FailedCopyNeverDeletesTheSource) {
     std::string new_path = dir.Path("d/a0.JPG");
     EXPECT_EQ(
         RunOne(source, new_path, Options(true, true, read_only, false), fs),
-        read_only ? kStateAttrError : kStateCopyError);
+        read_only ? RowState::kAttrError : RowState::kCopyError);
     EXPECT_TRUE(ReadFile(source) == Photo());
     EXPECT_TRUE(Entries(dir.Path("d")).empty());
   }
@@ -289,7 +289,7 @@ TEST(PlanExecutionTest, SourceChangedWhileCopiedIsKept) {
     fs.FailCall(Op::kMove);  // copied, as between two file systems
     std::string source = dir.WriteFile("c/MVI.AVI", Photo(20000));
     std::string new_path = dir.Path("d/a0.AVI");
-    ProcessingPlan plan = {{source, new_path, kStateUnprocessed}};
+    ProcessingPlan plan = {{source, new_path, RowState::kUnprocessed}};
     bool changed = false;
     RunObserver observer{.copy_progress = [&](std::uint64_t, std::uint64_t) {
       if (changed) return;
@@ -306,12 +306,12 @@ TEST(PlanExecutionTest, SourceChangedWhileCopiedIsKept) {
     RunPlan(plan, Options(true, true, false, false), fs, {}, observer);
     if (change == kDelete) {
       // Deleted by someone else while open: the copy still gets every byte.
-      EXPECT_EQ(plan[0].State, kStateCopied);
+      EXPECT_EQ(plan[0].State, RowState::kCopied);
       EXPECT_TRUE(ReadFile(new_path) == Photo(20000));
       continue;
     }
     // The copy may hold a mix of old and new bytes: it is not published.
-    EXPECT_EQ(plan[0].State, kStateCopyError);
+    EXPECT_EQ(plan[0].State, RowState::kCopyError);
     EXPECT_TRUE(Exists(source));
     EXPECT_FALSE(Exists(new_path));
     EXPECT_TRUE(Entries(dir.Path("d")).empty());
@@ -328,16 +328,16 @@ TEST(PlanExecutionTest, DiskFaultsNeverCostTheSource) {
     std::uint64_t after_bytes;
     int error;
     bool read_only;
-    const char* state;
+    RowState state;
   };
   const Case cases[] = {
-      {"no space midway", Step::kWrite, 9000, ENOSPC, false, kStateCopyError},
+      {"no space midway", Step::kWrite, 9000, ENOSPC, false, RowState::kCopyError},
       {"no space midway, read-only", Step::kWrite, 9000, ENOSPC, true,
-       kStateAttrError},
-      {"file fsync", Step::kSyncFile, 0, EIO, false, kStateCopyError},
-      {"final link", Step::kPublish, 0, EIO, false, kStateCopyError},
-      {"final link, read-only", Step::kPublish, 0, EIO, true, kStateAttrError},
-      {"folder fsync", Step::kSyncFolder, 0, EIO, false, kStateCopyError},
+       RowState::kAttrError},
+      {"file fsync", Step::kSyncFile, 0, EIO, false, RowState::kCopyError},
+      {"final link", Step::kPublish, 0, EIO, false, RowState::kCopyError},
+      {"final link, read-only", Step::kPublish, 0, EIO, true, RowState::kAttrError},
+      {"folder fsync", Step::kSyncFolder, 0, EIO, false, RowState::kCopyError},
   };
   for (bool unnamed : {true, false}) {
     for (const Case& c : cases) {
@@ -349,8 +349,8 @@ TEST(PlanExecutionTest, DiskFaultsNeverCostTheSource) {
       fs.FailCall(Op::kMove);  // copied, as between two file systems
       std::string first = dir.WriteFile("c/1.JPG", Photo());
       std::string second = dir.WriteFile("c/2.JPG", Photo(100));
-      ProcessingPlan plan = {{first, dir.Path("d/a0.JPG"), kStateUnprocessed},
-                             {second, dir.Path("d/a1.JPG"), kStateUnprocessed}};
+      ProcessingPlan plan = {{first, dir.Path("d/a0.JPG"), RowState::kUnprocessed},
+                             {second, dir.Path("d/a1.JPG"), RowState::kUnprocessed}};
       bool partial_seen = false;
       RunObserver observer{.copy_progress = [&](std::uint64_t, std::uint64_t) {
         partial_seen |= Exists(dir.Path("d/a0.JPG"));
@@ -360,7 +360,7 @@ TEST(PlanExecutionTest, DiskFaultsNeverCostTheSource) {
       EXPECT_EQ(ReadFile(first), Photo());
       EXPECT_FALSE(partial_seen);
       // The next row is not affected.
-      EXPECT_EQ(plan[1].State, kStateMoved);
+      EXPECT_EQ(plan[1].State, RowState::kMoved);
       EXPECT_EQ(Entries(dir.Path("d")), std::set<std::string>{"a1.JPG"});
     }
   }
@@ -371,24 +371,24 @@ TEST(PlanExecutionTest, FailingOperationsOfTheRun) {
     const char* name;
     Op operation;
     bool move, read_only;
-    const char* state;
+    RowState state;
     bool source_kept;
     std::set<std::string> target_files;
   };
   const Case cases[] = {
-      {"copy", Op::kCopy, true, false, kStateCopyError, true, {}},
+      {"copy", Op::kCopy, true, false, RowState::kCopyError, true, {}},
       {"delete",
        Op::kDeleteFile,
        true,
        false,
-       kStateDelError,
+       RowState::kDelError,
        true,
        {"a0.JPG"}},
       {"folder creation",
        Op::kCreateDirectories,
        true,
        false,
-       kStateDirError,
+       RowState::kDirError,
        true,
        {}},
       // The copy is whole; the source goes and the later state wins.
@@ -396,7 +396,7 @@ TEST(PlanExecutionTest, FailingOperationsOfTheRun) {
        Op::kSetReadOnly,
        true,
        true,
-       kStateMoved,
+       RowState::kMoved,
        false,
        {"a0.JPG"}},
       // Attribute-only: the file stays, writable, as the only copy.
@@ -404,7 +404,7 @@ TEST(PlanExecutionTest, FailingOperationsOfTheRun) {
        Op::kSetReadOnly,
        false,
        true,
-       kStateAttrError,
+       RowState::kAttrError,
        true,
        {}},
       // The copy cannot be checked against its source: the source stays.
@@ -412,7 +412,7 @@ TEST(PlanExecutionTest, FailingOperationsOfTheRun) {
        Op::kStat,
        true,
        false,
-       kStateCopied,
+       RowState::kCopied,
        true,
        {"a0.JPG"}},
   };
@@ -442,21 +442,21 @@ TEST(PlanExecutionTest, KeptSourcesAreFlushedOncePerFileSystemAtTheEnd) {
   FaultyFileSystem fs;
   std::string a = dir.WriteFile("c/a.JPG", "a");
   std::string b = dir.WriteFile("c/b.JPG", "b");
-  ProcessingPlan plan = {{a, dir.Path("d/x/a0.JPG"), kStateUnprocessed},
-                         {b, dir.Path("d/y/a0.JPG"), kStateUnprocessed}};
+  ProcessingPlan plan = {{a, dir.Path("d/x/a0.JPG"), RowState::kUnprocessed},
+                         {b, dir.Path("d/y/a0.JPG"), RowState::kUnprocessed}};
   // A folder fsync fault only strikes copies flushed one by one, which kept
   // sources are not.
   fs.FailCopyStep(Step::kSyncFolder);
   EXPECT_TRUE(RunPlan(plan, Options(true, true, false, true), fs, {}).flushed);
-  EXPECT_EQ(plan[0].State, kStateCopied);
+  EXPECT_EQ(plan[0].State, RowState::kCopied);
   EXPECT_EQ(fs.Calls(Op::kSyncFileSystem), 1);
 
   // When the file system cannot be written out, the copies are not reported
   // as made.
-  plan = {{a, dir.Path("d/z/a0.JPG"), kStateUnprocessed}};
+  plan = {{a, dir.Path("d/z/a0.JPG"), RowState::kUnprocessed}};
   fs.FailCall(Op::kSyncFileSystem);
   EXPECT_FALSE(RunPlan(plan, Options(true, true, false, true), fs, {}).flushed);
-  EXPECT_EQ(plan[0].State, kStateCopyError);
+  EXPECT_EQ(plan[0].State, RowState::kCopyError);
   EXPECT_EQ(ReadFile(a), "a");
 }
 

@@ -135,7 +135,7 @@ class FaultRun {
     for (const CardFile& file : kCard) {
       std::string source = Card() + "/" + file.source;
       if (access(source.c_str(), F_OK) == 0)
-        plan.push_back({source, Dest() + "/" + file.new_path, kStateUnprocessed});
+        plan.push_back({source, Dest() + "/" + file.new_path, RowState::kUnprocessed});
     }
     return plan;
   }
@@ -156,14 +156,14 @@ class FaultRun {
       for (const auto& [path, target_hash] : target_now)
         at_target |= target_hash == hash && !target_before_.count(path);
       bool truthful;
-      if (row.State == kStateMoved) {
+      if (row.State == RowState::kMoved) {
         truthful = at_target && access(row.SourcePath.c_str(), F_OK) != 0;
-      } else if (row.State == kStateCopied) {
+      } else if (row.State == RowState::kCopied) {
         truthful = at_target && at_source;
       } else {
         truthful = at_source;  // a failed row keeps its source
       }
-      if (!truthful) wrong.push_back(row.SourcePath + " reads " + row.State);
+      if (!truthful) wrong.push_back(row.SourcePath + " reads " + StateText(row.State));
     }
     return wrong;
   }

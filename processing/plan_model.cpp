@@ -54,7 +54,7 @@ QVariant PlanModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
       // Paths need not be UTF-8; the list shows them decoded and the plan
       // keeps the bytes.
-      if (index.column() == kStateColumn) return QString::fromUtf8(row.State);
+      if (index.column() == kStateColumn) return QString::fromUtf8(StateText(row.State));
       return QString::fromUtf8(
           DisplayName(PlanColumnText(row, index.column())));
     case Qt::ToolTipRole:

@@ -57,9 +57,9 @@ class PlanMoveTest : public ::testing::Test {
   }
   static std::string Contents() { return std::string(5000, 'p') + "photo"; }
 
-  std::string Run(const std::string& source, const std::string& new_path,
-                  const Settings& options) {
-    ProcessingPlan plan = {PlanRow{source, new_path, kStateUnprocessed}};
+  RowState Run(const std::string& source, const std::string& new_path,
+               const Settings& options) {
+    ProcessingPlan plan = {PlanRow{source, new_path, RowState::kUnprocessed}};
     RunPlan(plan, options, fs_, {});
     return plan[0].State;
   }
@@ -77,7 +77,7 @@ TEST_F(PlanMoveTest, MoveWithinOneFileSystemIsARename) {
                                      "/2004_05_06/2004_05_06a0.JPG");
     const int syncs = fs_.Calls(Op::kSyncFileSystem);
 
-    EXPECT_EQ(Run(source, new_path, MoveOptions(read_only)), kStateMoved);
+    EXPECT_EQ(Run(source, new_path, MoveOptions(read_only)), RowState::kMoved);
     EXPECT_FALSE(Exists(source));
     EXPECT_EQ(ReadFile(new_path), Contents());
     const struct stat moved = LstatOf(new_path);
@@ -94,7 +94,7 @@ TEST_F(PlanMoveTest, KeptOriginalsAreCopied) {
   std::string source = Source();
   Settings options = MoveOptions(false);
   options.KeepOriginal = true;
-  EXPECT_EQ(Run(source, dir_.Path("d/a0.JPG"), options), kStateCopied);
+  EXPECT_EQ(Run(source, dir_.Path("d/a0.JPG"), options), RowState::kCopied);
   EXPECT_EQ(fs_.Calls(Op::kMove), 0);
   EXPECT_NE(LstatOf(source).st_ino, LstatOf(dir_.Path("d/a0.JPG")).st_ino);
 }
@@ -103,7 +103,7 @@ TEST_F(PlanMoveTest, ReadOnlySourceIsCopiedNotRenamed) {
   std::string source = Source();
   ASSERT_EQ(chmod(source.c_str(), 0444), 0);
   std::string new_path = dir_.Path("d/a0.JPG");
-  EXPECT_EQ(Run(source, new_path, MoveOptions(false)), kStateDelError);
+  EXPECT_EQ(Run(source, new_path, MoveOptions(false)), RowState::kDelError);
   EXPECT_EQ(ReadFile(source), Contents());
   EXPECT_EQ(ReadFile(new_path), Contents());
   EXPECT_NE(LstatOf(source).st_ino, LstatOf(new_path).st_ino);
@@ -113,7 +113,7 @@ TEST_F(PlanMoveTest, TakenTargetGivesTheNextFreeName) {
   std::string source = Source();
   const ino_t inode = LstatOf(source).st_ino;
   std::string new_path = dir_.WriteFile("d/a0.JPG", "in the way");
-  EXPECT_EQ(Run(source, new_path, MoveOptions(false)), kStateMoved);
+  EXPECT_EQ(Run(source, new_path, MoveOptions(false)), RowState::kMoved);
   EXPECT_EQ(ReadFile(new_path), "in the way");
   EXPECT_EQ(LstatOf(dir_.Path("d/a01.JPG")).st_ino, inode);
   EXPECT_FALSE(Exists(source));
@@ -152,10 +152,10 @@ TEST_F(PlanMoveTest, RenameThatFailsFallsBackToCopyAndDelete) {
     std::string source = dir.WriteFile("c/IMG.JPG", Contents());
     const ino_t inode = LstatOf(source).st_ino;
     std::string new_path = dir.Path("d/a0.JPG");
-    ProcessingPlan plan = {PlanRow{source, new_path, kStateUnprocessed}};
+    ProcessingPlan plan = {PlanRow{source, new_path, RowState::kUnprocessed}};
     RunPlan(plan, MoveOptions(false), fs, {});
 
-    EXPECT_EQ(plan[0].State, kStateMoved);
+    EXPECT_EQ(plan[0].State, RowState::kMoved);
     EXPECT_FALSE(Exists(source));
     EXPECT_EQ(ReadFile(new_path), Contents());
     EXPECT_EQ(LstatOf(new_path).st_ino == inode, c.renamed);
@@ -169,7 +169,7 @@ TEST_F(PlanMoveTest, FailedReadOnlyStepAfterTheRenameEndsOk) {
   fs_.FailCall(Op::kSetReadOnly);
   std::string source = Source();
   std::string new_path = dir_.Path("d/a0.JPG");
-  EXPECT_EQ(Run(source, new_path, MoveOptions(true)), kStateMoved);
+  EXPECT_EQ(Run(source, new_path, MoveOptions(true)), RowState::kMoved);
   EXPECT_FALSE(Exists(source));
   EXPECT_EQ(ReadFile(new_path), Contents());
 }
@@ -183,7 +183,7 @@ TEST_F(PlanMoveTest, LinkedSourcesAreCopied) {
   std::string symlinked = dir_.Path("c/link.JPG");
   ASSERT_EQ(symlink(second.c_str(), symlinked.c_str()), 0);
 
-  EXPECT_EQ(Run(photo, dir_.Path("d/a0.JPG"), MoveOptions(true)), kStateMoved);
+  EXPECT_EQ(Run(photo, dir_.Path("d/a0.JPG"), MoveOptions(true)), RowState::kMoved);
   EXPECT_EQ(LstatOf(second).st_nlink, 1u);
   EXPECT_EQ(LstatOf(second).st_mode & 07777, 0640u);  // not made read-only
   EXPECT_EQ(ReadFile(dir_.Path("d/a0.JPG")), Contents());
@@ -191,7 +191,7 @@ TEST_F(PlanMoveTest, LinkedSourcesAreCopied) {
   // Another folder: d/a0.JPG holds the same bytes and would count as the
   // copy of an interrupted move.
   EXPECT_EQ(Run(symlinked, dir_.Path("e/a1.JPG"), MoveOptions(false)),
-            kStateMoved);
+            RowState::kMoved);
   EXPECT_FALSE(Exists(symlinked));
   EXPECT_TRUE(S_ISREG(LstatOf(dir_.Path("e/a1.JPG")).st_mode));
   EXPECT_EQ(ReadFile(second), Contents());
@@ -212,7 +212,7 @@ TEST_F(PlanMoveTest, AnInterruptedMoveIsNeverFinishedWithSomeoneElsesFile) {
     } else {
       ASSERT_TRUE(fs_.CopyFileNoReplace(photo, left, true, {}).ok);
     }
-    EXPECT_EQ(Run(photo, left, MoveOptions(true)), kStateMoved);
+    EXPECT_EQ(Run(photo, left, MoveOptions(true)), RowState::kMoved);
     EXPECT_FALSE(Exists(photo));
     EXPECT_EQ(ReadFile(left), Contents());
     EXPECT_NE(LstatOf(left).st_mode & 0222, 0u);  // not touched

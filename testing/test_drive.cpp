@@ -20,7 +20,7 @@ using Command = std::vector<std::string>;
 // Where the tools that make and mount file systems live, $PATH or not.
 std::string FindTool(const std::string& name) {
   for (const char* folder : {"/usr/sbin", "/sbin", "/usr/bin", "/bin"}) {
-    const std::string path = std::string(folder) + "/" + name;
+    std::string path = std::string(folder) + "/" + name;
     if (access(path.c_str(), X_OK) == 0) return path;
   }
   return std::string();

@@ -26,10 +26,11 @@ namespace {
 constexpr char kProgramName[] = "kuronel-batch: ";
 
 // The order in which the summary names the states.
-constexpr const char* kStateOrder[] = {
-    kStateUnprocessed, kStateDuplicate, kStateCopied,    kStateMoved,
-    kStateReadOnly,    kStateCopyError, kStateAttrError, kStateDirError,
-    kStateDelError,    kStateNotFound,
+constexpr RowState kStateOrder[] = {
+    RowState::kUnprocessed, RowState::kDuplicate, RowState::kCopied,
+    RowState::kMoved,       RowState::kReadOnly,  RowState::kCopyError,
+    RowState::kAttrError,   RowState::kDirError,  RowState::kDelError,
+    RowState::kNotFound,
 };
 
 int UsageError(std::ostream& err, const std::string& message) {
@@ -140,23 +141,14 @@ StatusSink TerminalProgress::Sink() {
 }
 
 std::string PlanSummary(const ProcessingPlan& plan) {
-  std::vector<std::pair<std::string, size_t>> counts;
-  for (const char* state : kStateOrder) counts.emplace_back(state, 0);
-  for (const PlanRow& row : plan) {
-    auto found = std::find_if(counts.begin(), counts.end(), [&](auto& entry) {
-      return entry.first == row.State;
-    });
-    if (found == counts.end()) {
-      counts.emplace_back(row.State, 1);
-    } else {
-      ++found->second;
-    }
-  }
   std::string summary = "# " + std::to_string(plan.size()) + " files";
   const char* separator = ": ";
-  for (const auto& [state, count] : counts) {
+  for (RowState state : kStateOrder) {
+    const auto count = std::count_if(
+        plan.begin(), plan.end(),
+        [state](const PlanRow& row) { return row.State == state; });
     if (count == 0) continue;
-    summary += separator + std::to_string(count) + " " + state;
+    summary += separator + std::to_string(count) + " " + StateText(state);
     separator = ", ";
   }
   return summary;
@@ -165,7 +157,7 @@ std::string PlanSummary(const ProcessingPlan& plan) {
 std::string PlanLine(const PlanRow& row, bool was_run) {
   const std::string& target = was_run ? row.TargetPath : row.NewPath;
   return LineField(row.SourcePath) + '\t' + LineField(target) + '\t' +
-         row.State + '\t' + LineField(row.NewPath);
+         StateText(row.State) + '\t' + LineField(row.NewPath);
 }
 
 namespace {
@@ -184,7 +176,7 @@ void WritePlannedRows(const ProcessingPlan& plan, BatchOutput& output) {
 RunSummary RunPlanWritingRows(ProcessingPlan& plan, const Settings& settings,
                               FileSystem& file_system, const StatusSink& status,
                               TerminalProgress& progress, BatchOutput& output) {
-  std::vector<std::string> written_states(plan.size());
+  std::vector<RowState> written_states(plan.size());
   RunObserver observer;
   observer.row_done = [&](std::size_t i) {
     progress.Clear();  // a row must not land on the progress line

@@ -361,16 +361,16 @@ TEST(ExifToolTest, TextsAndNamesStayOnTheirLine) {
 TEST(PlanSummaryTest, CountsEachStateInTheOrderOfTheStateTable) {
   EXPECT_EQ(PlanSummary({}), "# 0 files");
   const ProcessingPlan plan = {
-      {"a", "b", kStateNotFound}, {"a", "b", kStateCopied},
-      {"a", "b", kStateDelError}, {"a", "b", kStateDuplicate},
-      {"a", "b", kStateCopied},
+      {"a", "b", RowState::kNotFound}, {"a", "b", RowState::kCopied},
+      {"a", "b", RowState::kDelError}, {"a", "b", RowState::kDuplicate},
+      {"a", "b", RowState::kCopied},
   };
   EXPECT_EQ(PlanSummary(plan),
             "# 5 files: 1 重複, 2 OK, 1 DelError!, 1 file not found");
-  EXPECT_TRUE(IsSuccessState(kStateReadOnly));
-  EXPECT_TRUE(IsSuccessState(kStateMoved));
-  EXPECT_FALSE(IsSuccessState(kStateDuplicate));
-  EXPECT_FALSE(IsSuccessState(kStateAttrError));
+  EXPECT_TRUE(IsSuccessState(RowState::kReadOnly));
+  EXPECT_TRUE(IsSuccessState(RowState::kMoved));
+  EXPECT_FALSE(IsSuccessState(RowState::kDuplicate));
+  EXPECT_FALSE(IsSuccessState(RowState::kAttrError));
 }
 
 TEST(TerminalProgressTest, ShowsAtMostOneTextPerInterval) {

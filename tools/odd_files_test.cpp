@@ -322,11 +322,11 @@ TEST_P(OddFilesTest, EveryByteIsAccountedForAndEveryStateIsTrue) {
     struct stat info;
     const bool source_stays = ::lstat(row.SourcePath.c_str(), &info) == 0;
     if (GetParam().long_name_fails && row.SourcePath == long_name) {
-      EXPECT_EQ(row.State, kStateCopyError);
+      EXPECT_EQ(row.State, RowState::kCopyError);
       EXPECT_TRUE(source_stays);
       continue;
     }
-    EXPECT_EQ(row.State, move ? kStateMoved : kStateCopied);
+    EXPECT_EQ(row.State, move ? RowState::kMoved : RowState::kCopied);
     EXPECT_EQ(source_stays, !move);
     std::string found;
     for (const std::string& candidate : TargetCandidates(row.NewPath)) {
@@ -406,7 +406,7 @@ TEST(SparseCopyTest, ACopyOfASparseFileStaysSparse) {
   ProcessingPlan plan;
   ASSERT_EQ(RunBatch(options, printed, err, &plan), kBatchExitOk);
   ASSERT_EQ(plan.size(), 1u);
-  ASSERT_EQ(plan[0].State, kStateCopied);
+  ASSERT_EQ(plan[0].State, RowState::kCopied);
   struct stat info;
   ASSERT_EQ(::stat(plan[0].NewPath.c_str(), &info), 0);  // out was empty
   EXPECT_EQ(info.st_size, off_t{64} << 20);
@@ -426,7 +426,8 @@ TEST(PlanLineTest, NoNameSplitsALineOrAddsAField) {
       {"/c/\x83\x65.jpg", "/c/\x83\x65.jpg\t/o/a01.jpg\tOk\t/o/a0.jpg"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(PlanLine({c.source, "/o/a0.jpg", "Ok", "/o/a01.jpg"}, true),
+    EXPECT_EQ(PlanLine({c.source, "/o/a0.jpg", RowState::kMoved, "/o/a01.jpg"},
+                       true),
               c.line)
         << c.source;
   }

@@ -145,7 +145,7 @@ class ExecuteTest : public QObject {
       auto* form2 = qobject_cast<TForm2*>(modal);
       QVERIFY(form2);
       form2->findChild<QPushButton*>("SpeedButton1")->click();
-      for (const auto& row : form2->Plan()) states << QString::fromStdString(row.State);
+      for (const auto& row : form2->Plan()) states << QString::fromUtf8(kuronel::StateText(row.State));
       form2->findChild<QPushButton*>("SpeedButton2")->click();
     });
     Execute("SpeedButton2");

@@ -33,7 +33,7 @@ PixelRect ToPixelRect(const QRect& rect) {
 QString StandardFolder(QStandardPaths::StandardLocation location,
                        const QString& below = QString()) {
   for (const QString& base : QStandardPaths::standardLocations(location)) {
-    const QString folder = below.isEmpty() ? base : base + "/" + below;
+    QString folder = below.isEmpty() ? base : base + "/" + below;
     if (QFileInfo(folder).isDir()) return folder;
   }
   return QStringLiteral("/");
