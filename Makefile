@@ -6,17 +6,20 @@
 #   make lint   clang-tidy over every source with the checks of .clang-tidy
 #   make stress the kill tests at full length (2,000 kills of moves, 2,000 of
 #               a settings save) and every injected system-call fault
-#   make install     the programs, desktop entry, icons and manual pages under
-#                    PREFIX (/usr/local); DESTDIR is honoured
+#   make install     the programs, desktop entry, icons, AppStream metadata,
+#                    manual pages and documentation under PREFIX (/usr/local);
+#                    DESTDIR is honoured
 #   make uninstall   removes exactly the files the last make install put there
+#   make deb         the Debian package kuronel_VERSION_ARCH.deb, here
 #   make screenshots the pictures of the windows in docs/, on a virtual X display
 #   make icons       renders desktop/kuronel.svg into the PNG icons again
 
 # Debian packages the build and the tests need (the window tests give input
-# to the window system's queue through Qt's private headers).
+# to the window system's queue through Qt's private headers; make deb and its
+# tests need dpkg-dev, lintian and appstream).
 PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-base-private-dev qt6-qpa-plugins libgl-dev \
             libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic \
-            desktop-file-utils groff-base \
+            desktop-file-utils groff-base dpkg-dev lintian appstream \
             e2fsprogs xfsprogs btrfs-progs exfatprogs exfat-fuse dosfstools fusefat \
             ntfs-3g fuse3 mount
 # Extra packages for the fuzzer.
@@ -40,7 +43,7 @@ JOBS ?= $(shell nproc)
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run test test-asan stress fuzz lint bench-deps clean install uninstall screenshots icons
+.PHONY: all deps build run test test-asan stress fuzz lint bench-deps clean install uninstall deb screenshots icons
 
 all: build
 
@@ -127,6 +130,12 @@ install: build
 
 uninstall:
 	DESTDIR="$(DESTDIR)" sh desktop/uninstall.sh $(BUILD_DIR)/install_manifest.txt
+
+# The Debian package of the build, with CPack (staged in $(BUILD_DIR)/package),
+# copied here: install it with apt install ./kuronel_VERSION_ARCH.deb.
+deb: build
+	@deb=$$(sh packaging/build_deb.sh $(BUILD_DIR) $(BUILD_DIR)/package) && \
+	  cp "$$deb" . && echo "built $$(basename "$$deb")"
 
 # The windows on a real X server (Xvfb), framed by a window manager whose
 # title bars show their titles, with the program's font and style, saved over

@@ -1,7 +1,8 @@
 #!/bin/sh
 # install_test.sh BUILD_DIR EXPECTED_LIST: installs the build into a
 # temporary DESTDIR under the prefix /usr/local, as make install does, and
-# checks that exactly the files of EXPECTED_LIST arrive, that the manifest
+# checks that exactly the files of EXPECTED_LIST (paths under the prefix; the
+# Debian package holds the same under /usr) arrive, that the manifest
 # names them, that the installed tools run, and that uninstall.sh removes
 # them all. The build's own install manifest is kept as it was.
 set -eu
@@ -25,7 +26,7 @@ DESTDIR="$root" cmake --install "$build" --prefix /usr/local > "$work/install.lo
   { cat "$work/install.log" >&2; fail "cmake --install failed"; }
 cp "$manifest" "$work/manifest"
 
-sort "$expected" > "$work/expected"
+sed 's|^|/usr/local/|' "$expected" | sort > "$work/expected"
 (cd "$root" && find . -type f -o -type l) | sed 's|^\.||' | sort > "$work/installed"
 diff -u "$work/expected" "$work/installed" || fail "installed files differ from $expected"
 sort "$work/manifest" | diff -u "$work/expected" - ||
