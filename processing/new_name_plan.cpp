@@ -1,8 +1,7 @@
 #include "processing/new_name_plan.h"
 
-#include <ostream>
-
 #include <algorithm>
+#include <ostream>
 #include <utility>
 
 namespace kuronel {

@@ -93,7 +93,7 @@ std::vector<FolderPlace> TSelectFolderDialog::Places() const {
 }
 
 QString TSelectFolderDialog::RootPath() const {
-  const QString home = QDir::homePath();
+  QString home = QDir::homePath();
   switch (Root) {
     case TRootFolder::rfDesktop:
     case TRootFolder::rfMyComputer:
