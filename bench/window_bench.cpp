@@ -86,12 +86,10 @@ double Seconds(const QElapsedTimer& timer) {
 // Answers the folder picker that the open command shows: selects `card`,
 // starts `from_ok` and presses OK.
 void AnswerNextModalPicker(const std::string& card, QElapsedTimer& from_ok) {
-  const QString folder = QString::fromStdString(card);
-  testing::AnswerNextModal([folder, &from_ok](QWidget* modal) {
+  testing::AnswerNextModal([card, &from_ok](QWidget* modal) {
     auto* picker = qobject_cast<TFolderDialogForm*>(modal);
-    if (picker == nullptr || !picker->SelectFolder(folder)) {
-      std::fprintf(stderr, "the folder picker did not take %s\n",
-                   folder.toUtf8().constData());
+    if (picker == nullptr || !picker->SelectFolder(card)) {
+      std::fprintf(stderr, "the folder picker did not take %s\n", card.c_str());
       modal->close();
       return;
     }

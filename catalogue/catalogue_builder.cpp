@@ -333,7 +333,7 @@ std::string UnreadableMessage(const UnreadablePaths& unreadable,
   std::string message = std::to_string(unreadable.size()) +
                         "個のフォルダまたはファイルを読み込めませんでした。";
   for (size_t i = 0; i < unreadable.size() && i < shown; ++i) {
-    message += "\n" + DisplayName(unreadable[i].path) + ": " +
+    message += "\n" + DisplayPath(unreadable[i].path) + ": " +
                std::strerror(unreadable[i].error);
   }
   if (unreadable.size() > shown)

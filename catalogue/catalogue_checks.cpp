@@ -68,7 +68,7 @@ size_t ApplyDefaultChecks(FileCatalogue& catalogue, bool check_movies,
     if (!status) continue;
     path.assign(row.Folder).append(row.FileName);
     // The status line shows texts; a Shift_JIS name is shown decoded.
-    status(IsValidUtf8(path) ? path : DisplayName(path));
+    status(IsValidUtf8(path) ? path : DisplayPath(path));
   }
   if (status) {
     status(std::to_string(count) + (check_movies

@@ -15,7 +15,7 @@ QString ColumnText(const CatalogueRow& row, int column) {
     case kFileNameColumn:
       return QString::fromUtf8(DisplayName(row.FileName));
     case kFolderColumn:
-      return QString::fromUtf8(DisplayName(row.Folder));
+      return QString::fromUtf8(DisplayPath(row.Folder));
     default:
       return QString::fromUtf8(row.Timestamp);
   }

@@ -151,4 +151,15 @@ std::string DisplayName(std::string_view bytes) {
   return Cp932ToUtf8(bytes);
 }
 
+std::string DisplayPath(std::string_view path) {
+  std::string shown;
+  for (std::string_view::size_type start = 0;;) {
+    const std::string_view::size_type slash = path.find('/', start);
+    shown += DisplayName(path.substr(start, slash - start));
+    if (slash == std::string_view::npos) return shown;
+    shown += '/';
+    start = slash + 1;
+  }
+}
+
 }  // namespace kuronel

@@ -33,6 +33,12 @@ bool IsValidUtf8(std::string_view bytes);
 // are valid UTF-8, else decoded as CP932 (Shift_JIS names of old cards).
 std::string DisplayName(std::string_view bytes);
 
+// Shows a path whose names need not be UTF-8: each name between the "/"
+// separators as DisplayName shows it, so a Shift_JIS folder below UTF-8 ones
+// leaves their names readable. A "/" byte is never part of a Shift_JIS
+// character, so the path can be split first.
+std::string DisplayPath(std::string_view path);
+
 }  // namespace kuronel
 
 #endif  // KURONEL_PLATFORM_CP932_H_

@@ -48,6 +48,8 @@ TEST(Cp932Test, RecognisesWellFormedUtf8) {
 TEST(Cp932Test, DisplayNameDecodesShiftJisNames) {
   EXPECT_EQ(DisplayName("\x8e\xca\x90\x5e.jpg"), "写真.jpg");
   EXPECT_EQ(DisplayName("写真.jpg"), "写真.jpg");
+  // In a path each folder is decoded on its own.
+  EXPECT_EQ(DisplayPath("/写真/\x83\x4a\x83\x81\x83\x89/"), "/写真/カメラ/");
 }
 
 }  // namespace

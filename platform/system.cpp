@@ -49,4 +49,18 @@ std::string WithTrailingSeparator(std::string folder) {
   return folder;
 }
 
+namespace {
+
+// The space and the control characters, as the settings file's reader trims
+// them; the bytes of a UTF-8 or Shift_JIS character are never among them.
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+}  // namespace
+
+std::string TypedDestination(std::string_view text) {
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  if (!NamesADrive(text)) return std::string();
+  return WithTrailingSeparator(std::string(text));
+}
+
 }  // namespace kuronel

@@ -27,6 +27,12 @@ bool NamesADrive(std::string_view text);
 // `folder` with a "/" appended unless it already ends in one.
 std::string WithTrailingSeparator(std::string folder);
 
+// The folder a typed destination names, ending in "/"; empty when the text
+// is no absolute path. Blanks at the end are dropped first: no folder name
+// ends in one on the drives cards come from, so they were typed by mistake
+// and would make a new folder beside the meant one.
+std::string TypedDestination(std::string_view text);
+
 }  // namespace kuronel
 
 #endif  // KURONEL_PLATFORM_SYSTEM_H_

@@ -39,7 +39,7 @@ class ProgramUnderTest {
 
   // Opens (or adds) a folder below the test folder through the picker.
   void OpenFolder(const std::string& relative, bool add = false) {
-    ChooseFolderInPicker(QString::fromStdString(dir_.Path(relative)));
+    ChooseFolderInPicker(dir_.Path(relative));
     Form1()
         .findChild<QToolButton*>(add ? "SpeedButton3" : "SpeedButton1")
         ->click();

@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "ui/application.h"
 #include "ui/folder_dialog_form.h"
@@ -39,7 +40,7 @@ inline void AnswerNextModal(std::function<void(QWidget*)> answer,
 }
 
 // Answers the next folder picker: selects `folder` and presses OK.
-inline void ChooseFolderInPicker(const QString& folder) {
+inline void ChooseFolderInPicker(const std::string& folder) {
   AnswerNextModal([folder](QWidget* modal) {
     auto* form = qobject_cast<TFolderDialogForm*>(modal);
     if (form == nullptr || !form->SelectFolder(folder)) {

@@ -109,7 +109,7 @@ void TFolderDialogForm::SetMessage(const QString& text) {
   MessageLabel->adjustSize();
 }
 
-bool TFolderDialogForm::SelectFolder(const QString& folder) {
+bool TFolderDialogForm::SelectFolder(const std::string& folder) {
   const QModelIndex index = folders_->IndexOf(folder);
   if (!index.isValid()) return false;
   for (QModelIndex parent = index.parent(); parent.isValid();
@@ -125,10 +125,14 @@ void TFolderDialogForm::SelectRoot() {
   if (first.isValid()) FolderTree->setCurrentIndex(first);
 }
 
-QString TFolderDialogForm::SelectedPath() const {
+std::string TFolderDialogForm::SelectedPath() const {
   const QModelIndexList selected = FolderTree->selectionModel()->selectedRows();
-  if (selected.isEmpty()) return QString();
-  return folders_->PathOf(selected.first());
+  if (selected.isEmpty()) return std::string();
+  return PathAt(selected.first());
+}
+
+std::string TFolderDialogForm::PathAt(const QModelIndex& index) const {
+  return folders_->PathOf(index);
 }
 
 void TFolderDialogForm::ScrollToSelection() {

@@ -2,8 +2,10 @@
 #define KURONEL_UI_FOLDER_DIALOG_FORM_H_
 
 #include <QDialog>
+#include <QModelIndex>
 #include <QString>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "ui/desktop_places.h"
@@ -31,12 +33,15 @@ class TFolderDialogForm : public QDialog {
   void SetMessage(const QString& text);
   // Expands the tree down to `folder`, selects it and scrolls it into view
   // (again once the window is shown and laid out); false when the folder is
-  // not in the tree.
-  bool SelectFolder(const QString& folder);
+  // not in the tree. Paths here are the file system's bytes, which need not
+  // be UTF-8.
+  bool SelectFolder(const std::string& folder);
   // Selects the tree's first node, the root.
   void SelectRoot();
   // The selected folder's path, empty when no node is selected.
-  QString SelectedPath() const;
+  std::string SelectedPath() const;
+  // The path of the folder at a node of the tree.
+  std::string PathAt(const QModelIndex& index) const;
   // Lays the panels and buttons out for a client area of this size.
   void SetClientSize(int width, int height);
 

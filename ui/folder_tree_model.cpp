@@ -1,13 +1,18 @@
 #include "ui/folder_tree_model.h"
 
-#include <QDir>
+#include <QCollator>
 #include <algorithm>
+#include <string_view>
+
+#include "platform/cp932.h"
+#include "platform/dir_listing.h"
 
 namespace kuronel {
 
 struct FolderTreeModel::Node {
-  QString name;
-  QString path;
+  QString label;     // the name as shown
+  std::string name;  // the last name of the path, byte for byte
+  std::string path;
   Node* parent = nullptr;
   int row = 0;
   bool listed = false;
@@ -16,13 +21,65 @@ struct FolderTreeModel::Node {
 
 namespace {
 
-bool Holds(const QString& place, const QString& folder) {
-  if (place == "/") return folder.startsWith('/');
-  return folder == place || folder.startsWith(place + '/');
+// The names of an absolute path, "." and ".." resolved as written, doubled
+// and trailing separators dropped.
+std::vector<std::string> NamesOf(std::string_view path) {
+  std::vector<std::string> names;
+  for (std::string_view::size_type start = 0; start <= path.size();) {
+    std::string_view::size_type slash = path.find('/', start);
+    if (slash == std::string_view::npos) slash = path.size();
+    const std::string_view name = path.substr(start, slash - start);
+    if (name == "..") {
+      if (!names.empty()) names.pop_back();
+    } else if (!name.empty() && name != ".") {
+      names.emplace_back(name);
+    }
+    start = slash + 1;
+  }
+  return names;
 }
 
-QString ChildPath(const QString& folder, const QString& name) {
-  return folder.endsWith('/') ? folder + name : folder + '/' + name;
+std::string CleanPath(std::string_view path) {
+  std::string clean;
+  for (const std::string& name : NamesOf(path)) clean += "/" + name;
+  return clean.empty() ? "/" : clean;
+}
+
+bool Holds(const std::string& place, const std::string& folder) {
+  if (place == "/") return folder.starts_with('/');
+  return folder == place || folder.starts_with(place + '/');
+}
+
+std::string ChildPath(const std::string& folder, const std::string& name) {
+  return folder.ends_with('/') ? folder + name : folder + '/' + name;
+}
+
+QString Shown(std::string_view name) {
+  return QString::fromStdString(DisplayName(name));
+}
+
+struct Subfolder {
+  QString label;
+  std::string name;
+};
+
+// The folders in `folder` (hidden ones and links to folders included) in the
+// order of their shown names, case ignored. The listing is the file
+// system's own, so a name that is not UTF-8 is listed too.
+std::vector<Subfolder> Subfolders(const std::string& folder) {
+  std::vector<Subfolder> subfolders;
+  ListDirectory(folder, [&subfolders](const DirEntry& entry) {
+    if ((entry.attributes & kAttrDirectory) != 0)
+      subfolders.push_back({Shown(entry.name), std::string(entry.name)});
+  });
+  QCollator collator;
+  collator.setCaseSensitivity(Qt::CaseInsensitive);
+  std::sort(subfolders.begin(), subfolders.end(),
+            [&collator](const Subfolder& a, const Subfolder& b) {
+              const int order = collator.compare(a.label, b.label);
+              return order != 0 ? order < 0 : a.name < b.name;
+            });
+  return subfolders;
 }
 
 }  // namespace
@@ -32,8 +89,8 @@ FolderTreeModel::FolderTreeModel(const std::vector<FolderPlace>& places,
     : QAbstractItemModel(parent), folder_icon_(std::move(folder_icon)) {
   for (const FolderPlace& place : places) {
     auto node = std::make_unique<Node>();
-    node->name = QString::fromStdString(place.label);
-    node->path = QDir::cleanPath(QString::fromStdString(place.path));
+    node->label = Shown(place.label);
+    node->path = CleanPath(place.path);
     node->row = static_cast<int>(places_.size());
     places_.push_back(std::move(node));
   }
@@ -41,8 +98,8 @@ FolderTreeModel::FolderTreeModel(const std::vector<FolderPlace>& places,
 
 FolderTreeModel::~FolderTreeModel() = default;
 
-QModelIndex FolderTreeModel::IndexOf(const QString& folder) {
-  const QString path = QDir::cleanPath(folder);
+QModelIndex FolderTreeModel::IndexOf(const std::string& folder) {
+  const std::string path = CleanPath(folder);
   Node* node = nullptr;
   for (const auto& place : places_) {
     if (Holds(place->path, path) &&
@@ -50,9 +107,8 @@ QModelIndex FolderTreeModel::IndexOf(const QString& folder) {
       node = place.get();
   }
   if (node == nullptr) return QModelIndex();
-  const QStringList names =
-      path.mid(node->path.size()).split('/', Qt::SkipEmptyParts);
-  for (const QString& name : names) {
+  for (const std::string& name :
+       NamesOf(std::string_view(path).substr(node->path.size()))) {
     List(node);
     auto child = std::find_if(
         node->children.begin(), node->children.end(),
@@ -63,9 +119,9 @@ QModelIndex FolderTreeModel::IndexOf(const QString& folder) {
   return IndexOfNode(node);
 }
 
-QString FolderTreeModel::PathOf(const QModelIndex& index) const {
+std::string FolderTreeModel::PathOf(const QModelIndex& index) const {
   Node* node = NodeOf(index);
-  return node ? node->path : QString();
+  return node ? node->path : std::string();
 }
 
 FolderTreeModel::Node* FolderTreeModel::NodeOf(const QModelIndex& index) const {
@@ -80,16 +136,15 @@ QModelIndex FolderTreeModel::IndexOfNode(Node* node) const {
 void FolderTreeModel::List(Node* node) {
   if (node->listed) return;
   node->listed = true;
-  const QStringList names =
-      QDir(node->path)
-          .entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
-                     QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
-  if (names.isEmpty()) return;
-  beginInsertRows(IndexOfNode(node), 0, static_cast<int>(names.size()) - 1);
-  for (const QString& name : names) {
+  std::vector<Subfolder> subfolders = Subfolders(node->path);
+  if (subfolders.empty()) return;
+  beginInsertRows(IndexOfNode(node), 0,
+                  static_cast<int>(subfolders.size()) - 1);
+  for (Subfolder& subfolder : subfolders) {
     auto child = std::make_unique<Node>();
-    child->name = name;
-    child->path = ChildPath(node->path, name);
+    child->label = std::move(subfolder.label);
+    child->path = ChildPath(node->path, subfolder.name);
+    child->name = std::move(subfolder.name);
     child->parent = node;
     child->row = static_cast<int>(node->children.size());
     node->children.push_back(std::move(child));
@@ -120,9 +175,10 @@ int FolderTreeModel::columnCount(const QModelIndex&) const { return 1; }
 QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
   Node* node = NodeOf(index);
   if (node == nullptr) return QVariant();
-  if (role == Qt::DisplayRole) return node->name;
+  if (role == Qt::DisplayRole) return node->label;
   if (role == Qt::DecorationRole) return folder_icon_;
-  if (role == Qt::ToolTipRole && node->parent == nullptr) return node->path;
+  if (role == Qt::ToolTipRole && node->parent == nullptr)
+    return QString::fromStdString(DisplayPath(node->path));
   return QVariant();
 }
 

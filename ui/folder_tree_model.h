@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QString>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "ui/desktop_places.h"
@@ -15,7 +16,9 @@ namespace kuronel {
 // folder, the drives, "/"), one column. A folder's subfolders are read when
 // it is first expanded, or when a path below it is looked up; the model
 // lists what it needs at once, so a path can be selected and scrolled to
-// without waiting for a listing in the background.
+// without waiting for a listing in the background. Paths are the bytes the
+// file system gives, which need not be UTF-8; a folder's name shows decoded
+// (UTF-8, else Shift_JIS as old cards write it).
 class FolderTreeModel : public QAbstractItemModel {
  public:
   FolderTreeModel(const std::vector<FolderPlace>& places, QIcon folder_icon,
@@ -25,8 +28,9 @@ class FolderTreeModel : public QAbstractItemModel {
   // The node of `folder` under the place that holds it most closely (a
   // folder on a drive under the drive, not under "/"); invalid when no
   // place holds it or a folder on the way does not exist.
-  QModelIndex IndexOf(const QString& folder);
-  QString PathOf(const QModelIndex& index) const;
+  QModelIndex IndexOf(const std::string& folder);
+  // The folder's path byte for byte; empty for an invalid index.
+  std::string PathOf(const QModelIndex& index) const;
 
   QModelIndex index(int row, int column,
                     const QModelIndex& parent = QModelIndex()) const override;

@@ -17,6 +17,7 @@
 
 #include "catalogue/catalogue_model.h"
 #include "exif/exif_info.h"
+#include "platform/cp932.h"
 #include "platform/system.h"
 #include "settings/colour_table.h"
 #include "processing/form2.h"
@@ -337,9 +338,10 @@ void TForm1::SetDestinationFolder(const std::string& folder) {
 }
 
 // A long destination is elided in the middle, keeping its start and its
-// last folder; the hint names the whole of it.
+// last folder; the hint names the whole of it. A folder name that is not
+// UTF-8 (Shift_JIS from an old card) shows decoded.
 void TForm1::ShowDestination() {
-  const QString folder = QString::fromStdString(destination_);
+  const QString folder = QString::fromStdString(DisplayPath(destination_));
   const int room = SpeedButtonIdousaki->width() - kCaptionMargins;
   SpeedButtonIdousaki->setText(
       ButtonCaption(SpeedButtonIdousaki->fontMetrics().elidedText(

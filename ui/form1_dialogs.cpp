@@ -6,6 +6,7 @@
 #include <QTableView>
 #include <QToolButton>
 
+#include "platform/cp932.h"
 #include "platform/system.h"
 #include "settings/form3.h"
 #include "ui/application.h"
@@ -63,8 +64,10 @@ void TForm1::ChooseExistingDestination() {
 }
 
 void TForm1::TypeNewDestination() {
-  QString text = QString::fromStdString(destination_);
+  const QString shown = QString::fromStdString(DisplayPath(destination_));
+  QString text = shown;
   QString reason;
+  std::string folder;
   // Ask again, holding what was typed and saying why, until the text is an
   // absolute path.
   for (;;) {
@@ -73,10 +76,14 @@ void TForm1::TypeNewDestination() {
     box.SetReason(reason);
     if (box.exec() != QDialog::Accepted) return;
     text = box.Text();
-    if (NamesADrive(text.toStdString())) break;
+    // A text left as shown keeps the destination's own bytes, which the
+    // shown text lacks for a folder whose name is not UTF-8.
+    folder =
+        TypedDestination(text == shown ? destination_ : text.toStdString());
+    if (!folder.empty()) break;
     reason = QString::fromUtf8(kNotAnAbsolutePathReason);
   }
-  SetDestinationFolder(WithTrailingSeparator(text.toStdString()));
+  SetDestinationFolder(folder);
 }
 
 void TForm1::OpenDetailSettings() { Form3->exec(); }

@@ -143,8 +143,7 @@ class Tour {
     Form1().FolderPicker()->SetPath(card + "/");
     AnswerNextModal([this, card](QWidget* modal) {
       auto* picker = qobject_cast<TFolderDialogForm*>(modal);
-      if (picker == nullptr ||
-          picker->SelectedPath() != QString::fromStdString(card)) {
+      if (picker == nullptr || picker->SelectedPath() != card) {
         modal->close();
         return;
       }
@@ -156,7 +155,7 @@ class Tour {
 
   // 既存フォルダの選択: the destination, chosen in the picker.
   void ChooseDestination() {
-    testing::ChooseFolderInPicker(QString::fromStdString(destination_));
+    testing::ChooseFolderInPicker(destination_);
     Form1().findChild<QToolButton*>("SpeedButton4")->click();
   }
 

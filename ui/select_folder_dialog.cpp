@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -14,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTreeView>
 #include <QWidget>
+#include <cstdlib>
 
 #include "platform/system.h"
 #include "ui/folder_dialog_form.h"
@@ -30,13 +30,20 @@ PixelRect ToPixelRect(const QRect& rect) {
 
 // The first existing folder of a standard location, else the whole file
 // system.
-QString StandardFolder(QStandardPaths::StandardLocation location,
-                       const QString& below = QString()) {
+std::string StandardFolder(QStandardPaths::StandardLocation location,
+                           const QString& below = QString()) {
   for (const QString& base : QStandardPaths::standardLocations(location)) {
-    QString folder = below.isEmpty() ? base : base + "/" + below;
-    if (QFileInfo(folder).isDir()) return folder;
+    const QString folder = below.isEmpty() ? base : base + "/" + below;
+    if (QFileInfo(folder).isDir()) return folder.toStdString();
   }
-  return QStringLiteral("/");
+  return "/";
+}
+
+// The home folder as the environment names it, byte for byte (Qt's home
+// path would lose the bytes of a name that is not UTF-8).
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  return home != nullptr && *home != '\0' ? home : "/";
 }
 
 std::string UserName() {
@@ -50,12 +57,8 @@ std::string MountsText() {
   return mounts.readAll().toStdString();
 }
 
-QString ExistingOrRoot(const QString& folder) {
-  return QFileInfo(folder).isDir() ? folder : QStringLiteral("/");
-}
-
-QString WithTrailingSeparator(const QString& path) {
-  return path.endsWith('/') ? path : path + '/';
+std::string ExistingOrRoot(const std::string& folder) {
+  return IsDirectory(folder) ? folder : "/";
 }
 
 }  // namespace
@@ -85,15 +88,14 @@ void TSelectFolderDialog::SetText(const std::string& text) {
 
 std::vector<FolderPlace> TSelectFolderDialog::Places() const {
   if (Root == TRootFolder::rfDesktop || Root == TRootFolder::rfMyComputer)
-    return DesktopPlaces(QDir::homePath().toStdString(), UserName(),
-                         MountsText());
-  const QString root = RootPath();
-  const QString label = root == "/" ? root : QFileInfo(root).fileName();
-  return {{label.toStdString(), root.toStdString()}};
+    return DesktopPlaces(HomeFolder(), UserName(), MountsText());
+  const std::string root = RootPath();
+  const std::string label =
+      root == "/" ? root : root.substr(root.find_last_of('/') + 1);
+  return {{label, root}};
 }
 
-QString TSelectFolderDialog::RootPath() const {
-  QString home = QDir::homePath();
+std::string TSelectFolderDialog::RootPath() const {
   switch (Root) {
     case TRootFolder::rfDesktop:
     case TRootFolder::rfMyComputer:
@@ -101,9 +103,9 @@ QString TSelectFolderDialog::RootPath() const {
     case TRootFolder::rfFavorites:
     case TRootFolder::rfRecent:
     case TRootFolder::rfSendTo:
-      return QStringLiteral("/");
+      return "/";
     case TRootFolder::rfMyDocuments:
-      return home;
+      return HomeFolder();
     case TRootFolder::rfAppData:
       return StandardFolder(QStandardPaths::GenericDataLocation);
     case TRootFolder::rfStartMenu:
@@ -112,16 +114,16 @@ QString TSelectFolderDialog::RootPath() const {
     case TRootFolder::rfStartup:
       return StandardFolder(QStandardPaths::GenericConfigLocation, "autostart");
     case TRootFolder::rfCommonDesktop:
-      return ExistingOrRoot(QStringLiteral("/usr/share/desktop-directories"));
+      return ExistingOrRoot("/usr/share/desktop-directories");
     case TRootFolder::rfCommonPrograms:
     case TRootFolder::rfCommonStartMenu:
-      return ExistingOrRoot(QStringLiteral("/usr/share/applications"));
+      return ExistingOrRoot("/usr/share/applications");
     case TRootFolder::rfCommonStartup:
-      return ExistingOrRoot(QStringLiteral("/etc/xdg/autostart"));
+      return ExistingOrRoot("/etc/xdg/autostart");
     case TRootFolder::rfCustom:
-      return ExistingOrRoot(QString::fromStdString(CustomRootFolder));
+      return ExistingOrRoot(CustomRootFolder);
   }
-  return QStringLiteral("/");
+  return "/";
 }
 
 QWidget* TSelectFolderDialog::OwnerWindow() const {
@@ -153,8 +155,8 @@ void TSelectFolderDialog::PlaceWindow(TFolderDialogForm& form,
 }
 
 void TSelectFolderDialog::ConnectNotifications(TFolderDialogForm& form) {
-  auto folder_of = [&form](const QModelIndex&) {
-    return WithTrailingSeparator(form.SelectedPath()).toStdString();
+  auto folder_of = [&form](const QModelIndex& index) {
+    return WithTrailingSeparator(form.PathAt(index));
   };
   QObject::connect(form.FolderTree->selectionModel(),
                    &QItemSelectionModel::currentChanged, &form,
@@ -184,8 +186,7 @@ bool TSelectFolderDialog::Execute() {
   form.SetMessage(QString::fromStdString(text_));
 
   const std::string start = InitialFolder(path_, IsDirectory);
-  if (start.empty() || !form.SelectFolder(QString::fromStdString(start)))
-    form.SelectRoot();
+  if (start.empty() || !form.SelectFolder(start)) form.SelectRoot();
 
   form.OkButton->setDefault(default_button_ == TDefaultButton::btOk);
   form.CancelButton->setDefault(default_button_ == TDefaultButton::btCancel);
@@ -206,9 +207,9 @@ bool TSelectFolderDialog::Execute() {
   open_form_ = nullptr;
   if (OnClose) OnClose(*this);
   if (!confirmed) return false;
-  const QString selected = form.SelectedPath();
-  if (selected.isEmpty()) return false;
-  path_ = WithTrailingSeparator(selected).toStdString();
+  const std::string selected = form.SelectedPath();
+  if (selected.empty()) return false;
+  path_ = WithTrailingSeparator(selected);
   return true;
 }
 

@@ -92,7 +92,7 @@ class TSelectFolderDialog : public QObject {
 
  private:
   // The one folder at the top of the tree for the other root choices.
-  QString RootPath() const;
+  std::string RootPath() const;
   QWidget* OwnerWindow() const;
   void PlaceWindow(TFolderDialogForm& form, QWidget* owner) const;
   void ConnectNotifications(TFolderDialogForm& form);
