@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "platform/system_calls.h"
+
 namespace kuronel {
 
 // The Windows read-only attribute where a drive keeps one that Linux does not
@@ -15,11 +17,13 @@ enum class DriveReadOnly {
   kReadOnly,  // kept, and set
 };
 
-DriveReadOnly DriveReadOnlyOf(const std::string& path);
+DriveReadOnly DriveReadOnlyOf(const std::string& path,
+                              SystemCalls& calls = RealSystemCalls());
 
 // Sets the read-only bit of the drive's attribute word and reads it back:
 // true only when the drive keeps the attribute and it now says read-only.
-bool SetDriveReadOnly(const std::string& path);
+bool SetDriveReadOnly(const std::string& path,
+                      SystemCalls& calls = RealSystemCalls());
 
 }  // namespace kuronel
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/status.h"
+#include "platform/system_calls.h"
 
 namespace kuronel {
 
@@ -21,11 +22,8 @@ enum class ReadOutcome {
 // included, is refused before any of it is read. `contents` is empty unless
 // the outcome is kRead.
 ReadOutcome ReadFileUpTo(const std::string& path, std::size_t max_size,
-                         std::string& contents);
-
-// True when something exists under `path` (a symbolic link is followed; a
-// dangling link counts as missing).
-bool PathExists(const std::string& path);
+                         std::string& contents,
+                         SystemCalls& calls = RealSystemCalls());
 
 // Replaces the file at `path` with `contents` so that a reader, or a crash,
 // sees either the whole old file or the whole new one: the bytes go to a
@@ -37,7 +35,8 @@ bool PathExists(const std::string& path);
 // dangles; a loop of links is refused. On failure the temporary file is
 // removed, the old file is untouched, and the message says which step failed
 // for which path.
-Status WriteFileAtomically(const std::string& path, std::string_view contents);
+Status WriteFileAtomically(const std::string& path, std::string_view contents,
+                           SystemCalls& calls = RealSystemCalls());
 
 }  // namespace kuronel
 

@@ -1,4 +1,5 @@
 #include "platform/file_io.h"
+#include "platform/path.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -68,7 +69,7 @@ TEST(WriteFileAtomicallyTest, ReplacesContentsAndKeepsPermissions) {
   EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"Kuronel.ini"});
 
   ASSERT_TRUE(WriteFileAtomically(dir.Path("fresh.ini"), "").ok());
-  EXPECT_TRUE(PathExists(dir.Path("fresh.ini")));
+  EXPECT_EQ(KindAt(dir.Path("fresh.ini")), PathKind::kFile);
 }
 
 TEST(WriteFileAtomicallyTest, FailureLeavesNoTemporaryFile) {

@@ -128,13 +128,6 @@ std::string ReservationText(std::string_view temporary_name) {
          std::string(temporary_name) + "\n";
 }
 
-std::string ParentFolder(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 template <typename Call>
 auto RealFileSystem::Checked(SystemCall kind, Call call) -> decltype(call()) {
   const int fault = SystemCallFault(kind);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/file_identity.h"
+#include "platform/path.h"
 
 namespace kuronel {
 
@@ -204,9 +205,6 @@ bool IsTemporaryName(std::string_view name);
 // killed before the temporary is renamed over it.
 std::string ReservationText(std::string_view temporary_name);
 
-// The folder part of a path: everything before its last "/" ("/" for a
-// file in the root, "." for a path without "/").
-std::string ParentFolder(const std::string& path);
 
 }  // namespace kuronel
 

@@ -3,45 +3,43 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <map>
 #include <utility>
 
-#include "platform/file_system.h"
-
 namespace kuronel {
 namespace {
 
 struct OpenFolder {
-  int fd = -1;
+  UniqueFd fd;
   std::string path;
   FolderLocks::Mode mode;
 };
 
 // Opens `folder`, or the nearest folder above it that exists.
-int OpenExistingFolder(std::string folder, std::string& opened) {
+UniqueFd OpenExistingFolder(SystemCalls& calls, std::string folder,
+                            std::string& opened) {
   for (;;) {
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
+    UniqueFd fd(calls.Open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC), calls);
+    if (fd.valid()) {
       opened = folder;
       return fd;
     }
-    if (errno != ENOENT) return -1;
+    if (errno != ENOENT) return fd;
     std::string parent = ParentFolder(folder);
-    if (parent == folder) return -1;
+    if (parent == folder) return fd;
     folder = std::move(parent);
   }
 }
 
-bool Lock(int fd, FolderLocks::Mode mode) {
+// False only for a lock that another process holds: a file system that
+// keeps no locks cannot tell either.
+bool Lock(SystemCalls& calls, int fd, FolderLocks::Mode mode) {
   const int operation =
       (mode == FolderLocks::Mode::kExclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
-  while (flock(fd, operation) != 0) {
+  while (calls.Lock(fd, operation) != 0) {
     if (errno == EINTR) continue;
-    // Only a lock held elsewhere stops the run; a file system that keeps no
-    // locks cannot tell either.
     return errno != EWOULDBLOCK;
   }
   return true;
@@ -54,34 +52,28 @@ bool FolderLocks::TryLock(const std::vector<Request>& requests,
   Release();
   std::map<std::pair<std::uint64_t, std::uint64_t>, OpenFolder> folders;
   for (const Request& request : requests) {
-    OpenFolder folder{-1, std::string(), request.mode};
-    folder.fd = OpenExistingFolder(request.folder, folder.path);
+    OpenFolder folder{UniqueFd(), std::string(), request.mode};
+    folder.fd = OpenExistingFolder(calls_, request.folder, folder.path);
     struct stat st;
-    if (folder.fd < 0) continue;
-    if (fstat(folder.fd, &st) != 0) {
-      close(folder.fd);
+    if (!folder.fd.valid() || calls_.FileStat(folder.fd.get(), st) != 0)
       continue;
-    }
-    auto [it, inserted] = folders.try_emplace({st.st_dev, st.st_ino}, folder);
-    if (inserted) continue;
-    close(folder.fd);  // the same folder again: one lock, the stronger mode
-    if (request.mode == Mode::kExclusive) it->second.mode = Mode::kExclusive;
+    auto [it, inserted] =
+        folders.try_emplace({st.st_dev, st.st_ino}, std::move(folder));
+    // The same folder again: one lock, in the stronger mode.
+    if (!inserted && request.mode == Mode::kExclusive)
+      it->second.mode = Mode::kExclusive;
   }
-  bool all_locked = true;
   for (auto& [identity, folder] : folders) {
-    if (all_locked && !Lock(folder.fd, folder.mode)) {
-      all_locked = false;
+    if (!Lock(calls_, folder.fd.get(), folder.mode)) {
       busy = folder.path;
+      Release();
+      return false;
     }
-    descriptors_.push_back(folder.fd);
+    descriptors_.push_back(std::move(folder.fd));  // closing drops the lock
   }
-  if (!all_locked) Release();
-  return all_locked;
+  return true;
 }
 
-void FolderLocks::Release() {
-  for (int fd : descriptors_) close(fd);  // closing drops the lock
-  descriptors_.clear();
-}
+void FolderLocks::Release() { descriptors_.clear(); }
 
 }  // namespace kuronel

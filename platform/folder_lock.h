@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/path.h"
+
 namespace kuronel {
 
 // Advisory locks (flock) on folders, held while the object lives. The kernel
@@ -19,7 +21,8 @@ class FolderLocks {
     Mode mode;
   };
 
-  FolderLocks() = default;
+  explicit FolderLocks(SystemCalls& calls = RealSystemCalls())
+      : calls_(calls) {}
   ~FolderLocks() { Release(); }
   FolderLocks(const FolderLocks&) = delete;
   FolderLocks& operator=(const FolderLocks&) = delete;
@@ -31,7 +34,8 @@ class FolderLocks {
   void Release();
 
  private:
-  std::vector<int> descriptors_;
+  SystemCalls& calls_;
+  std::vector<UniqueFd> descriptors_;
 };
 
 }  // namespace kuronel

@@ -6,5 +6,7 @@ set(KURONEL_PLATFORM_SOURCES
   file_io.cpp
   file_system.cpp
   folder_lock.cpp
+  path.cpp
   system.cpp
+  system_calls.cpp
 )

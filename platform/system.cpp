@@ -1,43 +1,18 @@
 #include "platform/system.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <vector>
-
 namespace kuronel {
 
-std::string CurrentDirectory() {
-  std::vector<char> buffer(PATH_MAX);
-  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) return std::string();
-    buffer.resize(buffer.size() * 2);
-  }
+std::string CurrentDirectory(SystemCalls& calls) {
+  std::string folder = calls.CurrentDirectory();
   // Some systems report a folder out of reach as "(unreachable)/...".
-  if (buffer[0] != '/') return std::string();
-  return std::string(buffer.data());
+  if (folder.empty() || folder[0] != '/') return std::string();
+  return folder;
 }
 
-std::string ProgramFolder() {
-  std::vector<char> buffer(PATH_MAX);
-  ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
-  if (length <= 0) return CurrentDirectory() + "/";
-  std::string path(buffer.data(), static_cast<size_t>(length));
+std::string ProgramFolder(SystemCalls& calls) {
+  const std::string path = calls.ProgramPath();
+  if (path.empty()) return CurrentDirectory(calls) + "/";
   return path.substr(0, path.rfind('/') + 1);
-}
-
-bool IsDirectory(const std::string& path) {
-  struct stat info;
-  return !path.empty() && stat(path.c_str(), &info) == 0 &&
-         S_ISDIR(info.st_mode);
-}
-
-bool IsRegularFile(const std::string& path) {
-  struct stat info;
-  return !path.empty() && stat(path.c_str(), &info) == 0 &&
-         S_ISREG(info.st_mode);
 }
 
 bool NamesADrive(std::string_view text) {

@@ -4,22 +4,17 @@
 #include <string>
 #include <string_view>
 
+#include "platform/system_calls.h"
+
 namespace kuronel {
 
 // The process's current directory, without a trailing separator except for
 // the root "/"; empty when it cannot be had (it was deleted, or lies out of
 // reach): never a relative path.
-std::string CurrentDirectory();
+std::string CurrentDirectory(SystemCalls& calls = RealSystemCalls());
 
 // The folder of the running program file, ending in "/".
-std::string ProgramFolder();
-
-// True for an existing directory (a symbolic link to one included).
-bool IsDirectory(const std::string& path);
-
-// True for an existing regular file (a symbolic link to one included); false
-// for a folder and for anything else.
-bool IsRegularFile(const std::string& path);
+std::string ProgramFolder(SystemCalls& calls = RealSystemCalls());
 
 // A typed folder names a drive when it is an absolute path.
 bool NamesADrive(std::string_view text);

@@ -4,6 +4,7 @@
 
 #include "platform/cp932.h"
 #include "platform/system.h"
+#include "platform/path.h"
 #include "settings/colour_table.h"
 #include "settings/settings_file.h"
 
@@ -27,7 +28,7 @@ Status ReadBackColour(const SettingsFile& file, Colour& colour) {
 // without breaking the file (its lines, or its reading as UTF-8), so such a
 // destination is treated like one that does not exist.
 bool IsStorableDestination(const std::string& folder) {
-  return IsDirectory(folder) && IsValidUtf8(folder) &&
+  return KindAt(folder) == PathKind::kFolder && IsValidUtf8(folder) &&
          folder.find_first_of("\r\n") == std::string::npos;
 }
 
@@ -69,7 +70,7 @@ Status LoadSettings(const std::string& startup_folder, Settings& settings) {
   settings.UseExifDate = file.ReadFlag(kSubSection, kUseExifDateKey, false);
   Status colour = ReadBackColour(file, settings.TargetBackColour);
   if (!colour.ok()) return colour;
-  if (IsDirectory(stored_destination))
+  if (KindAt(stored_destination) == PathKind::kFolder)
     settings.DestinationFolder = stored_destination;
   // A file that is there but was not read: the user learns at once why the
   // settings are the defaults (an unknown folder is reported when saving).

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/system.h"
+#include "platform/path.h"
 #include "testing/temp_dir.h"
 #include "tools/batch_run.h"
 
@@ -187,7 +188,7 @@ TEST(BatchMainTest, ExitCodesOfUsage) {
     EXPECT_NE(result.err.find("usage: kuronel-batch"), std::string::npos);
     EXPECT_EQ(result.out, "");
   }
-  EXPECT_FALSE(IsDirectory(dir.Path("out")));
+  EXPECT_EQ(KindAt(dir.Path("out")), PathKind::kNothing);
 }
 
 TEST(BatchMainTest, HelpGoesToStandardOutput) {

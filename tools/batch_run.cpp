@@ -15,6 +15,7 @@
 #include "platform/file_system.h"
 #include "platform/folder_lock.h"
 #include "platform/system.h"
+#include "platform/path.h"
 #include "processing/plan_execution.h"
 #include "processing/run_lock.h"
 #include "tools/tool_text.h"
@@ -206,7 +207,7 @@ int RunBatchWithOutput(const BatchOptions& options, BatchOutput& output,
   }
   if (options.sources.empty()) return UsageError(err, "no SOURCE folder given");
   for (const std::string& source : options.sources) {
-    if (!IsDirectory(source)) return UsageError(err, "not a folder: " + source);
+    if (KindAt(source) != PathKind::kFolder) return UsageError(err, "not a folder: " + source);
   }
   const Settings& settings = options.settings;
   if (settings.MoveToDateFolder && !NamesADrive(settings.DestinationFolder))

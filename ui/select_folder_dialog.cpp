@@ -16,6 +16,7 @@
 #include <cstdlib>
 
 #include "platform/system.h"
+#include "platform/path.h"
 #include "ui/folder_dialog_form.h"
 
 namespace kuronel {
@@ -58,7 +59,7 @@ std::string MountsText() {
 }
 
 std::string ExistingOrRoot(const std::string& folder) {
-  return IsDirectory(folder) ? folder : "/";
+  return KindAt(folder) == PathKind::kFolder ? folder : "/";
 }
 
 }  // namespace
@@ -185,7 +186,10 @@ bool TSelectFolderDialog::Execute() {
           : QString::fromStdString(Caption));
   form.SetMessage(QString::fromStdString(text_));
 
-  const std::string start = InitialFolder(path_, IsDirectory);
+  const std::string start =
+      InitialFolder(path_, [](const std::string& folder) {
+        return KindAt(folder) == PathKind::kFolder;
+      });
   if (start.empty() || !form.SelectFolder(start)) form.SelectRoot();
 
   form.OkButton->setDefault(default_button_ == TDefaultButton::btOk);

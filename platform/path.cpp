@@ -1,0 +1,99 @@
+#include "platform/path.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <random>
+#include <utility>
+
+namespace kuronel {
+
+UniqueFd::UniqueFd(UniqueFd&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), calls_(other.calls_) {}
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+  if (this != &other) {
+    Reset();
+    fd_ = std::exchange(other.fd_, -1);
+    calls_ = other.calls_;
+  }
+  return *this;
+}
+
+bool UniqueFd::Close() {
+  if (fd_ < 0) return true;
+  const int fd = std::exchange(fd_, -1);
+  return calls_->Close(fd) == 0;
+}
+
+std::string ParentFolder(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string BaseName(const std::string& path) {
+  return path.substr(path.rfind('/') + 1);
+}
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+  std::string path;
+  path.reserve(folder.size() + 1 + name.size());
+  path += folder;
+  if (path.empty() || path.back() != '/') path += '/';
+  path += name;
+  return path;
+}
+
+PathKind KindAt(const std::string& path, bool follow_links,
+                SystemCalls& calls) {
+  struct stat info;
+  if (path.empty() || calls.Stat(path, info, follow_links) != 0)
+    return PathKind::kNothing;
+  if (S_ISREG(info.st_mode)) return PathKind::kFile;
+  if (S_ISDIR(info.st_mode)) return PathKind::kFolder;
+  return PathKind::kOther;
+}
+
+bool WriteAll(SystemCalls& calls, int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t written = calls.Write(fd, data.data(), data.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      if (written == 0) errno = EIO;
+      return false;
+    }
+    data.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+int SyncFolder(SystemCalls& calls, const std::string& folder) {
+  UniqueFd dir(calls.Open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC), calls);
+  if (!dir.valid()) return errno;
+  return calls.Sync(dir.get()) == 0 ? 0 : errno;
+}
+
+UniqueFd CreateUniqueFile(SystemCalls& calls, const std::string& folder,
+                          std::string_view prefix, mode_t mode,
+                          std::string& path) {
+  static constexpr char kLetters[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::mt19937 random{std::random_device()()};
+  std::uniform_int_distribution<std::size_t> letter(0, sizeof kLetters - 2);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name(prefix);
+    for (int i = 0; i < 6; ++i) name += kLetters[letter(random)];
+    path = JoinPath(folder, name);
+    UniqueFd file(calls.Open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
+                             mode),
+                  calls);
+    if (file.valid() || errno != EEXIST) return file;
+  }
+  errno = EEXIST;
+  return UniqueFd();
+}
+
+}  // namespace kuronel

@@ -1,0 +1,69 @@
+#ifndef KURONEL_PLATFORM_PATH_H_
+#define KURONEL_PLATFORM_PATH_H_
+
+#include <string>
+#include <string_view>
+
+#include "platform/system_calls.h"
+
+namespace kuronel {
+
+// An open file descriptor that is closed when it goes.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  UniqueFd(int fd, SystemCalls& calls) : fd_(fd), calls_(&calls) {}
+  ~UniqueFd() { Reset(); }
+  UniqueFd(UniqueFd&& other) noexcept;
+  UniqueFd& operator=(UniqueFd&& other) noexcept;
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  // Closes now; false when the close failed (a delayed write error can
+  // surface there).
+  bool Close();
+  void Reset() { (void)Close(); }
+
+ private:
+  int fd_ = -1;
+  SystemCalls* calls_ = nullptr;
+};
+
+// The folder part of a path: everything before its last "/" ("/" for a file
+// in the root, "." for a path without "/").
+std::string ParentFolder(const std::string& path);
+
+// The last name of a path: everything after its last "/".
+std::string BaseName(const std::string& path);
+
+// folder + "/" + name, without a second "/" when the folder already ends in
+// one (the root "/").
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+// What stands at a path.
+enum class PathKind { kNothing, kFile, kFolder, kOther };
+
+// Links followed, unless `follow_links` is off (then a link is kOther, a
+// dangling one too); kNothing also when the path cannot be reached.
+PathKind KindAt(const std::string& path, bool follow_links = true,
+                SystemCalls& calls = RealSystemCalls());
+
+// Writes all of `data`, resuming after partial writes; false with errno.
+bool WriteAll(SystemCalls& calls, int fd, std::string_view data);
+
+// fsync of a folder, which makes the names made in it durable: 0 or errno.
+int SyncFolder(SystemCalls& calls, const std::string& folder);
+
+// Creates a new file in `folder` named `prefix` and six letters or digits
+// chosen at random, never one that exists (O_EXCL), with `mode` narrowed by
+// the umask. The open file, with its path in `path`; invalid with errno
+// when no such file can be made.
+UniqueFd CreateUniqueFile(SystemCalls& calls, const std::string& folder,
+                          std::string_view prefix, mode_t mode,
+                          std::string& path);
+
+}  // namespace kuronel
+
+#endif  // KURONEL_PLATFORM_PATH_H_

@@ -1,0 +1,103 @@
+#ifndef KURONEL_PLATFORM_SYSTEM_CALLS_H_
+#define KURONEL_PLATFORM_SYSTEM_CALLS_H_
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+struct stat;
+struct timespec;
+
+namespace kuronel {
+
+// The program's one way to the operating system's file calls: the disk
+// layer, the folder listing, the settings file, the Exif reader and the
+// locks all go through it, and nothing else in the core calls the system.
+// Each method is the call of the same name and answers as it does (-1 with
+// errno on failure, unless said otherwise), so that code reads as it would
+// with the calls themselves. Tests put an implementation in its place that
+// fails calls on request.
+class SystemCalls {
+ public:
+  virtual ~SystemCalls() = default;
+
+  // open, openat (relative to dir_fd), close.
+  virtual int Open(const std::string& path, int flags, mode_t mode = 0) = 0;
+  virtual int OpenAt(int dir_fd, const char* name, int flags,
+                     mode_t mode = 0) = 0;
+  virtual int Close(int fd) = 0;
+
+  // read, pread, write, copy_file_range (from the current positions),
+  // lseek, ftruncate, posix_fadvise (answers 0 or the error number, as it
+  // does), fsync, syncfs.
+  virtual ssize_t Read(int fd, void* buffer, std::size_t size) = 0;
+  virtual ssize_t ReadAt(int fd, void* buffer, std::size_t size,
+                         off_t offset) = 0;
+  virtual ssize_t Write(int fd, const void* data, std::size_t size) = 0;
+  virtual ssize_t CopyRange(int from_fd, int to_fd, std::size_t size) = 0;
+  virtual off_t Seek(int fd, off_t offset, int whence) = 0;
+  virtual int Truncate(int fd, off_t size) = 0;
+  virtual int Advise(int fd, off_t offset, off_t length, int advice) = 0;
+  virtual int Sync(int fd) = 0;
+  virtual int SyncFileSystem(int fd) = 0;
+
+  // stat (links followed) or lstat, fstatat, fstat, and the file system
+  // type (statfs's f_type).
+  virtual int Stat(const std::string& path, struct stat& info,
+                   bool follow_links = true) = 0;
+  virtual int StatAt(int dir_fd, const char* name, struct stat& info,
+                     bool follow_links) = 0;
+  virtual int FileStat(int fd, struct stat& info) = 0;
+  virtual int FileSystemType(const std::string& path,
+                             unsigned long& type) = 0;
+
+  // mkdir, renameat2 (flags 0: rename), link, linkat of an open file (by
+  // /proc/self/fd, else AT_EMPTY_PATH), unlink, unlinkat, readlink (into
+  // `target`; answers its length).
+  virtual int MakeDirectory(const std::string& path, mode_t mode) = 0;
+  virtual int Rename(const std::string& from, const std::string& to,
+                     unsigned flags = 0) = 0;
+  virtual int Link(const std::string& from, const std::string& to) = 0;
+  virtual int LinkOpenFile(int fd, const std::string& to) = 0;
+  virtual int Unlink(const std::string& path) = 0;
+  virtual int UnlinkAt(int dir_fd, const char* name) = 0;
+  virtual ssize_t ReadLink(const std::string& path, std::string& target) = 0;
+
+  // chmod, fchmod, fchown, futimens, utimensat, getxattr, setxattr.
+  virtual int ChangeMode(const std::string& path, mode_t mode) = 0;
+  virtual int ChangeFileMode(int fd, mode_t mode) = 0;
+  virtual int ChangeFileOwner(int fd, uid_t owner, gid_t group) = 0;
+  virtual int SetFileTimes(int fd, const struct timespec times[2]) = 0;
+  virtual int SetTimes(const std::string& path,
+                       const struct timespec times[2]) = 0;
+  virtual ssize_t GetAttribute(const std::string& path, const char* name,
+                               void* value, std::size_t size) = 0;
+  virtual int SetAttribute(const std::string& path, const char* name,
+                           const void* value, std::size_t size) = 0;
+
+  // flock.
+  virtual int Lock(int fd, int operation) = 0;
+
+  // The names in the folder open as dir_fd, "." and ".." left out, with the
+  // type readdir gives (DT_UNKNOWN where the file system does not say), in
+  // the order the file system gives them. 0, or -1 with errno when the
+  // listing broke off; the folder's position is its own, not dir_fd's.
+  using NameVisitor =
+      std::function<void(const char* name, unsigned char type)>;
+  virtual int ListNames(int dir_fd, const NameVisitor& visit) = 0;
+
+  // getcwd (answers empty with errno on failure), and the path of the
+  // running program file.
+  virtual std::string CurrentDirectory() = 0;
+  virtual std::string ProgramPath() = 0;
+};
+
+// The operating system itself.
+SystemCalls& RealSystemCalls();
+
+}  // namespace kuronel
+
+#endif  // KURONEL_PLATFORM_SYSTEM_CALLS_H_
