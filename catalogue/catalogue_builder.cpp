@@ -33,16 +33,29 @@ struct PathHash {
   }
 };
 
-// True for an entry without a status that is a file or folder nobody can
-// read, not a dangling link, a link loop or an entry gone meanwhile.
-bool IsUnreadable(const DirEntry& entry) {
-  return entry.status == nullptr && entry.status_error != ENOENT &&
-         entry.status_error != ELOOP;
-}
-
 // Neither a folder that vanished since the walk nor a file replaced by a
 // folder is worth a report: nothing in them can be lost.
 bool IsGone(int error) { return error == ENOENT || error == ENOTDIR; }
+
+// Adds the files of one folder's listing that no earlier name led to, and
+// notes what could not be read.
+void AddFolder(std::uint32_t k, const std::string& path,
+               const FolderFiles& folder, FolderListings& listings,
+               std::unordered_set<FileIdentity, FileIdentityHash>& seen,
+               UnreadablePaths& unreadable) {
+  for (const FolderFiles::Entry& entry : folder.entries) {
+    if (entry.status_error != 0) {
+      unreadable.push_back(
+          {JoinFolderPath(path, folder.NameOf(entry)), entry.status_error});
+    } else if (seen.insert(entry.identity).second) {
+      listings.Add(k, folder.NameOf(entry), entry.modified_seconds,
+                   entry.identity);
+    }
+  }
+  if (!folder.listed && !IsGone(folder.error))
+    unreadable.push_back({path, folder.error});
+  listings.EndFolder();
+}
 
 // Lists the files of every folder of the work list, each file once however
 // many names lead to it.
@@ -51,25 +64,11 @@ FolderListings ListFolders(const FolderWorkList& work_list,
                            UnreadablePaths& unreadable) {
   FolderListings listings;
   std::unordered_set<FileIdentity, FileIdentityHash> seen;
-  for (size_t k = 0; k < work_list.size(); ++k) {
-    show_progress(k);
-    const std::string& folder = work_list[k];
-    int error = 0;
-    bool listed = ListDirectory(
-        folder,
-        [&](const DirEntry& entry) {
-          if (IsUnreadable(entry)) {
-            unreadable.push_back(
-                {JoinFolderPath(folder, entry.name), entry.status_error});
-          } else if (IsListedFile(entry.attributes) &&
-                     seen.insert({entry.device, entry.inode}).second) {
-            listings.Add(static_cast<std::uint32_t>(k), entry);
-          }
-        },
-        &error);
-    if (!listed && !IsGone(error)) unreadable.push_back({folder, error});
-    listings.EndFolder();
-  }
+  ListFoldersAhead(work_list, show_progress,
+                   [&](size_t k, const FolderFiles& folder) {
+                     AddFolder(static_cast<std::uint32_t>(k), work_list[k],
+                               folder, listings, seen, unreadable);
+                   });
   return listings;
 }
 

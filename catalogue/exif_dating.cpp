@@ -7,22 +7,16 @@
 #include <exception>
 #include <mutex>
 #include <optional>
-#include <stop_token>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 #include "catalogue/catalogue_dates.h"
+#include "catalogue/reader_threads.h"
 #include "exif/exif_info.h"
 
 namespace kuronel {
 namespace {
 
-// Files read at once. A read from a card mostly waits, for the card reader
-// and, through a FUSE driver, for the driver as well; both answer sooner
-// with several requests before them. The number suits the drive, not the
-// cores: with the files in the cache the readers merely take turns.
-constexpr size_t kReadsInFlight = 16;
 // Files a reader takes at a time: neighbours in listing order, which are
 // mostly neighbours on the card too.
 constexpr size_t kFilesPerTake = 8;
@@ -65,28 +59,6 @@ class FolderProgress {
   const size_t folder_count_;
   const std::function<void(size_t)>& show_folder_;
   size_t shown_ = 0;
-};
-
-// Reader threads that are all told to stop before the first is joined, so
-// that a way out by an exception does not wait for the whole card.
-class ReaderThreads {
- public:
-  ReaderThreads() = default;
-  ReaderThreads(const ReaderThreads&) = delete;
-  ReaderThreads& operator=(const ReaderThreads&) = delete;
-  ~ReaderThreads() {
-    for (std::jthread& thread : threads_) thread.request_stop();
-  }  // then each std::jthread joins as it goes
-
-  template <typename Work>
-  void Start(Work work) {
-    threads_.emplace_back(std::move(work));
-  }
-  size_t size() const { return threads_.size(); }
-  bool empty() const { return threads_.empty(); }
-
- private:
-  std::vector<std::jthread> threads_;
 };
 
 // Readers of their own take the files in listing order, a few neighbours
