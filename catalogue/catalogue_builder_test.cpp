@@ -218,22 +218,27 @@ TEST(BuildCatalogueTest, ManyPhotosAreDatedAsInOnePass) {
   }
 }
 
-// An exception while the readers work (here from the progress display)
-// reaches the caller after every reader has stopped: the program goes on.
-TEST(BuildCatalogueTest, AnExceptionWhileDatingReachesTheCaller) {
+// An exception while the listers or the readers work (here from the
+// progress display, which follows the listing without Exif dates and the
+// dating with them) reaches the caller after every thread has stopped: the
+// program goes on.
+TEST(BuildCatalogueTest, AnExceptionWhileReadingTheCardReachesTheCaller) {
   TempDir dir;
   for (int i = 0; i < 100; ++i)
     CopyTestFile(dir, kCanon,
-                 "f" + std::to_string(i % 2) + "/" + std::to_string(i) + ".JPG");
-  Build build;
-  EXPECT_THROW(
-      BuildCatalogue(dir.path(), build.rows, build.work_list, build.exif,
-                     BuildOptions{true}, build.sort,
-                     [](const std::string& text) {
-                       if (text.find("検索中") != std::string::npos)
-                         throw std::runtime_error("the display is gone");
-                     }),
-      std::runtime_error);
+                 "f" + std::to_string(i % 4) + "/" + std::to_string(i) + ".JPG");
+  for (bool use_exif_date : {false, true}) {
+    Build build;
+    EXPECT_THROW(
+        BuildCatalogue(dir.path(), build.rows, build.work_list, build.exif,
+                       BuildOptions{use_exif_date}, build.sort,
+                       [](const std::string& text) {
+                         if (text.find("検索中") != std::string::npos)
+                           throw std::runtime_error("the display is gone");
+                       }),
+        std::runtime_error)
+        << use_exif_date;
+  }
 }
 
 TEST(BuildCatalogueTest, FileTimesAreRoundedDownToEvenSeconds) {
