@@ -21,9 +21,10 @@
 #   COLD_EXFAT_N       files of the card on the exFAT drive (default 2000);
 #                      the card on the ext4 drive has N
 #   BEFORE_BATCH       another kuronel-batch (an earlier commit's build),
-#                      timed in the same cold rounds as ours: "before" in the
-#                      spread lines, so that a change is measured under the
-#                      same load as what it changed
+#                      timed in the same dating and copy rounds as ours (warm
+#                      and cold): "before" in the lines under the tables, so
+#                      that a change is measured under the same load as what
+#                      it changed
 #
 # The cold part lays the card out on fresh drives of the test rig (exFAT
 # through exfat-fuse, and ext4, each on a loop device) and drops the page
@@ -206,7 +207,11 @@ warm_part() {
 
   # --- dating ----------------------------------------------------------------
   echo "== dating"
+  local before=()
+  [ -n "$BEFORE_BATCH" ] && before=(before true
+    "$(q "$BEFORE_BATCH") --exif --dry-run --dest $OUT $C >/dev/null")
   rounds dating "$RUNS" 1 \
+    "${before[@]}" \
     ours true "$B --exif --dry-run --dest $OUT $C >/dev/null" \
     jhead true "find $C -iname '*.jpg' -exec jhead {} + >/dev/null" \
     exiv2 true "find $C -iname '*.jpg' -exec exiv2 -q -g Exif.Photo.DateTimeOriginal -Pv {} + >/dev/null"
@@ -220,7 +225,11 @@ warm_part() {
   cp_out=$(q "$scratch/out-cp")
   move_out=$(q "$scratch/out-move")
   card_copy=$(q "$scratch/card-copy")
+  before=()
+  [ -n "$BEFORE_BATCH" ] && before=(before-copy "rm -rf $copy_out && $flush"
+    "$(q "$BEFORE_BATCH") --exif --dest $copy_out $C >/dev/null")
   rounds copy "$RUNS" 1 \
+    "${before[@]}" \
     ours-copy "rm -rf $copy_out && $flush" "$B --exif --dest $copy_out $C >/dev/null" \
     cp-sync "rm -rf $cp_out && $flush" "cp -r $C $cp_out && sync -f $cp_out" \
     ours-move "rm -rf $move_out $card_copy && cp -r --reflink=never $C $card_copy && $flush" \
@@ -309,6 +318,11 @@ warm_table() {
   fi
   if [ "$scale" != 1 ]; then
     echo "(exiftool's date-folder copy took $(median exiftool-sort exiftool-sort) s for $subset_files files, scaled by $scale)"
+  fi
+  if [ -n "$BEFORE_BATCH" ]; then
+    printf 'before (BEFORE_BATCH), same rounds: dating %.3f s (%s), ours %s; copy %.3f s (%s), ours %s, cp -r + sync -f %s\n' \
+      "$(median dating before)" "$(spread dating before)" "$(spread dating ours)" \
+      "$(median copy before-copy)" "$(spread copy before-copy)" "$(spread copy ours-copy)" "$(spread copy cp-sync)"
   fi
 }
 
@@ -465,9 +479,9 @@ cold_table() {
 }
 
 # --- the parts ---------------------------------------------------------------
-has_part warm && warm_part
-has_part cold && cold_part
+if has_part warm; then warm_part; fi
+if has_part cold; then cold_part; fi
 {
-  has_part warm && warm_table
-  has_part cold && cold_table
+  if has_part warm; then warm_table; fi
+  if has_part cold; then cold_table; fi
 } | tee "$results/table.txt"
