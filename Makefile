@@ -119,7 +119,9 @@ bench-deps: deps
 	$(call install_missing,$(BENCH_PACKAGES))
 
 # Times kuronel-batch side by side with jhead, exiv2, exiftool and cp on a
-# synthetic card of BENCH_FILES files (scratch space under /tmp).
+# synthetic card of BENCH_FILES files (scratch space under /tmp), with the
+# files in the cache and, as root, on cold exFAT and ext4 drives of the test
+# rig (BENCH_PARTS=warm or cold runs one part; see bench/compare.sh).
 BENCH_FILES ?= 10000
 .PHONY: bench
 bench: build bench-deps

@@ -15,6 +15,23 @@
 #                      0: the whole card)
 #   BIG_N              files of the card for the peak memory line
 #                      (default 100000; 0: skip it)
+#   BENCH_PARTS        which parts run: "warm cold" (default), "warm" or
+#                      "cold"
+#   COLD_RUNS          timed rounds of each cold-cache command (default RUNS)
+#   COLD_EXFAT_N       files of the card on the exFAT drive (default 2000);
+#                      the card on the ext4 drive has N
+#   BEFORE_BATCH       another kuronel-batch (an earlier commit's build),
+#                      timed in the same dating and copy rounds as ours (warm
+#                      and cold): "before" in the lines under the tables, so
+#                      that a change is measured under the same load as what
+#                      it changed
+#
+# The cold part lays the card out on fresh drives of the test rig (exFAT
+# through exfat-fuse, and ext4, each on a loop device) and drops the page
+# cache before every timed run (sync; echo 3 > /proc/sys/vm/drop_caches), as
+# a card just put in the reader is in no cache. It needs root; without it
+# the part is skipped with one line saying so. The drives are taken down
+# however the script ends.
 #
 # Commands of one comparison are timed in alternating rounds (A B C, A B C,
 # ...), one hyperfine call per round with --runs 1, the first round with
@@ -37,15 +54,21 @@ RUNS=${RUNS:-5}
 SLOW_RUNS=${SLOW_RUNS:-3}
 EXIFTOOL_SORT_FILES=${EXIFTOOL_SORT_FILES:-1000}
 BIG_N=${BIG_N:-100000}
+BENCH_PARTS=${BENCH_PARTS:-warm cold}
+COLD_RUNS=${COLD_RUNS:-$RUNS}
+COLD_EXFAT_N=${COLD_EXFAT_N:-2000}
+BEFORE_BATCH=${BEFORE_BATCH:-}
 DAY_PHOTOS=2000
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${KURONEL_BUILD:-$repo/build}
 batch=$build/tools/kuronel-batch
 make_card=$build/bench/kuronel-make-card
+bench_drive=$build/bench/kuronel-bench-drive
+has_part() { [[ " $BENCH_PARTS " == *" $1 "* ]]; }
 
 # --- tools -----------------------------------------------------------------
 missing=""
-for tool in hyperfine exiftool jhead exiv2 find cp sync awk df; do
+for tool in hyperfine exiftool jhead exiv2 find cp sync awk df xargs mkfifo; do
   command -v "$tool" >/dev/null 2>&1 || missing="$missing $tool"
 done
 [ -x /usr/bin/time ] || missing="$missing /usr/bin/time"
@@ -54,7 +77,7 @@ if [ -n "$missing" ]; then
   echo "Install the benchmark tools with: make bench-deps" >&2
   exit 1
 fi
-for program in "$batch" "$make_card"; do
+for program in "$batch" "$make_card" "$bench_drive" ${BEFORE_BATCH:+"$BEFORE_BATCH"}; do
   if [ ! -x "$program" ]; then
     echo "compare.sh: $program is missing: run make build (or set KURONEL_BUILD)" >&2
     exit 1
@@ -65,7 +88,10 @@ done
 tmp_root=${KURONEL_BENCH_TMP:-/tmp}
 # About 13 KB a file: the card, a copy, the card's copy for the move and the
 # move's output, the two day cards with their copies, and the big card.
-need_kb=$(( (N * 4 + DAY_PHOTOS * 4 + BIG_N) * 14 + 100000 ))
+need_kb=100000
+has_part warm && need_kb=$(( need_kb + (N * 4 + DAY_PHOTOS * 4 + BIG_N) * 14 ))
+# The two drives' images and a copy of the exFAT card.
+has_part cold && need_kb=$(( need_kb + (N + COLD_EXFAT_N * 4) * 14 ))
 avail_kb=$(df -Pk "$tmp_root" | awk 'NR == 2 { print $4 }')
 if [ "$avail_kb" -lt "$need_kb" ]; then
   echo "compare.sh: $tmp_root has $((avail_kb / 1024)) MB free, about $((need_kb / 1024)) MB are needed" >&2
@@ -73,7 +99,19 @@ if [ "$avail_kb" -lt "$need_kb" ]; then
 fi
 scratch=$(mktemp -d "$tmp_root/kuronel-bench.XXXXXX")
 results=$(mktemp -d "$tmp_root/kuronel-bench-results.XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
+drive_pids=()
+drive_fds=()
+# Closing a drive's standard input makes kuronel-bench-drive take it down.
+stop_drives() {
+  local fd pid
+  for fd in "${drive_fds[@]}"; do exec {fd}>&-; done
+  for pid in "${drive_pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+  drive_fds=()
+  drive_pids=()
+}
+trap 'stop_drives; rm -rf "$scratch"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 q() { printf '%q' "$1"; }
 
 echo "== machine"
@@ -123,104 +161,6 @@ median() {
     }'
 }
 
-# --- the cards ---------------------------------------------------------------
-card=$scratch/card
-echo "== laying out a card of $N files"
-"$make_card" "$card" "$N"
-photos=$(find "$card" -type f -iname '*.jpg' | wc -l)
-files=$(find "$card" -type f | wc -l)
-
-# Our program must do the whole job right before its time means anything.
-dry_summary=$("$batch" --exif --dry-run --dest "$scratch/out-dry" "$card" | tail -1)
-if [ "$dry_summary" != "# $photos files: $photos 未処理" ]; then
-  echo "compare.sh: the dry run planned \"$dry_summary\", expected $photos photos" >&2
-  exit 1
-fi
-
-B=$(q "$batch")
-C=$(q "$card")
-S=$(q "$scratch")
-OUT=$(q "$scratch/out")
-flush="sync -f $S"
-
-# --- dating ----------------------------------------------------------------
-echo "== dating"
-rounds dating "$RUNS" 1 \
-  ours true "$B --exif --dry-run --dest $OUT $C >/dev/null" \
-  jhead true "find $C -iname '*.jpg' -exec jhead {} + >/dev/null" \
-  exiv2 true "find $C -iname '*.jpg' -exec exiv2 -q -g Exif.Photo.DateTimeOriginal -Pv {} + >/dev/null"
-# The card is in the cache from the rounds before: no warm-up of exiftool.
-rounds dating-exiftool "$SLOW_RUNS" 0 \
-  exiftool-fast2 true "exiftool -fast2 -DateTimeOriginal -r $C >/dev/null"
-
-# --- copy and move -----------------------------------------------------------
-echo "== copy and move"
-copy_out=$(q "$scratch/out-copy")
-cp_out=$(q "$scratch/out-cp")
-move_out=$(q "$scratch/out-move")
-card_copy=$(q "$scratch/card-copy")
-rounds copy "$RUNS" 1 \
-  ours-copy "rm -rf $copy_out && $flush" "$B --exif --dest $copy_out $C >/dev/null" \
-  cp-sync "rm -rf $cp_out && $flush" "cp -r $C $cp_out && sync -f $cp_out" \
-  ours-move "rm -rf $move_out $card_copy && cp -r --reflink=never $C $card_copy && $flush" \
-  "$B --exif --move --dest $move_out $card_copy >/dev/null"
-
-# exiftool's date-folder copy (about 150 files a second here): on a subset of
-# the card's first DCIM folders, scaled to the whole card by the file count.
-# Like cp it is followed by a flush, as our copies are on disk when we end.
-subset=$card
-scale=1
-if [ "$EXIFTOOL_SORT_FILES" -gt 0 ] && [ "$files" -gt "$EXIFTOOL_SORT_FILES" ]; then
-  subset=$scratch/subset
-  mkdir -p "$subset/DCIM"
-  mapfile -t dcim < <(find "$card/DCIM" -mindepth 1 -maxdepth 1 -type d | sort)
-  taken=0
-  for folder in "${dcim[@]}"; do
-    [ "$taken" -ge "$EXIFTOOL_SORT_FILES" ] && break
-    cp -r "$folder" "$subset/DCIM/"
-    taken=$(find "$subset" -type f | wc -l)
-  done
-  subset_files=$(find "$subset" -type f | wc -l)
-  scale=$(awk -v a="$files" -v b="$subset_files" 'BEGIN { print a / b }')
-  echo "  exiftool's sort on a subset of $subset_files files, scaled by $scale"
-fi
-et_out=$scratch/out-exiftool
-rounds exiftool-sort "$SLOW_RUNS" 0 \
-  exiftool-sort "rm -rf $(q "$et_out") && $flush" \
-  "exiftool -o $(q "$et_out")/ '-Directory<DateTimeOriginal' -d $(q "$et_out")/%Y_%m_%d -r $(q "$subset") >/dev/null 2>&1 && sync -f $(q "$et_out")"
-
-# --- one day against twenty days ---------------------------------------------
-echo "== $DAY_PHOTOS photos on one day against twenty days"
-"$make_card" "$scratch/one-day" "$DAY_PHOTOS" --one-day --other-share 0 --quiet
-"$make_card" "$scratch/twenty-days" "$DAY_PHOTOS" --days 20 --other-share 0 --quiet
-day_out=$(q "$scratch/out-days")
-rounds days "$RUNS" 1 \
-  one-day "rm -rf $day_out && $flush" "$B --exif --dest $day_out $(q "$scratch/one-day") >/dev/null" \
-  twenty-days "rm -rf $day_out && $flush" "$B --exif --dest $day_out $(q "$scratch/twenty-days") >/dev/null"
-
-# --- peak memory -------------------------------------------------------------
-peak_kb=""
-big_seconds=""
-if [ "$BIG_N" -gt 0 ]; then
-  echo "== peak memory of the dry run over $BIG_N files"
-  # The big card is laid out once, measured and removed again at once.
-  rm -rf "$scratch/out-copy" "$scratch/out-cp" "$scratch/out-move" "$scratch/card-copy"
-  big=$scratch/big
-  "$make_card" "$big" "$BIG_N" --quiet
-  /usr/bin/time -v "$batch" --exif --dry-run --dest "$scratch/out-big" "$big" \
-    >/dev/null 2>"$results/peak-memory.txt"
-  peak_kb=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$results/peak-memory.txt")
-  big_seconds=$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0;
-                for (i = 1; i <= n; ++i) s = s * 60 + p[i]; print s }' "$results/peak-memory.txt")
-  rm -rf "$big"
-fi
-
-# --- the table ---------------------------------------------------------------
-ours_dry=$(median dating ours)
-ours_copy=$(median copy ours-copy)
-ours_move=$(median copy ours-move)
-et_sort=$(awk -v t="$(median exiftool-sort exiftool-sort)" -v s="$scale" 'BEGIN { print t * s }')
-
 # line MEASURE OURS PEER TARGET_OP TARGET: one row with ratio and verdict.
 line() {
   awk -v m="$1" -v a="$2" -v b="$3" -v op="$4" -v t="$5" 'BEGIN {
@@ -228,36 +168,320 @@ line() {
     verdict = "-"
     if (op == "<=") verdict = (r <= t) ? "met" : "NOT met"
     target = (op == "-") ? "-" : op " " t
-    printf "| %-38s | %9.3f | %9.3f | %8.4f | %-7s | %-7s |\n", m, a, b, r, target, verdict
+    printf "| %-46s | %9.3f | %9.3f | %8.4f | %-7s | %-7s |\n", m, a, b, r, target, verdict
   }'
 }
 
+table_head() {
+  printf '| %-46s | %9s | %9s | %8s | %-7s | %-7s |\n' measure "ours s" "peer s" ratio target verdict
+  echo "|------------------------------------------------|-----------|-----------|----------|---------|---------|"
+}
+
+# check_dry_run CARD PHOTOS: our program must do the whole job right before
+# its time means anything.
+check_dry_run() {
+  local summary
+  summary=$("$batch" --exif --dry-run --dest "$scratch/out-dry" "$1" | tail -1)
+  if [ "$summary" != "# $2 files: $2 未処理" ]; then
+    echo "compare.sh: the dry run of $1 planned \"$summary\", expected $2 photos" >&2
+    exit 1
+  fi
+}
+
+B=$(q "$batch")
+S=$(q "$scratch")
+OUT=$(q "$scratch/out")
+flush="sync -f $S"
+
+warm_part() {
+  # --- the card ----------------------------------------------------------------
+  card=$scratch/card
+  echo "== laying out a card of $N files"
+  "$make_card" "$card" "$N"
+  photos=$(find "$card" -type f -iname '*.jpg' | wc -l)
+  files=$(find "$card" -type f | wc -l)
+
+  check_dry_run "$card" "$photos"
+
+  C=$(q "$card")
+
+  # --- dating ----------------------------------------------------------------
+  echo "== dating"
+  local before=()
+  [ -n "$BEFORE_BATCH" ] && before=(before true
+    "$(q "$BEFORE_BATCH") --exif --dry-run --dest $OUT $C >/dev/null")
+  rounds dating "$RUNS" 1 \
+    "${before[@]}" \
+    ours true "$B --exif --dry-run --dest $OUT $C >/dev/null" \
+    jhead true "find $C -iname '*.jpg' -exec jhead {} + >/dev/null" \
+    exiv2 true "find $C -iname '*.jpg' -exec exiv2 -q -g Exif.Photo.DateTimeOriginal -Pv {} + >/dev/null"
+  # The card is in the cache from the rounds before: no warm-up of exiftool.
+  rounds dating-exiftool "$SLOW_RUNS" 0 \
+    exiftool-fast2 true "exiftool -fast2 -DateTimeOriginal -r $C >/dev/null"
+
+  # --- copy and move -----------------------------------------------------------
+  echo "== copy and move"
+  copy_out=$(q "$scratch/out-copy")
+  cp_out=$(q "$scratch/out-cp")
+  move_out=$(q "$scratch/out-move")
+  card_copy=$(q "$scratch/card-copy")
+  before=()
+  [ -n "$BEFORE_BATCH" ] && before=(before-copy "rm -rf $copy_out && $flush"
+    "$(q "$BEFORE_BATCH") --exif --dest $copy_out $C >/dev/null")
+  rounds copy "$RUNS" 1 \
+    "${before[@]}" \
+    ours-copy "rm -rf $copy_out && $flush" "$B --exif --dest $copy_out $C >/dev/null" \
+    cp-sync "rm -rf $cp_out && $flush" "cp -r $C $cp_out && sync -f $cp_out" \
+    ours-move "rm -rf $move_out $card_copy && cp -r --reflink=never $C $card_copy && $flush" \
+    "$B --exif --move --dest $move_out $card_copy >/dev/null"
+
+  # exiftool's date-folder copy (about 150 files a second here): on a subset of
+  # the card's first DCIM folders, scaled to the whole card by the file count.
+  # Like cp it is followed by a flush, as our copies are on disk when we end.
+  subset=$card
+  scale=1
+  if [ "$EXIFTOOL_SORT_FILES" -gt 0 ] && [ "$files" -gt "$EXIFTOOL_SORT_FILES" ]; then
+    subset=$scratch/subset
+    mkdir -p "$subset/DCIM"
+    mapfile -t dcim < <(find "$card/DCIM" -mindepth 1 -maxdepth 1 -type d | sort)
+    taken=0
+    for folder in "${dcim[@]}"; do
+      [ "$taken" -ge "$EXIFTOOL_SORT_FILES" ] && break
+      cp -r "$folder" "$subset/DCIM/"
+      taken=$(find "$subset" -type f | wc -l)
+    done
+    subset_files=$(find "$subset" -type f | wc -l)
+    scale=$(awk -v a="$files" -v b="$subset_files" 'BEGIN { print a / b }')
+    echo "  exiftool's sort on a subset of $subset_files files, scaled by $scale"
+  fi
+  et_out=$scratch/out-exiftool
+  rounds exiftool-sort "$SLOW_RUNS" 0 \
+    exiftool-sort "rm -rf $(q "$et_out") && $flush" \
+    "exiftool -o $(q "$et_out")/ '-Directory<DateTimeOriginal' -d $(q "$et_out")/%Y_%m_%d -r $(q "$subset") >/dev/null 2>&1 && sync -f $(q "$et_out")"
+
+  # --- one day against twenty days ---------------------------------------------
+  echo "== $DAY_PHOTOS photos on one day against twenty days"
+  "$make_card" "$scratch/one-day" "$DAY_PHOTOS" --one-day --other-share 0 --quiet
+  "$make_card" "$scratch/twenty-days" "$DAY_PHOTOS" --days 20 --other-share 0 --quiet
+  day_out=$(q "$scratch/out-days")
+  rounds days "$RUNS" 1 \
+    one-day "rm -rf $day_out && $flush" "$B --exif --dest $day_out $(q "$scratch/one-day") >/dev/null" \
+    twenty-days "rm -rf $day_out && $flush" "$B --exif --dest $day_out $(q "$scratch/twenty-days") >/dev/null"
+
+  # --- peak memory -------------------------------------------------------------
+  peak_kb=""
+  big_seconds=""
+  if [ "$BIG_N" -gt 0 ]; then
+    echo "== peak memory of the dry run over $BIG_N files"
+    # The big card is laid out once, measured and removed again at once.
+    rm -rf "$scratch/out-copy" "$scratch/out-cp" "$scratch/out-move" "$scratch/card-copy"
+    big=$scratch/big
+    "$make_card" "$big" "$BIG_N" --quiet
+    /usr/bin/time -v "$batch" --exif --dry-run --dest "$scratch/out-big" "$big" \
+      >/dev/null 2>"$results/peak-memory.txt"
+    peak_kb=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$results/peak-memory.txt")
+    big_seconds=$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0;
+                  for (i = 1; i <= n; ++i) s = s * 60 + p[i]; print s }' "$results/peak-memory.txt")
+    rm -rf "$big"
+  fi
+}
+
+# The warm part's table.
+warm_table() {
+  ours_dry=$(median dating ours)
+  ours_copy=$(median copy ours-copy)
+  ours_move=$(median copy ours-move)
+  et_sort=$(awk -v t="$(median exiftool-sort exiftool-sort)" -v s="$scale" 'BEGIN { print t * s }')
+
+  echo
+  echo "== results: $N files ($photos photos), medians in seconds, warm cache"
+  echo "load at end: $(uptime | sed 's/.*load average/load average/')"
+  echo
+  table_head
+  line "dating vs jhead" "$ours_dry" "$(median dating jhead)" "<=" 1.0
+  line "dating vs exiv2" "$ours_dry" "$(median dating exiv2)" "-" 0
+  line "dating vs exiftool -fast2" "$ours_dry" "$(median dating-exiftool exiftool-fast2)" "<=" 0.01
+  line "copy vs cp -r + sync -f" "$ours_copy" "$(median copy cp-sync)" "<=" 1.3
+  if [ "$scale" = 1 ]; then
+    line "copy vs exiftool date folders" "$ours_copy" "$et_sort" "<=" 0.01
+  else
+    line "copy vs exiftool date folders (scaled)" "$ours_copy" "$et_sort" "<=" 0.01
+  fi
+  line "move vs our copy" "$ours_move" "$ours_copy" "<=" 0.1
+  line "copy $DAY_PHOTOS photos: 1 day vs 20 days" "$(median days one-day)" "$(median days twenty-days)" "<=" 1.1
+  if [ -n "$peak_kb" ]; then
+    awk -v kb="$peak_kb" -v n="$BIG_N" -v s="$big_seconds" 'BEGIN {
+      mb = kb / 1024
+      printf "\npeak memory, dry run over %d files: %.1f MB (target < 80 MB: %s); that run took %.2f s\n",
+        n, mb, (mb < 80) ? "met" : "NOT met", s
+    }'
+  fi
+  if [ "$scale" != 1 ]; then
+    echo "(exiftool's date-folder copy took $(median exiftool-sort exiftool-sort) s for $subset_files files, scaled by $scale)"
+  fi
+  if [ -n "$BEFORE_BATCH" ]; then
+    printf 'before (BEFORE_BATCH), same rounds: dating %.3f s (%s), ours %s; copy %.3f s (%s), ours %s, cp -r + sync -f %s\n' \
+      "$(median dating before)" "$(spread dating before)" "$(spread dating ours)" \
+      "$(median copy before-copy)" "$(spread copy before-copy)" "$(spread copy ours-copy)" "$(spread copy cp-sync)"
+  fi
+}
+
+# --- cold cache --------------------------------------------------------------
+drop_caches="sync && echo 3 > /proc/sys/vm/drop_caches"
+
+# Why the cold part cannot run here; empty when it can.
+cold_unavailable() {
+  if [ "$(id -u)" != 0 ]; then
+    echo "dropping the page cache and mounting drives need root"
+  elif ! [ -w /proc/sys/vm/drop_caches ]; then
+    echo "/proc/sys/vm/drop_caches cannot be written here"
+  fi
+}
+
+# start_drive KIND SIZE_MB: mounts a fresh drive of KIND through
+# kuronel-bench-drive and sets `drive` to its mount point; leaves it empty
+# and says why when the drive cannot be had. The drive stays up while this
+# script holds its standard input open (stop_drives closes it).
+start_drive() {
+  local kind=$1 size=$2 fd pid
+  local fifo=$scratch/drive-$kind.in said=$scratch/drive-$kind.out
+  mkfifo "$fifo"
+  # The helper must not hold another drive's input open.
+  (for fd in "${drive_fds[@]}"; do exec {fd}>&-; done
+   exec "$bench_drive" "$kind" "$size") <"$fifo" >"$said" 2>&1 &
+  pid=$!
+  exec {fd}>"$fifo"
+  drive_pids+=("$pid")
+  drive_fds+=("$fd")
+  while kill -0 "$pid" 2>/dev/null && ! grep -q . "$said"; do sleep 0.1; done
+  drive=$(head -1 "$said")
+  if [[ $drive != /* ]] || ! [ -d "$drive" ]; then
+    echo "  no $kind drive: ${drive:-kuronel-bench-drive ended without a word}"
+    drive=""
+  fi
+}
+
+# cold_card KIND SIZE_MB FILES: a drive of KIND holding a card of FILES files
+# at `cold_card`, checked with a dry run; `cold_photos` its photos. Empty
+# `cold_card` when the drive cannot be had.
+cold_card() {
+  cold_card=""
+  start_drive "$1" "$2"
+  [ -n "$drive" ] || return 0
+  "$make_card" "$drive/card" "$3" --quiet
+  cold_photos=$(find "$drive/card" -type f -iname '*.jpg' | wc -l)
+  check_dry_run "$drive/card" "$cold_photos"
+  cold_card=$drive/card
+}
+
+# The dating of one cold card: ours, jhead one process after another, and
+# eight jhead processes that share the photos.
+cold_dating() {
+  local group=$1 card=$2 photos=$3
+  local c per_process
+  c=$(q "$card")
+  per_process=$(( (photos + 7) / 8 ))
+  local before=()
+  [ -n "$BEFORE_BATCH" ] && before=(before "$drop_caches"
+    "$(q "$BEFORE_BATCH") --exif --dry-run --dest $OUT $c >/dev/null")
+  rounds "$group" "$COLD_RUNS" 0 \
+    ours "$drop_caches" "$B --exif --dry-run --dest $OUT $c >/dev/null" \
+    jhead "$drop_caches" "find $c -iname '*.jpg' -exec jhead {} + >/dev/null" \
+    jhead-8 "$drop_caches" \
+    "find $c -iname '*.jpg' -print0 | xargs -0 -P 8 -n $per_process jhead >/dev/null" \
+    "${before[@]}"
+}
+
+cold_part() {
+  local why
+  why=$(cold_unavailable)
+  if [ -n "$why" ]; then
+    cold_skipped="cold cache: skipped: $why"
+    echo "== $cold_skipped"
+    return 0
+  fi
+  echo "== cold cache: a card of $COLD_EXFAT_N files on exFAT (exfat-fuse)"
+  cold_card exFAT 512 "$COLD_EXFAT_N"
+  exfat_card=$cold_card
+  exfat_photos=${cold_photos:-0}
+  if [ -n "$exfat_card" ]; then
+    cold_dating cold-exfat "$exfat_card" "$exfat_photos"
+    # From the card to the scratch folder's disk, as from a card reader.
+    local copy_out cp_out before=()
+    copy_out=$(q "$scratch/out-cold-copy")
+    cp_out=$(q "$scratch/out-cold-cp")
+    [ -n "$BEFORE_BATCH" ] && before=(before-copy
+      "rm -rf $copy_out && $flush && $drop_caches"
+      "$(q "$BEFORE_BATCH") --exif --dest $copy_out $(q "$exfat_card") >/dev/null")
+    rounds cold-copy "$COLD_RUNS" 0 \
+      ours-copy "rm -rf $copy_out && $flush && $drop_caches" \
+      "$B --exif --dest $copy_out $(q "$exfat_card") >/dev/null" \
+      cp-sync "rm -rf $cp_out && $flush && $drop_caches" \
+      "cp -r $(q "$exfat_card") $cp_out && sync -f $cp_out" \
+      "${before[@]}"
+    rm -rf "$scratch/out-cold-copy" "$scratch/out-cold-cp"
+  fi
+  stop_drives
+
+  echo "== cold cache: a card of $N files on ext4"
+  cold_card ext4 $(( N * 30 / 1000 + 256 )) "$N"
+  ext4_card=$cold_card
+  ext4_photos=${cold_photos:-0}
+  [ -n "$ext4_card" ] && cold_dating cold-ext4 "$ext4_card" "$ext4_photos"
+  stop_drives
+}
+
+# spread GROUP LABEL: the fastest and the slowest round, "min-max".
+spread() {
+  awk -v label="$2" '
+    /"command":/ { line = $0; sub(/^[^:]*: *"/, "", line); sub(/", *$/, "", line); name = line }
+    /"median":/ && name == label { value = $2; sub(/,$/, "", value); print value }
+  ' "$results/$1"-*.json | sort -g | awk '
+    NR == 1 { low = $1 } { high = $1 }
+    END { if (NR) printf "%.3f-%.3f", low, high; else print "nan" }'
+}
+
+# before_line GROUP LABEL: ", before MEDIAN (MIN-MAX)" when BEFORE_BATCH ran.
+before_line() {
+  [ -n "$BEFORE_BATCH" ] || return 0
+  printf ', before %s (median %.3f)' "$(spread "$1" "$2")" "$(median "$1" "$2")"
+}
+
+# The cold part's table, with each command's spread over the rounds.
+cold_table() {
+  echo
+  if [ -n "${cold_skipped:-}" ]; then
+    echo "== $cold_skipped"
+    return 0
+  fi
+  echo "== results: cold cache (caches dropped before every run), medians of $COLD_RUNS rounds in seconds"
+  echo "load at end: $(uptime | sed 's/.*load average/load average/')"
+  echo
+  table_head
+  local ours
+  if [ -n "${exfat_card:-}" ]; then
+    ours=$(median cold-exfat ours)
+    line "exFAT, $exfat_photos photos: dating vs jhead 8-way" "$ours" "$(median cold-exfat jhead-8)" "<=" 1.0
+    line "exFAT, $exfat_photos photos: dating vs jhead" "$ours" "$(median cold-exfat jhead)" "<=" 0.5
+    line "exFAT to ext4: copy vs cp -r + sync -f" "$(median cold-copy ours-copy)" "$(median cold-copy cp-sync)" "<=" 1.1
+  fi
+  if [ -n "${ext4_card:-}" ]; then
+    ours=$(median cold-ext4 ours)
+    line "ext4, $ext4_photos photos: dating vs jhead" "$ours" "$(median cold-ext4 jhead)" "<=" 0.5
+    line "ext4, $ext4_photos photos: dating vs jhead 8-way" "$ours" "$(median cold-ext4 jhead-8)" "-" 0
+  fi
+  echo
+  echo "spread over the rounds (fastest-slowest, s):"
+  [ -n "${exfat_card:-}" ] && echo "  exFAT dating: ours $(spread cold-exfat ours), jhead $(spread cold-exfat jhead), jhead 8-way $(spread cold-exfat jhead-8)$(before_line cold-exfat before)"
+  [ -n "${exfat_card:-}" ] && echo "  exFAT to ext4 copy: ours $(spread cold-copy ours-copy), cp -r + sync -f $(spread cold-copy cp-sync)$(before_line cold-copy before-copy)"
+  [ -n "${ext4_card:-}" ] && echo "  ext4 dating: ours $(spread cold-ext4 ours), jhead $(spread cold-ext4 jhead), jhead 8-way $(spread cold-ext4 jhead-8)$(before_line cold-ext4 before)"
+  return 0
+}
+
+# --- the parts ---------------------------------------------------------------
+if has_part warm; then warm_part; fi
+if has_part cold; then cold_part; fi
 {
-echo
-echo "== results: $N files ($photos photos), medians in seconds, warm cache"
-echo "load at end: $(uptime | sed 's/.*load average/load average/')"
-echo
-printf '| %-38s | %9s | %9s | %8s | %-7s | %-7s |\n' measure "ours s" "peer s" ratio target verdict
-echo "|----------------------------------------|-----------|-----------|----------|---------|---------|"
-line "dating vs jhead" "$ours_dry" "$(median dating jhead)" "<=" 1.0
-line "dating vs exiv2" "$ours_dry" "$(median dating exiv2)" "-" 0
-line "dating vs exiftool -fast2" "$ours_dry" "$(median dating-exiftool exiftool-fast2)" "<=" 0.01
-line "copy vs cp -r + sync -f" "$ours_copy" "$(median copy cp-sync)" "<=" 1.3
-if [ "$scale" = 1 ]; then
-  line "copy vs exiftool date folders" "$ours_copy" "$et_sort" "<=" 0.01
-else
-  line "copy vs exiftool date folders (scaled)" "$ours_copy" "$et_sort" "<=" 0.01
-fi
-line "move vs our copy" "$ours_move" "$ours_copy" "<=" 0.1
-line "copy $DAY_PHOTOS photos: 1 day vs 20 days" "$(median days one-day)" "$(median days twenty-days)" "<=" 1.1
-if [ -n "$peak_kb" ]; then
-  awk -v kb="$peak_kb" -v n="$BIG_N" -v s="$big_seconds" 'BEGIN {
-    mb = kb / 1024
-    printf "\npeak memory, dry run over %d files: %.1f MB (target < 80 MB: %s); that run took %.2f s\n",
-      n, mb, (mb < 80) ? "met" : "NOT met", s
-  }'
-fi
-if [ "$scale" != 1 ]; then
-  echo "(exiftool's date-folder copy took $(median exiftool-sort exiftool-sort) s for $subset_files files, scaled by $scale)"
-fi
+  if has_part warm; then warm_table; fi
+  if has_part cold; then cold_table; fi
 } | tee "$results/table.txt"

@@ -1,20 +1,18 @@
 #include "catalogue/catalogue_builder.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <functional>
-#include <optional>
 #include <string_view>
-#include <thread>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "catalogue/catalogue_dates.h"
+#include "catalogue/exif_dating.h"
+#include "catalogue/folder_listings.h"
 #include "catalogue/timestamp_text.h"
-#include "exif/exif_info.h"
 #include "platform/cp932.h"
 #include "platform/dir_listing.h"
 #include "platform/system.h"
@@ -26,145 +24,6 @@ constexpr char kBlackSquare[] = "■";
 constexpr char kWhiteSquare[] = "□";
 constexpr char kBuildLabel[] = "検索中";
 
-// The regular files of every folder of the work list, in listing order, with
-// the modification time the listing already read. Names share one buffer so
-// that a card of 100,000 files costs no allocation per file.
-class FolderListings {
- public:
-  struct File {
-    size_t name_offset;
-    std::uint32_t name_length;
-    std::uint32_t folder;
-    std::int64_t modified_seconds;
-    FileIdentity identity;
-  };
-
-  void Add(std::uint32_t folder, const DirEntry& entry) {
-    files_.push_back(File{names_.size(),
-                          static_cast<std::uint32_t>(entry.name.size()), folder,
-                          entry.modified_seconds,
-                          FileIdentity{entry.device, entry.inode}});
-    names_ += entry.name;
-  }
-  void EndFolder() { folder_end_.push_back(files_.size()); }
-
-  size_t FileCount() const { return files_.size(); }
-  size_t FirstFile(size_t folder) const {
-    return folder == 0 ? 0 : folder_end_[folder - 1];
-  }
-  size_t EndFile(size_t folder) const { return folder_end_[folder]; }
-  const File& file(size_t index) const { return files_[index]; }
-  std::string_view NameOf(const File& file) const {
-    return std::string_view(names_).substr(file.name_offset, file.name_length);
-  }
-
- private:
-  std::string names_;
-  std::vector<File> files_;
-  std::vector<size_t> folder_end_;
-};
-
-// The date of one file and whether it could be read for it.
-struct FileDate {
-  DateKey key;
-  int read_error = 0;  // errno when the file could not be read; ENOENT: gone
-};
-
-// The Exif date of a photo with a usable one, else the file time. HasExif,
-// then a write of ImageFileName for a file with a block, in one open and
-// read of the file; `has_exif` tells whether the reader took the file.
-FileDate ExifOrFileDate(const std::string& path, std::int64_t modified_seconds,
-                        TExifInfo& exif, bool& has_exif) {
-  FileDate date;
-  if (exif.ReadFileOnce(path, has_exif).ok() && has_exif &&
-      ExifDateKey(exif.DateTimeOriginal(), date.key))
-    return date;
-  date.key = FileTimeDateKey(modified_seconds);
-  if (!has_exif) date.read_error = exif.LastReadError();
-  return date;
-}
-
-// Below this many files a second thread costs more than it saves.
-constexpr size_t kMinFilesForTwoThreads = 64;
-
-// Dates the files of `listings` by their Exif dates on two threads: a helper
-// takes the first half of the files with a reader of its own, the calling
-// thread the second half with `exif`. Every key goes to its file's slot, so
-// the rows come out in listing order. The calling thread shows the progress
-// texts, in folder order, as the files done pass each folder's start.
-// Afterwards `exif` holds the last file with a block, as after one pass.
-class ExifDating {
- public:
-  ExifDating(const FolderListings& listings,
-             const std::vector<std::string>& folders, TExifInfo& exif)
-      : listings_(listings), folders_(folders), exif_(exif) {}
-
-  std::vector<FileDate> Run(const std::function<void(size_t)>& show_folder) {
-    const size_t count = listings_.FileCount();
-    dates_.resize(count);
-    size_t shown = 0;
-    auto show_up_to = [&](size_t files_done) {
-      while (shown < folders_.size() && listings_.FirstFile(shown) <= files_done)
-        show_folder(shown++);
-    };
-    const bool two_threads = count >= kMinFilesForTwoThreads &&
-                             std::thread::hardware_concurrency() >= 2;
-    const size_t middle = two_threads ? count / 2 : 0;
-    std::optional<size_t> helper_last;
-    // Joined on every way out, an exception of this thread's half included.
-    std::jthread helper;
-    if (two_threads) {
-      helper = std::jthread([this, middle, &helper_last] {
-        TExifInfo own;
-        own.SetSearchRange(exif_.SearchRange());
-        helper_last = DateRange(0, middle, own, {});
-      });
-    }
-    const std::optional<size_t> own_last =
-        DateRange(middle, count, exif_, [&](size_t done_here) {
-          show_up_to(helper_done_.load(std::memory_order_relaxed) + done_here);
-        });
-    if (helper.joinable()) helper.join();
-    show_up_to(count);
-    // The reader ends as one pass would leave it: on the last file that it
-    // took, which was the helper's when this thread took none.
-    if (!own_last && helper_last) {
-      bool has_exif = false;
-      (void)exif_.ReadFileOnce(PathOf(*helper_last), has_exif);
-    }
-    return std::move(dates_);
-  }
-
- private:
-  // Dates files begin .. end - 1; gives the last one the reader took.
-  std::optional<size_t> DateRange(size_t begin, size_t end, TExifInfo& exif,
-                                  const std::function<void(size_t)>& before) {
-    std::optional<size_t> last_taken;
-    std::string path;
-    for (size_t i = begin; i < end; ++i) {
-      if (before) before(i - begin);
-      const FolderListings::File& file = listings_.file(i);
-      path.assign(folders_[file.folder]).append(listings_.NameOf(file));
-      bool has_exif = false;
-      dates_[i] = ExifOrFileDate(path, file.modified_seconds, exif, has_exif);
-      if (has_exif) last_taken = i;
-      if (!before) helper_done_.store(i + 1 - begin, std::memory_order_relaxed);
-    }
-    return last_taken;
-  }
-
-  std::string PathOf(size_t index) const {
-    const FolderListings::File& file = listings_.file(index);
-    return folders_[file.folder] + std::string(listings_.NameOf(file));
-  }
-
-  const FolderListings& listings_;
-  const std::vector<std::string>& folders_;
-  TExifInfo& exif_;
-  std::vector<FileDate> dates_;
-  std::atomic<size_t> helper_done_{0};
-};
-
 struct PathHash {
   size_t operator()(
       const std::pair<std::string_view, std::string_view>& path) const {
@@ -174,16 +33,29 @@ struct PathHash {
   }
 };
 
-// True for an entry without a status that is a file or folder nobody can
-// read, not a dangling link, a link loop or an entry gone meanwhile.
-bool IsUnreadable(const DirEntry& entry) {
-  return entry.status == nullptr && entry.status_error != ENOENT &&
-         entry.status_error != ELOOP;
-}
-
 // Neither a folder that vanished since the walk nor a file replaced by a
 // folder is worth a report: nothing in them can be lost.
 bool IsGone(int error) { return error == ENOENT || error == ENOTDIR; }
+
+// Adds the files of one folder's listing that no earlier name led to, and
+// notes what could not be read.
+void AddFolder(std::uint32_t k, const std::string& path,
+               const FolderFiles& folder, FolderListings& listings,
+               std::unordered_set<FileIdentity, FileIdentityHash>& seen,
+               UnreadablePaths& unreadable) {
+  for (const FolderFiles::Entry& entry : folder.entries) {
+    if (entry.status_error != 0) {
+      unreadable.push_back(
+          {JoinFolderPath(path, folder.NameOf(entry)), entry.status_error});
+    } else if (seen.insert(entry.identity).second) {
+      listings.Add(k, folder.NameOf(entry), entry.modified_seconds,
+                   entry.identity);
+    }
+  }
+  if (!folder.listed && !IsGone(folder.error))
+    unreadable.push_back({path, folder.error});
+  listings.EndFolder();
+}
 
 // Lists the files of every folder of the work list, each file once however
 // many names lead to it.
@@ -192,25 +64,11 @@ FolderListings ListFolders(const FolderWorkList& work_list,
                            UnreadablePaths& unreadable) {
   FolderListings listings;
   std::unordered_set<FileIdentity, FileIdentityHash> seen;
-  for (size_t k = 0; k < work_list.size(); ++k) {
-    show_progress(k);
-    const std::string& folder = work_list[k];
-    int error = 0;
-    bool listed = ListDirectory(
-        folder,
-        [&](const DirEntry& entry) {
-          if (IsUnreadable(entry)) {
-            unreadable.push_back(
-                {JoinFolderPath(folder, entry.name), entry.status_error});
-          } else if (IsListedFile(entry.attributes) &&
-                     seen.insert({entry.device, entry.inode}).second) {
-            listings.Add(static_cast<std::uint32_t>(k), entry);
-          }
-        },
-        &error);
-    if (!listed && !IsGone(error)) unreadable.push_back({folder, error});
-    listings.EndFolder();
-  }
+  ListFoldersAhead(work_list, show_progress,
+                   [&](size_t k, const FolderFiles& folder) {
+                     AddFolder(static_cast<std::uint32_t>(k), work_list[k],
+                               folder, listings, seen, unreadable);
+                   });
   return listings;
 }
 
@@ -236,8 +94,9 @@ size_t AppendRows(const FolderWorkList& work_list, FileCatalogue& catalogue,
     folders[k] = JoinFolderPath(work_list[k], "");
   std::vector<FileDate> dates;
   if (use_exif_date) {
-    dates = ExifDating(listings, folders, exif).Run(
-        [&](size_t folder) { show_progress(folder, true); });
+    dates = DateFilesByExif(listings, folders, exif, [&](size_t folder) {
+      show_progress(folder, true);
+    });
   } else {
     dates.reserve(listings.FileCount());
     for (size_t i = 0; i < listings.FileCount(); ++i)

@@ -141,17 +141,17 @@ TEST(BuildCatalogueTest, DatesPhotosByExifOnlyWithTheOptionOn) {
   EXPECT_EQ(without_exif.Row("photo.dat").Timestamp, "2010/01/02 03:04:04");
 }
 
-// Enough photos for the dating to share the work between two threads: the
-// rows, the build texts and what the reader holds afterwards are those of
-// one pass over the files in listing order.
+// Enough photos for the dating to read many files at once: the rows, the
+// build texts and what the caller's reader holds afterwards are those of one
+// pass over the files in listing order.
 TEST(BuildCatalogueTest, ManyPhotosAreDatedAsInOnePass) {
   struct Layout {
     const char* name;
     std::vector<std::pair<std::string, int>> folders;  // folder, file count
   };
   // "mixed": photos, photos with an unusable date and movies everywhere;
-  // "photos first": the second half of the files are movies only, so the
-  // reader's last photo is one the other thread read.
+  // "photos first": the last 60 files are movies, so the last photo lies
+  // far from the end of the listing.
   const Layout layouts[] = {
       {"mixed", {{"x", 50}, {"y", 50}, {"z", 50}}},
       {"photos first", {{"a", 40}, {"a/b", 60}}},
@@ -216,6 +216,29 @@ TEST(BuildCatalogueTest, ManyPhotosAreDatedAsInOnePass) {
     }
     EXPECT_EQ(build.BuildTexts(), bars);
     EXPECT_EQ(build.exif.ImageFileName(), last_photo);
+  }
+}
+
+// An exception while the listers or the readers work (here from the
+// progress display, which follows the listing without Exif dates and the
+// dating with them) reaches the caller after every thread has stopped: the
+// program goes on.
+TEST(BuildCatalogueTest, AnExceptionWhileReadingTheCardReachesTheCaller) {
+  TempDir dir;
+  for (int i = 0; i < 100; ++i)
+    CopyTestFile(dir, kCanon,
+                 "f" + std::to_string(i % 4) + "/" + std::to_string(i) + ".JPG");
+  for (bool use_exif_date : {false, true}) {
+    Build build;
+    EXPECT_THROW(
+        BuildCatalogue(dir.path(), build.rows, build.work_list, build.exif,
+                       BuildOptions{use_exif_date}, build.sort,
+                       [](const std::string& text) {
+                         if (text.find("検索中") != std::string::npos)
+                           throw std::runtime_error("the display is gone");
+                       }),
+        std::runtime_error)
+        << use_exif_date;
   }
 }
 

@@ -98,7 +98,7 @@ void WalkFolderTree(const std::string& root, FolderWorkList& work_list,
     for (size_t i = 0; i < level.size(); ++i) {
       const Folder& folder = level[i];
       work_list.push_back(folder.path);
-      ListDirectory(folder.path, [&](const DirEntry& entry) {
+      ListSubfolders(folder.path, [&](const DirEntry& entry) {
         if ((entry.attributes & kAttrDirectory) == 0) return;
         std::string path = JoinFolderPath(folder.path, entry.name);
         if (Enters(folder, entry, path, left_out, walked))

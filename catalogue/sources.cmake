@@ -4,6 +4,8 @@ set(KURONEL_CATALOGUE_SOURCES
   catalogue_checks.cpp
   catalogue_dates.cpp
   catalogue_order.cpp
+  exif_dating.cpp
+  folder_listings.cpp
   folder_walk.cpp
   list_splitter.cpp
   timestamp_text.cpp

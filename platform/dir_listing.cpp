@@ -39,10 +39,14 @@ class DirCloser {
   DIR* dir_;
 };
 
-}  // namespace
+// True for an entry that the directory itself marks as something that is
+// not a folder and cannot lead to one (a link or an unmarked entry can).
+bool MarkedAsNoFolder(unsigned char type) {
+  return type != DT_DIR && type != DT_LNK && type != DT_UNKNOWN;
+}
 
-bool ListDirectory(const std::string& folder, const DirEntryVisitor& visit,
-                   int* error) {
+bool ListEntries(const std::string& folder, const DirEntryVisitor& visit,
+                 int* error, bool folders_only) {
   if (error != nullptr) *error = 0;
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) {
@@ -61,6 +65,7 @@ bool ListDirectory(const std::string& folder, const DirEntryVisitor& visit,
       return false;
     }
     if (IsDotOrDotDot(found->d_name)) continue;
+    if (folders_only && MarkedAsNoFolder(found->d_type)) continue;
     entry.name = std::string_view(found->d_name, std::strlen(found->d_name));
     // Following links: a link to a folder is a folder, a dangling one has no
     // status and so no attribute bits.
@@ -82,6 +87,18 @@ bool ListDirectory(const std::string& folder, const DirEntryVisitor& visit,
     }
     visit(entry);
   }
+}
+
+}  // namespace
+
+bool ListDirectory(const std::string& folder, const DirEntryVisitor& visit,
+                   int* error) {
+  return ListEntries(folder, visit, error, false);
+}
+
+bool ListSubfolders(const std::string& folder, const DirEntryVisitor& visit,
+                    int* error) {
+  return ListEntries(folder, visit, error, true);
 }
 
 namespace {

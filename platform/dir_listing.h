@@ -52,6 +52,14 @@ using DirEntryVisitor = std::function<void(const DirEntry& entry)>;
 bool ListDirectory(const std::string& folder, const DirEntryVisitor& visit,
                    int* error = nullptr);
 
+// ListDirectory for a caller that wants the folders only: an entry that the
+// directory marks as a regular file, FIFO, socket or device is passed over
+// without a status call (on a cold card that call is a read of the drive);
+// folders, links and unmarked entries are visited as ListDirectory visits
+// them.
+bool ListSubfolders(const std::string& folder, const DirEntryVisitor& visit,
+                    int* error = nullptr);
+
 // True for a folder on a file system that the kernel makes up (proc, sysfs,
 // devtmpfs, cgroup, debugfs, ...): its files are no photos, and some of them
 // never end when read.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <map>
+#include <set>
 #include <string>
 
 #include "gmock/gmock.h"
@@ -46,6 +47,14 @@ TEST(DirListingTest, DerivesTheAttributeWordOfEachKindOfEntry) {
   for (const auto& [name, entry] : ListByName(dir.path()))
     actual[name] = entry.attributes;
   EXPECT_EQ(actual, expected);  // "." and ".." are not passed on
+
+  // The folders-only listing passes over what is marked as no folder.
+  std::set<std::string> maybe_folders;
+  ListSubfolders(dir.path(), [&](const DirEntry& entry) {
+    maybe_folders.insert(std::string(entry.name));
+  });
+  EXPECT_EQ(maybe_folders, (std::set<std::string>{"sub", "link-to-sub",
+                                                   "link-to-file", "dangling"}));
 }
 
 TEST(DirListingTest, GivesTheModificationTimeAndTheDirectoryIdentity) {

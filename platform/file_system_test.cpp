@@ -150,11 +150,13 @@ TEST(FileSystemTest, CopyNeverReplacesAnything) {
             (std::set<std::string>{"taken.jpg", "folder.jpg", "dangling.jpg"}));
 }
 
+// Neither the copy nor the read-ahead before it waits for a FIFO's writer.
 TEST(FileSystemTest, CopyRefusesWhatIsNotARegularFile) {
   TempDir dir;
   RealFileSystem fs;
   dir.MakeDir("dst");
   ASSERT_EQ(mkfifo(dir.Path("fifo").c_str(), 0644), 0);
+  fs.ReadAheadFile(dir.Path("fifo"));
   EXPECT_FALSE(
       fs.CopyFileNoReplace(dir.Path("fifo"), dir.Path("dst/f"), false, {}).ok);
   EXPECT_FALSE(

@@ -1,0 +1,208 @@
+#include "catalogue/exif_dating.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <utility>
+
+#include "catalogue/catalogue_dates.h"
+#include "catalogue/reader_threads.h"
+#include "exif/exif_info.h"
+
+namespace kuronel {
+namespace {
+
+// Files a reader takes at a time: neighbours in listing order, which are
+// mostly neighbours on the card too.
+constexpr size_t kFilesPerTake = 8;
+// Below this many files, starting readers costs more than it saves.
+constexpr size_t kMinFilesForReaders = 64;
+// How often the progress is brought up to date while the readers work.
+constexpr std::chrono::milliseconds kProgressInterval(20);
+
+// The Exif date of a photo with a usable one, else the file time. HasExif,
+// then a write of ImageFileName for a file with a block, in one open and
+// read of the file; `has_exif` tells whether the reader took the file.
+FileDate ExifOrFileDate(const std::string& path, std::int64_t modified_seconds,
+                        TExifInfo& exif, bool& has_exif) {
+  FileDate date;
+  if (exif.ReadFileOnce(path, has_exif).ok() && has_exif &&
+      ExifDateKey(exif.DateTimeOriginal(), date.key))
+    return date;
+  date.key = FileTimeDateKey(modified_seconds);
+  if (!has_exif) date.read_error = exif.LastReadError();
+  return date;
+}
+
+// Shows each folder's progress once, in folder order, as soon as the files
+// done reach the folder's first file.
+class FolderProgress {
+ public:
+  FolderProgress(const FolderListings& listings, size_t folder_count,
+                 const std::function<void(size_t)>& show_folder)
+      : listings_(listings),
+        folder_count_(folder_count),
+        show_folder_(show_folder) {}
+
+  void ShowUpTo(size_t files_done) {
+    while (shown_ < folder_count_ && listings_.FirstFile(shown_) <= files_done)
+      show_folder_(shown_++);
+  }
+
+ private:
+  const FolderListings& listings_;
+  const size_t folder_count_;
+  const std::function<void(size_t)>& show_folder_;
+  size_t shown_ = 0;
+};
+
+// Readers of their own take the files in listing order, a few neighbours
+// at a time, and put every date into its file's slot; the calling thread
+// shows the progress meanwhile and, at the end, reads the last photo once
+// more with the caller's reader.
+class ExifDating {
+ public:
+  ExifDating(const FolderListings& listings,
+             const std::vector<std::string>& folders, TExifInfo& exif)
+      : listings_(listings),
+        folders_(folders),
+        exif_(exif),
+        count_(listings.FileCount()) {}
+
+  std::vector<FileDate> Run(const std::function<void(size_t)>& show_folder) {
+    dates_.resize(count_);
+    FolderProgress progress(listings_, folders_.size(), show_folder);
+    {
+      // Ends before everything the readers use, on every way out.
+      ReaderThreads readers;
+      if (count_ >= kMinFilesForReaders) StartReaders(readers);
+      if (readers.empty()) {
+        OnePass(progress);
+      } else {
+        WaitShowingProgress(readers.size(), progress);
+      }
+    }
+    if (failure_) std::rethrow_exception(failure_);
+    progress.ShowUpTo(count_);
+    if (last_photo_) LeaveReaderOn(*last_photo_);
+    return std::move(dates_);
+  }
+
+ private:
+  // As many readers as the files keep busy, fewer when the system will not
+  // start more; none when it starts none.
+  void StartReaders(ReaderThreads& readers) {
+    const size_t wanted = std::min(
+        kReadsInFlight, (count_ + kFilesPerTake - 1) / kFilesPerTake);
+    const int32_t search_range = exif_.SearchRange();
+    for (size_t k = 0; k < wanted; ++k) {
+      try {
+        readers.Start([this, search_range](std::stop_token stop) {
+          ReadFiles(stop, search_range);
+        });
+      } catch (const std::system_error&) {
+        break;  // fewer readers date the same files
+      }
+    }
+  }
+
+  // The calling thread alone, with the caller's reader.
+  void OnePass(FolderProgress& progress) {
+    std::string path;
+    for (size_t i = 0; i < count_; ++i) {
+      progress.ShowUpTo(i);
+      bool has_exif = false;
+      dates_[i] = DateFile(i, exif_, path, has_exif);
+    }
+  }
+
+  // One reader: takes the next few files until none are left.
+  void ReadFiles(const std::stop_token& stop, int32_t search_range) {
+    std::optional<size_t> last_photo;
+    try {
+      TExifInfo reader;
+      reader.SetSearchRange(search_range);
+      std::string path;
+      while (!stop.stop_requested()) {
+        const size_t begin = next_.fetch_add(kFilesPerTake);
+        if (begin >= count_) break;
+        const size_t end = std::min(begin + kFilesPerTake, count_);
+        for (size_t i = begin; i < end && !stop.stop_requested(); ++i) {
+          bool has_exif = false;
+          dates_[i] = DateFile(i, reader, path, has_exif);
+          if (has_exif) last_photo = i;
+          done_.fetch_add(1, std::memory_order_relaxed);
+        }
+      }
+    } catch (...) {
+      next_.store(count_);  // the other readers stop at their next take
+      std::lock_guard lock(mutex_);
+      if (!failure_) failure_ = std::current_exception();
+    }
+    Finish(last_photo);
+  }
+
+  void Finish(std::optional<size_t> last_photo) {
+    {
+      std::lock_guard lock(mutex_);
+      if (last_photo && (!last_photo_ || *last_photo > *last_photo_))
+        last_photo_ = last_photo;
+      ++finished_;
+    }
+    finished_changed_.notify_one();
+  }
+
+  void WaitShowingProgress(size_t reader_count, FolderProgress& progress) {
+    for (;;) {
+      progress.ShowUpTo(done_.load(std::memory_order_relaxed));
+      std::unique_lock lock(mutex_);
+      if (finished_changed_.wait_for(lock, kProgressInterval, [&] {
+            return finished_ == reader_count;
+          }))
+        return;
+    }
+  }
+
+  FileDate DateFile(size_t index, TExifInfo& reader, std::string& path,
+                    bool& has_exif) const {
+    const FolderListings::File& file = listings_.file(index);
+    path.assign(folders_[file.folder]).append(listings_.NameOf(file));
+    return ExifOrFileDate(path, file.modified_seconds, reader, has_exif);
+  }
+
+  // The caller's reader ends on the file that one pass would have read
+  // last with it.
+  void LeaveReaderOn(size_t index) {
+    std::string path;
+    bool has_exif = false;
+    (void)DateFile(index, exif_, path, has_exif);
+  }
+
+  const FolderListings& listings_;
+  const std::vector<std::string>& folders_;
+  TExifInfo& exif_;
+  const size_t count_;
+  std::vector<FileDate> dates_;
+  std::atomic<size_t> next_{0};  // the first file no reader has taken
+  std::atomic<size_t> done_{0};  // files dated, for the progress
+  std::mutex mutex_;             // guards what follows
+  std::condition_variable finished_changed_;
+  size_t finished_ = 0;  // readers that have ended
+  std::optional<size_t> last_photo_;
+  std::exception_ptr failure_;
+};
+
+}  // namespace
+
+std::vector<FileDate> DateFilesByExif(
+    const FolderListings& listings, const std::vector<std::string>& folders,
+    TExifInfo& exif, const std::function<void(size_t)>& show_folder) {
+  return ExifDating(listings, folders, exif).Run(show_folder);
+}
+
+}  // namespace kuronel
