@@ -1,6 +1,8 @@
 #ifndef KURONEL_PLATFORM_FILE_SYSTEM_H_
 #define KURONEL_PLATFORM_FILE_SYSTEM_H_
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -9,7 +11,9 @@
 #include <vector>
 
 #include "platform/file_identity.h"
+#include "platform/file_result.h"
 #include "platform/path.h"
+#include "platform/system_calls.h"
 
 namespace kuronel {
 
@@ -45,7 +49,7 @@ using CopyProgress =
 // that changed under the copy.
 struct CopyResult {
   bool ok = false;
-  int error = 0;  // errno of the failing step, 0 on success
+  FileResult failure;  // which step failed, on which path, and why
   FileInfo source_before;
   FileInfo source_after;
   // The copy as it was written and published: which file it is and its
@@ -69,9 +73,9 @@ class FileSystem {
   // True when anything at all stands at `path`: a file, a folder, a link
   // (even a dangling one), a FIFO...
   virtual bool NameTaken(const std::string& path) = 0;
-  // Creates the folder and every missing parent (mkdir -p); true when the
-  // whole chain exists afterwards.
-  virtual bool CreateDirectories(const std::string& path) = 0;
+  // Creates the folder and every missing parent (mkdir -p); succeeds when
+  // the whole chain exists afterwards.
+  virtual FileResult CreateDirectories(const std::string& path) = 0;
   // Copies contents, permission bits and modification time. Never replaces
   // anything at `target`: the target name appears only once the copy is
   // complete, and nothing appears when the copy fails. With `flush`, for a
@@ -94,24 +98,26 @@ class FileSystem {
   // caller (SyncFileSystem).
   virtual bool MoveFileNoReplace(const std::string& source,
                                  const std::string& target) = 0;
-  // Removes every write permission bit of the file, then reads the bits
-  // back: false when any write bit is still set (a drive that accepts the
-  // change and keeps nothing of it).
-  virtual bool SetReadOnly(const std::string& path) = 0;
-  // Refuses (false, file left in place) a file its owner may not write, as
-  // the read-only attribute protects a file elsewhere; otherwise unlinks it.
-  virtual bool DeleteFile(const std::string& path) = 0;
+  // Makes the file read-only as its drive keeps it: every write permission
+  // bit removed, or where the drive ignores that (NTFS through ntfs-3g) its
+  // Windows read-only attribute set; then reads back what it set, and fails
+  // where it did not hold.
+  virtual FileResult SetReadOnly(const std::string& path) = 0;
+  // Refuses (file left in place) a file its owner may not write or whose
+  // drive attribute says read-only, as Windows refuses a read-only file;
+  // otherwise unlinks it.
+  virtual FileResult DeleteFile(const std::string& path) = 0;
   // Information on the file at `path`, links followed; false when there is
   // nothing there.
   virtual bool Stat(const std::string& path, FileInfo& info) = 0;
   // Removes the hidden temporary files that copies into `folder` left when
-  // their program was killed: files named as this program names them, of
-  // this user, that no running copy holds (a copy keeps a lock on its
-  // temporary file while it writes). Nothing else is touched. Returns how
-  // many were removed.
+  // their program was killed, and the reservations of names that they
+  // prove their own: files named as this program names them, of this user,
+  // that no running copy holds (a copy keeps a lock on them while it
+  // writes). Nothing else is touched. Returns how many were removed.
   virtual int RemoveStaleTemporaries(const std::string& folder) = 0;
   // Writes everything cached for the file system holding `path` to disk.
-  virtual bool SyncFileSystem(const std::string& path) = 0;
+  virtual FileResult SyncFileSystem(const std::string& path) = 0;
   // A hint that the file at `path` is copied next: where the system can,
   // its drive starts reading the file's first bytes in the background, so
   // that a card is not idle while the copy before it is written. Changes
@@ -119,7 +125,7 @@ class FileSystem {
   virtual void ReadAheadFile(const std::string& /*path*/) {}
 };
 
-// FileSystem on the Linux disk.
+// FileSystem on the disk, through the system's calls.
 class RealFileSystem : public FileSystem {
  public:
   struct Options {
@@ -134,70 +140,39 @@ class RealFileSystem : public FileSystem {
   };
 
   RealFileSystem() : RealFileSystem(Options()) {}
-  explicit RealFileSystem(Options options) : options_(options) {}
+  explicit RealFileSystem(Options options,
+                          SystemCalls& calls = RealSystemCalls())
+      : options_(options), calls_(calls) {}
 
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
   bool NameTaken(const std::string& path) override;
-  bool CreateDirectories(const std::string& path) override;
+  FileResult CreateDirectories(const std::string& path) override;
   CopyResult CopyFileNoReplace(const std::string& source,
                                const std::string& target, bool flush,
                                const CopyProgress& progress) override;
   bool MoveFileNoReplace(const std::string& source,
                          const std::string& target) override;
-  bool SetReadOnly(const std::string& path) override;
-  bool DeleteFile(const std::string& path) override;
+  FileResult SetReadOnly(const std::string& path) override;
+  FileResult DeleteFile(const std::string& path) override;
   bool Stat(const std::string& path, FileInfo& info) override;
   int RemoveStaleTemporaries(const std::string& folder) override;
-  bool SyncFileSystem(const std::string& path) override;
+  FileResult SyncFileSystem(const std::string& path) override;
   void ReadAheadFile(const std::string& path) override;
-
- protected:
-  // The kinds of system call that write, name or remove files, and the
-  // reads and opens around them.
-  enum class SystemCall {
-    kOpen,
-    kRead,
-    kWrite,  // write and copy_file_range
-    kFsync,  // fsync of a file or folder, syncfs
-    kLink,
-    kRename,
-    kMkdir,
-    kChmod,  // permission bits and times
-    kUnlink,
-  };
-  // Asked before every such call; a nonzero errno makes the call fail with
-  // that errno without being made, and kSystemCallIgnored makes it report
-  // success without being made (a driver that accepts a change and keeps
-  // nothing of it; only for calls that answer 0 on success). The disk never
-  // fails on request; a fault-injecting subclass does.
-  static constexpr int kSystemCallIgnored = -1;
-  virtual int SystemCallFault(SystemCall /*call*/) { return 0; }
-
-  // The steps of a copy that a disk can fail.
-  enum class CopyStep { kWrite, kSyncFile, kPublish, kSyncFolder };
-  // Asked before each step of a copy (kWrite before every chunk, with the
-  // bytes written so far). A nonzero errno makes the step fail with it. The
-  // disk itself never fails on request; a fault-injecting subclass does.
-  virtual int CopyStepFault(CopyStep /*step*/, std::uint64_t /*bytes_done*/) {
-    return 0;
-  }
-  // The system calls of a move: the no-replace rename, and where the file
-  // system has none, a link to the new name and the unlink of the old one.
-  enum class MoveStep { kRename, kLink, kUnlink };
-  // Asked before each of them; a nonzero errno makes the call fail with it.
-  virtual int MoveStepFault(MoveStep /*step*/) { return 0; }
 
  private:
   class CopyJob;
-  // Makes `call` (which returns -1 with errno on failure) unless the fault
-  // hook fails it; then -1 with the hook's errno.
-  template <typename Call>
-  auto Checked(SystemCall kind, Call call) -> decltype(call());
-  int SyncFolder(const std::string& folder);
   bool LinkThenUnlink(const std::string& source, const std::string& target);
+
   Options options_;
+  SystemCalls& calls_;
 };
+
+// The user this process runs as, asked once.
+uid_t OwnUser();
+
+// FileInfo of a status.
+FileInfo ToFileInfo(const struct stat& st);
 
 // The prefix of the hidden temporary names of copies (".kuronel-" and six
 // letters or digits).

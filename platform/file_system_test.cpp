@@ -75,15 +75,15 @@ TEST(FileSystemTest, ExistenceTellsFilesFromFolders) {
 TEST(FileSystemTest, CreateDirectoriesMakesTheWholeChain) {
   TempDir dir;
   RealFileSystem fs;
-  EXPECT_TRUE(fs.CreateDirectories(dir.Path("a/b/c/")));
+  EXPECT_TRUE(fs.CreateDirectories(dir.Path("a/b/c/")).ok());
   EXPECT_TRUE(fs.DirectoryExists(dir.Path("a/b/c")));
-  EXPECT_TRUE(fs.CreateDirectories(dir.Path("a/b")));  // already there
+  EXPECT_TRUE(fs.CreateDirectories(dir.Path("a/b")).ok());  // already there
 
   // A regular file in the chain cannot become a folder, even for root.
   dir.WriteFile("file", "x");
-  EXPECT_FALSE(fs.CreateDirectories(dir.Path("file/sub/")));
-  EXPECT_FALSE(fs.CreateDirectories(dir.Path("file")));
-  EXPECT_FALSE(fs.CreateDirectories(""));
+  EXPECT_FALSE(fs.CreateDirectories(dir.Path("file/sub/")).ok());
+  EXPECT_FALSE(fs.CreateDirectories(dir.Path("file")).ok());
+  EXPECT_FALSE(fs.CreateDirectories("").ok());
 }
 
 TEST(FileSystemTest, CopyKeepsContentsPermissionsAndTime) {
@@ -112,7 +112,7 @@ TEST(FileSystemTest, CopyKeepsContentsPermissionsAndTime) {
                                  last_done = done;
                                  ++calls;
                                });
-      ASSERT_TRUE(result.ok) << result.error;
+      ASSERT_TRUE(result.ok) << result.failure.Describe();
       EXPECT_EQ(ReadFile(target), Pattern(size));
       struct stat st = StatOf(target);
       EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -142,7 +142,7 @@ TEST(FileSystemTest, CopyNeverReplacesAnything) {
       CopyResult result =
           fs.CopyFileNoReplace(source, dir.Path("dst/") + name, false, {});
       EXPECT_FALSE(result.ok);
-      EXPECT_EQ(result.error, EEXIST);
+      EXPECT_EQ(result.failure.error(), EEXIST);
     }
   }
   EXPECT_EQ(ReadFile(taken), "old");
@@ -199,7 +199,7 @@ TEST(FileSystemTest, FailedCopyLeavesNothingBehind) {
             saw_target_midway |= access(target.c_str(), F_OK) == 0;
           });
       EXPECT_FALSE(result.ok);
-      EXPECT_EQ(result.error, c.error);
+      EXPECT_EQ(result.failure.error(), c.error);
       EXPECT_FALSE(saw_target_midway);
       EXPECT_TRUE(Entries(dir.Path("dst")).empty());
       EXPECT_EQ(ReadFile(source), data);
@@ -217,19 +217,19 @@ TEST(FileSystemTest, ReadOnlyFilesAreNotDeleted) {
   RealFileSystem fs;
   std::string file = dir.WriteFile("a.jpg", "x");
   ASSERT_EQ(chmod(file.c_str(), 0664), 0);
-  ASSERT_TRUE(fs.SetReadOnly(file));
+  ASSERT_TRUE(fs.SetReadOnly(file).ok());
   EXPECT_EQ(StatOf(file).st_mode & 07777, 0444u);
-  EXPECT_FALSE(fs.DeleteFile(file));  // refused by the mode, even for root
+  EXPECT_FALSE(fs.DeleteFile(file).ok());  // refused by the mode, even for root
   EXPECT_TRUE(fs.FileExists(file));
 
   // Only the owner's write bit counts, as a read-only attribute would.
   ASSERT_EQ(chmod(file.c_str(), 0644), 0);
-  EXPECT_TRUE(fs.DeleteFile(file));
+  EXPECT_TRUE(fs.DeleteFile(file).ok());
   EXPECT_FALSE(fs.FileExists(file));
 
-  EXPECT_FALSE(fs.DeleteFile(file));
-  EXPECT_FALSE(fs.SetReadOnly(file));
-  EXPECT_FALSE(fs.DeleteFile(dir.MakeDir("folder")));
+  EXPECT_FALSE(fs.DeleteFile(file).ok());
+  EXPECT_FALSE(fs.SetReadOnly(file).ok());
+  EXPECT_FALSE(fs.DeleteFile(dir.MakeDir("folder")).ok());
   EXPECT_TRUE(fs.DirectoryExists(dir.Path("folder")));
 }
 
@@ -390,8 +390,8 @@ TEST(FileSystemTest, StatAndSync) {
   EXPECT_EQ(info.modified_seconds, 1000);
   EXPECT_EQ(info.modified_nanoseconds, 5);
   EXPECT_FALSE(fs.Stat(dir.Path("none"), info));
-  EXPECT_TRUE(fs.SyncFileSystem(dir.path()));
-  EXPECT_FALSE(fs.SyncFileSystem(dir.Path("none")));
+  EXPECT_TRUE(fs.SyncFileSystem(dir.path()).ok());
+  EXPECT_FALSE(fs.SyncFileSystem(dir.Path("none")).ok());
 }
 
 TEST(FileSystemTest, ParentFolder) {
@@ -411,8 +411,8 @@ TEST(FaultyFileSystemTest, FailsTheNthCallOnly) {
   EXPECT_EQ(fs.Calls(FaultyFileSystem::Operation::kFileExists), 3);
 
   fs.FailCall(FaultyFileSystem::Operation::kDeleteFile);
-  EXPECT_FALSE(fs.DeleteFile(file));
-  EXPECT_FALSE(fs.DeleteFile(file));
+  EXPECT_FALSE(fs.DeleteFile(file).ok());
+  EXPECT_FALSE(fs.DeleteFile(file).ok());
   EXPECT_TRUE(fs.FileExists(file));
 }
 

@@ -3,10 +3,13 @@ set(KURONEL_PLATFORM_SOURCES
   cp932.cpp
   dir_listing.cpp
   drive_attributes.cpp
+  file_copy.cpp
   file_io.cpp
+  file_result.cpp
   file_system.cpp
   folder_lock.cpp
   path.cpp
   system.cpp
   system_calls.cpp
+  temporaries.cpp
 )

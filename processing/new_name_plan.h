@@ -48,6 +48,9 @@ struct PlanRow {
   std::string NewPath;
   RowState State = RowState::kUnprocessed;
   std::string TargetPath = {};
+  // Why the row failed: the operation, the path and the reason; ok for a
+  // row that did not.
+  FileResult failure = {};
 };
 
 using ProcessingPlan = std::vector<PlanRow>;

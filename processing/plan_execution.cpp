@@ -40,12 +40,14 @@ class PendingFlushes {
   bool Flush(ProcessingPlan& plan, FileSystem& file_system) {
     bool all_ok = true;
     for (const auto& [device, folder] : folders_) {
-      if (file_system.SyncFileSystem(folder)) continue;
+      const FileResult flushed = file_system.SyncFileSystem(folder);
+      if (flushed.ok()) continue;
       all_ok = false;
       for (const auto& [row_index, row_device] : rows_) {
         PlanRow& row = plan[row_index];
-        if (row_device == device && row.State == RowState::kCopied)
-          row.State = RowState::kCopyError;
+        if (row_device != device || row.State != RowState::kCopied) continue;
+        row.State = RowState::kCopyError;
+        row.failure = flushed;
       }
     }
     return all_ok;
@@ -72,11 +74,12 @@ void DeleteSource(const std::string& source_path, const PlannedCopy& planned,
   // A copy that does not prove itself (failed, changed source, replaced
   // target) keeps the state its copy step wrote, and the source stays.
   switch (RemoveCopiedSource(source_path, planned.target_path, planned.copy,
-                             file_system)) {
+                             file_system, &row.failure)) {
     case SourceRemoval::kNotAllowed:
       return;
     case SourceRemoval::kDeleted:
-      row.State = RowState::kMoved;
+      row.State = RowState::kMoved;  // a failed read-only step no longer shows
+      row.failure = FileResult();
       return;
     case SourceRemoval::kDeleteFailed:
       row.State = RowState::kDelError;
@@ -155,7 +158,7 @@ void RenameOrCopy(const std::string& source_path, const std::string& new_path,
     }
     planned.copy = file_system.CopyFileNoReplace(
         source_path, planned.target_path, flush, copy_progress);
-    if (planned.copy.ok || planned.copy.error != EEXIST ||
+    if (planned.copy.ok || planned.copy.failure.error() != EEXIST ||
         attempt == kTargetNameAttempts)
       return;
   }
@@ -198,8 +201,10 @@ PlannedCopy CopyPlannedFile(const std::string& source_path,
   PlannedCopy planned;
   if (AttributeOnlyMode(options)) {
     planned.attribute_only = true;
-    planned.read_only_set = file_system.SetReadOnly(source_path);
-    row.State = planned.read_only_set ? RowState::kReadOnly : RowState::kAttrError;
+    row.failure = file_system.SetReadOnly(source_path);
+    planned.read_only_set = row.failure.ok();
+    row.State =
+        planned.read_only_set ? RowState::kReadOnly : RowState::kAttrError;
     return planned;
   }
   RenameOrCopy(source_path, new_path, options, file_system, copy_progress,
@@ -213,11 +218,12 @@ PlannedCopy CopyPlannedFile(const std::string& source_path,
     return planned;
   }
   row.State = planned.copy.ok ? RowState::kCopied : RowState::kCopyError;
-  if (options.MakeReadOnly) {
-    // After a failed copy there is no file of ours at the target to change.
-    if (!planned.copy.ok || !file_system.SetReadOnly(planned.target_path))
-      row.State = RowState::kAttrError;
-  }
+  row.failure = planned.copy.failure;
+  // After a failed copy there is no file of ours at the target to change.
+  if (options.MakeReadOnly && planned.copy.ok)
+    row.failure = file_system.SetReadOnly(planned.target_path);
+  if (options.MakeReadOnly && !row.failure.ok())
+    row.State = RowState::kAttrError;
   return planned;
 }
 
@@ -237,8 +243,9 @@ RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
     const std::string folder = FolderOf(new_path);
     if (!file_system.FileExists(source_path)) {
       row.State = RowState::kNotFound;
+      row.failure = FileResult(FileOperation::kOpen, source_path, ENOENT);
     } else if (!file_system.DirectoryExists(folder) &&
-               !file_system.CreateDirectories(folder)) {
+               !(row.failure = file_system.CreateDirectories(folder)).ok()) {
       row.State = RowState::kDirError;
     } else {
       if (!AttributeOnlyMode(options)) clean_up.Before(folder, file_system);

@@ -27,11 +27,14 @@ bool CopyProvesItself(const std::string& source_path,
 SourceRemoval RemoveCopiedSource(const std::string& source_path,
                                  const std::string& target_path,
                                  const CopyResult& copy,
-                                 FileSystem& file_system) {
+                                 FileSystem& file_system,
+                                 FileResult* failure) {
   if (!CopyProvesItself(source_path, target_path, copy, file_system))
     return SourceRemoval::kNotAllowed;
-  return file_system.DeleteFile(source_path) ? SourceRemoval::kDeleted
-                                             : SourceRemoval::kDeleteFailed;
+  const FileResult deleted = file_system.DeleteFile(source_path);
+  if (deleted.ok()) return SourceRemoval::kDeleted;
+  if (failure != nullptr) *failure = deleted;
+  return SourceRemoval::kDeleteFailed;
 }
 
 }  // namespace kuronel

@@ -20,10 +20,12 @@ enum class SourceRemoval {
 // copied, unchanged since. A file reached under another spelling, a link, a
 // file somebody else put at the target or a copy not yet on disk never
 // counts.
+// A failed delete is described in `failure` when given.
 SourceRemoval RemoveCopiedSource(const std::string& source_path,
                                  const std::string& target_path,
                                  const CopyResult& copy,
-                                 FileSystem& file_system);
+                                 FileSystem& file_system,
+                                 FileResult* failure = nullptr);
 
 }  // namespace kuronel
 

@@ -1,6 +1,17 @@
 #include "testing/faulty_file_system.h"
 
 namespace kuronel::testing {
+namespace {
+
+using Call = FaultySystemCalls::Call;
+using On = FaultySystemCalls::On;
+
+// What an operation reports when a test makes it fail.
+FileResult Failed(FileOperation operation, const std::string& path) {
+  return FileResult(operation, path, EIO);
+}
+
+}  // namespace
 
 void FaultyFileSystem::FailCall(Operation operation, int nth) {
   call_faults_[operation] = CallFault{nth, 0};
@@ -26,31 +37,44 @@ bool FaultyFileSystem::Fails(Operation operation) {
   return fault.nth == 0 || fault.counted == fault.nth;
 }
 
-int FaultyFileSystem::CopyStepFault(CopyStep step, std::uint64_t bytes_done) {
-  auto it = step_faults_.find(step);
-  if (it == step_faults_.end()) return 0;
-  const StepFault& fault = it->second;
-  if (fault.nth_copy != 0 && fault.nth_copy != copies_started_) return 0;
-  if (bytes_done < fault.after_bytes) return 0;
-  return fault.error;
+void FaultyFileSystem::ArmCopySteps() {
+  for (const auto& [step, fault] : step_faults_) {
+    if (fault.nth_copy != 0 && fault.nth_copy != copies_started_) continue;
+    switch (step) {
+      case CopyStep::kWrite:
+        system_calls.FailWritesAfter(fault.after_bytes, fault.error);
+        break;
+      case CopyStep::kSyncFile:
+        system_calls.FailCall(Call::kFsync, 0, fault.error, On::kFile, true);
+        break;
+      case CopyStep::kPublish:
+        system_calls.FailCall(Call::kLink, 0, fault.error, On::kAnything, true);
+        system_calls.FailCall(Call::kRename, 0, fault.error, On::kAnything,
+                              true);
+        break;
+      case CopyStep::kSyncFolder:
+        system_calls.FailCall(Call::kFsync, 0, fault.error, On::kFolder, true);
+        break;
+    }
+  }
 }
 
-int FaultyFileSystem::MoveStepFault(MoveStep step) {
-  auto it = move_faults_.find(step);
-  return it == move_faults_.end() ? 0 : it->second;
-}
-
-void FaultyFileSystem::FailSystemCall(SystemCall call, int nth, int error) {
-  system_call_faults_[call] = SystemCallFaultPlan{nth, 0, error};
-}
-
-int FaultyFileSystem::SystemCallFault(SystemCall call) {
-  auto it = system_call_faults_.find(call);
-  if (it == system_call_faults_.end()) return 0;
-  SystemCallFaultPlan& fault = it->second;
-  if (++fault.counted != fault.nth && fault.nth != 0) return 0;
-  system_call_fault_struck_ = true;
-  return fault.error;
+void FaultyFileSystem::ArmMoveSteps() {
+  for (const auto& [step, error] : move_faults_) {
+    switch (step) {
+      case MoveStep::kRename:
+        system_calls.FailCall(Call::kRename, 0, error, On::kAnything, true);
+        break;
+      case MoveStep::kLink:
+        system_calls.FailCall(Call::kLink, 0, error, On::kAnything, true);
+        break;
+      case MoveStep::kUnlink:
+        // The unlink of the old name; the one that undoes the link after it
+        // goes through.
+        system_calls.FailCall(Call::kUnlink, 1, error, On::kAnything, true);
+        break;
+    }
+  }
 }
 
 bool FaultyFileSystem::FileExists(const std::string& path) {
@@ -62,9 +86,10 @@ bool FaultyFileSystem::DirectoryExists(const std::string& path) {
          RealFileSystem::DirectoryExists(path);
 }
 
-bool FaultyFileSystem::CreateDirectories(const std::string& path) {
-  return !Fails(Operation::kCreateDirectories) &&
-         RealFileSystem::CreateDirectories(path);
+FileResult FaultyFileSystem::CreateDirectories(const std::string& path) {
+  if (Fails(Operation::kCreateDirectories))
+    return Failed(FileOperation::kCreateFolder, path);
+  return RealFileSystem::CreateDirectories(path);
 }
 
 CopyResult FaultyFileSystem::CopyFileNoReplace(const std::string& source,
@@ -74,33 +99,44 @@ CopyResult FaultyFileSystem::CopyFileNoReplace(const std::string& source,
   ++copies_started_;
   if (Fails(Operation::kCopy)) {
     CopyResult failed;
-    failed.error = EIO;
+    failed.failure = Failed(FileOperation::kWrite, target);
     return failed;
   }
-  return RealFileSystem::CopyFileNoReplace(source, target, flush, progress);
+  ArmCopySteps();
+  CopyResult result =
+      RealFileSystem::CopyFileNoReplace(source, target, flush, progress);
+  system_calls.ClearPassingFaults();
+  return result;
 }
 
 bool FaultyFileSystem::MoveFileNoReplace(const std::string& source,
                                          const std::string& target) {
-  return !Fails(Operation::kMove) &&
-         RealFileSystem::MoveFileNoReplace(source, target);
+  if (Fails(Operation::kMove)) return false;
+  ArmMoveSteps();
+  const bool moved = RealFileSystem::MoveFileNoReplace(source, target);
+  system_calls.ClearPassingFaults();
+  return moved;
 }
 
-bool FaultyFileSystem::SetReadOnly(const std::string& path) {
-  return !Fails(Operation::kSetReadOnly) && RealFileSystem::SetReadOnly(path);
+FileResult FaultyFileSystem::SetReadOnly(const std::string& path) {
+  if (Fails(Operation::kSetReadOnly))
+    return Failed(FileOperation::kMakeReadOnly, path);
+  return RealFileSystem::SetReadOnly(path);
 }
 
-bool FaultyFileSystem::DeleteFile(const std::string& path) {
-  return !Fails(Operation::kDeleteFile) && RealFileSystem::DeleteFile(path);
+FileResult FaultyFileSystem::DeleteFile(const std::string& path) {
+  if (Fails(Operation::kDeleteFile)) return Failed(FileOperation::kDelete, path);
+  return RealFileSystem::DeleteFile(path);
 }
 
 bool FaultyFileSystem::Stat(const std::string& path, FileInfo& info) {
   return !Fails(Operation::kStat) && RealFileSystem::Stat(path, info);
 }
 
-bool FaultyFileSystem::SyncFileSystem(const std::string& path) {
-  return !Fails(Operation::kSyncFileSystem) &&
-         RealFileSystem::SyncFileSystem(path);
+FileResult FaultyFileSystem::SyncFileSystem(const std::string& path) {
+  if (Fails(Operation::kSyncFileSystem))
+    return Failed(FileOperation::kFlush, path);
+  return RealFileSystem::SyncFileSystem(path);
 }
 
 }  // namespace kuronel::testing

@@ -1,0 +1,362 @@
+// A copy that never replaces anything and never shows a partial file under
+// its name: written into a temporary file, checked whole, and published
+// with a no-replace link or rename (or, on drives with neither, over a
+// reservation of the name).
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace kuronel {
+namespace {
+
+// Errors of copy_file_range that mean "not between these two files", not
+// "the disk failed": the copy goes on with read and write.
+bool RangeCopyUnsupported(int error) {
+  return error == EXDEV || error == EINVAL || error == ENOSYS ||
+         error == EOPNOTSUPP || error == EPERM || error == EBADF;
+}
+
+}  // namespace
+
+// One copy: owns the open files and removes whatever it wrote unless the copy
+// was published complete.
+class RealFileSystem::CopyJob {
+ public:
+  CopyJob(RealFileSystem& owner, const std::string& source,
+          const std::string& target, bool flush, const CopyProgress& progress)
+      : calls_(owner.calls_),
+        options_(owner.options_),
+        source_path_(source),
+        target_(target),
+        folder_(ParentFolder(target)),
+        flush_(flush),
+        progress_(progress) {}
+
+  ~CopyJob() {
+    if (!temp_name_.empty()) calls_.Unlink(temp_name_);
+  }
+
+  CopyResult Run() {
+    bool ok = OpenSource() && TargetFree() && OpenTemporary() && CopyData() &&
+              CopyAttributes();
+    // A copy whose source goes next is on disk before it gets its name; the
+    // copies of kept sources are written out together when the run ends (one
+    // syncfs), which costs far less than a flush per file.
+    if (ok && flush_) ok = Succeeded(calls_.Sync(temp_.get()), kFlush, target_);
+    ok = ok && NoteWritten() && Publish();
+    if (ok && flush_) ok = FlushFolder();
+    result_.ok = ok;
+    result_.flushed = ok && flush_;
+    return result_;
+  }
+
+ private:
+  static constexpr FileOperation kOpen = FileOperation::kOpen;
+  static constexpr FileOperation kRead = FileOperation::kRead;
+  static constexpr FileOperation kWrite = FileOperation::kWrite;
+  static constexpr FileOperation kFlush = FileOperation::kFlush;
+  static constexpr FileOperation kName = FileOperation::kName;
+
+  // Records the failure of `operation` on `path` with `error`; false.
+  bool Fail(FileOperation operation, const std::string& path, int error) {
+    result_.failure = FileResult(operation, path, error);
+    return false;
+  }
+  // For a call that answers 0 or -1 with errno.
+  bool Succeeded(int answer, FileOperation operation,
+                 const std::string& path) {
+    return answer == 0 || Fail(operation, path, errno);
+  }
+
+  bool OpenSource() {
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused
+    // below as anything but a regular file is. A regular file's reads do
+    // not heed it.
+    source_ = UniqueFd(calls_.Open(source_path(),
+                                   O_RDONLY | O_CLOEXEC | O_NOCTTY |
+                                       O_NONBLOCK),
+                       calls_);
+    if (!source_.valid()) return Fail(kOpen, source_path(), errno);
+    if (calls_.FileStat(source_.get(), source_stat_) != 0)
+      return Fail(kRead, source_path(), errno);
+    if (!S_ISREG(source_stat_.st_mode))
+      return Fail(kOpen, source_path(), EINVAL);
+    calls_.Advise(source_.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    result_.source_before = ToFileInfo(source_stat_);
+    return true;
+  }
+
+  // Saves copying gigabytes that the final no-replace step would refuse.
+  bool TargetFree() {
+    if (KindAt(target_, false, calls_) == PathKind::kNothing) return true;
+    return Fail(kName, target_, EEXIST);
+  }
+
+  bool OpenTemporary() {
+    if (options_.use_unnamed_temporary) {
+      temp_ = UniqueFd(
+          calls_.Open(folder_, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600), calls_);
+      if (temp_.valid()) return true;
+    }
+    temp_ = CreateUniqueFile(calls_, folder_, kTemporaryPrefix, 0600,
+                             temp_name_);
+    if (!temp_.valid()) {
+      temp_name_.clear();
+      return Fail(kWrite, target_, errno);
+    }
+    // Held until the file is closed, so that the clean-up of another run
+    // tells this live temporary from one a killed copy left.
+    calls_.Lock(temp_.get(), LOCK_EX | LOCK_NB);
+    return true;
+  }
+
+  bool CopyData() {
+    const std::uint64_t total = result_.source_before.size;
+    const std::size_t chunk = std::max<std::size_t>(options_.chunk_bytes, 1);
+    bool use_range = options_.use_copy_range;
+    for (;;) {
+      std::size_t this_chunk = chunk;
+      if (!SkipHole(this_chunk)) break;
+      ReadAheadBeyond(this_chunk, total);
+      ssize_t moved;
+      if (use_range) {
+        moved = calls_.CopyRange(source_.get(), temp_.get(), this_chunk);
+        // Some file systems answer 0 instead of refusing; read and write
+        // then decide where the end is.
+        if ((moved < 0 && RangeCopyUnsupported(errno)) ||
+            (moved == 0 && result_.bytes_copied < total)) {
+          use_range = false;
+          continue;
+        }
+        if (moved < 0 && errno != EINTR) return Fail(kWrite, target_, errno);
+      } else {
+        moved = ReadWriteChunk(this_chunk);
+        if (moved < 0 && errno != EINTR) return false;
+      }
+      if (moved < 0) continue;  // interrupted: again
+      if (moved == 0) break;
+      result_.bytes_copied += static_cast<std::uint64_t>(moved);
+      if (progress_)
+        progress_(result_.bytes_copied, std::max(total, result_.bytes_copied));
+    }
+    return CheckWhole();
+  }
+
+  // The source unchanged since the copy began, the copy as long as it.
+  bool CheckWhole() {
+    struct stat after;
+    if (calls_.FileStat(source_.get(), after) != 0)
+      return Fail(kRead, source_path(), errno);
+    result_.source_after = ToFileInfo(after);
+    if (!EndInHole(after.st_size)) return false;
+    // Written to while it was read, the copy may mix old and new bytes.
+    if (!result_.source_before.Unchanged(result_.source_after))
+      return Fail(kRead, source_path(), EAGAIN);
+    struct stat written;
+    if (calls_.FileStat(temp_.get(), written) != 0)
+      return Fail(kWrite, target_, errno);
+    if (static_cast<std::uint64_t>(written.st_size) != result_.bytes_copied)
+      return Fail(kWrite, target_, EIO);
+    return true;
+  }
+
+  // A sparse file (a movie preallocated by a camera, a disk image) is copied
+  // sparse: both files are moved past a hole at the current position, and
+  // `chunk` is cut at the next hole. False once only holes are left.
+  bool SkipHole(std::size_t& chunk) {
+    const off_t here = static_cast<off_t>(result_.bytes_copied);
+    const off_t data = calls_.Seek(source_.get(), here, SEEK_DATA);
+    if (data < 0) return errno != ENXIO;  // ENXIO: no data after here
+    const off_t hole = calls_.Seek(source_.get(), data, SEEK_HOLE);
+    if (calls_.Seek(source_.get(), data, SEEK_SET) != data ||
+        calls_.Seek(temp_.get(), data, SEEK_SET) != data)
+      return true;  // the copy goes on from where the reads left off
+    result_.bytes_copied = static_cast<std::uint64_t>(data);
+    if (hole > data)
+      chunk = static_cast<std::size_t>(std::min<std::uint64_t>(
+          chunk, static_cast<std::uint64_t>(hole - data)));
+    return true;
+  }
+
+  // Asks the drive for the chunk after the one about to be copied, so that
+  // a card reads it while this one is written.
+  void ReadAheadBeyond(std::size_t chunk, std::uint64_t total) {
+    const std::uint64_t next = result_.bytes_copied + chunk;
+    if (next < total)
+      calls_.Advise(source_.get(), static_cast<off_t>(next),
+                    static_cast<off_t>(chunk), POSIX_FADV_WILLNEED);
+  }
+
+  // A file that ends in a hole: the copy gets the same length.
+  bool EndInHole(off_t size) {
+    if (static_cast<std::uint64_t>(size) <= result_.bytes_copied) return true;
+    if (calls_.Truncate(temp_.get(), size) != 0)
+      return Fail(kWrite, target_, errno);
+    result_.bytes_copied = static_cast<std::uint64_t>(size);
+    return true;
+  }
+
+  // The bytes moved, or -1 (with the failure recorded, unless EINTR).
+  ssize_t ReadWriteChunk(std::size_t chunk) {
+    buffer_.resize(chunk);
+    const ssize_t got = calls_.Read(source_.get(), buffer_.data(), chunk);
+    if (got < 0 && errno != EINTR) Fail(kRead, source_path(), errno);
+    if (got <= 0) return got;
+    if (!WriteAll(calls_, temp_.get(),
+                  std::string_view(buffer_.data(),
+                                   static_cast<std::size_t>(got)))) {
+      Fail(kWrite, target_, errno);
+      errno = EIO;  // not EINTR: the chunk is not to be read again
+      return -1;
+    }
+    return got;
+  }
+
+  bool CopyAttributes() {
+    // Permission bits only: set-id bits of someone else's file must not
+    // reappear on a copy owned by this user. A drive that keeps no
+    // permission bits (FAT through FUSE) refuses; the copy goes on.
+    if (calls_.ChangeFileMode(temp_.get(), source_stat_.st_mode & 0777) != 0 &&
+        errno != ENOSYS && errno != EPERM && errno != EOPNOTSUPP)
+      return Fail(kWrite, target_, errno);
+    const struct timespec times[2] = {source_stat_.st_atim,
+                                      source_stat_.st_mtim};
+    return Succeeded(calls_.SetFileTimes(temp_.get(), times), kWrite, target_);
+  }
+
+  bool NoteWritten() {
+    struct stat written;
+    if (calls_.FileStat(temp_.get(), written) != 0)
+      return Fail(kWrite, target_, errno);
+    result_.written = ToFileInfo(written);
+    return true;
+  }
+
+  // Gives the complete file its name. Every way refuses an existing target.
+  bool Publish() {
+    const int error = temp_name_.empty() ? LinkUnnamed() : RenameNamed();
+    if (error != 0) return Fail(kName, target_, error);
+    published_ = true;
+    KeepTimeThroughRename();
+    return true;
+  }
+
+  // fusefat dates a file renamed over another by the clock: the copy gets
+  // the source's time once more under its name, as the disk now holds it.
+  void KeepTimeThroughRename() {
+    struct stat published;
+    if (calls_.Stat(target_, published) != 0 ||
+        (published.st_mtim.tv_sec == result_.written.modified_seconds &&
+         published.st_mtim.tv_nsec == result_.written.modified_nanoseconds))
+      return;
+    const struct timespec times[2] = {source_stat_.st_atim,
+                                      source_stat_.st_mtim};
+    if (calls_.SetTimes(target_, times) == 0 &&
+        calls_.FileStat(temp_.get(), published) == 0)
+      result_.written = ToFileInfo(published);
+  }
+
+  int LinkUnnamed() {
+    return calls_.LinkOpenFile(temp_.get(), target_) == 0 ? 0 : errno;
+  }
+
+  int RenameNamed() {
+    if (calls_.Rename(temp_name_, target_, RENAME_NOREPLACE) == 0) {
+      temp_name_.clear();
+      return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system without no-replace rename: a hard link never replaces;
+    // the hidden name is removed when the job ends.
+    if (calls_.Link(temp_name_, target_) == 0) return 0;
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return errno;
+    return RenameOverReservation();
+  }
+
+  // exFAT and FAT through FUSE have neither a no-replace rename nor links.
+  // The name is reserved with O_EXCL, which never replaces anything, by a
+  // short text that names the temporary file; the temporary is then renamed
+  // over the reservation once that is checked to be still ours. A run killed
+  // in between leaves both; the next run into the folder removes them
+  // (RemoveStaleTemporaries), the text being the proof that they are its
+  // own. The name never shows a partial photo.
+  int RenameOverReservation() {
+    UniqueFd reservation(
+        calls_.Open(target_,
+                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644),
+        calls_);
+    if (!reservation.valid()) return errno;
+    calls_.Lock(reservation.get(), LOCK_EX | LOCK_NB);  // in use until closed
+    struct stat reserved {};
+    int error = calls_.FileStat(reservation.get(), reserved) == 0 ? 0 : errno;
+    if (error == 0 &&
+        !WriteAll(calls_, reservation.get(), ReservationText(BaseName(temp_name_))))
+      error = errno;
+    // Somebody who replaced the reservation owns the name now.
+    if (error == 0 && !StillReserved(reserved)) error = EEXIST;
+    if (error == 0 && calls_.Rename(temp_name_, target_) != 0) error = errno;
+    if (error == 0) {
+      temp_name_.clear();
+    } else if (StillReserved(reserved)) {
+      calls_.Unlink(target_);
+    }
+    return error;
+  }
+
+  // True while the target name is the reservation `reserved`.
+  bool StillReserved(const struct stat& reserved) {
+    struct stat named;
+    return calls_.Stat(target_, named, false) == 0 &&
+           named.st_ino == reserved.st_ino && named.st_dev == reserved.st_dev;
+  }
+
+  // After a failed folder flush the copy is not known to be on disk; its
+  // name goes again so that the failure is not mistaken for a finished copy.
+  bool FlushFolder() {
+    const int error = SyncFolder(calls_, folder_);
+    if (error == 0) return true;
+    if (published_) Unpublish();
+    return Fail(kFlush, folder_, error);
+  }
+
+  void Unpublish() {
+    struct stat ours, there;
+    if (calls_.FileStat(temp_.get(), ours) == 0 &&
+        calls_.Stat(target_, there) == 0 && ours.st_dev == there.st_dev &&
+        ours.st_ino == there.st_ino)
+      calls_.Unlink(target_);
+  }
+
+  const std::string& source_path() const { return source_path_; }
+
+  SystemCalls& calls_;
+  const Options& options_;
+  const std::string& source_path_;
+  const std::string& target_;
+  const std::string folder_;
+  const bool flush_;
+  const CopyProgress& progress_;
+  UniqueFd source_;
+  UniqueFd temp_;
+  std::string temp_name_;  // the hidden name while it exists
+  bool published_ = false;
+  struct stat source_stat_ {};
+  std::vector<char> buffer_;
+  CopyResult result_;
+};
+
+CopyResult RealFileSystem::CopyFileNoReplace(const std::string& source,
+                                             const std::string& target,
+                                             bool flush,
+                                             const CopyProgress& progress) {
+  CopyJob job(*this, source, target, flush, progress);
+  return job.Run();
+}
+
+}  // namespace kuronel

@@ -1,0 +1,193 @@
+#include "testing/faulty_system_calls.h"
+
+#include <sys/stat.h>
+
+namespace kuronel::testing {
+
+void FaultySystemCalls::FailCall(Call call, int nth, int error, On on,
+                                 bool passing) {
+  std::vector<Fault>& faults = faults_[call];
+  const Fault fault{nth, 0, error, on, passing};
+  // A fault on the nth call goes before those on every call.
+  if (nth == 0) {
+    faults.push_back(fault);
+  } else {
+    faults.insert(faults.begin(), fault);
+  }
+}
+
+void FaultySystemCalls::ClearPassingFaults() {
+  for (auto& [call, faults] : faults_)
+    std::erase_if(faults, [](const Fault& fault) { return fault.passing; });
+  writes_limited_ = false;
+}
+
+void FaultySystemCalls::FailWritesAfter(std::uint64_t bytes, int error) {
+  writes_limited_ = true;
+  write_limit_ = bytes;
+  written_ = 0;
+  write_error_ = error;
+}
+
+int FaultySystemCalls::FaultFor(Call call, bool on_folder) {
+  auto it = faults_.find(call);
+  if (it == faults_.end()) return 0;
+  for (Fault& fault : it->second) {
+    if ((fault.on == On::kFolder && !on_folder) ||
+        (fault.on == On::kFile && on_folder))
+      continue;
+    ++fault.counted;
+    if (fault.nth != 0 && fault.counted != fault.nth) continue;
+    if (!fault.passing) struck_ = true;
+    return fault.error;
+  }
+  return 0;
+}
+
+bool FaultySystemCalls::IsFolder(int fd) {
+  struct stat info;
+  return real_.FileStat(fd, info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool FaultySystemCalls::IsFolder(const std::string& path) {
+  struct stat info;
+  return real_.Stat(path, info, true) == 0 && S_ISDIR(info.st_mode);
+}
+
+template <typename Made>
+int FaultySystemCalls::Checked(Call call, bool on_folder, Made made) {
+  const int fault = FaultFor(call, on_folder);
+  if (fault == kIgnored) return 0;
+  if (fault != 0) {
+    errno = fault;
+    return -1;
+  }
+  return made();
+}
+
+bool FaultySystemCalls::WriteAllowed() {
+  if (!writes_limited_ || written_ < write_limit_) return true;
+  errno = write_error_;
+  return false;
+}
+
+int FaultySystemCalls::Open(const std::string& path, int flags, mode_t mode) {
+  return Checked(Call::kOpen, IsFolder(path),
+                 [&] { return real_.Open(path, flags, mode); });
+}
+
+int FaultySystemCalls::OpenAt(int dir_fd, const char* name, int flags,
+                              mode_t mode) {
+  return Checked(Call::kOpen, false,
+                 [&] { return real_.OpenAt(dir_fd, name, flags, mode); });
+}
+
+ssize_t FaultySystemCalls::Read(int fd, void* buffer, std::size_t size) {
+  if (const int fault = FaultFor(Call::kRead, false)) {
+    errno = fault;
+    return -1;
+  }
+  return real_.Read(fd, buffer, size);
+}
+
+ssize_t FaultySystemCalls::ReadAt(int fd, void* buffer, std::size_t size,
+                                  off_t offset) {
+  if (const int fault = FaultFor(Call::kRead, false)) {
+    errno = fault;
+    return -1;
+  }
+  return real_.ReadAt(fd, buffer, size, offset);
+}
+
+ssize_t FaultySystemCalls::Write(int fd, const void* data, std::size_t size) {
+  if (const int fault = FaultFor(Call::kWrite, false)) {
+    errno = fault;
+    return -1;
+  }
+  if (!WriteAllowed()) return -1;
+  const ssize_t written = real_.Write(fd, data, size);
+  if (written > 0) written_ += static_cast<std::uint64_t>(written);
+  return written;
+}
+
+ssize_t FaultySystemCalls::CopyRange(int from_fd, int to_fd, std::size_t size) {
+  if (const int fault = FaultFor(Call::kWrite, false)) {
+    errno = fault;
+    return -1;
+  }
+  if (!WriteAllowed()) return -1;
+  const ssize_t moved = real_.CopyRange(from_fd, to_fd, size);
+  if (moved > 0) written_ += static_cast<std::uint64_t>(moved);
+  return moved;
+}
+
+int FaultySystemCalls::Truncate(int fd, off_t size) {
+  return Checked(Call::kWrite, false, [&] { return real_.Truncate(fd, size); });
+}
+
+int FaultySystemCalls::Sync(int fd) {
+  return Checked(Call::kFsync, IsFolder(fd), [&] { return real_.Sync(fd); });
+}
+
+int FaultySystemCalls::SyncFileSystem(int fd) {
+  return Checked(Call::kFsync, IsFolder(fd),
+                 [&] { return real_.SyncFileSystem(fd); });
+}
+
+int FaultySystemCalls::MakeDirectory(const std::string& path, mode_t mode) {
+  return Checked(Call::kMkdir, true,
+                 [&] { return real_.MakeDirectory(path, mode); });
+}
+
+int FaultySystemCalls::Rename(const std::string& from, const std::string& to,
+                              unsigned flags) {
+  return Checked(Call::kRename, false,
+                 [&] { return real_.Rename(from, to, flags); });
+}
+
+int FaultySystemCalls::Link(const std::string& from, const std::string& to) {
+  return Checked(Call::kLink, false, [&] { return real_.Link(from, to); });
+}
+
+int FaultySystemCalls::LinkOpenFile(int fd, const std::string& to) {
+  return Checked(Call::kLink, false,
+                 [&] { return real_.LinkOpenFile(fd, to); });
+}
+
+int FaultySystemCalls::Unlink(const std::string& path) {
+  return Checked(Call::kUnlink, false, [&] { return real_.Unlink(path); });
+}
+
+int FaultySystemCalls::UnlinkAt(int dir_fd, const char* name) {
+  return Checked(Call::kUnlink, false,
+                 [&] { return real_.UnlinkAt(dir_fd, name); });
+}
+
+int FaultySystemCalls::ChangeMode(const std::string& path, mode_t mode) {
+  return Checked(Call::kChmod, false,
+                 [&] { return real_.ChangeMode(path, mode); });
+}
+
+int FaultySystemCalls::ChangeFileMode(int fd, mode_t mode) {
+  return Checked(Call::kChmod, false,
+                 [&] { return real_.ChangeFileMode(fd, mode); });
+}
+
+int FaultySystemCalls::SetFileTimes(int fd, const struct timespec times[2]) {
+  return Checked(Call::kChmod, false,
+                 [&] { return real_.SetFileTimes(fd, times); });
+}
+
+int FaultySystemCalls::SetTimes(const std::string& path,
+                                const struct timespec times[2]) {
+  return Checked(Call::kChmod, false,
+                 [&] { return real_.SetTimes(path, times); });
+}
+
+int FaultySystemCalls::SetAttribute(const std::string& path, const char* name,
+                                    const void* value, std::size_t size) {
+  return Checked(Call::kChmod, false,
+                 [&] { return real_.SetAttribute(path, name, value, size); });
+}
+
+}  // namespace kuronel::testing

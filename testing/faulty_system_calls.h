@@ -1,0 +1,151 @@
+#ifndef KURONEL_TESTING_FAULTY_SYSTEM_CALLS_H_
+#define KURONEL_TESTING_FAULTY_SYSTEM_CALLS_H_
+
+#include <cerrno>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "platform/system_calls.h"
+
+namespace kuronel::testing {
+
+// The operating system's calls with failures on request: a test makes the
+// nth call of a kind (or every one) fail with an errno, or report success
+// without being made, or makes writes fail once some bytes are written.
+// Everything not made to fail is the real call, so the files a test looks
+// at afterwards are real.
+class FaultySystemCalls : public SystemCalls {
+ public:
+  // The kinds of call that write, name or remove files, and the reads and
+  // opens around them.
+  enum class Call {
+    kOpen,    // open, openat
+    kRead,    // read, pread
+    kWrite,   // write, copy_file_range, ftruncate
+    kFsync,   // fsync of a file or folder, syncfs
+    kLink,    // link, and linkat of an open file
+    kRename,
+    kMkdir,
+    kChmod,   // permission bits, times, extended attributes
+    kUnlink,
+  };
+  // Which calls of a kind a fault takes: any, or only those on a folder,
+  // or only those on anything else.
+  enum class On { kAnything, kFolder, kFile };
+  // The errno that makes a call report success without being made (a
+  // driver that accepts a change and keeps nothing of it); only for calls
+  // that answer 0 on success.
+  static constexpr int kIgnored = -1;
+
+  explicit FaultySystemCalls(SystemCalls& real = RealSystemCalls())
+      : real_(real) {}
+
+  // The nth call of this kind from now on (counted from 1 among the calls
+  // it takes) fails with `error`: only that one, or every one for nth == 0.
+  // Faults of one kind add up; a call meets a fault on its nth call before
+  // one on every call. A passing fault lasts until ClearPassingFaults.
+  void FailCall(Call call, int nth, int error, On on = On::kAnything,
+                bool passing = false);
+  // Every later write fails with `error` once `bytes` bytes have been
+  // written since now (no space left after so much); passing.
+  void FailWritesAfter(std::uint64_t bytes, int error);
+  void ClearPassingFaults();
+  // True once a fault that is not passing has struck.
+  bool FaultStruck() const { return struck_; }
+
+  int Open(const std::string& path, int flags, mode_t mode) override;
+  int OpenAt(int dir_fd, const char* name, int flags, mode_t mode) override;
+  int Close(int fd) override { return real_.Close(fd); }
+  ssize_t Read(int fd, void* buffer, std::size_t size) override;
+  ssize_t ReadAt(int fd, void* buffer, std::size_t size,
+                 off_t offset) override;
+  ssize_t Write(int fd, const void* data, std::size_t size) override;
+  ssize_t CopyRange(int from_fd, int to_fd, std::size_t size) override;
+  off_t Seek(int fd, off_t offset, int whence) override {
+    return real_.Seek(fd, offset, whence);
+  }
+  int Truncate(int fd, off_t size) override;
+  int Advise(int fd, off_t offset, off_t length, int advice) override {
+    return real_.Advise(fd, offset, length, advice);
+  }
+  int Sync(int fd) override;
+  int SyncFileSystem(int fd) override;
+  int Stat(const std::string& path, struct stat& info,
+           bool follow_links) override {
+    return real_.Stat(path, info, follow_links);
+  }
+  int StatAt(int dir_fd, const char* name, struct stat& info,
+             bool follow_links) override {
+    return real_.StatAt(dir_fd, name, info, follow_links);
+  }
+  int FileStat(int fd, struct stat& info) override {
+    return real_.FileStat(fd, info);
+  }
+  int FileSystemType(const std::string& path, unsigned long& type) override {
+    return real_.FileSystemType(path, type);
+  }
+  int MakeDirectory(const std::string& path, mode_t mode) override;
+  int Rename(const std::string& from, const std::string& to,
+             unsigned flags) override;
+  int Link(const std::string& from, const std::string& to) override;
+  int LinkOpenFile(int fd, const std::string& to) override;
+  int Unlink(const std::string& path) override;
+  int UnlinkAt(int dir_fd, const char* name) override;
+  ssize_t ReadLink(const std::string& path, std::string& target) override {
+    return real_.ReadLink(path, target);
+  }
+  int ChangeMode(const std::string& path, mode_t mode) override;
+  int ChangeFileMode(int fd, mode_t mode) override;
+  int ChangeFileOwner(int fd, uid_t owner, gid_t group) override {
+    return real_.ChangeFileOwner(fd, owner, group);
+  }
+  int SetFileTimes(int fd, const struct timespec times[2]) override;
+  int SetTimes(const std::string& path,
+               const struct timespec times[2]) override;
+  ssize_t GetAttribute(const std::string& path, const char* name, void* value,
+                       std::size_t size) override {
+    return real_.GetAttribute(path, name, value, size);
+  }
+  int SetAttribute(const std::string& path, const char* name,
+                   const void* value, std::size_t size) override;
+  int Lock(int fd, int operation) override { return real_.Lock(fd, operation); }
+  int ListNames(int dir_fd, const NameVisitor& visit) override {
+    return real_.ListNames(dir_fd, visit);
+  }
+  std::string CurrentDirectory() override { return real_.CurrentDirectory(); }
+  std::string ProgramPath() override { return real_.ProgramPath(); }
+
+ private:
+  struct Fault {
+    int nth = 0;
+    int counted = 0;
+    int error = EIO;
+    On on = On::kAnything;
+    bool passing = false;
+  };
+
+  // The errno a call of `call` on a folder (or not) is to fail with; 0 when
+  // it is to be made.
+  int FaultFor(Call call, bool on_folder);
+  bool IsFolder(int fd);
+  bool IsFolder(const std::string& path);
+  // Makes a call that answers 0 or -1, unless a fault takes it.
+  template <typename Made>
+  int Checked(Call call, bool on_folder, Made made);
+  // The write limit: false, with errno set, when a write of `size` bytes is
+  // to fail.
+  bool WriteAllowed();
+
+  SystemCalls& real_;
+  std::map<Call, std::vector<Fault>> faults_;
+  bool struck_ = false;
+  bool writes_limited_ = false;
+  std::uint64_t write_limit_ = 0;
+  std::uint64_t written_ = 0;
+  int write_error_ = ENOSPC;
+};
+
+}  // namespace kuronel::testing
+
+#endif  // KURONEL_TESTING_FAULTY_SYSTEM_CALLS_H_
