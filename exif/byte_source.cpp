@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -26,19 +25,19 @@ void HeadBuffer::Reserve(size_t size, size_t keep) {
 }
 
 FileByteSource::~FileByteSource() {
-  if (fd_ >= 0) close(fd_);
+  if (fd_ >= 0) calls_.Close(fd_);
 }
 
 namespace {
 
 // pread until `size` bytes are read, the file ends or an error occurs; the
 // errno of a failed read goes to `error` when given.
-size_t ReadFully(int fd, uint64_t offset, uint8_t* out, size_t size,
-                 int* error = nullptr) {
+size_t ReadFully(SystemCalls& calls, int fd, uint64_t offset, uint8_t* out,
+                 size_t size, int* error = nullptr) {
   size_t done = 0;
   while (done < size) {
-    ssize_t got =
-        pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
+    ssize_t got = calls.ReadAt(fd, out + done, size - done,
+                               static_cast<off_t>(offset + done));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0 && error != nullptr) *error = errno;
     if (got <= 0) break;
@@ -54,14 +53,15 @@ bool FileByteSource::Open(const std::string& path, size_t head_size) {
   // O_NONBLOCK keeps a FIFO from blocking the open; such files are refused
   // below anyway.
   error_ = 0;
-  fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  fd_ = calls_.Open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0) {
     error_ = errno;
     return false;
   }
   struct stat info;
-  if (fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
-    close(fd_);
+  if (calls_.FileStat(fd_, info) != 0 || !S_ISREG(info.st_mode) ||
+      info.st_size < 0) {
+    calls_.Close(fd_);
     fd_ = -1;
     return false;
   }
@@ -76,7 +76,7 @@ void FileByteSource::ReadHead(size_t head_size) {
   const size_t wanted = static_cast<size_t>(std::min<uint64_t>(head_size, size_));
   if (fd_ < 0 || wanted == 0) return;
   buffer_->Reserve(wanted, 0);
-  head_size_ = ReadFully(fd_, 0, buffer_->data(), wanted, &error_);
+  head_size_ = ReadFully(calls_, fd_, 0, buffer_->data(), wanted, &error_);
   set_window(buffer_->data(), head_size_);
 }
 
@@ -86,7 +86,7 @@ void FileByteSource::ExtendHead() {
   extend_limit_ = 0;  // Once: a short read leaves the rest to the file.
   if (fd_ < 0 || end <= head_size_) return;
   buffer_->Reserve(end, head_size_);
-  head_size_ += ReadFully(fd_, head_size_, buffer_->data() + head_size_,
+  head_size_ += ReadFully(calls_, fd_, head_size_, buffer_->data() + head_size_,
                          end - head_size_);
   set_window(buffer_->data(), head_size_);
 }
@@ -101,7 +101,7 @@ size_t FileByteSource::ReadAt(uint64_t offset, uint8_t* out, size_t size) {
     return size;
   }
   if (fd_ < 0) return 0;
-  return ReadFully(fd_, offset, out, size);
+  return ReadFully(calls_, fd_, offset, out, size);
 }
 
 }  // namespace kuronel

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/system_calls.h"
+
 namespace kuronel {
 
 // Random-access bytes that the Exif reader works on: a file, or bytes that
@@ -73,9 +75,12 @@ class HeadBuffer {
 // file; reads elsewhere go to the file at their offset.
 class FileByteSource : public ByteSource {
  public:
-  FileByteSource() = default;
+  explicit FileByteSource(SystemCalls& calls = RealSystemCalls())
+      : calls_(calls) {}
   // Keeps the file's start in `buffer`, which must outlive the source.
-  explicit FileByteSource(HeadBuffer& buffer) : buffer_(&buffer) {}
+  explicit FileByteSource(HeadBuffer& buffer,
+                          SystemCalls& calls = RealSystemCalls())
+      : calls_(calls), buffer_(&buffer) {}
   ~FileByteSource() override;
   FileByteSource(const FileByteSource&) = delete;
   FileByteSource& operator=(const FileByteSource&) = delete;
@@ -102,6 +107,7 @@ class FileByteSource : public ByteSource {
  private:
   void ExtendHead();
 
+  SystemCalls& calls_;
   int fd_ = -1;
   uint64_t size_ = 0;
   HeadBuffer own_buffer_;

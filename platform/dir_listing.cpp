@@ -3,12 +3,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/path.h"
 
 namespace kuronel {
 namespace {
@@ -22,23 +23,6 @@ std::uint32_t AttributesOf(const struct stat& info, std::string_view name) {
   return attributes;
 }
 
-bool IsDotOrDotDot(const char* name) {
-  return name[0] == '.' &&
-         (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
-
-// Closes the directory stream on every way out.
-class DirCloser {
- public:
-  explicit DirCloser(DIR* dir) : dir_(dir) {}
-  ~DirCloser() { closedir(dir_); }
-  DirCloser(const DirCloser&) = delete;
-  DirCloser& operator=(const DirCloser&) = delete;
-
- private:
-  DIR* dir_;
-};
-
 // True for an entry that the directory itself marks as something that is
 // not a folder and cannot lead to one (a link or an unmarked entry can).
 bool MarkedAsNoFolder(unsigned char type) {
@@ -46,31 +30,22 @@ bool MarkedAsNoFolder(unsigned char type) {
 }
 
 bool ListEntries(const std::string& folder, const DirEntryVisitor& visit,
-                 int* error, bool folders_only) {
+                 int* error, bool folders_only, SystemCalls& calls) {
   if (error != nullptr) *error = 0;
-  DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) {
+  UniqueFd dir(calls.Open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC), calls);
+  if (!dir.valid()) {
     if (error != nullptr) *error = errno;
     return false;
   }
-  DirCloser closer(dir);
-  const int dir_fd = dirfd(dir);
   DirEntry entry;
-  for (;;) {
-    errno = 0;
-    const struct dirent* found = readdir(dir);
-    if (found == nullptr) {
-      if (errno == 0) return true;
-      if (error != nullptr) *error = errno;
-      return false;
-    }
-    if (IsDotOrDotDot(found->d_name)) continue;
-    if (folders_only && MarkedAsNoFolder(found->d_type)) continue;
-    entry.name = std::string_view(found->d_name, std::strlen(found->d_name));
+  const int listed = calls.ListNames(dir.get(), [&](const char* name,
+                                                    unsigned char type) {
+    if (folders_only && MarkedAsNoFolder(type)) return;
+    entry.name = std::string_view(name, std::strlen(name));
     // Following links: a link to a folder is a folder, a dangling one has no
     // status and so no attribute bits.
     struct stat info;
-    if (fstatat(dir_fd, found->d_name, &info, 0) == 0) {
+    if (calls.StatAt(dir.get(), name, info, true) == 0) {
       entry.attributes = AttributesOf(info, entry.name);
       entry.modified_seconds = info.st_mtim.tv_sec;
       entry.device = info.st_dev;
@@ -86,19 +61,22 @@ bool ListEntries(const std::string& folder, const DirEntryVisitor& visit,
       entry.status_error = errno;
     }
     visit(entry);
-  }
+  });
+  if (listed == 0) return true;
+  if (error != nullptr) *error = errno;
+  return false;
 }
 
 }  // namespace
 
 bool ListDirectory(const std::string& folder, const DirEntryVisitor& visit,
-                   int* error) {
-  return ListEntries(folder, visit, error, false);
+                   int* error, SystemCalls& calls) {
+  return ListEntries(folder, visit, error, false, calls);
 }
 
 bool ListSubfolders(const std::string& folder, const DirEntryVisitor& visit,
-                    int* error) {
-  return ListEntries(folder, visit, error, true);
+                    int* error, SystemCalls& calls) {
+  return ListEntries(folder, visit, error, true, calls);
 }
 
 namespace {
@@ -125,42 +103,50 @@ constexpr unsigned long kTmpfsMagic = 0x01021994;
 
 // devtmpfs reports itself as tmpfs to statfs; only the mount table tells
 // them apart.
-bool IsDevtmpfs(dev_t device) {
-  std::FILE* mounts = std::fopen("/proc/self/mountinfo", "re");
-  if (mounts == nullptr) return false;
-  char line[4096];
-  bool found = false;
-  while (!found && std::fgets(line, sizeof line, mounts) != nullptr) {
+bool IsDevtmpfs(SystemCalls& calls, dev_t device) {
+  UniqueFd file(calls.Open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC),
+                calls);
+  if (!file.valid()) return false;
+  std::string table;
+  char buffer[8192];
+  ssize_t got;
+  while ((got = calls.Read(file.get(), buffer, sizeof buffer)) > 0)
+    table.append(buffer, static_cast<std::size_t>(got));
+  for (std::size_t start = 0; start < table.size();) {
+    std::size_t end = table.find('\n', start);
+    if (end == std::string::npos) end = table.size();
+    const std::string line = table.substr(start, end - start);
+    start = end + 1;
     unsigned major_number = 0, minor_number = 0;
-    if (std::sscanf(line, "%*d %*d %u:%u", &major_number, &minor_number) != 2 ||
+    if (std::sscanf(line.c_str(), "%*d %*d %u:%u", &major_number,
+                    &minor_number) != 2 ||
         makedev(major_number, minor_number) != device)
       continue;
     // The fields after " - " are the type, the source and the options.
-    const char* fields = std::strstr(line, " - ");
-    found = fields != nullptr && std::strncmp(fields + 3, "devtmpfs ", 9) == 0;
+    const std::size_t fields = line.find(" - ");
+    return fields != std::string::npos &&
+           line.compare(fields + 3, 9, "devtmpfs ") == 0;
   }
-  std::fclose(mounts);
-  return found;
+  return false;
 }
 
 }  // namespace
 
-bool IsPseudoFileSystem(const std::string& folder) {
-  struct statfs info;
-  if (statfs(folder.c_str(), &info) != 0) return false;
-  const auto magic = static_cast<unsigned long>(info.f_type);
+bool IsPseudoFileSystem(const std::string& folder, SystemCalls& calls) {
+  unsigned long magic = 0;
+  if (calls.FileSystemType(folder, magic) != 0) return false;
   for (unsigned long pseudo : kPseudoMagics) {
     if (magic == pseudo) return true;
   }
   struct stat st;
-  return magic == kTmpfsMagic && stat(folder.c_str(), &st) == 0 &&
-         IsDevtmpfs(st.st_dev);
+  return magic == kTmpfsMagic && calls.Stat(folder, st) == 0 &&
+         IsDevtmpfs(calls, st.st_dev);
 }
 
 bool DirectoryIdentity(const std::string& folder, std::uint64_t& device,
-                       std::uint64_t& inode) {
+                       std::uint64_t& inode, SystemCalls& calls) {
   struct stat info;
-  if (folder.empty() || stat(folder.c_str(), &info) != 0 ||
+  if (folder.empty() || calls.Stat(folder, info) != 0 ||
       !S_ISDIR(info.st_mode))
     return false;
   device = info.st_dev;

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/system_calls.h"
+
 struct stat;
 
 namespace kuronel {
@@ -50,7 +52,8 @@ using DirEntryVisitor = std::function<void(const DirEntry& entry)>;
 // listing broke off (an I/O error); `error`, when given, then receives the
 // errno, and 0 otherwise.
 bool ListDirectory(const std::string& folder, const DirEntryVisitor& visit,
-                   int* error = nullptr);
+                   int* error = nullptr,
+                   SystemCalls& calls = RealSystemCalls());
 
 // ListDirectory for a caller that wants the folders only: an entry that the
 // directory marks as a regular file, FIFO, socket or device is passed over
@@ -58,17 +61,20 @@ bool ListDirectory(const std::string& folder, const DirEntryVisitor& visit,
 // folders, links and unmarked entries are visited as ListDirectory visits
 // them.
 bool ListSubfolders(const std::string& folder, const DirEntryVisitor& visit,
-                    int* error = nullptr);
+                    int* error = nullptr,
+                    SystemCalls& calls = RealSystemCalls());
 
 // True for a folder on a file system that the kernel makes up (proc, sysfs,
 // devtmpfs, cgroup, debugfs, ...): its files are no photos, and some of them
 // never end when read.
-bool IsPseudoFileSystem(const std::string& folder);
+bool IsPseudoFileSystem(const std::string& folder,
+                        SystemCalls& calls = RealSystemCalls());
 
 // The identity (device and inode) of a folder, symbolic links followed; false
 // when it has none (missing).
 bool DirectoryIdentity(const std::string& folder, std::uint64_t& device,
-                       std::uint64_t& inode);
+                       std::uint64_t& inode,
+                       SystemCalls& calls = RealSystemCalls());
 
 }  // namespace kuronel
 

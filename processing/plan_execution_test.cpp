@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <set>
 #include <string>
@@ -211,6 +212,12 @@ TEST(PlanExecutionTest, MissingSourceAndUncreatableFolder) {
   EXPECT_EQ(plan[0].State, RowState::kNotFound);
   EXPECT_EQ(plan[1].State, RowState::kDirError);
   EXPECT_EQ(plan[2].State, RowState::kMoved);
+  // Each failed row says which operation failed on which path, and why.
+  EXPECT_EQ(plan[0].failure.Describe(),
+            gone + ": open: " + std::strerror(ENOENT));
+  EXPECT_EQ(plan[1].failure.Describe(),
+            dir.Path("file") + ": create folder: " + std::strerror(ENOTDIR));
+  EXPECT_TRUE(plan[2].failure.ok());
   EXPECT_EQ(ReadFile(blocked), "b");  // neither copied nor deleted
   EXPECT_EQ(Entries(dir.Path("d")), std::set<std::string>{"a2.JPG"});
 }

@@ -59,7 +59,11 @@ QVariant PlanModel::data(const QModelIndex& index, int role) const {
           DisplayName(PlanColumnText(row, index.column())));
     case Qt::ToolTipRole:
       // The path columns are elided in the middle; the tip has them whole.
-      if (index.column() == kStateColumn) return QVariant();
+      // A failed state's tip says why it failed.
+      if (index.column() == kStateColumn) {
+        if (row.failure.ok()) return QVariant();
+        return QString::fromUtf8(DisplayPath(row.failure.Describe()));
+      }
       return QString::fromUtf8(
           DisplayName(PlanColumnText(row, index.column())));
     case Qt::ForegroundRole:

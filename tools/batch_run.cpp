@@ -155,6 +155,14 @@ std::string PlanSummary(const ProcessingPlan& plan) {
   return summary;
 }
 
+std::string FailureLine(const PlanRow& row) {
+  if (IsSuccessState(row.State) || row.failure.ok()) return std::string();
+  return "# " + std::string(StateText(row.State)) + " " +
+         LineField(row.failure.path()) + ": " +
+         OperationText(row.failure.operation()) + ": " +
+         std::strerror(row.failure.error());
+}
+
 std::string PlanLine(const PlanRow& row, bool was_run) {
   const std::string& target = was_run ? row.TargetPath : row.NewPath;
   return LineField(row.SourcePath) + '\t' + LineField(target) + '\t' +
@@ -170,6 +178,13 @@ void WritePlannedRows(const ProcessingPlan& plan, BatchOutput& output) {
   output.WriteLine(PlanSummary(plan));
 }
 
+// A row of a run, and why it failed when it did.
+void WriteRow(const PlanRow& row, BatchOutput& output) {
+  output.WriteLine(PlanLine(row, true));
+  const std::string failure = FailureLine(row);
+  if (!failure.empty()) output.WriteLine(failure);
+}
+
 // Runs the plan and writes each row as soon as it is done; once standard
 // output fails the run stops after the row in hand. The final write-out to
 // disk may still turn rows into errors: those are written once more, so that
@@ -181,7 +196,7 @@ RunSummary RunPlanWritingRows(ProcessingPlan& plan, const Settings& settings,
   RunObserver observer;
   observer.row_done = [&](std::size_t i) {
     progress.Clear();  // a row must not land on the progress line
-    output.WriteLine(PlanLine(plan[i], true));
+    WriteRow(plan[i], output);
     written_states[i] = plan[i].State;
   };
   observer.stop_requested = [&] { return output.failed(); };
@@ -189,7 +204,7 @@ RunSummary RunPlanWritingRows(ProcessingPlan& plan, const Settings& settings,
   progress.Clear();
   for (std::size_t i = 0; i < run.rows; ++i) {
     if (plan[i].State != written_states[i])
-      output.WriteLine(PlanLine(plan[i], true));
+      WriteRow(plan[i], output);
   }
   return run;
 }

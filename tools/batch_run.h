@@ -57,6 +57,11 @@ std::string PlanSummary(const ProcessingPlan& plan);
 // for a plan that was not run, the planned NewPath.
 std::string PlanLine(const PlanRow& row, bool was_run);
 
+// Why a failed row failed, as a line of its own after the row's line, for
+// example "# DirError! /x/2004_05_06: create folder: Permission denied";
+// empty for a row that did not fail.
+std::string FailureLine(const PlanRow& row);
+
 // Does what the window does from opening the folders to the end of the run:
 // builds the catalogue of the sources, checks the default targets, sorts by
 // date, plans and (unless dry_run) runs the plan. A run holds the locks of

@@ -8,7 +8,7 @@ found=$(git ls-files 'platform/*.cpp' 'platform/*.h' 'exif/*.cpp' 'exif/*.h' \
           'catalogue/*.cpp' 'catalogue/*.h' 'processing/*.cpp' 'processing/*.h' \
           'settings/*.cpp' 'settings/*.h' |
         grep -v -e '_test\.cpp$' -e '^platform/system_calls\.cpp$' |
-        xargs grep -n -E "(^|[^A-Za-z0-9_.>:])(::)?($calls)[ ]*\(" |
+        xargs grep -n -E "(^|[^A-Za-z0-9_.>:]|std::)(::)?($calls)[ ]*\(" |
         grep -v -E '^[^:]+:[0-9]+:\s*//')
 if [ -n "$found" ]; then
   echo "system calls outside SystemCalls:"

@@ -297,16 +297,21 @@ TEST_P(OddFilesTest, EveryByteIsAccountedForAndEveryStateIsTrue) {
   EXPECT_EQ(sources.count(deep_file_), 1u);
   const size_t failures = GetParam().long_name_fails ? 1 : 0;
   EXPECT_EQ(code, failures ? kBatchExitFailed : kBatchExitOk);
-  // One line of four fields per row, whatever the names hold, then the
-  // summary.
+  // One line of four fields per row, whatever the names hold (a failed
+  // row's reason on a "#" line of its own after it), then the summary.
   std::istringstream lines(output_);
   std::string line;
-  size_t row_lines = 0;
+  size_t row_lines = 0, reason_lines = 0;
   while (std::getline(lines, line)) {
-    if (line.starts_with("# ")) break;
+    if (line.starts_with("# ") && !line.starts_with("# CopyError!")) break;
+    if (line.starts_with("# ")) {
+      ++reason_lines;
+      continue;
+    }
     ++row_lines;
     EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 3) << line;
   }
+  EXPECT_EQ(reason_lines, failures);
   EXPECT_EQ(row_lines, plan.size());
   EXPECT_TRUE(line.starts_with("# " + std::to_string(plan.size()) + " files: " +
                                std::to_string(plan.size() - failures) +
@@ -431,6 +436,12 @@ TEST(PlanLineTest, NoNameSplitsALineOrAddsAField) {
               c.line)
         << c.source;
   }
+  // The reason of a failed row cannot forge a line either.
+  PlanRow failed{"/c/a.jpg", "/o/new\n# 0 files/a0.jpg", RowState::kDirError};
+  failed.failure =
+      FileResult(FileOperation::kCreateFolder, "/o/new\n# 0 files", EACCES);
+  EXPECT_EQ(FailureLine(failed), std::string("# DirError! /o/new\\n# 0 files: ") +
+                                     "create folder: " + std::strerror(EACCES));
 }
 
 }  // namespace
