@@ -14,12 +14,14 @@
 
 #include "gtest/gtest.h"
 #include "testing/faulty_file_system.h"
+#include "testing/memory_file_system.h"
 #include "testing/temp_dir.h"
 
 namespace kuronel {
 namespace {
 
 using testing::FaultyFileSystem;
+using testing::MemoryFileSystem;
 using testing::ReadFile;
 using testing::TempDir;
 using Step = FaultyFileSystem::CopyStep;
@@ -139,27 +141,28 @@ TEST(PlanExecutionTest, CopiesKeepContentsPermissionsAndTime) {
 }
 
 TEST(PlanExecutionTest, TakenNamesGetTheFirstFreeNumber) {
-  TempDir dir;
-  RealFileSystem fs;
-  std::string a = dir.WriteFile("c/a.JPG", "a");
-  std::string b = dir.WriteFile("c/b.JPG", "b");
-  std::string c = dir.WriteFile("c/c.JPG", "c");
-  std::string new_path = dir.WriteFile("d/2004_05_06a0.JPG", "in the way");
-  dir.WriteFile("d/2004_05_06a02.JPG", "also in the way");
+  MemoryFileSystem fs;
+  fs.WriteFile("/c/a.JPG", "a");
+  fs.WriteFile("/c/b.JPG", "b");
+  fs.WriteFile("/c/c.JPG", "c");
+  const std::string new_path = "/d/2004_05_06a0.JPG";
+  fs.WriteFile(new_path, "in the way");
+  fs.WriteFile("/d/2004_05_06a02.JPG", "also in the way");
   // Three rows with the same new path, the first already "重複".
-  ProcessingPlan plan = {{a, new_path, RowState::kDuplicate},
-                         {b, new_path, RowState::kDuplicate},
-                         {c, new_path, RowState::kDuplicate}};
+  ProcessingPlan plan = {{"/c/a.JPG", new_path, RowState::kDuplicate},
+                         {"/c/b.JPG", new_path, RowState::kDuplicate},
+                         {"/c/c.JPG", new_path, RowState::kDuplicate}};
   RunPlan(plan, Options(true, true, false, true), fs, {});
   for (const PlanRow& row : plan) {
     EXPECT_EQ(row.State, RowState::kCopied);
     EXPECT_EQ(row.NewPath, new_path);  // the plan keeps the planned name
   }
-  EXPECT_EQ(ReadFile(new_path), "in the way");
-  EXPECT_EQ(ReadFile(dir.Path("d/2004_05_06a01.JPG")), "a");
-  EXPECT_EQ(ReadFile(dir.Path("d/2004_05_06a02.JPG")), "also in the way");
-  EXPECT_EQ(ReadFile(dir.Path("d/2004_05_06a03.JPG")), "b");
-  EXPECT_EQ(ReadFile(dir.Path("d/2004_05_06a04.JPG")), "c");
+  EXPECT_EQ(fs.Contents(new_path), "in the way");
+  EXPECT_EQ(fs.Contents("/d/2004_05_06a01.JPG"), "a");
+  EXPECT_EQ(fs.Contents("/d/2004_05_06a02.JPG"), "also in the way");
+  EXPECT_EQ(fs.Contents("/d/2004_05_06a03.JPG"), "b");
+  EXPECT_EQ(fs.Contents("/d/2004_05_06a04.JPG"), "c");
+  EXPECT_EQ(plan[2].TargetPath, "/d/2004_05_06a04.JPG");
 }
 
 TEST(PlanExecutionTest, BothNameOptionsOff) {
@@ -223,16 +226,16 @@ TEST(PlanExecutionTest, MissingSourceAndUncreatableFolder) {
 }
 
 TEST(PlanExecutionTest, ExtensionInAFolderNameIsLeftAlone) {
-  TempDir dir;
-  RealFileSystem fs;
-  std::string source = dir.WriteFile("c/IMG.JPG", Photo());
-  std::string new_path =
-      dir.WriteFile("X.JPG/2004_05_06/2004_05_06a0.JPG", "taken");
-  EXPECT_EQ(RunOne(source, new_path, Options(true, true, false, false), fs),
+  MemoryFileSystem fs;
+  fs.WriteFile("/c/IMG.JPG", Photo());
+  const std::string new_path = "/X.JPG/2004_05_06/2004_05_06a0.JPG";
+  fs.WriteFile(new_path, "taken");
+  EXPECT_EQ(RunOne("/c/IMG.JPG", new_path, Options(true, true, false, false),
+                   fs),
             RowState::kMoved);
-  EXPECT_EQ(ReadFile(dir.Path("X.JPG/2004_05_06/2004_05_06a01.JPG")), Photo());
-  EXPECT_FALSE(Exists(dir.Path("X1.JPG")));
-  EXPECT_FALSE(Exists(source));
+  EXPECT_EQ(fs.Contents("/X.JPG/2004_05_06/2004_05_06a01.JPG"), Photo());
+  EXPECT_FALSE(fs.NameTaken("/X1.JPG"));
+  EXPECT_FALSE(fs.NameTaken("/c/IMG.JPG"));
 }
 
 TEST(PlanExecutionTest, ReadOnlySourceIsCopiedButKept) {
