@@ -46,7 +46,7 @@ void AddFolder(std::uint32_t k, const std::string& path,
   for (const FolderFiles::Entry& entry : folder.entries) {
     if (entry.status_error != 0) {
       unreadable.push_back(
-          {JoinFolderPath(path, folder.NameOf(entry)), entry.status_error});
+          {JoinPath(path, folder.NameOf(entry)), entry.status_error});
     } else if (seen.insert(entry.identity).second) {
       listings.Add(k, folder.NameOf(entry), entry.modified_seconds,
                    entry.identity);
@@ -91,7 +91,7 @@ size_t AppendRows(const FolderWorkList& work_list, FileCatalogue& catalogue,
 
   std::vector<std::string> folders(folder_count);
   for (size_t k = 0; k < folder_count; ++k)
-    folders[k] = JoinFolderPath(work_list[k], "");
+    folders[k] = JoinPath(work_list[k], "");
   std::vector<FileDate> dates;
   if (use_exif_date) {
     dates = DateFilesByExif(listings, folders, exif, [&](size_t folder) {

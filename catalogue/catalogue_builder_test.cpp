@@ -17,6 +17,7 @@
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
 #include "platform/dir_listing.h"
+#include "platform/path.h"
 #include "testing/as_nobody.h"
 #include "testing/temp_dir.h"
 
@@ -25,6 +26,7 @@ namespace {
 
 using ::kuronel::testing::CopyTestFile;
 using ::kuronel::testing::ReadFile;
+using ::kuronel::testing::SetLocalTime;
 using ::kuronel::testing::TempDir;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -33,20 +35,6 @@ using ::testing::UnorderedElementsAre;
 // Canon_40D.jpg (little-endian) holds DateTimeOriginal 2008:05:30 15:56:01.
 constexpr char kCanon[] = "camera-jpegs/Canon_40D.jpg";
 const std::string kCanonDateTag("\x03\x90\x02\x00\x14\x00\x00\x00", 8);
-
-void SetLocalTime(const std::string& path, int year, int month, int day,
-                  int hour, int minute, int second) {
-  std::tm local{};
-  local.tm_year = year - 1900;
-  local.tm_mon = month - 1;
-  local.tm_mday = day;
-  local.tm_hour = hour;
-  local.tm_min = minute;
-  local.tm_sec = second;
-  local.tm_isdst = -1;
-  const struct timespec times[2] = {{mktime(&local), 0}, {mktime(&local), 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0);
-}
 
 // A copy of the Canon photo whose DateTimeOriginal entry is changed by
 // `change` (given the file bytes and the entry's offset).
@@ -211,7 +199,7 @@ TEST(BuildCatalogueTest, ManyPhotosAreDatedAsInOnePass) {
       bars.push_back(BuildProgressText(k, build.work_list.size()));
       ListDirectory(build.work_list[k], [&](const DirEntry& entry) {
         if (photos.count(std::string(entry.name)))
-          last_photo = JoinFolderPath(build.work_list[k], entry.name);
+          last_photo = JoinPath(build.work_list[k], entry.name);
       });
     }
     EXPECT_EQ(build.BuildTexts(), bars);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/dir_listing.h"
+#include "platform/path.h"
 
 namespace kuronel {
 namespace {
@@ -56,15 +57,6 @@ std::string WithoutTrailingSlash(std::string folder) {
   return folder;
 }
 
-std::string JoinFolderPath(std::string_view folder, std::string_view name) {
-  std::string path;
-  path.reserve(folder.size() + 1 + name.size());
-  path += folder;
-  if (path.empty() || path.back() != '/') path += '/';
-  path += name;
-  return path;
-}
-
 std::string WalkProgressText(size_t index, size_t level_size) {
   std::string text;
   if (level_size == 1) {
@@ -100,7 +92,7 @@ void WalkFolderTree(const std::string& root, FolderWorkList& work_list,
       work_list.push_back(folder.path);
       ListSubfolders(folder.path, [&](const DirEntry& entry) {
         if ((entry.attributes & kAttrDirectory) == 0) return;
-        std::string path = JoinFolderPath(folder.path, entry.name);
+        std::string path = JoinPath(folder.path, entry.name);
         if (Enters(folder, entry, path, left_out, walked))
           next_level.push_back({std::move(path), entry.device});
       });

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/file_identity.h"
+#include "platform/path.h"
 #include "platform/progress.h"
 
 namespace kuronel {
@@ -17,10 +18,6 @@ using FolderWorkList = std::vector<std::string>;
 
 // The folder without one trailing "/"; the root "/" keeps its slash.
 std::string WithoutTrailingSlash(std::string folder);
-
-// folder + "/" + name, without a second "/" when the folder already ends in
-// one (the root "/").
-std::string JoinFolderPath(std::string_view folder, std::string_view name);
 
 // True for an entry that the file listing takes: a file (any of the bits
 // 0x01, 0x02, 0x04, 0x08, 0x20) that is no directory.

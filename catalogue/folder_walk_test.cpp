@@ -107,9 +107,9 @@ TEST(WalkFolderTreeTest, RemovesOneTrailingSlashFromTheRoot) {
 }
 
 TEST(WalkFolderTreeTest, TheRootFolderKeepsItsSlash) {
-  EXPECT_EQ(JoinFolderPath("/", "bin"), "/bin");
-  EXPECT_EQ(JoinFolderPath("/media", "card"), "/media/card");
-  EXPECT_EQ(JoinFolderPath("/media/", "card"), "/media/card");
+  EXPECT_EQ(JoinPath("/", "bin"), "/bin");
+  EXPECT_EQ(JoinPath("/media", "card"), "/media/card");
+  EXPECT_EQ(JoinPath("/media/", "card"), "/media/card");
 }
 
 TEST(WalkFolderTreeTest, AMissingRootStandsAloneInTheWorkList) {

@@ -55,7 +55,8 @@ bool FaultySystemCalls::IsFolder(const std::string& path) {
 }
 
 template <typename Made>
-int FaultySystemCalls::Checked(Call call, bool on_folder, Made made) {
+auto FaultySystemCalls::Checked(Call call, bool on_folder, Made made)
+    -> decltype(made()) {
   const int fault = FaultFor(call, on_folder);
   if (fault == kIgnored) return 0;
   if (fault != 0) {
@@ -83,42 +84,32 @@ int FaultySystemCalls::OpenAt(int dir_fd, const char* name, int flags,
 }
 
 ssize_t FaultySystemCalls::Read(int fd, void* buffer, std::size_t size) {
-  if (const int fault = FaultFor(Call::kRead, false)) {
-    errno = fault;
-    return -1;
-  }
-  return real_.Read(fd, buffer, size);
+  return Checked(Call::kRead, false,
+                 [&] { return real_.Read(fd, buffer, size); });
 }
 
 ssize_t FaultySystemCalls::ReadAt(int fd, void* buffer, std::size_t size,
                                   off_t offset) {
-  if (const int fault = FaultFor(Call::kRead, false)) {
-    errno = fault;
-    return -1;
-  }
-  return real_.ReadAt(fd, buffer, size, offset);
+  return Checked(Call::kRead, false,
+                 [&] { return real_.ReadAt(fd, buffer, size, offset); });
 }
 
 ssize_t FaultySystemCalls::Write(int fd, const void* data, std::size_t size) {
-  if (const int fault = FaultFor(Call::kWrite, false)) {
-    errno = fault;
-    return -1;
-  }
-  if (!WriteAllowed()) return -1;
-  const ssize_t written = real_.Write(fd, data, size);
-  if (written > 0) written_ += static_cast<std::uint64_t>(written);
-  return written;
+  return CountedWrite([&] { return real_.Write(fd, data, size); });
 }
 
 ssize_t FaultySystemCalls::CopyRange(int from_fd, int to_fd, std::size_t size) {
-  if (const int fault = FaultFor(Call::kWrite, false)) {
-    errno = fault;
-    return -1;
-  }
-  if (!WriteAllowed()) return -1;
-  const ssize_t moved = real_.CopyRange(from_fd, to_fd, size);
-  if (moved > 0) written_ += static_cast<std::uint64_t>(moved);
-  return moved;
+  return CountedWrite([&] { return real_.CopyRange(from_fd, to_fd, size); });
+}
+
+template <typename Made>
+ssize_t FaultySystemCalls::CountedWrite(Made made) {
+  return Checked(Call::kWrite, false, [&]() -> ssize_t {
+    if (!WriteAllowed()) return -1;
+    const ssize_t written = made();
+    if (written > 0) written_ += static_cast<std::uint64_t>(written);
+    return written;
+  });
 }
 
 int FaultySystemCalls::Truncate(int fd, off_t size) {

@@ -130,9 +130,12 @@ class FaultySystemCalls : public SystemCalls {
   int FaultFor(Call call, bool on_folder);
   bool IsFolder(int fd);
   bool IsFolder(const std::string& path);
-  // Makes a call that answers 0 or -1, unless a fault takes it.
+  // Makes a call, unless a fault takes it: then -1 with the fault's errno.
   template <typename Made>
-  int Checked(Call call, bool on_folder, Made made);
+  auto Checked(Call call, bool on_folder, Made made) -> decltype(made());
+  // A write, within the write limit, counted against it.
+  template <typename Made>
+  ssize_t CountedWrite(Made made);
   // The write limit: false, with errno set, when a write of `size` bytes is
   // to fail.
   bool WriteAllowed();

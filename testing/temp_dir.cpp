@@ -1,14 +1,18 @@
 #include "testing/temp_dir.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+
+#include "gtest/gtest.h"
 
 namespace kuronel::testing {
 
@@ -88,6 +92,22 @@ ScopedCurrentDirectory::ScopedCurrentDirectory(const std::string& path) {
 
 ScopedCurrentDirectory::~ScopedCurrentDirectory() {
   if (chdir(previous_.c_str()) != 0) std::abort();
+}
+
+void SetLocalTime(const std::string& path, int year, int month, int day,
+                  int hour, int minute, int second) {
+  std::tm local{};
+  local.tm_year = year - 1900;
+  local.tm_mon = month - 1;
+  local.tm_mday = day;
+  local.tm_hour = hour;
+  local.tm_min = minute;
+  local.tm_sec = second;
+  local.tm_isdst = -1;
+  const time_t when = mktime(&local);
+  const struct timespec times[2] = {{when, 0}, {when, 0}};
+  EXPECT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0)
+      << path;
 }
 
 std::string ReadFile(const std::string& path) {

@@ -52,6 +52,11 @@ class ScopedCurrentDirectory {
   std::string previous_;
 };
 
+// Sets a file's modification (and access) time to the given local time; a
+// link is changed itself, not followed.
+void SetLocalTime(const std::string& path, int year, int month, int day,
+                  int hour, int minute, int second);
+
 // Reads a whole file; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 

@@ -21,6 +21,7 @@
 #include "testing/test_drive.h"
 #include "testing/tree_audit.h"
 #include "tools/batch_run.h"
+#include "tools/batch_test_support.h"
 
 namespace kuronel {
 namespace {
@@ -37,20 +38,14 @@ std::string Field(const std::string& line, int index) {
   return line.substr(start, line.find('\t', start) - start);
 }
 
-struct Result {
-  int code = -1;
-  std::string out;
-  std::string err;
+struct Result : testing::BatchResult {
   std::map<std::string, int> states;  // state -> rows
 };
 
 Result Batch(const Args& args) {
-  std::ostringstream out, err;
   Result result;
-  result.code = BatchMain(args, out, err, false);
-  result.out = out.str();
-  result.err = err.str();
-  std::istringstream lines(out.str());
+  static_cast<testing::BatchResult&>(result) = testing::RunBatchArgs(args);
+  std::istringstream lines(result.out);
   for (std::string line; std::getline(lines, line);) {
     if (line.empty() || line[0] == '#') continue;
     ++result.states[Field(line, 2)];

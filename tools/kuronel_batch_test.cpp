@@ -18,30 +18,17 @@
 #include "testing/temp_dir.h"
 #include "testing/tree_audit.h"
 #include "tools/batch_run.h"
+#include "tools/batch_test_support.h"
 
 namespace kuronel {
 namespace {
 
 using Args = std::vector<std::string>;
 using testing::CopyTestFile;
+using testing::RunBatchArgs;
+using Result = testing::BatchResult;
 using testing::ReadFile;
 using testing::TempDir;
-
-struct Result {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-Result RunBatchArgs(const Args& args) {
-  std::ostringstream out;
-  std::ostringstream err;
-  Result result;
-  result.code = BatchMain(args, out, err, false);
-  result.out = out.str();
-  result.err = err.str();
-  return result;
-}
 
 std::string Sample(const std::string& name) {
   return ReadFile(testing::TestDataDir() + "/camera-jpegs/" + name);

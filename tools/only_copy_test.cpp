@@ -22,36 +22,16 @@
 #include "testing/temp_dir.h"
 #include "testing/tree_audit.h"
 #include "tools/batch_run.h"
+#include "tools/batch_test_support.h"
 
 namespace kuronel {
 namespace {
 
 using Args = std::vector<std::string>;
+using Result = testing::BatchResult;
 using testing::ReadFile;
 using testing::ScopedCurrentDirectory;
 using testing::TempDir;
-
-struct Result {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-Result Batch(const Args& args, FileSystem* disk = nullptr) {
-  std::ostringstream out, err;
-  Result result;
-  if (disk == nullptr) {
-    result.code = BatchMain(args, out, err, false);
-  } else {
-    BatchOptions options;
-    std::string error;
-    EXPECT_TRUE(ParseBatchArguments(args, "/", options, error)) << error;
-    result.code = RunBatch(options, out, err, nullptr, disk);
-  }
-  result.out = out.str();
-  result.err = err.str();
-  return result;
-}
 
 std::string Photo(int number) {
   return "photo " + std::to_string(number) + std::string(3000, 'x');
@@ -118,7 +98,7 @@ TEST_F(OnlyCopyTest, AHomeFolderReachedThroughALinkMovedTwice) {
                      dir_.Path("home/Pictures/sorted"), "."};
   for (int run = 1; run <= 2; ++run) {
     SCOPED_TRACE(run);
-    const Result result = Batch(move);
+    const Result result = testing::RunBatchArgs(move);
     EXPECT_EQ(result.code, 0) << result.err;
     EXPECT_TRUE(NoPhotoLost(before, dir_.path()));
   }
@@ -128,11 +108,11 @@ TEST_F(OnlyCopyTest, AHomeFolderReachedThroughALinkMovedTwice) {
 TEST_F(OnlyCopyTest, ADestinationSpelledBackIntoTheCardsOwnDateFolder) {
   CardPhoto("photos/IMG_0001.JPG", 1);
   const auto before = VisibleContents(dir_.path());
-  ASSERT_EQ(Batch({"--move", "--dest", dir_.Path("photos"),
+  ASSERT_EQ(testing::RunBatchArgs({"--move", "--dest", dir_.Path("photos"),
                    dir_.Path("photos")}).code, 0);
   for (int run = 1; run <= 2; ++run) {
     SCOPED_TRACE(run);
-    const Result result = Batch({"--move", "--dest",
+    const Result result = testing::RunBatchArgs({"--move", "--dest",
                                  dir_.Path("photos/" + DateFolder() + "/.."),
                                  dir_.Path("photos")});
     EXPECT_TRUE(NoPhotoLost(before, dir_.path())) << result.out;
@@ -146,7 +126,7 @@ TEST_F(OnlyCopyTest, ALinkInTheDateFolderToThePhotoOnTheCard) {
       dir_.MakeDir("dest/" + DateFolder()) + "/favourite.JPG";
   ASSERT_EQ(symlink(photo.c_str(), favourite.c_str()), 0);
   const Result result =
-      Batch({"--move", "--dest", dir_.Path("dest"), dir_.Path("card")});
+      testing::RunBatchArgs({"--move", "--dest", dir_.Path("dest"), dir_.Path("card")});
   EXPECT_EQ(result.code, 0) << result.out;
   EXPECT_TRUE(NoPhotoLost(before, dir_.Path("dest")));
 }
@@ -156,7 +136,7 @@ TEST_F(OnlyCopyTest, ALinkBesideItsPhotoWithoutDateFolders) {
   const auto before = VisibleContents(dir_.path());
   ASSERT_EQ(symlink("IMG_0001.JPG", dir_.Path("card/zlink.JPG").c_str()), 0);
   const Result result =
-      Batch({"--no-date-folder", "--move", dir_.Path("card")});
+      testing::RunBatchArgs({"--no-date-folder", "--move", dir_.Path("card")});
   EXPECT_EQ(result.code, 0) << result.out;
   EXPECT_TRUE(NoPhotoLost(before, dir_.Path("card")));
   // One file, one row: the other name is left as it is.
@@ -184,7 +164,7 @@ TEST_F(OnlyCopyTest, HiddenTemporariesOfKilledRunsAreOnlyGarbage) {
   testing::FaultyFileSystem ntfs_like(options);
   ntfs_like.FailSystemCall(testing::FaultyFileSystem::SystemCall::kRename, 0,
                            EINVAL);
-  const Result result = Batch(
+  const Result result = testing::RunBatchArgs(
       {"--move", "--dest", dir_.Path("dest"), dir_.Path("card")}, &ntfs_like);
   close(live_fd);
 
@@ -203,7 +183,7 @@ TEST_F(OnlyCopyTest, TheUsersOwnEqualFileInTheDateFolder) {
       dir_.WriteFile("dest/" + DateFolder() + "/2004_05_06a0.JPG", Photo(1));
   SetTime(own, kShotAt);  // as cp -p leaves it
   const Result result =
-      Batch({"--move", "--dest", dir_.Path("dest"), dir_.Path("card")});
+      testing::RunBatchArgs({"--move", "--dest", dir_.Path("dest"), dir_.Path("card")});
   EXPECT_EQ(result.code, 0) << result.out;
   EXPECT_TRUE(NoPhotoLost(before, dir_.Path("dest")));
   EXPECT_EQ(VisibleContents(dir_.Path("dest")).begin()->second, 2);
@@ -215,7 +195,7 @@ TEST_F(OnlyCopyTest, TheUsersOwnEqualFileInTheDateFolder) {
 TEST_F(OnlyCopyTest, IdenticalPhotosMovedInPlace) {
   CardPhoto("card/A.JPG", 1);
   CardPhoto("card/B.JPG", 1);
-  const Result result = Batch({"--move", "--no-date-folder", "--no-rename",
+  const Result result = testing::RunBatchArgs({"--move", "--no-date-folder", "--no-rename",
                                "--no-read-only", dir_.Path("card")});
   EXPECT_EQ(result.code, 0) << result.out;
   EXPECT_EQ(VisibleContents(dir_.Path("card")).begin()->second, 2);
@@ -232,7 +212,7 @@ TEST_F(OnlyCopyTest, AHugeSparseMovieBesideAnEqualOne) {
     GTEST_SKIP() << fast.path() << " takes no sparse file of 1 PiB";
   SetTime(movie, kShotAt);
   SetTime(own, kShotAt);
-  const Result result = Batch({"--move", "--movies", "--dest",
+  const Result result = testing::RunBatchArgs({"--move", "--movies", "--dest",
                                fast.Path("dest"), fast.Path("card")});
   EXPECT_EQ(result.code, 0) << result.out;
   struct stat st;
@@ -253,7 +233,7 @@ TEST_F(OnlyCopyTest, AnUnreadableFolderFailsTheRun) {
       ASSERT_EQ(chown(path.c_str(), testing::kNobody, testing::kNobody), 0);
   }
   const std::string report = testing::AsNobody([&] {
-    const Result result = Batch({"--move", "--dest", dir_.Path("dest"), card});
+    const Result result = testing::RunBatchArgs({"--move", "--dest", dir_.Path("dest"), card});
     return std::to_string(result.code) + "\n" + result.out;
   });
   chmod(dir_.Path("card/locked").c_str(), 0755);
@@ -273,12 +253,12 @@ TEST_F(OnlyCopyTest, TwoRunsAtOnceOnOneDestination) {
     std::string busy;
     ASSERT_TRUE(other_run.TryLock(
         {{dir_.Path("dest"), FolderLocks::Mode::kExclusive}}, busy));
-    const Result refused = Batch(move);
+    const Result refused = testing::RunBatchArgs(move);
     EXPECT_EQ(refused.code, kBatchExitUsage);
     EXPECT_NE(refused.err.find("another Kuronel run"), std::string::npos);
     EXPECT_TRUE(Exists(dir_.Path("card/IMG_0001.JPG")));
   }
-  EXPECT_EQ(Batch(move).code, 0);
+  EXPECT_EQ(testing::RunBatchArgs(move).code, 0);
 }
 
 // One folder given as itself, through a link and as sub/..: one row per
@@ -292,12 +272,12 @@ TEST_F(OnlyCopyTest, EachFileIsOneRowAndCopiesAreNotCopiedAgain) {
             0);
   ASSERT_EQ(symlink(dir_.Path("card").c_str(), dir_.Path("link").c_str()), 0);
   const Result dry =
-      Batch({"--dry-run", "--dest", dir_.Path("out"), dir_.Path("card"),
+      testing::RunBatchArgs({"--dry-run", "--dest", dir_.Path("out"), dir_.Path("card"),
              dir_.Path("link"), dir_.Path("card/sub/..")});
   EXPECT_TRUE(dry.out.ends_with("# 2 files: 2 未処理\n")) << dry.out;
 
   for (int run = 1; run <= 3; ++run)
-    ASSERT_EQ(Batch({"--dest", dir_.Path("card/sorted"), dir_.Path("card")})
+    ASSERT_EQ(testing::RunBatchArgs({"--dest", dir_.Path("card/sorted"), dir_.Path("card")})
                   .code,
               0);
   EXPECT_EQ(testing::TakeManifest(dir_.Path("card/sorted")).size(), 6u);

@@ -23,24 +23,6 @@ using kuronel::testing::CopyTestFile;
 using kuronel::testing::FindAction;
 using kuronel::testing::ProgramUnderTest;
 
-namespace {
-
-void SetModified(const std::string& path, int year, int month, int day,
-                 int hour, int minute, int second) {
-  struct tm local = {};
-  local.tm_year = year - 1900;
-  local.tm_mon = month - 1;
-  local.tm_mday = day;
-  local.tm_hour = hour;
-  local.tm_min = minute;
-  local.tm_sec = second;
-  local.tm_isdst = -1;
-  struct timespec times[2] = {{mktime(&local), 0}, {mktime(&local), 0}};
-  utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-
-}  // namespace
-
 class CatalogueWindowTest : public QObject {
   Q_OBJECT
 
@@ -52,10 +34,10 @@ class CatalogueWindowTest : public QObject {
     const std::string b = program_->dir().WriteFile("card/DCIM/100CANON/img_0002.jpeg", "b");
     const std::string c = program_->dir().WriteFile("card/DCIM/100CANON/MVI_0003.AVI", "c");
     const std::string d = program_->dir().WriteFile("card/notes.txt", "d");
-    SetModified(a, 2004, 5, 12, 10, 20, 31);
-    SetModified(b, 2004, 5, 12, 0, 0, 0);
-    SetModified(c, 2004, 5, 13, 9, 5, 0);
-    SetModified(d, 2003, 1, 2, 3, 4, 6);
+    kuronel::testing::SetLocalTime(a, 2004, 5, 12, 10, 20, 31);
+    kuronel::testing::SetLocalTime(b, 2004, 5, 12, 0, 0, 0);
+    kuronel::testing::SetLocalTime(c, 2004, 5, 13, 9, 5, 0);
+    kuronel::testing::SetLocalTime(d, 2003, 1, 2, 3, 4, 6);
   }
   void cleanup() { program_.reset(); }
 
