@@ -20,7 +20,7 @@
 #include "bench/bench_support.h"
 #include "catalogue/catalogue_builder.h"
 #include "catalogue/catalogue_checks.h"
-#include "catalogue/catalogue_model.h"
+#include "ui/catalogue_model.h"
 #include "exif/exif_info.h"
 #include "testing/qt_test_support.h"
 #include "ui/application.h"

@@ -1,5 +1,6 @@
-// The disk's queries, folders, moves, read-only marks, deletes and flushes.
-// Copies are in file_copy.cpp, temporary files in temporaries.cpp.
+// The disk's queries, folders and flushes. Copies and their publication are
+// in file_copy.cpp, hidden temporaries in temporaries.cpp, moves and deletes
+// in file_removal.cpp, the read-only mark in file_attributes.cpp.
 #include "platform/file_system.h"
 
 #include <fcntl.h>
@@ -8,8 +9,6 @@
 
 #include <algorithm>
 #include <cerrno>
-
-#include "platform/drive_attributes.h"
 
 namespace kuronel {
 
@@ -61,70 +60,6 @@ FileResult RealFileSystem::CreateDirectories(const std::string& path) {
   }
   if (DirectoryExists(path)) return FileResult();
   return FileResult(FileOperation::kCreateFolder, path, ENOTDIR);
-}
-
-bool RealFileSystem::MoveFileNoReplace(const std::string& source,
-                                       const std::string& target) {
-  struct stat st;
-  if (source.empty() || target.empty() || calls_.Stat(source, st, false) != 0)
-    return false;
-  // Anything a copy would not reproduce exactly is left to the copy: a link
-  // (the copy holds what it points to), a second name (the copy is a file
-  // of its own), another owner or set-id bits (the copy is this user's, with
-  // permission bits only), and a file DeleteFile would refuse.
-  if (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0 ||
-      (st.st_mode & 07000) != 0 || st.st_nlink != 1 ||
-      st.st_uid != OwnUser() ||
-      DriveReadOnlyOf(source, calls_) == DriveReadOnly::kReadOnly)
-    return false;
-  if (calls_.Rename(source, target, RENAME_NOREPLACE) == 0) return true;
-  // EXDEV, EEXIST, EACCES, ...: the file is where it was.
-  if (errno != EINVAL && errno != ENOSYS) return false;
-  return LinkThenUnlink(source, target);
-}
-
-// A file system without a no-replace rename: a link never replaces either.
-bool RealFileSystem::LinkThenUnlink(const std::string& source,
-                                    const std::string& target) {
-  if (calls_.Link(source, target) != 0) return false;
-  if (calls_.Unlink(source) == 0) return true;
-  // Both names stand for the file: the new one goes again, so that the
-  // file is where it was.
-  FileInfo at_source, at_target;
-  if (Stat(source, at_source) && Stat(target, at_target) &&
-      at_source.SameFileAs(at_target))
-    calls_.Unlink(target);
-  return false;
-}
-
-FileResult RealFileSystem::SetReadOnly(const std::string& path) {
-  struct stat st;
-  if (path.empty() || calls_.Stat(path, st) != 0)
-    return FileResult(FileOperation::kMakeReadOnly, path, errno);
-  const mode_t mode = st.st_mode & 07777 & ~static_cast<mode_t>(0222);
-  const int changed = calls_.ChangeMode(path, mode) == 0 ? 0 : errno;
-  // Some drivers accept the change and keep nothing of it; NTFS keeps the
-  // read-only attribute of Windows instead. What holds is read back.
-  if (changed == 0 && calls_.Stat(path, st) == 0 && (st.st_mode & 0222) == 0)
-    return FileResult();
-  if (SetDriveReadOnly(path, calls_)) return FileResult();
-  return FileResult(FileOperation::kMakeReadOnly, path,
-                    changed != 0 ? changed : EOPNOTSUPP);
-}
-
-FileResult RealFileSystem::DeleteFile(const std::string& path) {
-  struct stat st;
-  if (path.empty() || calls_.Stat(path, st) != 0)
-    return FileResult(FileOperation::kDelete, path, errno);
-  if (S_ISDIR(st.st_mode)) return FileResult(FileOperation::kDelete, path, EISDIR);
-  // A read-only file, by its permission bits or, where the drive keeps them
-  // apart, by a camera's "protect" or Windows' read-only mark.
-  if ((st.st_mode & S_IWUSR) == 0 ||
-      DriveReadOnlyOf(path, calls_) == DriveReadOnly::kReadOnly)
-    return FileResult(FileOperation::kDelete, path, EPERM);
-  if (calls_.Unlink(path) != 0)
-    return FileResult(FileOperation::kDelete, path, errno);
-  return FileResult();
 }
 
 bool RealFileSystem::Stat(const std::string& path, FileInfo& info) {

@@ -3,9 +3,11 @@ set(KURONEL_PLATFORM_SOURCES
   cp932.cpp
   dir_listing.cpp
   drive_attributes.cpp
+  file_attributes.cpp
   file_copy.cpp
   file_io.cpp
   file_result.cpp
+  file_removal.cpp
   file_system.cpp
   folder_lock.cpp
   path.cpp

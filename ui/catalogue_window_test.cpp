@@ -7,7 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "catalogue/catalogue_model.h"
+#include "ui/catalogue_model.h"
 #include "settings/colour_table.h"
 #include "testing/qt_test_support.h"
 #include "testing/temp_dir.h"

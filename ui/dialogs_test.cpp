@@ -10,7 +10,7 @@
 #include <QTreeView>
 #include <filesystem>
 
-#include "settings/form3.h"
+#include "ui/detail_settings_window.h"
 #include "testing/program_under_test.h"
 #include "testing/qt_test_support.h"
 #include "testing/temp_dir.h"

@@ -7,8 +7,8 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "catalogue/catalogue_model.h"
-#include "processing/form2.h"
+#include "ui/catalogue_model.h"
+#include "ui/processing_window.h"
 #include "testing/program_under_test.h"
 #include "testing/qt_test_support.h"
 #include "testing/temp_dir.h"

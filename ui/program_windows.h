@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "platform/file_system.h"
-#include "processing/form2.h"
-#include "settings/form3.h"
-#include "ui/form1.h"
+#include "ui/processing_window.h"
+#include "ui/detail_settings_window.h"
+#include "ui/main_window.h"
 #include "ui/startup_values.h"
 
 namespace kuronel {

@@ -17,7 +17,7 @@
 #include <ctime>
 #include <string>
 
-#include "processing/form2.h"
+#include "ui/processing_window.h"
 #include "testing/program_under_test.h"
 #include "testing/qt_test_support.h"
 #include "testing/temp_dir.h"

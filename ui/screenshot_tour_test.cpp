@@ -4,7 +4,7 @@
 #include <QSet>
 #include <QTest>
 
-#include "processing/form2.h"
+#include "ui/processing_window.h"
 #include "settings/colour_table.h"
 #include "settings/settings.h"
 #include "testing/program_under_test.h"

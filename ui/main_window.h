@@ -1,5 +1,5 @@
-#ifndef KURONEL_UI_FORM1_H_
-#define KURONEL_UI_FORM1_H_
+#ifndef KURONEL_UI_MAIN_WINDOW_H_
+#define KURONEL_UI_MAIN_WINDOW_H_
 
 #include <QMainWindow>
 #include <functional>
@@ -223,4 +223,4 @@ class TForm1 : public QMainWindow {
 
 }  // namespace kuronel
 
-#endif  // KURONEL_UI_FORM1_H_
+#endif  // KURONEL_UI_MAIN_WINDOW_H_

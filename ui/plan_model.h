@@ -1,5 +1,5 @@
-#ifndef KURONEL_PROCESSING_PLAN_MODEL_H_
-#define KURONEL_PROCESSING_PLAN_MODEL_H_
+#ifndef KURONEL_UI_PLAN_MODEL_H_
+#define KURONEL_UI_PLAN_MODEL_H_
 
 #include <QAbstractTableModel>
 #include <cstddef>
@@ -44,4 +44,4 @@ class PlanModel : public QAbstractTableModel {
 
 }  // namespace kuronel
 
-#endif  // KURONEL_PROCESSING_PLAN_MODEL_H_
+#endif  // KURONEL_UI_PLAN_MODEL_H_

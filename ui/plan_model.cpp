@@ -1,4 +1,4 @@
-#include "processing/plan_model.h"
+#include "ui/plan_model.h"
 
 #include <QColor>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "processing/form2.h"
+#include "ui/processing_window.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -13,7 +13,7 @@
 #include "platform/cp932.h"
 #include "platform/folder_lock.h"
 #include "processing/plan_execution.h"
-#include "processing/plan_model.h"
+#include "ui/plan_model.h"
 #include "processing/run_lock.h"
 #include "ui/application.h"
 #include "ui/input_discard.h"

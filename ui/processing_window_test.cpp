@@ -1,4 +1,4 @@
-#include "processing/form2.h"
+#include "ui/processing_window.h"
 
 #include <qpa/qwindowsysteminterface.h>
 #include <sys/stat.h>
@@ -466,4 +466,4 @@ class Form2Test : public QObject {
 
 KURONEL_QTEST_MAIN(Form2Test)
 
-#include "form2_test.moc"
+#include "processing_window_test.moc"

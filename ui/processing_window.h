@@ -1,5 +1,5 @@
-#ifndef KURONEL_PROCESSING_FORM2_H_
-#define KURONEL_PROCESSING_FORM2_H_
+#ifndef KURONEL_UI_PROCESSING_WINDOW_H_
+#define KURONEL_UI_PROCESSING_WINDOW_H_
 
 #include <QDialog>
 #include <functional>
@@ -92,4 +92,4 @@ class TForm2 : public QDialog {
 
 }  // namespace kuronel
 
-#endif  // KURONEL_PROCESSING_FORM2_H_
+#endif  // KURONEL_UI_PROCESSING_WINDOW_H_

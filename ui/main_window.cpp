@@ -1,4 +1,4 @@
-#include "ui/form1.h"
+#include "ui/main_window.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -15,13 +15,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "catalogue/catalogue_model.h"
+#include "ui/catalogue_model.h"
 #include "exif/exif_info.h"
 #include "platform/cp932.h"
 #include "platform/system.h"
 #include "settings/colour_table.h"
-#include "processing/form2.h"
-#include "settings/form3.h"
+#include "ui/processing_window.h"
+#include "ui/detail_settings_window.h"
 #include "settings/option_rule.h"
 #include "settings/settings_io.h"
 #include "ui/application.h"

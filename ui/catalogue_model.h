@@ -1,5 +1,5 @@
-#ifndef KURONEL_CATALOGUE_CATALOGUE_MODEL_H_
-#define KURONEL_CATALOGUE_CATALOGUE_MODEL_H_
+#ifndef KURONEL_UI_CATALOGUE_MODEL_H_
+#define KURONEL_UI_CATALOGUE_MODEL_H_
 
 #include <QAbstractTableModel>
 #include <QColor>
@@ -58,4 +58,4 @@ class CatalogueModel : public QAbstractTableModel {
 
 }  // namespace kuronel
 
-#endif  // KURONEL_CATALOGUE_CATALOGUE_MODEL_H_
+#endif  // KURONEL_UI_CATALOGUE_MODEL_H_

@@ -8,10 +8,10 @@
 
 #include "platform/cp932.h"
 #include "platform/system.h"
-#include "settings/form3.h"
+#include "ui/detail_settings_window.h"
 #include "ui/application.h"
 #include "ui/destination_input_box.h"
-#include "ui/form1.h"
+#include "ui/main_window.h"
 #include "ui/select_folder_dialog.h"
 
 namespace kuronel {

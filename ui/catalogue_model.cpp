@@ -1,4 +1,4 @@
-#include "catalogue/catalogue_model.h"
+#include "ui/catalogue_model.h"
 
 #include "platform/cp932.h"
 

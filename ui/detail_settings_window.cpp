@@ -1,4 +1,4 @@
-#include "settings/form3.h"
+#include "ui/detail_settings_window.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "ui/form1.h"
+#include "ui/main_window.h"
 
 #include <qpa/qplatformwindow.h>
 
@@ -16,7 +16,7 @@
 #include <QToolButton>
 #include <stdexcept>
 
-#include "catalogue/catalogue_model.h"
+#include "ui/catalogue_model.h"
 #include "testing/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/application.h"
@@ -420,4 +420,4 @@ class Form1Test : public QObject {
 
 KURONEL_QTEST_MAIN(Form1Test)
 
-#include "form1_test.moc"
+#include "main_window_test.moc"

@@ -7,10 +7,10 @@
 
 #include "catalogue/catalogue_builder.h"
 #include "catalogue/catalogue_checks.h"
-#include "catalogue/catalogue_model.h"
+#include "ui/catalogue_model.h"
 #include "exif/exif_info.h"
 #include "ui/application.h"
-#include "ui/form1.h"
+#include "ui/main_window.h"
 #include "ui/select_folder_dialog.h"
 #include "ui/status_line.h"
 

@@ -4,10 +4,10 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "catalogue/catalogue_model.h"
+#include "ui/catalogue_model.h"
 #include "platform/system.h"
-#include "processing/form2.h"
-#include "ui/form1.h"
+#include "ui/processing_window.h"
+#include "ui/main_window.h"
 
 namespace kuronel {
 

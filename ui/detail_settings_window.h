@@ -1,5 +1,5 @@
-#ifndef KURONEL_SETTINGS_FORM3_H_
-#define KURONEL_SETTINGS_FORM3_H_
+#ifndef KURONEL_UI_DETAIL_SETTINGS_WINDOW_H_
+#define KURONEL_UI_DETAIL_SETTINGS_WINDOW_H_
 
 #include <QDialog>
 #include <string>
@@ -66,4 +66,4 @@ class TForm3 : public QDialog {
 
 }  // namespace kuronel
 
-#endif  // KURONEL_SETTINGS_FORM3_H_
+#endif  // KURONEL_UI_DETAIL_SETTINGS_WINDOW_H_

@@ -1,0 +1,27 @@
+// The read-only mark of a copy: the permission bits where the drive keeps
+// them, the drive's own attribute (drive_attributes.h) where it does not.
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "platform/drive_attributes.h"
+#include "platform/file_system.h"
+
+namespace kuronel {
+
+FileResult RealFileSystem::SetReadOnly(const std::string& path) {
+  struct stat st;
+  if (path.empty() || calls_.Stat(path, st) != 0)
+    return FileResult(FileOperation::kMakeReadOnly, path, errno);
+  const mode_t mode = st.st_mode & 07777 & ~static_cast<mode_t>(0222);
+  const int changed = calls_.ChangeMode(path, mode) == 0 ? 0 : errno;
+  // Some drivers accept the change and keep nothing of it; NTFS keeps the
+  // read-only attribute of Windows instead. What holds is read back.
+  if (changed == 0 && calls_.Stat(path, st) == 0 && (st.st_mode & 0222) == 0)
+    return FileResult();
+  if (SetDriveReadOnly(path, calls_)) return FileResult();
+  return FileResult(FileOperation::kMakeReadOnly, path,
+                    changed != 0 ? changed : EOPNOTSUPP);
+}
+
+}  // namespace kuronel

@@ -1,0 +1,233 @@
+// Copies and their publication under the target name.
+#include "platform/file_system.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "platform/file_test_support.h"
+#include "testing/faulty_file_system.h"
+#include "testing/temp_dir.h"
+
+namespace kuronel {
+namespace {
+
+using testing::Entries;
+using testing::FaultyFileSystem;
+using testing::Pattern;
+using testing::ReadFile;
+using testing::SetTimes;
+using testing::StatOf;
+using testing::TempDir;
+using Step = testing::FaultyFileSystem::CopyStep;
+
+TEST(FileCopyTest, CopyKeepsContentsPermissionsAndTime) {
+  TempDir dir;
+  for (bool unnamed : {true, false}) {
+    for (std::size_t size :
+         {std::size_t{0}, std::size_t{1}, std::size_t{70001}}) {
+      SCOPED_TRACE(::testing::Message()
+                   << "unnamed " << unnamed << " size " << size);
+      // The kernel's range copy with unnamed files, read and write with named.
+      RealFileSystem fs({.use_unnamed_temporary = unnamed,
+                         .use_copy_range = unnamed,
+                         .chunk_bytes = 4096});
+      std::string name = std::to_string(unnamed) + "_" + std::to_string(size);
+      std::string source = dir.WriteFile("src/" + name, Pattern(size));
+      ASSERT_EQ(chmod(source.c_str(), 0640), 0);
+      SetTimes(source, 1083838272, 123456789);
+      std::string target = dir.MakeDir("dst") + "/" + name;
+
+      std::uint64_t last_done = 0, calls = 0;
+      CopyResult result =
+          fs.CopyFileNoReplace(source, target, /*flush=*/unnamed,
+                               [&](std::uint64_t done, std::uint64_t total) {
+                                 EXPECT_GE(done, last_done);
+                                 EXPECT_EQ(total, size);
+                                 last_done = done;
+                                 ++calls;
+                               });
+      ASSERT_TRUE(result.ok) << result.failure.Describe();
+      EXPECT_EQ(ReadFile(target), Pattern(size));
+      struct stat st = StatOf(target);
+      EXPECT_EQ(st.st_mode & 07777, 0640u);
+      EXPECT_EQ(st.st_mtim.tv_sec, 1083838272);
+      EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
+      EXPECT_EQ(result.bytes_copied, size);
+      EXPECT_EQ(result.source_before.size, size);
+      EXPECT_TRUE(result.source_before.Unchanged(result.source_after));
+      EXPECT_EQ(last_done, size);
+      EXPECT_EQ(calls, (size + 4095) / 4096);  // once per chunk
+    }
+  }
+  // Only the copies are in the target folder: no temporary file stayed.
+  EXPECT_EQ(Entries(dir.Path("dst")).size(), 6u);
+}
+
+TEST(FileCopyTest, CopyNeverReplacesAnything) {
+  TempDir dir;
+  std::string source = dir.WriteFile("a.jpg", "new");
+  std::string taken = dir.WriteFile("dst/taken.jpg", "old");
+  dir.MakeDir("dst/folder.jpg");
+  ASSERT_EQ(symlink("nowhere", dir.Path("dst/dangling.jpg").c_str()), 0);
+  for (bool unnamed : {true, false}) {
+    RealFileSystem fs({.use_unnamed_temporary = unnamed});
+    for (const char* name : {"taken.jpg", "folder.jpg", "dangling.jpg"}) {
+      SCOPED_TRACE(name);
+      CopyResult result =
+          fs.CopyFileNoReplace(source, dir.Path("dst/") + name, false, {});
+      EXPECT_FALSE(result.ok);
+      EXPECT_EQ(result.failure.error(), EEXIST);
+    }
+  }
+  EXPECT_EQ(ReadFile(taken), "old");
+  EXPECT_EQ(Entries(dir.Path("dst")),
+            (std::set<std::string>{"taken.jpg", "folder.jpg", "dangling.jpg"}));
+}
+
+// Neither the copy nor the read-ahead before it waits for a FIFO's writer.
+TEST(FileCopyTest, CopyRefusesWhatIsNotARegularFile) {
+  TempDir dir;
+  RealFileSystem fs;
+  dir.MakeDir("dst");
+  ASSERT_EQ(mkfifo(dir.Path("fifo").c_str(), 0644), 0);
+  fs.ReadAheadFile(dir.Path("fifo"));
+  EXPECT_FALSE(
+      fs.CopyFileNoReplace(dir.Path("fifo"), dir.Path("dst/f"), false, {}).ok);
+  EXPECT_FALSE(
+      fs.CopyFileNoReplace(dir.Path("dst"), dir.Path("dst/d"), false, {}).ok);
+  EXPECT_FALSE(
+      fs.CopyFileNoReplace(dir.Path("none"), dir.Path("dst/n"), false, {}).ok);
+  EXPECT_TRUE(Entries(dir.Path("dst")).empty());
+}
+
+// Each failure a disk can give in the middle of a copy: nothing appears under
+// the target name, no temporary file stays, the source is untouched.
+TEST(FileCopyTest, FailedCopyLeavesNothingBehind) {
+  struct Case {
+    const char* name;
+    Step step;
+    std::uint64_t after_bytes;
+    int error;
+  };
+  const Case cases[] = {
+      {"no space midway", Step::kWrite, 10000, ENOSPC},
+      {"no space at once", Step::kWrite, 0, ENOSPC},
+      {"file fsync", Step::kSyncFile, 0, EIO},
+      {"final link", Step::kPublish, 0, EIO},
+      {"folder fsync", Step::kSyncFolder, 0, EIO},
+  };
+  const std::string data = Pattern(50000);
+  for (bool unnamed : {true, false}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message() << c.name << " unnamed " << unnamed);
+      TempDir dir;
+      std::string source = dir.WriteFile("src/a.jpg", data);
+      std::string target = dir.MakeDir("dst") + "/a.jpg";
+      FaultyFileSystem fs(
+          {.use_unnamed_temporary = unnamed, .chunk_bytes = 4096});
+      fs.FailCopyStep(c.step, 0, c.after_bytes, c.error);
+
+      bool saw_target_midway = false;
+      CopyResult result = fs.CopyFileNoReplace(
+          source, target, /*flush=*/true, [&](std::uint64_t, std::uint64_t) {
+            saw_target_midway |= access(target.c_str(), F_OK) == 0;
+          });
+      EXPECT_FALSE(result.ok);
+      EXPECT_EQ(result.failure.error(), c.error);
+      EXPECT_FALSE(saw_target_midway);
+      EXPECT_TRUE(Entries(dir.Path("dst")).empty());
+      EXPECT_EQ(ReadFile(source), data);
+
+      // The same file system copies fine once the fault is gone.
+      FaultyFileSystem healthy({.use_unnamed_temporary = unnamed});
+      EXPECT_TRUE(healthy.CopyFileNoReplace(source, target, true, {}).ok);
+      EXPECT_EQ(ReadFile(target), data);
+    }
+  }
+}
+
+// File systems without a no-replace rename or without links: publication
+// falls back to what there is and still never replaces a file; with neither
+// the copy fails and leaves nothing.
+TEST(FileCopyTest, PublishingWithoutRenameOrLinkNeverReplaces) {
+  using Call = FaultyFileSystem::SystemCall;
+  struct Case {
+    const char* name;
+    bool unnamed_temporary;
+    bool no_rename;  // every no-replace rename fails with EINVAL
+    bool no_link;    // every link fails with EPERM
+    bool publishes;
+  };
+  const Case cases[] = {
+      {"hidden name, no rename: linked", false, true, false, true},
+      {"unnamed, no link", true, false, true, false},
+      {"hidden name, neither", false, true, true, false},
+  };
+  for (const Case& c : cases) {
+    for (bool taken : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (taken ? ", name taken" : ""));
+      TempDir dir;
+      FaultyFileSystem fs({.use_unnamed_temporary = c.unnamed_temporary});
+      if (c.no_rename) fs.FailSystemCall(Call::kRename, 0, EINVAL);
+      if (c.no_link) fs.FailSystemCall(Call::kLink, 0, EPERM);
+      std::string source = dir.WriteFile("c/a.jpg", Pattern(5000));
+      std::string target = dir.Path("d/a0.jpg");
+      if (taken) dir.WriteFile("d/a0.jpg", "someone's");
+      dir.MakeDir("d");
+      CopyResult copy = fs.CopyFileNoReplace(source, target, true, {});
+      EXPECT_EQ(copy.ok, c.publishes && !taken);
+      EXPECT_EQ(ReadFile(target), taken ? "someone's"
+                                  : copy.ok ? Pattern(5000)
+                                            : "");
+      EXPECT_EQ(Entries(dir.Path("d")),
+                (taken || copy.ok) ? std::set<std::string>{"a0.jpg"}
+                                   : std::set<std::string>{});
+      // A move falls back to a link and an unlink, or leaves the file.
+      bool moved = fs.MoveFileNoReplace(source, target);
+      EXPECT_EQ(moved, !(c.no_rename && c.no_link) && !taken && !copy.ok);
+      EXPECT_EQ(ReadFile(moved ? target : source), Pattern(5000));
+    }
+  }
+}
+
+// Holes stay holes: a sparse file costs no more disk as a copy than it did.
+TEST(FileCopyTest, CopyKeepsHoles) {
+  struct Case {
+    const char* name;
+    std::vector<off_t> data_at;  // 4 KiB of data at each offset
+  };
+  const Case cases[] = {
+      {"only a hole", {}},
+      {"data in the middle", {10 << 20}},
+      {"data at both ends", {0, (64 << 20) - 4096}},
+      {"ends in a hole", {0, 20 << 20}},
+  };
+  for (const Case& c : cases) {
+    for (bool copy_range : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (copy_range ? "" : ", read and write"));
+      TempDir dir;
+      std::string source = dir.Path("movie.mov");
+      int fd = open(source.c_str(), O_WRONLY | O_CREAT, 0644);
+      ASSERT_EQ(ftruncate(fd, 64 << 20), 0);
+      for (off_t at : c.data_at)
+        ASSERT_EQ(pwrite(fd, Pattern(4096).data(), 4096, at), 4096);
+      close(fd);
+      RealFileSystem fs({.use_copy_range = copy_range, .chunk_bytes = 1 << 20});
+      std::string target = dir.Path("copy.mov");
+      ASSERT_TRUE(fs.CopyFileNoReplace(source, target, true, {}).ok);
+      EXPECT_EQ(StatOf(target).st_size, 64 << 20);
+      EXPECT_EQ(ReadFile(target), ReadFile(source));
+      // Blocks of 512 bytes: the data and a little more, not 64 MiB.
+      EXPECT_LT(StatOf(target).st_blocks * 512, 1 << 20);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kuronel

@@ -1,0 +1,64 @@
+// What takes a name away from a file: a move within one drive (a rename that
+// never replaces, or a link and an unlink where the drive has no such rename)
+// and a delete. Both leave alone a file the user marked read-only.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/drive_attributes.h"
+#include "platform/file_system.h"
+
+namespace kuronel {
+
+bool RealFileSystem::MoveFileNoReplace(const std::string& source,
+                                       const std::string& target) {
+  struct stat st;
+  if (source.empty() || target.empty() || calls_.Stat(source, st, false) != 0)
+    return false;
+  // Anything a copy would not reproduce exactly is left to the copy: a link
+  // (the copy holds what it points to), a second name (the copy is a file
+  // of its own), another owner or set-id bits (the copy is this user's, with
+  // permission bits only), and a file DeleteFile would refuse.
+  if (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0 ||
+      (st.st_mode & 07000) != 0 || st.st_nlink != 1 ||
+      st.st_uid != OwnUser() ||
+      DriveReadOnlyOf(source, calls_) == DriveReadOnly::kReadOnly)
+    return false;
+  if (calls_.Rename(source, target, RENAME_NOREPLACE) == 0) return true;
+  // EXDEV, EEXIST, EACCES, ...: the file is where it was.
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  return LinkThenUnlink(source, target);
+}
+
+// A file system without a no-replace rename: a link never replaces either.
+bool RealFileSystem::LinkThenUnlink(const std::string& source,
+                                    const std::string& target) {
+  if (calls_.Link(source, target) != 0) return false;
+  if (calls_.Unlink(source) == 0) return true;
+  // Both names stand for the file: the new one goes again, so that the
+  // file is where it was.
+  FileInfo at_source, at_target;
+  if (Stat(source, at_source) && Stat(target, at_target) &&
+      at_source.SameFileAs(at_target))
+    calls_.Unlink(target);
+  return false;
+}
+
+FileResult RealFileSystem::DeleteFile(const std::string& path) {
+  struct stat st;
+  if (path.empty() || calls_.Stat(path, st) != 0)
+    return FileResult(FileOperation::kDelete, path, errno);
+  if (S_ISDIR(st.st_mode)) return FileResult(FileOperation::kDelete, path, EISDIR);
+  // A read-only file, by its permission bits or, where the drive keeps them
+  // apart, by a camera's "protect" or Windows' read-only mark.
+  if ((st.st_mode & S_IWUSR) == 0 ||
+      DriveReadOnlyOf(path, calls_) == DriveReadOnly::kReadOnly)
+    return FileResult(FileOperation::kDelete, path, EPERM);
+  if (calls_.Unlink(path) != 0)
+    return FileResult(FileOperation::kDelete, path, errno);
+  return FileResult();
+}
+
+}  // namespace kuronel

@@ -1,0 +1,52 @@
+// Small helpers shared by the tests of the disk layer.
+#ifndef KURONEL_PLATFORM_FILE_TEST_SUPPORT_H_
+#define KURONEL_PLATFORM_FILE_TEST_SUPPORT_H_
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <ctime>
+#include <set>
+#include <string>
+
+#include "gtest/gtest.h"
+
+namespace kuronel::testing {
+
+// Entry names of a folder, "." and ".." left out, hidden names included.
+inline std::set<std::string> Entries(const std::string& folder) {
+  std::set<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return names;
+  while (dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") names.insert(name);
+  }
+  closedir(dir);
+  return names;
+}
+
+// Bytes that differ from block to block, so that a misplaced block shows.
+inline std::string Pattern(std::size_t size) {
+  std::string data(size, '\0');
+  for (std::size_t i = 0; i < size; ++i)
+    data[i] = static_cast<char>(i * 131 + i / 7);
+  return data;
+}
+
+inline struct stat StatOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+  return st;
+}
+
+inline void SetTimes(const std::string& path, time_t seconds, long nanoseconds) {
+  struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+}  // namespace kuronel::testing
+
+#endif  // KURONEL_PLATFORM_FILE_TEST_SUPPORT_H_
