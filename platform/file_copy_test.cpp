@@ -17,7 +17,7 @@
 namespace kuronel {
 namespace {
 
-using testing::Entries;
+using testing::FolderEntries;
 using testing::FaultyFileSystem;
 using testing::Pattern;
 using testing::ReadFile;
@@ -66,7 +66,7 @@ TEST(FileCopyTest, CopyKeepsContentsPermissionsAndTime) {
     }
   }
   // Only the copies are in the target folder: no temporary file stayed.
-  EXPECT_EQ(Entries(dir.Path("dst")).size(), 6u);
+  EXPECT_EQ(FolderEntries(dir.Path("dst")).size(), 6u);
 }
 
 TEST(FileCopyTest, CopyNeverReplacesAnything) {
@@ -86,7 +86,7 @@ TEST(FileCopyTest, CopyNeverReplacesAnything) {
     }
   }
   EXPECT_EQ(ReadFile(taken), "old");
-  EXPECT_EQ(Entries(dir.Path("dst")),
+  EXPECT_EQ(FolderEntries(dir.Path("dst")),
             (std::set<std::string>{"taken.jpg", "folder.jpg", "dangling.jpg"}));
 }
 
@@ -103,7 +103,7 @@ TEST(FileCopyTest, CopyRefusesWhatIsNotARegularFile) {
       fs.CopyFileNoReplace(dir.Path("dst"), dir.Path("dst/d"), false, {}).ok);
   EXPECT_FALSE(
       fs.CopyFileNoReplace(dir.Path("none"), dir.Path("dst/n"), false, {}).ok);
-  EXPECT_TRUE(Entries(dir.Path("dst")).empty());
+  EXPECT_TRUE(FolderEntries(dir.Path("dst")).empty());
 }
 
 // Each failure a disk can give in the middle of a copy: nothing appears under
@@ -141,7 +141,7 @@ TEST(FileCopyTest, FailedCopyLeavesNothingBehind) {
       EXPECT_FALSE(result.ok);
       EXPECT_EQ(result.failure.error(), c.error);
       EXPECT_FALSE(saw_target_midway);
-      EXPECT_TRUE(Entries(dir.Path("dst")).empty());
+      EXPECT_TRUE(FolderEntries(dir.Path("dst")).empty());
       EXPECT_EQ(ReadFile(source), data);
 
       // The same file system copies fine once the fault is gone.
@@ -185,7 +185,7 @@ TEST(FileCopyTest, PublishingWithoutRenameOrLinkNeverReplaces) {
       EXPECT_EQ(ReadFile(target), taken ? "someone's"
                                   : copy.ok ? Pattern(5000)
                                             : "");
-      EXPECT_EQ(Entries(dir.Path("d")),
+      EXPECT_EQ(FolderEntries(dir.Path("d")),
                 (taken || copy.ok) ? std::set<std::string>{"a0.jpg"}
                                    : std::set<std::string>{});
       // A move falls back to a link and an unlink, or leaves the file.

@@ -14,7 +14,7 @@
 namespace kuronel {
 namespace {
 
-using testing::Entries;
+using testing::FolderEntries;
 using testing::Pattern;
 using testing::ReadFile;
 using testing::SetTimes;
@@ -89,14 +89,14 @@ TEST(FileRemovalTest, MoveRenamesOnlyWhatACopyWouldReproduce) {
     }
     if (c.source == kFolder) source = dir.MakeDir("c/folder.jpg");
     if (c.source == kMissing) source = dir.Path("c/none.jpg");
-    const std::set<std::string> before = Entries(dir.Path("c"));
+    const std::set<std::string> before = FolderEntries(dir.Path("c"));
     const ino_t inode = StatOf(file).st_ino;
     const std::string target = dir.Path(c.target);
 
     EXPECT_EQ(fs.MoveFileNoReplace(source, target), c.moved);
     EXPECT_EQ(ReadFile(dir.Path("d/taken.jpg")), "taken");
     if (c.moved) {
-      EXPECT_EQ(Entries(dir.Path("c")), std::set<std::string>{});
+      EXPECT_EQ(FolderEntries(dir.Path("c")), std::set<std::string>{});
       const struct stat st = StatOf(target);
       EXPECT_EQ(st.st_ino, inode);
       EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -104,9 +104,9 @@ TEST(FileRemovalTest, MoveRenamesOnlyWhatACopyWouldReproduce) {
       EXPECT_EQ(st.st_mtim.tv_nsec, 5);
       EXPECT_EQ(ReadFile(target), Pattern(3000));
     } else {
-      EXPECT_EQ(Entries(dir.Path("c")), before);
+      EXPECT_EQ(FolderEntries(dir.Path("c")), before);
       EXPECT_EQ(ReadFile(file), Pattern(3000));
-      EXPECT_EQ(Entries(dir.Path("d")), std::set<std::string>{"taken.jpg"});
+      EXPECT_EQ(FolderEntries(dir.Path("d")), std::set<std::string>{"taken.jpg"});
     }
   }
 }

@@ -2,31 +2,16 @@
 #ifndef KURONEL_PLATFORM_FILE_TEST_SUPPORT_H_
 #define KURONEL_PLATFORM_FILE_TEST_SUPPORT_H_
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cstddef>
 #include <ctime>
-#include <set>
 #include <string>
 
 #include "gtest/gtest.h"
 
 namespace kuronel::testing {
-
-// Entry names of a folder, "." and ".." left out, hidden names included.
-inline std::set<std::string> Entries(const std::string& folder) {
-  std::set<std::string> names;
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return names;
-  while (dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name != "." && name != "..") names.insert(name);
-  }
-  closedir(dir);
-  return names;
-}
 
 // Bytes that differ from block to block, so that a misplaced block shows.
 inline std::string Pattern(std::size_t size) {

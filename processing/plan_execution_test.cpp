@@ -1,6 +1,5 @@
 #include "processing/plan_execution.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,6 +20,7 @@ namespace kuronel {
 namespace {
 
 using testing::FaultyFileSystem;
+using testing::FolderEntries;
 using testing::MemoryFileSystem;
 using testing::ReadFile;
 using testing::TempDir;
@@ -36,18 +36,6 @@ Settings Options(bool move, bool rename, bool read_only, bool keep,
   options.KeepOriginal = keep;
   options.DestinationFolder = std::move(destination);
   return options;
-}
-
-std::set<std::string> Entries(const std::string& folder) {
-  std::set<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (dirent* entry = readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name != "." && name != "..") names.insert(name);
-    }
-    closedir(dir);
-  }
-  return names;
 }
 
 mode_t ModeOf(const std::string& path) {
@@ -190,7 +178,7 @@ TEST(PlanExecutionTest, BothNameOptionsOff) {
     EXPECT_EQ(
         RunOne(source, source, Options(false, false, c.read_only, c.keep), fs),
         c.state);
-    EXPECT_EQ(Entries(dir.Path("c")), c.files_after);
+    EXPECT_EQ(FolderEntries(dir.Path("c")), c.files_after);
     if (c.source_mode) {
       EXPECT_EQ(ModeOf(source), c.source_mode);
     }
@@ -222,7 +210,7 @@ TEST(PlanExecutionTest, MissingSourceAndUncreatableFolder) {
             dir.Path("file") + ": create folder: " + std::strerror(ENOTDIR));
   EXPECT_TRUE(plan[2].failure.ok());
   EXPECT_EQ(ReadFile(blocked), "b");  // neither copied nor deleted
-  EXPECT_EQ(Entries(dir.Path("d")), std::set<std::string>{"a2.JPG"});
+  EXPECT_EQ(FolderEntries(dir.Path("d")), std::set<std::string>{"a2.JPG"});
 }
 
 TEST(PlanExecutionTest, ExtensionInAFolderNameIsLeftAlone) {
@@ -286,7 +274,7 @@ TEST(PlanExecutionTest, FailedCopyNeverDeletesTheSource) {
         RunOne(source, new_path, Options(true, true, read_only, false), fs),
         read_only ? RowState::kAttrError : RowState::kCopyError);
     EXPECT_TRUE(ReadFile(source) == Photo());
-    EXPECT_TRUE(Entries(dir.Path("d")).empty());
+    EXPECT_TRUE(FolderEntries(dir.Path("d")).empty());
   }
 }
 
@@ -324,7 +312,7 @@ TEST(PlanExecutionTest, SourceChangedWhileCopiedIsKept) {
     EXPECT_EQ(plan[0].State, RowState::kCopyError);
     EXPECT_TRUE(Exists(source));
     EXPECT_FALSE(Exists(new_path));
-    EXPECT_TRUE(Entries(dir.Path("d")).empty());
+    EXPECT_TRUE(FolderEntries(dir.Path("d")).empty());
   }
 }
 
@@ -371,7 +359,7 @@ TEST(PlanExecutionTest, DiskFaultsNeverCostTheSource) {
       EXPECT_FALSE(partial_seen);
       // The next row is not affected.
       EXPECT_EQ(plan[1].State, RowState::kMoved);
-      EXPECT_EQ(Entries(dir.Path("d")), std::set<std::string>{"a1.JPG"});
+      EXPECT_EQ(FolderEntries(dir.Path("d")), std::set<std::string>{"a1.JPG"});
     }
   }
 }
@@ -442,7 +430,7 @@ TEST(PlanExecutionTest, FailingOperationsOfTheRun) {
       EXPECT_EQ(ReadFile(source), Photo());
     }
     if (c.move) {
-      EXPECT_EQ(Entries(dir.Path("d")), c.target_files);
+      EXPECT_EQ(FolderEntries(dir.Path("d")), c.target_files);
     }
   }
 }

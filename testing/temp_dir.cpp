@@ -117,6 +117,14 @@ std::string ReadFile(const std::string& path) {
   return contents.str();
 }
 
+std::set<std::string> FolderEntries(const std::string& folder) {
+  std::set<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
 std::string TestDataDir() {
 #ifdef KURONEL_TESTDATA_DIR
   return KURONEL_TESTDATA_DIR;

@@ -1,6 +1,7 @@
 #ifndef KURONEL_TESTING_TEMP_DIR_H_
 #define KURONEL_TESTING_TEMP_DIR_H_
 
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -59,6 +60,10 @@ void SetLocalTime(const std::string& path, int year, int month, int day,
 
 // Reads a whole file; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
+
+// Entry names of a folder, "." and ".." left out, hidden names included;
+// empty when the folder cannot be read.
+std::set<std::string> FolderEntries(const std::string& folder);
 
 // Copies a file from the shared test data folder into `dir` under `name`.
 std::string CopyTestFile(const TempDir& dir, std::string_view testdata_relative,
