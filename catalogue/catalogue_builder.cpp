@@ -114,9 +114,9 @@ size_t AppendRows(const FolderWorkList& work_list, FileCatalogue& catalogue,
       if (date.read_error == ENOENT) continue;  // gone since the listing
       unreadable.push_back({path, date.read_error});
     }
-    catalogue.push_back(CatalogueRow{
-        DisplayKind(date.key), std::string(listings.NameOf(file)),
-        folders[file.folder], TimestampText(date.key), false, file.identity});
+    catalogue.push_back(DatedRow(folders[file.folder],
+                                 std::string(listings.NameOf(file)), date.key,
+                                 false, file.identity));
     ++appended;
   }
   return appended;

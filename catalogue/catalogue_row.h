@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/timestamp_text.h"
 #include "platform/file_identity.h"
 
 namespace kuronel {
@@ -19,9 +20,15 @@ struct CatalogueRow {
   bool Checked = false;
   // The file the row stands for, however its path is spelled; not shown.
   FileIdentity identity = {};
+  // The date both date texts were written from; new names are made from it.
+  DateKey date = {};
 
   std::string FullPath() const { return Folder + FileName; }
 };
+
+// The row of the file `folder` + `name` on `date`, its texts written from it.
+CatalogueRow DatedRow(std::string folder, std::string name, const DateKey& date,
+                      bool checked = false, FileIdentity identity = {});
 
 // The main list in display order, top row first.
 using FileCatalogue = std::vector<CatalogueRow>;

@@ -102,7 +102,7 @@ class ExifDating {
     const int32_t search_range = exif_.SearchRange();
     for (size_t k = 0; k < wanted; ++k) {
       try {
-        readers.Start([this, search_range](std::stop_token stop) {
+        readers.Start([this, search_range](const std::stop_token& stop) {
           ReadFiles(stop, search_range);
         });
       } catch (const std::system_error&) {

@@ -74,7 +74,7 @@ class ListingAhead {
     const size_t wanted = std::min(kReadsInFlight, work_list_.size());
     for (size_t k = 0; k < wanted; ++k) {
       try {
-        listers.Start([this](std::stop_token stop) { ListAll(stop); });
+        listers.Start([this](const std::stop_token& stop) { ListAll(stop); });
       } catch (const std::system_error&) {
         break;  // fewer listers list the same folders
       }

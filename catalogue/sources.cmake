@@ -4,6 +4,7 @@ set(KURONEL_CATALOGUE_SOURCES
   catalogue_checks.cpp
   catalogue_dates.cpp
   catalogue_order.cpp
+  catalogue_row.cpp
   exif_dating.cpp
   folder_listings.cpp
   folder_walk.cpp

@@ -87,18 +87,15 @@ std::string BuildNewPath(const std::string& source_path, const DateKey& day,
   return folder + base + ExtensionOf(source_path);
 }
 
-Status BuildPlan(const FileCatalogue& catalogue, const Settings& options,
-                 FileSystem& file_system, ProcessingPlan& plan) {
+void BuildPlan(const FileCatalogue& catalogue, const Settings& options,
+               FileSystem& file_system, ProcessingPlan& plan) {
   plan.clear();
   ProcessingPlan pairs;
   int day_counter = 0;
   DateKey previous_day;
   for (const CatalogueRow& row : catalogue) {
     if (!row.Checked) continue;
-    DateKey stamp;
-    Status read = ReadTimestampText(row.Timestamp, stamp);
-    if (!read.ok()) return read;
-    DateKey day = stamp.DayOnly();
+    const DateKey day = row.date.DayOnly();
     // Only the checked row just before counts: a day that comes back after
     // another day starts again at 1.
     day_counter =
@@ -121,7 +118,6 @@ Status BuildPlan(const FileCatalogue& catalogue, const Settings& options,
                                                     : RowState::kUnprocessed;
   }
   plan = std::move(pairs);
-  return Status::Ok();
 }
 
 }  // namespace kuronel

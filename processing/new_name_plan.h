@@ -84,11 +84,10 @@ std::string BuildNewPath(const std::string& source_path, const DateKey& day,
                          int n, const Settings& options);
 
 // One row per checked catalogue row, in catalogue order. Each row starts as
-// "重複" when a file already stands at its new path, else "未処理". A
-// timestamp that does not read as a date ends the build with the reader's
-// message and an empty plan.
-Status BuildPlan(const FileCatalogue& catalogue, const Settings& options,
-                 FileSystem& file_system, ProcessingPlan& plan);
+// "重複" when a file already stands at its new path, else "未処理". Each new
+// name is made from the row's date, never read back from its text.
+void BuildPlan(const FileCatalogue& catalogue, const Settings& options,
+               FileSystem& file_system, ProcessingPlan& plan);
 
 }  // namespace kuronel
 

@@ -1,6 +1,7 @@
 #include "processing/new_name_plan.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "gtest/gtest.h"
@@ -21,14 +22,11 @@ Settings Options(bool move, bool rename, std::string destination = "/photos/") {
   return options;
 }
 
-CatalogueRow Row(std::string folder, std::string name, std::string timestamp,
-                 bool checked = true) {
-  CatalogueRow row;
-  row.Folder = std::move(folder);
-  row.FileName = std::move(name);
-  row.Timestamp = std::move(timestamp);
-  row.Checked = checked;
-  return row;
+CatalogueRow Row(std::string folder, std::string name,
+                 std::string_view timestamp, bool checked = true) {
+  DateKey date;
+  EXPECT_TRUE(ReadTimestampText(timestamp, date).ok()) << timestamp;
+  return DatedRow(std::move(folder), std::move(name), date, checked);
 }
 
 std::vector<std::string> NewPaths(const ProcessingPlan& plan) {
@@ -95,9 +93,7 @@ TEST(NewNamePlanTest, WorkedExampleOfOneDay) {
       Row("/camera/", "IMG_0004.JPG", "2004/05/07 10:00:00"),
   };
   ProcessingPlan plan;
-  ASSERT_TRUE(
-      BuildPlan(catalogue, Options(true, true, dir.path() + "/"), fs, plan)
-          .ok());
+  BuildPlan(catalogue, Options(true, true, dir.path() + "/"), fs, plan);
   const std::string d = dir.path() + "/";
   EXPECT_EQ(NewPaths(plan), (std::vector<std::string>{
                                 d + "2004_05_06/2004_05_06a0.JPG",
@@ -121,8 +117,7 @@ TEST(NewNamePlanTest, DayBoundariesAndUncheckedRows) {
       Row("/c/", "6.JPG", "2004/05/06 23:59:59"),
   };
   ProcessingPlan plan;
-  ASSERT_TRUE(
-      BuildPlan(catalogue, Options(false, true, "/no/"), fs, plan).ok());
+  BuildPlan(catalogue, Options(false, true, "/no/"), fs, plan);
   EXPECT_EQ(NewPaths(plan), (std::vector<std::string>{
                                 "/c/2004_05_06a0.JPG",
                                 "/c/2004_05_06a1.JPG",
@@ -140,7 +135,7 @@ TEST(NewNamePlanTest, PastTheLastSuffixANumberFollowsTheExtension) {
   for (int i = 0; i < 938; ++i)
     catalogue.push_back(Row("/c/", "IMG.JPG", "2004/05/06 10:00:00"));
   ProcessingPlan plan;
-  ASSERT_TRUE(BuildPlan(catalogue, Options(true, true), fs, plan).ok());
+  BuildPlan(catalogue, Options(true, true), fs, plan);
   ASSERT_EQ(plan.size(), 938u);
   EXPECT_EQ(plan[935].NewPath, "/photos/2004_05_06/2004_05_06zz.JPG");
   EXPECT_EQ(plan[936].NewPath, "/photos/2004_05_06/2004_05_06zz.JPG1");
@@ -160,14 +155,13 @@ TEST(NewNamePlanTest, DuplicateStartStates) {
       Row(c, "IMG_0002.JPG", "2004/05/06 10:00:01"),
   };
   ProcessingPlan plan;
-  ASSERT_TRUE(
-      BuildPlan(catalogue, Options(true, true, dir.Path("d/")), fs, plan).ok());
+  BuildPlan(catalogue, Options(true, true, dir.Path("d/")), fs, plan);
   ASSERT_EQ(plan.size(), 2u);
   EXPECT_EQ(plan[0].State, RowState::kDuplicate);
   EXPECT_EQ(plan[1].State, RowState::kUnprocessed);
 
   // Both options off: every new path is its source, so every row is "重複".
-  ASSERT_TRUE(BuildPlan(catalogue, Options(false, false), fs, plan).ok());
+  BuildPlan(catalogue, Options(false, false), fs, plan);
   ASSERT_EQ(plan.size(), 2u);
   for (const PlanRow& row : plan) {
     EXPECT_EQ(row.NewPath, row.SourcePath);
@@ -175,22 +169,15 @@ TEST(NewNamePlanTest, DuplicateStartStates) {
   }
 }
 
-TEST(NewNamePlanTest, UnreadableTimestampLeavesThePlanEmpty) {
+// A row's texts are for the list; its new name comes from its date.
+TEST(NewNamePlanTest, NamesComeFromTheRowsDateNotItsText) {
   RealFileSystem fs;
-  FileCatalogue catalogue = {
-      Row("/c/", "1.JPG", "2004/05/06 10:00:00"),
-      Row("/c/", "2.JPG", "2004/13/06 10:00:00"),
-  };
-  ProcessingPlan plan = {PlanRow{"old", "old", RowState::kCopied}};
-  Status status = BuildPlan(catalogue, Options(true, true), fs, plan);
-  EXPECT_FALSE(status.ok());
-  EXPECT_NE(status.message().find("2004/13/06"), std::string::npos);
-  EXPECT_TRUE(plan.empty());
-
-  // An unchecked row's timestamp is never read.
-  catalogue[1].Checked = false;
-  EXPECT_TRUE(BuildPlan(catalogue, Options(true, true), fs, plan).ok());
-  EXPECT_EQ(plan.size(), 1u);
+  CatalogueRow row = DatedRow("/c/", "1.JPG", {2004, 5, 6, 10, 0, 0}, true);
+  row.Timestamp = "2004/13/06 10:00:00";
+  ProcessingPlan plan;
+  BuildPlan({row}, Options(true, true), fs, plan);
+  EXPECT_EQ(NewPaths(plan), std::vector<std::string>{
+                                "/photos/2004_05_06/2004_05_06a0.JPG"});
 }
 
 }  // namespace

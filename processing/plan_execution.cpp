@@ -105,7 +105,7 @@ class TemporaryCleanUp {
 constexpr std::size_t kRowsReadAhead = 2;
 // Below this size a file comes in one request, mostly with the read of its
 // Exif date already, and opening it ahead costs about as much as it saves.
-constexpr std::uint64_t kReadAheadMinBytes = 256 * 1024;
+constexpr std::uint64_t kReadAheadMinBytes = 256 * 1024ULL;
 
 // Asks the drive for the sources of the next rows while the rows copy large
 // files: not in the attribute-only mode, not while rows are moved by

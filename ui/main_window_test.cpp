@@ -43,12 +43,8 @@ struct DesktopTitle : QPlatformWindow {
 
 FileCatalogue Rows(int count, const std::string& folder) {
   FileCatalogue rows(count);
-  for (CatalogueRow& row : rows) {
-    row.DisplayKind = "2008_12_31";
-    row.FileName = "IMG_0001.JPG";
-    row.Folder = folder;
-    row.Timestamp = "2008/12/31 23:59:58";
-  }
+  for (CatalogueRow& row : rows)
+    row = kuronel::DatedRow(folder, "IMG_0001.JPG", {2008, 12, 31, 23, 59, 58});
   return rows;
 }
 

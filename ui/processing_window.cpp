@@ -153,12 +153,7 @@ void TForm2::FormActivate() {
   SpeedButton2->setText(Text("Cancel"));
   ProcessingPlan plan;
   if (request_.catalogue == nullptr) return;
-  Status status =
-      BuildPlan(*request_.catalogue, request_.settings, file_system_, plan);
-  if (!status.ok()) {
-    ShowErrorReport(QString::fromStdString(status.message()));
-    return;
-  }
+  BuildPlan(*request_.catalogue, request_.settings, file_system_, plan);
   plan_model_->ChangePlan(
       [&plan](ProcessingPlan& rows) { rows = std::move(plan); });
   // A new plan is read from its beginning, whatever the last one showed.

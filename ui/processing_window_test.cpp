@@ -6,7 +6,6 @@
 
 #include <QHeaderView>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -18,7 +17,6 @@
 #include "testing/temp_dir.h"
 #include "ui/application.h"
 
-using kuronel::CatalogueRow;
 using kuronel::FileCatalogue;
 using kuronel::ProcessingPlan;
 using kuronel::RealFileSystem;
@@ -143,27 +141,6 @@ class Form2Test : public QObject {
     ExpectStates({"未処理", "未処理", "未処理"});
     QVERIFY(Button("SpeedButton1")->isEnabled());
     QCOMPARE(Button("SpeedButton2")->text(), U("Cancel"));
-  }
-
-  void ATimestampThatDoesNotReadEmptiesThePlanAndIsReported() {
-    AddFile("IMG_0001.JPG", "2004/05/06 10:11:12");
-    Show();
-    QCOMPARE(form_->Plan().size(), size_t{1});
-    form_->hide();
-    AddFile("IMG_0002.JPG", "2004/13/06 10:11:12");
-    QString title, text;
-    AnswerNextModal([&](QWidget* modal) {
-      auto* box = qobject_cast<QMessageBox*>(modal);
-      QVERIFY(box);
-      title = box->windowTitle();
-      text = box->text();
-      box->button(QMessageBox::Ok)->click();
-    });
-    Show();
-    QCOMPARE(title, U("Kuronel"));
-    QVERIFY2(text.contains("2004/13/06"), qPrintable(text));
-    QVERIFY(form_->Plan().empty());
-    QCOMPARE(List()->model()->rowCount(), 0);
   }
 
   // A move: each row's outcome, a source gone in between, a read-only
@@ -390,13 +367,11 @@ class Form2Test : public QObject {
                       const std::string& subfolder = "") {
     const std::string path =
         dir_->WriteFile("camera/" + subfolder + name, contents);
-    CatalogueRow row;
-    row.DisplayKind = timestamp.substr(0, 10);
-    row.FileName = name;
-    row.Folder = camera_ + subfolder;
-    row.Timestamp = timestamp;
-    row.Checked = checked;
-    catalogue_.push_back(row);
+    kuronel::DateKey date;
+    if (!kuronel::ReadTimestampText(timestamp, date).ok())
+      qFatal("not a timestamp: %s", timestamp.c_str());
+    catalogue_.push_back(
+        kuronel::DatedRow(camera_ + subfolder, name, date, checked));
     return path;
   }
 

@@ -1,6 +1,6 @@
 // Small helpers shared by the tests of the disk layer.
-#ifndef KURONEL_PLATFORM_FILE_TEST_SUPPORT_H_
-#define KURONEL_PLATFORM_FILE_TEST_SUPPORT_H_
+#ifndef KURONEL_TESTING_FILE_TEST_SUPPORT_H_
+#define KURONEL_TESTING_FILE_TEST_SUPPORT_H_
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -34,4 +34,4 @@ inline void SetTimes(const std::string& path, time_t seconds, long nanoseconds) 
 
 }  // namespace kuronel::testing
 
-#endif  // KURONEL_PLATFORM_FILE_TEST_SUPPORT_H_
+#endif  // KURONEL_TESTING_FILE_TEST_SUPPORT_H_
