@@ -4,6 +4,8 @@
 #include <set>
 #include <sstream>
 
+#include "platform/path.h"
+
 namespace kuronel {
 namespace {
 
@@ -35,10 +37,6 @@ std::string Unescape(std::string_view text) {
   return out;
 }
 
-std::string LastName(const std::string& path) {
-  return path.substr(path.find_last_of('/') + 1);
-}
-
 bool IsDirectlyUnder(const std::string& path, const std::string& folder) {
   return path.size() > folder.size() + 1 &&
          path.compare(0, folder.size(), folder) == 0 &&
@@ -46,8 +44,13 @@ bool IsDirectlyUnder(const std::string& path, const std::string& folder) {
          path.find('/', folder.size() + 1) == std::string::npos;
 }
 
-}  // namespace
+struct MountPoint {
+  std::string path;
+  std::string type;
+};
 
+// The mount points listed in a text of the form of /proc/self/mounts, with
+// their file system types, octal escapes (\040 for a blank) undone.
 std::vector<MountPoint> ParseMounts(std::string_view mounts) {
   std::vector<MountPoint> points;
   std::istringstream lines{std::string(mounts)};
@@ -60,6 +63,8 @@ std::vector<MountPoint> ParseMounts(std::string_view mounts) {
   }
   return points;
 }
+
+}  // namespace
 
 std::vector<FolderPlace> DesktopPlaces(const std::string& home,
                                        const std::string& user,
@@ -80,7 +85,7 @@ std::vector<FolderPlace> DesktopPlaces(const std::string& home,
   std::sort(drives.begin(), drives.end());
   drives.erase(std::unique(drives.begin(), drives.end()), drives.end());
   for (const std::string& drive : drives)
-    places.push_back({LastName(drive), drive});
+    places.push_back({BaseName(drive), drive});
   places.push_back({"/", "/"});
   return places;
 }

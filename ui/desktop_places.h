@@ -22,14 +22,6 @@ std::vector<FolderPlace> DesktopPlaces(const std::string& home,
                                        const std::string& user,
                                        std::string_view mounts);
 
-// The mount points listed in a text of the form of /proc/self/mounts, with
-// their file system types, octal escapes (\040 for a blank) undone.
-struct MountPoint {
-  std::string path;
-  std::string type;
-};
-std::vector<MountPoint> ParseMounts(std::string_view mounts);
-
 }  // namespace kuronel
 
 #endif  // KURONEL_UI_DESKTOP_PLACES_H_

@@ -6,6 +6,7 @@
 
 #include "platform/cp932.h"
 #include "platform/dir_listing.h"
+#include "platform/path.h"
 
 namespace kuronel {
 
@@ -50,10 +51,6 @@ bool Holds(const std::string& place, const std::string& folder) {
   return folder == place || folder.starts_with(place + '/');
 }
 
-std::string ChildPath(const std::string& folder, const std::string& name) {
-  return folder.ends_with('/') ? folder + name : folder + '/' + name;
-}
-
 QString Shown(std::string_view name) {
   return QString::fromStdString(DisplayName(name));
 }
@@ -68,7 +65,7 @@ struct Subfolder {
 // system's own, so a name that is not UTF-8 is listed too.
 std::vector<Subfolder> Subfolders(const std::string& folder) {
   std::vector<Subfolder> subfolders;
-  ListDirectory(folder, [&subfolders](const DirEntry& entry) {
+  ListSubfolders(folder, [&subfolders](const DirEntry& entry) {
     if ((entry.attributes & kAttrDirectory) != 0)
       subfolders.push_back({Shown(entry.name), std::string(entry.name)});
   });
@@ -143,7 +140,7 @@ void FolderTreeModel::List(Node* node) {
   for (Subfolder& subfolder : subfolders) {
     auto child = std::make_unique<Node>();
     child->label = std::move(subfolder.label);
-    child->path = ChildPath(node->path, subfolder.name);
+    child->path = JoinPath(node->path, subfolder.name);
     child->name = std::move(subfolder.name);
     child->parent = node;
     child->row = static_cast<int>(node->children.size());

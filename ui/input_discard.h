@@ -1,11 +1,6 @@
 #ifndef KURONEL_UI_INPUT_DISCARD_H_
 #define KURONEL_UI_INPUT_DISCARD_H_
 
-#include <QObject>
-#include <QPointer>
-
-class QWidget;
-
 namespace kuronel {
 
 // Marks a command running from start to end on the GUI thread. While one is

@@ -61,23 +61,14 @@ class TForm1 : public QMainWindow {
   // restarted, so the text then present is cleared when it ends.
   void StartStatusTimer();
 
-  // The process's current directory when the program started: the folder
-  // of Kuronel.ini and of the help file.
-  const std::string& StartupFolder() const { return startup_folder_; }
   // The settings as the rest of the program reads them: the option menu's
   // check marks, the destination button's caption and the detail values in
   // use.
   Settings CurrentSettings() const;
-  // The folders the catalogue was built from: the one opened last and those
-  // added since.
-  const std::vector<std::string>& OpenedFolders() const {
-    return opened_folders_;
-  }
   CatalogueModel* Catalogue() const { return catalogue_model_; }
   // The sort state of both lists.
   const SortState& Sort() const { return sort_state_; }
   TSelectFolderDialog* FolderPicker() const { return SelectFolderDialog1; }
-  TForm2* ProcessingWindow() const { return Form2; }
   // Its controls are the copy of the detail settings saved at shut-down.
   TForm3* DetailSettingsWindow() const { return Form3; }
 
@@ -132,7 +123,6 @@ class TForm1 : public QMainWindow {
   void RunCheckCommand(
       const std::function<CheckCommandResult(
           FileCatalogue&, const std::vector<bool>&)>& command);
-  StatusSink ProgressSink();
 
   // Marks a command running from start to end: the user's input meanwhile
   // is discarded, the status line's last text is shown when it ends, and

@@ -49,12 +49,6 @@ void TForm1::ConnectCatalogueCommands() {
     connect(item, &QAction::triggered, this, &TForm1::InvertSelection);
 }
 
-StatusSink TForm1::ProgressSink() {
-  return [this](const std::string& text) {
-    status_line_->ShowProgress(QString::fromStdString(text));
-  };
-}
-
 void TForm1::OpenFolder() {
   if (!SelectFolderDialog1->Execute()) return;
   UnreadablePaths unreadable;
@@ -64,7 +58,7 @@ void TForm1::OpenFolder() {
     const std::string folder = SelectFolderDialog1->Path();
     unreadable = BuildCatalogue(folder, rows, folder_work_list_, *ExifInfo1,
                                 BuildOptionsFor(settings_), sort_state_,
-                                ProgressSink())
+                                status_line_->ProgressSink())
                      .unreadable;
     opened_folders_ = {folder};
     ApplyDefaultChecksTo(rows);
@@ -84,7 +78,7 @@ void TForm1::AddFolder() {
     const std::string folder = SelectFolderDialog1->Path();
     unreadable = BuildCatalogue(folder, rows, folder_work_list_, *ExifInfo1,
                                 BuildOptionsFor(settings_), sort_state_,
-                                ProgressSink())
+                                status_line_->ProgressSink())
                      .unreadable;
     opened_folders_.push_back(folder);
     RemoveDuplicateRows(rows);
@@ -104,9 +98,7 @@ void TForm1::ReportUnreadable(const UnreadablePaths& unreadable) {
 
 void TForm1::ApplyDefaultChecksTo(FileCatalogue& rows) {
   ApplyDefaultChecks(rows, settings_.CheckMoviesByDefault,
-                     [this](const std::string& text) {
-                       status_line_->ShowProgress(QString::fromStdString(text));
-                     });
+                     status_line_->ProgressSink());
   status_line_->Flush();
 }
 

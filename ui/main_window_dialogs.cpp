@@ -3,7 +3,6 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
-#include <QTableView>
 #include <QToolButton>
 
 #include "platform/cp932.h"

@@ -51,21 +51,19 @@ QVariant PlanModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return QVariant();
   const PlanRow& row = plan_[index.row()];
   switch (role) {
-    case Qt::DisplayRole:
-      // Paths need not be UTF-8; the list shows them decoded and the plan
-      // keeps the bytes.
-      if (index.column() == kStateColumn) return QString::fromUtf8(StateText(row.State));
-      return QString::fromUtf8(
-          DisplayName(PlanColumnText(row, index.column())));
     case Qt::ToolTipRole:
-      // The path columns are elided in the middle; the tip has them whole.
       // A failed state's tip says why it failed.
       if (index.column() == kStateColumn) {
         if (row.failure.ok()) return QVariant();
         return QString::fromUtf8(DisplayPath(row.failure.Describe()));
       }
+      // The path columns are elided in the middle; the tip has them whole.
+      [[fallthrough]];
+    case Qt::DisplayRole:
+      // Paths need not be UTF-8; the list shows each name decoded and the
+      // plan keeps the bytes. The state texts are UTF-8 and pass unchanged.
       return QString::fromUtf8(
-          DisplayName(PlanColumnText(row, index.column())));
+          DisplayPath(PlanColumnText(row, index.column())));
     case Qt::ForegroundRole:
       if (IsPlainState(row.State)) return QVariant();
       return kAttentionColour;

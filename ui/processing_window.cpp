@@ -147,13 +147,12 @@ void TForm2::showEvent(QShowEvent* event) {
 }
 
 void TForm2::FormActivate() {
-  plan_model_->ChangePlan([](ProcessingPlan& plan) { plan.clear(); });
   SpeedButton1->setEnabled(true);
   SpeedButton2->setEnabled(true);
   SpeedButton2->setText(Text("Cancel"));
   ProcessingPlan plan;
-  if (request_.catalogue == nullptr) return;
-  BuildPlan(*request_.catalogue, request_.settings, file_system_, plan);
+  if (request_.catalogue != nullptr)
+    BuildPlan(*request_.catalogue, request_.settings, file_system_, plan);
   plan_model_->ChangePlan(
       [&plan](ProcessingPlan& rows) { rows = std::move(plan); });
   // A new plan is read from its beginning, whatever the last one showed.
@@ -170,7 +169,7 @@ void TForm2::SpeedButton1Click() {
   if (!locks.TryLock(RunLockRequests(options, request_.opened_folders),
                      busy)) {
     ShowErrorReport(Text(kAnotherRunText) +
-                    QString::fromStdString(DisplayName(busy)));
+                    QString::fromStdString(DisplayPath(busy)));
     return;
   }
   // The run takes no user input; the buttons say so as well.
@@ -197,9 +196,7 @@ void TForm2::SpeedButton1Click() {
   observer.copy_progress = [this](std::uint64_t, std::uint64_t) {
     status_line_->KeepAlive();
   };
-  auto show_progress = [this](const std::string& text) {
-    status_line_->ShowProgress(QString::fromStdString(text));
-  };
+  const StatusSink show_progress = status_line_->ProgressSink();
   // Writing out the copies at the end may still turn rows into errors.
   plan_model_->ChangeStates([&](ProcessingPlan& plan) {
     RunPlan(plan, options, file_system_, show_progress, observer);

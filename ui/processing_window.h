@@ -2,7 +2,6 @@
 #define KURONEL_UI_PROCESSING_WINDOW_H_
 
 #include <QDialog>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>

@@ -224,14 +224,16 @@ class Form2Test : public QObject {
   }
 
   // A copy keeps the source and reads "OK" in the normal colour; a name that
-  // is not UTF-8 is shown decoded and its bytes still reach the file.
+  // is not UTF-8, in a folder whose name is, is shown decoded name by name
+  // and its bytes still reach the file.
   void RunCopiesAndKeepsTheOriginal() {
     const std::string name = "\x83\x4a\x83\x81\x83\x89.JPG";  // カメラ in CP932
-    const std::string source = AddFile(name, "2004/05/06 10:00:00", true, "x");
+    const std::string source =
+        AddFile(name, "2004/05/06 10:00:00", true, "x", "写真/");
     settings_.RenameToDateFile = false;
     Show();
     QCOMPARE(Data(0, 0).toString(),
-             QString::fromStdString(camera_) + U("カメラ.JPG"));
+             QString::fromStdString(camera_) + U("写真/カメラ.JPG"));
     Button("SpeedButton1")->click();
     ExpectStates({"OK"});
     QVERIFY(!IsRed(0));

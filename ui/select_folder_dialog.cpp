@@ -15,8 +15,8 @@
 #include <QWidget>
 #include <cstdlib>
 
-#include "platform/system.h"
 #include "platform/path.h"
+#include "platform/system.h"
 #include "ui/folder_dialog_form.h"
 
 namespace kuronel {
@@ -92,7 +92,7 @@ std::vector<FolderPlace> TSelectFolderDialog::Places() const {
     return DesktopPlaces(HomeFolder(), UserName(), MountsText());
   const std::string root = RootPath();
   const std::string label =
-      root == "/" ? root : root.substr(root.find_last_of('/') + 1);
+      root == "/" ? root : BaseName(root);
   return {{label, root}};
 }
 

@@ -51,11 +51,6 @@ class TSelectFolderDialog : public QObject {
   // is then in Path() with a trailing "/".
   bool Execute();
 
-  // The folders at the top of the tree for the root choice: for the desktop
-  // and the computer what a Linux desktop shows (the home folder, the
-  // mounted drives, "/"); for the others one well-known folder.
-  std::vector<FolderPlace> Places() const;
-
   std::string Caption;
   std::string CustomRootFolder;
   int DialogWidth = 307;
@@ -91,6 +86,11 @@ class TSelectFolderDialog : public QObject {
   std::function<void(TSelectFolderDialog&, const std::string&)> OnCollapsed;
 
  private:
+  // The folders at the top of the tree for the root choice: for the desktop
+  // and the computer what a Linux desktop shows (the home folder, the
+  // mounted drives, "/"); for the others one well-known folder.
+  std::vector<FolderPlace> Places() const;
+
   // The one folder at the top of the tree for the other root choices.
   std::string RootPath() const;
   QWidget* OwnerWindow() const;

@@ -18,6 +18,12 @@ void StatusLine::Show(const QString& text) {
   Paint(text);
 }
 
+StatusSink StatusLine::ProgressSink() {
+  return [this](const std::string& text) {
+    ShowProgress(QString::fromStdString(text));
+  };
+}
+
 void StatusLine::ShowProgress(const QString& text) {
   if (since_paint_.isValid() && since_paint_.elapsed() < kPaintIntervalMs) {
     waiting_ = text;

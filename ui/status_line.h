@@ -4,6 +4,8 @@
 #include <QElapsedTimer>
 #include <QString>
 
+#include "platform/progress.h"
+
 class QLabel;
 
 namespace kuronel {
@@ -23,6 +25,8 @@ class StatusLine {
   // Shows `text` unless a text was painted a moment ago; then it waits for
   // the next ShowProgress or Flush.
   void ShowProgress(const QString& text);
+  // ShowProgress for the core's progress reports.
+  StatusSink ProgressSink();
   // Paints a progress text still waiting.
   void Flush();
   // Lets the window repaint and the desktop see it alive during a long step
