@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/file_io.h"
 #include "platform/path.h"
 
 namespace kuronel {
@@ -104,14 +105,11 @@ constexpr unsigned long kTmpfsMagic = 0x01021994;
 // devtmpfs reports itself as tmpfs to statfs; only the mount table tells
 // them apart.
 bool IsDevtmpfs(SystemCalls& calls, dev_t device) {
-  UniqueFd file(calls.Open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC),
-                calls);
-  if (!file.valid()) return false;
+  constexpr std::size_t kMaxMountTable = 16 << 20;
   std::string table;
-  char buffer[8192];
-  ssize_t got;
-  while ((got = calls.Read(file.get(), buffer, sizeof buffer)) > 0)
-    table.append(buffer, static_cast<std::size_t>(got));
+  if (ReadFileUpTo("/proc/self/mountinfo", kMaxMountTable, table, calls) !=
+      ReadOutcome::kRead)
+    return false;
   for (std::size_t start = 0; start < table.size();) {
     std::size_t end = table.find('\n', start);
     if (end == std::string::npos) end = table.size();

@@ -78,15 +78,15 @@ class RealFileSystem::CopyJob {
     // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused
     // below as anything but a regular file is. A regular file's reads do
     // not heed it.
-    source_ = UniqueFd(calls_.Open(source_path(),
+    source_ = UniqueFd(calls_.Open(source_path_,
                                    O_RDONLY | O_CLOEXEC | O_NOCTTY |
                                        O_NONBLOCK),
                        calls_);
-    if (!source_.valid()) return Fail(kOpen, source_path(), errno);
+    if (!source_.valid()) return Fail(kOpen, source_path_, errno);
     if (calls_.FileStat(source_.get(), source_stat_) != 0)
-      return Fail(kRead, source_path(), errno);
+      return Fail(kRead, source_path_, errno);
     if (!S_ISREG(source_stat_.st_mode))
-      return Fail(kOpen, source_path(), EINVAL);
+      return Fail(kOpen, source_path_, EINVAL);
     calls_.Advise(source_.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     result_.source_before = ToFileInfo(source_stat_);
     return true;
@@ -106,10 +106,7 @@ class RealFileSystem::CopyJob {
     }
     temp_ = CreateUniqueFile(calls_, folder_, kTemporaryPrefix, 0600,
                              temp_name_);
-    if (!temp_.valid()) {
-      temp_name_.clear();
-      return Fail(kWrite, target_, errno);
-    }
+    if (!temp_.valid()) return Fail(kWrite, target_, errno);
     // Held until the file is closed, so that the clean-up of another run
     // tells this live temporary from one a killed copy left.
     calls_.Lock(temp_.get(), LOCK_EX | LOCK_NB);
@@ -148,21 +145,16 @@ class RealFileSystem::CopyJob {
     return CheckWhole();
   }
 
-  // The source unchanged since the copy began, the copy as long as it.
+  // The source unchanged since the copy began.
   bool CheckWhole() {
     struct stat after;
     if (calls_.FileStat(source_.get(), after) != 0)
-      return Fail(kRead, source_path(), errno);
+      return Fail(kRead, source_path_, errno);
     result_.source_after = ToFileInfo(after);
     if (!EndInHole(after.st_size)) return false;
     // Written to while it was read, the copy may mix old and new bytes.
     if (!result_.source_before.Unchanged(result_.source_after))
-      return Fail(kRead, source_path(), EAGAIN);
-    struct stat written;
-    if (calls_.FileStat(temp_.get(), written) != 0)
-      return Fail(kWrite, target_, errno);
-    if (static_cast<std::uint64_t>(written.st_size) != result_.bytes_copied)
-      return Fail(kWrite, target_, EIO);
+      return Fail(kRead, source_path_, EAGAIN);
     return true;
   }
 
@@ -206,7 +198,7 @@ class RealFileSystem::CopyJob {
   ssize_t ReadWriteChunk(std::size_t chunk) {
     buffer_.resize(chunk);
     const ssize_t got = calls_.Read(source_.get(), buffer_.data(), chunk);
-    if (got < 0 && errno != EINTR) Fail(kRead, source_path(), errno);
+    if (got < 0 && errno != EINTR) Fail(kRead, source_path_, errno);
     if (got <= 0) return got;
     if (!WriteAll(calls_, temp_.get(),
                   std::string_view(buffer_.data(),
@@ -230,25 +222,29 @@ class RealFileSystem::CopyJob {
     return Succeeded(calls_.SetFileTimes(temp_.get(), times), kWrite, target_);
   }
 
+  // What the copy is, as written: as long as its source, or not published.
   bool NoteWritten() {
     struct stat written;
     if (calls_.FileStat(temp_.get(), written) != 0)
       return Fail(kWrite, target_, errno);
+    if (static_cast<std::uint64_t>(written.st_size) != result_.bytes_copied)
+      return Fail(kWrite, target_, EIO);
     result_.written = ToFileInfo(written);
     return true;
   }
 
   // Gives the complete file its name. Every way refuses an existing target.
   bool Publish() {
-    const int error = temp_name_.empty() ? LinkUnnamed() : RenameNamed();
+    const bool named = !temp_name_.empty();
+    const int error = named ? RenameNamed() : LinkUnnamed();
     if (error != 0) return Fail(kName, target_, error);
-    published_ = true;
-    KeepTimeThroughRename();
+    // A rename clears the hidden name; a link keeps the file's time.
+    if (named && temp_name_.empty()) KeepTimeThroughRename();
     return true;
   }
 
-  // fusefat dates a file renamed over another by the clock: the copy gets
-  // the source's time once more under its name, as the disk now holds it.
+  // fusefat dates a renamed file by the clock: the copy gets the source's
+  // time once more under its name, as the disk now holds it.
   void KeepTimeThroughRename() {
     struct stat published;
     if (calls_.Stat(target_, published) != 0 ||
@@ -299,21 +295,24 @@ class RealFileSystem::CopyJob {
         !WriteAll(calls_, reservation.get(), ReservationText(BaseName(temp_name_))))
       error = errno;
     // Somebody who replaced the reservation owns the name now.
-    if (error == 0 && !StillReserved(reserved)) error = EEXIST;
+    const auto still_reserved = [&] {
+      return TargetIs(reserved.st_dev, reserved.st_ino);
+    };
+    if (error == 0 && !still_reserved()) error = EEXIST;
     if (error == 0 && calls_.Rename(temp_name_, target_) != 0) error = errno;
     if (error == 0) {
       temp_name_.clear();
-    } else if (StillReserved(reserved)) {
+    } else if (still_reserved()) {
       calls_.Unlink(target_);
     }
     return error;
   }
 
-  // True while the target name is the reservation `reserved`.
-  bool StillReserved(const struct stat& reserved) {
+  // True while the target name (not followed) is the file `device`, `inode`.
+  bool TargetIs(std::uint64_t device, std::uint64_t inode) {
     struct stat named;
     return calls_.Stat(target_, named, false) == 0 &&
-           named.st_ino == reserved.st_ino && named.st_dev == reserved.st_dev;
+           named.st_dev == device && named.st_ino == inode;
   }
 
   // After a failed folder flush the copy is not known to be on disk; its
@@ -321,19 +320,10 @@ class RealFileSystem::CopyJob {
   bool FlushFolder() {
     const int error = SyncFolder(calls_, folder_);
     if (error == 0) return true;
-    if (published_) Unpublish();
+    if (TargetIs(result_.written.device, result_.written.inode))
+      calls_.Unlink(target_);
     return Fail(kFlush, folder_, error);
   }
-
-  void Unpublish() {
-    struct stat ours, there;
-    if (calls_.FileStat(temp_.get(), ours) == 0 &&
-        calls_.Stat(target_, there) == 0 && ours.st_dev == there.st_dev &&
-        ours.st_ino == there.st_ino)
-      calls_.Unlink(target_);
-  }
-
-  const std::string& source_path() const { return source_path_; }
 
   SystemCalls& calls_;
   const Options& options_;
@@ -345,7 +335,6 @@ class RealFileSystem::CopyJob {
   UniqueFd source_;
   UniqueFd temp_;
   std::string temp_name_;  // the hidden name while it exists
-  bool published_ = false;
   struct stat source_stat_ {};
   std::vector<char> buffer_;
   CopyResult result_;

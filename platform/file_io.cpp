@@ -35,7 +35,7 @@ bool FollowLinks(SystemCalls& calls, const std::string& path,
     // Not a link, or nothing there: this is the file to write (should the
     // name be out of reach, creating the file beside it says why).
     if (calls.ReadLink(target, next) < 0) return errno != ENAMETOOLONG;
-    target = next.starts_with('/') ? next : ParentFolder(target) + "/" + next;
+    target = next.starts_with('/') ? next : JoinPath(ParentFolder(target), next);
   }
   errno = ELOOP;
   return false;

@@ -3,7 +3,6 @@
 // and a delete. Both leave alone a file the user marked read-only.
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 
@@ -11,6 +10,18 @@
 #include "platform/file_system.h"
 
 namespace kuronel {
+namespace {
+
+// A file the user marked read-only: by its permission bits or, where the
+// drive keeps them apart, by a camera's "protect" or Windows' read-only mark
+// (read last: it costs a call to the drive).
+bool MarkedReadOnly(const std::string& path, const struct stat& st,
+                    SystemCalls& calls) {
+  return (st.st_mode & S_IWUSR) == 0 ||
+         DriveReadOnlyOf(path, calls) == DriveReadOnly::kReadOnly;
+}
+
+}  // namespace
 
 bool RealFileSystem::MoveFileNoReplace(const std::string& source,
                                        const std::string& target) {
@@ -21,10 +32,9 @@ bool RealFileSystem::MoveFileNoReplace(const std::string& source,
   // (the copy holds what it points to), a second name (the copy is a file
   // of its own), another owner or set-id bits (the copy is this user's, with
   // permission bits only), and a file DeleteFile would refuse.
-  if (!S_ISREG(st.st_mode) || (st.st_mode & S_IWUSR) == 0 ||
-      (st.st_mode & 07000) != 0 || st.st_nlink != 1 ||
-      st.st_uid != OwnUser() ||
-      DriveReadOnlyOf(source, calls_) == DriveReadOnly::kReadOnly)
+  if (!S_ISREG(st.st_mode) || (st.st_mode & 07000) != 0 ||
+      st.st_nlink != 1 || st.st_uid != OwnUser() ||
+      MarkedReadOnly(source, st, calls_))
     return false;
   if (calls_.Rename(source, target, RENAME_NOREPLACE) == 0) return true;
   // EXDEV, EEXIST, EACCES, ...: the file is where it was.
@@ -51,10 +61,7 @@ FileResult RealFileSystem::DeleteFile(const std::string& path) {
   if (path.empty() || calls_.Stat(path, st) != 0)
     return FileResult(FileOperation::kDelete, path, errno);
   if (S_ISDIR(st.st_mode)) return FileResult(FileOperation::kDelete, path, EISDIR);
-  // A read-only file, by its permission bits or, where the drive keeps them
-  // apart, by a camera's "protect" or Windows' read-only mark.
-  if ((st.st_mode & S_IWUSR) == 0 ||
-      DriveReadOnlyOf(path, calls_) == DriveReadOnly::kReadOnly)
+  if (MarkedReadOnly(path, st, calls_))
     return FileResult(FileOperation::kDelete, path, EPERM);
   if (calls_.Unlink(path) != 0)
     return FileResult(FileOperation::kDelete, path, errno);

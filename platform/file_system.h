@@ -8,7 +8,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/file_identity.h"
 #include "platform/file_result.h"
@@ -185,7 +184,6 @@ bool IsTemporaryName(std::string_view name);
 // file, which proves the reservation this program's own should the copy be
 // killed before the temporary is renamed over it.
 std::string ReservationText(std::string_view temporary_name);
-
 
 }  // namespace kuronel
 

@@ -85,14 +85,19 @@ UniqueFd CreateUniqueFile(SystemCalls& calls, const std::string& folder,
   std::uniform_int_distribution<std::size_t> letter(0, sizeof kLetters - 2);
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string name(prefix);
-    for (int i = 0; i < 6; ++i) name += kLetters[letter(random)];
+    for (std::size_t i = 0; i < kUniqueLetters; ++i)
+      name += kLetters[letter(random)];
     path = JoinPath(folder, name);
     UniqueFd file(calls.Open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
                              mode),
                   calls);
-    if (file.valid() || errno != EEXIST) return file;
+    if (file.valid()) return file;
+    if (errno != EEXIST) break;
   }
-  errno = EEXIST;
+  // Never the name of a file that another program may own.
+  const int error = errno;
+  path.clear();
+  errno = error;
   return UniqueFd();
 }
 

@@ -1,6 +1,7 @@
 #ifndef KURONEL_PLATFORM_PATH_H_
 #define KURONEL_PLATFORM_PATH_H_
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -56,10 +57,13 @@ bool WriteAll(SystemCalls& calls, int fd, std::string_view data);
 // fsync of a folder, which makes the names made in it durable: 0 or errno.
 int SyncFolder(SystemCalls& calls, const std::string& folder);
 
-// Creates a new file in `folder` named `prefix` and six letters or digits
-// chosen at random, never one that exists (O_EXCL), with `mode` narrowed by
-// the umask. The open file, with its path in `path`; invalid with errno
-// when no such file can be made.
+// How many letters or digits CreateUniqueFile puts after its prefix.
+inline constexpr std::size_t kUniqueLetters = 6;
+
+// Creates a new file in `folder` named `prefix` and kUniqueLetters letters or
+// digits chosen at random, never one that exists (O_EXCL), with `mode`
+// narrowed by the umask. The open file, with its path in `path`; invalid
+// with errno, and `path` empty, when no such file can be made.
 UniqueFd CreateUniqueFile(SystemCalls& calls, const std::string& folder,
                           std::string_view prefix, mode_t mode,
                           std::string& path);

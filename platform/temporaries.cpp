@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -46,7 +45,9 @@ bool MayBeReservation(SystemCalls& calls, int dir_fd, const char* name) {
   return !IsTemporaryName(name) && calls.StatAt(dir_fd, name, st, false) == 0 &&
          S_ISREG(st.st_mode) &&
          static_cast<std::size_t>(st.st_size) ==
-             ReservationText(".kuronel-XXXXXX").size();
+             ReservationText(std::string(kTemporaryPrefix) +
+                             std::string(kUniqueLetters, 'X'))
+                 .size();
 }
 
 // The names of the folder open as dir_fd that `wanted` picks.
@@ -64,7 +65,6 @@ std::vector<std::string> NamesIn(SystemCalls& calls, int dir_fd,
 
 bool IsTemporaryName(std::string_view name) {
   constexpr std::string_view prefix = kTemporaryPrefix;
-  constexpr std::size_t kUniqueLetters = 6;
   if (name.size() != prefix.size() + kUniqueLetters ||
       name.substr(0, prefix.size()) != prefix)
     return false;

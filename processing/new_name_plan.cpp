@@ -4,6 +4,8 @@
 #include <ostream>
 #include <utility>
 
+#include "platform/path.h"
+
 namespace kuronel {
 
 const char* StateText(RowState state) {
@@ -42,7 +44,7 @@ namespace {
 
 // The file name without its extension.
 std::string StemOf(const std::string& path) {
-  std::string name = FileNameOf(path);
+  std::string name = BaseName(path);
   return name.substr(0, name.size() - ExtensionOf(path).size());
 }
 
@@ -66,13 +68,8 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-std::string FileNameOf(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string ExtensionOf(const std::string& path) {
-  std::string name = FileNameOf(path);
+  std::string name = BaseName(path);
   std::size_t dot = name.rfind('.');
   return dot == std::string::npos ? std::string() : name.substr(dot);
 }

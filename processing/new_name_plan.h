@@ -70,9 +70,6 @@ std::string DateName(const DateKey& day);
 // there is no "/".
 std::string FolderOf(const std::string& path);
 
-// The file name of a path: the text after its last "/".
-std::string FileNameOf(const std::string& path);
-
 // The extension of a path's file name: from its last "." to the end, letter
 // case kept; empty when the file name holds no ".".
 std::string ExtensionOf(const std::string& path);

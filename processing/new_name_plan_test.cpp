@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "platform/path.h"
 #include "testing/temp_dir.h"
 
 namespace kuronel {
@@ -50,7 +51,7 @@ TEST(NewNamePlanTest, DateNameAndExtension) {
   EXPECT_EQ(ExtensionOf("/a/b.tar.GZ"), ".GZ");
   EXPECT_EQ(ExtensionOf("/a.d/README"),
             "");  // a dot in a folder is no extension
-  EXPECT_EQ(FileNameOf("/a/b/c.JPG"), "c.JPG");
+  EXPECT_EQ(BaseName("/a/b/c.JPG"), "c.JPG");
   EXPECT_EQ(FolderOf("/a/b/c.JPG"), "/a/b/");
 }
 

@@ -1,6 +1,5 @@
 #include "processing/plan_columns.h"
 
-#include <utility>
 #include <vector>
 
 namespace kuronel {

@@ -64,7 +64,6 @@ PlannedCopy CopyPlannedFile(const std::string& source_path,
                             const Settings& options, FileSystem& file_system,
                             const CopyProgress& copy_progress = {});
 
-
 struct RunSummary {
   // The rows handled: all of the plan's unless the run was stopped.
   std::size_t rows = 0;
