@@ -15,6 +15,7 @@
 #include "catalogue/timestamp_text.h"
 #include "platform/cp932.h"
 #include "platform/dir_listing.h"
+#include "platform/path.h"
 #include "platform/system.h"
 
 namespace kuronel {
@@ -54,7 +55,6 @@ void AddFolder(std::uint32_t k, const std::string& path,
   }
   if (!folder.listed && !IsGone(folder.error))
     unreadable.push_back({path, folder.error});
-  listings.EndFolder();
 }
 
 // Lists the files of every folder of the work list, each file once however

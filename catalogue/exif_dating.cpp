@@ -50,8 +50,12 @@ class FolderProgress {
         show_folder_(show_folder) {}
 
   void ShowUpTo(size_t files_done) {
-    while (shown_ < folder_count_ && listings_.FirstFile(shown_) <= files_done)
-      show_folder_(shown_++);
+    // The folder of the next file to do, and every folder before it, have
+    // their first file reached.
+    const size_t reached = files_done < listings_.FileCount()
+                               ? listings_.file(files_done).folder + 1
+                               : folder_count_;
+    while (shown_ < reached) show_folder_(shown_++);
   }
 
  private:
@@ -80,7 +84,16 @@ class ExifDating {
     {
       // Ends before everything the readers use, on every way out.
       ReaderThreads readers;
-      if (count_ >= kMinFilesForReaders) StartReaders(readers);
+      if (count_ >= kMinFilesForReaders) {
+        // As many readers as the files keep busy.
+        const int32_t search_range = exif_.SearchRange();
+        readers.StartUpTo(
+            std::min(kReadsInFlight,
+                     (count_ + kFilesPerTake - 1) / kFilesPerTake),
+            [this, search_range](const std::stop_token& stop) {
+              ReadFiles(stop, search_range);
+            });
+      }
       if (readers.empty()) {
         OnePass(progress);
       } else {
@@ -94,23 +107,6 @@ class ExifDating {
   }
 
  private:
-  // As many readers as the files keep busy, fewer when the system will not
-  // start more; none when it starts none.
-  void StartReaders(ReaderThreads& readers) {
-    const size_t wanted = std::min(
-        kReadsInFlight, (count_ + kFilesPerTake - 1) / kFilesPerTake);
-    const int32_t search_range = exif_.SearchRange();
-    for (size_t k = 0; k < wanted; ++k) {
-      try {
-        readers.Start([this, search_range](const std::stop_token& stop) {
-          ReadFiles(stop, search_range);
-        });
-      } catch (const std::system_error&) {
-        break;  // fewer readers date the same files
-      }
-    }
-  }
-
   // The calling thread alone, with the caller's reader.
   void OnePass(FolderProgress& progress) {
     std::string path;

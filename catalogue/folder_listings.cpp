@@ -10,6 +10,7 @@
 
 #include "catalogue/folder_walk.h"
 #include "catalogue/reader_threads.h"
+#include "platform/dir_listing.h"
 
 namespace kuronel {
 namespace {
@@ -56,7 +57,11 @@ class ListingAhead {
            const std::function<void(size_t, const FolderFiles&)>& take) {
     {
       ReaderThreads listers;  // ends before everything the listers use
-      StartListers(listers);
+      // With one folder there is nothing to list ahead.
+      if (work_list_.size() >= 2)
+        listers.StartUpTo(
+            std::min(kReadsInFlight, work_list_.size()),
+            [this](const std::stop_token& stop) { ListAll(stop); });
       for (size_t k = 0; k < work_list_.size(); ++k) {
         before(k);
         if (!listers.empty() && !WaitFor(k)) break;
@@ -69,18 +74,6 @@ class ListingAhead {
   }
 
  private:
-  void StartListers(ReaderThreads& listers) {
-    if (work_list_.size() < 2) return;  // nothing to list ahead
-    const size_t wanted = std::min(kReadsInFlight, work_list_.size());
-    for (size_t k = 0; k < wanted; ++k) {
-      try {
-        listers.Start([this](const std::stop_token& stop) { ListAll(stop); });
-      } catch (const std::system_error&) {
-        break;  // fewer listers list the same folders
-      }
-    }
-  }
-
   // One lister: takes the next folder until none is left.
   void ListAll(const std::stop_token& stop) {
     try {

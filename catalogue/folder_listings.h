@@ -8,7 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/dir_listing.h"
 #include "platform/file_identity.h"
 
 namespace kuronel {
@@ -33,13 +32,8 @@ class FolderListings {
                           modified_seconds, identity});
     names_ += name;
   }
-  void EndFolder() { folder_end_.push_back(files_.size()); }
 
   size_t FileCount() const { return files_.size(); }
-  size_t FirstFile(size_t folder) const {
-    return folder == 0 ? 0 : folder_end_[folder - 1];
-  }
-  size_t EndFile(size_t folder) const { return folder_end_[folder]; }
   const File& file(size_t index) const { return files_[index]; }
   std::string_view NameOf(const File& file) const {
     return std::string_view(names_).substr(file.name_offset, file.name_length);
@@ -48,7 +42,6 @@ class FolderListings {
  private:
   std::string names_;
   std::vector<File> files_;
-  std::vector<size_t> folder_end_;
 };
 
 // What the listing of one folder gave: its files (the entries that

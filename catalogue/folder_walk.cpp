@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <set>
+#include <string_view>
 #include <utility>
 
 #include "platform/dir_listing.h"

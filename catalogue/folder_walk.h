@@ -3,11 +3,9 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "platform/file_identity.h"
-#include "platform/path.h"
 #include "platform/progress.h"
 
 namespace kuronel {

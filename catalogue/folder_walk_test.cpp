@@ -11,6 +11,7 @@
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
 #include "platform/dir_listing.h"
+#include "platform/path.h"
 #include "testing/temp_dir.h"
 
 namespace kuronel {

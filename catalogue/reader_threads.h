@@ -3,8 +3,8 @@
 
 #include <cstddef>
 #include <stop_token>
+#include <system_error>
 #include <thread>
-#include <utility>
 #include <vector>
 
 namespace kuronel {
@@ -28,11 +28,18 @@ class ReaderThreads {
     for (std::jthread& thread : threads_) thread.request_stop();
   }  // then each std::jthread joins as it goes
 
-  // Starts `work(std::stop_token)` on a thread of its own; throws
-  // std::system_error when the system starts no more threads.
+  // Starts `work(std::stop_token)` on up to `wanted` threads of its own;
+  // fewer, or none, when the system starts no more: the threads started
+  // then share the work.
   template <typename Work>
-  void Start(Work work) {
-    threads_.emplace_back(std::move(work));
+  void StartUpTo(size_t wanted, const Work& work) {
+    for (size_t k = 0; k < wanted; ++k) {
+      try {
+        threads_.emplace_back(work);
+      } catch (const std::system_error&) {
+        return;
+      }
+    }
   }
   size_t size() const { return threads_.size(); }
   bool empty() const { return threads_.empty(); }

@@ -4,8 +4,6 @@
 #include <optional>
 #include <string>
 
-#include "settings/settings.h"
-
 namespace kuronel {
 
 // The Tags of the five option menu items.

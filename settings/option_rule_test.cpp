@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "settings/settings.h"
+
 namespace kuronel {
 namespace {
 

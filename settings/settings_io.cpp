@@ -3,7 +3,6 @@
 #include <optional>
 
 #include "platform/cp932.h"
-#include "platform/system.h"
 #include "platform/path.h"
 #include "settings/colour_table.h"
 #include "settings/settings_file.h"
