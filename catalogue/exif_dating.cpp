@@ -35,7 +35,9 @@ FileDate ExifOrFileDate(const std::string& path, std::int64_t modified_seconds,
       ExifDateKey(exif.DateTimeOriginal(), date.key))
     return date;
   date.key = FileTimeDateKey(modified_seconds);
-  if (!has_exif) date.read_error = exif.LastReadError();
+  // A photo whose block could not be read to the end is dated by its file
+  // time as well, but not in silence.
+  date.read_error = exif.LastReadError();
   return date;
 }
 

@@ -87,7 +87,7 @@ void FileByteSource::ExtendHead() {
   if (fd_ < 0 || end <= head_size_) return;
   buffer_->Reserve(end, head_size_);
   head_size_ += ReadFully(calls_, fd_, head_size_, buffer_->data() + head_size_,
-                         end - head_size_);
+                         end - head_size_, &error_);
   set_window(buffer_->data(), head_size_);
 }
 
@@ -101,7 +101,7 @@ size_t FileByteSource::ReadAt(uint64_t offset, uint8_t* out, size_t size) {
     return size;
   }
   if (fd_ < 0) return 0;
-  return ReadFully(calls_, fd_, offset, out, size);
+  return ReadFully(calls_, fd_, offset, out, size, &error_);
 }
 
 }  // namespace kuronel

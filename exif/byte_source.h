@@ -89,8 +89,8 @@ class FileByteSource : public ByteSource {
   // empty name, a missing file, a folder or anything else that is not a
   // regular file, and a file that cannot be opened.
   bool Open(const std::string& path, size_t head_size);
-  // The errno of a failed open or of a failed read of the file's start; 0
-  // when neither failed. A file that is not a regular one is no error.
+  // The errno of a failed open or of the last failed read; 0 when none
+  // failed. A file that is not a regular one is no error.
   int error() const { return error_; }
 
   // Replaces the buffered start of the file by its first `head_size` bytes.

@@ -61,8 +61,8 @@ class TExifInfo {
   // the returned Status included.
   Status ReadFileOnce(const std::string& file_name, bool& has_exif);
   // Why the last ReadFileOnce could not read its file (the errno of the
-  // open or of the first read: ENOENT when it is gone, EACCES, EIO, ...);
-  // 0 when it could.
+  // open or of any read: ENOENT when it is gone, EACCES, EIO, ...); 0 when
+  // it could.
   int LastReadError() const { return last_read_error_; }
   const std::string& ImageFileName() const { return image_file_name_; }
 

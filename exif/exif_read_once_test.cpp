@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "exif/byte_source.h"
 #include "exif/exif_info.h"
+#include "testing/faulty_system_calls.h"
 #include "testing/jpeg_builder.h"
 #include "testing/temp_dir.h"
 
@@ -252,6 +255,26 @@ TEST_F(ReadOnceTest, FileWithoutBlockLeavesTheReaderAsItWas) {
   EXPECT_TRUE(exif.UserComments().empty());
   EXPECT_FALSE(exif.MotorolaOrder());
   EXPECT_FALSE(exif.IsThumbnailFile());
+}
+
+// A read that fails after the file's start is kept as the source's error,
+// so that a photo whose block a failing card cuts off is not taken for one
+// without a date in silence: at a plain read and at the one that extends the
+// buffered start.
+TEST(FileByteSourceTest, AReadFailingAfterTheStartIsAnError) {
+  TempDir dir;
+  const std::string path = dir.WriteFile("a.jpg", std::string(4096, 'x'));
+  for (const bool extend : {false, true}) {
+    testing::FaultySystemCalls calls;
+    calls.FailCall(testing::FaultySystemCalls::Call::kRead, 2, EIO);
+    FileByteSource source(calls);
+    ASSERT_TRUE(source.Open(path, 16));
+    EXPECT_EQ(source.error(), 0);
+    if (extend) source.ExtendHeadOnMiss(1024);
+    uint8_t bytes[4];
+    source.ReadAt(100, bytes, sizeof bytes);
+    EXPECT_EQ(source.error(), EIO) << (extend ? "extending" : "plain read");
+  }
 }
 
 }  // namespace

@@ -142,14 +142,20 @@ Status TExifInfo::ReadFileOnce(const std::string& file_name,
   last_read_error_ = source.error();
   if (!opened) return Status::Ok();
   const std::optional<uint64_t> tiff_start = LocateExif(source);
-  if (!tiff_start) return Status::Ok();
+  if (!tiff_start) {
+    last_read_error_ = source.error();
+    return Status::Ok();
+  }
   has_exif = true;
   // From here on as SetImageFileName, on the file that is already open.
   image_file_name_ = file_name;
   is_thumbnail_file_ = false;
   ClearAll();
   source.ExtendHeadOnMiss(WalkHeadSize(source, *tiff_start));
-  return ReadDirectories(source, *tiff_start);
+  const Status read = ReadDirectories(source, *tiff_start);
+  // A read past the file's start that failed left fields unread.
+  last_read_error_ = source.error();
+  return read;
 }
 
 Status TExifInfo::ReadDirectories(ByteSource& source, uint64_t tiff_start) {
