@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -176,6 +179,10 @@ class Form2Test : public QObject {
     QVERIFY(form_->isVisible());
 
     ExpectStates({"Ok", "file not found", "DelError!", "Ok"});
+    // A failed row's state cell tells why; a done one tells nothing more.
+    QCOMPARE(Data(1, 2, Qt::ToolTipRole).toString(),
+             QString::fromStdString(gone + ": open: " + std::strerror(ENOENT)));
+    QVERIFY(!Data(0, 2, Qt::ToolTipRole).isValid());
     for (int row = 0; row < 4; ++row) QVERIFY(IsRed(row));
     QVERIFY(!Exists(a));
     QCOMPARE(ReadFile(day + "a0.JPG"), std::string("a"));
