@@ -213,8 +213,7 @@ void CheckLoadSaveLoad(std::string_view bytes) {
               loaded.DestinationFolder == kuronel::Settings().DestinationFolder,
           "a refused colour leaves colour and destination alone");
   }
-  const kuronel::DetailSettings detail{
-      loaded.CheckMoviesByDefault, loaded.UseExifDate, loaded.TargetBackColour};
+  const kuronel::DetailSettings detail = kuronel::DetailOf(loaded);
   const std::string before = SettingsFile::Parse(bytes).Text();
   Check(kuronel::SaveSettings(folder.path(), loaded, detail).ok(),
         "the settings file can be saved");

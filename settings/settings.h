@@ -42,6 +42,19 @@ struct DetailSettings {
   Colour TargetBackColour = kClInactiveCaption;
 };
 
+// The detail settings within `settings`.
+inline DetailSettings DetailOf(const Settings& settings) {
+  return {settings.CheckMoviesByDefault, settings.UseExifDate,
+          settings.TargetBackColour};
+}
+
+// Makes `detail` the detail settings within `settings`.
+inline void UseDetail(Settings& settings, const DetailSettings& detail) {
+  settings.CheckMoviesByDefault = detail.CheckMoviesByDefault;
+  settings.UseExifDate = detail.UseExifDate;
+  settings.TargetBackColour = detail.TargetBackColour;
+}
+
 }  // namespace kuronel
 
 #endif  // KURONEL_SETTINGS_SETTINGS_H_

@@ -96,9 +96,7 @@ Status SaveDetailSettings(const std::string& startup_folder,
                           const DetailSettings& window_copy, Settings& in_use) {
   SettingsFile file = OpenSettingsFile(startup_folder);
   WriteDetailSettings(file, window_copy);
-  in_use.CheckMoviesByDefault = window_copy.CheckMoviesByDefault;
-  in_use.UseExifDate = window_copy.UseExifDate;
-  in_use.TargetBackColour = window_copy.TargetBackColour;
+  UseDetail(in_use, window_copy);
   return file.Update();
 }
 

@@ -61,7 +61,6 @@ TForm3::TForm3(std::string startup_folder, const DetailSettings& loaded,
                                          static_cast<int>(entry.Name.size())),
                        entry.Value);
   }
-  SelectColour(kClInactiveCaption);
 
   SpeedButton1 = new QPushButton(QString::fromUtf8("更新"), this);
   SpeedButton1->setObjectName("SpeedButton1");
@@ -82,9 +81,7 @@ TForm3::TForm3(std::string startup_folder, const DetailSettings& loaded,
   connect(ColorBox1, &QComboBox::activated, this, &TForm3::ColourPicked);
   connect(SpeedButton1, &QPushButton::clicked, this, &TForm3::SpeedButton1Click);
   connect(SpeedButton2, &QPushButton::clicked, this, &TForm3::SpeedButton2Click);
-  in_use_.CheckMoviesByDefault = loaded.CheckMoviesByDefault;
-  in_use_.UseExifDate = loaded.UseExifDate;
-  in_use_.TargetBackColour = loaded.TargetBackColour;
+  UseDetail(in_use_, loaded);
   ShowInControls(loaded);
 }
 
@@ -128,8 +125,7 @@ void TForm3::ShowInControls(const DetailSettings& values) {
 
 void TForm3::UseValues(const Settings& values) {
   in_use_ = values;
-  emit DetailSettingsInUse({values.CheckMoviesByDefault, values.UseExifDate,
-                            values.TargetBackColour});
+  emit DetailSettingsInUse(DetailOf(values));
 }
 
 void TForm3::SubOptionClick() { SpeedButton1->setEnabled(true); }

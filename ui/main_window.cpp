@@ -107,18 +107,13 @@ TForm1::TForm1(const StartupValues& start, FileSystem& file_system,
 void TForm1::CreateProcessingAndDetailWindows(const Settings& loaded,
                                               FileSystem& file_system) {
   Form2 = new TForm2(file_system, this);
-  Form3 = new TForm3(startup_folder_,
-                     {loaded.CheckMoviesByDefault, loaded.UseExifDate,
-                      loaded.TargetBackColour},
-                     this);
+  Form3 = new TForm3(startup_folder_, DetailOf(loaded), this);
   connect(Form3, &TForm3::DetailSettingsInUse, this,
           &TForm1::UseDetailSettings);
 }
 
 void TForm1::UseDetailSettings(const DetailSettings& values) {
-  settings_.CheckMoviesByDefault = values.CheckMoviesByDefault;
-  settings_.UseExifDate = values.UseExifDate;
-  settings_.TargetBackColour = values.TargetBackColour;
+  UseDetail(settings_, values);
   // Checked rows take a new colour at their next repaint.
   ListViewM->viewport()->update();
 }
