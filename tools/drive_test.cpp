@@ -28,6 +28,7 @@ namespace {
 
 using Args = std::vector<std::string>;
 using testing::DriveKind;
+using testing::SetTimes;
 using testing::TempDir;
 using testing::TestDrive;
 
@@ -75,8 +76,7 @@ void WriteCard(const std::string& card) {
     ASSERT_EQ(write(fd, bytes.data(), bytes.size()),
               static_cast<ssize_t>(bytes.size()));
     close(fd);
-    struct timespec times[2] = {{shot[i], 0}, {shot[i], 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    SetTimes(path, shot[i], 0);
   }
 }
 
@@ -223,8 +223,7 @@ std::string WriteShot(const std::string& path, std::size_t size, time_t when) {
   EXPECT_EQ(write(fd, bytes.data(), bytes.size()),
             static_cast<ssize_t>(bytes.size()));
   close(fd);
-  struct timespec times[2] = {{when, 0}, {when, 0}};
-  EXPECT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  SetTimes(path, when, 0);
   return path;
 }
 

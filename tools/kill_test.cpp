@@ -61,8 +61,7 @@ void WriteCard(const TempDir& dir, std::mt19937& random) {
                   i);
     const std::string path = dir.WriteFile(name, data);
     const std::time_t when = first_day + (i % 5) * 86400 + i;
-    struct timespec times[2] = {{when, 0}, {when, 123456789}};
-    utimensat(AT_FDCWD, path.c_str(), times, 0);
+    testing::SetTimes(path, when, 123456789);
   }
 }
 

@@ -27,6 +27,7 @@ using Args = std::vector<std::string>;
 using testing::CopyTestFile;
 using testing::RunBatchArgs;
 using Result = testing::BatchResult;
+using testing::Exists;
 using testing::ReadFile;
 using testing::TempDir;
 
@@ -39,11 +40,6 @@ std::string Line(const std::string& source, const std::string& target,
                  const std::string& state, std::string new_path = "") {
   if (new_path.empty()) new_path = target;
   return source + "\t" + target + "\t" + state + "\t" + new_path + "\n";
-}
-
-bool Exists(const std::string& path) {
-  struct stat info;
-  return ::lstat(path.c_str(), &info) == 0;
 }
 
 bool IsWritable(const std::string& path) {
