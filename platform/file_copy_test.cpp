@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "testing/file_test_support.h"
 #include "testing/faulty_file_system.h"
 #include "testing/temp_dir.h"
 
@@ -143,11 +142,6 @@ TEST(FileCopyTest, FailedCopyLeavesNothingBehind) {
       EXPECT_FALSE(saw_target_midway);
       EXPECT_TRUE(FolderEntries(dir.Path("dst")).empty());
       EXPECT_EQ(ReadFile(source), data);
-
-      // The same file system copies fine once the fault is gone.
-      FaultyFileSystem healthy({.use_unnamed_temporary = unnamed});
-      EXPECT_TRUE(healthy.CopyFileNoReplace(source, target, true, {}).ok);
-      EXPECT_EQ(ReadFile(target), data);
     }
   }
 }

@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <set>
 
 #include "testing/temp_dir.h"
@@ -16,16 +15,10 @@
 namespace kuronel {
 namespace {
 
+using ::kuronel::testing::FolderEntries;
 using ::kuronel::testing::ReadFile;
 using ::kuronel::testing::TempDir;
 using ::testing::HasSubstr;
-
-std::set<std::string> Entries(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    names.insert(entry.path().filename().string());
-  return names;
-}
 
 TEST(ReadFileUpToTest, ReadsEveryByteOfRegularFilesWithinTheBound) {
   TempDir dir;
@@ -66,7 +59,7 @@ TEST(WriteFileAtomicallyTest, ReplacesContentsAndKeepsPermissions) {
   struct stat info;
   ASSERT_EQ(stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
-  EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"Kuronel.ini"});
+  EXPECT_EQ(FolderEntries(dir.path()), std::set<std::string>{"Kuronel.ini"});
 
   ASSERT_TRUE(WriteFileAtomically(dir.Path("fresh.ini"), "").ok());
   EXPECT_EQ(KindAt(dir.Path("fresh.ini")), PathKind::kFile);
@@ -90,9 +83,9 @@ TEST(WriteFileAtomicallyTest, FailureLeavesNoTemporaryFile) {
     EXPECT_THAT(status.message(), HasSubstr("「" + c.path + "」")) << c.path;
     EXPECT_THAT(status.message(), HasSubstr(c.step)) << c.path;
   }
-  EXPECT_EQ(Entries(dir.path()),
+  EXPECT_EQ(FolderEntries(dir.path()),
             (std::set<std::string>{"plain", "Kuronel.ini"}));
-  EXPECT_EQ(Entries(dir.Path("Kuronel.ini")), std::set<std::string>{"keep"});
+  EXPECT_EQ(FolderEntries(dir.Path("Kuronel.ini")), std::set<std::string>{"keep"});
   EXPECT_EQ(ReadFile(dir.Path("plain")), "x");
 }
 
@@ -114,7 +107,7 @@ TEST(WriteFileAtomicallyTest, FailedWriteKeepsOldFileWhole) {
   EXPECT_FALSE(status.ok());
   EXPECT_THAT(status.message(), HasSubstr("書き込みに失敗しました"));
   EXPECT_EQ(ReadFile(path), "old");
-  EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"Kuronel.ini"});
+  EXPECT_EQ(FolderEntries(dir.path()), std::set<std::string>{"Kuronel.ini"});
 }
 
 }  // namespace

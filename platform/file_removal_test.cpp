@@ -8,7 +8,6 @@
 #include <string>
 
 #include "gtest/gtest.h"
-#include "testing/file_test_support.h"
 #include "testing/temp_dir.h"
 
 namespace kuronel {

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "gtest/gtest.h"
-#include "testing/file_test_support.h"
 #include "testing/faulty_file_system.h"
 #include "testing/temp_dir.h"
 

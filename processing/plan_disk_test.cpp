@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <grp.h>
-#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -12,7 +11,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -25,6 +23,7 @@
 #include "testing/as_nobody.h"
 #include "testing/sha256.h"
 #include "testing/temp_dir.h"
+#include "testing/test_drive.h"
 #include "testing/tree_audit.h"
 
 namespace kuronel {
@@ -56,50 +55,30 @@ std::vector<RowState> States(const ProcessingPlan& plan) {
   return states;
 }
 
-// A tmpfs of 1 MB mounted for one test.
-class SmallDisk {
- public:
-  explicit SmallDisk(const std::string& folder) : folder_(folder) {
-    mounted_ = mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=1m") == 0;
-    error_ = errno;
-  }
-  ~SmallDisk() {
-    if (mounted_) umount2(folder_.c_str(), MNT_DETACH);
-  }
-  bool mounted() const { return mounted_; }
-  std::string why() const { return strerror(error_); }
-
- private:
-  std::string folder_;
-  bool mounted_ = false;
-  int error_ = 0;
-};
-
 TEST(PlanDiskTest, AFullDiskFailsOnlyTheFileThatDoesNotFit) {
-  if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
   for (bool keep : {true, false}) {
     SCOPED_TRACE(keep ? "copy" : "move");
     TempDir dir;
-    SmallDisk disk(dir.MakeDir("small"));
-    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a tmpfs: " << disk.why();
+    const testing::TestDrive disk(testing::DriveKind::kTmpfs, 1u << 20);
+    if (!disk.mounted()) GTEST_SKIP() << disk.unavailable();
     const std::size_t sizes[] = {300 << 10, 300 << 10, 700 << 10, 50 << 10, 0};
     ProcessingPlan plan;
     for (std::size_t i = 0; i < std::size(sizes); ++i) {
       std::string name = "IMG_000" + std::to_string(i) + ".JPG";
       plan.push_back({dir.WriteFile("card/" + name, Bytes(sizes[i], 'a' + i)),
-                      dir.Path("small/2004_05_06/a" + std::to_string(i) + ".JPG"),
+                      disk.Path("2004_05_06/a" + std::to_string(i) + ".JPG"),
                       RowState::kUnprocessed});
     }
     const testing::Manifest sources = testing::TakeManifest(dir.Path("card"));
     RealFileSystem disk_files;
-    RunPlan(plan, Options(dir.Path("small"), keep), disk_files, StatusSink());
+    RunPlan(plan, Options(disk.path(), keep), disk_files, StatusSink());
 
     const RowState done = keep ? RowState::kCopied : RowState::kMoved;
     EXPECT_EQ(States(plan), (std::vector<RowState>{done, done,
                                                    RowState::kCopyError, done,
                                                    done}));
     testing::MoveAudit audit = testing::AuditMove(
-        sources, dir.Path("card"), testing::Manifest(), dir.Path("small"));
+        sources, dir.Path("card"), testing::Manifest(), disk.path());
     EXPECT_TRUE(audit.ok()) << audit.Report();
     EXPECT_EQ(ReadFile(plan[2].SourcePath), Bytes(700 << 10, 'c'));
   }

@@ -19,10 +19,13 @@
 namespace kuronel {
 namespace {
 
+using testing::Exists;
 using testing::FaultyFileSystem;
 using testing::FolderEntries;
 using testing::MemoryFileSystem;
 using testing::ReadFile;
+using testing::SetTimes;
+using testing::StatOf;
 using testing::TempDir;
 using Step = FaultyFileSystem::CopyStep;
 using Op = FaultyFileSystem::Operation;
@@ -37,14 +40,6 @@ Settings Options(bool move, bool rename, bool read_only, bool keep,
   options.DestinationFolder = std::move(destination);
   return options;
 }
-
-mode_t ModeOf(const std::string& path) {
-  struct stat st {};
-  EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
-  return st.st_mode & 07777;
-}
-
-bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 RowState RunOne(const std::string& source, const std::string& new_path,
                 const Settings& options, FileSystem& fs) {
@@ -109,8 +104,7 @@ TEST(PlanExecutionTest, CopiesKeepContentsPermissionsAndTime) {
   RealFileSystem fs;
   std::string source = dir.WriteFile("c/IMG_0001.JPG", Photo());
   ASSERT_EQ(chmod(source.c_str(), 0664), 0);
-  struct timespec times[2] = {{1083838272, 0}, {1083838272, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, source.c_str(), times, 0), 0);
+  SetTimes(source, 1083838272, 0);
   std::string new_path = dir.Path("d/2004_05_06/2004_05_06a0.JPG");
 
   for (bool read_only : {false, true}) {
@@ -120,9 +114,8 @@ TEST(PlanExecutionTest, CopiesKeepContentsPermissionsAndTime) {
         RunOne(source, new_path, Options(true, true, read_only, true), fs),
         RowState::kCopied);
     EXPECT_EQ(ReadFile(target), Photo());
-    EXPECT_EQ(ModeOf(target), read_only ? 0444u : 0664u);
-    struct stat st {};
-    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    const struct stat st = StatOf(target);
+    EXPECT_EQ(st.st_mode & 07777, read_only ? 0444u : 0664u);
     EXPECT_EQ(st.st_mtim.tv_sec, 1083838272);
     EXPECT_EQ(ReadFile(source), Photo());
   }
@@ -180,7 +173,7 @@ TEST(PlanExecutionTest, BothNameOptionsOff) {
         c.state);
     EXPECT_EQ(FolderEntries(dir.Path("c")), c.files_after);
     if (c.source_mode) {
-      EXPECT_EQ(ModeOf(source), c.source_mode);
+      EXPECT_EQ(StatOf(source).st_mode & 07777, c.source_mode);
     }
     for (const std::string& name : c.files_after)
       EXPECT_EQ(ReadFile(dir.Path("c/" + name)), Photo());
@@ -236,7 +229,7 @@ TEST(PlanExecutionTest, ReadOnlySourceIsCopiedButKept) {
             RowState::kDelError);
   EXPECT_EQ(ReadFile(source), Photo());
   EXPECT_EQ(ReadFile(new_path), Photo());
-  EXPECT_EQ(ModeOf(new_path), 0444u);
+  EXPECT_EQ(StatOf(new_path).st_mode & 07777, 0444u);
 }
 
 // A drive that accepts chmod and keeps nothing of it (ntfs-3g without
@@ -295,8 +288,7 @@ TEST(PlanExecutionTest, SourceChangedWhileCopiedIsKept) {
       if (change == kAppend) {
         std::ofstream(source, std::ios::app) << "more";
       } else if (change == kTouch) {
-        struct timespec times[2] = {{1, 0}, {1, 0}};
-        utimensat(AT_FDCWD, source.c_str(), times, 0);
+        SetTimes(source, 1, 0);
       } else {
         unlink(source.c_str());
       }

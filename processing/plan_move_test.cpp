@@ -17,6 +17,7 @@ namespace kuronel {
 namespace {
 
 using testing::FaultyFileSystem;
+using testing::Exists;
 using testing::ReadFile;
 using testing::TempDir;
 using MoveStep = FaultyFileSystem::MoveStep;
@@ -40,19 +41,13 @@ struct stat LstatOf(const std::string& path) {
   return st;
 }
 
-bool Exists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
-}
-
 class PlanMoveTest : public ::testing::Test {
  protected:
   // A photo of 0640 shot at kShotAt; returns its path.
   std::string Source(const std::string& name = "c/IMG_0001.JPG") {
     std::string path = dir_.WriteFile(name, Contents());
     EXPECT_EQ(chmod(path.c_str(), 0640), 0);
-    struct timespec times[2] = {{kShotAt, 0}, {kShotAt, 0}};
-    EXPECT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    testing::SetTimes(path, kShotAt, 0);
     return path;
   }
   static std::string Contents() { return std::string(5000, 'p') + "photo"; }

@@ -13,12 +13,8 @@
 namespace kuronel {
 namespace {
 
+using testing::Exists;
 using testing::TempDir;
-
-bool Exists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
-}
 
 // Each case makes a real copy, then spoils one thing the delete relies on.
 struct Case {

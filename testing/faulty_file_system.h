@@ -47,8 +47,6 @@ class FaultyFileSystem : private FaultySystemCallsHolder, public RealFileSystem 
   explicit FaultyFileSystem(Options options)
       : RealFileSystem(options, system_calls) {}
 
-  FaultySystemCalls& calls() { return system_calls; }
-
   // Calls are counted from 1 from the moment the fault is set; nth == 0
   // fails every call. A failing call does nothing and reports failure.
   void FailCall(Operation operation, int nth = 0);

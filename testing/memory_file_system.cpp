@@ -33,11 +33,9 @@ FileInfo MemoryFileSystem::InfoOf(const Node& node) const {
 }
 
 void MemoryFileSystem::WriteFile(const std::string& path,
-                                 const std::string& contents, mode_t mode,
-                                 std::int64_t modified_seconds) {
+                                 const std::string& contents) {
   CreateDirectories(ParentFolder(Normal(path)));
-  nodes_[Normal(path)] =
-      Node{false, contents, mode, modified_seconds, next_inode_++};
+  nodes_[Normal(path)] = Node{false, contents, 0644, 0, next_inode_++};
 }
 
 std::optional<std::string> MemoryFileSystem::Contents(
@@ -45,23 +43,6 @@ std::optional<std::string> MemoryFileSystem::Contents(
   const Node* node = Find(path);
   if (node == nullptr || node->folder) return std::nullopt;
   return node->contents;
-}
-
-mode_t MemoryFileSystem::Mode(const std::string& path) const {
-  const Node* node = Find(path);
-  return node == nullptr ? 0 : node->mode;
-}
-
-std::map<std::string, bool> MemoryFileSystem::Names(
-    const std::string& folder) const {
-  const std::string prefix = JoinPath(Normal(folder), "");
-  std::map<std::string, bool> names;
-  for (const auto& [path, node] : nodes_) {
-    if (path.size() > prefix.size() && path.starts_with(prefix) &&
-        path.find('/', prefix.size()) == std::string::npos)
-      names[path.substr(prefix.size())] = node.folder;
-  }
-  return names;
 }
 
 bool MemoryFileSystem::FileExists(const std::string& path) {

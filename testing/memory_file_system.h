@@ -21,15 +21,10 @@ class MemoryFileSystem : public FileSystem {
  public:
   MemoryFileSystem();
 
-  // Creates the file and its folders; replaces a file already there.
-  void WriteFile(const std::string& path, const std::string& contents,
-                 mode_t mode = 0644, std::int64_t modified_seconds = 0);
+  // Creates the file (0644) and its folders; replaces a file already there.
+  void WriteFile(const std::string& path, const std::string& contents);
   // The contents of a file; nothing for a folder or a free name.
   std::optional<std::string> Contents(const std::string& path) const;
-  // The permission bits of a file or folder; 0 when nothing is there.
-  mode_t Mode(const std::string& path) const;
-  // The names directly in a folder, sorted.
-  std::map<std::string, bool> Names(const std::string& folder) const;
 
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;

@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "gtest/gtest.h"
+#include "platform/path.h"
 
 namespace kuronel::testing {
 
@@ -108,6 +109,29 @@ void SetLocalTime(const std::string& path, int year, int month, int day,
   const struct timespec times[2] = {{when, 0}, {when, 0}};
   EXPECT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0)
       << path;
+}
+
+void SetTimes(const std::string& path, time_t seconds, long nanoseconds) {
+  const struct timespec times[2] = {{seconds, nanoseconds},
+                                    {seconds, nanoseconds}};
+  EXPECT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+struct stat StatOf(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+  return st;
+}
+
+bool Exists(const std::string& path) {
+  return KindAt(path, false) != PathKind::kNothing;
+}
+
+std::string Pattern(std::size_t size) {
+  std::string data(size, '\0');
+  for (std::size_t i = 0; i < size; ++i)
+    data[i] = static_cast<char>(i * 131 + i / 7);
+  return data;
 }
 
 std::string ReadFile(const std::string& path) {

@@ -1,6 +1,10 @@
 #ifndef KURONEL_TESTING_TEMP_DIR_H_
 #define KURONEL_TESTING_TEMP_DIR_H_
 
+#include <sys/stat.h>
+
+#include <cstddef>
+#include <ctime>
 #include <set>
 #include <string>
 #include <string_view>
@@ -57,6 +61,19 @@ class ScopedCurrentDirectory {
 // link is changed itself, not followed.
 void SetLocalTime(const std::string& path, int year, int month, int day,
                   int hour, int minute, int second);
+
+// Sets a file's modification and access time; a link is followed.
+void SetTimes(const std::string& path, time_t seconds, long nanoseconds);
+
+// stat of a path (links followed); a failure is a test failure.
+struct stat StatOf(const std::string& path);
+
+// True when anything stands at the path, a link (even a dangling one)
+// counting itself.
+bool Exists(const std::string& path);
+
+// Bytes that differ from block to block, so that a misplaced block shows.
+std::string Pattern(std::size_t size);
 
 // Reads a whole file; empty when it cannot be read.
 std::string ReadFile(const std::string& path);

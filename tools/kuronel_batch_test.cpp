@@ -27,6 +27,7 @@ using Args = std::vector<std::string>;
 using testing::CopyTestFile;
 using testing::RunBatchArgs;
 using Result = testing::BatchResult;
+using testing::Exists;
 using testing::ReadFile;
 using testing::TempDir;
 
@@ -39,11 +40,6 @@ std::string Line(const std::string& source, const std::string& target,
                  const std::string& state, std::string new_path = "") {
   if (new_path.empty()) new_path = target;
   return source + "\t" + target + "\t" + state + "\t" + new_path + "\n";
-}
-
-bool Exists(const std::string& path) {
-  struct stat info;
-  return ::lstat(path.c_str(), &info) == 0;
 }
 
 bool IsWritable(const std::string& path) {
@@ -224,21 +220,17 @@ TEST_F(BatchRunTest, WithAllOptionsOffEachFileGetsANumberedCopyBesideIt) {
 TEST_F(BatchRunTest, ARowThatTheFinalWriteOutFailsIsWrittenAgain) {
   testing::FaultyFileSystem disk;
   disk.FailCall(testing::FaultyFileSystem::Operation::kSyncFileSystem);
-  BatchOptions options;
-  std::string error;
-  ASSERT_TRUE(ParseBatchArguments({"--exif", "--dest", out_, card_}, "/",
-                                  options, error));
-  std::ostringstream out, err;
-  EXPECT_EQ(RunBatch(options, out, err, nullptr, &disk), kBatchExitFailed);
+  const Result result = RunBatchArgs({"--exif", "--dest", out_, card_}, &disk);
+  EXPECT_EQ(result.code, kBatchExitFailed);
   // Written as copied when it was done; its last line tells the outcome.
   const std::string source = Source("101NIKON/DSC_0003.JPG");
   const std::string target = out_ + "/2008_03_15/2008_03_15a0.JPG";
-  const std::size_t copied = out.str().find(Line(source, target, "OK"));
-  const std::size_t failed = out.str().find(Line(source, target, "CopyError!"));
-  ASSERT_NE(copied, std::string::npos) << out.str();
-  EXPECT_NE(failed, std::string::npos) << out.str();
+  const std::size_t copied = result.out.find(Line(source, target, "OK"));
+  const std::size_t failed = result.out.find(Line(source, target, "CopyError!"));
+  ASSERT_NE(copied, std::string::npos) << result.out;
+  EXPECT_NE(failed, std::string::npos) << result.out;
   EXPECT_GT(failed, copied);
-  EXPECT_TRUE(out.str().ends_with("\n# 4 files: 4 CopyError!\n")) << out.str();
+  EXPECT_TRUE(result.out.ends_with("\n# 4 files: 4 CopyError!\n")) << result.out;
 }
 
 #ifdef KURONEL_BATCH_PROGRAM

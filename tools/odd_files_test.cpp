@@ -231,12 +231,8 @@ class OddFilesTest : public ::testing::TestWithParam<Mode> {
     return plan;
   }
 
-  void SetModified(const std::string& relative, int64_t seconds) {
-    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, (card_ + "/" + relative).c_str(), times,
-                          AT_SYMLINK_NOFOLLOW),
-              0)
-        << relative;
+  void SetModified(const std::string& relative, time_t seconds) {
+    testing::SetTimes(card_ + "/" + relative, seconds, 0);
   }
 
   TempDir dir_;

@@ -29,17 +29,14 @@ namespace {
 
 using Args = std::vector<std::string>;
 using Result = testing::BatchResult;
+using testing::Exists;
 using testing::ReadFile;
 using testing::ScopedCurrentDirectory;
+using testing::SetTimes;
 using testing::TempDir;
 
 std::string Photo(int number) {
   return "photo " + std::to_string(number) + std::string(3000, 'x');
-}
-
-bool Exists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
 }
 
 // How many files under `root` hold each content, hidden temporaries of
@@ -64,11 +61,6 @@ std::map<std::string, int> VisibleContents(const std::string& root) {
   return ::testing::AssertionSuccess();
 }
 
-void SetTime(const std::string& path, time_t when) {
-  struct timespec times[2] = {{when, 0}, {when, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
-}
-
 constexpr time_t kShotAt = 1083844800;  // 2004-05-06 12:00 UTC: that day anywhere
 
 class OnlyCopyTest : public ::testing::Test {
@@ -76,7 +68,7 @@ class OnlyCopyTest : public ::testing::Test {
   // A photo of the card, shot at kShotAt.
   std::string CardPhoto(const std::string& relative, int number) {
     const std::string path = dir_.WriteFile(relative, Photo(number));
-    SetTime(path, kShotAt);
+    SetTimes(path, kShotAt, 0);
     return path;
   }
   std::string DateFolder() const { return "2004_05_06"; }
@@ -152,7 +144,7 @@ TEST_F(OnlyCopyTest, HiddenTemporariesOfKilledRunsAreOnlyGarbage) {
   const std::string folder = dir_.MakeDir("dest/" + DateFolder());
   const std::string complete = dir_.WriteFile(
       "dest/" + DateFolder() + "/.kuronel-Ab12Cd", Photo(1));
-  SetTime(complete, kShotAt);
+  SetTimes(complete, kShotAt, 0);
   dir_.WriteFile("dest/" + DateFolder() + "/.kuronel-Xy34Zw", "photo 1");
   const std::string live =
       dir_.WriteFile("dest/" + DateFolder() + "/.kuronel-Live00", "photo");
@@ -181,7 +173,7 @@ TEST_F(OnlyCopyTest, TheUsersOwnEqualFileInTheDateFolder) {
   const auto before = VisibleContents(dir_.path());
   const std::string own =
       dir_.WriteFile("dest/" + DateFolder() + "/2004_05_06a0.JPG", Photo(1));
-  SetTime(own, kShotAt);  // as cp -p leaves it
+  SetTimes(own, kShotAt, 0);  // as cp -p leaves it
   const Result result =
       testing::RunBatchArgs({"--move", "--dest", dir_.Path("dest"), dir_.Path("card")});
   EXPECT_EQ(result.code, 0) << result.out;
@@ -210,8 +202,8 @@ TEST_F(OnlyCopyTest, AHugeSparseMovieBesideAnEqualOne) {
   if (truncate(movie.c_str(), kPebibyte) != 0 ||
       truncate(own.c_str(), kPebibyte) != 0)
     GTEST_SKIP() << fast.path() << " takes no sparse file of 1 PiB";
-  SetTime(movie, kShotAt);
-  SetTime(own, kShotAt);
+  SetTimes(movie, kShotAt, 0);
+  SetTimes(own, kShotAt, 0);
   const Result result = testing::RunBatchArgs({"--move", "--movies", "--dest",
                                fast.Path("dest"), fast.Path("card")});
   EXPECT_EQ(result.code, 0) << result.out;

@@ -1,6 +1,3 @@
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableView>
@@ -23,22 +20,7 @@ using kuronel::testing::CopyTestFile;
 using kuronel::testing::FindAction;
 using kuronel::testing::ReadFile;
 using kuronel::testing::ProgramUnderTest;
-
-namespace {
-
-void SetModified(const std::string& path, int day, int hour) {
-  struct tm local = {};
-  local.tm_year = 2004 - 1900;
-  local.tm_mon = 4;
-  local.tm_mday = day;
-  local.tm_hour = hour;
-  local.tm_isdst = -1;
-  const struct timespec time = {mktime(&local), 0};
-  const struct timespec times[2] = {time, time};
-  utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-
-}  // namespace
+using kuronel::testing::SetLocalTime;
 
 class ExecuteTest : public QObject {
   Q_OBJECT
@@ -103,9 +85,9 @@ class ExecuteTest : public QObject {
     } photos[] = {
         {"a.JPG", 7, 10}, {"b.JPG", 6, 12}, {"c.JPG", 7, 9}, {"d.JPG", 6, 11}};
     for (const auto& photo : photos)
-      SetModified(
+      SetLocalTime(
           program_->dir().WriteFile(std::string("card/") + photo.name, "x"),
-          photo.day, photo.hour);
+          2004, 5, photo.day, photo.hour, 0, 0);
     program_->OpenFolder("card");
     const std::string destination = program_->dir().MakeDir("photos") + "/";
     Form1().SetDestinationFolder(destination);

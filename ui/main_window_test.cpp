@@ -16,20 +16,19 @@
 #include <QToolButton>
 #include <stdexcept>
 
-#include "ui/catalogue_model.h"
+#include "testing/program_under_test.h"
 #include "testing/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/application.h"
-#include "ui/program_windows.h"
+#include "ui/catalogue_model.h"
 
 using kuronel::CatalogueRow;
 using kuronel::FileCatalogue;
 using kuronel::TForm1;
 using kuronel::testing::AnswerNextModal;
 using kuronel::testing::FindAction;
+using kuronel::testing::ProgramUnderTest;
 using kuronel::testing::ReadFile;
-using kuronel::testing::ScopedCurrentDirectory;
-using kuronel::testing::TempDir;
 using kuronel::testing::U;
 
 namespace {
@@ -54,16 +53,8 @@ class Form1Test : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() {
-    dir_ = std::make_unique<TempDir>();
-    cwd_ = std::make_unique<ScopedCurrentDirectory>(dir_->path());
-    StartForm();
-  }
-  void cleanup() {
-    form_.reset();
-    cwd_.reset();
-    dir_.reset();
-  }
+  void init() { program_ = std::make_unique<ProgramUnderTest>(); }
+  void cleanup() { program_.reset(); }
 
   void ToolButtonsSitAtTheirPlacesWithTheirHints() {
     struct Button {
@@ -79,9 +70,9 @@ class Form1Test : public QObject {
         {"OptionSpeedButton", 120, 23, "Option", false},
         {"SpeedButton4", 152, 25, "既存フォルダの選択", true},
     };
-    form_->show();
+    Form1().show();
     for (const Button& b : buttons) {
-      auto* button = form_->findChild<QToolButton*>(b.name);
+      auto* button = Form1().findChild<QToolButton*>(b.name);
       QVERIFY2(button, b.name);
       QCOMPARE(button->geometry().left(), b.left);
       QCOMPARE(button->width(), b.width);
@@ -91,7 +82,7 @@ class Form1Test : public QObject {
       QVERIFY(button->isEnabled());
       QCOMPARE(button->icon().pixmap(16, 16).size(), QSize(16, 16));
     }
-    auto* destination = form_->findChild<QPushButton*>("SpeedButtonIdousaki");
+    auto* destination = Form1().findChild<QPushButton*>("SpeedButtonIdousaki");
     QVERIFY(destination);
     QCOMPARE(destination->text(), U("移動先フォルダ選択"));
     QCOMPARE(destination->toolTip(), U("新規フォルダの入力"));
@@ -100,11 +91,11 @@ class Form1Test : public QObject {
   }
 
   void WindowHasFixedClientAreaListAndStatusLine() {
-    QCOMPARE(form_->windowTitle(), U("Kuronel"));
-    QCOMPARE(form_->width(), 592);
-    QCOMPARE(form_->minimumSize(), form_->maximumSize());
-    QCOMPARE(form_->height() - form_->menuBar()->sizeHint().height(), 314);
-    auto* list = form_->findChild<QTableView*>("ListViewM");
+    QCOMPARE(Form1().windowTitle(), U("Kuronel"));
+    QCOMPARE(Form1().width(), 592);
+    QCOMPARE(Form1().minimumSize(), Form1().maximumSize());
+    QCOMPARE(Form1().height() - Form1().menuBar()->sizeHint().height(), 314);
+    auto* list = Form1().findChild<QTableView*>("ListViewM");
     QVERIFY(list);
     QCOMPARE(list->model()->rowCount(), 0);
     QCOMPARE(list->model()->columnCount(), 4);
@@ -120,9 +111,9 @@ class Form1Test : public QObject {
     QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
     QVERIFY(list->showGrid());
     QCOMPARE(list->contextMenuPolicy(), Qt::CustomContextMenu);
-    QVERIFY(form_->findChild<QStatusBar*>("StatusBar1"));
-    QCOMPARE(form_->StatusText(), QString());
-    auto* timer = form_->findChild<QTimer*>("TimerSB");
+    QVERIFY(Form1().findChild<QStatusBar*>("StatusBar1"));
+    QCOMPARE(Form1().StatusText(), QString());
+    auto* timer = Form1().findChild<QTimer*>("TimerSB");
     QVERIFY(timer);
     QCOMPARE(timer->interval(), 2500);
     QVERIFY(!timer->isActive());
@@ -130,19 +121,19 @@ class Form1Test : public QObject {
 
   // Every window's title is its caption alone: nothing is appended.
   void TitlesAreTheCaptionsAlone() {
-    for (const char* caption : {"Kuronel", "処理ファイル一覧", "詳細設定",
-                                "フォルダ選択", "移動先フォルダ入力"})
+    for (const char* caption :
+         {"処理ファイル一覧", "詳細設定", "フォルダ選択", "移動先フォルダ入力"})
       QCOMPARE(DesktopTitle::Of(caption), U(caption));
   }
 
   // Measured with the list's own font: the whole time stamp fits what the
   // scroll bar leaves of its column, inside the cell's text margins.
   void AWholeTimestampFitsBesideTheScrollBar() {
-    auto* list = form_->findChild<QTableView*>("ListViewM");
-    form_->Catalogue()->ChangeRows(
+    auto* list = Form1().findChild<QTableView*>("ListViewM");
+    Form1().Catalogue()->ChangeRows(
         [](FileCatalogue& rows) { rows = Rows(60, "/media/a/CARD/DCIM/"); });
-    form_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    Form1().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&Form1()));
     QVERIFY(list->verticalScrollBar()->isVisible());
     const int column = 3;
     const int shown =
@@ -162,17 +153,16 @@ class Form1Test : public QObject {
   void LongPathsAreElidedInTheMiddle() {
     const std::string folder =
         "/media/aiko/EOS_DIGITAL/DCIM/100CANON/2024_03_11a_holiday_by_the_sea/";
-    form_->Catalogue()->ChangeRows(
+    Form1().Catalogue()->ChangeRows(
         [&](FileCatalogue& rows) { rows = Rows(1, folder); });
-    auto* list = form_->findChild<QTableView*>("ListViewM");
+    auto* list = Form1().findChild<QTableView*>("ListViewM");
     QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
     QCOMPARE(list->model()->index(0, 2).data(Qt::ToolTipRole).toString(),
              QString::fromStdString(folder));
 
-    auto* button = form_->findChild<QPushButton*>("SpeedButtonIdousaki");
+    auto* button = Form1().findChild<QPushButton*>("SpeedButtonIdousaki");
     const std::string destination = folder + "sorted/by/date/for/the/album/";
-    form_->SetDestinationFolder(destination);
-    QCOMPARE(form_->DestinationFolder(), destination);
+    Form1().SetDestinationFolder(destination);
     const QString caption = button->text();
     QVERIFY2(caption.startsWith("/media/") && caption.endsWith("/album/"),
              qPrintable(caption));
@@ -182,18 +172,18 @@ class Form1Test : public QObject {
   }
 
   void SpaceTogglesTheCurrentRowInAnyColumn() {
-    form_->Catalogue()->ChangeRows(
+    Form1().Catalogue()->ChangeRows(
         [](FileCatalogue& rows) { rows = Rows(2, "/a/"); });
-    auto* list = form_->findChild<QTableView*>("ListViewM");
-    form_->show();
+    auto* list = Form1().findChild<QTableView*>("ListViewM");
+    Form1().show();
     for (int column : {2, 0}) {
       list->setCurrentIndex(list->model()->index(1, column));
       QTest::keyClick(list, Qt::Key_Space);
-      QVERIFY(form_->Catalogue()->Rows()[1].Checked);
+      QVERIFY(Form1().Catalogue()->Rows()[1].Checked);
       QTest::keyClick(list, Qt::Key_Space);
-      QVERIFY(!form_->Catalogue()->Rows()[1].Checked);
+      QVERIFY(!Form1().Catalogue()->Rows()[1].Checked);
     }
-    QVERIFY(!form_->Catalogue()->Rows()[0].Checked);
+    QVERIFY(!Form1().Catalogue()->Rows()[0].Checked);
   }
 
   void MenusHoldEveryItemInOrder() {
@@ -220,33 +210,33 @@ class Form1Test : public QObject {
         }
       }
     };
-    check_menu(form_->findChild<QMenu*>("File1"),
+    check_menu(Form1().findChild<QMenu*>("File1"),
                {{"OpenFMainM", "フォルダを開く"}, {"AddFMainM", "フォルダを追加"},
                 {"N2", "-"}, {"N16", "既存フォルダの選択"},
                 {"N17", "新規フォルダの入力"}, {"N15", "-"}, {"Exit1", "終了"}});
-    check_menu(form_->findChild<QMenu*>("MainM0"),
+    check_menu(Form1().findChild<QMenu*>("MainM0"),
                {{"jpeg1", "jpegのみCheck"}, {"N5", "Check On"},
                 {"Off1", "Check Off"}, {"N14", "-"}, {"N4", "全て選択"},
                 {"N9", "選択を反転"}, {"N3", "-"}, {"ActionMainM", "実行"}});
-    check_menu(form_->findChild<QMenu*>("MainM1"),
+    check_menu(Form1().findChild<QMenu*>("MainM1"),
                {{"MoveFMainM", "日付フォルダに移動"},
                 {"ChangeFMainM", "日付ファイルに変更"},
                 {"NoWriteFMainM", "読み出し専用に変更"},
                 {"NokosuFMainM", "オリジナルは保存"},
                 {"SaveTMainM", "処理結果のテキスト保存"}, {"N1", "-"},
                 {"OptionMainM", "詳細設定"}});
-    check_menu(form_->findChild<QMenu*>("Help1"),
+    check_menu(Form1().findChild<QMenu*>("Help1"),
                {{"HelpM", "Help"}, {"VerMainM", "Ver情報"}});
-    check_menu(form_->findChild<QMenu*>("PopupMenu1"),
+    check_menu(Form1().findChild<QMenu*>("PopupMenu1"),
                {{"jpeg2", "jpegのみ対象"}, {"N7", "Check On"},
                 {"N8", "Check Off"}, {"N13", "-"}, {"N6", "全て選択"},
                 {"N10", "選択を反転"}, {"N11", "-"}, {"N12", "実行"}});
-    QCOMPARE(form_->menuBar()->actions().size(), 4);
+    QCOMPARE(Form1().menuBar()->actions().size(), 4);
 
     const char* options[] = {"MoveFMainM", "ChangeFMainM", "NoWriteFMainM",
                              "NokosuFMainM", "SaveTMainM"};
     for (int i = 0; i < 5; ++i) {
-      QAction* item = FindAction(form_.get(), options[i]);
+      QAction* item = FindAction(&Form1(), options[i]);
       QCOMPARE(item->property("Tag").toInt(), 51 + i);
       QCOMPARE(item->isChecked(), i < 4);
       QCOMPARE(item->isVisible(), i < 4);
@@ -256,66 +246,66 @@ class Form1Test : public QObject {
   // Move and rename off, read-only on; then read-only off ("全てOFF"), on
   // again ("書込み禁止のみ"), then rename on.
   void OptionRuleShowsInMenusAndStatusLine() {
-    QAction* move = FindAction(form_.get(), "MoveFMainM");
-    QAction* rename = FindAction(form_.get(), "ChangeFMainM");
-    QAction* read_only = FindAction(form_.get(), "NoWriteFMainM");
-    QAction* keep = FindAction(form_.get(), "NokosuFMainM");
-    QAction* execute = FindAction(form_.get(), "ActionMainM");
-    QAction* popup_execute = FindAction(form_.get(), "N12");
-    auto* execute_button = form_->findChild<QToolButton*>("SpeedButton2");
+    QAction* move = FindAction(&Form1(), "MoveFMainM");
+    QAction* rename = FindAction(&Form1(), "ChangeFMainM");
+    QAction* read_only = FindAction(&Form1(), "NoWriteFMainM");
+    QAction* keep = FindAction(&Form1(), "NokosuFMainM");
+    QAction* execute = FindAction(&Form1(), "ActionMainM");
+    QAction* popup_execute = FindAction(&Form1(), "N12");
+    auto* execute_button = Form1().findChild<QToolButton*>("SpeedButton2");
 
     move->trigger();
     QVERIFY(!move->isChecked());
-    QCOMPARE(form_->StatusText(), QString());
+    QCOMPARE(Form1().StatusText(), QString());
     rename->trigger();
-    QCOMPARE(form_->StatusText(), U("書込み禁止のみ"));
+    QCOMPARE(Form1().StatusText(), U("書込み禁止のみ"));
     QVERIFY(!keep->isEnabled());
     QVERIFY(keep->isChecked());
     QVERIFY(execute->isEnabled());
 
     read_only->trigger();
-    QCOMPARE(form_->StatusText(), U("全てOFF"));
+    QCOMPARE(Form1().StatusText(), U("全てOFF"));
     QVERIFY(!execute->isEnabled());
     QVERIFY(!execute_button->isEnabled());
     QVERIFY(popup_execute->isEnabled());
     QVERIFY(!keep->isEnabled());  // left as it was
 
     read_only->trigger();
-    QCOMPARE(form_->StatusText(), U("書込み禁止のみ"));
+    QCOMPARE(Form1().StatusText(), U("書込み禁止のみ"));
     QVERIFY(execute->isEnabled());
     QVERIFY(execute_button->isEnabled());
     QVERIFY(!keep->isEnabled());
 
-    form_->SetStatusText(QString());
+    Form1().SetStatusText(QString());
     rename->trigger();
     QVERIFY(keep->isEnabled());
-    QCOMPARE(form_->StatusText(), QString());
-    QVERIFY(form_->findChild<QTimer*>("TimerSB")->isActive());
+    QCOMPARE(Form1().StatusText(), QString());
+    QVERIFY(Form1().findChild<QTimer*>("TimerSB")->isActive());
   }
 
   void StatusTimerClearsOnceAndIsNotRestarted() {
-    auto* timer = form_->findChild<QTimer*>("TimerSB");
-    form_->SetStatusText(U("ソートしました。"));
-    form_->StartStatusTimer();
+    auto* timer = Form1().findChild<QTimer*>("TimerSB");
+    Form1().SetStatusText(U("ソートしました。"));
+    Form1().StartStatusTimer();
     // Short against the timer's 2.5 s, so that a slow machine does not let
     // it run out before the second message.
     QTest::qWait(50);
     QVERIFY(timer->isActive());
     const int remaining = timer->remainingTime();
-    form_->SetStatusText(U("次のメッセージ"));
-    form_->StartStatusTimer();
+    Form1().SetStatusText(U("次のメッセージ"));
+    Form1().StartStatusTimer();
     QVERIFY(timer->remainingTime() <= remaining);
-    QCOMPARE(form_->StatusText(), U("次のメッセージ"));
-    QTRY_COMPARE_WITH_TIMEOUT(form_->StatusText(), QString(), 10000);
+    QCOMPARE(Form1().StatusText(), U("次のメッセージ"));
+    QTRY_COMPARE_WITH_TIMEOUT(Form1().StatusText(), QString(), 10000);
     QVERIFY(!timer->isActive());
   }
 
   void ClosingWritesTheSettingsIntoTheCurrentDirectory() {
-    const std::string ini = dir_->Path("Kuronel.ini");
+    const std::string ini = program_->dir().Path("Kuronel.ini");
     QVERIFY(ReadFile(ini).empty());
-    FindAction(form_.get(), "NokosuFMainM")->trigger();  // keep original off
-    form_->show();
-    form_->close();
+    FindAction(&Form1(), "NokosuFMainM")->trigger();  // keep original off
+    Form1().show();
+    Form1().close();
     const std::string text = ReadFile(ini);
     QVERIFY(text.find("[Main]\r\n") == 0);
     QVERIFY(text.find("オリジナルは保存=0\r\n") != std::string::npos);
@@ -324,39 +314,40 @@ class Form1Test : public QObject {
     QVERIFY(text.find("移動先フォルダ") == std::string::npos);
 
     // The next start reads what the last one wrote.
-    StartForm();
-    QVERIFY(!FindAction(form_.get(), "NokosuFMainM")->isChecked());
-    QVERIFY(FindAction(form_.get(), "MoveFMainM")->isChecked());
+    program_->Stop();
+    program_->Start();
+    QVERIFY(!FindAction(&Form1(), "NokosuFMainM")->isChecked());
+    QVERIFY(FindAction(&Form1(), "MoveFMainM")->isChecked());
   }
 
   // Loaded flags do not run the option rule: with move, rename and read-only
   // all off, the execute commands stay enabled. A disabled, checked
   // "オリジナルは保存" is still saved as checked.
   void TheOptionRuleWaitsForAToggleAndDisabledItemsAreSaved() {
-    form_.reset();
-    dir_->WriteFile("Kuronel.ini",
-                    "[Main]\r\n日付フォルダに移動=0\r\n日付ファイルに変更=0\r\n"
-                    "読出し専用に変更=0\r\n");
-    StartForm();
-    QVERIFY(!FindAction(form_.get(), "NoWriteFMainM")->isChecked());
-    QVERIFY(FindAction(form_.get(), "ActionMainM")->isEnabled());
-    QVERIFY(form_->findChild<QToolButton*>("SpeedButton2")->isEnabled());
+    program_->Stop();
+    program_->dir().WriteFile(
+        "Kuronel.ini",
+        "[Main]\r\n日付フォルダに移動=0\r\n日付ファイルに変更=0\r\n"
+        "読出し専用に変更=0\r\n");
+    program_->Start();
+    QVERIFY(!FindAction(&Form1(), "NoWriteFMainM")->isChecked());
+    QVERIFY(FindAction(&Form1(), "ActionMainM")->isEnabled());
+    QVERIFY(Form1().findChild<QToolButton*>("SpeedButton2")->isEnabled());
 
-    FindAction(form_.get(), "NoWriteFMainM")->trigger();  // 書込み禁止のみ
-    QAction* keep = FindAction(form_.get(), "NokosuFMainM");
+    FindAction(&Form1(), "NoWriteFMainM")->trigger();  // 書込み禁止のみ
+    QAction* keep = FindAction(&Form1(), "NokosuFMainM");
     QVERIFY(!keep->isEnabled());
     QVERIFY(keep->isChecked());
-    form_->close();
-    QVERIFY(
-        ReadFile(dir_->Path("Kuronel.ini")).find("オリジナルは保存=1\r\n") !=
-        std::string::npos);
+    Form1().close();
+    QVERIFY(ReadFile(program_->dir().Path("Kuronel.ini"))
+                .find("オリジナルは保存=1\r\n") != std::string::npos);
   }
 
   void ExitClosesLikeTheCloseControl() {
-    form_->show();
-    FindAction(form_.get(), "Exit1")->trigger();
-    QVERIFY(!form_->isVisible());
-    QVERIFY(!ReadFile(dir_->Path("Kuronel.ini")).empty());
+    Form1().show();
+    FindAction(&Form1(), "Exit1")->trigger();
+    QVERIFY(!Form1().isVisible());
+    QVERIFY(!ReadFile(program_->dir().Path("Kuronel.ini")).empty());
   }
 
   void AnErrorInACommandReachesTheErrorReportAndTheProgramGoesOn() {
@@ -381,11 +372,12 @@ class Form1Test : public QObject {
   }
 
   void ABadColourInTheSettingsFileIsReportedAndStartUpGoesOn() {
-    form_.reset();
-    dir_->MakeDir("dest");
-    dir_->WriteFile("Kuronel.ini",
-                    "[Main]\r\n移動先フォルダ=" + dir_->Path("dest/") +
-                        "\r\n日付フォルダに移動=0\r\n[Sub]\r\n背景色=lavender\r\n");
+    program_->Stop();
+    program_->dir().MakeDir("dest");
+    program_->dir().WriteFile(
+        "Kuronel.ini",
+        "[Main]\r\n移動先フォルダ=" + program_->dir().Path("dest/") +
+            "\r\n日付フォルダに移動=0\r\n[Sub]\r\n背景色=lavender\r\n");
     QString text;
     AnswerNextModal([&](QWidget* modal) {
       auto* box = qobject_cast<QMessageBox*>(modal);
@@ -393,28 +385,19 @@ class Form1Test : public QObject {
       text = box->text();
       box->button(QMessageBox::Ok)->click();
     });
-    StartForm();
-    kuronel::ReportStartupProblems(start_);
+    program_->Start();
     QVERIFY2(text.contains("lavender"), qPrintable(text));
-    QVERIFY(!FindAction(form_.get(), "MoveFMainM")->isChecked());
+    QVERIFY(!FindAction(&Form1(), "MoveFMainM")->isChecked());
     // The load stopped at the colour: the stored destination is not applied.
-    QCOMPARE(form_->DestinationFolder(), std::string("移動先フォルダ選択"));
+    QCOMPARE(Form1().DestinationFolder(), std::string("移動先フォルダ選択"));
   }
 
  private:
   // The main window as the program starts it, from the settings file in the
   // test's folder.
-  void StartForm() {
-    form_.reset();
-    start_ = kuronel::LoadStartupValues();
-    form_ = std::make_unique<TForm1>(start_, file_system_);
-  }
+  TForm1& Form1() { return program_->Form1(); }
 
-  std::unique_ptr<TempDir> dir_;
-  std::unique_ptr<ScopedCurrentDirectory> cwd_;
-  kuronel::StartupValues start_;
-  kuronel::RealFileSystem file_system_;
-  std::unique_ptr<TForm1> form_;
+  std::unique_ptr<ProgramUnderTest> program_;
 };
 
 KURONEL_QTEST_MAIN(Form1Test)

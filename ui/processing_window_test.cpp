@@ -28,6 +28,7 @@ using kuronel::SortState;
 using kuronel::StateText;
 using kuronel::TForm2;
 using kuronel::testing::AnswerNextModal;
+using kuronel::testing::Exists;
 using kuronel::testing::U;
 using kuronel::testing::ReadFile;
 using kuronel::testing::TempDir;
@@ -36,11 +37,6 @@ namespace {
 
 const QString kFullBar = U("■■■■■■■■■■実行中");
 const QColor kRed(255, 0, 0);
-
-bool Exists(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0;
-}
 
 }  // namespace
 
