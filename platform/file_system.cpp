@@ -24,7 +24,6 @@ FileInfo ToFileInfo(const struct stat& st) {
   info.size = static_cast<std::uint64_t>(st.st_size);
   info.modified_seconds = st.st_mtim.tv_sec;
   info.modified_nanoseconds = st.st_mtim.tv_nsec;
-  info.mode = st.st_mode;
   return info;
 }
 

@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 
-#include "platform/file_identity.h"
 #include "platform/file_result.h"
 #include "platform/path.h"
 #include "platform/system_calls.h"
@@ -24,9 +23,7 @@ struct FileInfo {
   std::uint64_t size = 0;
   std::int64_t modified_seconds = 0;
   std::int64_t modified_nanoseconds = 0;
-  std::uint32_t mode = 0;  // st_mode: type and permission bits
 
-  FileIdentity identity() const { return {device, inode}; }
   bool SameFileAs(const FileInfo& other) const {
     return device == other.device && inode == other.inode;
   }

@@ -7,7 +7,7 @@
 namespace kuronel::testing {
 
 MemoryFileSystem::MemoryFileSystem() {
-  nodes_["/"] = Node{true, "", 0755, 0, 1};
+  nodes_["/"] = Node{true, "", 0755, 1};
 }
 
 std::string MemoryFileSystem::Normal(const std::string& path) {
@@ -27,15 +27,13 @@ FileInfo MemoryFileSystem::InfoOf(const Node& node) const {
   info.device = 1;
   info.inode = node.inode;
   info.size = node.contents.size();
-  info.modified_seconds = node.modified_seconds;
-  info.mode = (node.folder ? S_IFDIR : S_IFREG) | node.mode;
   return info;
 }
 
 void MemoryFileSystem::WriteFile(const std::string& path,
                                  const std::string& contents) {
   CreateDirectories(ParentFolder(Normal(path)));
-  nodes_[Normal(path)] = Node{false, contents, 0644, 0, next_inode_++};
+  nodes_[Normal(path)] = Node{false, contents, 0644, next_inode_++};
 }
 
 std::optional<std::string> MemoryFileSystem::Contents(
@@ -68,7 +66,7 @@ FileResult MemoryFileSystem::CreateDirectories(const std::string& path) {
     return parent;
   if (NameTaken(normal))
     return FileResult(FileOperation::kCreateFolder, normal, ENOTDIR);
-  nodes_[normal] = Node{true, "", 0755, 0, next_inode_++};
+  nodes_[normal] = Node{true, "", 0755, next_inode_++};
   return FileResult();
 }
 

@@ -46,7 +46,6 @@ class MemoryFileSystem : public FileSystem {
     bool folder = false;
     std::string contents;
     mode_t mode = 0755;
-    std::int64_t modified_seconds = 0;
     std::uint64_t inode = 0;
   };
 
