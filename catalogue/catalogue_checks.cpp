@@ -1,5 +1,6 @@
 #include "catalogue/catalogue_checks.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "platform/cp932.h"
@@ -96,6 +97,14 @@ CheckCommandResult UncheckSelectedRows(FileCatalogue& catalogue,
 CheckCommandResult UncheckSelectedRows(FileCatalogue& catalogue,
                                        const std::vector<bool>& selected) {
   return UncheckSelectedRows(catalogue, FromFlags(selected));
+}
+
+std::string NothingToProcessMessage(const FileCatalogue& catalogue) {
+  if (catalogue.empty()) return "対象ファイルがありません";
+  if (std::none_of(catalogue.begin(), catalogue.end(),
+                   [](const CatalogueRow& row) { return row.Checked; }))
+    return "選択されたファイルがありません";
+  return std::string();
 }
 
 }  // namespace kuronel

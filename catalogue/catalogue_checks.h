@@ -23,6 +23,11 @@ bool IsDefaultTarget(const std::string& file_name, bool check_movies);
 size_t ApplyDefaultChecks(FileCatalogue& catalogue, bool check_movies,
                           const StatusSink& status);
 
+// The execute command's check of the catalogue: the status text when there
+// is nothing to process ("対象ファイルがありません" without rows,
+// "選択されたファイルがありません" without a checked one), else empty.
+std::string NothingToProcessMessage(const FileCatalogue& catalogue);
+
 // The selection of the list's rows, kept by the window's view.
 using RowSelection = std::function<bool(size_t row)>;
 

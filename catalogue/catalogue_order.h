@@ -23,6 +23,13 @@ struct SortState {
   bool SortAscending = false;
 };
 
+// The execute command's order: ascending by timestamp text, so that each
+// day's rows stand together for the running suffixes of the new names.
+inline void SortForExecute(SortState& state) {
+  state.SortColumn = kTimestampColumn;
+  state.SortAscending = true;
+}
+
 // The status text after a column-click sort.
 inline constexpr char kSortedText[] = "ソートしました。";
 

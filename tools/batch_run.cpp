@@ -99,16 +99,6 @@ void WriteUnreadable(const UnreadablePaths& unreadable, BatchOutput& output) {
                      std::strerror(path.error));
 }
 
-// The execute command's checks of the catalogue: the message when there is
-// nothing to process, else empty.
-std::string NothingToProcessMessage(const FileCatalogue& catalogue) {
-  if (catalogue.empty()) return "対象ファイルがありません";
-  if (std::none_of(catalogue.begin(), catalogue.end(),
-                   [](const CatalogueRow& row) { return row.Checked; }))
-    return "選択されたファイルがありません";
-  return std::string();
-}
-
 size_t FailedRows(const ProcessingPlan& plan) {
   return static_cast<size_t>(std::count_if(
       plan.begin(), plan.end(),
@@ -260,9 +250,7 @@ int RunBatchWithOutput(const BatchOptions& options, BatchOutput& output,
     WritePlannedRows(ProcessingPlan(), output);
     return exit_ok;
   }
-  // The rows of one day must stand together for the running suffixes.
-  sort_state.SortColumn = kTimestampColumn;
-  sort_state.SortAscending = true;
+  SortForExecute(sort_state);
   SortCatalogue(catalogue, sort_state);
 
   RealFileSystem real_disk;

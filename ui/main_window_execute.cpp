@@ -2,12 +2,13 @@
 // catalogue by date so that each day's files stand together, and show the
 // processing window.
 #include <QToolButton>
-#include <algorithm>
 
-#include "ui/catalogue_model.h"
+#include "catalogue/catalogue_checks.h"
+#include "catalogue/catalogue_order.h"
 #include "platform/system.h"
-#include "ui/processing_window.h"
+#include "ui/catalogue_model.h"
 #include "ui/main_window.h"
+#include "ui/processing_window.h"
 
 namespace kuronel {
 
@@ -24,14 +25,11 @@ void TForm1::ExecuteCommand() {
     return;
   }
   const FileCatalogue& rows = catalogue_model_->Rows();
-  if (rows.empty()) {
-    SetStatusText(QString::fromUtf8("対象ファイルがありません"));
-    StartStatusTimer();
-    return;
-  }
-  if (std::none_of(rows.begin(), rows.end(),
-                   [](const CatalogueRow& row) { return row.Checked; })) {
-    SetStatusText(QString::fromUtf8("選択されたファイルがありません"));
+  const std::string nothing = NothingToProcessMessage(rows);
+  if (!nothing.empty()) {
+    SetStatusText(QString::fromStdString(nothing));
+    // Only the text of an empty list goes again by itself.
+    if (rows.empty()) StartStatusTimer();
     return;
   }
   {
@@ -39,10 +37,8 @@ void TForm1::ExecuteCommand() {
     CommandScope command(*this);
     SetStatusText(QString::fromUtf8("ファイル一覧を日付順でソートしました。"));
     StartStatusTimer();
-    // Ascending by timestamp text; unlike a column click, the direction is
-    // left as it is afterwards.
-    sort_state_.SortColumn = kTimestampColumn;
-    sort_state_.SortAscending = true;
+    // Unlike a column click, the direction is left as it is afterwards.
+    SortForExecute(sort_state_);
     catalogue_model_->Sort(sort_state_);
   }
   sort_state_ = Form2->Execute({&rows, settings, opened_folders_, sort_state_});
