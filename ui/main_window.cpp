@@ -21,6 +21,7 @@
 #include "platform/system.h"
 #include "settings/colour_table.h"
 #include "ui/processing_window.h"
+#include "ui/report_list.h"
 #include "ui/detail_settings_window.h"
 #include "settings/option_rule.h"
 #include "settings/settings_io.h"
@@ -159,32 +160,13 @@ QToolButton* TForm1::AddToolButton(const char* name, int left, int width,
 }
 
 void TForm1::CreateList() {
-  ListViewM = new QTableView(this);
-  ListViewM->setObjectName("ListViewM");
-  ListViewM->setModel(catalogue_model_);
-  ListViewM->setShowGrid(true);
-  ListViewM->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  ListViewM->setSelectionBehavior(QAbstractItemView::SelectRows);
-  ListViewM->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  ListViewM->setWordWrap(false);
-  ListViewM->setFont(ListFont());
-  // A long folder keeps its start and its last folder names in view.
-  ListViewM->setTextElideMode(Qt::ElideMiddle);
+  const QFont font = ListFont();
+  ListViewM = NewReportList(this, "ListViewM", catalogue_model_,
+                            QAbstractItemView::ExtendedSelection,
+                            {100, 125, 245, 118}, &font);
   ListViewM->setContextMenuPolicy(Qt::CustomContextMenu);
   ListViewM->installEventFilter(this);
   ListViewM->setFixedHeight(kListHeight);
-  // Fixed row heights keep a list of 100,000 rows quick to lay out.
-  QHeaderView* rows = ListViewM->verticalHeader();
-  rows->hide();
-  rows->setSectionResizeMode(QHeaderView::Fixed);
-  rows->setDefaultSectionSize(ListViewM->fontMetrics().height() + 4);
-  QHeaderView* columns = ListViewM->horizontalHeader();
-  columns->setSectionsClickable(true);
-  columns->setHighlightSections(false);
-  columns->setStretchLastSection(false);
-  const int widths[] = {100, 125, 245, 118};
-  for (int column = 0; column < 4; ++column)
-    ListViewM->setColumnWidth(column, widths[column]);
 }
 
 QAction* TForm1::AddItem(QMenu* menu, const char* name, const char* caption) {

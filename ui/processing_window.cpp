@@ -14,6 +14,7 @@
 #include "platform/folder_lock.h"
 #include "processing/plan_execution.h"
 #include "ui/plan_model.h"
+#include "ui/report_list.h"
 #include "processing/run_lock.h"
 #include "ui/application.h"
 #include "ui/input_discard.h"
@@ -99,29 +100,11 @@ void TForm2::CreateToolBand() {
 
 void TForm2::CreateList() {
   plan_model_ = new PlanModel(this);
-  ListViewFile = new QTableView(this);
-  ListViewFile->setObjectName("ListViewFile");
-  ListViewFile->setModel(plan_model_);
-  ListViewFile->setShowGrid(true);
-  ListViewFile->setSelectionMode(QAbstractItemView::SingleSelection);
-  ListViewFile->setSelectionBehavior(QAbstractItemView::SelectRows);
-  ListViewFile->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  ListViewFile->setWordWrap(false);
-  // Paths keep their start and their file name in view.
-  ListViewFile->setTextElideMode(Qt::ElideMiddle);
-  QHeaderView* rows = ListViewFile->verticalHeader();
-  rows->hide();
-  rows->setSectionResizeMode(QHeaderView::Fixed);
-  rows->setDefaultSectionSize(ListViewFile->fontMetrics().height() + 4);
-  QHeaderView* columns = ListViewFile->horizontalHeader();
-  columns->setSectionsClickable(true);
-  columns->setHighlightSections(false);
-  columns->setStretchLastSection(false);
-  const int widths[] = {200, 288, 100};
-  for (int column = 0; column < kPlanColumnCount; ++column)
-    ListViewFile->setColumnWidth(column, widths[column]);
-  connect(columns, &QHeaderView::sectionClicked, this,
-          &TForm2::ListViewFileColumnClick);
+  ListViewFile = NewReportList(this, "ListViewFile", plan_model_,
+                               QAbstractItemView::SingleSelection,
+                               {200, 288, 100});
+  connect(ListViewFile->horizontalHeader(), &QHeaderView::sectionClicked,
+          this, &TForm2::ListViewFileColumnClick);
 }
 
 void TForm2::CreateStatusLine() {
