@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFont>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
