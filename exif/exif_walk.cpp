@@ -152,7 +152,7 @@ Status TExifInfo::ReadFileOnce(const std::string& file_name,
   is_thumbnail_file_ = false;
   ClearAll();
   source.ExtendHeadOnMiss(WalkHeadSize(source, *tiff_start));
-  const Status read = ReadDirectories(source, *tiff_start);
+  Status read = ReadDirectories(source, *tiff_start);
   // A read past the file's start that failed left fields unread.
   last_read_error_ = source.error();
   return read;
