@@ -5,7 +5,8 @@
 #   make fuzz   build the fuzz targets with clang and run each FUZZ_SECONDS in turn
 #   make lint   clang-tidy over every source with the checks of .clang-tidy
 #   make stress the kill tests at full length (2,000 kills of moves, 2,000 of
-#               a settings save) and every injected system-call fault
+#               a settings save), every injected system-call fault and 500
+#               power cuts
 #   make install     the programs, desktop entry, icons, AppStream metadata,
 #                    manual pages and documentation under PREFIX (/usr/local);
 #                    DESTDIR is honoured
@@ -17,11 +18,11 @@
 # Debian packages the build and the tests need (the window tests give input
 # to the window system's queue through Qt's private headers; make deb and its
 # tests need dpkg-dev, lintian and appstream).
-PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-base-private-dev qt6-qpa-plugins libgl-dev \
+PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-base-private-dev qt6-qpa-plugins libgl-dev libxxhash-dev \
             libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic \
             desktop-file-utils groff-base dpkg-dev lintian appstream \
             e2fsprogs xfsprogs btrfs-progs exfatprogs exfat-fuse dosfstools fusefat \
-            ntfs-3g fuse3 mount
+            ntfs-3g fuse3 libfuse3-dev mount
 # Extra packages for the fuzzer.
 FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 # Extra packages for the side-by-side benchmarks.
@@ -95,11 +96,15 @@ test-asan: deps
 # saves.
 STRESS_KILLS ?= 1000
 STRESS_DRIVE_KILLS ?= 200
+# Power cuts at random moments of copies and moves on the power-cut drive
+# (make test: 34 cuts, after each photo's steps and five at random).
+STRESS_POWER_CUTS ?= 500
 stress: build
 	KURONEL_KILLS=$(STRESS_KILLS) KURONEL_DRIVE_KILLS=$(STRESS_DRIVE_KILLS) \
 	  $(BUILD_DIR)/tools/kill_test
 	KURONEL_KILLS=$$((2 * $(STRESS_KILLS))) $(BUILD_DIR)/settings/settings_kill_test
 	$(BUILD_DIR)/processing/plan_fault_test
+	KURONEL_POWER_CUTS=$(STRESS_POWER_CUTS) $(BUILD_DIR)/tools/power_cut_test
 
 fuzz: deps
 	$(call install_missing,$(FUZZ_PACKAGES))

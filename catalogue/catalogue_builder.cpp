@@ -122,6 +122,40 @@ size_t AppendRows(const FolderWorkList& work_list, FileCatalogue& catalogue,
   return appended;
 }
 
+// The day folders that copies go into: 2004_05_06.
+bool IsDateFolderName(std::string_view name) {
+  constexpr std::string_view kShape = "0000_00_00";
+  if (name.size() != kShape.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const bool digit = name[i] >= '0' && name[i] <= '9';
+    if (kShape[i] == '0' ? !digit : name[i] != kShape[i]) return false;
+  }
+  return true;
+}
+
+// What the walk of `root` leaves out so that a run never takes its own
+// copies for new photos: the destination when it lies inside the root, and
+// when the destination is the root or a folder above it, the day folders
+// directly under it.
+FileIdentitySet LeftOutFolders(const std::string& destination,
+                               const std::string& root) {
+  FileIdentitySet left_out;
+  FileIdentity identity;
+  if (destination.empty() ||
+      !DirectoryIdentity(destination, identity.device, identity.inode))
+    return left_out;
+  left_out.insert(identity);
+  if (!PathHolds(ResolvedPath(WithoutTrailingSlash(destination)),
+                 ResolvedPath(WithoutTrailingSlash(root))))
+    return left_out;
+  ListSubfolders(destination, [&](const DirEntry& entry) {
+    if ((entry.attributes & kAttrDirectory) != 0 &&
+        IsDateFolderName(entry.name))
+      left_out.insert({entry.device, entry.inode});
+  });
+  return left_out;
+}
+
 }  // namespace
 
 std::string BuildProgressText(size_t index, size_t folder_count) {
@@ -145,11 +179,8 @@ BuildOutcome BuildCatalogue(const std::string& root, FileCatalogue& catalogue,
                             FolderWorkList& work_list, TExifInfo& exif,
                             const BuildOptions& options, SortState& sort_state,
                             const StatusSink& status) {
-  FileIdentity left_out;
-  if (!options.left_out_folder.empty())
-    DirectoryIdentity(options.left_out_folder, left_out.device,
-                      left_out.inode);
-  WalkFolderTree(WithoutTrailingSlash(root), work_list, status, left_out);
+  WalkFolderTree(WithoutTrailingSlash(root), work_list, status,
+                 LeftOutFolders(options.left_out_folder, root));
   BuildOutcome outcome;
   // The listings are gone before the sort needs its keys.
   outcome.appended = AppendRows(work_list, catalogue, exif,

@@ -22,9 +22,10 @@ std::string BuildProgressText(size_t index, size_t folder_count);
 struct BuildOptions {
   // Date photos by their Exif shooting date.
   bool use_exif_date = false;
-  // A folder left out of the walk with everything below it (the destination,
-  // so that the copies of earlier runs are not taken for new photos);
-  // empty for none.
+  // The destination of the copies, left out of the walk with everything
+  // below it, so that the copies of earlier runs are not taken for new
+  // photos; when it is the opened folder or above it, the day folders
+  // directly under it are left out instead. Empty for none.
   std::string left_out_folder = {};
 };
 

@@ -35,10 +35,9 @@ struct Folder {
 // True for a directory entry that the walk goes into: one it has not seen,
 // not the folder left out, not the top of a made-up file system.
 bool Enters(const Folder& parent, const DirEntry& entry,
-            const std::string& path, FileIdentity left_out,
+            const std::string& path, const FileIdentitySet& left_out,
             std::set<Identity>& walked) {
-  if (left_out.known() &&
-      FileIdentity{entry.device, entry.inode} == left_out)
+  if (left_out.count(FileIdentity{entry.device, entry.inode}) != 0)
     return false;
   if (entry.device != parent.device && IsPseudoFileSystem(path)) return false;
   return walked.insert({entry.device, entry.inode}).second;
@@ -75,7 +74,8 @@ std::string WalkProgressText(size_t index, size_t level_size) {
 }
 
 void WalkFolderTree(const std::string& root, FolderWorkList& work_list,
-                    const StatusSink& status, FileIdentity left_out) {
+                    const StatusSink& status,
+                    const FileIdentitySet& left_out) {
   work_list.clear();
   std::set<Identity> walked;
   Identity root_identity;

@@ -42,12 +42,13 @@ std::string WalkProgressText(size_t index, size_t level_size);
 // folders and links to folders are walked; each directory only once, so a
 // link back up the tree cannot make the walk endless. Never entered: folders
 // on file systems the kernel makes up (/proc, /sys, /dev, ...), and the
-// folder `left_out` (by identity, however it is spelled) with everything
-// below it, unless it is the root itself. A folder that cannot be listed adds
+// folders `left_out` (by identity, however they are spelled) with everything
+// below them, unless one is the root itself. A folder that cannot be listed adds
 // nothing below it; a missing root leaves the root alone in the list.
 // Progress texts go to `status` (may be empty).
 void WalkFolderTree(const std::string& root, FolderWorkList& work_list,
-                    const StatusSink& status, FileIdentity left_out = {});
+                    const StatusSink& status,
+                    const FileIdentitySet& left_out = {});
 
 }  // namespace kuronel
 

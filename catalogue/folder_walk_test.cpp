@@ -50,7 +50,7 @@ struct Walk {
   std::vector<std::string> texts;
 };
 
-Walk WalkOf(const std::string& root, FileIdentity left_out = {}) {
+Walk WalkOf(const std::string& root, const FileIdentitySet& left_out = {}) {
   Walk walk;
   walk.work_list = {"left over from an earlier walk"};
   WalkFolderTree(
@@ -146,9 +146,9 @@ TEST(WalkFolderTreeTest, LeavesOutTheDestinationAndMadeUpFileSystems) {
   FileIdentity sorted;
   ASSERT_TRUE(DirectoryIdentity(dir.Path("link/sorted/2004_05_06/.."),
                                 sorted.device, sorted.inode));
-  EXPECT_THAT(WalkOf(dir.Path("card"), sorted).work_list,
+  EXPECT_THAT(WalkOf(dir.Path("card"), {sorted}).work_list,
               ElementsAre(dir.Path("card"), dir.Path("card/DCIM")));
-  EXPECT_THAT(WalkOf(dir.Path("card/sorted"), sorted).work_list,
+  EXPECT_THAT(WalkOf(dir.Path("card/sorted"), {sorted}).work_list,
               ElementsAre(dir.Path("card/sorted"),
                           dir.Path("card/sorted/2004_05_06")));
 

@@ -32,8 +32,9 @@ field() { dpkg-deb --field "$deb" "$1"; }
 depends=$(field Depends)
 echo "Depends: $depends"
 # The font and the platform plugins are named by hand, the Qt libraries by
-# dpkg-shlibdeps from what the programs link.
-for dependency in fonts-ipafont-gothic qt6-qpa-plugins libqt6widgets6 libc6; do
+# dpkg-shlibdeps from what the programs link (the hash of the copies' read-back
+# included).
+for dependency in fonts-ipafont-gothic qt6-qpa-plugins libqt6widgets6 libxxhash0 libc6; do
   echo "$depends" | tr ',' '\n' | sed 's/^ *//; s/ .*//' | grep -qx "$dependency" ||
     fail "the package does not depend on $dependency"
 done

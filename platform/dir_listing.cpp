@@ -3,13 +3,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
-#include "platform/file_io.h"
+#include "platform/drive_facts.h"
 #include "platform/path.h"
 
 namespace kuronel {
@@ -39,6 +37,7 @@ bool ListEntries(const std::string& folder, const DirEntryVisitor& visit,
     return false;
   }
   DirEntry entry;
+  FolderIdentities identities(folder, calls);
   const int listed = calls.ListNames(dir.get(), [&](const char* name,
                                                     unsigned char type) {
     if (folders_only && MarkedAsNoFolder(type)) return;
@@ -49,8 +48,10 @@ bool ListEntries(const std::string& folder, const DirEntryVisitor& visit,
     if (calls.StatAt(dir.get(), name, info, true) == 0) {
       entry.attributes = AttributesOf(info, entry.name);
       entry.modified_seconds = info.st_mtim.tv_sec;
-      entry.device = info.st_dev;
-      entry.inode = info.st_ino;
+      const FileIdentity identity = identities.Of(
+          info, entry.name, type == DT_LNK || type == DT_UNKNOWN);
+      entry.device = identity.device;
+      entry.inode = identity.inode;
       entry.status = &info;
       entry.status_error = 0;
     } else {
@@ -102,32 +103,6 @@ constexpr unsigned long kPseudoMagics[] = {
 };
 constexpr unsigned long kTmpfsMagic = 0x01021994;
 
-// devtmpfs reports itself as tmpfs to statfs; only the mount table tells
-// them apart.
-bool IsDevtmpfs(SystemCalls& calls, dev_t device) {
-  constexpr std::size_t kMaxMountTable = 16 << 20;
-  std::string table;
-  if (ReadFileUpTo("/proc/self/mountinfo", kMaxMountTable, table, calls) !=
-      ReadOutcome::kRead)
-    return false;
-  for (std::size_t start = 0; start < table.size();) {
-    std::size_t end = table.find('\n', start);
-    if (end == std::string::npos) end = table.size();
-    const std::string line = table.substr(start, end - start);
-    start = end + 1;
-    unsigned major_number = 0, minor_number = 0;
-    if (std::sscanf(line.c_str(), "%*d %*d %u:%u", &major_number,
-                    &minor_number) != 2 ||
-        makedev(major_number, minor_number) != device)
-      continue;
-    // The fields after " - " are the type, the source and the options.
-    const std::size_t fields = line.find(" - ");
-    return fields != std::string::npos &&
-           line.compare(fields + 3, 9, "devtmpfs ") == 0;
-  }
-  return false;
-}
-
 }  // namespace
 
 bool IsPseudoFileSystem(const std::string& folder, SystemCalls& calls) {
@@ -136,9 +111,13 @@ bool IsPseudoFileSystem(const std::string& folder, SystemCalls& calls) {
   for (unsigned long pseudo : kPseudoMagics) {
     if (magic == pseudo) return true;
   }
+  // devtmpfs reports itself as tmpfs to statfs; only the mount table tells
+  // them apart.
   struct stat st;
+  MountEntry mount;
   return magic == kTmpfsMagic && calls.Stat(folder, st) == 0 &&
-         IsDevtmpfs(calls, st.st_dev);
+         MountEntryOf(st.st_dev, ResolvedPath(folder, calls), mount, calls) &&
+         mount.type == "devtmpfs";
 }
 
 bool DirectoryIdentity(const std::string& folder, std::uint64_t& device,
@@ -147,8 +126,9 @@ bool DirectoryIdentity(const std::string& folder, std::uint64_t& device,
   if (folder.empty() || calls.Stat(folder, info) != 0 ||
       !S_ISDIR(info.st_mode))
     return false;
-  device = info.st_dev;
-  inode = info.st_ino;
+  const FileIdentity identity = IdentityOf(info, folder, calls);
+  device = identity.device;
+  inode = identity.inode;
   return true;
 }
 

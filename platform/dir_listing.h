@@ -32,7 +32,9 @@ struct DirEntry {
   std::string_view name;
   std::uint32_t attributes = 0;
   std::int64_t modified_seconds = 0;  // st_mtime, seconds since the epoch
-  std::uint64_t device = 0;           // with inode: identity of a directory
+  // Which file or folder the entry is (see IdentityOf): its device and
+  // inode, or on FAT and exFAT, which renumber files, a key of its path.
+  std::uint64_t device = 0;
   std::uint64_t inode = 0;
   // The whole status the above come from, during the call only; null when
   // the entry has none.
@@ -70,7 +72,7 @@ bool ListSubfolders(const std::string& folder, const DirEntryVisitor& visit,
 bool IsPseudoFileSystem(const std::string& folder,
                         SystemCalls& calls = RealSystemCalls());
 
-// The identity (device and inode) of a folder, symbolic links followed; false
+// The identity of a folder (see IdentityOf), symbolic links followed; false
 // when it has none (missing).
 bool DirectoryIdentity(const std::string& folder, std::uint64_t& device,
                        std::uint64_t& inode,

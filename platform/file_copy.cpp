@@ -1,15 +1,18 @@
 // A copy that never replaces anything and never shows a partial file under
-// its name: written into a temporary file, checked whole, and published
-// with a no-replace link or rename (or, on drives with neither, over a
-// reservation of the name).
+// its name: written into a temporary file, checked whole, flushed, and
+// published with a no-replace link or rename (or, on drives with neither,
+// over a reservation of the name); then read back from the drive.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <memory>
 #include <vector>
 
+#include "platform/content_hash.h"
 #include "platform/file_system.h"
 
 namespace kuronel {
@@ -22,6 +25,23 @@ bool RangeCopyUnsupported(int error) {
          error == EOPNOTSUPP || error == EPERM || error == EBADF;
 }
 
+// What O_DIRECT reads need their buffers, lengths and offsets aligned to: a
+// page, which covers the sector size of every drive.
+constexpr std::size_t kDirectAlignment = 4096;
+
+// A buffer for O_DIRECT reads.
+struct AlignedBuffer {
+  explicit AlignedBuffer(std::size_t wanted)
+      : size((std::max(wanted, kDirectAlignment) + kDirectAlignment - 1) /
+             kDirectAlignment * kDirectAlignment),
+        bytes(static_cast<char*>(std::aligned_alloc(kDirectAlignment, size))) {}
+  struct Free {
+    void operator()(char* p) const { std::free(p); }
+  };
+  std::size_t size;
+  std::unique_ptr<char, Free> bytes;
+};
+
 }  // namespace
 
 // One copy: owns the open files and removes whatever it wrote unless the copy
@@ -29,13 +49,14 @@ bool RangeCopyUnsupported(int error) {
 class RealFileSystem::CopyJob {
  public:
   CopyJob(RealFileSystem& owner, const std::string& source,
-          const std::string& target, bool flush, const CopyProgress& progress)
+          const std::string& target, bool source_goes_next,
+          const CopyProgress& progress)
       : calls_(owner.calls_),
         options_(owner.options_),
         source_path_(source),
         target_(target),
         folder_(ParentFolder(target)),
-        flush_(flush),
+        verify_(source_goes_next || owner.options_.verify_copies),
         progress_(progress) {}
 
   ~CopyJob() {
@@ -45,14 +66,16 @@ class RealFileSystem::CopyJob {
   CopyResult Run() {
     bool ok = OpenSource() && TargetFree() && OpenTemporary() && CopyData() &&
               CopyAttributes();
-    // A copy whose source goes next is on disk before it gets its name; the
-    // copies of kept sources are written out together when the run ends (one
-    // syncfs), which costs far less than a flush per file.
-    if (ok && flush_) ok = Succeeded(calls_.Sync(temp_.get()), kFlush, target_);
-    ok = ok && NoteWritten() && Publish();
-    if (ok && flush_) ok = FlushFolder();
+    // Every copy is on disk before it gets its name, and the name is made
+    // durable before the copy counts: fsync of the file and of its folder,
+    // which FUSE drivers pass on to the drive (syncfs they do not, and the
+    // kernel reports success all the same).
+    ok = ok && Succeeded(calls_.Sync(temp_.get()), kFlush, target_);
+    ok = ok && NoteWritten() && Publish() && FlushFolder();
+    result_.flushed = ok;
+    if (ok && verify_) ok = ReadBack();
+    result_.verified = ok && verify_;
     result_.ok = ok;
-    result_.flushed = ok && flush_;
     return result_;
   }
 
@@ -62,6 +85,7 @@ class RealFileSystem::CopyJob {
   static constexpr FileOperation kWrite = FileOperation::kWrite;
   static constexpr FileOperation kFlush = FileOperation::kFlush;
   static constexpr FileOperation kName = FileOperation::kName;
+  static constexpr FileOperation kVerify = FileOperation::kVerify;
 
   // Records the failure of `operation` on `path` with `error`; false.
   bool Fail(FileOperation operation, const std::string& path, int error) {
@@ -88,7 +112,7 @@ class RealFileSystem::CopyJob {
     if (!S_ISREG(source_stat_.st_mode))
       return Fail(kOpen, source_path_, EINVAL);
     calls_.Advise(source_.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    result_.source_before = ToFileInfo(source_stat_);
+    result_.source_before = ToFileInfo(source_stat_, source_path_, calls_);
     return true;
   }
 
@@ -104,8 +128,7 @@ class RealFileSystem::CopyJob {
           calls_.Open(folder_, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600), calls_);
       if (temp_.valid()) return true;
     }
-    temp_ = CreateUniqueFile(calls_, folder_, kTemporaryPrefix, 0600,
-                             temp_name_);
+    temp_ = CreateTemporaryFile(calls_, folder_, 0600, temp_name_);
     if (!temp_.valid()) return Fail(kWrite, target_, errno);
     // Held until the file is closed, so that the clean-up of another run
     // tells this live temporary from one a killed copy left.
@@ -116,7 +139,9 @@ class RealFileSystem::CopyJob {
   bool CopyData() {
     const std::uint64_t total = result_.source_before.size;
     const std::size_t chunk = std::max<std::size_t>(options_.chunk_bytes, 1);
-    bool use_range = options_.use_copy_range;
+    // A copy to be read back hashes the bytes as it reads them, so they
+    // pass through the program; the kernel's range copy would hide them.
+    bool use_range = options_.use_copy_range && !verify_;
     for (;;) {
       std::size_t this_chunk = chunk;
       if (!SkipHole(this_chunk)) break;
@@ -150,7 +175,7 @@ class RealFileSystem::CopyJob {
     struct stat after;
     if (calls_.FileStat(source_.get(), after) != 0)
       return Fail(kRead, source_path_, errno);
-    result_.source_after = ToFileInfo(after);
+    result_.source_after = ToFileInfo(after, source_path_, calls_);
     if (!EndInHole(after.st_size)) return false;
     // Written to while it was read, the copy may mix old and new bytes.
     if (!result_.source_before.Unchanged(result_.source_after))
@@ -169,6 +194,8 @@ class RealFileSystem::CopyJob {
     if (calls_.Seek(source_.get(), data, SEEK_SET) != data ||
         calls_.Seek(temp_.get(), data, SEEK_SET) != data)
       return true;  // the copy goes on from where the reads left off
+    // The hole reads as zeros, from the source and from the copy.
+    if (verify_) source_hash_.AddZeros(static_cast<std::uint64_t>(data - here));
     result_.bytes_copied = static_cast<std::uint64_t>(data);
     if (hole > data)
       chunk = static_cast<std::size_t>(std::min<std::uint64_t>(
@@ -190,19 +217,29 @@ class RealFileSystem::CopyJob {
     if (static_cast<std::uint64_t>(size) <= result_.bytes_copied) return true;
     if (calls_.Truncate(temp_.get(), size) != 0)
       return Fail(kWrite, target_, errno);
+    if (verify_)
+      source_hash_.AddZeros(static_cast<std::uint64_t>(size) -
+                            result_.bytes_copied);
     result_.bytes_copied = static_cast<std::uint64_t>(size);
     return true;
   }
 
   // The bytes moved, or -1 (with the failure recorded, unless EINTR).
   ssize_t ReadWriteChunk(std::size_t chunk) {
-    buffer_.resize(chunk);
-    const ssize_t got = calls_.Read(source_.get(), buffer_.data(), chunk);
+    // As large as the file, up to a chunk, and not cleared: a card's small
+    // files cost no chunk of memory to set up each.
+    if (buffer_size_ == 0) {
+      buffer_size_ = static_cast<std::size_t>(std::min<std::uint64_t>(
+          chunk, std::max<std::uint64_t>(result_.source_before.size, 1)));
+      buffer_ = std::make_unique_for_overwrite<char[]>(buffer_size_);
+    }
+    const ssize_t got = calls_.Read(source_.get(), buffer_.get(),
+                                    std::min(chunk, buffer_size_));
     if (got < 0 && errno != EINTR) Fail(kRead, source_path_, errno);
     if (got <= 0) return got;
-    if (!WriteAll(calls_, temp_.get(),
-                  std::string_view(buffer_.data(),
-                                   static_cast<std::size_t>(got)))) {
+    const std::string_view bytes(buffer_.get(), static_cast<std::size_t>(got));
+    if (verify_) source_hash_.Add(bytes);
+    if (!WriteAll(calls_, temp_.get(), bytes)) {
       Fail(kWrite, target_, errno);
       errno = EIO;  // not EINTR: the chunk is not to be read again
       return -1;
@@ -229,7 +266,7 @@ class RealFileSystem::CopyJob {
       return Fail(kWrite, target_, errno);
     if (static_cast<std::uint64_t>(written.st_size) != result_.bytes_copied)
       return Fail(kWrite, target_, EIO);
-    result_.written = ToFileInfo(written);
+    result_.written = ToFileInfo(written, target_, calls_);
     return true;
   }
 
@@ -255,7 +292,7 @@ class RealFileSystem::CopyJob {
                                       source_stat_.st_mtim};
     if (calls_.SetTimes(target_, times) == 0 &&
         calls_.FileStat(temp_.get(), published) == 0)
-      result_.written = ToFileInfo(published);
+      result_.written = ToFileInfo(published, target_, calls_);
   }
 
   int LinkUnnamed() {
@@ -278,11 +315,24 @@ class RealFileSystem::CopyJob {
   // exFAT and FAT through FUSE have neither a no-replace rename nor links.
   // The name is reserved with O_EXCL, which never replaces anything, by a
   // short text that names the temporary file; the temporary is then renamed
-  // over the reservation once that is checked to be still ours. A run killed
-  // in between leaves both; the next run into the folder removes them
-  // (RemoveStaleTemporaries), the text being the proof that they are its
-  // own. The name never shows a partial photo.
+  // over the reservation once that is checked to be still ours. Before the
+  // reservation exists, a hidden proof names it and the temporary, so that
+  // whatever a run killed at any instant leaves, even an empty reservation,
+  // proves itself this program's own to the next run into the folder
+  // (RemoveStaleTemporaries). The proof goes last: only once the name holds
+  // the copy, or is free again. The name never shows a partial photo.
   int RenameOverReservation() {
+    std::string proof_path;
+    UniqueFd proof = WriteReservationProof(
+        calls_, folder_, {BaseName(target_), BaseName(temp_name_)},
+        proof_path);
+    if (!proof.valid()) return errno;
+    const int error = ReserveAndRename();
+    calls_.Unlink(proof_path);
+    return error;
+  }
+
+  int ReserveAndRename() {
     UniqueFd reservation(
         calls_.Open(target_,
                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644),
@@ -325,26 +375,83 @@ class RealFileSystem::CopyJob {
     return Fail(kFlush, folder_, error);
   }
 
+  // Reads the flushed copy back from the drive and compares it with the
+  // bytes the copy read from its source. A copy that differs, or cannot be
+  // read, is no copy: its name goes again (while it is still this copy's).
+  bool ReadBack() {
+    ContentHash::Digest read_back;
+    int error = HashCopy(/*direct=*/true, read_back);
+    // Drives that take no O_DIRECT (FUSE, tmpfs) refuse it at the open or at
+    // the first read: read through the cache, its pages dropped first.
+    if (error == EINVAL) error = HashCopy(/*direct=*/false, read_back);
+    if (error == 0 && read_back == source_hash_.Result()) return true;
+    if (TargetIs(result_.written.device, result_.written.inode) &&
+        calls_.Unlink(target_) == 0)
+      SyncFolder(calls_, folder_);
+    return error != 0 ? Fail(kRead, target_, error) : Fail(kVerify, target_, EIO);
+  }
+
+  // The hash of the copy as the drive gives it back; 0, or the errno.
+  int HashCopy(bool direct, ContentHash::Digest& digest) {
+    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW |
+                      O_NONBLOCK | (direct ? O_DIRECT : 0);
+    UniqueFd copy(calls_.Open(target_, flags), calls_);
+    if (!copy.valid()) return errno;
+    struct stat opened;
+    if (calls_.FileStat(copy.get(), opened) != 0) return errno;
+    // Somebody else's file at the name now: not this copy to vouch for.
+    if (opened.st_dev != result_.written.device ||
+        opened.st_ino != result_.written.inode)
+      return ESTALE;
+    // The pages the copy wrote are clean after the flush; dropped, the reads
+    // below come from the drive, not from memory.
+    if (!direct) calls_.Advise(copy.get(), 0, 0, POSIX_FADV_DONTNEED);
+    // One read more than the file holds finds its end.
+    AlignedBuffer buffer(static_cast<std::size_t>(std::min<std::uint64_t>(
+        options_.chunk_bytes, result_.bytes_copied + 1)));
+    if (!buffer.bytes) return ENOMEM;
+    ContentHash hash;
+    std::uint64_t done = 0;
+    for (;;) {
+      const ssize_t got = calls_.ReadAt(copy.get(), buffer.bytes.get(),
+                                        buffer.size, static_cast<off_t>(done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return errno;
+      if (got == 0) break;
+      hash.Add(std::string_view(buffer.bytes.get(),
+                                static_cast<std::size_t>(got)));
+      done += static_cast<std::uint64_t>(got);
+      // A window repaints while a large movie is read back.
+      if (progress_) progress_(result_.bytes_copied, result_.bytes_copied);
+    }
+    digest = hash.Result();
+    return 0;
+  }
+
   SystemCalls& calls_;
   const Options& options_;
   const std::string& source_path_;
   const std::string& target_;
   const std::string folder_;
-  const bool flush_;
+  // Read back after the flush: every copy, unless the file system was told
+  // not to, and always when the source goes next.
+  const bool verify_;
   const CopyProgress& progress_;
   UniqueFd source_;
   UniqueFd temp_;
   std::string temp_name_;  // the hidden name while it exists
   struct stat source_stat_ {};
-  std::vector<char> buffer_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t buffer_size_ = 0;
+  ContentHash source_hash_;  // of the bytes read from the source
   CopyResult result_;
 };
 
 CopyResult RealFileSystem::CopyFileNoReplace(const std::string& source,
                                              const std::string& target,
-                                             bool flush,
+                                             bool source_goes_next,
                                              const CopyProgress& progress) {
-  CopyJob job(*this, source, target, flush, progress);
+  CopyJob job(*this, source, target, source_goes_next, progress);
   return job.Run();
 }
 

@@ -61,7 +61,8 @@ TEST(FileCopyTest, CopyKeepsContentsPermissionsAndTime) {
       EXPECT_EQ(result.source_before.size, size);
       EXPECT_TRUE(result.source_before.Unchanged(result.source_after));
       EXPECT_EQ(last_done, size);
-      EXPECT_EQ(calls, (size + 4095) / 4096);  // once per chunk
+      // Once per chunk copied, and once per chunk read back.
+      EXPECT_EQ(calls, 2 * ((size + 4095) / 4096));
     }
   }
   // Only the copies are in the target folder: no temporary file stayed.
@@ -120,6 +121,7 @@ TEST(FileCopyTest, FailedCopyLeavesNothingBehind) {
       {"file fsync", Step::kSyncFile, 0, EIO},
       {"final link", Step::kPublish, 0, EIO},
       {"folder fsync", Step::kSyncFolder, 0, EIO},
+      {"read back with a byte changed", Step::kReadBack, 0, EIO},
   };
   const std::string data = Pattern(50000);
   for (bool unnamed : {true, false}) {
@@ -134,8 +136,11 @@ TEST(FileCopyTest, FailedCopyLeavesNothingBehind) {
 
       bool saw_target_midway = false;
       CopyResult result = fs.CopyFileNoReplace(
-          source, target, /*flush=*/true, [&](std::uint64_t, std::uint64_t) {
-            saw_target_midway |= access(target.c_str(), F_OK) == 0;
+          source, target, /*source_goes_next=*/true,
+          [&](std::uint64_t done, std::uint64_t total) {
+            // Once all is written the copy is published, then read back.
+            if (done < total)
+              saw_target_midway |= access(target.c_str(), F_OK) == 0;
           });
       EXPECT_FALSE(result.ok);
       EXPECT_EQ(result.failure.error(), c.error);
@@ -190,6 +195,50 @@ TEST(FileCopyTest, PublishingWithoutRenameOrLinkNeverReplaces) {
   }
 }
 
+// A copy counts once it is read back from the drive equal to its source; a
+// file system told not to read back copies still reads back those whose
+// source goes next. A byte the drive gives back changed fails the copy,
+// removes it and says why.
+TEST(FileCopyTest, CopiesAreReadBackUnlessToldOtherwise) {
+  struct Case {
+    bool verify_copies;
+    bool source_goes_next;
+    bool read_back;
+  };
+  const Case cases[] = {
+      {true, false, true},
+      {true, true, true},
+      {false, true, true},
+      {false, false, false},
+  };
+  for (const Case& c : cases) {
+    for (bool corrupt : {false, true}) {
+      SCOPED_TRACE(::testing::Message()
+                   << "verify " << c.verify_copies << " source goes "
+                   << c.source_goes_next << " corrupt " << corrupt);
+      TempDir dir;
+      FaultyFileSystem fs({.chunk_bytes = 4096, .verify_copies = c.verify_copies});
+      if (corrupt) fs.FailCopyStep(Step::kReadBack);
+      std::string source = dir.WriteFile("c/a.jpg", Pattern(9000));
+      std::string target = dir.MakeDir("d") + "/a0.jpg";
+      const CopyResult copy =
+          fs.CopyFileNoReplace(source, target, c.source_goes_next, {});
+      const bool caught = corrupt && c.read_back;
+      EXPECT_EQ(copy.ok, !caught);
+      EXPECT_TRUE(copy.flushed);
+      EXPECT_EQ(copy.verified, c.read_back && !corrupt);
+      EXPECT_EQ(ReadFile(target), caught ? "" : Pattern(9000));
+      if (caught) {
+        EXPECT_EQ(copy.failure.operation(), FileOperation::kVerify);
+        EXPECT_EQ(copy.failure.Describe(),
+                  target + ": verify: the copy read back differs from its source");
+        EXPECT_TRUE(FolderEntries(dir.Path("d")).empty());
+      }
+      EXPECT_EQ(ReadFile(source), Pattern(9000));
+    }
+  }
+}
+
 // Holes stay holes: a sparse file costs no more disk as a copy than it did.
 TEST(FileCopyTest, CopyKeepsHoles) {
   struct Case {
@@ -203,8 +252,10 @@ TEST(FileCopyTest, CopyKeepsHoles) {
       {"ends in a hole", {0, 20 << 20}},
   };
   for (const Case& c : cases) {
+    // Unverified copies let the kernel move the data; verified ones hash
+    // the holes' zeros as the read-back reads them.
     for (bool copy_range : {true, false}) {
-      SCOPED_TRACE(std::string(c.name) + (copy_range ? "" : ", read and write"));
+      SCOPED_TRACE(std::string(c.name) + (copy_range ? "" : ", read back"));
       TempDir dir;
       std::string source = dir.Path("movie.mov");
       int fd = open(source.c_str(), O_WRONLY | O_CREAT, 0644);
@@ -212,9 +263,13 @@ TEST(FileCopyTest, CopyKeepsHoles) {
       for (off_t at : c.data_at)
         ASSERT_EQ(pwrite(fd, Pattern(4096).data(), 4096, at), 4096);
       close(fd);
-      RealFileSystem fs({.use_copy_range = copy_range, .chunk_bytes = 1 << 20});
+      RealFileSystem fs({.use_copy_range = copy_range,
+                         .chunk_bytes = 1 << 20,
+                         .verify_copies = !copy_range});
       std::string target = dir.Path("copy.mov");
-      ASSERT_TRUE(fs.CopyFileNoReplace(source, target, true, {}).ok);
+      const CopyResult copy = fs.CopyFileNoReplace(source, target, false, {});
+      ASSERT_TRUE(copy.ok) << copy.failure.Describe();
+      EXPECT_EQ(copy.verified, !copy_range);
       EXPECT_EQ(StatOf(target).st_size, 64 << 20);
       EXPECT_EQ(ReadFile(target), ReadFile(source));
       // Blocks of 512 bytes: the data and a little more, not 64 MiB.

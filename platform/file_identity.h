@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <unordered_set>
 
 namespace kuronel {
 
@@ -25,6 +26,8 @@ struct FileIdentityHash {
                      (device << 6) + (device >> 2));
   }
 };
+
+using FileIdentitySet = std::unordered_set<FileIdentity, FileIdentityHash>;
 
 }  // namespace kuronel
 

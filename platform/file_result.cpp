@@ -1,5 +1,6 @@
 #include "platform/file_result.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace kuronel {
@@ -18,6 +19,8 @@ const char* OperationText(FileOperation operation) {
       return "flush";
     case FileOperation::kName:
       return "name";
+    case FileOperation::kVerify:
+      return "verify";
     case FileOperation::kMakeReadOnly:
       return "make read-only";
     case FileOperation::kDelete:
@@ -26,10 +29,16 @@ const char* OperationText(FileOperation operation) {
   return "";
 }
 
+std::string FileResult::Reason() const {
+  if (!reason_.empty()) return reason_;
+  if (operation_ == FileOperation::kVerify && error_ == EIO)
+    return "the copy read back differs from its source";
+  return std::strerror(error_);
+}
+
 std::string FileResult::Describe() const {
   if (ok()) return std::string();
-  return path_ + ": " + OperationText(operation_) + ": " +
-         std::strerror(error_);
+  return path_ + ": " + OperationText(operation_) + ": " + Reason();
 }
 
 }  // namespace kuronel

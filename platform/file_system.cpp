@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/drive_facts.h"
+
 namespace kuronel {
 
 uid_t OwnUser() {
@@ -17,10 +19,12 @@ uid_t OwnUser() {
   return user;
 }
 
-FileInfo ToFileInfo(const struct stat& st) {
+FileInfo ToFileInfo(const struct stat& st, const std::string& path,
+                    SystemCalls& calls) {
   FileInfo info;
   info.device = st.st_dev;
   info.inode = st.st_ino;
+  info.path_key = PathKeyOf(st, path, calls);
   info.size = static_cast<std::uint64_t>(st.st_size);
   info.modified_seconds = st.st_mtim.tv_sec;
   info.modified_nanoseconds = st.st_mtim.tv_nsec;
@@ -46,8 +50,12 @@ FileResult RealFileSystem::CreateDirectories(const std::string& path) {
     std::string prefix = path.substr(0, end);
     if (!prefix.empty() && prefix.back() != '/') {
       if (calls_.MakeDirectory(prefix, 0777) == 0) {
-        // A copy flushed into this folder must not lose the folder itself.
-        SyncFolder(calls_, ParentFolder(prefix));
+        // A copy flushed into this folder must not lose the folder itself:
+        // a folder whose name may not be on the disk is no folder to copy
+        // into.
+        const int error = SyncFolder(calls_, ParentFolder(prefix));
+        if (error != 0)
+          return FileResult(FileOperation::kFlush, ParentFolder(prefix), error);
       } else {
         const int error = errno;
         if (!DirectoryExists(prefix))
@@ -61,18 +69,39 @@ FileResult RealFileSystem::CreateDirectories(const std::string& path) {
   return FileResult(FileOperation::kCreateFolder, path, ENOTDIR);
 }
 
+bool RealFileSystem::ConfirmsFlushes(const std::string& path) {
+  return DriveFactsOf(path, calls_).confirms_flushes;
+}
+
 bool RealFileSystem::Stat(const std::string& path, FileInfo& info) {
   struct stat st;
   if (path.empty() || calls_.Stat(path, st) != 0) return false;
-  info = ToFileInfo(st);
+  info = ToFileInfo(st, path, calls_);
   return true;
 }
 
-FileResult RealFileSystem::SyncFileSystem(const std::string& path) {
-  UniqueFd fd(calls_.Open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK), calls_);
-  if (!fd.valid() || calls_.SyncFileSystem(fd.get()) != 0)
+FileResult RealFileSystem::FlushFile(const std::string& path) {
+  // Read-only: the file may be read-only already. fsync needs no more, and
+  // FUSE passes it on to the driver whatever the open mode.
+  UniqueFd fd(calls_.Open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK),
+              calls_);
+  if (!fd.valid() || calls_.Sync(fd.get()) != 0)
     return FileResult(FileOperation::kFlush, path, errno);
   return FileResult();
+}
+
+FileResult RealFileSystem::FlushFolder(const std::string& path) {
+  const int error = SyncFolder(calls_, path);
+  if (error != 0) return FileResult(FileOperation::kFlush, path, error);
+  return FileResult();
+}
+
+int RealFileSystem::FileError(const std::string& path) {
+  struct stat st;
+  if (path.empty()) return ENOENT;
+  if (calls_.Stat(path, st) != 0) return errno;
+  if (S_ISREG(st.st_mode)) return 0;
+  return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
 }
 
 void RealFileSystem::ReadAheadFile(const std::string& path) {

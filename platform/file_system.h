@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -19,12 +20,18 @@ namespace kuronel {
 // how long it is and when it last changed.
 struct FileInfo {
   std::uint64_t device = 0;
-  std::uint64_t inode = 0;
+  std::uint64_t inode = 0;  // as the drive numbers the file now
+  // On a drive that renumbers its files (FAT, exFAT) the key of the file's
+  // path from the drive's root, which is what identifies it there; 0
+  // elsewhere.
+  std::uint64_t path_key = 0;
   std::uint64_t size = 0;
   std::int64_t modified_seconds = 0;
   std::int64_t modified_nanoseconds = 0;
 
   bool SameFileAs(const FileInfo& other) const {
+    if (path_key != 0 || other.path_key != 0)
+      return device == other.device && path_key == other.path_key;
     return device == other.device && inode == other.inode;
   }
   // Same file, same length, same modification time.
@@ -53,6 +60,9 @@ struct CopyResult {
   FileInfo written;
   // True when the copy and its folder entry were flushed to disk.
   bool flushed = false;
+  // True when the flushed copy was read back from the drive, its cached
+  // pages dropped, and held exactly the bytes read from the source.
+  bool verified = false;
   std::uint64_t bytes_copied = 0;
 };
 
@@ -70,16 +80,22 @@ class FileSystem {
   // (even a dangling one), a FIFO...
   virtual bool NameTaken(const std::string& path) = 0;
   // Creates the folder and every missing parent (mkdir -p); succeeds when
-  // the whole chain exists afterwards.
+  // the whole chain exists afterwards, each folder it made flushed into its
+  // parent.
   virtual FileResult CreateDirectories(const std::string& path) = 0;
   // Copies contents, permission bits and modification time. Never replaces
   // anything at `target`: the target name appears only once the copy is
-  // complete, and nothing appears when the copy fails. With `flush`, for a
-  // copy whose source is deleted next, the file is on disk before it gets
-  // its name and its folder entry is made durable too; without it the caller
-  // flushes the file system later (SyncFileSystem).
+  // complete, and nothing appears when the copy fails. A copy that succeeds
+  // is on disk before it gets its name, and its folder entry is flushed
+  // after (fsync of both: calls that FUSE drivers pass on to the drive).
+  // It is then read back from the drive and compared with the bytes read
+  // from the source; a copy that differs is removed and the copy fails. A
+  // file system may be told not to read back copies whose sources are kept;
+  // with `source_goes_next` (the caller deletes the source once the copy
+  // proves itself) the copy is always read back.
   virtual CopyResult CopyFileNoReplace(const std::string& source,
-                                       const std::string& target, bool flush,
+                                       const std::string& target,
+                                       bool source_goes_next,
                                        const CopyProgress& progress) = 0;
   // Moves a file within its file system where that ends exactly as copying
   // it and deleting the source would: the source is a regular file (not a
@@ -91,7 +107,7 @@ class FileSystem {
   // when it was not moved and stands at `source` as before (refused,
   // another file system, the target taken meanwhile, a failing disk), so
   // that the caller can copy instead. The two folders are flushed by the
-  // caller (SyncFileSystem).
+  // caller (FlushFolder).
   virtual bool MoveFileNoReplace(const std::string& source,
                                  const std::string& target) = 0;
   // Makes the file read-only as its drive keeps it: every write permission
@@ -107,13 +123,28 @@ class FileSystem {
   // nothing there.
   virtual bool Stat(const std::string& path, FileInfo& info) = 0;
   // Removes the hidden temporary files that copies into `folder` left when
-  // their program was killed, and the reservations of names that they
-  // prove their own: files named as this program names them, of this user,
-  // that no running copy holds (a copy keeps a lock on them while it
-  // writes). Nothing else is touched. Returns how many were removed.
+  // their program was killed, and the reservations of names that their
+  // proofs name while those hold no more than a reservation's text: files
+  // named as this program names them, of this user, that no running copy
+  // holds (a copy keeps a lock on them while it writes). Nothing else is
+  // touched. Returns how many were removed.
   virtual int RemoveStaleTemporaries(const std::string& folder) = 0;
-  // Writes everything cached for the file system holding `path` to disk.
-  virtual FileResult SyncFileSystem(const std::string& path) = 0;
+  // Writes the file at `path` to disk, its data and what the drive keeps of
+  // it (its read-only mark), by fsync.
+  virtual FileResult FlushFile(const std::string& path) = 0;
+  // Makes the names in the folder `path` durable, by fsync of the folder.
+  virtual FileResult FlushFolder(const std::string& path) = 0;
+  // Why no regular file stands at `path` (links followed): ENOENT when
+  // nothing does, EISDIR for a folder, EINVAL for anything else, or the
+  // drive's own error (ENOTCONN for a FUSE drive whose driver has gone,
+  // EIO); 0 when one does.
+  virtual int FileError(const std::string& path) {
+    return FileExists(path) ? 0 : ENOENT;
+  }
+  // False for a drive whose driver answers flushes without writing its
+  // device (fusefat): a copy there may vanish in a power cut whatever the
+  // program does.
+  virtual bool ConfirmsFlushes(const std::string& /*path*/) { return true; }
   // A hint that the file at `path` is copied next: where the system can,
   // its drive starts reading the file's first bytes in the background, so
   // that a card is not idle while the copy before it is written. Changes
@@ -133,6 +164,9 @@ class RealFileSystem : public FileSystem {
     bool use_copy_range = true;
     // Bytes moved between progress reports.
     std::size_t chunk_bytes = 8u << 20;
+    // Read back every copy from the drive; when off, only the copies whose
+    // sources go next are.
+    bool verify_copies = true;
   };
 
   RealFileSystem() : RealFileSystem(Options()) {}
@@ -145,7 +179,8 @@ class RealFileSystem : public FileSystem {
   bool NameTaken(const std::string& path) override;
   FileResult CreateDirectories(const std::string& path) override;
   CopyResult CopyFileNoReplace(const std::string& source,
-                               const std::string& target, bool flush,
+                               const std::string& target,
+                               bool source_goes_next,
                                const CopyProgress& progress) override;
   bool MoveFileNoReplace(const std::string& source,
                          const std::string& target) override;
@@ -153,8 +188,11 @@ class RealFileSystem : public FileSystem {
   FileResult DeleteFile(const std::string& path) override;
   bool Stat(const std::string& path, FileInfo& info) override;
   int RemoveStaleTemporaries(const std::string& folder) override;
-  FileResult SyncFileSystem(const std::string& path) override;
+  FileResult FlushFile(const std::string& path) override;
+  FileResult FlushFolder(const std::string& path) override;
+  int FileError(const std::string& path) override;
   void ReadAheadFile(const std::string& path) override;
+  bool ConfirmsFlushes(const std::string& path) override;
 
  private:
   class CopyJob;
@@ -167,20 +205,46 @@ class RealFileSystem : public FileSystem {
 // The user this process runs as, asked once.
 uid_t OwnUser();
 
-// FileInfo of a status.
-FileInfo ToFileInfo(const struct stat& st);
+// FileInfo of the status of the file at `path` (which need not exist yet on
+// a drive that renumbers files: a copy before it gets its name).
+FileInfo ToFileInfo(const struct stat& st, const std::string& path,
+                    SystemCalls& calls = RealSystemCalls());
 
-// The prefix of the hidden temporary names of copies (".kuronel-" and six
-// letters or digits).
+// The prefix of the hidden names of a copy's own files: ".kuronel-", six
+// random letters or digits and six more computed from them, so that a name
+// a user gave a file passes for one only by a chance of one in two billion.
 inline constexpr char kTemporaryPrefix[] = ".kuronel-";
-// True for a file name of that form.
+// True for a file name of that form (in either case: FAT folds it).
 bool IsTemporaryName(std::string_view name);
+// A new name of that form, chosen at random.
+std::string NewTemporaryName();
+// Creates a new file of such a name in `folder` (never one that exists),
+// with `mode` narrowed by the umask. The open file, with its path in `path`;
+// invalid with errno, and `path` empty, when none can be made.
+UniqueFd CreateTemporaryFile(SystemCalls& calls, const std::string& folder,
+                             mode_t mode, std::string& path);
 
 // What a copy that cannot be linked to its name (exFAT and FAT through FUSE)
-// writes under that name first, to reserve it: a line naming its temporary
-// file, which proves the reservation this program's own should the copy be
-// killed before the temporary is renamed over it.
+// writes under that name, to reserve it: a line naming its temporary file.
 std::string ReservationText(std::string_view temporary_name);
+
+// Such a copy first writes, under a hidden temporary name, a proof naming
+// the name it is about to reserve and its temporary file: from its first
+// instant, even empty, a reservation that a killed copy left has the proof
+// beside it that makes it this program's own.
+struct ReservationProof {
+  std::string target_name;     // in the proof's folder
+  std::string temporary_name;  // the file to be renamed over the target
+};
+std::string ProofText(const ReservationProof& proof);
+// The proof that `text` is exactly the text of; false when it is none.
+bool ParseProofText(std::string_view text, ReservationProof& proof);
+// Writes the proof into `folder`, flushed, and locked (until closed) as a
+// live copy's temporary is. The open file, with its path in `path`; invalid
+// with errno, and nothing left, when it cannot be written.
+UniqueFd WriteReservationProof(SystemCalls& calls, const std::string& folder,
+                               const ReservationProof& proof,
+                               std::string& path);
 
 }  // namespace kuronel
 

@@ -49,9 +49,9 @@ TEST(FileSystemTest, CreateDirectoriesMakesTheWholeChain) {
   EXPECT_FALSE(fs.CreateDirectories("").ok());
 }
 
-TEST(FileSystemTest, StatAndSync) {
+TEST(FileSystemTest, StatAndFlush) {
   TempDir dir;
-  RealFileSystem fs;
+  FaultyFileSystem fs;
   std::string file = dir.WriteFile("a.jpg", "12345");
   SetTimes(file, 1000, 5);
   FileInfo info;
@@ -60,8 +60,35 @@ TEST(FileSystemTest, StatAndSync) {
   EXPECT_EQ(info.modified_seconds, 1000);
   EXPECT_EQ(info.modified_nanoseconds, 5);
   EXPECT_FALSE(fs.Stat(dir.Path("none"), info));
-  EXPECT_TRUE(fs.SyncFileSystem(dir.path()).ok());
-  EXPECT_FALSE(fs.SyncFileSystem(dir.Path("none")).ok());
+  // A read-only file is flushed all the same.
+  ASSERT_EQ(chmod(file.c_str(), 0444), 0);
+  EXPECT_TRUE(fs.FlushFile(file).ok());
+  EXPECT_TRUE(fs.FlushFolder(dir.path()).ok());
+  EXPECT_EQ(fs.FlushFile(dir.Path("none")).error(), ENOENT);
+  EXPECT_EQ(fs.FlushFolder(dir.Path("none")).error(), ENOENT);
+  // A drive that fails the flush is no drive to rely on, nor is a folder
+  // made on it.
+  fs.FailSystemCall(FaultyFileSystem::SystemCall::kFsync, 0, EIO);
+  EXPECT_EQ(fs.FlushFile(file).error(), EIO);
+  EXPECT_EQ(fs.FlushFolder(dir.path()).error(), EIO);
+  const FileResult made = fs.CreateDirectories(dir.Path("day/"));
+  EXPECT_EQ(made.operation(), FileOperation::kFlush);
+  EXPECT_EQ(made.error(), EIO);
+}
+
+TEST(FileSystemTest, FileErrorSaysWhyNoFileIsThere) {
+  TempDir dir;
+  FaultyFileSystem fs;
+  std::string file = dir.WriteFile("a.jpg", "x");
+  ASSERT_EQ(symlink("missing", dir.Path("dangling.jpg").c_str()), 0);
+  EXPECT_EQ(fs.FileError(file), 0);
+  EXPECT_EQ(fs.FileError(dir.Path("none")), ENOENT);
+  EXPECT_EQ(fs.FileError(dir.Path("dangling.jpg")), ENOENT);
+  EXPECT_EQ(fs.FileError(dir.path()), EISDIR);
+  EXPECT_EQ(fs.FileError(file + "/x"), ENOTDIR);
+  // A FUSE drive whose driver is gone.
+  fs.FailSystemCall(FaultyFileSystem::SystemCall::kStat, 0, ENOTCONN);
+  EXPECT_EQ(fs.FileError(file), ENOTCONN);
 }
 
 TEST(FileSystemTest, ParentFolder) {

@@ -34,6 +34,20 @@ std::string ParentFolder(const std::string& path) {
   return path.substr(0, slash);
 }
 
+std::string ResolvedPath(const std::string& path, SystemCalls& calls) {
+  std::string real;
+  if (calls.RealPath(path, real) == 0) return real;
+  const std::string parent = ParentFolder(path);
+  if (errno != ENOENT || parent == path || parent == ".") return path;
+  return JoinPath(ResolvedPath(parent, calls), BaseName(path));
+}
+
+bool PathHolds(std::string_view folder, std::string_view path) {
+  if (folder == "/") return !path.empty() && path.front() == '/';
+  return path.substr(0, folder.size()) == folder &&
+         (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
 std::string BaseName(const std::string& path) {
   return path.substr(path.rfind('/') + 1);
 }

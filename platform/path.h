@@ -43,6 +43,16 @@ std::string BaseName(const std::string& path);
 // one (the root "/").
 std::string JoinPath(std::string_view folder, std::string_view name);
 
+// `path` with every link, "." and ".." resolved. Names that do not exist yet
+// (a destination before it is made) are resolved through the nearest folder
+// above them that does; a path that cannot be resolved comes back as it is.
+std::string ResolvedPath(const std::string& path,
+                         SystemCalls& calls = RealSystemCalls());
+
+// True when the resolved path `path` is the resolved folder `folder` or lies
+// below it (by whole names: /a/bc does not lie in /a/b).
+bool PathHolds(std::string_view folder, std::string_view path);
+
 // What stands at a path.
 enum class PathKind { kNothing, kFile, kFolder, kOther };
 

@@ -1,8 +1,10 @@
 # The platform sources of the core library, also compiled by the fuzz build.
 set(KURONEL_PLATFORM_SOURCES
+  content_hash.cpp
   cp932.cpp
   dir_listing.cpp
   drive_attributes.cpp
+  drive_facts.cpp
   file_attributes.cpp
   file_copy.cpp
   file_io.cpp

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <vector>
 
 namespace kuronel {
@@ -48,7 +49,6 @@ class OperatingSystem : public SystemCalls {
     return ::posix_fadvise(fd, offset, length, advice);
   }
   int Sync(int fd) override { return ::fsync(fd); }
-  int SyncFileSystem(int fd) override { return ::syncfs(fd); }
 
   int Stat(const std::string& path, struct stat& info,
            bool follow_links) override {
@@ -97,6 +97,14 @@ class OperatingSystem : public SystemCalls {
   int UnlinkAt(int dir_fd, const char* name) override {
     return ::unlinkat(dir_fd, name, 0);
   }
+  int RealPath(const std::string& path, std::string& resolved) override {
+    char* answer = ::realpath(path.c_str(), nullptr);
+    if (answer == nullptr) return -1;
+    resolved = answer;
+    std::free(answer);
+    return 0;
+  }
+
   ssize_t ReadLink(const std::string& path, std::string& target) override {
     std::vector<char> buffer(PATH_MAX);
     const ssize_t length = ::readlink(path.c_str(), buffer.data(), buffer.size());

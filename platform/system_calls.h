@@ -32,7 +32,8 @@ class SystemCalls {
 
   // read, pread, write, copy_file_range (from the current positions),
   // lseek, ftruncate, posix_fadvise (answers 0 or the error number, as it
-  // does), fsync, syncfs.
+  // does), fsync. (Never syncfs: FUSE drivers do not implement it and the
+  // kernel reports success all the same.)
   virtual ssize_t Read(int fd, void* buffer, std::size_t size) = 0;
   virtual ssize_t ReadAt(int fd, void* buffer, std::size_t size,
                          off_t offset) = 0;
@@ -42,7 +43,6 @@ class SystemCalls {
   virtual int Truncate(int fd, off_t size) = 0;
   virtual int Advise(int fd, off_t offset, off_t length, int advice) = 0;
   virtual int Sync(int fd) = 0;
-  virtual int SyncFileSystem(int fd) = 0;
 
   // stat (links followed) or lstat, fstatat, fstat, and the file system
   // type (statfs's f_type).
@@ -65,6 +65,9 @@ class SystemCalls {
   virtual int Unlink(const std::string& path) = 0;
   virtual int UnlinkAt(int dir_fd, const char* name) = 0;
   virtual ssize_t ReadLink(const std::string& path, std::string& target) = 0;
+  // realpath: the path with every link, "." and ".." resolved; 0, or -1
+  // with errno.
+  virtual int RealPath(const std::string& path, std::string& resolved) = 0;
 
   // chmod, fchmod, fchown, futimens, utimensat, getxattr, setxattr.
   virtual int ChangeMode(const std::string& path, mode_t mode) = 0;

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <map>
 #include <unordered_set>
-#include <vector>
 
 #include "processing/source_removal.h"
 
@@ -17,48 +15,68 @@ bool AttributeOnlyMode(const Settings& options) {
          options.MakeReadOnly;
 }
 
-// The file systems that received copies or read-only marks. Copies whose
-// sources are kept were not flushed one by one; they are written out together
-// once the run is over.
-class PendingFlushes {
- public:
-  void Add(std::size_t row_index, const std::string& folder,
-           FileSystem& file_system) {
-    // Rows in date order mostly share the previous row's folder.
-    if (folder != last_folder_) {
-      FileInfo info;
-      if (!file_system.Stat(folder, info)) return;
-      last_folder_ = folder;
-      last_device_ = info.device;
-      folders_.emplace(info.device, folder);
-    }
-    rows_.emplace_back(row_index, last_device_);
-  }
+// Makes a rename durable: the folders of both names flushed (fsync, which
+// FUSE drivers pass on to the drive).
+FileResult FlushRenamedFolders(const std::string& from, const std::string& to,
+                               FileSystem& file_system) {
+  const std::string to_folder = FolderOf(to);
+  FileResult flushed = file_system.FlushFolder(to_folder);
+  if (flushed.ok() && FolderOf(from) != to_folder)
+    flushed = file_system.FlushFolder(FolderOf(from));
+  return flushed;
+}
 
-  // Syncs each file system once. A row whose copy could not be written out
-  // is not reported as copied.
-  bool Flush(ProcessingPlan& plan, FileSystem& file_system) {
-    bool all_ok = true;
-    for (const auto& [device, folder] : folders_) {
-      const FileResult flushed = file_system.SyncFileSystem(folder);
-      if (flushed.ok()) continue;
-      all_ok = false;
-      for (const auto& [row_index, row_device] : rows_) {
-        PlanRow& row = plan[row_index];
-        if (row_device != device || row.State != RowState::kCopied) continue;
-        row.State = RowState::kCopyError;
-        row.failure = flushed;
-      }
-    }
-    return all_ok;
+// A row reads a success state only once what it did is on the disk, before
+// the row is reported: a copy flushes its file and its folder itself, a
+// rename its folders (RenameOrCopy), and a read-only mark its file here. A
+// mark that may not be on the disk reads "AttrError!". A rename that could
+// be neither flushed nor undone reads "CopyError!", saying where the file
+// is.
+void ConfirmOnDisk(const std::string& source_path, const PlannedCopy& planned,
+                   const Settings& options, PlanRow& row,
+                   FileSystem& file_system) {
+  if (planned.moved && !planned.copy.failure.ok()) {
+    row.State = RowState::kCopyError;
+    row.failure = FileResult(
+        planned.copy.failure.operation(), planned.copy.failure.path(),
+        planned.copy.failure.error(),
+        planned.copy.failure.Reason() + "; the file stands at " +
+            planned.target_path + " and no longer at " + source_path);
+    return;
   }
+  const bool marked =
+      planned.attribute_only
+          ? planned.read_only_set
+          : options.MakeReadOnly && (planned.moved || planned.copy.ok) &&
+                row.State != RowState::kAttrError;
+  if (!marked) return;
+  const FileResult flushed = file_system.FlushFile(
+      planned.attribute_only ? source_path : planned.target_path);
+  if (flushed.ok()) return;
+  row.State = RowState::kAttrError;
+  row.failure = flushed;
+}
 
- private:
-  std::map<std::uint64_t, std::string> folders_;
-  std::vector<std::pair<std::size_t, std::uint64_t>> rows_;
-  std::string last_folder_;
-  std::uint64_t last_device_ = 0;
-};
+// `failure` with `more` after its reason.
+FileResult WithReason(const FileResult& failure, const std::string& more) {
+  return FileResult(failure.operation(), failure.path(), failure.error(),
+                    failure.Reason() + more);
+}
+
+// Why a move kept the source of a copy: added to the failure of the
+// read-only step, if any.
+FileResult SourceKept(const std::string& source_path,
+                      const FileResult& earlier, SourceRemoval removal) {
+  const std::string why =
+      removal == SourceRemoval::kDriveCannotFlush
+          ? "the source was kept: the drive of the copy cannot confirm that "
+            "it is on its disk (fusefat; mount FAT32 drives with the "
+            "kernel's vfat driver to move onto them)"
+          : "the source was kept: the copy could not be proven a whole, "
+            "separate copy of it";
+  if (!earlier.ok()) return WithReason(earlier, "; " + why);
+  return FileResult(FileOperation::kDelete, source_path, ECANCELED, why);
+}
 
 // The delete step, after a copy that went as asked.
 void DeleteSource(const std::string& source_path, const PlannedCopy& planned,
@@ -71,18 +89,27 @@ void DeleteSource(const std::string& source_path, const PlannedCopy& planned,
     if (planned.read_only_set) row.State = RowState::kDelError;
     return;
   }
-  // A copy that does not prove itself (failed, changed source, replaced
-  // target) keeps the state its copy step wrote, and the source stays.
-  switch (RemoveCopiedSource(source_path, planned.target_path, planned.copy,
-                             file_system, &row.failure)) {
-    case SourceRemoval::kNotAllowed:
-      return;
+  // A failed copy keeps its state and its source. A copy that does not prove
+  // itself (changed source, replaced target, a drive that cannot confirm a
+  // flush) keeps its state too, and the row says why its source stayed: the
+  // move was asked and not done.
+  if (!planned.copy.ok) return;
+  const SourceRemoval removal = RemoveCopiedSource(
+      source_path, planned.target_path, planned.copy, file_system, &row.failure);
+  switch (removal) {
     case SourceRemoval::kDeleted:
-      row.State = RowState::kMoved;  // a failed read-only step no longer shows
-      row.failure = FileResult();
+      if (row.State == RowState::kAttrError) {
+        row.failure = WithReason(row.failure, "; the source was deleted");
+      } else {
+        row.State = RowState::kMoved;
+      }
       return;
     case SourceRemoval::kDeleteFailed:
       row.State = RowState::kDelError;
+      return;
+    case SourceRemoval::kNotAllowed:
+    case SourceRemoval::kDriveCannotFlush:
+      row.failure = SourceKept(source_path, row.failure, removal);
       return;
   }
 }
@@ -101,7 +128,7 @@ class TemporaryCleanUp {
 };
 
 // Rows whose source files are asked of the drive before their turn: while
-// one file's copy is written (and, in a move, flushed) the card reads on.
+// one file's copy is written, flushed and read back, the card reads on.
 constexpr std::size_t kRowsReadAhead = 2;
 // Below this size a file comes in one request, mostly with the read of its
 // Exif date already, and opening it ahead costs about as much as it saves.
@@ -145,19 +172,31 @@ constexpr int kTargetNameAttempts = 16;
 void RenameOrCopy(const std::string& source_path, const std::string& new_path,
                   const Settings& options, FileSystem& file_system,
                   const CopyProgress& copy_progress, PlannedCopy& planned) {
-  // A copy whose source goes next must be on disk before the delete.
-  const bool flush = !options.KeepOriginal;
+  // A copy whose source goes next is read back even where copies of kept
+  // sources are not.
+  const bool source_goes_next = !options.KeepOriginal;
   for (int attempt = 1;; ++attempt) {
     planned.target_path = FreeTargetPath(new_path, file_system);
     // Within one file system a move is a rename: it ends as the copy and the
     // delete would, without reading the data. Anything else copies.
     if (!options.KeepOriginal &&
         file_system.MoveFileNoReplace(source_path, planned.target_path)) {
-      planned.moved = true;
+      // A rename counts once both folders are on the disk. One that may not
+      // be is undone: the file back under its own name, the row a failed
+      // copy. Should that fail too, the failure stays with the moved file.
+      const FileResult flushed =
+          FlushRenamedFolders(source_path, planned.target_path, file_system);
+      if (!flushed.ok()) planned.copy.failure = flushed;
+      if (flushed.ok() ||
+          !file_system.MoveFileNoReplace(planned.target_path, source_path)) {
+        planned.moved = true;
+        return;
+      }
+      FlushRenamedFolders(planned.target_path, source_path, file_system);
       return;
     }
     planned.copy = file_system.CopyFileNoReplace(
-        source_path, planned.target_path, flush, copy_progress);
+        source_path, planned.target_path, source_goes_next, copy_progress);
     if (planned.copy.ok || planned.copy.failure.error() != EEXIST ||
         attempt == kTargetNameAttempts)
       return;
@@ -211,19 +250,25 @@ PlannedCopy CopyPlannedFile(const std::string& source_path,
                planned);
   if (planned.moved || planned.copy.ok) row.TargetPath = planned.target_path;
   if (planned.moved) {
-    // As after a copy, a failed read-only step does not show: the delete's
-    // state would replace it.
-    if (options.MakeReadOnly) file_system.SetReadOnly(planned.target_path);
     row.State = RowState::kMoved;
+    // The file is at its new name either way; a read-only mark that did not
+    // hold shows, as it does after a copy.
+    if (options.MakeReadOnly)
+      row.failure = file_system.SetReadOnly(planned.target_path);
+    if (!row.failure.ok()) {
+      row.State = RowState::kAttrError;
+      row.failure = WithReason(row.failure, "; the file was moved all the same");
+    }
     return planned;
   }
   row.State = planned.copy.ok ? RowState::kCopied : RowState::kCopyError;
   row.failure = planned.copy.failure;
-  // After a failed copy there is no file of ours at the target to change.
-  if (options.MakeReadOnly && planned.copy.ok)
+  // "AttrError!" only ever means that the copy exists but is not read-only:
+  // after a failed copy there is no file of ours at the target to change.
+  if (options.MakeReadOnly && planned.copy.ok) {
     row.failure = file_system.SetReadOnly(planned.target_path);
-  if (options.MakeReadOnly && !row.failure.ok())
-    row.State = RowState::kAttrError;
+    if (!row.failure.ok()) row.State = RowState::kAttrError;
+  }
   return planned;
 }
 
@@ -231,7 +276,6 @@ RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
                    FileSystem& file_system, const StatusSink& progress,
                    const RunObserver& observer) {
   RunSummary summary;
-  PendingFlushes pending;
   TemporaryCleanUp clean_up;
   SourceReadAhead read_ahead(plan, options);
   for (std::size_t i = 0; i < plan.size(); ++i) {
@@ -243,7 +287,11 @@ RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
     const std::string folder = FolderOf(new_path);
     if (!file_system.FileExists(source_path)) {
       row.State = RowState::kNotFound;
-      row.failure = FileResult(FileOperation::kOpen, source_path, ENOENT);
+      // The drive's own reason where there is one: a card pulled out or a
+      // FUSE driver gone (ENOTCONN) is not a file that was deleted.
+      const int error = file_system.FileError(source_path);
+      row.failure = FileResult(FileOperation::kOpen, source_path,
+                               error != 0 ? error : ENOENT);
     } else if (!file_system.DirectoryExists(folder) &&
                !(row.failure = file_system.CreateDirectories(folder)).ok()) {
       row.State = RowState::kDirError;
@@ -253,22 +301,14 @@ RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
           CopyPlannedFile(source_path, new_path, row, options, file_system,
                           observer.copy_progress);
       read_ahead.After(planned);
-      // A rename is atomic, so neither name can lose the file meanwhile;
-      // both folders are written out with the copies at the end.
-      if (planned.copy.ok || planned.moved) {
-        pending.Add(i, FolderOf(planned.target_path), file_system);
-      } else if (planned.read_only_set) {
-        pending.Add(i, FolderOf(source_path), file_system);
-      }
       if (!options.KeepOriginal)
         DeleteSource(source_path, planned, row, file_system);
+      ConfirmOnDisk(source_path, planned, options, row, file_system);
     }
     if (observer.row_done) observer.row_done(i);
     summary.rows = i + 1;
     if (observer.stop_requested && observer.stop_requested()) break;
   }
-  // The copies made before a stop are written out like all others.
-  summary.flushed = pending.Flush(plan, file_system);
   return summary;
 }
 

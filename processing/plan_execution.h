@@ -67,17 +67,17 @@ PlannedCopy CopyPlannedFile(const std::string& source_path,
 struct RunSummary {
   // The rows handled: all of the plan's unless the run was stopped.
   std::size_t rows = 0;
-  // False when a file system could not write out the copies made; those
-  // rows then read "CopyError!".
-  bool flushed = true;
 };
 
 // Handles every row in the plan's current order, writing each row's state;
 // a failed row never stops the run; only the observer's stop_requested
-// does. A source is deleted only through RemoveCopiedSource: after a copy
-// that this run made is on disk, whole, at the row's target, and never when
-// anything went wrong. Before the first copy into a folder, the hidden
-// temporaries that killed copies left there are removed.
+// does. A row reads a success state only once what it did is on the disk
+// (its copy, rename or read-only mark flushed, a copy read back equal),
+// before row_done reports it. A source is deleted only through
+// RemoveCopiedSource: after a copy that this run made is on disk, whole and
+// read back, at the row's target, and never when anything went wrong.
+// Before the first copy into a folder, the hidden temporaries that killed
+// copies left there are removed.
 RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
                    FileSystem& file_system, const StatusSink& progress,
                    const RunObserver& observer = {});

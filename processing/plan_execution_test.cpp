@@ -253,7 +253,8 @@ TEST(PlanExecutionTest, ReadOnlyThatDoesNotHoldIsAnError) {
 }
 
 // Neither a rename nor a copy succeeds: the source must stay whatever the
-// options.
+// options, and the row says the copy failed, not that a copy exists that is
+// not read-only.
 TEST(PlanExecutionTest, FailedCopyNeverDeletesTheSource) {
   for (bool read_only : {false, true}) {
     SCOPED_TRACE(read_only);
@@ -265,7 +266,7 @@ TEST(PlanExecutionTest, FailedCopyNeverDeletesTheSource) {
     std::string new_path = dir.Path("d/a0.JPG");
     EXPECT_EQ(
         RunOne(source, new_path, Options(true, true, read_only, false), fs),
-        read_only ? RowState::kAttrError : RowState::kCopyError);
+        RowState::kCopyError);
     EXPECT_TRUE(ReadFile(source) == Photo());
     EXPECT_TRUE(FolderEntries(dir.Path("d")).empty());
   }
@@ -323,11 +324,13 @@ TEST(PlanExecutionTest, DiskFaultsNeverCostTheSource) {
   const Case cases[] = {
       {"no space midway", Step::kWrite, 9000, ENOSPC, false, RowState::kCopyError},
       {"no space midway, read-only", Step::kWrite, 9000, ENOSPC, true,
-       RowState::kAttrError},
+       RowState::kCopyError},
       {"file fsync", Step::kSyncFile, 0, EIO, false, RowState::kCopyError},
       {"final link", Step::kPublish, 0, EIO, false, RowState::kCopyError},
-      {"final link, read-only", Step::kPublish, 0, EIO, true, RowState::kAttrError},
+      {"final link, read-only", Step::kPublish, 0, EIO, true, RowState::kCopyError},
       {"folder fsync", Step::kSyncFolder, 0, EIO, false, RowState::kCopyError},
+      {"read back with a byte changed", Step::kReadBack, 0, EIO, true,
+       RowState::kCopyError},
   };
   for (bool unnamed : {true, false}) {
     for (const Case& c : cases) {
@@ -342,9 +345,11 @@ TEST(PlanExecutionTest, DiskFaultsNeverCostTheSource) {
       ProcessingPlan plan = {{first, dir.Path("d/a0.JPG"), RowState::kUnprocessed},
                              {second, dir.Path("d/a1.JPG"), RowState::kUnprocessed}};
       bool partial_seen = false;
-      RunObserver observer{.copy_progress = [&](std::uint64_t, std::uint64_t) {
-        partial_seen |= Exists(dir.Path("d/a0.JPG"));
-      }};
+      RunObserver observer{
+          .copy_progress = [&](std::uint64_t done, std::uint64_t total) {
+            // Published once whole, the copy is read back.
+            if (done < total) partial_seen |= Exists(dir.Path("d/a0.JPG"));
+          }};
       RunPlan(plan, Options(true, true, c.read_only, false), fs, {}, observer);
       EXPECT_EQ(plan[0].State, c.state);
       EXPECT_EQ(ReadFile(first), Photo());
@@ -381,17 +386,34 @@ TEST(PlanExecutionTest, FailingOperationsOfTheRun) {
        RowState::kDirError,
        true,
        {}},
-      // The copy is whole; the source goes and the later state wins.
+      // The copy is whole, so the source goes; the row still says that the
+      // copy is not read-only.
       {"read-only on the copy",
        Op::kSetReadOnly,
        true,
        true,
-       RowState::kMoved,
+       RowState::kAttrError,
        false,
        {"a0.JPG"}},
       // Attribute-only: the file stays, writable, as the only copy.
       {"read-only in place",
        Op::kSetReadOnly,
+       false,
+       true,
+       RowState::kAttrError,
+       true,
+       {}},
+      // The read-only mark may not be on the disk: not "Ok", though the copy
+      // is, read back, and its source gone.
+      {"flush of the read-only mark",
+       Op::kFlushFile,
+       true,
+       true,
+       RowState::kAttrError,
+       false,
+       {"a0.JPG"}},
+      {"flush of the read-only mark in place",
+       Op::kFlushFile,
        false,
        true,
        RowState::kAttrError,
@@ -427,27 +449,42 @@ TEST(PlanExecutionTest, FailingOperationsOfTheRun) {
   }
 }
 
-TEST(PlanExecutionTest, KeptSourcesAreFlushedOncePerFileSystemAtTheEnd) {
+// A kept source's copy is on disk and read back before its row is done, as
+// a moved one's is: a power cut after "OK" loses nothing, and a drive that
+// stores a byte wrong is caught.
+TEST(PlanExecutionTest, KeptCopiesAreOnDiskAndReadBackBeforeTheirRowsAreDone) {
+  const Step steps[] = {Step::kSyncFile, Step::kSyncFolder, Step::kReadBack};
+  for (Step step : steps) {
+    SCOPED_TRACE(static_cast<int>(step));
+    TempDir dir;
+    FaultyFileSystem fs;
+    std::string a = dir.WriteFile("c/a.JPG", Photo());
+    std::string b = dir.WriteFile("c/b.JPG", Photo(100));
+    ProcessingPlan plan = {{a, dir.Path("d/a0.JPG"), RowState::kUnprocessed},
+                           {b, dir.Path("d/a1.JPG"), RowState::kUnprocessed}};
+    fs.FailCopyStep(step, 1);
+    std::vector<RowState> when_done;
+    RunPlan(plan, Options(true, true, false, true), fs, {},
+            {.row_done = [&](std::size_t i) { when_done.push_back(plan[i].State); }});
+    EXPECT_EQ(when_done,
+              (std::vector<RowState>{RowState::kCopyError, RowState::kCopied}));
+    EXPECT_EQ(ReadFile(a), Photo());
+    EXPECT_EQ(FolderEntries(dir.Path("d")), std::set<std::string>{"a1.JPG"});
+  }
+}
+
+// A source whose drive went away says so, not that the file was deleted.
+TEST(PlanExecutionTest, SourceOnAGoneDriveSaysWhy) {
   TempDir dir;
   FaultyFileSystem fs;
-  std::string a = dir.WriteFile("c/a.JPG", "a");
-  std::string b = dir.WriteFile("c/b.JPG", "b");
-  ProcessingPlan plan = {{a, dir.Path("d/x/a0.JPG"), RowState::kUnprocessed},
-                         {b, dir.Path("d/y/a0.JPG"), RowState::kUnprocessed}};
-  // A folder fsync fault only strikes copies flushed one by one, which kept
-  // sources are not.
-  fs.FailCopyStep(Step::kSyncFolder);
-  EXPECT_TRUE(RunPlan(plan, Options(true, true, false, true), fs, {}).flushed);
-  EXPECT_EQ(plan[0].State, RowState::kCopied);
-  EXPECT_EQ(fs.Calls(Op::kSyncFileSystem), 1);
-
-  // When the file system cannot be written out, the copies are not reported
-  // as made.
-  plan = {{a, dir.Path("d/z/a0.JPG"), RowState::kUnprocessed}};
-  fs.FailCall(Op::kSyncFileSystem);
-  EXPECT_FALSE(RunPlan(plan, Options(true, true, false, true), fs, {}).flushed);
-  EXPECT_EQ(plan[0].State, RowState::kCopyError);
-  EXPECT_EQ(ReadFile(a), "a");
+  std::string source = dir.WriteFile("c/a.JPG", Photo());
+  ProcessingPlan plan = {{source, dir.Path("d/a0.JPG"), RowState::kUnprocessed}};
+  fs.FailSystemCall(FaultyFileSystem::SystemCall::kStat, 0, ENOTCONN);
+  RunPlan(plan, Options(true, true, false, false), fs, {});
+  EXPECT_EQ(plan[0].State, RowState::kNotFound);
+  EXPECT_EQ(plan[0].failure.Describe(),
+            source + ": open: " + std::strerror(ENOTCONN));
+  EXPECT_EQ(ReadFile(source), Photo());
 }
 
 }  // namespace

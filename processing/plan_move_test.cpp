@@ -70,7 +70,7 @@ TEST_F(PlanMoveTest, MoveWithinOneFileSystemIsARename) {
     const ino_t inode = LstatOf(source).st_ino;
     std::string new_path = dir_.Path("d" + std::to_string(read_only) +
                                      "/2004_05_06/2004_05_06a0.JPG");
-    const int syncs = fs_.Calls(Op::kSyncFileSystem);
+    const int flushes = fs_.Calls(Op::kFlushFolder);
 
     EXPECT_EQ(Run(source, new_path, MoveOptions(read_only)), RowState::kMoved);
     EXPECT_FALSE(Exists(source));
@@ -80,8 +80,49 @@ TEST_F(PlanMoveTest, MoveWithinOneFileSystemIsARename) {
     EXPECT_EQ(moved.st_mode & 07777, read_only ? 0440u : 0640u);
     EXPECT_EQ(moved.st_mtim.tv_sec, kShotAt);
     EXPECT_EQ(fs_.Calls(Op::kCopy), 0);
-    // Both folders are written out before the run reports.
-    EXPECT_EQ(fs_.Calls(Op::kSyncFileSystem), syncs + 1);
+    // Both folders are written out before the row is done.
+    EXPECT_EQ(fs_.Calls(Op::kFlushFolder), flushes + 2);
+  }
+}
+
+// A rename that the drive may not keep is not reported as a move: it is
+// undone, and reads as a failed copy; when even that fails, the row says
+// where the file now is.
+TEST_F(PlanMoveTest, RenameWhoseFoldersAreNotFlushedIsNoMove) {
+  struct Case {
+    const char* name;
+    int failing_flush;  // 1: the target's folder, 2: the source's
+    bool undo_fails;
+  };
+  const Case cases[] = {
+      {"target folder", 1, false},
+      {"source folder", 2, false},
+      {"and the undo fails", 1, true},
+  };
+  int i = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FaultyFileSystem fs;
+    const std::string n = std::to_string(++i);
+    std::string source = Source("c" + n + "/IMG.JPG");
+    std::string new_path = dir_.Path("d" + n + "/a0.JPG");
+    fs.FailCall(Op::kFlushFolder, c.failing_flush);
+    if (c.undo_fails) fs.FailCall(Op::kMove, 2);
+    ProcessingPlan plan = {PlanRow{source, new_path, RowState::kUnprocessed}};
+    RowState state_when_done = RowState::kUnprocessed;
+    RunPlan(plan, MoveOptions(true), fs, {},
+            {.row_done = [&](std::size_t) { state_when_done = plan[0].State; }});
+    EXPECT_EQ(state_when_done, RowState::kCopyError);
+    EXPECT_EQ(plan[0].failure.operation(), FileOperation::kFlush);
+    EXPECT_EQ(fs.Calls(Op::kCopy), 0);
+    const std::string& now_at = c.undo_fails ? new_path : source;
+    EXPECT_EQ(ReadFile(now_at), Contents());
+    EXPECT_FALSE(Exists(c.undo_fails ? source : new_path));
+    EXPECT_EQ(plan[0].TargetPath, c.undo_fails ? new_path : "");
+    if (c.undo_fails) {
+      EXPECT_NE(plan[0].failure.Describe().find("the file stands at " + new_path),
+                std::string::npos);
+    }
   }
 }
 
@@ -159,12 +200,12 @@ TEST_F(PlanMoveTest, RenameThatFailsFallsBackToCopyAndDelete) {
   }
 }
 
-// As after copy, a failed read-only step, and delete: the delete's "Ok".
-TEST_F(PlanMoveTest, FailedReadOnlyStepAfterTheRenameEndsOk) {
+// The file was moved, but is not read-only as asked: the row says so.
+TEST_F(PlanMoveTest, FailedReadOnlyStepAfterTheRenameEndsAttrError) {
   fs_.FailCall(Op::kSetReadOnly);
   std::string source = Source();
   std::string new_path = dir_.Path("d/a0.JPG");
-  EXPECT_EQ(Run(source, new_path, MoveOptions(true)), RowState::kMoved);
+  EXPECT_EQ(Run(source, new_path, MoveOptions(true)), RowState::kAttrError);
   EXPECT_FALSE(Exists(source));
   EXPECT_EQ(ReadFile(new_path), Contents());
 }

@@ -4,13 +4,13 @@ namespace kuronel {
 namespace {
 
 // The copy that `copy` describes stands at `target_path`, whole, on disk,
-// and is another file than the source as it stands now. Its modification
-// time is compared too: a file put there in its place may get its inode
-// number again.
+// read back equal to the source, and is another file than the source as it
+// stands now. Its modification time is compared too: a file put there in its
+// place may get its inode number again.
 bool CopyProvesItself(const std::string& source_path,
                       const std::string& target_path, const CopyResult& copy,
                       FileSystem& file_system) {
-  if (!copy.ok || !copy.flushed) return false;
+  if (!copy.ok || !copy.flushed || !copy.verified) return false;
   const FileInfo& source = copy.source_before;
   FileInfo source_now, target_now;
   return copy.source_after.Unchanged(source) &&
@@ -29,6 +29,8 @@ SourceRemoval RemoveCopiedSource(const std::string& source_path,
                                  const CopyResult& copy,
                                  FileSystem& file_system,
                                  FileResult* failure) {
+  if (!file_system.ConfirmsFlushes(target_path))
+    return SourceRemoval::kDriveCannotFlush;
   if (!CopyProvesItself(source_path, target_path, copy, file_system))
     return SourceRemoval::kNotAllowed;
   const FileResult deleted = file_system.DeleteFile(source_path);

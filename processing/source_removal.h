@@ -11,15 +11,18 @@ enum class SourceRemoval {
   kNotAllowed,  // the copy does not prove itself; the source stays
   kDeleted,
   kDeleteFailed,  // allowed, but the disk refused (a read-only source)
+  // The copy is on a drive that answers flushes without writing (fusefat):
+  // nothing confirms that it would outlive a power cut.
+  kDriveCannotFlush,
 };
 
 // The only way a move deletes its source. The source is often the only copy
 // of a photo, so it goes only when a different file (by device and inode)
-// that this run wrote and flushed stands at the row's target with the
-// source's complete bytes, and the source is still the very file that was
-// copied, unchanged since. A file reached under another spelling, a link, a
-// file somebody else put at the target or a copy not yet on disk never
-// counts.
+// that this run wrote, flushed and read back from the drive equal to the
+// source stands at the row's target with the source's complete bytes, and
+// the source is still the very file that was copied, unchanged since. A file
+// reached under another spelling, a link, a file somebody else put at the
+// target, a copy not yet on disk or one not read back never counts.
 // A failed delete is described in `failure` when given.
 SourceRemoval RemoveCopiedSource(const std::string& source_path,
                                  const std::string& target_path,

@@ -19,7 +19,7 @@ using testing::TempDir;
 // Each case makes a real copy, then spoils one thing the delete relies on.
 struct Case {
   const char* name;
-  bool flush;
+  bool read_back;
   // Runs between the copy and the delete; may change the copy's result.
   std::function<void(const TempDir&, CopyResult&)> spoil;
   SourceRemoval expected;
@@ -27,9 +27,12 @@ struct Case {
 
 TEST(SourceRemovalTest, OnlyACopyThatProvesItselfLetsTheSourceGo) {
   const Case cases[] = {
-      {"a flushed copy of the unchanged source", true,
+      {"a copy of the unchanged source, flushed and read back", true,
        [](const TempDir&, CopyResult&) {}, SourceRemoval::kDeleted},
-      {"a copy not yet on disk", false, [](const TempDir&, CopyResult&) {},
+      {"a copy not read back", false, [](const TempDir&, CopyResult&) {},
+       SourceRemoval::kNotAllowed},
+      {"a copy not on disk", true,
+       [](const TempDir&, CopyResult& copy) { copy.flushed = false; },
        SourceRemoval::kNotAllowed},
       {"the copy replaced by somebody's file of the same size", true,
        [](const TempDir& dir, CopyResult&) {
@@ -58,10 +61,10 @@ TEST(SourceRemovalTest, OnlyACopyThatProvesItselfLetsTheSourceGo) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
-    RealFileSystem disk;
+    RealFileSystem disk({.verify_copies = c.read_back});
     const std::string source = dir.WriteFile("card/IMG.JPG", "photo");
     const std::string target = dir.MakeDir("d") + "/a0.JPG";
-    CopyResult copy = disk.CopyFileNoReplace(source, target, c.flush, {});
+    CopyResult copy = disk.CopyFileNoReplace(source, target, false, {});
     ASSERT_TRUE(copy.ok);
     c.spoil(dir, copy);
     EXPECT_EQ(RemoveCopiedSource(source, target, copy, disk), c.expected);

@@ -1,13 +1,122 @@
 #include "settings/settings_file.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <utility>
 
 #include "platform/cp932.h"
 #include "platform/file_io.h"
+#include "platform/file_system.h"
+#include "platform/path.h"
 
 namespace kuronel {
 namespace {
+
+// A save takes well under a second: a temporary file of a save older than
+// this belongs to no save still running, whatever its lock says.
+constexpr std::int64_t kStaleSaveSeconds = 60;
+
+// The file a save of `path` really writes, through symbolic links (as
+// WriteFileAtomically follows them); `path` itself when it is no link.
+std::string SavedFile(const std::string& path, SystemCalls& calls) {
+  std::string file = path;
+  for (int followed = 0; followed < 40; ++followed) {
+    std::string next;
+    if (calls.ReadLink(file, next) < 0) break;
+    file = next.starts_with('/') ? next : JoinPath(ParentFolder(file), next);
+  }
+  return file;
+}
+
+// The name WriteFileAtomically gives the temporary of the file `base`: "."
+// base ".tmp" and kUniqueLetters letters or digits.
+bool IsSaveTemporaryName(std::string_view name, std::string_view base) {
+  const std::string prefix = "." + std::string(base) + ".tmp";
+  if (!name.starts_with(prefix) ||
+      name.size() != prefix.size() + kUniqueLetters)
+    return false;
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()),
+                     name.end(), [](char c) {
+                       return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                              (c >= '0' && c <= '9');
+                     });
+}
+
+// What a save leaves when it is killed: nothing yet (a power cut before the
+// flush), or the settings text as SettingsFile::Text writes it: lines that
+// each end in CR LF, one of them a section header, no NUL byte.
+bool IsSaveText(std::string_view text) {
+  if (text.empty()) return true;
+  if (!text.ends_with("\r\n") || text.find('\0') != std::string_view::npos)
+    return false;
+  bool header = false;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = text.find('\n', start);
+    if (end == 0 || text[end - 1] != '\r') return false;  // a bare LF
+    const std::string_view line = text.substr(start, end - 1 - start);
+    header = header || (line.starts_with('[') && line.ends_with(']'));
+    start = end + 1;
+  }
+  return header;
+}
+
+// The temporary `name` in the folder open as `folder_fd` proves itself one
+// that a killed save left: a regular file of this user with no other name,
+// old, not locked by a save at work, holding what a save writes.
+bool IsStaleSaveTemporary(int folder_fd, const char* name, SystemCalls& calls) {
+  struct stat named;
+  if (calls.StatAt(folder_fd, name, named, false) != 0 ||
+      !S_ISREG(named.st_mode) || named.st_nlink != 1 ||
+      named.st_uid != OwnUser() ||
+      named.st_size > static_cast<off_t>(SettingsFile::kMaxFileSize))
+    return false;
+  const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count();
+  if (now - named.st_mtim.tv_sec < kStaleSaveSeconds) return false;
+  UniqueFd file(calls.OpenAt(folder_fd, name,
+                             O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC),
+                calls);
+  struct stat opened;
+  if (!file.valid() || calls.FileStat(file.get(), opened) != 0 ||
+      opened.st_ino != named.st_ino || opened.st_dev != named.st_dev ||
+      calls.Lock(file.get(), LOCK_EX | LOCK_NB) != 0)
+    return false;
+  std::string text(static_cast<std::size_t>(opened.st_size), '\0');
+  std::size_t got = 0;
+  while (got < text.size()) {
+    const ssize_t count = calls.ReadAt(file.get(), text.data() + got,
+                                       text.size() - got,
+                                       static_cast<off_t>(got));
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return false;
+    got += static_cast<std::size_t>(count);
+  }
+  return IsSaveText(text);
+}
+
+// Removes the temporary files that saves of the file at `path` left when
+// they were killed, and nothing else: only files that prove themselves such.
+void RemoveStaleSaveTemporaries(const std::string& path, SystemCalls& calls) {
+  const std::string file = SavedFile(path, calls);
+  const std::string base = BaseName(file);
+  UniqueFd folder(calls.Open(ParentFolder(file),
+                             O_RDONLY | O_DIRECTORY | O_CLOEXEC),
+                  calls);
+  if (base.empty() || !folder.valid()) return;
+  std::vector<std::string> stale;
+  calls.ListNames(folder.get(), [&](const char* name, unsigned char) {
+    if (IsSaveTemporaryName(name, base) &&
+        IsStaleSaveTemporary(folder.get(), name, calls))
+      stale.emplace_back(name);
+  });
+  for (const std::string& name : stale) calls.UnlinkAt(folder.get(), name.c_str());
+}
 
 // Blanks are the space and every control character, as the file's readers
 // have always trimmed them.
@@ -140,6 +249,7 @@ SettingsFile SettingsFile::Refusing(std::string reason) {
 SettingsFile::Line SettingsFile::ReadLine(std::string bytes, bool in_section) {
   Line line;
   line.bytes = std::move(bytes);
+  if (in_section && ReadEntryOfUtf8Key(line)) return line;
   const std::string decoded = DecodeLine(line.bytes);
   const std::string_view text = Trim(decoded);
   if (text.empty() || text.front() == ';') return line;
@@ -159,6 +269,28 @@ SettingsFile::Line SettingsFile::ReadLine(std::string bytes, bool in_section) {
   line.name = Trim(text.substr(0, equals));
   line.value = Trim(text.substr(equals + 1));
   return line;
+}
+
+// This program writes its keys in UTF-8 and a value as the bytes it was
+// given: a folder's name need not be UTF-8 (an old card's Shift-JIS), and
+// decoding it would name another folder. So a line that is not UTF-8 as a
+// whole but has a UTF-8 key before its "=" keeps its value's bytes. A line
+// whose key is not UTF-8 either is an old CP932 line, decoded whole.
+bool SettingsFile::ReadEntryOfUtf8Key(Line& line) {
+  std::string_view text = line.bytes;
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+  if (IsValidUtf8(text)) return false;
+  const std::string_view::size_type equals = text.find('=');
+  if (equals == std::string_view::npos) return false;
+  const std::string_view key = Trim(text.substr(0, equals));
+  if (key.empty() || key.front() == ';' || key.front() == '[' ||
+      !IsValidUtf8(key))
+    return false;
+  line.kind = LineKind::kEntry;
+  line.name = key;
+  line.value = Trim(text.substr(equals + 1));
+  return true;
 }
 
 SettingsFile::Line SettingsFile::EntryLine(std::string_view key,
@@ -247,6 +379,8 @@ void SettingsFile::WriteFlag(std::string_view section, std::string_view key,
 
 Status SettingsFile::Update() const {
   if (!refusal_.empty()) return Status::Error(refusal_);
+  // What killed saves left would pile up beside the file otherwise.
+  RemoveStaleSaveTemporaries(path_, RealSystemCalls());
   return WriteFileAtomically(path_, Text());
 }
 

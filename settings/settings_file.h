@@ -26,7 +26,9 @@ bool SameSettingsName(std::string_view a, std::string_view b);
 // The INI-style settings file, read into memory line by line. Reads and
 // writes work on this copy; Update rewrites the whole file from it. Each line
 // is read as UTF-8 when it is valid UTF-8, else as CP932, so one old line
-// cannot garble the rest. A line the program does not change is written back
+// cannot garble the rest; but an entry whose key is UTF-8 keeps its value's
+// bytes as they stand, so a value written with bytes that are not UTF-8 (a
+// folder's Shift-JIS name) reads back the same. A line the program does not change is written back
 // byte for byte (comments, blank lines and unknown entries included); a line
 // it changes or adds is written as UTF-8. Lines end in CR LF. New keys go
 // after the last entry of their section, new sections at the end. Section
@@ -90,6 +92,9 @@ class SettingsFile {
   };
 
   static Line ReadLine(std::string bytes, bool in_section);
+  // Reads `line` as an entry whose key is UTF-8 and whose value is kept as
+  // its bytes; false, leaving it, when it is no such line.
+  static bool ReadEntryOfUtf8Key(Line& line);
   static Line EntryLine(std::string_view key, std::string_view value);
   // Positions in lines_; npos when there is none.
   std::size_t HeaderIndex(std::string_view section) const;

@@ -2,7 +2,13 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <set>
 
 #include "platform/cp932.h"
 #include "testing/temp_dir.h"
@@ -140,6 +146,61 @@ TEST(SettingsFileTest, RefusesToOverwriteUnreadableFile) {
   struct stat info;
   ASSERT_EQ(lstat(path.c_str(), &info), 0);
   EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+// A save killed before its rename leaves its temporary file; the next save
+// removes those that prove themselves a save's, and never a user's file.
+TEST(SettingsFileTest, SaveRemovesOnlyItsOwnStaleTemporaries) {
+  TempDir dir;
+  const std::string settings_text = "[Main]\r\nk=1\r\n\r\n";
+  const time_t old = time(nullptr) - 3600;
+  struct Case {
+    const char* name;
+    std::string contents;
+    bool recent = false;
+    bool removed = false;
+  };
+  const Case cases[] = {
+      {".Kuronel.ini.tmpAb12Cd", settings_text, false, true},
+      {".Kuronel.ini.tmpEmpty0", "", false, true},  // cut before its flush
+      {".Kuronel.ini.tmpBusy01", settings_text, true},  // a save at work
+      {".Kuronel.ini.tmpNotes1", "my notes\n"},
+      {".Kuronel.ini.tmpNoHead", "k=1\r\n"},
+      {".Kuronel.ini.tmpNul000", std::string("[Main]\r\n\0\r\n", 11)},
+      {".Kuronel.ini.tmpSeven12", settings_text},
+      {".Kuronel.ini.tmp_x-y.z", settings_text},
+      {".Other.ini.tmpAb12Cd", settings_text},
+      {"Kuronel.ini.tmpAb12Cd", settings_text},
+  };
+  for (const Case& c : cases) {
+    const std::string path = dir.WriteFile(c.name, c.contents);
+    if (!c.recent) testing::SetTimes(path, old, 0);
+  }
+  // Not plain files of their own: a link, a second name, one a save holds.
+  ASSERT_EQ(symlink(dir.Path(".Kuronel.ini.tmpAb12Cd").c_str(),
+                    dir.Path(".Kuronel.ini.tmpLink01").c_str()),
+            0);
+  const std::string twice = dir.WriteFile("kept.ini", settings_text);
+  ASSERT_EQ(link(twice.c_str(), dir.Path(".Kuronel.ini.tmpTwice1").c_str()), 0);
+  const std::string held = dir.WriteFile(".Kuronel.ini.tmpHeld01", settings_text);
+  testing::SetTimes(twice, old, 0);
+  testing::SetTimes(held, old, 0);
+  const int holder = open(held.c_str(), O_RDONLY);
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+
+  SettingsFile file = SettingsFile::Open(dir.Path("Kuronel.ini"));
+  file.WriteFlag("Main", "k", true);
+  ASSERT_TRUE(file.Update().ok());
+  close(holder);
+
+  std::set<std::string> expected = {"Kuronel.ini", "kept.ini",
+                                    ".Kuronel.ini.tmpLink01",
+                                    ".Kuronel.ini.tmpTwice1",
+                                    ".Kuronel.ini.tmpHeld01"};
+  for (const Case& c : cases)
+    if (!c.removed) expected.insert(c.name);
+  EXPECT_EQ(testing::FolderEntries(dir.path()), expected);
+  EXPECT_EQ(ReadFile(dir.Path("Kuronel.ini")), settings_text);
 }
 
 }  // namespace

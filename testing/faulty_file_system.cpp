@@ -37,7 +37,7 @@ bool FaultyFileSystem::Fails(Operation operation) {
   return fault.nth == 0 || fault.counted == fault.nth;
 }
 
-void FaultyFileSystem::ArmCopySteps() {
+void FaultyFileSystem::ArmCopySteps(const std::string& target) {
   for (const auto& [step, fault] : step_faults_) {
     if (fault.nth_copy != 0 && fault.nth_copy != copies_started_) continue;
     switch (step) {
@@ -54,6 +54,9 @@ void FaultyFileSystem::ArmCopySteps() {
         break;
       case CopyStep::kSyncFolder:
         system_calls.FailCall(Call::kFsync, 0, fault.error, On::kFolder, true);
+        break;
+      case CopyStep::kReadBack:
+        system_calls.CorruptReadsOf(target);
         break;
     }
   }
@@ -94,7 +97,7 @@ FileResult FaultyFileSystem::CreateDirectories(const std::string& path) {
 
 CopyResult FaultyFileSystem::CopyFileNoReplace(const std::string& source,
                                                const std::string& target,
-                                               bool flush,
+                                               bool source_goes_next,
                                                const CopyProgress& progress) {
   ++copies_started_;
   if (Fails(Operation::kCopy)) {
@@ -102,9 +105,9 @@ CopyResult FaultyFileSystem::CopyFileNoReplace(const std::string& source,
     failed.failure = Failed(FileOperation::kWrite, target);
     return failed;
   }
-  ArmCopySteps();
-  CopyResult result =
-      RealFileSystem::CopyFileNoReplace(source, target, flush, progress);
+  ArmCopySteps(target);
+  CopyResult result = RealFileSystem::CopyFileNoReplace(
+      source, target, source_goes_next, progress);
   system_calls.ClearPassingFaults();
   return result;
 }
@@ -133,10 +136,15 @@ bool FaultyFileSystem::Stat(const std::string& path, FileInfo& info) {
   return !Fails(Operation::kStat) && RealFileSystem::Stat(path, info);
 }
 
-FileResult FaultyFileSystem::SyncFileSystem(const std::string& path) {
-  if (Fails(Operation::kSyncFileSystem))
+FileResult FaultyFileSystem::FlushFile(const std::string& path) {
+  if (Fails(Operation::kFlushFile)) return Failed(FileOperation::kFlush, path);
+  return RealFileSystem::FlushFile(path);
+}
+
+FileResult FaultyFileSystem::FlushFolder(const std::string& path) {
+  if (Fails(Operation::kFlushFolder))
     return Failed(FileOperation::kFlush, path);
-  return RealFileSystem::SyncFileSystem(path);
+  return RealFileSystem::FlushFolder(path);
 }
 
 }  // namespace kuronel::testing

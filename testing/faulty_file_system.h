@@ -34,11 +34,13 @@ class FaultyFileSystem : private FaultySystemCallsHolder, public RealFileSystem 
     kSetReadOnly,
     kDeleteFile,
     kStat,
-    kSyncFileSystem,
+    kFlushFile,
+    kFlushFolder,
   };
   using SystemCall = FaultySystemCalls::Call;
   // The steps of a copy a disk can fail, as the calls of the copy meet them.
-  enum class CopyStep { kWrite, kSyncFile, kPublish, kSyncFolder };
+  // kReadBack does not fail a call: the copy reads back with a byte changed.
+  enum class CopyStep { kWrite, kSyncFile, kPublish, kSyncFolder, kReadBack };
   // The calls of a move: the no-replace rename, and where the file system
   // has none, a link to the new name and the unlink of the old one.
   enum class MoveStep { kRename, kLink, kUnlink };
@@ -61,8 +63,9 @@ class FaultyFileSystem : private FaultySystemCallsHolder, public RealFileSystem 
 
   // The nth system call of this kind (counted from 1 from now on) fails
   // with `error`: only that one, or every call for nth == 0.
-  void FailSystemCall(SystemCall call, int nth, int error) {
-    system_calls.FailCall(call, nth, error);
+  void FailSystemCall(SystemCall call, int nth, int error,
+                      FaultySystemCalls::On on = FaultySystemCalls::On::kAnything) {
+    system_calls.FailCall(call, nth, error, on);
   }
   // Every later system call of this kind reports success without being
   // made, as a driver does that accepts chmod and keeps nothing of it.
@@ -78,14 +81,16 @@ class FaultyFileSystem : private FaultySystemCallsHolder, public RealFileSystem 
   bool DirectoryExists(const std::string& path) override;
   FileResult CreateDirectories(const std::string& path) override;
   CopyResult CopyFileNoReplace(const std::string& source,
-                               const std::string& target, bool flush,
+                               const std::string& target,
+                               bool source_goes_next,
                                const CopyProgress& progress) override;
   bool MoveFileNoReplace(const std::string& source,
                          const std::string& target) override;
   FileResult SetReadOnly(const std::string& path) override;
   FileResult DeleteFile(const std::string& path) override;
   bool Stat(const std::string& path, FileInfo& info) override;
-  FileResult SyncFileSystem(const std::string& path) override;
+  FileResult FlushFile(const std::string& path) override;
+  FileResult FlushFolder(const std::string& path) override;
 
  private:
   struct CallFault {
@@ -101,7 +106,7 @@ class FaultyFileSystem : private FaultySystemCallsHolder, public RealFileSystem 
   // Counts the call; true when it is to fail.
   bool Fails(Operation operation);
   // Sets the system-call faults of the copy and move steps that are due.
-  void ArmCopySteps();
+  void ArmCopySteps(const std::string& target);
   void ArmMoveSteps();
 
   std::map<Operation, int> calls_;

@@ -1,6 +1,7 @@
 #include "testing/faulty_system_calls.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kuronel::testing {
 
@@ -20,6 +21,19 @@ void FaultySystemCalls::ClearPassingFaults() {
   for (auto& [call, faults] : faults_)
     std::erase_if(faults, [](const Fault& fault) { return fault.passing; });
   writes_limited_ = false;
+  corrupt_path_.clear();
+  corrupt_fds_.clear();
+}
+
+void FaultySystemCalls::CorruptReadsOf(const std::string& path) {
+  corrupt_path_ = path;
+}
+
+ssize_t FaultySystemCalls::MaybeCorrupt(int fd, void* buffer, ssize_t got,
+                                        off_t offset) {
+  if (got > 0 && offset == 0 && corrupt_fds_.contains(fd))
+    static_cast<unsigned char*>(buffer)[0] ^= 0x01;
+  return got;
 }
 
 void FaultySystemCalls::FailWritesAfter(std::uint64_t bytes, int error) {
@@ -73,8 +87,16 @@ bool FaultySystemCalls::WriteAllowed() {
 }
 
 int FaultySystemCalls::Open(const std::string& path, int flags, mode_t mode) {
-  return Checked(Call::kOpen, IsFolder(path),
-                 [&] { return real_.Open(path, flags, mode); });
+  const int fd = Checked(Call::kOpen, IsFolder(path),
+                         [&] { return real_.Open(path, flags, mode); });
+  if (fd >= 0 && !corrupt_path_.empty() && path == corrupt_path_)
+    corrupt_fds_.insert(fd);
+  return fd;
+}
+
+int FaultySystemCalls::Close(int fd) {
+  corrupt_fds_.erase(fd);
+  return real_.Close(fd);
 }
 
 int FaultySystemCalls::OpenAt(int dir_fd, const char* name, int flags,
@@ -84,14 +106,18 @@ int FaultySystemCalls::OpenAt(int dir_fd, const char* name, int flags,
 }
 
 ssize_t FaultySystemCalls::Read(int fd, void* buffer, std::size_t size) {
-  return Checked(Call::kRead, false,
-                 [&] { return real_.Read(fd, buffer, size); });
+  const off_t offset =
+      corrupt_fds_.contains(fd) ? real_.Seek(fd, 0, SEEK_CUR) : -1;
+  return MaybeCorrupt(fd, buffer, Checked(Call::kRead, false, [&] {
+                        return real_.Read(fd, buffer, size);
+                      }), offset);
 }
 
 ssize_t FaultySystemCalls::ReadAt(int fd, void* buffer, std::size_t size,
                                   off_t offset) {
-  return Checked(Call::kRead, false,
-                 [&] { return real_.ReadAt(fd, buffer, size, offset); });
+  return MaybeCorrupt(fd, buffer, Checked(Call::kRead, false, [&] {
+                        return real_.ReadAt(fd, buffer, size, offset);
+                      }), offset);
 }
 
 ssize_t FaultySystemCalls::Write(int fd, const void* data, std::size_t size) {
@@ -120,9 +146,10 @@ int FaultySystemCalls::Sync(int fd) {
   return Checked(Call::kFsync, IsFolder(fd), [&] { return real_.Sync(fd); });
 }
 
-int FaultySystemCalls::SyncFileSystem(int fd) {
-  return Checked(Call::kFsync, IsFolder(fd),
-                 [&] { return real_.SyncFileSystem(fd); });
+int FaultySystemCalls::Stat(const std::string& path, struct stat& info,
+                            bool follow_links) {
+  return Checked(Call::kStat, false,
+                 [&] { return real_.Stat(path, info, follow_links); });
 }
 
 int FaultySystemCalls::MakeDirectory(const std::string& path, mode_t mode) {

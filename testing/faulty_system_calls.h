@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <map>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "platform/system_calls.h"
@@ -23,12 +25,13 @@ class FaultySystemCalls : public SystemCalls {
     kOpen,    // open, openat
     kRead,    // read, pread
     kWrite,   // write, copy_file_range, ftruncate
-    kFsync,   // fsync of a file or folder, syncfs
+    kFsync,   // fsync of a file or folder
     kLink,    // link, and linkat of an open file
     kRename,
     kMkdir,
     kChmod,   // permission bits, times, extended attributes
     kUnlink,
+    kStat,    // stat and lstat by path (a drive gone: ENOTCONN)
   };
   // Which calls of a kind a fault takes: any, or only those on a folder,
   // or only those on anything else.
@@ -50,13 +53,16 @@ class FaultySystemCalls : public SystemCalls {
   // Every later write fails with `error` once `bytes` bytes have been
   // written since now (no space left after so much); passing.
   void FailWritesAfter(std::uint64_t bytes, int error);
+  // Reads of the file opened under `path` from now on give its first byte
+  // changed, as a drive does that stored it wrong; passing.
+  void CorruptReadsOf(const std::string& path);
   void ClearPassingFaults();
   // True once a fault that is not passing has struck.
   bool FaultStruck() const { return struck_; }
 
   int Open(const std::string& path, int flags, mode_t mode) override;
   int OpenAt(int dir_fd, const char* name, int flags, mode_t mode) override;
-  int Close(int fd) override { return real_.Close(fd); }
+  int Close(int fd) override;
   ssize_t Read(int fd, void* buffer, std::size_t size) override;
   ssize_t ReadAt(int fd, void* buffer, std::size_t size,
                  off_t offset) override;
@@ -70,11 +76,8 @@ class FaultySystemCalls : public SystemCalls {
     return real_.Advise(fd, offset, length, advice);
   }
   int Sync(int fd) override;
-  int SyncFileSystem(int fd) override;
   int Stat(const std::string& path, struct stat& info,
-           bool follow_links) override {
-    return real_.Stat(path, info, follow_links);
-  }
+           bool follow_links) override;
   int StatAt(int dir_fd, const char* name, struct stat& info,
              bool follow_links) override {
     return real_.StatAt(dir_fd, name, info, follow_links);
@@ -92,6 +95,9 @@ class FaultySystemCalls : public SystemCalls {
   int LinkOpenFile(int fd, const std::string& to) override;
   int Unlink(const std::string& path) override;
   int UnlinkAt(int dir_fd, const char* name) override;
+  int RealPath(const std::string& path, std::string& resolved) override {
+    return real_.RealPath(path, resolved);
+  }
   ssize_t ReadLink(const std::string& path, std::string& target) override {
     return real_.ReadLink(path, target);
   }
@@ -136,6 +142,9 @@ class FaultySystemCalls : public SystemCalls {
   // A write, within the write limit, counted against it.
   template <typename Made>
   ssize_t CountedWrite(Made made);
+  // A read of `got` bytes at `offset` into `buffer`, spoilt when the file is
+  // one whose reads are to be corrupted.
+  ssize_t MaybeCorrupt(int fd, void* buffer, ssize_t got, off_t offset);
   // The write limit: false, with errno set, when a write of `size` bytes is
   // to fail.
   bool WriteAllowed();
@@ -147,6 +156,8 @@ class FaultySystemCalls : public SystemCalls {
   std::uint64_t write_limit_ = 0;
   std::uint64_t written_ = 0;
   int write_error_ = ENOSPC;
+  std::string corrupt_path_;
+  std::set<int> corrupt_fds_;
 };
 
 }  // namespace kuronel::testing

@@ -31,7 +31,8 @@ class MemoryFileSystem : public FileSystem {
   bool NameTaken(const std::string& path) override;
   FileResult CreateDirectories(const std::string& path) override;
   CopyResult CopyFileNoReplace(const std::string& source,
-                               const std::string& target, bool flush,
+                               const std::string& target,
+                               bool source_goes_next,
                                const CopyProgress& progress) override;
   bool MoveFileNoReplace(const std::string& source,
                          const std::string& target) override;
@@ -39,7 +40,8 @@ class MemoryFileSystem : public FileSystem {
   FileResult DeleteFile(const std::string& path) override;
   bool Stat(const std::string& path, FileInfo& info) override;
   int RemoveStaleTemporaries(const std::string&) override { return 0; }
-  FileResult SyncFileSystem(const std::string&) override { return {}; }
+  FileResult FlushFile(const std::string&) override { return {}; }
+  FileResult FlushFolder(const std::string&) override { return {}; }
 
  private:
   struct Node {

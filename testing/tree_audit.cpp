@@ -27,15 +27,22 @@ bool IsCopyTemporary(const std::string& path) {
 }
 
 // A reservation of a target name that a copy killed before its publication
-// left (drives without links): a line naming a temporary file.
+// left (drives without links): empty, or (the start of) the line naming its
+// temporary, beside the hidden proof that names both.
 bool IsReservation(const std::string& path) {
+  const fs::path file(path);
   const std::string text = ReadFile(path);
-  const std::string lead = ReservationText("");  // the line without the name
-  const std::string prefix = lead.substr(0, lead.size() - 1);
-  return text.size() > prefix.size() && text.back() == '\n' &&
-         text.compare(0, prefix.size(), prefix) == 0 &&
-         IsTemporaryName(std::string_view(text).substr(
-             prefix.size(), text.size() - prefix.size() - 1));
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(file.parent_path(), error)) {
+    ReservationProof proof;
+    if (IsTemporaryName(entry.path().filename().string()) &&
+        entry.file_size(error) < 4096 &&
+        ParseProofText(ReadFile(entry.path().string()), proof) &&
+        proof.target_name == file.filename().string() &&
+        ReservationText(proof.temporary_name).starts_with(text))
+      return true;
+  }
+  return false;
 }
 
 }  // namespace

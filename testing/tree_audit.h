@@ -40,8 +40,8 @@ struct AuditRules {
   // after a copy and before its source's delete copies that source again.
   bool allow_duplicates = false;
   // Hidden temporary files of copies under target_root, and the reservations
-  // of names that name them: a killed copy leaves them until a later run
-  // into that folder removes them.
+  // of names that their proofs name: a killed copy leaves them until a later
+  // run into that folder removes them.
   bool allow_temporaries = false;
 };
 
@@ -54,7 +54,9 @@ struct AuditRules {
 //   - every file that stood under target_root still holds its bytes;
 //   - every new visible file under target_root holds the bytes of a source
 //     file: nothing partial or unknown, and no more copies of a content than
-//     there were sources with it unless the rules allow duplicates;
+//     there were sources with it unless the rules allow duplicates (an
+//     empty file left at a target passes for the copy of an empty source:
+//     audits after kills want sources that are not empty);
 //   - no temporary file of a copy is left under target_root unless the rules
 //     allow it;
 //   - nothing new appeared under source_root.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "gtest/gtest.h"
+#include "platform/file_system.h"
 #include "testing/sha256.h"
 #include "testing/temp_dir.h"
 
@@ -60,14 +61,26 @@ TEST(TreeAuditTest, FindsEveryKindOfDamage) {
        },
        "duplicate copies"},
       {"temporary left",
-       [](const TempDir& dir) { dir.WriteFile("t/.kuronel-Ab12Cd", "old"); },
+       [](const TempDir& dir) {
+         dir.WriteFile("t/" + NewTemporaryName(), "old");
+       },
        "temporary file left"},
       {"a photo only under a temporary name",
        [](const TempDir& dir) {
-         dir.WriteFile("t/.kuronel-Ab12Cd", "hello");
+         dir.WriteFile("t/" + NewTemporaryName(), "hello");
          remove(dir.Path("s/a").c_str());
        },
        "lost: 1"},
+      {"empty file left without a proof",
+       [](const TempDir& dir) { dir.WriteFile("t/x", ""); },
+       "partial or unknown file at target: x"},
+      {"empty reservation left beside its proof",
+       [](const TempDir& dir) {
+         dir.WriteFile("t/x", "");
+         dir.WriteFile("t/" + NewTemporaryName(),
+                       ProofText({"x", NewTemporaryName()}));
+       },
+       "reservation left: x"},
       {"source changed",
        [](const TempDir& dir) { dir.WriteFile("s/a", "jello"); },
        "source changed: a"},

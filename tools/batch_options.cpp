@@ -36,7 +36,11 @@ constexpr char kHelp[] =
     "  --no-rename       keep each file's name\n"
     "  --no-read-only    do not make the copies read-only\n"
     "  --move            delete each source file once a copy this run made\n"
-    "                    is on disk (by default the originals are kept)\n"
+    "                    is on disk and read back equal (by default the\n"
+    "                    originals are kept)\n"
+    "  --no-verify       do not read back the copies of kept originals (for\n"
+    "                    drives you trust; a move still reads back each copy\n"
+    "                    before it deletes the original)\n"
     "  --dry-run         print the plan and touch nothing\n"
     "  -h, --help        print this help\n"
     "  --version         print the name and version\n"
@@ -62,8 +66,11 @@ constexpr char kHelp[] =
     "\\n and \\r. After the line of a row that failed, one line says why:\n"
     "  # STATE PATH: OPERATION: REASON\n"
     "for example \"# DirError! /x/2004_05_06: create folder: Permission\n"
-    "denied\". A row that the final write-out of the copies to disk turned\n"
-    "into CopyError! is written once more; its last line holds.\n"
+    "denied\". A row's line is written once its file is on disk: each copy\n"
+    "(its data and its folder entry) is flushed to the drive and read back\n"
+    "from it before its row reads OK or Ok; a copy that reads back\n"
+    "different is removed and reads CopyError! (\"verify: the copy read back\n"
+    "differs from its source\").\n"
     "Then one summary line, the number of files and the count of each state\n"
     "that occurs, in the order of the list below:\n"
     "  # 13 files: 12 OK, 1 DelError!\n"
@@ -71,14 +78,19 @@ constexpr char kHelp[] =
     "  未処理          to be processed (--dry-run)\n"
     "  重複            to be processed; a file already stands at NEWPATH\n"
     "                  (--dry-run)\n"
-    "  OK              copied\n"
-    "  Ok              copied, then the source deleted (--move)\n"
+    "  OK              copied: on disk and read back equal (with\n"
+    "                  --no-verify, on disk); in a move the source was\n"
+    "                  kept, and a # line says why\n"
+    "  Ok              copied, then the source deleted (--move), or moved\n"
+    "                  by renaming it on the same drive\n"
     "  ReadOnly        the file itself was made read-only\n"
     "  CopyError!      the copy failed; the source is untouched\n"
-    "  AttrError!      the copy could not be made read-only\n"
+    "  AttrError!      the copy exists but could not be made read-only;\n"
+    "                  in a move its # line says if the source was deleted\n"
     "  DirError!       the date folder could not be created\n"
     "  DelError!       the source could not be deleted; its copy exists\n"
-    "  file not found  the source file was gone\n"
+    "  file not found  the source file was gone, or its drive (its # line\n"
+    "                  says which)\n"
     "\n"
     "When standard output cannot be written (a full disk, a closed pipe),\n"
     "the run stops after the file in hand: every file stays whole, and the\n"
@@ -86,9 +98,10 @@ constexpr char kHelp[] =
     "\n"
     "Standard error: progress while it is a terminal; messages and errors.\n"
     "\n"
-    "Exit status: 0 when every file ended OK, Ok or ReadOnly (with --dry-run:\n"
-    "when the plan was made), every folder could be read and standard output\n"
-    "took every line; 1 when any file did not, a folder or file could not be\n"
+    "Exit status: 0 when every file ended OK, Ok or ReadOnly with no # line\n"
+    "(with --dry-run: when the plan was made), every folder could be read\n"
+    "and standard output took every line; 1 when any file did not (a move\n"
+    "that kept a source included), a folder or file could not be\n"
     "read or standard output could not be written; 2 on a usage error (an\n"
     "unknown option, no SOURCE, a SOURCE that is no folder, no --dest) or\n"
     "when another Kuronel run is working on DIR or a SOURCE.\n";
@@ -133,6 +146,8 @@ bool TakeSwitch(std::string_view arg, BatchOptions& options) {
     settings.KeepOriginal = false;
   } else if (arg == "--dry-run") {
     options.dry_run = true;
+  } else if (arg == "--no-verify") {
+    options.verify_copies = false;
   } else {
     return false;
   }

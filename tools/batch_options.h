@@ -22,6 +22,10 @@ struct BatchOptions {
   // turned one off) and the destination, absolute with a trailing "/".
   Settings settings;
   bool dry_run = false;
+  // Read back every copy from the drive before it counts; --no-verify turns
+  // it off for the copies whose originals are kept (a move always reads its
+  // copies back before it deletes anything).
+  bool verify_copies = true;
   bool help = false;
   bool version = false;
   // Progress texts on standard error; the program turns it on when standard

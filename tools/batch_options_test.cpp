@@ -57,6 +57,7 @@ TEST(BatchOptionsTest, EachSwitchTurnsItsOwnValue) {
        false},
       {"--move", [](auto& o) { return o.settings.KeepOriginal; }, false},
       {"--dry-run", [](auto& o) { return o.dry_run; }, true},
+      {"--no-verify", [](auto& o) { return o.verify_copies; }, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arg);
@@ -197,7 +198,8 @@ TEST(BatchMainTest, HelpGoesToStandardOutput) {
   EXPECT_EQ(result.err, "");
   for (const char* part :
        {"--dest", "--exif", "--movies", "--no-date-folder", "--no-rename",
-        "--no-read-only", "--move", "--dry-run", "current directory",
+        "--no-read-only", "--move", "--no-verify", "--dry-run",
+        "current directory",
         "# 0 files", "未処理", "重複", "DelError!", "file not found"})
     EXPECT_NE(result.out.find(part), std::string::npos) << part;
 }

@@ -99,10 +99,13 @@ void WriteUnreadable(const UnreadablePaths& unreadable, BatchOutput& output) {
                      std::strerror(path.error));
 }
 
+// Rows that did not do all that was asked: a failure state, or a success
+// state with a reason beside it (a move that kept its source).
 size_t FailedRows(const ProcessingPlan& plan) {
-  return static_cast<size_t>(std::count_if(
-      plan.begin(), plan.end(),
-      [](const PlanRow& row) { return !IsSuccessState(row.State); }));
+  return static_cast<size_t>(
+      std::count_if(plan.begin(), plan.end(), [](const PlanRow& row) {
+        return !IsSuccessState(row.State) || !row.failure.ok();
+      }));
 }
 
 }  // namespace
@@ -146,11 +149,11 @@ std::string PlanSummary(const ProcessingPlan& plan) {
 }
 
 std::string FailureLine(const PlanRow& row) {
-  if (IsSuccessState(row.State) || row.failure.ok()) return std::string();
+  if (row.failure.ok()) return std::string();
   return "# " + std::string(StateText(row.State)) + " " +
          LineField(row.failure.path()) + ": " +
          OperationText(row.failure.operation()) + ": " +
-         std::strerror(row.failure.error());
+         row.failure.Reason();
 }
 
 std::string PlanLine(const PlanRow& row, bool was_run) {
@@ -253,7 +256,7 @@ int RunBatchWithOutput(const BatchOptions& options, BatchOutput& output,
   SortForExecute(sort_state);
   SortCatalogue(catalogue, sort_state);
 
-  RealFileSystem real_disk;
+  RealFileSystem real_disk({.verify_copies = options.verify_copies});
   FileSystem& file_system = disk != nullptr ? *disk : real_disk;
   ProcessingPlan plan;
   BuildPlan(catalogue, settings, file_system, plan);
@@ -269,8 +272,6 @@ int RunBatchWithOutput(const BatchOptions& options, BatchOutput& output,
   const RunSummary run =
       RunPlanWritingRows(plan, settings, file_system, status, progress, output);
   if (result != nullptr) *result = plan;
-  if (!run.flushed)
-    err << kProgramName << "the copies could not all be written to disk\n";
   if (run.rows < plan.size()) {
     output.ReportFailure(err);
     err << kProgramName << "stopped after " << run.rows << " of " << plan.size()
@@ -281,7 +282,7 @@ int RunBatchWithOutput(const BatchOptions& options, BatchOutput& output,
   const size_t failed = FailedRows(plan);
   if (failed == 0) return exit_ok;
   err << kProgramName << failed << " of " << plan.size()
-      << " files were not processed; see their state\n";
+      << " files were not done as asked; see their state and the # lines\n";
   return kBatchExitFailed;
 }
 

@@ -146,7 +146,8 @@ struct Mode {
 
 const Mode kModes[] = {
     {"copy onto the drive", false, true, false, {}, "OK", "AttrError!"},
-    {"move within the drive", true, true, false, {"--move"}, "Ok", "Ok"},
+    {"move within the drive", true, true, false, {"--move"}, "Ok",
+     "AttrError!"},
     {"read-only in place", true, false, true,
      {"--no-date-folder", "--no-rename"}, "ReadOnly", "AttrError!"},
     {"move off the drive as a card", true, false, false, {"--move"}, "Ok",
@@ -305,9 +306,9 @@ TEST(DriveTest, AFullDriveFailsOnlyTheCopyThatDoesNotFit) {
   EXPECT_EQ(audit.at_source, 1u);
 }
 
-// The leftovers of a publication killed on exFAT: a hidden temporary and
-// the reservation that names it. The next run into the folder removes both
-// and takes the name.
+// The leftovers of a publication killed on exFAT: a hidden temporary, the
+// proof that names it and the reservation, still empty. The next run into
+// the folder removes them and takes the name.
 TEST(DriveTest, AKilledPublicationIsCleanedUpByTheNextRun) {
   TestDrive drive(DriveKind::kExfat, 64u << 20);
   if (!drive.mounted()) GTEST_SKIP() << drive.unavailable();
@@ -316,13 +317,16 @@ TEST(DriveTest, AKilledPublicationIsCleanedUpByTheNextRun) {
   const std::string folder = drive.Path("photos/2004_05_06");
   mkdir(drive.Path("photos").c_str(), 0755);
   mkdir(folder.c_str(), 0755);
-  WriteShot(folder + "/.kuronel-Ab12Cd", 3000, kDay1);
+  const std::string temporary = NewTemporaryName();
+  WriteShot(folder + "/" + temporary, 3000, kDay1);
+  const std::string proof = ProofText({"2004_05_06a0.JPG", temporary});
+  const int proof_fd = open((folder + "/" + NewTemporaryName()).c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL, 0600);
+  ASSERT_EQ(write(proof_fd, proof.data(), proof.size()),
+            static_cast<ssize_t>(proof.size()));
+  close(proof_fd);
   const std::string reservation = folder + "/2004_05_06a0.JPG";
-  const std::string text = ReservationText(".kuronel-Ab12Cd");
-  const int fd = open(reservation.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-  ASSERT_EQ(write(fd, text.data(), text.size()),
-            static_cast<ssize_t>(text.size()));
-  close(fd);
+  close(open(reservation.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644));
 
   EXPECT_EQ(StatesByName(Batch({"--no-read-only", "--dest",
                                 drive.Path("photos"), card.path()})),

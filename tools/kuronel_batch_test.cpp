@@ -217,20 +217,44 @@ TEST_F(BatchRunTest, WithAllOptionsOffEachFileGetsANumberedCopyBesideIt) {
   EXPECT_EQ(ReadFile(source), Sample("Nikon_D70.jpg"));
 }
 
-TEST_F(BatchRunTest, ARowThatTheFinalWriteOutFailsIsWrittenAgain) {
-  testing::FaultyFileSystem disk;
-  disk.FailCall(testing::FaultyFileSystem::Operation::kSyncFileSystem);
-  const Result result = RunBatchArgs({"--exif", "--dest", out_, card_}, &disk);
-  EXPECT_EQ(result.code, kBatchExitFailed);
-  // Written as copied when it was done; its last line tells the outcome.
-  const std::string source = Source("101NIKON/DSC_0003.JPG");
-  const std::string target = out_ + "/2008_03_15/2008_03_15a0.JPG";
-  const std::size_t copied = result.out.find(Line(source, target, "OK"));
-  const std::size_t failed = result.out.find(Line(source, target, "CopyError!"));
-  ASSERT_NE(copied, std::string::npos) << result.out;
-  EXPECT_NE(failed, std::string::npos) << result.out;
-  EXPECT_GT(failed, copied);
-  EXPECT_TRUE(result.out.ends_with("\n# 4 files: 4 CopyError!\n")) << result.out;
+// A copy that is not on the disk, or reads back different, is never
+// written as done: its line says why, and a move keeps the original.
+TEST_F(BatchRunTest, ACopyNotOnDiskOrReadBackDifferentIsNeverDone) {
+  using Step = testing::FaultyFileSystem::CopyStep;
+  const struct {
+    Step step;
+    bool move;
+    std::string reason;
+  } cases[] = {
+      {Step::kSyncFile, false, "flush: Input/output error"},
+      {Step::kReadBack, true, "verify: the copy read back differs from its source"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reason);
+    testing::FaultyFileSystem disk;
+    // Copied, as from a card to another drive.
+    disk.FailCall(testing::FaultyFileSystem::Operation::kMove);
+    disk.FailCopyStep(c.step, 2);
+    const std::string out = out_ + (c.move ? "_moved" : "_copied");
+    std::vector<std::string> args = {"--exif", "--dest", out, card_};
+    if (c.move) args.insert(args.begin(), "--move");
+    const Result result = RunBatchArgs(args, &disk);
+    EXPECT_EQ(result.code, kBatchExitFailed);
+    // The second row, by date.
+    const std::string source = Source("101NIKON/DSC_0003.JPG");
+    const std::string target = out + "/2008_03_15/2008_03_15a0.JPG";
+    EXPECT_NE(result.out.find(Line(source, "", "CopyError!", target) +
+                              "# CopyError! " + target + ": " + c.reason + "\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(result.out.find("\tOK\t" + target), std::string::npos);
+    EXPECT_EQ(result.out.find("\tOk\t" + target), std::string::npos);
+    EXPECT_FALSE(Exists(target));
+    EXPECT_EQ(ReadFile(source), Sample("Nikon_D70.jpg"));
+    const std::string others = c.move ? "3 Ok" : "3 OK";
+    EXPECT_TRUE(result.out.ends_with("\n# 4 files: " + others + ", 1 CopyError!\n"))
+        << result.out;
+  }
 }
 
 #ifdef KURONEL_BATCH_PROGRAM

@@ -142,12 +142,12 @@ TEST_F(OnlyCopyTest, HiddenTemporariesOfKilledRunsAreOnlyGarbage) {
   CardPhoto("card/IMG_0001.JPG", 1);
   const auto before = VisibleContents(dir_.Path("card"));
   const std::string folder = dir_.MakeDir("dest/" + DateFolder());
-  const std::string complete = dir_.WriteFile(
-      "dest/" + DateFolder() + "/.kuronel-Ab12Cd", Photo(1));
+  const std::string day = "dest/" + DateFolder() + "/";
+  const std::string complete =
+      dir_.WriteFile(day + NewTemporaryName(), Photo(1));
   SetTimes(complete, kShotAt, 0);
-  dir_.WriteFile("dest/" + DateFolder() + "/.kuronel-Xy34Zw", "photo 1");
-  const std::string live =
-      dir_.WriteFile("dest/" + DateFolder() + "/.kuronel-Live00", "photo");
+  const std::string half = dir_.WriteFile(day + NewTemporaryName(), "photo 1");
+  const std::string live = dir_.WriteFile(day + NewTemporaryName(), "photo");
   const int live_fd = open(live.c_str(), O_RDONLY);
   ASSERT_EQ(flock(live_fd, LOCK_EX), 0);
 
@@ -164,7 +164,7 @@ TEST_F(OnlyCopyTest, HiddenTemporariesOfKilledRunsAreOnlyGarbage) {
   EXPECT_TRUE(NoPhotoLost(before, dir_.Path("dest")));
   EXPECT_EQ(ReadFile(folder + "/2004_05_06a0.JPG"), Photo(1));
   EXPECT_FALSE(Exists(complete));
-  EXPECT_FALSE(Exists(folder + "/.kuronel-Xy34Zw"));
+  EXPECT_FALSE(Exists(half));
   EXPECT_TRUE(Exists(live));  // in use: not garbage
 }
 

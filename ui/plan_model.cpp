@@ -52,7 +52,8 @@ QVariant PlanModel::data(const QModelIndex& index, int role) const {
   const PlanRow& row = plan_[index.row()];
   switch (role) {
     case Qt::ToolTipRole:
-      // A failed state's tip says why it failed.
+      // The state's tip says why the row did not do all it was asked:
+      // why it failed, or why a move kept its source.
       if (index.column() == kStateColumn) {
         if (row.failure.ok()) return QVariant();
         return QString::fromUtf8(DisplayPath(row.failure.Describe()));

@@ -1,0 +1,190 @@
+#include "platform/drive_facts.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "platform/file_io.h"
+#include "platform/path.h"
+
+namespace kuronel {
+namespace {
+
+// statfs's magic numbers (linux/magic.h).
+constexpr unsigned long kMsdosMagic = 0x4d44;
+constexpr unsigned long kExfatMagic = 0x2011BAB0;
+constexpr unsigned long kFuseMagic = 0x65735546;
+
+// The mount table's fields escape a space, tab, newline and backslash as
+// three octal digits.
+std::string Unescaped(std::string_view field) {
+  std::string text;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 3 < field.size() &&
+        field[i + 1] >= '0' && field[i + 1] <= '3') {
+      text += static_cast<char>((field[i + 1] - '0') * 64 +
+                                (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
+      i += 3;
+    } else {
+      text += field[i];
+    }
+  }
+  return text;
+}
+
+// The space-separated fields of one mount table line.
+std::vector<std::string_view> Fields(std::string_view line) {
+  std::vector<std::string_view> fields;
+  for (std::size_t start = 0; start < line.size();) {
+    std::size_t end = line.find(' ', start);
+    if (end == std::string_view::npos) end = line.size();
+    fields.push_back(line.substr(start, end - start));
+    start = end + 1;
+  }
+  return fields;
+}
+
+// ntfs-3g and exfat-fuse both mount as "fuseblk"; the boot sector tells
+// them apart. NTFS keeps its file numbers; anything else is taken as a FAT
+// drive, which only costs hard links their shared identity.
+bool FuseblkRenumbers(const std::string& source, SystemCalls& calls) {
+  UniqueFd device(calls.Open(source, O_RDONLY | O_CLOEXEC | O_NOCTTY), calls);
+  char sector[16] = {};
+  return !device.valid() ||
+         calls.ReadAt(device.get(), sector, sizeof sector, 0) !=
+             static_cast<ssize_t>(sizeof sector) ||
+         std::string_view(sector + 3, 8) != "NTFS    ";
+}
+
+DriveFacts FuseDriveFacts(const std::string& path, SystemCalls& calls) {
+  DriveFacts facts;
+  struct stat st;
+  std::string real;
+  if (calls.Stat(path, st) != 0 || calls.RealPath(path, real) != 0)
+    return facts;
+  MountEntry entry;
+  if (!MountEntryOf(st.st_dev, real, entry, calls)) return facts;
+  if (entry.type == "fuse.fusefat") {
+    facts.renumbers_files = true;
+    facts.confirms_flushes = false;
+  } else if (entry.type == "fuseblk") {
+    facts.renumbers_files = FuseblkRenumbers(entry.source, calls);
+  } else {
+    facts.renumbers_files = entry.type.find("fat") != std::string::npos;
+  }
+  return facts;
+}
+
+// The path of `real` (resolved) from the root of its drive, so that two
+// mounts of one card give one path.
+std::string PathFromDriveRoot(std::uint64_t device, const std::string& real,
+                              SystemCalls& calls) {
+  MountEntry entry;
+  if (!MountEntryOf(device, real, entry, calls)) return real;
+  std::string rest = entry.mount_point == "/"
+                         ? real
+                         : real.substr(entry.mount_point.size());
+  if (entry.root == "/") return rest.empty() ? "/" : rest;
+  return entry.root + rest;
+}
+
+}  // namespace
+
+bool MountEntryOf(std::uint64_t device, const std::string& path,
+                  MountEntry& entry, SystemCalls& calls) {
+  constexpr std::size_t kMaxMountTable = 16 << 20;
+  std::string table;
+  if (ReadFileUpTo("/proc/self/mountinfo", kMaxMountTable, table, calls) !=
+      ReadOutcome::kRead)
+    return false;
+  bool found = false;
+  for (std::size_t start = 0; start < table.size();) {
+    std::size_t end = table.find('\n', start);
+    if (end == std::string::npos) end = table.size();
+    const std::string_view line(table.data() + start, end - start);
+    start = end + 1;
+    unsigned major_number = 0, minor_number = 0;
+    const std::vector<std::string_view> fields = Fields(line);
+    std::size_t dash = 0;
+    while (dash < fields.size() && fields[dash] != "-") ++dash;
+    if (fields.size() < 5 || dash + 2 >= fields.size() ||
+        std::sscanf(std::string(fields[2]).c_str(), "%u:%u", &major_number,
+                    &minor_number) != 2 ||
+        makedev(major_number, minor_number) != device)
+      continue;
+    std::string mount_point = Unescaped(fields[4]);
+    if (!PathHolds(mount_point, path) ||
+        (found && mount_point.size() < entry.mount_point.size()))
+      continue;
+    entry = {std::string(fields[dash + 1]), Unescaped(fields[dash + 2]),
+             std::move(mount_point), Unescaped(fields[3])};
+    found = true;
+  }
+  return found;
+}
+
+DriveFacts DriveFactsOf(const std::string& path, SystemCalls& calls) {
+  std::string existing = path;
+  unsigned long magic = 0;
+  while (calls.FileSystemType(existing, magic) != 0) {
+    const std::string parent = ParentFolder(existing);
+    if (parent == existing || parent.empty()) return DriveFacts();
+    existing = parent;
+  }
+  if (magic == kMsdosMagic || magic == kExfatMagic) return {true, true};
+  if (magic == kFuseMagic) return FuseDriveFacts(existing, calls);
+  return DriveFacts();
+}
+
+std::uint64_t FatPathKey(std::string_view path_from_root) {
+  std::string folded(path_from_root);
+  for (char& c : folded) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  // Never 0, which stands for "unknown".
+  return std::hash<std::string>()(folded) | 1;
+}
+
+std::uint64_t PathKeyOf(const struct stat& status, const std::string& path,
+                        SystemCalls& calls) {
+  if (!DriveFactsOf(path, calls).renumbers_files) return 0;
+  return FatPathKey(PathFromDriveRoot(static_cast<std::uint64_t>(status.st_dev),
+                                      ResolvedPath(path, calls), calls));
+}
+
+FileIdentity IdentityOf(const struct stat& status, const std::string& path,
+                        SystemCalls& calls) {
+  const std::uint64_t key = PathKeyOf(status, path, calls);
+  return {static_cast<std::uint64_t>(status.st_dev),
+          key != 0 ? key : static_cast<std::uint64_t>(status.st_ino)};
+}
+
+FolderIdentities::FolderIdentities(std::string folder, SystemCalls& calls)
+    : calls_(calls), folder_(std::move(folder)) {}
+
+FileIdentity FolderIdentities::Of(const struct stat& status,
+                                  std::string_view name, bool is_link) {
+  if (!resolved_) Resolve();
+  const auto device = static_cast<std::uint64_t>(status.st_dev);
+  // A link, or a drive mounted on a folder here: its own path tells.
+  if (is_link || device != device_)
+    return IdentityOf(status, JoinPath(folder_, name), calls_);
+  if (!renumbers_) return {device, static_cast<std::uint64_t>(status.st_ino)};
+  return {device_, FatPathKey(JoinPath(real_folder_, name))};
+}
+
+void FolderIdentities::Resolve() {
+  resolved_ = true;
+  struct stat st;
+  if (calls_.Stat(folder_, st) != 0) return;
+  device_ = st.st_dev;
+  renumbers_ = DriveFactsOf(folder_, calls_).renumbers_files;
+  if (renumbers_)
+    real_folder_ = PathFromDriveRoot(device_, ResolvedPath(folder_, calls_), calls_);
+}
+
+}  // namespace kuronel
