@@ -18,7 +18,7 @@
 # Debian packages the build and the tests need (the window tests give input
 # to the window system's queue through Qt's private headers; make deb and its
 # tests need dpkg-dev, lintian and appstream).
-PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-base-private-dev qt6-qpa-plugins libgl-dev libxxhash-dev \
+PACKAGES := g++ make cmake ninja-build pkg-config qt6-base-dev qt6-base-private-dev qt6-qpa-plugins libgl-dev libxxhash-dev libc-l10n \
             libgtest-dev libgmock-dev libbenchmark-dev fonts-ipafont-gothic \
             desktop-file-utils groff-base dpkg-dev lintian appstream \
             e2fsprogs xfsprogs btrfs-progs exfatprogs exfat-fuse dosfstools fusefat \

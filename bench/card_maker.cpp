@@ -259,7 +259,7 @@ std::string DefaultSamplesFolder() {
 #ifdef KURONEL_TESTDATA_DIR
   return std::string(KURONEL_TESTDATA_DIR) + "/camera-jpegs";
 #else
-  return "../shared/testdata/camera-jpegs";
+  return "testdata/camera-jpegs";
 #endif
 }
 

@@ -45,7 +45,7 @@ struct CardSummary {
   std::vector<std::string> samples;  // the sample files used
 };
 
-// The camera photos of the test data (camera-jpegs/ of the shared folder).
+// The camera photos of the test data (testdata/camera-jpegs/).
 std::string DefaultSamplesFolder();
 
 // Finds the 19 bytes of the DateTimeOriginal value (tag 0x9003 in the Exif

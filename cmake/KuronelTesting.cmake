@@ -4,7 +4,7 @@ function(kuronel_add_gtest name)
   add_executable(${name} ${ARGN})
   target_link_libraries(${name} PRIVATE kuronel_core kuronel_testing GTest::gmock GTest::gtest_main)
   target_compile_definitions(${name} PRIVATE
-    KURONEL_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/../shared/testdata")
+    KURONEL_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/testdata")
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
@@ -16,7 +16,7 @@ function(kuronel_add_qtest name)
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_link_libraries(${name} PRIVATE kuronel_gui kuronel_testing Qt6::Test)
   target_compile_definitions(${name} PRIVATE
-    KURONEL_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/../shared/testdata")
+    KURONEL_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/testdata")
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LANG=C.UTF-8"

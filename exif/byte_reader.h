@@ -19,7 +19,7 @@ class ByteReader {
   // The most bytes that BytesUpTo hands out over one reader's life. Each
   // text stops at the end of the data, but a crafted file could list the
   // same huge text in thousands of entries; no real Exif block comes near.
-  static constexpr uint64_t kDefaultTextBudget = 64 * 1024 * 1024;
+  static constexpr uint64_t kDefaultTextBudget = uint64_t{64} * 1024 * 1024;
 
   explicit ByteReader(ByteSource& source,
                       uint64_t text_budget = kDefaultTextBudget)

@@ -172,7 +172,9 @@ TEST(ExifReplayTest, EverySampleAndCorpusFileReads) {
     with_block += has_exif;
     EXPECT_TRUE(exif.SetImageFileName(path).ok()) << path;
   }
-  EXPECT_GT(with_block, 40);
+  // 40 of the 61 samples in testdata/ have a block within the default
+  // search range (not the orientation photos, nor the invalid ones).
+  EXPECT_GE(with_block, 40);
   for (const std::string& path : corpus) {
     exif.HasExif(path);
     exif.SetImageFileName(path);  // A cut header may be an error; no crash.

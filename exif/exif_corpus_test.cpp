@@ -128,7 +128,7 @@ void ExpectSameValues(const TExifInfo& a, const TExifInfo& b,
 
 TEST(ExifCorpusTest, EveryInputReadsBoundedAndAlikeEveryWay) {
   const std::vector<std::string> inputs = AllInputs();
-  ASSERT_GT(inputs.size(), 100u);
+  ASSERT_GT(inputs.size(), 90u);  // 35 fuzzing inputs, 61 camera samples
   TExifInfo reused;  // one reader for all files, as the catalogue keeps one
   int with_block = 0;
   for (const std::string& path : inputs) {

@@ -14,7 +14,7 @@ if [ $# -ne 1 ]; then
 fi
 build_dir=$1
 fuzz_dir=$(cd "$(dirname "$0")" && pwd)
-testdata=${KURONEL_TESTDATA_DIR:-$fuzz_dir/../../shared/testdata}
+testdata=${KURONEL_TESTDATA_DIR:-$fuzz_dir/../testdata}
 seconds=${FUZZ_SECONDS:-300}
 targets=${FUZZ_TARGETS:-exif settings list_splitter timestamp}
 crashes=$build_dir/crashes

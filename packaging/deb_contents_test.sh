@@ -34,10 +34,15 @@ echo "Depends: $depends"
 # The font and the platform plugins are named by hand, the Qt libraries by
 # dpkg-shlibdeps from what the programs link (the hash of the copies' read-back
 # included).
-for dependency in fonts-ipafont-gothic qt6-qpa-plugins libqt6widgets6 libxxhash0 libc6; do
+for dependency in fonts-ipafont-gothic qt6-qpa-plugins libc-l10n libqt6widgets6 libxxhash0 libc6; do
   echo "$depends" | tr ',' '\n' | sed 's/^ *//; s/ .*//' | grep -qx "$dependency" ||
     fail "the package does not depend on $dependency"
 done
+
+# ヘルプ → Help opens the guide through xdg-open.
+echo "Recommends: $(field Recommends)"
+field Recommends | tr ',' '\n' | sed 's/^ *//; s/ .*//' | grep -qx xdg-utils ||
+  fail "the package does not recommend xdg-utils"
 
 # dpkg-deb lists permissions, owner, size, date, time and path; a link adds
 # "-> target". Folders are left out: make install creates them as needed.

@@ -388,7 +388,10 @@ class RealFileSystem::CopyJob {
     if (TargetIs(result_.written.device, result_.written.inode) &&
         calls_.Unlink(target_) == 0)
       SyncFolder(calls_, folder_);
-    return error != 0 ? Fail(kRead, target_, error) : Fail(kVerify, target_, EIO);
+    if (error != 0) return Fail(kRead, target_, error);
+    result_.failure =
+        FileResult(kVerify, target_, EIO, FailureCause::kCopyDiffers);
+    return false;
   }
 
   // The hash of the copy as the drive gives it back; 0, or the errno.

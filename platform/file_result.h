@@ -18,41 +18,69 @@ enum class FileOperation {
   kDelete,
 };
 
+// The language of the program's own words: kuronel-batch writes English
+// (scripts read its lines), the windows Japanese. The system's reasons come
+// from strerror in the user's locale either way.
+enum class Wording { kEnglish, kJapanese };
+
 // "create folder", "open", "read", "write", "flush", "name", "verify",
-// "make read-only", "delete".
-const char* OperationText(FileOperation operation);
+// "make read-only", "delete"; in Japanese "フォルダの作成", "ファイルを開く",
+// "読み出し", "書き込み", ...
+const char* OperationText(FileOperation operation,
+                          Wording wording = Wording::kEnglish);
+
+// Why an operation failed where the errno cannot say it.
+enum class FailureCause {
+  kSystem,        // the errno's text
+  kCopyDiffers,   // the copy, read back, differs from its source
+  kOutcomeOnly,   // nothing failed but what the outcome says
+};
+
+// What became of the files after a failure, where the row's state alone
+// does not say.
+enum class FailureOutcome {
+  kNone,
+  kSourceDeleted,  // a move deleted the source of a copy that is not read-only
+  kFileMoved,      // a rename happened though a later step failed
+  kSourceKeptUnproven,  // a move kept its source: its copy did not prove itself
+  kSourceKeptNoFlush,   // a move kept its source: the copy's drive cannot
+                        // confirm that anything is on its disk (fusefat)
+};
 
 // The outcome of a file operation: success, or which operation failed on
-// which path and why (the errno).
+// which path and why (the errno, or a cause of the program's own), and what
+// became of the files.
 class FileResult {
  public:
   FileResult() = default;  // success
-  FileResult(FileOperation operation, std::string path, int error)
-      : operation_(operation), path_(std::move(path)), error_(error) {}
-  // A failure whose reason is the program's own words, not the errno's.
   FileResult(FileOperation operation, std::string path, int error,
-             std::string reason)
+             FailureCause cause = FailureCause::kSystem)
       : operation_(operation),
         path_(std::move(path)),
         error_(error),
-        reason_(std::move(reason)) {}
+        cause_(cause) {}
 
   bool ok() const { return error_ == 0; }
   FileOperation operation() const { return operation_; }
   const std::string& path() const { return path_; }
   int error() const { return error_; }
-  // Why it failed: the reason given, else the errno's text, except for a
-  // copy that was read back different from its source, which says so.
-  std::string Reason() const;
+  FailureCause cause() const { return cause_; }
+  FailureOutcome outcome() const { return outcome_; }
+  // The same failure, with what became of the files.
+  FileResult WithOutcome(FailureOutcome outcome) const;
+  // Why it failed, then what became of the files: "Operation not supported;
+  // the source was deleted".
+  std::string Reason(Wording wording = Wording::kEnglish) const;
   // "PATH: OPERATION: REASON", for example "/x/2004_05_06: create folder:
   // Permission denied"; empty on success.
-  std::string Describe() const;
+  std::string Describe(Wording wording = Wording::kEnglish) const;
 
  private:
   FileOperation operation_ = FileOperation::kOpen;
   std::string path_;
   int error_ = 0;
-  std::string reason_;
+  FailureCause cause_ = FailureCause::kSystem;
+  FailureOutcome outcome_ = FailureOutcome::kNone;
 };
 
 }  // namespace kuronel

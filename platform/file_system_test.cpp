@@ -17,6 +17,12 @@ using testing::FaultyFileSystem;
 using testing::SetTimes;
 using testing::TempDir;
 
+// Whether a name is on the disk, asked of the kernel directly.
+bool OnDisk(const std::string& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0;
+}
+
 TEST(FileSystemTest, ExistenceTellsFilesFromFolders) {
   TempDir dir;
   RealFileSystem fs;
@@ -97,20 +103,37 @@ TEST(FileSystemTest, ParentFolder) {
   EXPECT_EQ(ParentFolder("c.jpg"), ".");
 }
 
+// The calls not made to fail reach the real disk, and a failed one leaves
+// the disk as it was: both are looked at on the disk itself, not through the
+// faulty one.
 TEST(FaultyFileSystemTest, FailsTheNthCallOnly) {
+  using Operation = FaultyFileSystem::Operation;
   TempDir dir;
-  std::string file = dir.WriteFile("a.jpg", "x");
+  const std::string first = dir.WriteFile("a.jpg", "x");
+  const std::string second = dir.WriteFile("b.jpg", "x");
+  const std::string missing = dir.Path("none.jpg");
   FaultyFileSystem fs;
-  fs.FailCall(FaultyFileSystem::Operation::kFileExists, 2);
-  EXPECT_TRUE(fs.FileExists(file));
-  EXPECT_FALSE(fs.FileExists(file));
-  EXPECT_TRUE(fs.FileExists(file));
-  EXPECT_EQ(fs.Calls(FaultyFileSystem::Operation::kFileExists), 3);
+  fs.FailCall(Operation::kFileExists, 2);
+  EXPECT_TRUE(fs.FileExists(first));
+  EXPECT_FALSE(fs.FileExists(first));
+  EXPECT_FALSE(fs.FileExists(missing));
+  EXPECT_TRUE(fs.FileExists(first));
+  EXPECT_EQ(fs.Calls(Operation::kFileExists), 4);
 
-  fs.FailCall(FaultyFileSystem::Operation::kDeleteFile);
-  EXPECT_FALSE(fs.DeleteFile(file).ok());
-  EXPECT_FALSE(fs.DeleteFile(file).ok());
-  EXPECT_TRUE(fs.FileExists(file));
+  fs.FailCall(Operation::kDeleteFile, 2);
+  EXPECT_TRUE(fs.DeleteFile(first).ok());
+  EXPECT_FALSE(fs.DeleteFile(second).ok());
+  EXPECT_FALSE(OnDisk(first));
+  EXPECT_TRUE(OnDisk(second));
+  EXPECT_TRUE(fs.DeleteFile(second).ok());
+  EXPECT_FALSE(OnDisk(second));
+
+  // Every call fails when no nth is given.
+  const std::string kept = dir.WriteFile("c.jpg", "x");
+  fs.FailCall(Operation::kDeleteFile);
+  EXPECT_FALSE(fs.DeleteFile(kept).ok());
+  EXPECT_FALSE(fs.DeleteFile(kept).ok());
+  EXPECT_TRUE(OnDisk(kept));
 }
 
 }  // namespace

@@ -40,10 +40,9 @@ bool Lock(SystemCalls& calls, int fd, FolderLocks::Mode mode) {
 // empty when no such folder can be had (one of another user stands there).
 std::string RegistryFolder(SystemCalls& calls) {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  const std::string folder =
-      runtime != nullptr && runtime[0] == '/'
-          ? JoinPath(runtime, "kuronel-runs")
-          : "/tmp/kuronel-runs-" + std::to_string(OwnUser());
+  std::string folder = runtime != nullptr && runtime[0] == '/'
+                           ? JoinPath(runtime, "kuronel-runs")
+                           : "/tmp/kuronel-runs-" + std::to_string(OwnUser());
   calls.MakeDirectory(folder, 0700);
   struct stat st;
   if (calls.Stat(folder, st, false) != 0 || !S_ISDIR(st.st_mode) ||
@@ -144,6 +143,7 @@ bool FolderLocks::Register(const std::vector<Request>& requests,
   RegistryGuard guard(calls_, folder);
   if (!guard.held()) return true;
   std::vector<Registered> mine;
+  mine.reserve(requests.size());
   for (const Request& request : requests)
     mine.push_back({request.mode, ResolvedPath(request.folder, calls_)});
   UniqueFd dir(calls_.Open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC), calls_);

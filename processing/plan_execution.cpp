@@ -37,11 +37,8 @@ void ConfirmOnDisk(const std::string& source_path, const PlannedCopy& planned,
                    FileSystem& file_system) {
   if (planned.moved && !planned.copy.failure.ok()) {
     row.State = RowState::kCopyError;
-    row.failure = FileResult(
-        planned.copy.failure.operation(), planned.copy.failure.path(),
-        planned.copy.failure.error(),
-        planned.copy.failure.Reason() + "; the file stands at " +
-            planned.target_path + " and no longer at " + source_path);
+    row.failure =
+        planned.copy.failure.WithOutcome(FailureOutcome::kFileMoved);
     return;
   }
   const bool marked =
@@ -57,25 +54,17 @@ void ConfirmOnDisk(const std::string& source_path, const PlannedCopy& planned,
   row.failure = flushed;
 }
 
-// `failure` with `more` after its reason.
-FileResult WithReason(const FileResult& failure, const std::string& more) {
-  return FileResult(failure.operation(), failure.path(), failure.error(),
-                    failure.Reason() + more);
-}
-
-// Why a move kept the source of a copy: added to the failure of the
-// read-only step, if any.
+// Why a move kept the source of a copy, after the failure of the read-only
+// step, if any.
 FileResult SourceKept(const std::string& source_path,
                       const FileResult& earlier, SourceRemoval removal) {
-  const std::string why =
-      removal == SourceRemoval::kDriveCannotFlush
-          ? "the source was kept: the drive of the copy cannot confirm that "
-            "it is on its disk (fusefat; mount FAT32 drives with the "
-            "kernel's vfat driver to move onto them)"
-          : "the source was kept: the copy could not be proven a whole, "
-            "separate copy of it";
-  if (!earlier.ok()) return WithReason(earlier, "; " + why);
-  return FileResult(FileOperation::kDelete, source_path, ECANCELED, why);
+  const FailureOutcome kept = removal == SourceRemoval::kDriveCannotFlush
+                                  ? FailureOutcome::kSourceKeptNoFlush
+                                  : FailureOutcome::kSourceKeptUnproven;
+  if (!earlier.ok()) return earlier.WithOutcome(kept);
+  return FileResult(FileOperation::kDelete, source_path, ECANCELED,
+                    FailureCause::kOutcomeOnly)
+      .WithOutcome(kept);
 }
 
 // The delete step, after a copy that went as asked.
@@ -99,7 +88,7 @@ void DeleteSource(const std::string& source_path, const PlannedCopy& planned,
   switch (removal) {
     case SourceRemoval::kDeleted:
       if (row.State == RowState::kAttrError) {
-        row.failure = WithReason(row.failure, "; the source was deleted");
+        row.failure = row.failure.WithOutcome(FailureOutcome::kSourceDeleted);
       } else {
         row.State = RowState::kMoved;
       }
@@ -257,7 +246,7 @@ PlannedCopy CopyPlannedFile(const std::string& source_path,
       row.failure = file_system.SetReadOnly(planned.target_path);
     if (!row.failure.ok()) {
       row.State = RowState::kAttrError;
-      row.failure = WithReason(row.failure, "; the file was moved all the same");
+      row.failure = row.failure.WithOutcome(FailureOutcome::kFileMoved);
     }
     return planned;
   }

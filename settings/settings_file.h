@@ -37,7 +37,7 @@ class SettingsFile {
  public:
   // A settings file is a few hundred bytes; a larger one than this is not
   // read, so a huge or sparse file costs neither memory nor time.
-  static constexpr std::size_t kMaxFileSize = 1024 * 1024;
+  static constexpr std::size_t kMaxFileSize = std::size_t{1024} * 1024;
 
   // Reads the file at `path`. A missing file (or a dangling link) gives an
   // empty copy. A file that exists but cannot be read, or is larger than

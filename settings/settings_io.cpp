@@ -2,7 +2,6 @@
 
 #include <optional>
 
-#include "platform/cp932.h"
 #include "platform/path.h"
 #include "settings/colour_table.h"
 #include "settings/settings_file.h"
@@ -23,11 +22,14 @@ Status ReadBackColour(const SettingsFile& file, Colour& colour) {
   return Status::Ok();
 }
 
-// A folder whose name is not UTF-8 or holds a line break cannot be stored
-// without breaking the file (its lines, or its reading as UTF-8), so such a
-// destination is treated like one that does not exist.
+// The destination is stored as its bytes, UTF-8 or not (the file keeps a
+// UTF-8 key's value as it stands). A folder whose name holds a line break,
+// or begins or ends in a blank that reading trims, would not read back the
+// same, so such a destination is treated like one that does not exist.
 bool IsStorableDestination(const std::string& folder) {
-  return KindAt(folder) == PathKind::kFolder && IsValidUtf8(folder) &&
+  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  return KindAt(folder) == PathKind::kFolder && !folder.empty() &&
+         !blank(folder.front()) && !blank(folder.back()) &&
          folder.find_first_of("\r\n") == std::string::npos;
 }
 

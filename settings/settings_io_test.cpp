@@ -165,7 +165,6 @@ TEST(SettingsIoTest, DestinationThatIsNoFolderIsNeitherAppliedNorStored) {
   // the file's text, leaves the stored destination alone.
   for (const std::string& destination :
        {std::string(kNoDestination), dir.path() + "/typed/",
-        dir.MakeDir("\x8e\xca\x90\x5e") + "/",
         dir.MakeDir("two\nlines") + "/"}) {
     settings.DestinationFolder = destination;
     ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings()).ok());
@@ -173,6 +172,33 @@ TEST(SettingsIoTest, DestinationThatIsNoFolderIsNeitherAppliedNorStored) {
     EXPECT_TRUE(text.starts_with(stored)) << destination;
     EXPECT_TRUE(IsValidUtf8(text));
   }
+}
+
+// A destination is read back as the bytes it was saved with: 写真 in
+// Shift-JIS under a UTF-8 key stays Shift-JIS, and a save that changes
+// nothing leaves its line alone. A whole old CP932 line is still decoded,
+// so it names the folder by its UTF-8 name.
+TEST(SettingsIoTest, DestinationReadsBackAsItsBytes) {
+  TempDir dir;
+  const std::string shift_jis = dir.MakeDir("\x8e\xca\x90\x5e") + "/";
+  const std::string utf8 = dir.MakeDir("写真") + "/";
+  Settings settings;
+  settings.DestinationFolder = shift_jis;
+  ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings()).ok());
+  const std::string saved = ReadFile(SettingsFilePath(dir.path()));
+  EXPECT_THAT(saved, HasSubstr("移動先フォルダ=" + shift_jis + "\r\n"));
+  Settings loaded;
+  ASSERT_TRUE(LoadSettings(dir.path(), loaded).ok());
+  EXPECT_EQ(loaded.DestinationFolder, shift_jis);
+  ASSERT_TRUE(SaveSettings(dir.path(), loaded, DetailSettings()).ok());
+  EXPECT_EQ(ReadFile(SettingsFilePath(dir.path())), saved);
+
+  std::optional<std::string> old_line =
+      Utf8ToCp932("移動先フォルダ=" + utf8);
+  ASSERT_TRUE(old_line.has_value());
+  dir.WriteFile("Kuronel.ini", "[Main]\r\n" + *old_line + "\r\n");
+  ASSERT_TRUE(LoadSettings(dir.path(), loaded).ok());
+  EXPECT_EQ(loaded.DestinationFolder, utf8);
 }
 
 TEST(SettingsIoTest, DetailSettingsTouchOnlyTheSubSection) {

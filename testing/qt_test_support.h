@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "ui/application.h"
 #include "ui/folder_dialog_form.h"
@@ -28,14 +29,15 @@ inline void AnswerNextModal(std::function<void(QWidget*)> answer,
                             int timeout_ms = 10000) {
   auto* poll = new QTimer;
   auto elapsed = std::make_shared<int>(0);
-  QObject::connect(poll, &QTimer::timeout, [poll, answer, elapsed, timeout_ms] {
+  auto poll_once = [poll, answer = std::move(answer), elapsed, timeout_ms] {
     QWidget* modal = QApplication::activeModalWidget();
     *elapsed += 10;
     if (modal == nullptr && *elapsed < timeout_ms) return;
     poll->stop();
     poll->deleteLater();
     if (modal != nullptr) answer(modal);
-  });
+  };
+  QObject::connect(poll, &QTimer::timeout, std::move(poll_once));
   poll->start(10);
 }
 

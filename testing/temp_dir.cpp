@@ -153,7 +153,7 @@ std::string TestDataDir() {
 #ifdef KURONEL_TESTDATA_DIR
   return KURONEL_TESTDATA_DIR;
 #else
-  return "../shared/testdata";
+  return "testdata";
 #endif
 }
 

@@ -82,11 +82,11 @@ std::string ReadFile(const std::string& path);
 // empty when the folder cannot be read.
 std::set<std::string> FolderEntries(const std::string& folder);
 
-// Copies a file from the shared test data folder into `dir` under `name`.
+// Copies a file from the test data folder into `dir` under `name`.
 std::string CopyTestFile(const TempDir& dir, std::string_view testdata_relative,
                          std::string_view name);
 
-// The shared test data folder (holding camera-jpegs/).
+// The repository's test data folder, testdata/ (holding camera-jpegs/).
 std::string TestDataDir();
 
 }  // namespace kuronel::testing

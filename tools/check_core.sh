@@ -6,7 +6,14 @@
 #           listing, attribute, lock or directory calls by name;
 #   layers  no file of the core, test or not, includes a Qt header or
 #           anything from ui/, and no build file of the core reaches the
-#           window library or Qt.
+#           window library or Qt;
+#   order   the folders keep their layers (platform < exif, settings <
+#           catalogue < processing < ui, tools): a file includes headers of
+#           its own folder and of the folders below it only; test files
+#           (x_test.cpp, x_test_support.h, and the screenshot tour in ui/,
+#           which poses the windows with the test helpers) may also include
+#           testing/. testing/, bench/ and fuzz/ stand beside the layers and
+#           may include any of them.
 cd "$(dirname "$0")/.." || exit 2
 core='exif catalogue processing settings platform'
 
@@ -47,8 +54,49 @@ check_layers() {
     echo "the core folders include and link nothing of Qt or ui/"
 }
 
+# Prints "file:line: folder/header.h" for each include that reaches a folder
+# the file's own layer may not use.
+layer_breaches() {
+  git ls-files 'platform/*' 'exif/*' 'settings/*' 'catalogue/*' \
+      'processing/*' 'ui/*' 'tools/*' |
+    grep -E '\.(h|cpp)$' |
+    xargs grep -n -E '^\s*#\s*include\s*[<"][a-z_]+/' |
+    awk '
+      BEGIN {
+        layer["platform"] = 0
+        layer["exif"] = 1; layer["settings"] = 1
+        layer["catalogue"] = 2
+        layer["processing"] = 3
+        layer["ui"] = 4; layer["tools"] = 4
+        project["testing"] = 1; project["bench"] = 1; project["fuzz"] = 1
+        for (folder in layer) project[folder] = 1
+      }
+      {
+        file = substr($0, 1, index($0, ":") - 1)
+        rest = substr($0, length(file) + 2)
+        line = substr(rest, 1, index(rest, ":") - 1)
+        match(rest, /[<"][a-z_]+\/[^>"]*/)
+        header = substr(rest, RSTART + 1, RLENGTH - 1)
+        used = substr(header, 1, index(header, "/") - 1)
+        own = substr(file, 1, index(file, "/") - 1)
+        if (!(used in project) || used == own) next
+        is_test = file ~ /(_test\.cpp|_test_support\.h)$/ ||
+                  file ~ /^ui\/screenshot_tour(_main)?\.cpp$/
+        if (used == "testing" && is_test) next
+        if ((used in layer) && layer[used] < layer[own]) next
+        print file ":" line ": " header
+      }'
+}
+
+check_order() {
+  report "includes that break the layer order:" \
+    "$(layer_breaches)" &&
+    echo "every folder includes only its own and the layers below it"
+}
+
 case "$1" in
   seam) check_seam ;;
   layers) check_layers ;;
-  *) echo "usage: check_core.sh seam|layers" >&2; exit 2 ;;
+  order) check_order ;;
+  *) echo "usage: check_core.sh seam|layers|order" >&2; exit 2 ;;
 esac

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tools/batch_run.h"
+#include "tools/tool_text.h"
 
 int main(int argc, char** argv) {
   // A closed output (`kuronel-batch --move ... | head -1`) must end the run
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
   // silently: the failed write is noticed instead.
   std::signal(SIGPIPE, SIG_IGN);
   std::ios::sync_with_stdio(false);
+  kuronel::UseTheUsersLanguageForReasons();
   const std::vector<std::string> args(argv + 1, argv + argc);
   return kuronel::BatchMain(args, std::cout, std::cerr,
                             isatty(STDERR_FILENO) == 1);

@@ -129,6 +129,7 @@ bool DumpFile(kuronel::TExifInfo& exif, const std::string& file_name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  kuronel::UseTheUsersLanguageForReasons();
   Request request = Request::kDump;
   const std::vector<std::string> files = FileArguments(argc, argv, request);
   if (request == Request::kHelp) {

@@ -1,5 +1,7 @@
 #include "tools/tool_text.h"
 
+#include <clocale>
+
 namespace kuronel {
 
 std::string LineField(std::string_view text) {
@@ -24,6 +26,11 @@ std::string LineField(std::string_view text) {
     }
   }
   return field;
+}
+
+void UseTheUsersLanguageForReasons() {
+  std::setlocale(LC_CTYPE, "");
+  std::setlocale(LC_MESSAGES, "");
 }
 
 std::string VersionLine(std::string_view program) {

@@ -12,6 +12,11 @@ namespace kuronel {
 // split a line, add a field or forge a line of its own.
 std::string LineField(std::string_view text);
 
+// Takes the user's locale for the system's messages (strerror) and the
+// character set they are written in, so that a reason reads in the user's
+// language; the tools' own words and numbers stay as they are.
+void UseTheUsersLanguageForReasons();
+
 // What --version prints, without the line end: "kuronel-batch 1.1.0".
 std::string VersionLine(std::string_view program);
 

@@ -26,6 +26,10 @@ TDestinationInputBox::TDestinationInputBox(QWidget* parent) : QDialog(parent) {
   reason_ = new QLabel(this);
   reason_->setObjectName("ReasonLabel");
   reason_->hide();
+  // The reason speaks of the text that came back; once it is changed, the
+  // reason no longer holds.
+  connect(field_, &QLineEdit::textChanged, this,
+          [this] { SetReason(QString()); });
   auto* buttons = new QDialogButtonBox(
       QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

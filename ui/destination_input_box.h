@@ -11,7 +11,8 @@ namespace kuronel {
 
 // The input box of the typed destination: a prompt, an edit field wide
 // enough for a usual path, and under it one line that says why the box came
-// back (empty the first time), then OK and Cancel.
+// back (empty the first time, and cleared as soon as the text is changed),
+// then OK and Cancel.
 class TDestinationInputBox : public QDialog {
   Q_OBJECT
 

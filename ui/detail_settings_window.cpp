@@ -10,6 +10,7 @@
 #include "settings/colour_table.h"
 #include "settings/settings_io.h"
 #include "ui/application.h"
+#include "ui/keyboard_buttons.h"
 
 namespace kuronel {
 namespace {
@@ -71,6 +72,8 @@ TForm3::TForm3(std::string startup_folder, const DetailSettings& loaded,
   SpeedButton2->setObjectName("SpeedButton2");
   SpeedButton2->setFlat(true);
   SpeedButton2->setGeometry(192, 112, 65, 22);
+  ShowFocusOfFlatButton(SpeedButton1);
+  ShowFocusOfFlatButton(SpeedButton2);
   setTabOrder(CheckBox2, CheckBox3);
   setTabOrder(CheckBox3, ColorBox1);
 

@@ -1,6 +1,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
+#include <QImage>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,6 +10,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
 #include <filesystem>
 
 #include "ui/detail_settings_window.h"
@@ -17,6 +20,7 @@
 #include "ui/application.h"
 #include "ui/destination_input_box.h"
 #include "ui/folder_dialog_form.h"
+#include "ui/main_window.h"
 #include "ui/select_folder_dialog.h"
 
 using kuronel::TDestinationInputBox;
@@ -106,7 +110,7 @@ class DialogsTest : public QObject {
     kuronel::TSelectFolderDialog* picker = Form1().FolderPicker();
     picker->SetPath(last + "/");
     std::string selected;
-    QString first_place, last_place;
+    QString first_place, last_place, tip;
     bool in_view = false;
     int listed_on_expanding = 0;
     AnswerNextModal([&](QWidget* modal) {
@@ -116,6 +120,8 @@ class DialogsTest : public QObject {
       first_place = model->index(0, 0).data(Qt::ToolTipRole).toString();
       last_place = model->index(model->rowCount() - 1, 0).data().toString();
       selected = form->SelectedPath();
+      // A name the tree's width shortens is whole in its tip.
+      tip = tree->currentIndex().data(Qt::ToolTipRole).toString();
       in_view = tree->viewport()->rect().contains(
           tree->visualRect(tree->currentIndex()));
       // A folder not read yet is read when it is opened.
@@ -129,6 +135,7 @@ class DialogsTest : public QObject {
     QCOMPARE(first_place, QDir::homePath());
     QCOMPARE(last_place, U("/"));
     QCOMPARE(selected, last);
+    QCOMPARE(tip, QString::fromStdString(last));
     QVERIFY(in_view);
     QCOMPARE(listed_on_expanding, 1);
   }
@@ -158,6 +165,14 @@ class DialogsTest : public QObject {
     });
     FindAction(&Form1(), "N17")->trigger();
     QVERIFY(shown.endsWith(U("/カメラ/")));
+    QCOMPARE(Form1().DestinationFolder(), camera + "/");
+
+    // 終了 stores it, and the next start has it again, byte for byte.
+    FindAction(&Form1(), "Exit1")->trigger();
+    QVERIFY(ReadFile(program_->dir().Path("Kuronel.ini"))
+                .find("移動先フォルダ=" + camera + "/\r\n") != std::string::npos);
+    program_->Stop();
+    program_->Start();
     QCOMPARE(Form1().DestinationFolder(), camera + "/");
   }
 
@@ -233,6 +248,37 @@ class DialogsTest : public QObject {
     FindAction(&Form1(), "N17")->trigger();
     QCOMPARE(shown, typed + "/");
     QCOMPARE(Form1().DestinationFolder(), (typed + "/").toStdString());
+  }
+
+  // The reason speaks of the text that came back: typing ends it.
+  void TheReasonGoesOnceTheTextChanges() {
+    TDestinationInputBox box;
+    box.SetText(U("photos"));
+    box.SetReason(U(kuronel::kNotAnAbsolutePathReason));
+    box.show();
+    auto* reason = box.findChild<QLabel*>("ReasonLabel");
+    QVERIFY(reason->isVisible());
+    QTest::keyClick(box.findChild<QLineEdit*>("DestinationField"), Qt::Key_Home);
+    QCOMPARE(box.Reason(), U(kuronel::kNotAnAbsolutePathReason));
+    QTest::keyClicks(box.findChild<QLineEdit*>("DestinationField"), "/");
+    QCOMPARE(box.Text(), U("/photos"));
+    QCOMPARE(box.Reason(), QString());
+    QVERIFY(!reason->isVisible());
+  }
+
+  // The detail window's flat buttons show the focus that Tab gives them.
+  void TheDetailWindowsButtonsShowTheFocus() {
+    TForm3& form3 = program_->Form3();
+    form3.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form3));
+    auto* cancel = form3.findChild<QPushButton*>("SpeedButton2");
+    const QImage unfocused = cancel->grab().toImage();
+    for (int tab = 0; tab < 8 && QApplication::focusWidget() != cancel; ++tab)
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), cancel);
+    QVERIFY(cancel->grab().toImage() != unfocused);
+    QTest::keyClick(cancel, Qt::Key_Return);
+    QVERIFY(!form3.isVisible());
   }
 
   void DetailWindowCancelKeepsTheValuesInUse() {
@@ -315,7 +361,39 @@ class DialogsTest : public QObject {
              ini.c_str());
   }
 
+  // Without kuronel.chm in the start folder, Help shows the guide that is
+  // built and installed with the program; one that no browser takes is
+  // named in a box.
+  void HelpWithoutAHelpFileOpensTheGuide() {
+    QStringList guides;
+    bool browser_there = true;
+    Form1().SetGuideOpener([&](const QUrl& guide) {
+      guides << guide.toLocalFile();
+      return browser_there;
+    });
+    int documents = 0;
+    Form1().SetDocumentOpener([&](const QString&, const QString&) { ++documents; });
+    FindAction(&Form1(), "HelpM")->trigger();
+    QCOMPARE(guides.size(), 1);
+    QVERIFY2(guides[0].endsWith("/share/kuronel/guide/guide.html"),
+             qPrintable(guides[0]));
+    QVERIFY(QFileInfo(guides[0]).isFile());
+    QCOMPARE(documents, 0);
+
+    browser_there = false;
+    QString text;
+    AnswerNextModal([&](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      QVERIFY(box);
+      text = box->text();
+      box->button(QMessageBox::Ok)->click();
+    });
+    FindAction(&Form1(), "HelpM")->trigger();
+    QCOMPARE(text, U(kuronel::kGuideNotOpenedText) + guides[0]);
+  }
+
   void HelpHandsTheFileToTheViewerAndTheButtonOnlyShowsANotice() {
+    program_->dir().WriteFile("kuronel.chm", "ITSF");
     QString file, working_directory;
     int opened = 0;
     Form1().SetDocumentOpener([&](const QString& f, const QString& w) {
@@ -323,8 +401,11 @@ class DialogsTest : public QObject {
       working_directory = w;
       ++opened;
     });
+    int guides = 0;
+    Form1().SetGuideOpener([&](const QUrl&) { return ++guides > 0; });
     FindAction(&Form1(), "HelpM")->trigger();
     QCOMPARE(opened, 1);
+    QCOMPARE(guides, 0);
     QCOMPARE(file, QString::fromStdString(program_->dir().Path("kuronel.chm")));
     QCOMPARE(working_directory,
              QCoreApplication::applicationDirPath() + "/");

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "ui/folder_tree_model.h"
+#include "ui/keyboard_buttons.h"
 
 namespace kuronel {
 namespace {
@@ -88,6 +89,8 @@ TFolderDialogForm::TFolderDialogForm(QWidget* owner,
   CancelButton->setObjectName("CancelButton");
   for (QPushButton* button : {OkButton, CancelButton}) {
     button->setAutoDefault(false);
+    // Return presses the button that has the focus (OK elsewhere).
+    PressOnReturn(button);
     button->resize(kButtonWidth, kButtonHeight);
   }
   connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);

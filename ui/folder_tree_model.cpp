@@ -174,7 +174,9 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
   if (node == nullptr) return QVariant();
   if (role == Qt::DisplayRole) return node->label;
   if (role == Qt::DecorationRole) return folder_icon_;
-  if (role == Qt::ToolTipRole && node->parent == nullptr)
+  // A long name is shortened to the tree's width; the tip has the whole
+  // path.
+  if (role == Qt::ToolTipRole)
     return QString::fromStdString(DisplayPath(node->path));
   return QVariant();
 }

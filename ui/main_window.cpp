@@ -25,6 +25,7 @@
 #include "settings/option_rule.h"
 #include "settings/settings_io.h"
 #include "ui/application.h"
+#include "ui/keyboard_buttons.h"
 #include "ui/status_line.h"
 #include "ui/tool_icons.h"
 
@@ -92,7 +93,10 @@ TForm1::TForm1(const StartupValues& start, FileSystem& file_system,
   connect(TimerSB, &QTimer::timeout, this, &TForm1::TimerSBTimer);
 
   // Fixed size: the client area (tool strip, list, status line) is 592 x 314
-  // and the menu bar comes on top of it.
+  // and the menu bar comes on top of it. The window system is told so twice:
+  // equal minimum and maximum sizes, and no maximise button.
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   setFixedSize(kClientWidth, menuBar()->sizeHint().height() + kToolStripHeight +
                                  kListHeight + kStatusLineHeight);
   ConnectDialogCommands();
@@ -100,7 +104,14 @@ TForm1::TForm1(const StartupValues& start, FileSystem& file_system,
   ConnectExecuteCommand();
   ApplyLoadedSettings(start.settings);
   CreateProcessingAndDetailWindows(start.settings, file_system);
+  // The keyboard starts in the list: Space checks a row there, and Tab
+  // goes on to the tool buttons.
+  ReturnFocusToList();
 }
+
+void TForm1::ReturnFocusToList() { ListViewM->setFocus(Qt::OtherFocusReason); }
+
+TForm1::ListFocusReturn::~ListFocusReturn() { form_.ReturnFocusToList(); }
 
 // After the main window, as the program starts: the processing window, then
 // the detail settings window, both owned by this window.
@@ -143,6 +154,7 @@ void TForm1::CreateToolStrip() {
   SpeedButtonIdousaki->setGeometry(176, 2, 417, 22);
   SpeedButtonIdousaki->setStyleSheet(
       "QPushButton { text-align: left; padding-left: 1px; }");
+  PressOnReturn(SpeedButtonIdousaki);
   ShowDestination();
 }
 
@@ -155,6 +167,7 @@ QToolButton* TForm1::AddToolButton(const char* name, int left, int width,
   button->setIconSize(QSize(16, 16));
   button->setToolTip(Text(hint));
   button->setGeometry(left, 2, width, 22);
+  PressOnReturn(button);
   return button;
 }
 

@@ -23,6 +23,7 @@ class QStatusBar;
 class QTableView;
 class QTimer;
 class QToolButton;
+class QUrl;
 
 namespace kuronel {
 
@@ -39,6 +40,16 @@ class TSelectFolderDialog;
 // directory of the viewer. Replaceable so that tests need no desktop.
 using DocumentOpener =
     std::function<void(const QString& file, const QString& working_directory)>;
+// Shows the user's guide in the desktop's web browser; false when none
+// took it. Replaceable so that tests need no desktop.
+using GuideOpener = std::function<bool(const QUrl& guide)>;
+
+// The Help item's words when the guide cannot be shown; the guide's path
+// follows them.
+inline constexpr char kGuideMissingText[] =
+    "使い方ガイドが見つかりません。インストールを確かめてください。\n";
+inline constexpr char kGuideNotOpenedText[] =
+    "使い方ガイドを開けませんでした。Web ブラウザで次のファイルを開いてください。\n";
 
 // The main window: the tool strip, the catalogue list, the menus and the
 // status line. It only wires its elements to the core's operations; the
@@ -73,6 +84,7 @@ class TForm1 : public QMainWindow {
   TForm3* DetailSettingsWindow() const { return Form3; }
 
   void SetDocumentOpener(DocumentOpener opener) { open_document_ = std::move(opener); }
+  void SetGuideOpener(GuideOpener opener) { open_guide_ = std::move(opener); }
 
   // The destination folder: the caption of SpeedButtonIdousaki.
   const std::string& DestinationFolder() const { return destination_; }
@@ -136,6 +148,22 @@ class TForm1 : public QMainWindow {
    private:
     TForm1& form_;
     InputDiscardScope discard_input_;
+  };
+
+  // Puts the keyboard's focus in the list, where it starts and where it
+  // returns after every dialog, whichever button or menu opened it.
+  void ReturnFocusToList();
+  // Held by each command that may open a dialog: ReturnFocusToList when the
+  // command ends, on every path.
+  class ListFocusReturn {
+   public:
+    explicit ListFocusReturn(TForm1& form) : form_(form) {}
+    ~ListFocusReturn();
+    ListFocusReturn(const ListFocusReturn&) = delete;
+    ListFocusReturn& operator=(const ListFocusReturn&) = delete;
+
+   private:
+    TForm1& form_;
   };
 
   void CreateToolStrip();
@@ -203,6 +231,7 @@ class TForm1 : public QMainWindow {
   // other fields of the record live in the menus and the destination button.
   Settings settings_;
   DocumentOpener open_document_;
+  GuideOpener open_guide_;
   // The folders of the last walk, root first (never shown).
   FolderWorkList folder_work_list_;
   std::vector<std::string> opened_folders_;

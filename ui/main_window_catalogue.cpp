@@ -50,6 +50,7 @@ void TForm1::ConnectCatalogueCommands() {
 }
 
 void TForm1::OpenFolder() {
+  const ListFocusReturn focus_back(*this);
   if (!SelectFolderDialog1->Execute()) return;
   UnreadablePaths unreadable;
   {
@@ -69,6 +70,7 @@ void TForm1::OpenFolder() {
 }
 
 void TForm1::AddFolder() {
+  const ListFocusReturn focus_back(*this);
   if (!SelectFolderDialog1->Execute()) return;
   UnreadablePaths unreadable;
   {

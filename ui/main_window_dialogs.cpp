@@ -1,11 +1,15 @@
 // The main window's commands that open dialogs: the destination folder, the
 // detail settings, help and version.
+#include <QDesktopServices>
+#include <QDir>
 #include <QMessageBox>
 #include <QProcess>
+#include <QUrl>
 #include <QPushButton>
 #include <QToolButton>
 
 #include "platform/cp932.h"
+#include "platform/path.h"
 #include "platform/system.h"
 #include "ui/detail_settings_window.h"
 #include "ui/application.h"
@@ -16,9 +20,9 @@
 namespace kuronel {
 namespace {
 
-void ShowPlainMessage(QWidget* parent, const char* text) {
+void ShowPlainMessage(QWidget* parent, const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle),
-                  QString::fromUtf8(text), QMessageBox::Ok, parent);
+                  text, QMessageBox::Ok, parent);
   KeepTitleVisible(box);
   box.exec();
 }
@@ -26,6 +30,17 @@ void ShowPlainMessage(QWidget* parent, const char* text) {
 void OpenWithDesktopViewer(const QString& file, const QString& working_directory) {
   // Detached and unchecked: a missing file or viewer shows nothing.
   QProcess::startDetached(QStringLiteral("xdg-open"), {file}, working_directory);
+}
+
+bool OpenWithDesktopBrowser(const QUrl& guide) {
+  return QDesktopServices::openUrl(guide);
+}
+
+// The user's guide as installed with the program: the same way up from the
+// program's folder in the build as under the installation's prefix.
+QString GuideFile() {
+  return QDir::cleanPath(QString::fromStdString(ProgramFolder()) +
+                         QStringLiteral(KURONEL_GUIDE_FROM_PROGRAM));
 }
 
 }  // namespace
@@ -42,6 +57,7 @@ void TForm1::ConnectDialogCommands() {
   SelectFolderDialog1->Position = TDialogPosition::dpOwnerCenter;
   SelectFolderDialog1->Root = TRootFolder::rfDesktop;
   open_document_ = OpenWithDesktopViewer;
+  open_guide_ = OpenWithDesktopBrowser;
 
   connect(SpeedButton4, &QToolButton::clicked, this,
           &TForm1::ChooseExistingDestination);
@@ -58,11 +74,13 @@ void TForm1::ConnectDialogCommands() {
 }
 
 void TForm1::ChooseExistingDestination() {
+  const ListFocusReturn focus_back(*this);
   if (SelectFolderDialog1->Execute())
     SetDestinationFolder(SelectFolderDialog1->Path());
 }
 
 void TForm1::TypeNewDestination() {
+  const ListFocusReturn focus_back(*this);
   const QString shown = QString::fromStdString(DisplayPath(destination_));
   QString text = shown;
   QString reason;
@@ -85,17 +103,39 @@ void TForm1::TypeNewDestination() {
   SetDestinationFolder(folder);
 }
 
-void TForm1::OpenDetailSettings() { Form3->exec(); }
+void TForm1::OpenDetailSettings() {
+  const ListFocusReturn focus_back(*this);
+  Form3->exec();
+}
 
+// A kuronel.chm in the start folder is handed to the desktop as it stands;
+// without one the program's own guide opens, and a guide that is missing or
+// that no browser takes is named in a box rather than left unsaid.
 void TForm1::ShowHelp() {
-  open_document_(QString::fromStdString(startup_folder_ + "/kuronel.chm"),
-                 QString::fromStdString(ProgramFolder()));
+  const ListFocusReturn focus_back(*this);
+  const std::string help_file = startup_folder_ + "/kuronel.chm";
+  if (!startup_folder_.empty() && KindAt(help_file) == PathKind::kFile) {
+    open_document_(QString::fromStdString(help_file),
+                   QString::fromStdString(ProgramFolder()));
+    return;
+  }
+  const QString guide = GuideFile();
+  if (KindAt(guide.toStdString()) != PathKind::kFile) {
+    ShowPlainMessage(this, QString::fromUtf8(kGuideMissingText) + guide);
+    return;
+  }
+  if (!open_guide_(QUrl::fromLocalFile(guide)))
+    ShowPlainMessage(this, QString::fromUtf8(kGuideNotOpenedText) + guide);
 }
 
 void TForm1::ShowHelpNotice() {
+  const ListFocusReturn focus_back(*this);
   ShowPlainMessage(this, "ダウンロード元からオンラインで参照してください。");
 }
 
-void TForm1::ShowVersion() { ShowPlainMessage(this, "Ver,1.1.0"); }
+void TForm1::ShowVersion() {
+  const ListFocusReturn focus_back(*this);
+  ShowPlainMessage(this, "Ver,1.1.0");
+}
 
 }  // namespace kuronel

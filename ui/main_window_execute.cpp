@@ -19,6 +19,7 @@ void TForm1::ConnectExecuteCommand() {
 }
 
 void TForm1::ExecuteCommand() {
+  const ListFocusReturn focus_back(*this);
   const Settings settings = CurrentSettings();
   if (settings.MoveToDateFolder && !NamesADrive(settings.DestinationFolder)) {
     SetStatusText(QString::fromUtf8("移動先フォルダが不正です。"));

@@ -2,7 +2,10 @@
 
 #include <qpa/qplatformwindow.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -14,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 #include <stdexcept>
 
 #include "testing/program_under_test.h"
@@ -94,6 +98,11 @@ class Form1Test : public QObject {
     QCOMPARE(Form1().windowTitle(), U("Kuronel"));
     QCOMPARE(Form1().width(), 592);
     QCOMPARE(Form1().minimumSize(), Form1().maximumSize());
+    // What the window system is told: no maximise button, no other size.
+    QVERIFY(!(Form1().windowFlags() & Qt::WindowMaximizeButtonHint));
+    Form1().show();
+    QCOMPARE(Form1().windowHandle()->minimumSize(),
+             Form1().windowHandle()->maximumSize());
     QCOMPARE(Form1().height() - Form1().menuBar()->sizeHint().height(), 314);
     auto* list = Form1().findChild<QTableView*>("ListViewM");
     QVERIFY(list);
@@ -184,6 +193,58 @@ class Form1Test : public QObject {
       QVERIFY(!Form1().Catalogue()->Rows()[1].Checked);
     }
     QVERIFY(!Form1().Catalogue()->Rows()[0].Checked);
+  }
+
+  // A keyboard user starts in the list. Tab reaches every tool button in
+  // turn, each showing that it has the focus, and comes back to the list.
+  void TabReachesEveryButtonWithAFocusMark() {
+    Form1().show();
+    QVERIFY(QTest::qWaitForWindowActive(&Form1()));
+    auto* list = Form1().findChild<QTableView*>("ListViewM");
+    QCOMPARE(QApplication::focusWidget(), list);
+    const char* chain[] = {"SpeedButton1",    "SpeedButton3", "SpeedButton2",
+                           "HelpSpeedButton", "SpeedButton4",
+                           "SpeedButtonIdousaki"};
+    for (const char* name : chain) {
+      auto* button = Form1().findChild<QAbstractButton*>(name);
+      const QImage unfocused = button->grab().toImage();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QCOMPARE(QApplication::focusWidget(), button);
+      QVERIFY2(button->grab().toImage() != unfocused, name);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), list);
+    // Alt alone reaches the menus (the options live only there).
+    QTest::keyClick(list, Qt::Key_Alt, Qt::AltModifier);
+    QCOMPARE(Form1().menuBar()->activeAction(),
+             Form1().findChild<QMenu*>("File1")->menuAction());
+  }
+
+  // Return or Space presses the button with the focus; whichever dialog it
+  // opens, the focus is back in the list when it closes.
+  void ButtonsPressFromTheKeyboardAndTheFocusComesBackToTheList() {
+    Form1().show();
+    QVERIFY(QTest::qWaitForWindowActive(&Form1()));
+    auto* list = Form1().findChild<QTableView*>("ListViewM");
+    const struct {
+      const char* button;
+      Qt::Key key;
+    } presses[] = {{"SpeedButton1", Qt::Key_Return},
+                   {"SpeedButton4", Qt::Key_Space},
+                   {"SpeedButtonIdousaki", Qt::Key_Return},
+                   {"HelpSpeedButton", Qt::Key_Enter}};
+    for (const auto& press : presses) {
+      auto* button = Form1().findChild<QAbstractButton*>(press.button);
+      button->setFocus(Qt::TabFocusReason);
+      bool answered = false;
+      AnswerNextModal([&](QWidget* modal) {
+        answered = true;
+        QTest::keyClick(modal, Qt::Key_Escape);
+      });
+      QTest::keyClick(button, press.key);
+      QVERIFY2(answered, press.button);
+      QCOMPARE(Form1().focusWidget(), list);
+    }
   }
 
   void MenusHoldEveryItemInOrder() {

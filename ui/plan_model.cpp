@@ -56,7 +56,8 @@ QVariant PlanModel::data(const QModelIndex& index, int role) const {
       // why it failed, or why a move kept its source.
       if (index.column() == kStateColumn) {
         if (row.failure.ok()) return QVariant();
-        return QString::fromUtf8(DisplayPath(row.failure.Describe()));
+        return QString::fromUtf8(
+            DisplayPath(row.failure.Describe(Wording::kJapanese)));
       }
       // The path columns are elided in the middle; the tip has them whole.
       [[fallthrough]];

@@ -12,12 +12,15 @@
 
 #include "platform/cp932.h"
 #include "platform/folder_lock.h"
+#include "processing/plan_columns.h"
 #include "processing/plan_execution.h"
 #include "ui/plan_model.h"
 #include "ui/report_list.h"
 #include "processing/run_lock.h"
 #include "ui/application.h"
 #include "ui/input_discard.h"
+#include "ui/keyboard_buttons.h"
+#include "ui/path_elision.h"
 #include "ui/status_line.h"
 
 namespace kuronel {
@@ -78,9 +81,12 @@ QPushButton* TForm2::AddButton(const char* name, const char* caption,
   auto* button = new QPushButton(Text(caption), ToolBar1);
   button->setObjectName(name);
   button->setFlat(true);
-  // Tool buttons: they take no focus, and Enter never starts a run.
+  // Neither is the dialog's default: Return in the list never starts a run.
+  // A keyboard user reaches each with Tab and presses it with Space or
+  // Return.
   button->setAutoDefault(false);
-  button->setFocusPolicy(Qt::NoFocus);
+  PressOnReturn(button);
+  ShowFocusOfFlatButton(button);
   button->setGeometry(left, 2, kButtonWidth, kButtonHeight);
   return button;
 }
@@ -103,6 +109,9 @@ void TForm2::CreateList() {
   ListViewFile = NewReportList(this, "ListViewFile", plan_model_,
                                QAbstractItemView::SingleSelection,
                                {200, 288, 100});
+  auto* paths = new PathColumnDelegate(ListViewFile);
+  ListViewFile->setItemDelegateForColumn(kSourcePathColumn, paths);
+  ListViewFile->setItemDelegateForColumn(kNewPathColumn, paths);
   connect(ListViewFile->horizontalHeader(), &QHeaderView::sectionClicked,
           this, &TForm2::ListViewFileColumnClick);
 }
@@ -141,6 +150,8 @@ void TForm2::FormActivate() {
   // A new plan is read from its beginning, whatever the last one showed.
   ListViewFile->scrollToTop();
   ListViewFile->horizontalScrollBar()->setValue(0);
+  // The keyboard starts in the list; Tab reaches 実行.
+  ListViewFile->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm2::SpeedButton1Click() {
@@ -168,6 +179,8 @@ void TForm2::SpeedButton1Click() {
     ~RunEnd() {
       form->running_ = false;
       form->SpeedButton2->setEnabled(true);
+      // 実行 is off now; the keyboard's next step is closing.
+      form->SpeedButton2->setFocus(Qt::OtherFocusReason);
     }
   } run_end{this};
 

@@ -7,7 +7,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include <QApplication>
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -19,6 +22,7 @@
 #include "testing/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/application.h"
+#include "ui/path_elision.h"
 
 using kuronel::FileCatalogue;
 using kuronel::ProcessingPlan;
@@ -175,9 +179,11 @@ class Form2Test : public QObject {
     QVERIFY(form_->isVisible());
 
     ExpectStates({"Ok", "file not found", "DelError!", "Ok"});
-    // A failed row's state cell tells why; a done one tells nothing more.
+    // A failed row's state cell tells why, in the program's Japanese words
+    // and the system's reason; a done one tells nothing more.
     QCOMPARE(Data(1, 2, Qt::ToolTipRole).toString(),
-             QString::fromStdString(gone + ": open: " + std::strerror(ENOENT)));
+             QString::fromStdString(gone + ": ファイルを開く: " +
+                                    std::strerror(ENOENT)));
     QVERIFY(!Data(0, 2, Qt::ToolTipRole).isValid());
     for (int row = 0; row < 4; ++row) QVERIFY(IsRed(row));
     QVERIFY(!Exists(a));
@@ -277,6 +283,7 @@ class Form2Test : public QObject {
       AddFile("IMG_" + std::to_string(1000 + i) + ".JPG",
               "2004/05/06 10:00:00");
     Show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
     QTableView* list = List();
     QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
     QCOMPARE(Data(0, 0, Qt::ToolTipRole).toString(),
@@ -292,6 +299,64 @@ class Form2Test : public QObject {
     Show();
     QCOMPARE(list->verticalScrollBar()->value(), 0);
     QCOMPARE(list->horizontalScrollBar()->value(), 0);
+  }
+
+  // The path columns keep a path's last two names whole while they fit:
+  // the date folder and the new name, not "写真/20…1/2024_04_01a0.JPG".
+  void PathsKeepTheirLastTwoNamesWhole() {
+    QTableView* list = List();
+    for (int column : {0, 1})
+      QVERIFY(qobject_cast<kuronel::PathColumnDelegate*>(
+          list->itemDelegateForColumn(column)));
+    QVERIFY(!list->itemDelegateForColumn(2));
+
+    const QFontMetrics metrics(list->font());
+    const QString tail = U("/2024_04_01/2024_04_01a0.JPG");
+    const QString path = U("/home/aiko/Pictures/写真") + tail;
+    const int tail_width = metrics.horizontalAdvance(tail);
+    const int head_room = metrics.horizontalAdvance(U("/home/…"));
+    struct {
+      int width;
+      bool whole, keeps_tail;
+    } cases[] = {
+        {metrics.horizontalAdvance(path), true, true},
+        {tail_width + head_room, false, true},
+        {tail_width - 1, false, false},  // then in the middle
+    };
+    for (const auto& c : cases) {
+      const QString shown = kuronel::ElidePath(path, metrics, c.width);
+      QVERIFY2(metrics.horizontalAdvance(shown) <= c.width, qPrintable(shown));
+      QCOMPARE(shown == path, c.whole);
+      QCOMPARE(shown.endsWith(tail), c.keeps_tail);
+      QVERIFY2(c.whole || (shown.startsWith(U("/ho")) && shown.contains(U("…"))),
+               qPrintable(shown));
+    }
+  }
+
+  // Keyboard alone: the focus starts in the list, where Return runs
+  // nothing; Tab reaches 実行, which shows the focus, and Return runs the
+  // plan; then 閉じる has the focus and Space closes the window.
+  void TheKeyboardAloneRunsAndClosesThePlan() {
+    AddFile("A.JPG", "2004/05/06 10:00:00");
+    bool answered = false;
+    AnswerNextModal([&](QWidget*) {
+      QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+      QCOMPARE(QApplication::focusWidget(), List());
+      QTest::keyClick(List(), Qt::Key_Return);
+      ExpectStates({"未処理"});
+      QPushButton* run = Button("SpeedButton1");
+      const QImage unfocused = run->grab().toImage();
+      QTest::keyClick(List(), Qt::Key_Tab);
+      QCOMPARE(QApplication::focusWidget(), run);
+      QVERIFY(run->grab().toImage() != unfocused);
+      QTest::keyClick(run, Qt::Key_Return);
+      ExpectStates({"OK"});
+      QCOMPARE(QApplication::focusWidget(), Button("SpeedButton2"));
+      QTest::keyClick(Button("SpeedButton2"), Qt::Key_Space);
+      answered = true;
+    });
+    QCOMPARE(ShowModal(), int(QDialog::Rejected));
+    QVERIFY(answered);
   }
 
   // After the execute command's ascending date sort, the first header click

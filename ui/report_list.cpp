@@ -17,6 +17,9 @@ QTableView* NewReportList(QWidget* parent, const char* name,
   list->setSelectionMode(selection);
   list->setSelectionBehavior(QAbstractItemView::SelectRows);
   list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Tab leaves the list for the window's buttons instead of walking its
+  // cells; the arrow keys move between rows.
+  list->setTabKeyNavigation(false);
   list->setWordWrap(false);
   if (font != nullptr) list->setFont(*font);
   list->setTextElideMode(Qt::ElideMiddle);

@@ -15,7 +15,8 @@ namespace kuronel {
 // nothing edited or wrapped, long texts elided in the middle (a path keeps
 // its start and its file name), fixed row heights (100,000 rows stay quick
 // to lay out), clickable column headers without a row header, and the
-// columns `widths` wide. `font`, when given, is set before the row height is
+// columns `widths` wide. Tab leaves the list rather than moving between
+// its cells. `font`, when given, is set before the row height is
 // taken from it.
 QTableView* NewReportList(QWidget* parent, const char* name,
                           QAbstractItemModel* model,
