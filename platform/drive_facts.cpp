@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <vector>
@@ -18,23 +19,6 @@ namespace {
 constexpr unsigned long kMsdosMagic = 0x4d44;
 constexpr unsigned long kExfatMagic = 0x2011BAB0;
 constexpr unsigned long kFuseMagic = 0x65735546;
-
-// The mount table's fields escape a space, tab, newline and backslash as
-// three octal digits.
-std::string Unescaped(std::string_view field) {
-  std::string text;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 3 < field.size() &&
-        field[i + 1] >= '0' && field[i + 1] <= '3') {
-      text += static_cast<char>((field[i + 1] - '0') * 64 +
-                                (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
-      i += 3;
-    } else {
-      text += field[i];
-    }
-  }
-  return text;
-}
 
 // The space-separated fields of one mount table line.
 std::vector<std::string_view> Fields(std::string_view line) {
@@ -94,6 +78,22 @@ std::string PathFromDriveRoot(std::uint64_t device, const std::string& real,
 
 }  // namespace
 
+std::string UnescapedMountField(std::string_view field) {
+  std::string text;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 3 < field.size() &&
+        std::all_of(field.begin() + i + 1, field.begin() + i + 4,
+                    [](char c) { return c >= '0' && c <= '7'; })) {
+      text += static_cast<char>((field[i + 1] - '0') * 64 +
+                                (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
+      i += 3;
+    } else {
+      text += field[i];
+    }
+  }
+  return text;
+}
+
 bool MountEntryOf(std::uint64_t device, const std::string& path,
                   MountEntry& entry, SystemCalls& calls) {
   constexpr std::size_t kMaxMountTable = 16 << 20;
@@ -116,12 +116,12 @@ bool MountEntryOf(std::uint64_t device, const std::string& path,
                     &minor_number) != 2 ||
         makedev(major_number, minor_number) != device)
       continue;
-    std::string mount_point = Unescaped(fields[4]);
+    std::string mount_point = UnescapedMountField(fields[4]);
     if (!PathHolds(mount_point, path) ||
         (found && mount_point.size() < entry.mount_point.size()))
       continue;
-    entry = {std::string(fields[dash + 1]), Unescaped(fields[dash + 2]),
-             std::move(mount_point), Unescaped(fields[3])};
+    entry = {std::string(fields[dash + 1]), UnescapedMountField(fields[dash + 2]),
+             std::move(mount_point), UnescapedMountField(fields[3])};
     found = true;
   }
   return found;

@@ -20,6 +20,10 @@ struct MountEntry {
   std::string root;         // the folder of the drive mounted there
 };
 
+// A field of the mount table with its octal escapes (of blanks, tabs, line
+// breaks and backslashes) undone.
+std::string UnescapedMountField(std::string_view field);
+
 // The entry of `device` whose mount point is the longest start of `path`
 // (an absolute path without links); false when the table has none.
 bool MountEntryOf(std::uint64_t device, const std::string& path,

@@ -97,11 +97,20 @@ UniqueFd CreateUniqueFile(SystemCalls& calls, const std::string& folder,
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   thread_local std::mt19937 random{std::random_device()()};
   std::uniform_int_distribution<std::size_t> letter(0, sizeof kLetters - 2);
-  for (int attempt = 0; attempt < 100; ++attempt) {
+  const auto next_name = [&] {
     std::string name(prefix);
     for (std::size_t i = 0; i < kUniqueLetters; ++i)
       name += kLetters[letter(random)];
-    path = JoinPath(folder, name);
+    return name;
+  };
+  return CreateNewFile(calls, folder, next_name, mode, path);
+}
+
+UniqueFd CreateNewFile(SystemCalls& calls, const std::string& folder,
+                       const std::function<std::string()>& next_name,
+                       mode_t mode, std::string& path) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    path = JoinPath(folder, next_name());
     UniqueFd file(calls.Open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
                              mode),
                   calls);

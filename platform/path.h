@@ -2,6 +2,7 @@
 #define KURONEL_PLATFORM_PATH_H_
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -77,6 +78,13 @@ inline constexpr std::size_t kUniqueLetters = 6;
 UniqueFd CreateUniqueFile(SystemCalls& calls, const std::string& folder,
                           std::string_view prefix, mode_t mode,
                           std::string& path);
+
+// Creates a new file in `folder` under the first name `next_name` gives that
+// does not exist (O_EXCL), trying up to 100 names; otherwise as
+// CreateUniqueFile.
+UniqueFd CreateNewFile(SystemCalls& calls, const std::string& folder,
+                       const std::function<std::string()>& next_name,
+                       mode_t mode, std::string& path);
 
 }  // namespace kuronel
 

@@ -147,18 +147,7 @@ std::string NewTemporaryName() {
 
 UniqueFd CreateTemporaryFile(SystemCalls& calls, const std::string& folder,
                              mode_t mode, std::string& path) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    path = JoinPath(folder, NewTemporaryName());
-    UniqueFd file(calls.Open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode),
-                  calls);
-    if (file.valid()) return file;
-    if (errno != EEXIST) break;
-  }
-  // Never the name of a file that another program may own.
-  const int error = errno;
-  path.clear();
-  errno = error;
-  return UniqueFd();
+  return CreateNewFile(calls, folder, NewTemporaryName, mode, path);
 }
 
 std::string ReservationText(std::string_view temporary_name) {

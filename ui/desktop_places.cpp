@@ -4,6 +4,7 @@
 #include <set>
 #include <sstream>
 
+#include "platform/drive_facts.h"
 #include "platform/path.h"
 
 namespace kuronel {
@@ -18,24 +19,6 @@ const std::set<std::string, std::less<>> kPseudoTypes = {
     "mqueue",     "hugetlbfs", "fusectl",   "binfmt_misc", "autofs", "efivarfs",
     "rpc_pipefs", "nsfs",      "selinuxfs",
 };
-
-// Undoes the octal escapes with which the kernel writes blanks, tabs, line
-// breaks and backslashes in mount points.
-std::string Unescape(std::string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 3 < text.size() &&
-        std::all_of(text.begin() + i + 1, text.begin() + i + 4,
-                    [](char c) { return c >= '0' && c <= '7'; })) {
-      out += static_cast<char>((text[i + 1] - '0') * 64 +
-                               (text[i + 2] - '0') * 8 + (text[i + 3] - '0'));
-      i += 3;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
 
 bool IsDirectlyUnder(const std::string& path, const std::string& folder) {
   return path.size() > folder.size() + 1 &&
@@ -59,7 +42,7 @@ std::vector<MountPoint> ParseMounts(std::string_view mounts) {
     std::istringstream fields(line);
     std::string device, path, type;
     if (fields >> device >> path >> type)
-      points.push_back({Unescape(path), type});
+      points.push_back({UnescapedMountField(path), type});
   }
   return points;
 }
