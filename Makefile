@@ -28,8 +28,9 @@ FUZZ_PACKAGES := clang-14 libclang-rt-14-dev
 # Extra packages for the side-by-side benchmarks.
 BENCH_PACKAGES := hyperfine libimage-exiftool-perl jhead exiv2 time
 # Extra packages for make screenshots: a virtual X server and a window
-# manager, whose title bars show the windows' titles.
-SCREENSHOT_PACKAGES := xvfb xauth openbox x11-utils
+# manager, whose title bars show the windows' titles, and a browser for the
+# picture of the user's guide.
+SCREENSHOT_PACKAGES := xvfb xauth openbox x11-utils chromium
 # Extra packages for make lint: the static analyser.
 LINT_PACKAGES := clang-tidy
 # Extra packages for make icons: the SVG renderer.
@@ -146,12 +147,16 @@ deb: build
 
 # The windows on a real X server (Xvfb), framed by a window manager whose
 # title bars show their titles, with the program's font and style, saved over
-# the pictures in docs/. The demo card goes under /var/tmp, below "/" in the
-# folder picker.
+# the pictures in docs/, and the first page of the user's guide as a browser
+# shows it (docs/guide.png). The demo card goes under /var/tmp, below "/" in
+# the folder picker.
 screenshots: build
 	$(call install_missing,$(SCREENSHOT_PACKAGES))
 	xvfb-run -a -s "-screen 0 1280x1024x24" sh ui/screenshots_on_openbox.sh \
 	  $(BUILD_DIR)/ui/kuronel-screenshot-tour docs
+	chromium --headless --no-sandbox --disable-gpu --hide-scrollbars \
+	  --window-size=1000,1300 --screenshot=$(abspath docs/guide.png) \
+	  file://$(abspath docs/guide.html)
 
 icons:
 	$(call install_missing,$(ICON_PACKAGES))
