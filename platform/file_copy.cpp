@@ -87,9 +87,11 @@ class RealFileSystem::CopyJob {
   static constexpr FileOperation kName = FileOperation::kName;
   static constexpr FileOperation kVerify = FileOperation::kVerify;
 
-  // Records the failure of `operation` on `path` with `error`; false.
-  bool Fail(FileOperation operation, const std::string& path, int error) {
-    result_.failure = FileResult(operation, path, error);
+  // Records the failure of `operation` on `path` with `error` (and the
+  // program's own cause, where the errno cannot say it); false.
+  bool Fail(FileOperation operation, const std::string& path, int error,
+            FailureCause cause = FailureCause::kSystem) {
+    result_.failure = FileResult(operation, path, error, cause);
     return false;
   }
   // For a call that answers 0 or -1 with errno.
@@ -110,7 +112,7 @@ class RealFileSystem::CopyJob {
     if (calls_.FileStat(source_.get(), source_stat_) != 0)
       return Fail(kRead, source_path_, errno);
     if (!S_ISREG(source_stat_.st_mode))
-      return Fail(kOpen, source_path_, EINVAL);
+      return Fail(kOpen, source_path_, EINVAL, FailureCause::kNotAFile);
     calls_.Advise(source_.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     result_.source_before = ToFileInfo(source_stat_, source_path_, calls_);
     return true;
@@ -159,7 +161,7 @@ class RealFileSystem::CopyJob {
         if (moved < 0 && errno != EINTR) return Fail(kWrite, target_, errno);
       } else {
         moved = ReadWriteChunk(this_chunk);
-        if (moved < 0 && errno != EINTR) return false;
+        if (moved < 0) return false;  // the failure is recorded
       }
       if (moved < 0) continue;  // interrupted: again
       if (moved == 0) break;
@@ -179,7 +181,7 @@ class RealFileSystem::CopyJob {
     if (!EndInHole(after.st_size)) return false;
     // Written to while it was read, the copy may mix old and new bytes.
     if (!result_.source_before.Unchanged(result_.source_after))
-      return Fail(kRead, source_path_, EAGAIN);
+      return Fail(kRead, source_path_, EAGAIN, FailureCause::kSourceChanged);
     return true;
   }
 
@@ -224,7 +226,8 @@ class RealFileSystem::CopyJob {
     return true;
   }
 
-  // The bytes moved, or -1 (with the failure recorded, unless EINTR).
+  // The bytes moved (0 at the end), or -1 with the failure recorded. An
+  // interrupted read is made again.
   ssize_t ReadWriteChunk(std::size_t chunk) {
     // As large as the file, up to a chunk, and not cleared: a card's small
     // files cost no chunk of memory to set up each.
@@ -233,15 +236,20 @@ class RealFileSystem::CopyJob {
           chunk, std::max<std::uint64_t>(result_.source_before.size, 1)));
       buffer_ = std::make_unique_for_overwrite<char[]>(buffer_size_);
     }
-    const ssize_t got = calls_.Read(source_.get(), buffer_.get(),
-                                    std::min(chunk, buffer_size_));
-    if (got < 0 && errno != EINTR) Fail(kRead, source_path_, errno);
-    if (got <= 0) return got;
+    ssize_t got;
+    do {
+      got = calls_.Read(source_.get(), buffer_.get(),
+                        std::min(chunk, buffer_size_));
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+      Fail(kRead, source_path_, errno);
+      return -1;
+    }
+    if (got == 0) return 0;
     const std::string_view bytes(buffer_.get(), static_cast<std::size_t>(got));
     if (verify_) source_hash_.Add(bytes);
     if (!WriteAll(calls_, temp_.get(), bytes)) {
       Fail(kWrite, target_, errno);
-      errno = EIO;  // not EINTR: the chunk is not to be read again
       return -1;
     }
     return got;
@@ -389,9 +397,7 @@ class RealFileSystem::CopyJob {
         calls_.Unlink(target_) == 0)
       SyncFolder(calls_, folder_);
     if (error != 0) return Fail(kRead, target_, error);
-    result_.failure =
-        FileResult(kVerify, target_, EIO, FailureCause::kCopyDiffers);
-    return false;
+    return Fail(kVerify, target_, EIO, FailureCause::kCopyDiffers);
   }
 
   // The hash of the copy as the drive gives it back; 0, or the errno.

@@ -71,6 +71,12 @@ std::string CauseText(const FileResult& result, Wording wording) {
     case FailureCause::kCopyDiffers:
       return In(wording, {"the copy read back differs from its source",
                           "読み戻したコピーが元のファイルと違います"});
+    case FailureCause::kSourceChanged:
+      return In(wording, {"the source changed while it was copied",
+                          "コピーの間に元のファイルが変わりました"});
+    case FailureCause::kNotAFile:
+      return In(wording, {"not a regular file",
+                          "通常のファイルではありません"});
     case FailureCause::kOutcomeOnly:
       break;
   }

@@ -33,6 +33,8 @@ const char* OperationText(FileOperation operation,
 enum class FailureCause {
   kSystem,        // the errno's text
   kCopyDiffers,   // the copy, read back, differs from its source
+  kSourceChanged,  // the source was written to while it was copied
+  kNotAFile,      // the source is a FIFO, socket or device, not a file
   kOutcomeOnly,   // nothing failed but what the outcome says
 };
 

@@ -301,8 +301,11 @@ TEST(PlanExecutionTest, SourceChangedWhileCopiedIsKept) {
       EXPECT_TRUE(ReadFile(new_path) == Photo(20000));
       continue;
     }
-    // The copy may hold a mix of old and new bytes: it is not published.
+    // The copy may hold a mix of old and new bytes: it is not published,
+    // and the row says why in words of its own, not "Resource temporarily
+    // unavailable".
     EXPECT_EQ(plan[0].State, RowState::kCopyError);
+    EXPECT_EQ(plan[0].failure.Reason(), "the source changed while it was copied");
     EXPECT_TRUE(Exists(source));
     EXPECT_FALSE(Exists(new_path));
     EXPECT_TRUE(FolderEntries(dir.Path("d")).empty());
