@@ -50,8 +50,13 @@ void ConfirmOnDisk(const std::string& source_path, const PlannedCopy& planned,
   const FileResult flushed = file_system.FlushFile(
       planned.attribute_only ? source_path : planned.target_path);
   if (flushed.ok()) return;
+  // A move is done by now: the reason says so beside the unconfirmed mark.
+  const FailureOutcome outcome =
+      row.State != RowState::kMoved ? FailureOutcome::kNone
+      : planned.moved               ? FailureOutcome::kFileMoved
+                                    : FailureOutcome::kSourceDeleted;
   row.State = RowState::kAttrError;
-  row.failure = flushed;
+  row.failure = flushed.WithOutcome(outcome);
 }
 
 // Why a move kept the source of a copy, after the failure of the read-only

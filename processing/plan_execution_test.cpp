@@ -41,10 +41,13 @@ Settings Options(bool move, bool rename, bool read_only, bool keep,
   return options;
 }
 
+// The row's state; its reason, when asked for.
 RowState RunOne(const std::string& source, const std::string& new_path,
-                const Settings& options, FileSystem& fs) {
+                const Settings& options, FileSystem& fs,
+                FileResult* failure = nullptr) {
   ProcessingPlan plan = {PlanRow{source, new_path, RowState::kUnprocessed}};
   RunPlan(plan, options, fs, {});
+  if (failure != nullptr) *failure = plan[0].failure;
   return plan[0].State;
 }
 
@@ -439,10 +442,15 @@ TEST(PlanExecutionTest, FailingOperationsOfTheRun) {
     fs.FailCall(Op::kMove);  // copied, as between two file systems
     std::string source = dir.WriteFile("c/IMG.JPG", Photo());
     std::string new_path = c.move ? dir.Path("d/a0.JPG") : source;
+    FileResult failure;
     EXPECT_EQ(RunOne(source, new_path,
-                     Options(c.move, c.move, c.read_only, false), fs),
+                     Options(c.move, c.move, c.read_only, false), fs, &failure),
               c.state);
     EXPECT_EQ(Exists(source), c.source_kept);
+    // A row that is not done says whether its source is gone.
+    if (c.state == RowState::kAttrError && !c.source_kept) {
+      EXPECT_EQ(failure.outcome(), FailureOutcome::kSourceDeleted);
+    }
     if (c.source_kept) {
       EXPECT_EQ(ReadFile(source), Photo());
     }
