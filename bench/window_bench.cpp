@@ -22,7 +22,7 @@
 #include "catalogue/catalogue_checks.h"
 #include "ui/catalogue_model.h"
 #include "exif/exif_info.h"
-#include "testing/qt_test_support.h"
+#include "testing/qt/qt_test_support.h"
 #include "ui/application.h"
 #include "ui/folder_dialog_form.h"
 #include "ui/program_windows.h"

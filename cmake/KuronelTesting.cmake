@@ -14,7 +14,7 @@ endfunction()
 function(kuronel_add_qtest name)
   add_executable(${name} ${ARGN})
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
-  target_link_libraries(${name} PRIVATE kuronel_gui kuronel_testing Qt6::Test)
+  target_link_libraries(${name} PRIVATE kuronel_qt_testing)
   target_compile_definitions(${name} PRIVATE
     KURONEL_TESTDATA_DIR="${PROJECT_SOURCE_DIR}/testdata")
   add_test(NAME ${name} COMMAND ${name})

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "exif/exif_test_support.h"
+#include "testing/exif_test_support.h"
 
 namespace kuronel {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "exif/exif_entry.h"
-#include "exif/exif_test_support.h"
+#include "testing/exif_test_support.h"
 
 namespace kuronel {
 namespace {

@@ -4,24 +4,40 @@
 #   seam    every system call of the core goes through SystemCalls: no file
 #           but platform/system_calls.cpp calls the operating system's file,
 #           listing, attribute, lock or directory calls by name;
-#   layers  no file of the core, test or not, includes a Qt header or
-#           anything from ui/, and no build file of the core reaches the
-#           window library or Qt;
+#   layers  no file of the core, test or not, nor of the core's test
+#           helpers in testing/, includes a Qt header, anything from ui/ or
+#           the window tests' helpers in testing/qt/, and no build file of
+#           the core or of those helpers reaches the window library or Qt;
 #   order   the folders keep their layers (platform < exif, settings <
 #           catalogue < processing < ui, tools): a file includes headers of
 #           its own folder and of the folders below it only; test files
 #           (x_test.cpp, x_test_support.h, and the screenshot tour in ui/,
 #           which poses the windows with the test helpers) may also include
-#           testing/. testing/, bench/ and fuzz/ stand beside the layers and
-#           may include any of them.
+#           testing/ (its window helpers, testing/qt/, only those of ui/).
+#           testing/, bench/ and fuzz/ stand beside the layers and may include
+#           any of them.
 cd "$(dirname "$0")/.." || exit 2
 core='exif catalogue processing settings platform'
 
-# The core's tracked files matching the patterns given (e.g. '*.cpp').
+# The project's files matching the pathspecs given, as the working tree has
+# them: tracked files still there, and new ones not yet added.
+project_files() {
+  git ls-files --cached --others --exclude-standard -- "$@" | sort -u |
+    while IFS= read -r file; do [ -f "$file" ] && echo "$file"; done
+}
+
+# The core's files matching the patterns given (e.g. '*.cpp').
 core_files() {
   for folder in $core; do
-    for pattern in "$@"; do git ls-files "$folder/$pattern"; done
+    for pattern in "$@"; do project_files "$folder/$pattern"; done
   done
+}
+
+# The core's test helpers in testing/ matching the patterns given: all of
+# testing/ but the window tests' helpers in testing/qt/.
+core_helper_files() {
+  for pattern in "$@"; do project_files "testing/$pattern"; done |
+    grep -v '^testing/qt/'
 }
 
 # Prints the title and the findings, and fails, when there are findings.
@@ -43,21 +59,23 @@ check_seam() {
 }
 
 check_layers() {
-  includes=$(core_files '*.cpp' '*.h' |
-             xargs grep -n -E '^\s*#\s*include\s*[<"](Q[A-Za-z]|qt|qpa/|ui/)')
-  builds=$(core_files CMakeLists.txt '*.cmake' |
-           xargs grep -n -E 'kuronel_gui|Qt6|AUTOMOC|kuronel_add_qtest')
-  report "core files that include Qt or ui/:" "$includes"
+  includes=$( (core_files '*.cpp' '*.h'; core_helper_files '*.cpp' '*.h') |
+             xargs grep -n -E \
+               '^\s*#\s*include\s*[<"](Q[A-Za-z]|qt|qpa/|ui/|testing/qt/)')
+  builds=$( (core_files CMakeLists.txt '*.cmake'
+             core_helper_files CMakeLists.txt '*.cmake') |
+           xargs grep -n -E 'kuronel_gui|kuronel_qt_testing|Qt6|AUTOMOC|kuronel_add_qtest')
+  report "core files that include Qt, ui/ or testing/qt/:" "$includes"
   first=$?
   report "core build files that reach the windows or Qt:" "$builds" &&
     [ $first -eq 0 ] &&
-    echo "the core folders include and link nothing of Qt or ui/"
+    echo "the core folders and their test helpers include and link nothing of Qt, ui/ or testing/qt/"
 }
 
 # Prints "file:line: folder/header.h" for each include that reaches a folder
 # the file's own layer may not use.
 layer_breaches() {
-  git ls-files 'platform/*' 'exif/*' 'settings/*' 'catalogue/*' \
+  project_files 'platform/*' 'exif/*' 'settings/*' 'catalogue/*' \
       'processing/*' 'ui/*' 'tools/*' |
     grep -E '\.(h|cpp)$' |
     xargs grep -n -E '^\s*#\s*include\s*[<"][a-z_]+/' |
@@ -82,7 +100,10 @@ layer_breaches() {
         if (!(used in project) || used == own) next
         is_test = file ~ /(_test\.cpp|_test_support\.h)$/ ||
                   file ~ /^ui\/screenshot_tour(_main)?\.cpp$/
-        if (used == "testing" && is_test) next
+        # testing/qt/, the helpers of the window tests, is for ui/ alone.
+        window_helper = header ~ /^testing\/qt\//
+        if (used == "testing" && is_test && (!window_helper || own == "ui"))
+          next
         if ((used in layer) && layer[used] < layer[own]) next
         print file ":" line ": " header
       }'

@@ -9,11 +9,11 @@
 
 #include "ui/catalogue_model.h"
 #include "settings/colour_table.h"
-#include "testing/qt_test_support.h"
+#include "testing/qt/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/application.h"
 #include "ui/folder_dialog_form.h"
-#include "testing/program_under_test.h"
+#include "testing/qt/program_under_test.h"
 
 using kuronel::CatalogueModel;
 using kuronel::TFolderDialogForm;

@@ -14,8 +14,8 @@
 #include <filesystem>
 
 #include "ui/detail_settings_window.h"
-#include "testing/program_under_test.h"
-#include "testing/qt_test_support.h"
+#include "testing/qt/program_under_test.h"
+#include "testing/qt/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/application.h"
 #include "ui/destination_input_box.h"

@@ -6,8 +6,8 @@
 
 #include "ui/catalogue_model.h"
 #include "ui/processing_window.h"
-#include "testing/program_under_test.h"
-#include "testing/qt_test_support.h"
+#include "testing/qt/program_under_test.h"
+#include "testing/qt/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/application.h"
 #include "ui/folder_dialog_form.h"
@@ -74,6 +74,31 @@ class ExecuteTest : public QObject {
     QCOMPARE(Form1().StatusText(), U("ファイル一覧を日付順でソートしました。"));
     QVERIFY(Form1().Sort().SortAscending);
     QCOMPARE(Form1().Sort().SortColumn, 3);
+  }
+
+  // The plan list and the main list share one sort direction: the execute
+  // command leaves it ascending, a header click in the processing window
+  // turns it, and so the main list's next column click sorts descending.
+  void APlanHeaderClickTurnsTheMainListsNextSort() {
+    for (const char* name : {"b.JPG", "a.JPG", "c.JPG"})
+      program_->dir().WriteFile(std::string("card/") + name, "x");
+    program_->OpenFolder("card");
+    Form1().SetDestinationFolder(program_->dir().MakeDir("photos") + "/");
+    AnswerNextModal([](QWidget* modal) {
+      modal->findChild<QTableView*>("ListViewFile")
+          ->horizontalHeader()
+          ->sectionClicked(0);
+      modal->findChild<QPushButton*>("SpeedButton2")->click();
+    });
+    Execute("SpeedButton2");
+    Form1()
+        .findChild<QTableView*>("ListViewM")
+        ->horizontalHeader()
+        ->sectionClicked(1);
+    std::vector<std::string> names;
+    for (const auto& row : Form1().Catalogue()->Rows())
+      names.push_back(row.FileName);
+    QCOMPARE(names, (std::vector<std::string>{"c.JPG", "b.JPG", "a.JPG"}));
   }
 
   // After a sort by name the command sorts by date again, so that each day's

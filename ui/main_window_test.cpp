@@ -20,8 +20,8 @@
 #include <QWindow>
 #include <stdexcept>
 
-#include "testing/program_under_test.h"
-#include "testing/qt_test_support.h"
+#include "testing/qt/program_under_test.h"
+#include "testing/qt/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/application.h"
 #include "ui/catalogue_model.h"
@@ -358,6 +358,24 @@ class Form1Test : public QObject {
     QVERIFY(timer->remainingTime() <= remaining);
     QCOMPARE(Form1().StatusText(), U("次のメッセージ"));
     QTRY_COMPARE_WITH_TIMEOUT(Form1().StatusText(), QString(), 10000);
+    QVERIFY(!timer->isActive());
+  }
+
+  // A command holds the GUI thread to its end: the status timer falling due
+  // in the middle of one clears the line only once it has ended, so the text
+  // the command leaves last goes too, not just the one shown before.
+  void AStatusTimerDueDuringACommandClearsTheLineAfterIt() {
+    program_->dir().WriteFile("card/IMG_0001.JPG", "1");
+    program_->dir().WriteFile("card/IMG_0002.JPG", "2");
+    program_->OpenFolder("card");
+    // Past the status line's progress pacing, so that the command's first
+    // text, a row's path, is painted (and events handled) before its count.
+    QTest::qWait(50);
+    auto* timer = Form1().findChild<QTimer*>("TimerSB");
+    timer->setInterval(0);  // falls due at the command's first repaint
+    Form1().StartStatusTimer();
+    FindAction(&Form1(), "jpeg2")->trigger();  // the paths, then the count
+    QCOMPARE(Form1().StatusText(), QString());
     QVERIFY(!timer->isActive());
   }
 

@@ -19,7 +19,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "testing/qt_test_support.h"
+#include "testing/qt/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/application.h"
 #include "ui/path_elision.h"

@@ -19,8 +19,8 @@
 #include <string>
 
 #include "ui/processing_window.h"
-#include "testing/program_under_test.h"
-#include "testing/qt_test_support.h"
+#include "testing/qt/program_under_test.h"
+#include "testing/qt/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/folder_dialog_form.h"
 #include "ui/select_folder_dialog.h"

@@ -7,8 +7,8 @@
 #include "ui/processing_window.h"
 #include "settings/colour_table.h"
 #include "settings/settings.h"
-#include "testing/program_under_test.h"
-#include "testing/qt_test_support.h"
+#include "testing/qt/program_under_test.h"
+#include "testing/qt/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/screenshot_tour.h"
 

@@ -1,12 +1,12 @@
-#ifndef KURONEL_TESTING_PROGRAM_UNDER_TEST_H_
-#define KURONEL_TESTING_PROGRAM_UNDER_TEST_H_
+#ifndef KURONEL_TESTING_QT_PROGRAM_UNDER_TEST_H_
+#define KURONEL_TESTING_QT_PROGRAM_UNDER_TEST_H_
 
 #include <QString>
 #include <QToolButton>
 #include <memory>
 #include <string>
 
-#include "testing/qt_test_support.h"
+#include "testing/qt/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/program_windows.h"
 
@@ -53,4 +53,4 @@ class ProgramUnderTest {
 
 }  // namespace kuronel::testing
 
-#endif  // KURONEL_TESTING_PROGRAM_UNDER_TEST_H_
+#endif  // KURONEL_TESTING_QT_PROGRAM_UNDER_TEST_H_

@@ -1,5 +1,5 @@
-#ifndef KURONEL_TESTING_QT_TEST_SUPPORT_H_
-#define KURONEL_TESTING_QT_TEST_SUPPORT_H_
+#ifndef KURONEL_TESTING_QT_QT_TEST_SUPPORT_H_
+#define KURONEL_TESTING_QT_QT_TEST_SUPPORT_H_
 
 #include <QAction>
 #include <QApplication>
@@ -69,4 +69,4 @@ inline QAction* FindAction(QObject* root, const char* name) {
     return QTest::qExec(&test, argc, argv);           \
   }
 
-#endif  // KURONEL_TESTING_QT_TEST_SUPPORT_H_
+#endif  // KURONEL_TESTING_QT_QT_TEST_SUPPORT_H_

@@ -1,5 +1,5 @@
-#ifndef KURONEL_EXIF_EXIF_TEST_SUPPORT_H_
-#define KURONEL_EXIF_EXIF_TEST_SUPPORT_H_
+#ifndef KURONEL_TESTING_EXIF_TEST_SUPPORT_H_
+#define KURONEL_TESTING_EXIF_TEST_SUPPORT_H_
 
 #include <gtest/gtest.h>
 
@@ -42,4 +42,4 @@ class ExifFileTest : public ::testing::Test {
 
 }  // namespace kuronel
 
-#endif  // KURONEL_EXIF_EXIF_TEST_SUPPORT_H_
+#endif  // KURONEL_TESTING_EXIF_TEST_SUPPORT_H_
