@@ -48,8 +48,7 @@ bool ListEntries(const std::string& folder, const DirEntryVisitor& visit,
     if (calls.StatAt(dir.get(), name, info, true) == 0) {
       entry.attributes = AttributesOf(info, entry.name);
       entry.modified_seconds = info.st_mtim.tv_sec;
-      const FileIdentity identity = identities.Of(
-          info, entry.name, type == DT_LNK || type == DT_UNKNOWN);
+      const FileIdentity identity = identities.Of(info, entry.name);
       entry.device = identity.device;
       entry.inode = identity.inode;
       entry.status = &info;

@@ -44,14 +44,9 @@ bool FuseblkRenumbers(const std::string& source, SystemCalls& calls) {
          std::string_view(sector + 3, 8) != "NTFS    ";
 }
 
-DriveFacts FuseDriveFacts(const std::string& path, SystemCalls& calls) {
+// What a FUSE drive's mount entry tells of it.
+DriveFacts FuseDriveFacts(const MountEntry& entry, SystemCalls& calls) {
   DriveFacts facts;
-  struct stat st;
-  std::string real;
-  if (calls.Stat(path, st) != 0 || calls.RealPath(path, real) != 0)
-    return facts;
-  MountEntry entry;
-  if (!MountEntryOf(st.st_dev, real, entry, calls)) return facts;
   if (entry.type == "fuse.fusefat") {
     facts.renumbers_files = true;
     facts.confirms_flushes = false;
@@ -63,17 +58,28 @@ DriveFacts FuseDriveFacts(const std::string& path, SystemCalls& calls) {
   return facts;
 }
 
-// The path of `real` (resolved) from the root of its drive, so that two
-// mounts of one card give one path.
-std::string PathFromDriveRoot(std::uint64_t device, const std::string& real,
-                              SystemCalls& calls) {
-  MountEntry entry;
-  if (!MountEntryOf(device, real, entry, calls)) return real;
+// The path of `real` (resolved, below the mount point of `entry`) from the
+// root of its drive, so that two mounts of one card give one path.
+std::string PathFromDriveRoot(const MountEntry& entry, const std::string& real) {
   std::string rest = entry.mount_point == "/"
                          ? real
                          : real.substr(entry.mount_point.size());
   if (entry.root == "/") return rest.empty() ? "/" : rest;
   return entry.root + rest;
+}
+
+// statfs's magic number of the drive holding `path`, or of the nearest folder
+// above it that exists; 0 when none can be asked.
+unsigned long FileSystemMagic(const std::string& path, std::string& existing,
+                              SystemCalls& calls) {
+  existing = path;
+  unsigned long magic = 0;
+  while (calls.FileSystemType(existing, magic) != 0) {
+    const std::string parent = ParentFolder(existing);
+    if (parent == existing || parent.empty()) return 0;
+    existing = parent;
+  }
+  return magic;
 }
 
 }  // namespace
@@ -128,15 +134,16 @@ bool MountEntryOf(std::uint64_t device, const std::string& path,
 }
 
 DriveFacts DriveFactsOf(const std::string& path, SystemCalls& calls) {
-  std::string existing = path;
-  unsigned long magic = 0;
-  while (calls.FileSystemType(existing, magic) != 0) {
-    const std::string parent = ParentFolder(existing);
-    if (parent == existing || parent.empty()) return DriveFacts();
-    existing = parent;
-  }
+  std::string existing;
+  const unsigned long magic = FileSystemMagic(path, existing, calls);
   if (magic == kMsdosMagic || magic == kExfatMagic) return {true, true};
-  if (magic == kFuseMagic) return FuseDriveFacts(existing, calls);
+  struct stat st;
+  std::string real;
+  MountEntry entry;
+  if (magic == kFuseMagic && calls.Stat(existing, st) == 0 &&
+      calls.RealPath(existing, real) == 0 &&
+      MountEntryOf(st.st_dev, real, entry, calls))
+    return FuseDriveFacts(entry, calls);
   return DriveFacts();
 }
 
@@ -151,9 +158,20 @@ std::uint64_t FatPathKey(std::string_view path_from_root) {
 
 std::uint64_t PathKeyOf(const struct stat& status, const std::string& path,
                         SystemCalls& calls) {
-  if (!DriveFactsOf(path, calls).renumbers_files) return 0;
-  return FatPathKey(PathFromDriveRoot(static_cast<std::uint64_t>(status.st_dev),
-                                      ResolvedPath(path, calls), calls));
+  std::string existing;
+  const unsigned long magic = FileSystemMagic(path, existing, calls);
+  if (magic != kMsdosMagic && magic != kExfatMagic && magic != kFuseMagic)
+    return 0;
+  // One look at the mount table: whether a FUSE drive renumbers, and where
+  // the drive's root is.
+  const std::string real = ResolvedPath(path, calls);
+  MountEntry entry;
+  const bool mounted =
+      MountEntryOf(static_cast<std::uint64_t>(status.st_dev), real, entry, calls);
+  if (magic == kFuseMagic &&
+      !(mounted && FuseDriveFacts(entry, calls).renumbers_files))
+    return 0;
+  return FatPathKey(mounted ? PathFromDriveRoot(entry, real) : real);
 }
 
 FileIdentity IdentityOf(const struct stat& status, const std::string& path,
@@ -167,11 +185,12 @@ FolderIdentities::FolderIdentities(std::string folder, SystemCalls& calls)
     : calls_(calls), folder_(std::move(folder)) {}
 
 FileIdentity FolderIdentities::Of(const struct stat& status,
-                                  std::string_view name, bool is_link) {
+                                  std::string_view name) {
   if (!resolved_) Resolve();
   const auto device = static_cast<std::uint64_t>(status.st_dev);
-  // A link, or a drive mounted on a folder here: its own path tells.
-  if (is_link || device != device_)
+  // A link to another drive, or a drive mounted on a folder here: its own
+  // path tells.
+  if (device != device_)
     return IdentityOf(status, JoinPath(folder_, name), calls_);
   if (!renumbers_) return {device, static_cast<std::uint64_t>(status.st_ino)};
   return {device_, FatPathKey(JoinPath(real_folder_, name))};
@@ -183,8 +202,11 @@ void FolderIdentities::Resolve() {
   if (calls_.Stat(folder_, st) != 0) return;
   device_ = st.st_dev;
   renumbers_ = DriveFactsOf(folder_, calls_).renumbers_files;
-  if (renumbers_)
-    real_folder_ = PathFromDriveRoot(device_, ResolvedPath(folder_, calls_), calls_);
+  if (!renumbers_) return;
+  real_folder_ = ResolvedPath(folder_, calls_);
+  MountEntry entry;
+  if (MountEntryOf(device_, real_folder_, entry, calls_))
+    real_folder_ = PathFromDriveRoot(entry, real_folder_);
 }
 
 }  // namespace kuronel

@@ -65,10 +65,10 @@ std::uint64_t PathKeyOf(const struct stat& status, const std::string& path,
 class FolderIdentities {
  public:
   FolderIdentities(std::string folder, SystemCalls& calls);
-  // `is_link`: the entry is a symbolic link (or of unknown type), whose own
-  // path is resolved.
-  FileIdentity Of(const struct stat& status, std::string_view name,
-                  bool is_link);
+  // The identity of the entry `name` (links followed) of status `status`.
+  // An entry on the folder's own drive is asked nothing more: FAT and exFAT
+  // hold no links, so there the entry's path is the folder's and its name.
+  FileIdentity Of(const struct stat& status, std::string_view name);
 
  private:
   void Resolve();

@@ -178,27 +178,20 @@ void WriteRow(const PlanRow& row, BatchOutput& output) {
   if (!failure.empty()) output.WriteLine(failure);
 }
 
-// Runs the plan and writes each row as soon as it is done; once standard
-// output fails the run stops after the row in hand. The final write-out to
-// disk may still turn rows into errors: those are written once more, so that
-// a row's last line holds its final state.
+// Runs the plan and writes each row as soon as it is done, in its final
+// state (a row is reported only once it is on the disk); once standard
+// output fails the run stops after the row in hand.
 RunSummary RunPlanWritingRows(ProcessingPlan& plan, const Settings& settings,
                               FileSystem& file_system, const StatusSink& status,
                               TerminalProgress& progress, BatchOutput& output) {
-  std::vector<RowState> written_states(plan.size());
   RunObserver observer;
   observer.row_done = [&](std::size_t i) {
     progress.Clear();  // a row must not land on the progress line
     WriteRow(plan[i], output);
-    written_states[i] = plan[i].State;
   };
   observer.stop_requested = [&] { return output.failed(); };
   const RunSummary run = RunPlan(plan, settings, file_system, status, observer);
   progress.Clear();
-  for (std::size_t i = 0; i < run.rows; ++i) {
-    if (plan[i].State != written_states[i])
-      WriteRow(plan[i], output);
-  }
   return run;
 }
 

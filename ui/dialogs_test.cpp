@@ -26,6 +26,7 @@
 using kuronel::TDestinationInputBox;
 using kuronel::TFolderDialogForm;
 using kuronel::TForm3;
+using kuronel::testing::AcceptNextMessageBox;
 using kuronel::testing::AnswerNextModal;
 using kuronel::testing::FindAction;
 using kuronel::testing::ProgramUnderTest;
@@ -382,12 +383,7 @@ class DialogsTest : public QObject {
 
     browser_there = false;
     QString text;
-    AnswerNextModal([&](QWidget* modal) {
-      auto* box = qobject_cast<QMessageBox*>(modal);
-      QVERIFY(box);
-      text = box->text();
-      box->button(QMessageBox::Ok)->click();
-    });
+    AcceptNextMessageBox(text);
     FindAction(&Form1(), "HelpM")->trigger();
     QCOMPARE(text, U(kuronel::kGuideNotOpenedText) + guides[0]);
   }

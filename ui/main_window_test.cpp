@@ -29,6 +29,7 @@
 using kuronel::CatalogueRow;
 using kuronel::FileCatalogue;
 using kuronel::TForm1;
+using kuronel::testing::AcceptNextMessageBox;
 using kuronel::testing::AnswerNextModal;
 using kuronel::testing::FindAction;
 using kuronel::testing::ProgramUnderTest;
@@ -458,12 +459,7 @@ class Form1Test : public QObject {
         "[Main]\r\n移動先フォルダ=" + program_->dir().Path("dest/") +
             "\r\n日付フォルダに移動=0\r\n[Sub]\r\n背景色=lavender\r\n");
     QString text;
-    AnswerNextModal([&](QWidget* modal) {
-      auto* box = qobject_cast<QMessageBox*>(modal);
-      QVERIFY(box);
-      text = box->text();
-      box->button(QMessageBox::Ok)->click();
-    });
+    AcceptNextMessageBox(text);
     program_->Start();
     QVERIFY2(text.contains("lavender"), qPrintable(text));
     QVERIFY(!FindAction(&Form1(), "MoveFMainM")->isChecked());

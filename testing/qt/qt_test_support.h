@@ -41,6 +41,16 @@ inline void AnswerNextModal(std::function<void(QWidget*)> answer,
   poll->start(10);
 }
 
+// Answers the next message box with OK, keeping its text in `text`.
+inline void AcceptNextMessageBox(QString& text) {
+  AnswerNextModal([&text](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    QVERIFY(box);
+    text = box->text();
+    box->button(QMessageBox::Ok)->click();
+  });
+}
+
 // Answers the next folder picker: selects `folder` and presses OK.
 inline void ChooseFolderInPicker(const std::string& folder) {
   AnswerNextModal([folder](QWidget* modal) {
