@@ -13,6 +13,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "testing/camera_file_builder.h"
+#include "testing/jpeg_builder.h"
+
 namespace kuronel::bench {
 namespace {
 
@@ -236,7 +239,7 @@ std::string FolderName(size_t index) {
   return name;
 }
 
-enum class Kind { kPhoto, kMovieMov, kMovieAvi, kThumbnail, kText };
+enum class Kind { kPhoto, kMovieMov, kMovieAvi, kMovieMp4, kThumbnail, kText };
 
 Kind KindOf(size_t index, double other_share) {
   if (other_share <= 0) return Kind::kPhoto;
@@ -251,6 +254,101 @@ std::string DummyMovie(const char* header, size_t number) {
   std::string bytes(header, 12);
   bytes.resize(4096, static_cast<char>(number & 0xFF));
   return bytes;
+}
+
+// The Exif data of a RAW or HEIF photo: IFD0 with the maker, and the Exif
+// directory with the shooting date.
+testing::TiffBuilder ExifOf(const std::string& date, const char* maker,
+                            testing::ByteOrder order) {
+  testing::TiffBuilder tiff(order);
+  const int ifd0 = tiff.AddDirectory();
+  const int exif = tiff.AddDirectory();
+  tiff.Ascii(ifd0, 0x010F, maker).Pointer(ifd0, 0x8769, exif);
+  tiff.Ascii(exif, 0x9003, date);
+  return tiff;
+}
+
+// The RAW file of the `turn`th pair: the kinds take turns, each laid out as
+// its maker does (the TIFF-form ones, the DNG with its Exif directory behind
+// the image data, the CR3 and the RAF). `jpeg` is the pair's JPEG, which
+// the RAF holds. Sets the extension.
+std::string RawPhoto(size_t turn, const std::string& date,
+                     const std::string& jpeg, size_t image_bytes,
+                     std::string& extension) {
+  using testing::ByteOrder;
+  const std::string padding(image_bytes, '\x5A');
+  switch (turn % 9) {
+    case 0: {
+      extension = ".CR3";
+      testing::TiffBuilder ifd0;
+      ifd0.Ascii(ifd0.AddDirectory(), 0x010F, "Canon");
+      testing::TiffBuilder exif;
+      exif.Ascii(exif.AddDirectory(), 0x9003, date);
+      return testing::Cr3Photo(ifd0, exif) + testing::Box("free", padding);
+    }
+    case 1:
+      extension = ".NEF";
+      return testing::TiffRaw(ExifOf(date, "NIKON", ByteOrder::kMotorola), {},
+                              image_bytes);
+    case 2:
+      extension = ".ARW";
+      return testing::TiffRaw(ExifOf(date, "SONY", ByteOrder::kIntel), {},
+                              image_bytes);
+    case 3:
+      extension = ".DNG";
+      return testing::TiffRawWithFarExif(
+          ByteOrder::kIntel, date, static_cast<std::uint32_t>(image_bytes));
+    case 4:
+      extension = ".RAF";
+      return testing::RafPhoto(jpeg) + padding;
+    case 5:
+      extension = ".ORF";
+      return testing::TiffRaw(ExifOf(date, "OLYMPUS", ByteOrder::kIntel), "RO",
+                              image_bytes);
+    case 6:
+      extension = ".RW2";
+      return testing::TiffRaw(ExifOf(date, "Panasonic", ByteOrder::kIntel),
+                              std::string_view("U\0", 2), image_bytes);
+    case 7:
+      extension = ".CR2";
+      return testing::TiffRaw(ExifOf(date, "Canon", ByteOrder::kIntel), {},
+                              image_bytes);
+    default:
+      extension = ".PEF";
+      return testing::TiffRaw(ExifOf(date, "PENTAX", ByteOrder::kMotorola), {},
+                              image_bytes);
+  }
+}
+
+// The photo `index` of a card of today: a lone HEIF photo (one in eight),
+// else a RAW+JPEG pair under one name. Both files of a pair get the same
+// Exif date and file time, as a camera writes them.
+Status WriteModernPhoto(const CardOptions& options, const std::string& folder,
+                        size_t number, std::time_t shot, size_t index,
+                        const Sample& sample, CardSummary& summary) {
+  const std::string date = ExifDateText(shot);
+  const std::time_t modified = shot + static_cast<std::time_t>(index % 3);
+  char stem[32];
+  std::snprintf(stem, sizeof stem, "IMG_%04zu", number);
+  const std::string path = folder + stem;
+  if (index % 8 == 7) {
+    const std::string heif = testing::HeifPhoto(
+        ExifOf(date, "Apple", testing::ByteOrder::kMotorola));
+    ++summary.heifs;
+    summary.bytes += heif.size();
+    return WriteNewFile(path + ".HEIC", heif, modified);
+  }
+  std::string jpeg = sample.bytes;
+  jpeg.replace(sample.date_offset, kDateLength, date);
+  std::string extension;
+  const std::string raw =
+      RawPhoto(index, date, jpeg, options.raw_image_bytes, extension);
+  if (Status status = WriteNewFile(path + ".JPG", jpeg, modified); !status.ok())
+    return status;
+  ++summary.photos;
+  ++summary.raws;
+  summary.bytes += jpeg.size() + raw.size();
+  return WriteNewFile(path + extension, raw, modified);
 }
 
 }  // namespace
@@ -320,11 +418,30 @@ Status MakeCard(const CardOptions& options, CardSummary& summary) {
       bytes = sample.bytes;
       bytes.replace(sample.date_offset, kDateLength, ExifDateText(shot));
     };
-    switch (KindOf(i, options.other_share)) {
+    Kind kind = KindOf(i, options.other_share);
+    if (options.raw_pairs && kind == Kind::kPhoto) {
+      if (Status status = WriteModernPhoto(options, folder, number, shot, i,
+                                           sample, summary);
+          !status.ok())
+        return status;
+      continue;
+    }
+    if (options.raw_pairs &&
+        (kind == Kind::kMovieMov || kind == Kind::kMovieAvi))
+      kind = Kind::kMovieMp4;
+    switch (kind) {
       case Kind::kPhoto:
         std::snprintf(name, sizeof name, "IMG_%04zu.JPG", number);
         copy_sample();
         ++summary.photos;
+        break;
+      case Kind::kMovieMp4:
+        std::snprintf(name, sizeof name, "MVI_%04zu.MP4", number);
+        bytes = DummyMovie(
+            "\0\0\0\x14"
+            "ftypisom",
+            number);
+        ++summary.movies;
         break;
       case Kind::kMovieMov:
         std::snprintf(name, sizeof name, "MVI_%04zu.MOV", number);

@@ -33,10 +33,18 @@ struct CardOptions {
   double other_share = 0.05;           // movies, thumbnails and text files
   std::string samples_folder;          // JPEGs to copy; empty: the test data
   size_t max_sample_size = 64 * 1024;  // larger samples are not used
+  // A card of today: each photo is a RAW+JPEG pair (IMG_0001.JPG beside
+  // IMG_0001.CR3, the RAW kinds taking turns), one photo in eight a lone
+  // HEIF photo (.HEIC) instead, and the movies .MP4. The RAW and HEIF files
+  // carry the same Exif date as their JPEG.
+  bool raw_pairs = false;
+  size_t raw_image_bytes = 16 * 1024;  // image data behind a RAW's header
 };
 
 struct CardSummary {
-  size_t photos = 0;
+  size_t photos = 0;  // JPEGs
+  size_t raws = 0;
+  size_t heifs = 0;
   size_t movies = 0;
   size_t thumbnails = 0;
   size_t texts = 0;

@@ -81,7 +81,7 @@ int Run(const BenchOptions& options) {
   const std::string& card = bench_card.path();
   if (card.empty()) return 1;
 
-  TExifInfo exif;
+  TExifInfo exif(RealSystemCalls());
   MeasureMemory(card, exif);
 
   FileCatalogue catalogue;
@@ -105,7 +105,7 @@ int Run(const BenchOptions& options) {
   const double checks = TimeRuns(
       options.runs, [] {},
       [&] {
-        ApplyDefaultChecks(catalogue, false,
+        ApplyDefaultChecks(catalogue, {},
                            [&](const std::string& text) { last_text = text; });
       });
   std::printf("BuildCatalogue, %zu files, Exif on:  %.3f s (target < 5)\n",

@@ -90,7 +90,7 @@ tmp_root=${KURONEL_BENCH_TMP:-/tmp}
 # for the move and the move's output, the two day cards with their copies,
 # and the big card.
 need_kb=100000
-has_part warm && need_kb=$(( need_kb + (N * 5 + DAY_PHOTOS * 4 + BIG_N) * 14 ))
+has_part warm && need_kb=$(( need_kb + (N * 5 + DAY_PHOTOS * 4 + BIG_N) * 14 + N * 40 ))
 # The two drives' images and two copies of the exFAT card.
 has_part cold && need_kb=$(( need_kb + (N + COLD_EXFAT_N * 5) * 14 ))
 avail_kb=$(df -Pk "$tmp_root" | awk 'NR == 2 { print $4 }')
@@ -178,11 +178,11 @@ table_head() {
   echo "|------------------------------------------------|-----------|-----------|----------|---------|---------|"
 }
 
-# check_dry_run CARD PHOTOS: our program must do the whole job right before
-# its time means anything.
+# check_dry_run CARD PHOTOS [OPTION...]: our program must do the whole job
+# right before its time means anything.
 check_dry_run() {
   local summary
-  summary=$("$batch" --exif --dry-run --dest "$scratch/out-dry" "$1" | tail -1)
+  summary=$("$batch" --exif "${@:3}" --dry-run --dest "$scratch/out-dry" "$1" | tail -1)
   if [ "$summary" != "# $2 files: $2 未処理" ]; then
     echo "compare.sh: the dry run of $1 planned \"$summary\", expected $2 photos" >&2
     exit 1
@@ -219,6 +219,29 @@ warm_part() {
   # The card is in the cache from the rounds before: no warm-up of exiftool.
   rounds dating-exiftool "$SLOW_RUNS" 0 \
     exiftool-fast2 true "exiftool -fast2 -DateTimeOriginal -r $C >/dev/null"
+
+  # --- a card of today: RAW+JPEG pairs, HEIF photos, MP4 movies ---------------
+  # About N files: each photo of the card maker is a pair here. The peers read
+  # the photos (JPEG, RAW, HEIF) that ours dates from their Exif.
+  echo "== a card of today: RAW+JPEG pairs, HEIF photos and MP4 movies"
+  raw_card=$scratch/raw-card
+  "$make_card" "$raw_card" "$(( N / 2 ))" --raw-pairs
+  local raw_names=(-iname '*.jpg' -o -iname '*.heic')
+  local extension
+  for extension in cr3 nef arw dng raf orf rw2 cr2 pef; do
+    raw_names+=(-o -iname "*.$extension")
+  done
+  raw_photos=$(find "$raw_card" -type f \( "${raw_names[@]}" \) | wc -l)
+  check_dry_run "$raw_card" "$raw_photos" --raw-heif-mp4
+  R=$(q "$raw_card")
+  local raw_find="find $R -type f \\( ${raw_names[*]@Q} \\)"
+  # exiv2 ends non-zero when one file puzzles it; its time still counts.
+  rounds raw-dating "$RUNS" 1 \
+    ours true "$B --exif --raw-heif-mp4 --dry-run --dest $OUT $R >/dev/null" \
+    exiv2 true "$raw_find -exec exiv2 -q -g Exif.Photo.DateTimeOriginal -Pv {} + >/dev/null 2>&1; true"
+  rounds raw-dating-exiftool "$SLOW_RUNS" 0 \
+    exiftool-fast2 true "exiftool -fast2 -DateTimeOriginal -r $R >/dev/null"
+  rm -rf "$raw_card"
 
   # --- copy and move -----------------------------------------------------------
   echo "== copy and move"
@@ -300,12 +323,15 @@ warm_table() {
 
   echo
   echo "== results: $N files ($photos photos), medians in seconds, warm cache"
+  echo "(the RAW+JPEG card: $raw_photos photos: JPEG, RAW and HEIF)"
   echo "load at end: $(uptime | sed 's/.*load average/load average/')"
   echo
   table_head
   line "dating vs jhead" "$ours_dry" "$(median dating jhead)" "<=" 1.0
   line "dating vs exiv2" "$ours_dry" "$(median dating exiv2)" "-" 0
   line "dating vs exiftool -fast2" "$ours_dry" "$(median dating-exiftool exiftool-fast2)" "<=" 0.01
+  line "RAW+JPEG card: dating vs exiv2" "$(median raw-dating ours)" "$(median raw-dating exiv2)" "<=" 0.5
+  line "RAW+JPEG card: dating vs exiftool -fast2" "$(median raw-dating ours)" "$(median raw-dating-exiftool exiftool-fast2)" "-" 0
   line "copy (read back) vs cp -r + sync -f" "$ours_copy" "$(median copy cp-sync)" "<=" 1.5
   line "copy --no-verify vs cp -r + sync -f" "$(median copy ours-unverified)" "$(median copy cp-sync)" "<=" 1.3
   line "copy (read back) vs copy --no-verify" "$ours_copy" "$(median copy ours-unverified)" "-" 0

@@ -32,6 +32,10 @@ constexpr char kUsage[] =
     "  --samples DIR    JPEG photos to copy (default: the test data's\n"
     "                   camera-jpegs); only those with a DateTimeOriginal\n"
     "  --max-sample-size BYTES  skip larger samples (default 65536)\n"
+    "  --raw-pairs      a card of today: each photo a RAW+JPEG pair under\n"
+    "                   one name (.CR3, .NEF, .ARW, .DNG, .RAF, .ORF, .RW2,\n"
+    "                   .CR2, .PEF in turn, with the JPEG's Exif date), one\n"
+    "                   photo in eight a lone .HEIC, the movies .MP4\n"
     "  --quiet          print nothing but errors\n"
     "\n"
     "Prints a summary: files of each kind, folders, bytes, samples used.\n";
@@ -66,6 +70,8 @@ int main(int argc, char** argv) {
       options.one_day = true;
     } else if (arg == "--quiet") {
       quiet = true;
+    } else if (arg == "--raw-pairs") {
+      options.raw_pairs = true;
     } else if (arg == "--days" && has_value && ParseSize(argv[i + 1], number) &&
                number > 0) {
       options.days = static_cast<int>(number);
@@ -106,11 +112,11 @@ int main(int argc, char** argv) {
   }
   if (!quiet) {
     std::printf(
-        "%s: %zu photos, %zu movies, %zu thumbnails, %zu text files in %zu "
-        "folders, %zu bytes; %zu samples\n",
-        options.root.c_str(), summary.photos, summary.movies,
-        summary.thumbnails, summary.texts, summary.folders, summary.bytes,
-        summary.samples.size());
+        "%s: %zu photos, %zu RAW, %zu HEIF, %zu movies, %zu thumbnails, %zu "
+        "text files in %zu folders, %zu bytes; %zu samples\n",
+        options.root.c_str(), summary.photos, summary.raws, summary.heifs,
+        summary.movies, summary.thumbnails, summary.texts, summary.folders,
+        summary.bytes, summary.samples.size());
   }
   return 0;
 }

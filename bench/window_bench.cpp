@@ -158,7 +158,7 @@ void PrintBreakdown(TForm1& form1, const std::string& card, int runs,
   };
   auto build = [&](const StatusSink& sink) {
     return [&, sink] {
-      TExifInfo exif;
+      TExifInfo exif(RealSystemCalls());
       FolderWorkList work_list;
       SortState sort;
       rows.clear();
@@ -168,9 +168,9 @@ void PrintBreakdown(TForm1& form1, const std::string& card, int runs,
   const double core_build = TimeRuns(runs, build(drop));
   const double build_texts = TimeRuns(runs, build(as_qstring));
   const double core_checks =
-      TimeRuns(runs, [&] { ApplyDefaultChecks(rows, false, drop); });
+      TimeRuns(runs, [&] { ApplyDefaultChecks(rows, {}, drop); });
   const double checks_texts =
-      TimeRuns(runs, [&] { ApplyDefaultChecks(rows, false, as_qstring); });
+      TimeRuns(runs, [&] { ApplyDefaultChecks(rows, {}, as_qstring); });
   std::vector<double> resets;
   for (int run = 0; run < runs; ++run) {
     FileCatalogue shown = rows;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
@@ -13,24 +14,24 @@
 #include "catalogue/exif_dating.h"
 #include "catalogue/folder_listings.h"
 #include "catalogue/timestamp_text.h"
+#include "exif/exif_info.h"
 #include "platform/cp932.h"
 #include "platform/dir_listing.h"
+#include "platform/hash_combine.h"
 #include "platform/path.h"
-#include "platform/system.h"
+#include "platform/text.h"
 
 namespace kuronel {
 namespace {
 
-constexpr char kBlackSquare[] = "■";
-constexpr char kWhiteSquare[] = "□";
 constexpr char kBuildLabel[] = "検索中";
+constexpr size_t kBuildBarCells = 10;
 
 struct PathHash {
   size_t operator()(
       const std::pair<std::string_view, std::string_view>& path) const {
-    const size_t folder = std::hash<std::string_view>()(path.first);
-    return folder ^ (std::hash<std::string_view>()(path.second) + 0x9E3779B9 +
-                     (folder << 6) + (folder >> 2));
+    return HashCombine(std::hash<std::string_view>()(path.first),
+                       std::hash<std::string_view>()(path.second));
   }
 };
 
@@ -61,21 +62,24 @@ void AddFolder(std::uint32_t k, const std::string& path,
 // many names lead to it.
 FolderListings ListFolders(const FolderWorkList& work_list,
                            const std::function<void(size_t)>& show_progress,
-                           UnreadablePaths& unreadable) {
+                           UnreadablePaths& unreadable, SystemCalls& calls) {
   FolderListings listings;
   std::unordered_set<FileIdentity, FileIdentityHash> seen;
-  ListFoldersAhead(work_list, show_progress,
-                   [&](size_t k, const FolderFiles& folder) {
-                     AddFolder(static_cast<std::uint32_t>(k), work_list[k],
-                               folder, listings, seen, unreadable);
-                   });
+  ListFoldersAhead(
+      work_list, show_progress,
+      [&](size_t k, const FolderFiles& folder) {
+        AddFolder(static_cast<std::uint32_t>(k), work_list[k], folder, listings,
+                  seen, unreadable);
+      },
+      calls);
   return listings;
 }
 
 // Appends the rows of every folder of the work list.
 size_t AppendRows(const FolderWorkList& work_list, FileCatalogue& catalogue,
-                  TExifInfo& exif, bool use_exif_date, const StatusSink& status,
-                  UnreadablePaths& unreadable) {
+                  TExifInfo& exif, const BuildOptions& options,
+                  const StatusSink& status, UnreadablePaths& unreadable) {
+  const bool use_exif_date = options.use_exif_date;
   const size_t folder_count = work_list.size();
   // The bar follows the slow part of the build: the listing (one status call
   // per file) without Exif dates, the reading of the photos with them.
@@ -85,22 +89,23 @@ size_t AppendRows(const FolderWorkList& work_list, FileCatalogue& catalogue,
   };
 
   // All folders are listed first, so that the rows can be reserved at once.
+  SystemCalls& calls = exif.system_calls();
   const FolderListings listings = ListFolders(
       work_list, [&](size_t k) { show_progress(k, !use_exif_date); },
-      unreadable);
+      unreadable, calls);
 
   std::vector<std::string> folders(folder_count);
   for (size_t k = 0; k < folder_count; ++k)
-    folders[k] = JoinPath(work_list[k], "");
+    folders[k] = WithTrailingSeparator(work_list[k]);
   std::vector<FileDate> dates;
   if (use_exif_date) {
-    dates = DateFilesByExif(listings, folders, exif, [&](size_t folder) {
-      show_progress(folder, true);
-    });
+    dates = DateFilesByExif(listings, folders, exif, options.raw_and_heif,
+                            [&](size_t folder) { show_progress(folder, true); });
   } else {
     dates.reserve(listings.FileCount());
     for (size_t i = 0; i < listings.FileCount(); ++i)
-      dates.push_back({FileTimeDateKey(listings.file(i).modified_seconds)});
+      dates.push_back(
+          {FileTimeDateKey(listings.file(i).modified_seconds, calls)});
   }
 
   catalogue.reserve(catalogue.size() + listings.FileCount());
@@ -138,38 +143,39 @@ bool IsDateFolderName(std::string_view name) {
 // when the destination is the root or a folder above it, the day folders
 // directly under it.
 FileIdentitySet LeftOutFolders(const std::string& destination,
-                               const std::string& root) {
+                               const std::string& root, SystemCalls& calls) {
   FileIdentitySet left_out;
-  FileIdentity identity;
-  if (destination.empty() ||
-      !DirectoryIdentity(destination, identity.device, identity.inode))
+  const std::optional<FileIdentity> identity =
+      destination.empty() ? std::nullopt
+                          : DirectoryIdentity(destination, calls);
+  if (!identity) return left_out;
+  left_out.insert(*identity);
+  if (!PathHolds(ResolvedPath(WithoutTrailingSeparator(destination), calls),
+                 ResolvedPath(WithoutTrailingSeparator(root), calls)))
     return left_out;
-  left_out.insert(identity);
-  if (!PathHolds(ResolvedPath(WithoutTrailingSlash(destination)),
-                 ResolvedPath(WithoutTrailingSlash(root))))
-    return left_out;
-  ListSubfolders(destination, [&](const DirEntry& entry) {
-    if ((entry.attributes & kAttrDirectory) != 0 &&
-        IsDateFolderName(entry.name))
-      left_out.insert({entry.device, entry.inode});
-  });
+  ListSubfolders(
+      destination,
+      [&](const DirEntry& entry) {
+        if ((entry.attributes & kAttrDirectory) != 0 &&
+            IsDateFolderName(entry.name))
+          left_out.insert(entry.identity);
+      },
+      calls);
   return left_out;
 }
 
 }  // namespace
 
 std::string BuildProgressText(size_t index, size_t folder_count) {
-  const size_t black = index * 10 / (folder_count - 1);
-  std::string text;
-  for (size_t i = 0; i < 10; ++i)
-    text += i < black ? kBlackSquare : kWhiteSquare;
-  text += kBuildLabel;
-  return text;
+  return ProgressBar(index * kBuildBarCells / (folder_count - 1),
+                     kBuildBarCells) +
+         kBuildLabel;
 }
 
 BuildOptions BuildOptionsFor(const Settings& settings) {
   BuildOptions options;
   options.use_exif_date = settings.UseExifDate;
+  options.raw_and_heif = settings.IncludeRawHeifMp4;
   if (settings.MoveToDateFolder && NamesADrive(settings.DestinationFolder))
     options.left_out_folder = settings.DestinationFolder;
   return options;
@@ -179,12 +185,12 @@ BuildOutcome BuildCatalogue(const std::string& root, FileCatalogue& catalogue,
                             FolderWorkList& work_list, TExifInfo& exif,
                             const BuildOptions& options, SortState& sort_state,
                             const StatusSink& status) {
-  WalkFolderTree(WithoutTrailingSlash(root), work_list, status,
-                 LeftOutFolders(options.left_out_folder, root));
+  SystemCalls& calls = exif.system_calls();
+  WalkFolderTree(WithoutTrailingSeparator(root), work_list, status, calls,
+                 LeftOutFolders(options.left_out_folder, root, calls));
   BuildOutcome outcome;
   // The listings are gone before the sort needs its keys.
-  outcome.appended = AppendRows(work_list, catalogue, exif,
-                                options.use_exif_date, status,
+  outcome.appended = AppendRows(work_list, catalogue, exif, options, status,
                                 outcome.unreadable);
   sort_state.SortColumn = kTimestampColumn;
   SortCatalogue(catalogue, sort_state);

@@ -27,10 +27,12 @@ struct BuildOptions {
   // photos; when it is the opened folder or above it, the day folders
   // directly under it are left out instead. Empty for none.
   std::string left_out_folder = {};
+  // With use_exif_date, date RAW and HEIF photos by theirs too.
+  bool raw_and_heif = false;
 };
 
 // The build options that follow from the processing options: Exif dates as
-// chosen, and the destination left out when the copies go into date folders
+// chosen (of RAW and HEIF photos too with IncludeRawHeifMp4), and the destination left out when the copies go into date folders
 // under it.
 BuildOptions BuildOptionsFor(const Settings& settings);
 
@@ -54,7 +56,9 @@ struct BuildOutcome {
 // reached twice (a link, a second hard link) gets one row, under the name
 // found first. No single file stops the build.
 // Progress: the walk's texts, then, when there is more than one folder, one
-// BuildProgressText per folder.
+// BuildProgressText per folder. The walk, the listings and the file times
+// reach the system through the calls `exif` reads with
+// (exif.system_calls()), so one seam serves the whole build.
 BuildOutcome BuildCatalogue(const std::string& root, FileCatalogue& catalogue,
                             FolderWorkList& work_list, TExifInfo& exif,
                             const BuildOptions& options, SortState& sort_state,

@@ -61,7 +61,7 @@ struct Build {
   FolderWorkList work_list;
   SortState sort;
   std::vector<std::string> texts;
-  TExifInfo exif;
+  TExifInfo exif{RealSystemCalls()};
 
   BuildOutcome Run(const std::string& root, bool use_exif_date,
                    const std::string& left_out = "") {
@@ -201,10 +201,13 @@ TEST(BuildCatalogueTest, ManyPhotosAreDatedAsInOnePass) {
 
     std::string last_photo;
     for (const std::string& folder : build.work_list) {
-      ListDirectory(folder, [&](const DirEntry& entry) {
-        if (photos.count(std::string(entry.name)))
-          last_photo = JoinPath(folder, entry.name);
-      });
+      ListDirectory(
+          folder,
+          [&](const DirEntry& entry) {
+            if (photos.count(std::string(entry.name)))
+              last_photo = JoinPath(folder, entry.name);
+          },
+          RealSystemCalls());
     }
     EXPECT_EQ(build.BuildTexts(), layout.bars);
     EXPECT_EQ(build.exif.ImageFileName(), last_photo);
@@ -353,10 +356,13 @@ TEST(BuildCatalogueTest, ListsEveryFileInListingOrder) {
   ASSERT_EQ(symlink("nowhere", dir.Path("card/dangling.jpg").c_str()), 0);
   dir.MakeDir("card/empty");
   std::vector<std::string> listing_order;
-  ListDirectory(dir.Path("card"), [&](const DirEntry& entry) {
-    if (IsListedFile(entry.attributes))
-      listing_order.push_back(std::string(entry.name));
-  });
+  ListDirectory(
+      dir.Path("card"),
+      [&](const DirEntry& entry) {
+        if (IsListedFile(entry.attributes))
+          listing_order.push_back(std::string(entry.name));
+      },
+      RealSystemCalls());
 
   Build build;
   build.Run(dir.Path("card"), false);

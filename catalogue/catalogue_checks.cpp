@@ -1,27 +1,29 @@
 #include "catalogue/catalogue_checks.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <string_view>
 
 #include "platform/cp932.h"
+#include "platform/path.h"
+#include "platform/text.h"
 
 namespace kuronel {
 namespace {
 
-bool EqualsIgnoringAsciiCase(std::string_view text, std::string_view lower) {
-  if (text.size() != lower.size()) return false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lower[i]) return false;
-  }
-  return true;
+bool ExtensionIsOneOf(std::string_view file_name,
+                      std::initializer_list<std::string_view> lower_case) {
+  const std::string extension = ExtensionOf(file_name);
+  return std::any_of(lower_case.begin(), lower_case.end(),
+                     [&extension](std::string_view candidate) {
+                       return SameIgnoringAsciiCase(extension, candidate);
+                     });
 }
 
-std::string_view ExtensionOf(std::string_view file_name) {
-  const size_t dot = file_name.rfind('.');
-  return dot == std::string_view::npos ? std::string_view()
-                                       : file_name.substr(dot);
+bool IsMovie(std::string_view file_name, bool mp4_family) {
+  return ExtensionIsOneOf(file_name, {".avi", ".mov", ".mpg"}) ||
+         (mp4_family && ExtensionIsOneOf(file_name, {".mp4", ".m4v", ".mts",
+                                                     ".m2ts", ".3gp"}));
 }
 
 CheckCommandResult SetSelectedRows(FileCatalogue& catalogue,
@@ -48,22 +50,30 @@ constexpr char kUncheckedText[] = "個のファイルを対象外にしました
 
 }  // namespace
 
-bool IsDefaultTarget(const std::string& file_name, bool check_movies) {
-  const std::string_view extension = ExtensionOf(file_name);
-  if (EqualsIgnoringAsciiCase(extension, ".jpeg") ||
-      EqualsIgnoringAsciiCase(extension, ".jpg"))
-    return true;
-  return check_movies && (EqualsIgnoringAsciiCase(extension, ".avi") ||
-                          EqualsIgnoringAsciiCase(extension, ".mov") ||
-                          EqualsIgnoringAsciiCase(extension, ".mpg"));
+DefaultTargets DefaultTargetsFor(const Settings& settings) {
+  return {settings.CheckMoviesByDefault, settings.IncludeRawHeifMp4};
 }
 
-size_t ApplyDefaultChecks(FileCatalogue& catalogue, bool check_movies,
+bool IsRawOrHeifPhoto(const std::string& file_name) {
+  return ExtensionIsOneOf(
+      file_name, {".cr3", ".cr2", ".nef", ".arw", ".dng", ".raf", ".orf",
+                  ".rw2", ".pef", ".heic", ".hif"});
+}
+
+bool IsDefaultTarget(const std::string& file_name,
+                     const DefaultTargets& targets) {
+  if (ExtensionIsOneOf(file_name, {".jpeg", ".jpg"})) return true;
+  if (targets.raw_heif_mp4 && IsRawOrHeifPhoto(file_name)) return true;
+  return targets.movies && IsMovie(file_name, targets.raw_heif_mp4);
+}
+
+size_t ApplyDefaultChecks(FileCatalogue& catalogue,
+                          const DefaultTargets& targets,
                           const StatusSink& status) {
   size_t count = 0;
   std::string path;
   for (CatalogueRow& row : catalogue) {
-    row.Checked = IsDefaultTarget(row.FileName, check_movies);
+    row.Checked = IsDefaultTarget(row.FileName, targets);
     if (!row.Checked) continue;
     ++count;
     if (!status) continue;
@@ -72,7 +82,7 @@ size_t ApplyDefaultChecks(FileCatalogue& catalogue, bool check_movies,
     status(IsValidUtf8(path) ? path : DisplayPath(path));
   }
   if (status) {
-    status(std::to_string(count) + (check_movies
+    status(std::to_string(count) + (targets.movies
                                         ? "個のファイルが対象です。"
                                         : "個のjpegファイルが対象です。"));
   }

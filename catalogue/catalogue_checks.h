@@ -8,19 +8,39 @@
 
 #include "catalogue/catalogue_row.h"
 #include "platform/progress.h"
+#include "settings/settings.h"
 
 namespace kuronel {
 
-// True for the files checked by default: the extension (from the last "." of
-// the file name) .jpg or .jpeg, with `check_movies` also .avi, .mov or .mpg,
-// in any letter case.
-bool IsDefaultTarget(const std::string& file_name, bool check_movies);
+// Which files are checked by default.
+struct DefaultTargets {
+  bool movies = false;  // movies as well as photos
+  // RAW and HEIF photos and MP4-family movies as well.
+  bool raw_heif_mp4 = false;
+};
+
+// The default targets that the detail settings choose.
+DefaultTargets DefaultTargetsFor(const Settings& settings);
+
+// A RAW photo (.cr3, .cr2, .nef, .arw, .dng, .raf, .orf, .rw2, .pef) or a
+// HEIF one (.heic, .hif), by the extension in any letter case.
+bool IsRawOrHeifPhoto(const std::string& file_name);
+
+// True for the files checked by default, by the extension (from the last "."
+// of the file name) in any letter case: photos, .jpg or .jpeg; with
+// `targets.movies` also the movies .avi, .mov or .mpg. With
+// `targets.raw_heif_mp4` RAW and HEIF files count as photos and .mp4, .m4v,
+// .mts, .m2ts and .3gp as movies.
+bool IsDefaultTarget(const std::string& file_name,
+                     const DefaultTargets& targets);
 
 // Checks every row that IsDefaultTarget accepts and unchecks every other one,
 // sending the full path of each checked row to `status` and at the end the
 // count text ("N個のファイルが対象です。" with movies, else
-// "N個のjpegファイルが対象です。"). Returns the count.
-size_t ApplyDefaultChecks(FileCatalogue& catalogue, bool check_movies,
+// "N個のjpegファイルが対象です。", where RAW and HEIF photos count with the
+// JPEGs). Returns the count.
+size_t ApplyDefaultChecks(FileCatalogue& catalogue,
+                          const DefaultTargets& targets,
                           const StatusSink& status);
 
 // The execute command's check of the catalogue: the status text when there

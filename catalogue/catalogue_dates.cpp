@@ -15,10 +15,10 @@ constexpr DateKey kLatestKey{9999, 12, 31, 23, 59, 58};
 
 }  // namespace
 
-DateKey FileTimeDateKey(std::int64_t modified_seconds) {
+DateKey FileTimeDateKey(std::int64_t modified_seconds, SystemCalls& calls) {
   const auto seconds = static_cast<std::time_t>(modified_seconds);
   std::tm local{};
-  if (localtime_r(&seconds, &local) == nullptr)
+  if (!calls.LocalTime(seconds, local))
     return modified_seconds < 0 ? kEarliestKey : kLatestKey;
   DateKey key{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
               local.tm_hour,        local.tm_min,     local.tm_sec};

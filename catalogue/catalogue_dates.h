@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "catalogue/timestamp_text.h"
+#include "platform/system_calls.h"
 
 namespace kuronel {
 
@@ -12,8 +13,9 @@ namespace kuronel {
 // local time at the two-second resolution of the DOS date-time form, an odd
 // second rounded down to the even one before it. Times before 1980 or after
 // 2107 are used as they are; only a time outside the years 1 to 9999, which
-// no date text can show, is held at the nearer end of that range.
-DateKey FileTimeDateKey(std::int64_t modified_seconds);
+// no date text can show, is held at the nearer end of that range. The local
+// time comes from `calls` (localtime_r).
+DateKey FileTimeDateKey(std::int64_t modified_seconds, SystemCalls& calls);
 
 // Reads an Exif DateTimeOriginal text such as "2004:05:12 10:20:30": every
 // "'" removed, split with the list splitter, ":" turned into "/" in the first

@@ -5,9 +5,20 @@
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "testing/faulty_system_calls.h"
 
 namespace kuronel {
 namespace {
+
+// A file time the system gives no local date for (a year beyond its
+// calendar) is held at the nearer end of the range, never read as garbage.
+TEST(FileTimeDateKeyTest, ATimeWithoutALocalDateIsHeldAtTheNearerEnd) {
+  class NoLocalTime : public testing::FaultySystemCalls {
+    bool LocalTime(std::time_t, struct tm&) override { return false; }
+  } calls;
+  EXPECT_EQ(TimestampText(FileTimeDateKey(-1, calls)), "0001/01/01");
+  EXPECT_EQ(TimestampText(FileTimeDateKey(1, calls)), "9999/12/31 23:59:58");
+}
 
 TEST(ExifDateKeyTest, ReadsTheExifDateOrRefusesIt) {
   struct Case {

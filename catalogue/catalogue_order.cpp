@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "platform/cp932.h"
+#include "platform/text.h"
 
 namespace kuronel {
 namespace {
@@ -16,10 +17,6 @@ bool IsCp932LeadByte(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
-char UpperAsciiLetter(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // Appends CP932 bytes with the single-byte letters a-z as A-Z. The second
 // byte of a double-byte character is copied as it is: it is no letter.
 void AppendFoldedCp932(std::string_view cp932, std::string& key) {
@@ -29,7 +26,7 @@ void AppendFoldedCp932(std::string_view cp932, std::string& key) {
       key += cp932[i];
       key += cp932[++i];
     } else {
-      key += UpperAsciiLetter(cp932[i]);
+      key += AsciiUpper(cp932[i]);
     }
   }
 }

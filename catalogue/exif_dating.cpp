@@ -31,13 +31,15 @@ constexpr std::chrono::milliseconds kProgressInterval(20);
 FileDate ExifOrFileDate(const std::string& path, std::int64_t modified_seconds,
                         TExifInfo& exif, bool& has_exif) {
   FileDate date;
-  if (exif.ReadFileOnce(path, has_exif).ok() && has_exif &&
+  const ExifRead read = exif.ReadFileOnce(path);
+  has_exif = read.has_exif();
+  if (read.outcome == ExifReadOutcome::kRead &&
       ExifDateKey(exif.DateTimeOriginal(), date.key))
     return date;
-  date.key = FileTimeDateKey(modified_seconds);
+  date.key = FileTimeDateKey(modified_seconds, exif.system_calls());
   // A photo whose block could not be read to the end is dated by its file
   // time as well, but not in silence.
-  date.read_error = exif.LastReadError();
+  date.read_error = read.read_error;
   return date;
 }
 
@@ -87,13 +89,15 @@ class ExifDating {
       // Ends before everything the readers use, on every way out.
       ReaderThreads readers;
       if (count_ >= kMinFilesForReaders) {
-        // As many readers as the files keep busy.
+        // As many readers as the files keep busy, each set up as the
+        // caller's.
         const int32_t search_range = exif_.SearchRange();
+        const bool raw_and_heif = exif_.ReadsRawAndHeif();
         readers.StartUpTo(
             std::min(kReadsInFlight,
                      (count_ + kFilesPerTake - 1) / kFilesPerTake),
-            [this, search_range](const std::stop_token& stop) {
-              ReadFiles(stop, search_range);
+            [this, search_range, raw_and_heif](const std::stop_token& stop) {
+              ReadFiles(stop, search_range, raw_and_heif);
             });
       }
       if (readers.empty()) {
@@ -120,11 +124,13 @@ class ExifDating {
   }
 
   // One reader: takes the next few files until none are left.
-  void ReadFiles(const std::stop_token& stop, int32_t search_range) {
+  void ReadFiles(const std::stop_token& stop, int32_t search_range,
+                 bool raw_and_heif) {
     std::optional<size_t> last_photo;
     try {
-      TExifInfo reader;
+      TExifInfo reader(exif_.system_calls());
       reader.SetSearchRange(search_range);
+      reader.SetReadsRawAndHeif(raw_and_heif);
       std::string path;
       while (!stop.stop_requested()) {
         const size_t begin = next_.fetch_add(kFilesPerTake);
@@ -199,7 +205,9 @@ class ExifDating {
 
 std::vector<FileDate> DateFilesByExif(
     const FolderListings& listings, const std::vector<std::string>& folders,
-    TExifInfo& exif, const std::function<void(size_t)>& show_folder) {
+    TExifInfo& exif, bool raw_and_heif,
+    const std::function<void(size_t)>& show_folder) {
+  exif.SetReadsRawAndHeif(raw_and_heif);
   return ExifDating(listings, folders, exif).Run(show_folder);
 }
 

@@ -23,6 +23,8 @@ struct FileDate {
 // folders[k]) by its Exif DateTimeOriginal where the file has an Exif block
 // with a usable one, else by its file time; a file that could not be read
 // gets its file time and the errno. The dates come in listing order.
+// `raw_and_heif` lets every reader (`exif` included, which keeps it) take
+// RAW, CR3, HEIF and RAF photos as well as JPEGs.
 //
 // Many files are read at once, each by a reader of its own, so that a card
 // always has requests waiting; the outcome is that of one pass over the
@@ -35,7 +37,8 @@ struct FileDate {
 // exception of a reader or of `show_folder` reaches the caller).
 std::vector<FileDate> DateFilesByExif(
     const FolderListings& listings, const std::vector<std::string>& folders,
-    TExifInfo& exif, const std::function<void(size_t)>& show_folder);
+    TExifInfo& exif, bool raw_and_heif,
+    const std::function<void(size_t)>& show_folder);
 
 }  // namespace kuronel
 

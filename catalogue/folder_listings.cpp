@@ -22,13 +22,12 @@ bool IsUnreadable(const DirEntry& entry) {
          entry.status_error != ELOOP;
 }
 
-FolderFiles ListFolder(const std::string& folder) {
+FolderFiles ListFolder(const std::string& folder, SystemCalls& calls) {
   FolderFiles files;
   auto add = [&](const DirEntry& entry, int status_error) {
     files.entries.push_back(FolderFiles::Entry{
         files.names.size(), static_cast<std::uint32_t>(entry.name.size()),
-        status_error, entry.modified_seconds,
-        FileIdentity{entry.device, entry.inode}});
+        status_error, entry.modified_seconds, entry.identity});
     files.names += entry.name;
   };
   files.listed = ListDirectory(
@@ -40,7 +39,7 @@ FolderFiles ListFolder(const std::string& folder) {
           add(entry, 0);
         }
       },
-      &files.error);
+      calls, &files.error);
   return files;
 }
 
@@ -48,8 +47,9 @@ FolderFiles ListFolder(const std::string& folder) {
 // thread takes each listing as soon as it and all before it are made.
 class ListingAhead {
  public:
-  explicit ListingAhead(const std::vector<std::string>& work_list)
+  ListingAhead(const std::vector<std::string>& work_list, SystemCalls& calls)
       : work_list_(work_list),
+        calls_(calls),
         listed_(work_list.size()),
         done_(work_list.size()) {}
 
@@ -65,7 +65,7 @@ class ListingAhead {
       for (size_t k = 0; k < work_list_.size(); ++k) {
         before(k);
         if (!listers.empty() && !WaitFor(k)) break;
-        if (listers.empty()) listed_[k] = ListFolder(work_list_[k]);
+        if (listers.empty()) listed_[k] = ListFolder(work_list_[k], calls_);
         take(k, listed_[k]);
         listed_[k] = FolderFiles();  // taken: its memory goes
       }
@@ -79,7 +79,7 @@ class ListingAhead {
     try {
       for (size_t k; !stop.stop_requested() &&
                      (k = next_.fetch_add(1)) < work_list_.size();) {
-        FolderFiles files = ListFolder(work_list_[k]);
+        FolderFiles files = ListFolder(work_list_[k], calls_);
         std::lock_guard lock(mutex_);
         listed_[k] = std::move(files);
         done_[k] = true;
@@ -101,6 +101,7 @@ class ListingAhead {
   }
 
   const std::vector<std::string>& work_list_;
+  SystemCalls& calls_;               // used by every lister thread
   std::vector<FolderFiles> listed_;  // written under mutex_
   std::atomic<size_t> next_{0};      // the first folder nobody has taken
   std::mutex mutex_;                 // guards what follows and listed_
@@ -114,8 +115,9 @@ class ListingAhead {
 void ListFoldersAhead(
     const std::vector<std::string>& work_list,
     const std::function<void(size_t)>& before,
-    const std::function<void(size_t, const FolderFiles&)>& take) {
-  ListingAhead(work_list).Run(before, take);
+    const std::function<void(size_t, const FolderFiles&)>& take,
+    SystemCalls& calls) {
+  ListingAhead(work_list, calls).Run(before, take);
 }
 
 }  // namespace kuronel

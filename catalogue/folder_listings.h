@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/file_identity.h"
+#include "platform/system_calls.h"
 
 namespace kuronel {
 
@@ -70,12 +71,14 @@ struct FolderFiles {
 // Lists the folders of the work list and hands each listing to
 // `take(k, files)` on the calling thread, in folder order, after calling
 // `before(k)`. The listings are made ahead, several folders at once on
-// threads of their own: on a cold card the status of each entry is a read
-// of the drive. Every thread has ended when this returns or throws.
+// threads of their own (all through `calls`): on a cold card the status of
+// each entry is a read of the drive. Every thread has ended when this
+// returns or throws.
 void ListFoldersAhead(
     const std::vector<std::string>& work_list,
     const std::function<void(size_t)>& before,
-    const std::function<void(size_t, const FolderFiles&)>& take);
+    const std::function<void(size_t, const FolderFiles&)>& take,
+    SystemCalls& calls);
 
 }  // namespace kuronel
 

@@ -7,15 +7,13 @@
 
 #include "platform/file_identity.h"
 #include "platform/progress.h"
+#include "platform/system_calls.h"
 
 namespace kuronel {
 
 // The folders of one walk, root first, then level by level. The main window
 // owns it; each walk replaces its contents.
 using FolderWorkList = std::vector<std::string>;
-
-// The folder without one trailing "/"; the root "/" keeps its slash.
-std::string WithoutTrailingSlash(std::string folder);
 
 // True for an entry that the file listing takes: a file (any of the bits
 // 0x01, 0x02, 0x04, 0x08, 0x20) that is no directory.
@@ -47,7 +45,7 @@ std::string WalkProgressText(size_t index, size_t level_size);
 // nothing below it; a missing root leaves the root alone in the list.
 // Progress texts go to `status` (may be empty).
 void WalkFolderTree(const std::string& root, FolderWorkList& work_list,
-                    const StatusSink& status,
+                    const StatusSink& status, SystemCalls& calls,
                     const FileIdentitySet& left_out = {});
 
 }  // namespace kuronel

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -55,7 +56,8 @@ Walk WalkOf(const std::string& root, const FileIdentitySet& left_out = {}) {
   walk.work_list = {"left over from an earlier walk"};
   WalkFolderTree(
       root, walk.work_list,
-      [&](const std::string& text) { walk.texts.push_back(text); }, left_out);
+      [&](const std::string& text) { walk.texts.push_back(text); },
+      RealSystemCalls(), left_out);
   return walk;
 }
 
@@ -102,9 +104,9 @@ TEST(WalkFolderTreeTest, RemovesOneTrailingSlashFromTheRoot) {
   dir.MakeDir("A");
   EXPECT_THAT(WalkOf(dir.path() + "/").work_list,
               ElementsAre(dir.path(), dir.Path("A")));
-  EXPECT_EQ(WithoutTrailingSlash("/media/card/"), "/media/card");
-  EXPECT_EQ(WithoutTrailingSlash("/media/card"), "/media/card");
-  EXPECT_EQ(WithoutTrailingSlash("/"), "/");
+  EXPECT_EQ(WithoutTrailingSeparator("/media/card/"), "/media/card");
+  EXPECT_EQ(WithoutTrailingSeparator("/media/card"), "/media/card");
+  EXPECT_EQ(WithoutTrailingSeparator("/"), "/");
 }
 
 TEST(WalkFolderTreeTest, TheRootFolderKeepsItsSlash) {
@@ -143,12 +145,12 @@ TEST(WalkFolderTreeTest, LeavesOutTheDestinationAndMadeUpFileSystems) {
   dir.MakeDir("card/DCIM");
   dir.MakeDir("card/sorted/2004_05_06");
   ASSERT_EQ(symlink(dir.Path("card").c_str(), dir.Path("link").c_str()), 0);
-  FileIdentity sorted;
-  ASSERT_TRUE(DirectoryIdentity(dir.Path("link/sorted/2004_05_06/.."),
-                                sorted.device, sorted.inode));
-  EXPECT_THAT(WalkOf(dir.Path("card"), {sorted}).work_list,
+  const std::optional<FileIdentity> sorted = DirectoryIdentity(
+      dir.Path("link/sorted/2004_05_06/.."), RealSystemCalls());
+  ASSERT_TRUE(sorted);
+  EXPECT_THAT(WalkOf(dir.Path("card"), {*sorted}).work_list,
               ElementsAre(dir.Path("card"), dir.Path("card/DCIM")));
-  EXPECT_THAT(WalkOf(dir.Path("card/sorted"), {sorted}).work_list,
+  EXPECT_THAT(WalkOf(dir.Path("card/sorted"), {*sorted}).work_list,
               ElementsAre(dir.Path("card/sorted"),
                           dir.Path("card/sorted/2004_05_06")));
 

@@ -75,11 +75,10 @@ class HeadBuffer {
 // file; reads elsewhere go to the file at their offset.
 class FileByteSource : public ByteSource {
  public:
-  explicit FileByteSource(SystemCalls& calls = RealSystemCalls())
-      : calls_(calls) {}
+  // Reads through `calls`, which must outlive the source.
+  explicit FileByteSource(SystemCalls& calls) : calls_(calls) {}
   // Keeps the file's start in `buffer`, which must outlive the source.
-  explicit FileByteSource(HeadBuffer& buffer,
-                          SystemCalls& calls = RealSystemCalls())
+  FileByteSource(HeadBuffer& buffer, SystemCalls& calls)
       : calls_(calls), buffer_(&buffer) {}
   ~FileByteSource() override;
   FileByteSource(const FileByteSource&) = delete;

@@ -81,7 +81,7 @@ class CameraFileTest : public ::testing::TestWithParam<CameraCase> {};
 TEST_P(CameraFileTest, MatchesExiftool) {
   const CameraCase& c = GetParam();
   const std::string path = CameraDir() + "/" + c.file;
-  TExifInfo exif;
+  TExifInfo exif(RealSystemCalls());
   ASSERT_TRUE(exif.HasExif(path));
   ASSERT_TRUE(exif.SetImageFileName(path).ok());
   EXPECT_EQ(exif.MotorolaOrder(), c.motorola);
@@ -113,7 +113,7 @@ TEST(CameraOrientationTest, WiderSearchRangeReachesTheExifBlock) {
     for (int code = 2; code <= 8; ++code) {  // exiftool: Orientation = code.
       const std::string path = CameraDir() + "/orientation/" + shape + "_" +
                                std::to_string(code) + ".jpg";
-      TExifInfo exif;
+      TExifInfo exif(RealSystemCalls());
       EXPECT_FALSE(exif.HasExif(path)) << path;
       exif.SetSearchRange(4096);
       ASSERT_TRUE(exif.HasExif(path)) << path;
@@ -141,7 +141,7 @@ TEST(CameraBrokenFileTest, ReadWithoutErrorAndAgreeOnTheDate) {
       {"tests/87_OSError.jpg", "2005:12:14 14:39:47"},
   };
   for (const auto& [file, date] : cases) {
-    TExifInfo exif;
+    TExifInfo exif(RealSystemCalls());
     const std::string path = CameraDir() + "/" + file;
     EXPECT_TRUE(exif.HasExif(path)) << file;
     ASSERT_TRUE(exif.SetImageFileName(path).ok()) << file;
@@ -166,7 +166,7 @@ TEST(ExifReplayTest, EverySampleAndCorpusFileReads) {
   ASSERT_GT(samples.size(), 50u);
   ASSERT_GT(corpus.size(), 10u);
   int with_block = 0;
-  TExifInfo exif;
+  TExifInfo exif(RealSystemCalls());
   for (const std::string& path : samples) {
     const bool has_exif = exif.HasExif(path);
     with_block += has_exif;

@@ -2,7 +2,7 @@
 
 namespace kuronel {
 
-TExifInfo::TExifInfo() { ClearAll(); }
+TExifInfo::TExifInfo(SystemCalls& calls) : calls_(calls) { ClearAll(); }
 
 bool TExifInfo::HasExif(const std::string& file_name) const {
   return LocateExif(file_name).has_value();
@@ -13,12 +13,12 @@ Status TExifInfo::SetImageFileName(const std::string& file_name) {
   // Nothing of an earlier file may survive, also when this one has no block.
   is_thumbnail_file_ = false;
   ClearAll();
-  const std::optional<uint64_t> tiff_start = LocateExif(image_file_name_);
-  if (!tiff_start) {
+  const std::optional<TiffStarts> starts = Locate(image_file_name_);
+  if (!starts) {
     DoReadError();
     return Status::Ok();
   }
-  return ReadDirectories(*tiff_start);
+  return ReadAllDirectories(nullptr, *starts);
 }
 
 void TExifInfo::ClearAll() {

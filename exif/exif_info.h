@@ -13,15 +13,46 @@
 #include "exif/byte_source.h"
 #include "exif/exif_entry.h"
 #include "exif/exif_fields.h"
+#include "exif/exif_locate.h"
 #include "platform/status.h"
+#include "platform/system_calls.h"
 
 namespace kuronel {
 
-// Reads the Exif information of a JPEG photo. Writing a file name with
-// SetImageFileName clears every decoded value, finds the Exif block near the
-// start of the file, walks its image file directories and keeps the values of
-// the known tags, which callers then read through the const accessors. The
-// file is only ever read.
+// How ReadFileOnce ended for one file.
+enum class ExifReadOutcome {
+  // No Exif block could be located, or the file could not be opened: the
+  // reader is left as it was, as after HasExif alone.
+  kNoBlock,
+  // The block was read: everything is as after SetImageFileName.
+  kRead,
+  // The block was located but its TIFF header is cut short: the values stay
+  // cleared, as after SetImageFileName with the same error.
+  kHeaderCutShort,
+};
+
+// What ReadFileOnce found, in one value.
+struct ExifRead {
+  ExifReadOutcome outcome = ExifReadOutcome::kNoBlock;
+  // The errno of the open or of any read that failed (ENOENT when the file
+  // is gone, EACCES, EIO, ...); 0 when every read succeeded. Any outcome may
+  // carry one: a failing card can cut a located block short.
+  int read_error = 0;
+  // For kHeaderCutShort, the message that SetImageFileName would return.
+  std::string message;
+
+  // What HasExif would answer.
+  bool has_exif() const { return outcome != ExifReadOutcome::kNoBlock; }
+  // False only where SetImageFileName would return an error.
+  bool ok() const { return outcome != ExifReadOutcome::kHeaderCutShort; }
+};
+
+// Reads the Exif information of a JPEG photo (and, when asked, of a RAW or
+// HEIF photo). Writing a file name with SetImageFileName clears every decoded
+// value, finds the Exif block near the start of the file, walks its image
+// file directories and keeps the values of the known tags, which callers then
+// read through the const accessors. The file is only ever read, through
+// `calls`.
 class TExifInfo {
  public:
   // Numbers are handed out by value, texts by const reference.
@@ -34,7 +65,8 @@ class TExifInfo {
   // Positions of directories one read can hold; further links are ignored.
   static constexpr size_t kMaxDirectories = 13;
 
-  TExifInfo();
+  // `calls` must outlive the reader.
+  explicit TExifInfo(SystemCalls& calls);
   virtual ~TExifInfo() = default;
   TExifInfo(const TExifInfo&) = delete;
   TExifInfo& operator=(const TExifInfo&) = delete;
@@ -53,18 +85,23 @@ class TExifInfo {
 
   // HasExif and, when it answers true, SetImageFileName on the same file,
   // with one open and one read of the file's start (a second read only where
-  // the directories point past it). `has_exif` is set to what HasExif would
-  // answer. When it is false nothing changes, as after HasExif alone: not
-  // ImageFileName, not the decoded values, and OnReadError is not raised; a
-  // caller that writes ImageFileName only for files with a block sees no
-  // difference. When it is true, everything is as after SetImageFileName,
-  // the returned Status included.
-  Status ReadFileOnce(const std::string& file_name, bool& has_exif);
-  // Why the last ReadFileOnce could not read its file (the errno of the
-  // open or of any read: ENOENT when it is gone, EACCES, EIO, ...); 0 when
-  // it could.
-  int LastReadError() const { return last_read_error_; }
+  // the directories point past it). Without a block nothing changes, as
+  // after HasExif alone: not ImageFileName, not the decoded values, and
+  // OnReadError is not raised; a caller that writes ImageFileName only for
+  // files with a block sees no difference. With one, everything is as after
+  // SetImageFileName, its error included (kHeaderCutShort).
+  ExifRead ReadFileOnce(const std::string& file_name);
   const std::string& ImageFileName() const { return image_file_name_; }
+
+  // Whether TIFF-form RAW files (CR2, NEF, ARW, DNG, ORF, RW2, PEF, ...),
+  // CR3, HEIF/AVIF photos and RAF files count as having an Exif block, which
+  // is then read where each format keeps it. Off by default: JPEG only.
+  // Recognised by the file's first bytes, never by its name; movies never.
+  bool ReadsRawAndHeif() const { return reads_raw_and_heif_; }
+  void SetReadsRawAndHeif(bool reads) { reads_raw_and_heif_ = reads; }
+
+  // The system calls the reader reads files through.
+  SystemCalls& system_calls() const { return calls_; }
 
   int32_t SearchRange() const { return search_range_; }
   void SetSearchRange(int32_t search_range) { search_range_ = search_range; }
@@ -75,7 +112,8 @@ class TExifInfo {
     on_read_error_ = std::move(handler);
   }
 
-  // Finds the Exif block and gives the file offset of its TIFF header.
+  // Finds the Exif block and gives the file offset of its (first) TIFF
+  // header.
   std::optional<uint64_t> LocateExif(const std::string& file_name) const;
   std::optional<uint64_t> LocateExif(ByteSource& source) const;
 
@@ -120,9 +158,22 @@ class TExifInfo {
   void ApplyRelatedImageSize(uint32_t size, uint32_t& thumbnail_size,
                              uint32_t& image_size) const;
 
+  // Where the file's Exif data lies: a JPEG's APP1 segment, and with
+  // ReadsRawAndHeif the places of the other formats.
+  std::optional<TiffStarts> Locate(ByteSource& source) const;
+  std::optional<TiffStarts> Locate(const std::string& file_name) const;
+  // ReadDirectories on every TIFF structure of `starts`, on a file opened
+  // anew (source null) or on `source`.
+  Status ReadAllDirectories(ByteSource* source, const TiffStarts& starts);
+  // Walks the directories of the TIFF structure at tiff_start; the first
+  // one counts as the directory at list index `first_index` to the tag
+  // rules (1 for an Exif directory that stands first in a structure).
+  Status WalkTiff(ByteSource& source, uint64_t tiff_start, size_t first_index);
+
+  SystemCalls& calls_;
   std::string image_file_name_;
   int32_t search_range_ = kDefaultSearchRange;
-  int last_read_error_ = 0;
+  bool reads_raw_and_heif_ = false;
   ReadErrorHandler on_read_error_;
   bool motorola_order_ = false;
   bool is_thumbnail_file_ = false;

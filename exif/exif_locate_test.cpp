@@ -151,7 +151,7 @@ TEST_F(ExifFileTest, ReadOfAFileThatVanishedIsAnError) {
 }
 
 TEST(ExifDefaultsTest, NewReaderIsEmpty) {
-  TExifInfo exif;
+  TExifInfo exif(RealSystemCalls());
   EXPECT_EQ(exif.SearchRange(), 32);
   EXPECT_EQ(exif.ImageFileName(), "");
   EXPECT_EQ(exif.DateTimeOriginal(), "");

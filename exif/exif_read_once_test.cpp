@@ -70,27 +70,28 @@ class ReadOnceTest : public ::testing::Test {
   void ExpectSameRead(const std::string& path, const std::string& primer,
                       int32_t search_range) {
     SCOPED_TRACE(path + " search range " + std::to_string(search_range));
-    TExifInfo three_calls, once;
+    TExifInfo three_calls(RealSystemCalls()), once(RealSystemCalls());
     int errors_three = 0, errors_once = 0;
     three_calls.SetOnReadError([&](TExifInfo&) { ++errors_three; });
     once.SetOnReadError([&](TExifInfo&) { ++errors_once; });
     three_calls.SetSearchRange(search_range);
     once.SetSearchRange(search_range);
-    bool has_exif = false;
     if (!primer.empty()) {
       ASSERT_TRUE(three_calls.SetImageFileName(primer).ok());
-      ASSERT_TRUE(once.ReadFileOnce(primer, has_exif).ok());
-      ASSERT_TRUE(has_exif);
+      const ExifRead read = once.ReadFileOnce(primer);
+      ASSERT_TRUE(read.ok());
+      ASSERT_TRUE(read.has_exif());
     }
 
     const bool expected_has_exif = three_calls.HasExif(path);
     Status expected = Status::Ok();
     if (expected_has_exif) expected = three_calls.SetImageFileName(path);
-    const Status status = once.ReadFileOnce(path, has_exif);
+    const ExifRead read = once.ReadFileOnce(path);
+    const bool has_exif = read.has_exif();
 
     EXPECT_EQ(has_exif, expected_has_exif);
-    EXPECT_EQ(status.ok(), expected.ok());
-    EXPECT_EQ(status.message(), expected.message());
+    EXPECT_EQ(read.ok(), expected.ok());
+    EXPECT_EQ(read.message, expected.message());
     EXPECT_EQ(Differences(three_calls, once), std::vector<std::string>{});
     EXPECT_EQ(errors_three, 0);
     EXPECT_EQ(errors_once, 0);
@@ -216,30 +217,31 @@ TEST_F(ReadOnceTest, SyntheticEdgeCases) {
   // The far directories are really read: the date behind the gap is found.
   for (const char* name : {"far_inside_segment.jpg", "far_past_segment.jpg",
                            "far_past_64k.jpg"}) {
-    TExifInfo exif;
-    bool has_exif = false;
-    ASSERT_TRUE(exif.ReadFileOnce(dir_.Path(name), has_exif).ok()) << name;
-    EXPECT_TRUE(has_exif) << name;
+    TExifInfo exif(RealSystemCalls());
+    const ExifRead read = exif.ReadFileOnce(dir_.Path(name));
+    ASSERT_TRUE(read.ok()) << name;
+    EXPECT_TRUE(read.has_exif()) << name;
     EXPECT_EQ(exif.DateTimeOriginal(), "2010:10:10 10:10:10") << name;
   }
 }
 
 TEST_F(ReadOnceTest, FileWithoutBlockLeavesTheReaderAsItWas) {
-  TExifInfo exif;
+  TExifInfo exif(RealSystemCalls());
   int read_errors = 0;
   exif.SetOnReadError([&](TExifInfo&) { ++read_errors; });
   const std::string primer = dir_.WriteFile("primer.jpg", PrimerPhoto());
-  bool has_exif = false;
-  ASSERT_TRUE(exif.ReadFileOnce(primer, has_exif).ok());
-  ASSERT_TRUE(has_exif);
+  ExifRead read = exif.ReadFileOnce(primer);
+  ASSERT_TRUE(read.ok());
+  ASSERT_EQ(read.outcome, ExifReadOutcome::kRead);
   EXPECT_EQ(exif.DateTimeOriginal(), "1999:12:31 23:59:58");
   EXPECT_EQ(exif.UserComments(), std::vector<std::string>{"old comment"});
   EXPECT_TRUE(exif.MotorolaOrder());
   EXPECT_TRUE(exif.IsThumbnailFile());
 
   const std::string movie = dir_.WriteFile("MVI_0001.MOV", "not a photo");
-  ASSERT_TRUE(exif.ReadFileOnce(movie, has_exif).ok());
-  EXPECT_FALSE(has_exif);
+  read = exif.ReadFileOnce(movie);
+  ASSERT_TRUE(read.ok());
+  EXPECT_EQ(read.outcome, ExifReadOutcome::kNoBlock);
   EXPECT_EQ(exif.ImageFileName(), primer);
   EXPECT_EQ(exif.DateTimeOriginal(), "1999:12:31 23:59:58");
   EXPECT_EQ(read_errors, 0);
@@ -248,8 +250,9 @@ TEST_F(ReadOnceTest, FileWithoutBlockLeavesTheReaderAsItWas) {
   TiffBuilder undated;
   undated.Ascii(undated.AddDirectory(), 0x010F, "Maker");
   const std::string plain = dir_.WriteFile("plain.jpg", ExifJpeg(undated));
-  ASSERT_TRUE(exif.ReadFileOnce(plain, has_exif).ok());
-  EXPECT_TRUE(has_exif);
+  read = exif.ReadFileOnce(plain);
+  ASSERT_TRUE(read.ok());
+  EXPECT_EQ(read.outcome, ExifReadOutcome::kRead);
   EXPECT_EQ(exif.ImageFileName(), plain);
   EXPECT_EQ(exif.DateTimeOriginal(), "");
   EXPECT_TRUE(exif.UserComments().empty());

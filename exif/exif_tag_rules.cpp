@@ -7,6 +7,7 @@
 #include "exif/exif_labels.h"
 #include "exif/exif_tags.h"
 #include "exif/user_comment.h"
+#include "platform/text.h"
 
 namespace kuronel {
 namespace {
@@ -99,7 +100,7 @@ void TExifInfo::ApplyTagRule(const DirectoryEntry& entry, LazyEntryValue& value,
   const bool first_directory = directory_index == 0;
   switch (entry.tag) {
     case exif_tag::kInteroperabilityIndex:
-      is_thumbnail_file_ = EqualsIgnoringAsciiCase(value->Text, "THM");
+      is_thumbnail_file_ = SameIgnoringAsciiCase(value->Text, "THM");
       break;
     case exif_tag::kImageWidth:
       f.ThumbnailWidth = value->UnsignedValue;

@@ -1,10 +1,11 @@
-// Locating the Exif block of a JPEG file and walking its TIFF directories.
+// Locating the Exif block of a photo file and walking its TIFF directories.
 
 #include <algorithm>
 #include <cstring>
 
 #include "exif/byte_reader.h"
 #include "exif/exif_info.h"
+#include "exif/exif_locate.h"
 #include "exif/exif_tags.h"
 #include "platform/cp932.h"
 
@@ -30,41 +31,6 @@ size_t LocateHeadSize(int32_t search_range) {
   const int64_t last_marker = std::max<int64_t>(2, int64_t{search_range} - 1);
   return static_cast<size_t>(
       std::min<int64_t>(last_marker + kTiffOffset, kReadHeadSize));
-}
-
-// Offset of the first FF E1 pair that starts at 2 .. last_pair (at 2 in any
-// case). The scan reads raw bytes; it does not step over segments.
-std::optional<uint64_t> FindApp1Marker(ByteSource& source,
-                                       int32_t search_range) {
-  const uint64_t last_pair =
-      static_cast<uint64_t>(std::max<int64_t>(2, int64_t{search_range} - 1));
-  uint8_t block[4096];
-  uint64_t offset = 2;
-  while (offset <= last_pair) {
-    const size_t wanted = static_cast<size_t>(
-        std::min<uint64_t>(sizeof block, last_pair - offset + 2));
-    const size_t got = source.ReadAt(offset, block, wanted);
-    for (size_t i = 0; i + 1 < got; ++i) {
-      if (block[i] == 0xFF && block[i + 1] == 0xE1) return offset + i;
-    }
-    if (got < wanted) return std::nullopt;  // The file ends within the range.
-    offset += got - 1;  // The last byte starts the next pair.
-  }
-  return std::nullopt;
-}
-
-// "Exif" in any letter case up to the first NUL byte.
-bool IsExifIdentifier(const uint8_t (&identifier)[kIdentifierSize]) {
-  const auto* begin = reinterpret_cast<const char*>(identifier);
-  const auto* end = std::find(begin, begin + kIdentifierSize, '\0');
-  static constexpr char kExif[] = "exif";
-  if (end - begin != 4) return false;
-  for (int i = 0; i < 4; ++i) {
-    char c = begin[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != kExif[i]) return false;
-  }
-  return true;
 }
 
 // The positions of the directories found so far, each listed once, at most
@@ -100,65 +66,101 @@ size_t WalkHeadSize(ByteSource& source, uint64_t tiff_start) {
       kReadHeadSize));
 }
 
+// How much of the file's start the walk of `starts` takes in with one read:
+// a JPEG's up to the end of its APP1 segment, another file's first pages
+// where its Exif data lies within them.
+size_t WalkHeadSize(ByteSource& source, const TiffStarts& starts) {
+  if (starts.in_app1) return WalkHeadSize(source, starts.first);
+  return starts.first < kReadHeadSize ? kReadHeadSize : kFirstReadSize;
+}
+
 }  // namespace
+
+std::optional<TiffStarts> TExifInfo::Locate(ByteSource& source) const {
+  const std::optional<uint64_t> in_jpeg =
+      LocateJpegExif(source, 0, search_range_);
+  if (in_jpeg) return TiffStarts{*in_jpeg, std::nullopt, true};
+  if (!reads_raw_and_heif_) return std::nullopt;
+  return LocateCameraFileExif(source, search_range_);
+}
+
+std::optional<TiffStarts> TExifInfo::Locate(
+    const std::string& file_name) const {
+  FileByteSource source(calls_);
+  if (!source.Open(file_name, LocateHeadSize(search_range_)))
+    return std::nullopt;
+  // The boxes of a camera file lie in its first pages: one read of them.
+  if (reads_raw_and_heif_) source.ExtendHeadOnMiss(kReadHeadSize);
+  return Locate(source);
+}
 
 std::optional<uint64_t> TExifInfo::LocateExif(
     const std::string& file_name) const {
-  FileByteSource source;
-  if (!source.Open(file_name, LocateHeadSize(search_range_)))
-    return std::nullopt;
-  return LocateExif(source);
+  const std::optional<TiffStarts> starts = Locate(file_name);
+  if (!starts) return std::nullopt;
+  return starts->first;
 }
 
 std::optional<uint64_t> TExifInfo::LocateExif(ByteSource& source) const {
-  uint8_t start[2];
-  if (source.ReadAt(0, start, 2) != 2 || start[0] != 0xFF || start[1] != 0xD8)
-    return std::nullopt;
-  const std::optional<uint64_t> marker = FindApp1Marker(source, search_range_);
-  if (!marker) return std::nullopt;
-  uint8_t identifier[kIdentifierSize];
-  if (source.ReadAt(*marker + kIdentifierOffset, identifier, kIdentifierSize) !=
-          kIdentifierSize ||
-      !IsExifIdentifier(identifier))
-    return std::nullopt;
-  return *marker + kTiffOffset;
+  const std::optional<TiffStarts> starts = Locate(source);
+  if (!starts) return std::nullopt;
+  return starts->first;
 }
 
 Status TExifInfo::ReadDirectories(uint64_t tiff_start) {
-  FileByteSource source;
-  if (!source.Open(image_file_name_, 0))
-    return Status::Error("Exif を読み直せません: " +
-                         DisplayName(image_file_name_));
-  source.ReadHead(WalkHeadSize(source, tiff_start));
-  return ReadDirectories(source, tiff_start);
+  return ReadAllDirectories(nullptr,
+                            TiffStarts{tiff_start, std::nullopt, true});
 }
 
-Status TExifInfo::ReadFileOnce(const std::string& file_name,
-                               bool& has_exif) {
-  has_exif = false;
-  FileByteSource source(head_buffer_);
+Status TExifInfo::ReadAllDirectories(ByteSource* source,
+                                     const TiffStarts& starts) {
+  FileByteSource file(calls_);
+  if (source == nullptr) {
+    if (!file.Open(image_file_name_, 0))
+      return Status::Error("Exif を読み直せません: " +
+                           DisplayName(image_file_name_));
+    file.ReadHead(WalkHeadSize(file, starts));
+    source = &file;
+  }
+  Status status = WalkTiff(*source, starts.first, 0);
+  if (status.ok() && starts.exif_directory)
+    status = WalkTiff(*source, *starts.exif_directory, 1);
+  return status;
+}
+
+ExifRead TExifInfo::ReadFileOnce(const std::string& file_name) {
+  ExifRead result;
+  FileByteSource source(head_buffer_, calls_);
   const bool opened = source.Open(
       file_name, std::max(kFirstReadSize, LocateHeadSize(search_range_)));
-  last_read_error_ = source.error();
-  if (!opened) return Status::Ok();
-  const std::optional<uint64_t> tiff_start = LocateExif(source);
-  if (!tiff_start) {
-    last_read_error_ = source.error();
-    return Status::Ok();
+  result.read_error = source.error();
+  if (!opened) return result;
+  if (reads_raw_and_heif_) source.ExtendHeadOnMiss(kReadHeadSize);
+  const std::optional<TiffStarts> starts = Locate(source);
+  if (!starts) {
+    result.read_error = source.error();
+    return result;
   }
-  has_exif = true;
   // From here on as SetImageFileName, on the file that is already open.
   image_file_name_ = file_name;
   is_thumbnail_file_ = false;
   ClearAll();
-  source.ExtendHeadOnMiss(WalkHeadSize(source, *tiff_start));
-  Status read = ReadDirectories(source, *tiff_start);
+  source.ExtendHeadOnMiss(WalkHeadSize(source, *starts));
+  const Status read = ReadAllDirectories(&source, *starts);
+  result.outcome =
+      read.ok() ? ExifReadOutcome::kRead : ExifReadOutcome::kHeaderCutShort;
+  result.message = read.message();
   // A read past the file's start that failed left fields unread.
-  last_read_error_ = source.error();
-  return read;
+  result.read_error = source.error();
+  return result;
 }
 
 Status TExifInfo::ReadDirectories(ByteSource& source, uint64_t tiff_start) {
+  return WalkTiff(source, tiff_start, 0);
+}
+
+Status TExifInfo::WalkTiff(ByteSource& source, uint64_t tiff_start,
+                           size_t first_index) {
   ByteReader reader(source);
   uint8_t byte_order[2];
   if (!reader.BytesAt(tiff_start, byte_order, sizeof byte_order))
@@ -166,10 +168,13 @@ Status TExifInfo::ReadDirectories(ByteSource& source, uint64_t tiff_start) {
                          DisplayName(image_file_name_));
   motorola_order_ = byte_order[0] == 'M' && byte_order[1] == 'M';
   reader.set_motorola_order(motorola_order_);
-  is_thumbnail_file_ = false;
-  fields_.MakerNotePosition = 0;
+  if (first_index == 0) {
+    is_thumbnail_file_ = false;
+    fields_.MakerNotePosition = 0;
+  }
 
-  // The TIFF number 42 after the byte order is not checked.
+  // The TIFF number 42 after the byte order is not checked (ORF and RW2
+  // files have numbers of their own).
   const std::optional<uint32_t> first_offset = reader.U32At(tiff_start + 4);
   if (!first_offset) return Status::Ok();
   DirectoryList directories;
@@ -194,7 +199,7 @@ Status TExifInfo::ReadDirectories(ByteSource& source, uint64_t tiff_start) {
       entry.field = reader.Decode32(raw + 8);
       entry.field_position = entry_position + 8;
       LazyEntryValue value(reader, entry, tiff_start);
-      ApplyTagRule(entry, value, index, tiff_start);
+      ApplyTagRule(entry, value, first_index + index, tiff_start);
       if (entry.tag == exif_tag::kExifIfdPointer ||
           entry.tag == exif_tag::kInteroperabilityIfdPointer)
         directories.Add(tiff_start + value->UnsignedValue);

@@ -38,7 +38,7 @@ TiffBuilder StandardTiff(ByteOrder order) {
 }
 
 TEST_F(ExifFileTest, BigEndianTwinGivesTheSameValues) {
-  TExifInfo little;
+  TExifInfo little(RealSystemCalls());
   ASSERT_TRUE(
       little
           .SetImageFileName(dir_.WriteFile(

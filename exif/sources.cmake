@@ -5,6 +5,7 @@ set(KURONEL_EXIF_SOURCES
   exif_entry.cpp
   exif_info.cpp
   exif_labels.cpp
+  exif_locate.cpp
   exif_tag_rules.cpp
   exif_walk.cpp
   user_comment.cpp

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "platform/cp932.h"
+#include "platform/text.h"
 
 namespace kuronel {
 namespace {
@@ -76,15 +77,6 @@ constexpr uint8_t kShiftIn = 0x0F;   // Switches it off.
 
 }  // namespace
 
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  auto lower = [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 std::string HexToText(std::string_view hex) {
   std::string text = HexToBytes(hex);
   std::erase(text, '\0');
@@ -140,10 +132,10 @@ std::string JisToShiftJis(std::string_view jis) {
 std::string DecodeUserComment(std::string_view hex, bool motorola_order) {
   const std::string code = HexToText(hex.substr(0, 16));
   const std::string_view rest = hex.size() > 16 ? hex.substr(16) : "";
-  if (EqualsIgnoringAsciiCase(code, "ASCII")) return HexToText(rest);
-  if (EqualsIgnoringAsciiCase(code, "Unicode"))
+  if (SameIgnoringAsciiCase(code, "ASCII")) return HexToText(rest);
+  if (SameIgnoringAsciiCase(code, "Unicode"))
     return Utf16ToUtf8(HexToBytes(rest), motorola_order);
-  if (EqualsIgnoringAsciiCase(code, "JIS"))
+  if (SameIgnoringAsciiCase(code, "JIS"))
     return Cp932ToUtf8(JisToShiftJis(HexToBytes(rest)));
   return std::string();
 }

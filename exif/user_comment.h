@@ -6,10 +6,6 @@
 
 namespace kuronel {
 
-// True when both texts are equal with ASCII letters compared without regard
-// to case.
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
-
 // Decodes hexadecimal digits two at a time into bytes and keeps the non-zero
 // ones (an odd last digit is ignored, and so is a pair that is not two
 // hexadecimal digits). "30323230" gives "0220".

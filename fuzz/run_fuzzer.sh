@@ -2,7 +2,8 @@
 # Runs every fuzz target of BUILD_DIR one after the other, each for
 # FUZZ_SECONDS (default 300) on one core (FUZZ_TARGETS may name a subset).
 # Each target's working corpus lives in BUILD_DIR/corpus-NAME and starts from
-# fuzz/corpus/NAME (the Exif one also from the heads of the camera samples);
+# fuzz/corpus/NAME (the Exif one also from the heads of the camera samples,
+# the camera files one from the HEIF samples);
 # new finds stay there between runs. Crashes go to BUILD_DIR/crashes/NAME-*.
 # The figures of each target (executions, seconds, corpus size, crashes) are
 # printed and written to BUILD_DIR/fuzz-summary.txt.
@@ -16,7 +17,7 @@ build_dir=$1
 fuzz_dir=$(cd "$(dirname "$0")" && pwd)
 testdata=${KURONEL_TESTDATA_DIR:-$fuzz_dir/../testdata}
 seconds=${FUZZ_SECONDS:-300}
-targets=${FUZZ_TARGETS:-exif settings list_splitter timestamp}
+targets=${FUZZ_TARGETS:-exif camera_files settings list_splitter timestamp}
 crashes=$build_dir/crashes
 summary=$build_dir/fuzz-summary.txt
 
@@ -62,6 +63,10 @@ for name in $targets; do
   max_len=4096
   if [ "$name" = exif ]; then
     add_camera_heads "$corpus"
+    max_len=16384
+  fi
+  if [ "$name" = camera_files ]; then
+    [ -d "$testdata/camera-heif" ] && cp "$testdata/camera-heif"/* "$corpus"/
     max_len=16384
   fi
   dict=

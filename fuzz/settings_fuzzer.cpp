@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/cp932.h"
+#include "platform/text.h"
 #include "settings/colour_table.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
@@ -118,7 +119,7 @@ bool IsKnownKeyLine(std::string_view line) {
   if (equals == std::string::npos) return false;
   const std::string_view key = Trim(std::string_view(text).substr(0, equals));
   for (const KnownKey& known : kKnownKeys)
-    if (kuronel::SameSettingsName(key, known.key)) return true;
+    if (kuronel::SameIgnoringAsciiCase(key, known.key)) return true;
   return false;
 }
 
@@ -197,7 +198,8 @@ bool SameSettings(const kuronel::Settings& a, const kuronel::Settings& b) {
          a.MakeReadOnly == b.MakeReadOnly && a.KeepOriginal == b.KeepOriginal &&
          a.CheckMoviesByDefault == b.CheckMoviesByDefault &&
          a.UseExifDate == b.UseExifDate &&
-         a.TargetBackColour == b.TargetBackColour;
+         a.TargetBackColour == b.TargetBackColour &&
+         a.IncludeRawHeifMp4 == b.IncludeRawHeifMp4;
 }
 
 // Load, save what was loaded, load again: the same settings, and the file
@@ -206,7 +208,7 @@ void CheckLoadSaveLoad(std::string_view bytes) {
   static StartupFolder folder;
   folder.WriteIni(bytes);
   kuronel::Settings loaded;
-  const kuronel::Status load = kuronel::LoadSettings(folder.path(), loaded);
+  const kuronel::Status load = kuronel::LoadSettings(folder.path(), loaded, kuronel::RealSystemCalls());
   if (!load.ok()) {
     Check(!load.message().empty(), "a refused load says why");
     Check(loaded.TargetBackColour == kuronel::Settings().TargetBackColour &&
@@ -215,12 +217,12 @@ void CheckLoadSaveLoad(std::string_view bytes) {
   }
   const kuronel::DetailSettings detail = kuronel::DetailOf(loaded);
   const std::string before = SettingsFile::Parse(bytes).Text();
-  Check(kuronel::SaveSettings(folder.path(), loaded, detail).ok(),
+  Check(kuronel::SaveSettings(folder.path(), loaded, detail, kuronel::RealSystemCalls()).ok(),
         "the settings file can be saved");
   const std::string saved = folder.ReadIni();
   Check(KeepsOtherLines(before, saved), "a save keeps the other entries");
   kuronel::Settings reloaded;
-  Check(kuronel::LoadSettings(folder.path(), reloaded).ok(),
+  Check(kuronel::LoadSettings(folder.path(), reloaded, kuronel::RealSystemCalls()).ok(),
         "a saved file loads without error");
   if (load.ok()) Check(SameSettings(loaded, reloaded), "load-save-load");
   Check(kuronel::ColourFromText(kuronel::ColourToText(

@@ -1,8 +1,8 @@
 #include "platform/cp932.h"
 
-#include <iconv.h>
-
 #include <cerrno>
+
+#include "platform/system_calls.h"
 
 namespace kuronel {
 namespace {
@@ -11,9 +11,10 @@ namespace {
 // costs far more than converting a file name.
 class Converter {
  public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  Converter(const char* to, const char* from, SystemCalls& calls)
+      : calls_(calls), cd_(calls.OpenConverter(to, from)) {}
   ~Converter() {
-    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+    if (opened()) calls_.CloseConverter(cd_);
   }
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
@@ -22,15 +23,16 @@ class Converter {
   // output so far and the remaining input and goes on when it returns true.
   template <typename OnInvalid>
   bool Convert(std::string_view in, std::string& out, OnInvalid on_invalid) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) return false;
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    if (!opened()) return false;
+    calls_.Convert(cd_, nullptr, nullptr, nullptr, nullptr);
     char* in_ptr = const_cast<char*>(in.data());
     size_t in_left = in.size();
     char buffer[1024];
     while (in_left > 0) {
       char* out_ptr = buffer;
       size_t out_left = sizeof buffer;
-      size_t result = iconv(cd_, &in_ptr, &in_left, &out_ptr, &out_left);
+      size_t result =
+          calls_.Convert(cd_, &in_ptr, &in_left, &out_ptr, &out_left);
       out.append(buffer, out_ptr - buffer);
       if (result != static_cast<size_t>(-1)) continue;
       if (errno == E2BIG) continue;
@@ -39,22 +41,28 @@ class Converter {
     }
     char* out_ptr = buffer;
     size_t out_left = sizeof buffer;
-    iconv(cd_, nullptr, nullptr, &out_ptr, &out_left);
+    calls_.Convert(cd_, nullptr, nullptr, &out_ptr, &out_left);
     out.append(buffer, out_ptr - buffer);
     return true;
   }
 
  private:
+  bool opened() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+  SystemCalls& calls_;
   iconv_t cd_;
 };
 
+// The codec is pure text to its callers (sort keys, file names shown in the
+// windows, Exif comments), which hold no SystemCalls: its converters are
+// opened on the system's own calls, here and nowhere else.
 Converter& ToUtf8() {
-  thread_local Converter converter("UTF-8", "CP932");
+  thread_local Converter converter("UTF-8", "CP932", RealSystemCalls());
   return converter;
 }
 
 Converter& ToCp932() {
-  thread_local Converter converter("CP932", "UTF-8");
+  thread_local Converter converter("CP932", "UTF-8", RealSystemCalls());
   return converter;
 }
 

@@ -48,16 +48,13 @@ bool ListEntries(const std::string& folder, const DirEntryVisitor& visit,
     if (calls.StatAt(dir.get(), name, info, true) == 0) {
       entry.attributes = AttributesOf(info, entry.name);
       entry.modified_seconds = info.st_mtim.tv_sec;
-      const FileIdentity identity = identities.Of(info, entry.name);
-      entry.device = identity.device;
-      entry.inode = identity.inode;
+      entry.identity = identities.Of(info, entry.name);
       entry.status = &info;
       entry.status_error = 0;
     } else {
       entry.attributes = 0;
       entry.modified_seconds = 0;
-      entry.device = 0;
-      entry.inode = 0;
+      entry.identity = FileIdentity();
       entry.status = nullptr;
       entry.status_error = errno;
     }
@@ -71,12 +68,12 @@ bool ListEntries(const std::string& folder, const DirEntryVisitor& visit,
 }  // namespace
 
 bool ListDirectory(const std::string& folder, const DirEntryVisitor& visit,
-                   int* error, SystemCalls& calls) {
+                   SystemCalls& calls, int* error) {
   return ListEntries(folder, visit, error, false, calls);
 }
 
 bool ListSubfolders(const std::string& folder, const DirEntryVisitor& visit,
-                    int* error, SystemCalls& calls) {
+                    SystemCalls& calls, int* error) {
   return ListEntries(folder, visit, error, true, calls);
 }
 
@@ -119,16 +116,13 @@ bool IsPseudoFileSystem(const std::string& folder, SystemCalls& calls) {
          mount.type == "devtmpfs";
 }
 
-bool DirectoryIdentity(const std::string& folder, std::uint64_t& device,
-                       std::uint64_t& inode, SystemCalls& calls) {
+std::optional<FileIdentity> DirectoryIdentity(const std::string& folder,
+                                              SystemCalls& calls) {
   struct stat info;
   if (folder.empty() || calls.Stat(folder, info) != 0 ||
       !S_ISDIR(info.st_mode))
-    return false;
-  const FileIdentity identity = IdentityOf(info, folder, calls);
-  device = identity.device;
-  inode = identity.inode;
-  return true;
+    return std::nullopt;
+  return IdentityOf(info, folder, calls);
 }
 
 }  // namespace kuronel

@@ -3,9 +3,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/file_identity.h"
 #include "platform/system_calls.h"
 
 struct stat;
@@ -33,9 +35,8 @@ struct DirEntry {
   std::uint32_t attributes = 0;
   std::int64_t modified_seconds = 0;  // st_mtime, seconds since the epoch
   // Which file or folder the entry is (see IdentityOf): its device and
-  // inode, or on FAT and exFAT, which renumber files, a key of its path.
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;
+  // inode, and on FAT and exFAT, which renumber files, a key of its path.
+  FileIdentity identity;
   // The whole status the above come from, during the call only; null when
   // the entry has none.
   const struct stat* status = nullptr;
@@ -54,8 +55,7 @@ using DirEntryVisitor = std::function<void(const DirEntry& entry)>;
 // listing broke off (an I/O error); `error`, when given, then receives the
 // errno, and 0 otherwise.
 bool ListDirectory(const std::string& folder, const DirEntryVisitor& visit,
-                   int* error = nullptr,
-                   SystemCalls& calls = RealSystemCalls());
+                   SystemCalls& calls, int* error = nullptr);
 
 // ListDirectory for a caller that wants the folders only: an entry that the
 // directory marks as a regular file, FIFO, socket or device is passed over
@@ -63,20 +63,17 @@ bool ListDirectory(const std::string& folder, const DirEntryVisitor& visit,
 // folders, links and unmarked entries are visited as ListDirectory visits
 // them.
 bool ListSubfolders(const std::string& folder, const DirEntryVisitor& visit,
-                    int* error = nullptr,
-                    SystemCalls& calls = RealSystemCalls());
+                    SystemCalls& calls, int* error = nullptr);
 
 // True for a folder on a file system that the kernel makes up (proc, sysfs,
 // devtmpfs, cgroup, debugfs, ...): its files are no photos, and some of them
 // never end when read.
-bool IsPseudoFileSystem(const std::string& folder,
-                        SystemCalls& calls = RealSystemCalls());
+bool IsPseudoFileSystem(const std::string& folder, SystemCalls& calls);
 
-// The identity of a folder (see IdentityOf), symbolic links followed; false
-// when it has none (missing).
-bool DirectoryIdentity(const std::string& folder, std::uint64_t& device,
-                       std::uint64_t& inode,
-                       SystemCalls& calls = RealSystemCalls());
+// The identity of a folder (see IdentityOf), symbolic links followed;
+// nullopt when there is no folder (missing, or something else).
+std::optional<FileIdentity> DirectoryIdentity(const std::string& folder,
+                                              SystemCalls& calls);
 
 }  // namespace kuronel
 

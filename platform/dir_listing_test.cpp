@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -19,11 +20,14 @@ using ::kuronel::testing::TempDir;
 
 std::map<std::string, DirEntry> ListByName(const std::string& folder) {
   std::map<std::string, DirEntry> entries;
-  EXPECT_TRUE(ListDirectory(folder, [&](const DirEntry& entry) {
-    DirEntry copy = entry;
-    copy.name = {};
-    entries[std::string(entry.name)] = copy;
-  }));
+  EXPECT_TRUE(ListDirectory(
+      folder,
+      [&](const DirEntry& entry) {
+        DirEntry copy = entry;
+        copy.name = {};
+        entries[std::string(entry.name)] = copy;
+      },
+      RealSystemCalls()));
   return entries;
 }
 
@@ -50,9 +54,12 @@ TEST(DirListingTest, DerivesTheAttributeWordOfEachKindOfEntry) {
 
   // The folders-only listing passes over what is marked as no folder.
   std::set<std::string> maybe_folders;
-  ListSubfolders(dir.path(), [&](const DirEntry& entry) {
-    maybe_folders.insert(std::string(entry.name));
-  });
+  ListSubfolders(
+      dir.path(),
+      [&](const DirEntry& entry) {
+        maybe_folders.insert(std::string(entry.name));
+      },
+      RealSystemCalls());
   EXPECT_EQ(maybe_folders, (std::set<std::string>{"sub", "link-to-sub",
                                                    "link-to-file", "dangling"}));
 }
@@ -67,23 +74,25 @@ TEST(DirListingTest, GivesTheModificationTimeAndTheDirectoryIdentity) {
 
   const auto entries = ListByName(dir.path());
   EXPECT_EQ(entries.at("a.jpg").modified_seconds, 1086992431);
-  std::uint64_t device = 0, inode = 0;
-  ASSERT_TRUE(DirectoryIdentity(dir.Path("sub"), device, inode));
-  EXPECT_EQ(entries.at("sub").device, device);
-  EXPECT_EQ(entries.at("sub").inode, inode);
-  EXPECT_EQ(entries.at("again").inode, inode);
+  const std::optional<FileIdentity> sub =
+      DirectoryIdentity(dir.Path("sub"), RealSystemCalls());
+  ASSERT_TRUE(sub);
+  EXPECT_EQ(entries.at("sub").identity.device, sub->device);
+  EXPECT_EQ(entries.at("sub").identity.inode, sub->inode);
+  EXPECT_EQ(entries.at("again").identity.inode, sub->inode);
 }
 
 TEST(DirListingTest, AFolderThatCannotBeOpenedGivesNoEntries) {
   TempDir dir;
   const std::string file = dir.WriteFile("file", "x");
   int calls = 0;
-  EXPECT_FALSE(ListDirectory(dir.Path("missing"), [&](auto&) { ++calls; }));
-  EXPECT_FALSE(ListDirectory(file, [&](auto&) { ++calls; }));
+  SystemCalls& system = RealSystemCalls();
+  EXPECT_FALSE(
+      ListDirectory(dir.Path("missing"), [&](auto&) { ++calls; }, system));
+  EXPECT_FALSE(ListDirectory(file, [&](auto&) { ++calls; }, system));
   EXPECT_EQ(calls, 0);
-  std::uint64_t device = 0, inode = 0;
-  EXPECT_FALSE(DirectoryIdentity(dir.Path("missing"), device, inode));
-  EXPECT_FALSE(DirectoryIdentity(file, device, inode));
+  EXPECT_FALSE(DirectoryIdentity(dir.Path("missing"), system));
+  EXPECT_FALSE(DirectoryIdentity(file, system));
 }
 
 }  // namespace

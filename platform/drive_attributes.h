@@ -17,13 +17,11 @@ enum class DriveReadOnly {
   kReadOnly,  // kept, and set
 };
 
-DriveReadOnly DriveReadOnlyOf(const std::string& path,
-                              SystemCalls& calls = RealSystemCalls());
+DriveReadOnly DriveReadOnlyOf(const std::string& path, SystemCalls& calls);
 
 // Sets the read-only bit of the drive's attribute word and reads it back:
 // true only when the drive keeps the attribute and it now says read-only.
-bool SetDriveReadOnly(const std::string& path,
-                      SystemCalls& calls = RealSystemCalls());
+bool SetDriveReadOnly(const std::string& path, SystemCalls& calls);
 
 }  // namespace kuronel
 

@@ -11,6 +11,7 @@
 
 #include "platform/file_io.h"
 #include "platform/path.h"
+#include "platform/text.h"
 
 namespace kuronel {
 namespace {
@@ -149,9 +150,7 @@ DriveFacts DriveFactsOf(const std::string& path, SystemCalls& calls) {
 
 std::uint64_t FatPathKey(std::string_view path_from_root) {
   std::string folded(path_from_root);
-  for (char& c : folded) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  for (char& c : folded) c = AsciiUpper(c);
   // Never 0, which stands for "unknown".
   return std::hash<std::string>()(folded) | 1;
 }
@@ -176,9 +175,9 @@ std::uint64_t PathKeyOf(const struct stat& status, const std::string& path,
 
 FileIdentity IdentityOf(const struct stat& status, const std::string& path,
                         SystemCalls& calls) {
-  const std::uint64_t key = PathKeyOf(status, path, calls);
-  return {static_cast<std::uint64_t>(status.st_dev),
-          key != 0 ? key : static_cast<std::uint64_t>(status.st_ino)};
+  FileIdentity identity = InodeIdentity(status);
+  identity.path_key = PathKeyOf(status, path, calls);
+  return identity;
 }
 
 FolderIdentities::FolderIdentities(std::string folder, SystemCalls& calls)
@@ -192,8 +191,9 @@ FileIdentity FolderIdentities::Of(const struct stat& status,
   // path tells.
   if (device != device_)
     return IdentityOf(status, JoinPath(folder_, name), calls_);
-  if (!renumbers_) return {device, static_cast<std::uint64_t>(status.st_ino)};
-  return {device_, FatPathKey(JoinPath(real_folder_, name))};
+  FileIdentity identity = InodeIdentity(status);
+  if (renumbers_) identity.path_key = FatPathKey(JoinPath(real_folder_, name));
+  return identity;
 }
 
 void FolderIdentities::Resolve() {

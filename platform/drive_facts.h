@@ -27,7 +27,7 @@ std::string UnescapedMountField(std::string_view field);
 // The entry of `device` whose mount point is the longest start of `path`
 // (an absolute path without links); false when the table has none.
 bool MountEntryOf(std::uint64_t device, const std::string& path,
-                  MountEntry& entry, SystemCalls& calls = RealSystemCalls());
+                  MountEntry& entry, SystemCalls& calls);
 
 // What the safety of a copy or a move depends on, drive by drive.
 struct DriveFacts {
@@ -44,21 +44,20 @@ struct DriveFacts {
 // The facts of the drive that holds `path` (or, when nothing is there yet,
 // its folder). A drive that cannot be asked gets the facts of an ordinary
 // Linux file system.
-DriveFacts DriveFactsOf(const std::string& path,
-                        SystemCalls& calls = RealSystemCalls());
+DriveFacts DriveFactsOf(const std::string& path, SystemCalls& calls);
 
-// Which file `status` (of the file at `path`) is: its device and inode, or on
-// a drive that renumbers files its device and a key of its path from the
-// drive's root, compared as FAT compares names (letters A-Z and a-z alike).
+// Which file `status` (of the file at `path`) is: its device and inode, and on
+// a drive that renumbers files a key of its path from the drive's root,
+// compared as FAT compares names (letters A-Z and a-z alike).
 // `path` may name a file that does not exist yet (a copy before it is
 // published): its folder is then resolved.
 FileIdentity IdentityOf(const struct stat& status, const std::string& path,
-                        SystemCalls& calls = RealSystemCalls());
+                        SystemCalls& calls);
 
 // The key of the path of the file at `path` (status `status`) on a drive that
 // renumbers files; 0 on any other drive.
 std::uint64_t PathKeyOf(const struct stat& status, const std::string& path,
-                        SystemCalls& calls = RealSystemCalls());
+                        SystemCalls& calls);
 
 // Resolves the identities of many entries of one folder: the folder's facts
 // and its resolved path are asked once.

@@ -10,9 +10,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "platform/content_hash.h"
+#include "platform/file_identity.h"
 #include "platform/file_system.h"
 
 namespace kuronel {
@@ -23,6 +25,11 @@ namespace {
 bool RangeCopyUnsupported(int error) {
   return error == EXDEV || error == EINVAL || error == ENOSYS ||
          error == EOPNOTSUPP || error == EPERM || error == EBADF;
+}
+
+// The device and inode of `file`, without its path key.
+FileIdentity InodeOnly(const FileIdentity& file) {
+  return {file.device, file.inode, 0};
 }
 
 // What O_DIRECT reads need their buffers, lengths and offsets aligned to: a
@@ -45,39 +52,69 @@ struct AlignedBuffer {
 }  // namespace
 
 // One copy: owns the open files and removes whatever it wrote unless the copy
-// was published complete.
+// was published complete. It runs whole (Run), or in the steps of a batch
+// whose copies share the drive's flushes: Write, FlushAndName, Conclude.
 class RealFileSystem::CopyJob {
  public:
   CopyJob(RealFileSystem& owner, const std::string& source,
           const std::string& target, bool source_goes_next,
-          const CopyProgress& progress)
+          CopyProgress progress)
       : calls_(owner.calls_),
         options_(owner.options_),
         source_path_(source),
         target_(target),
         folder_(ParentFolder(target)),
         verify_(source_goes_next || owner.options_.verify_copies),
-        progress_(progress) {}
+        progress_(std::move(progress)) {}
 
   ~CopyJob() {
     if (!temp_name_.empty()) calls_.Unlink(temp_name_);
   }
 
   CopyResult Run() {
-    bool ok = OpenSource() && TargetFree() && OpenTemporary() && CopyData() &&
-              CopyAttributes();
-    // Every copy is on disk before it gets its name, and the name is made
-    // durable before the copy counts: fsync of the file and of its folder,
-    // which FUSE drivers pass on to the drive (syncfs they do not, and the
-    // kernel reports success all the same).
-    ok = ok && Succeeded(calls_.Sync(temp_.get()), kFlush, target_);
-    ok = ok && NoteWritten() && Publish() && FlushFolder();
+    if (!Write() || !FlushAndName()) return result_;
+    return Conclude(SyncFolder(calls_, folder_));
+  }
+
+  // The copy written whole into its temporary file, which is all that a
+  // copy does before any flush. The source is closed afterwards.
+  bool Write() {
+    const bool ok = OpenSource() && TargetFree() && OpenTemporary() &&
+                    CopyData() && CopyAttributes();
+    source_.Reset();
+    buffer_.reset();
+    buffer_size_ = 0;
+    return ok;
+  }
+
+  // Every copy is on disk before it gets its name, and the name is made
+  // durable before the copy counts: fsync of the file and of its folder,
+  // which FUSE drivers pass on to the drive (syncfs they do not, and the
+  // kernel reports success all the same).
+  bool FlushAndName() {
+    return Succeeded(calls_.Sync(temp_.get()), kFlush, target_) &&
+           NoteWritten() && Publish();
+  }
+
+  // After the flush of the copy's folder (0, or its errno): the copy counts
+  // once its name is on the disk and, where asked, it read back equal.
+  CopyResult Conclude(int folder_flush_error) {
+    bool ok = NameFlushed(folder_flush_error);
     result_.flushed = ok;
     if (ok && verify_) ok = ReadBack();
     result_.verified = ok && verify_;
     result_.ok = ok;
     return result_;
   }
+
+  // What is known so far: a failure, or a copy waiting for its flush.
+  CopyResult SoFar(bool pending) const {
+    CopyResult so_far = result_;
+    so_far.pending = pending;
+    return so_far;
+  }
+
+  const std::string& folder() const { return folder_; }
 
  private:
   static constexpr FileOperation kOpen = FileOperation::kOpen;
@@ -354,7 +391,7 @@ class RealFileSystem::CopyJob {
       error = errno;
     // Somebody who replaced the reservation owns the name now.
     const auto still_reserved = [&] {
-      return TargetIs(reserved.st_dev, reserved.st_ino);
+      return TargetIs(InodeIdentity(reserved));
     };
     if (error == 0 && !still_reserved()) error = EEXIST;
     if (error == 0 && calls_.Rename(temp_name_, target_) != 0) error = errno;
@@ -366,19 +403,19 @@ class RealFileSystem::CopyJob {
     return error;
   }
 
-  // True while the target name (not followed) is the file `device`, `inode`.
-  bool TargetIs(std::uint64_t device, std::uint64_t inode) {
+  // True while the target name (not followed) is the file `file`: two looks
+  // at one name a moment apart, compared by device and inode.
+  bool TargetIs(const FileIdentity& file) {
     struct stat named;
     return calls_.Stat(target_, named, false) == 0 &&
-           named.st_dev == device && named.st_ino == inode;
+           InodeIdentity(named).SameFileAs(InodeOnly(file));
   }
 
   // After a failed folder flush the copy is not known to be on disk; its
   // name goes again so that the failure is not mistaken for a finished copy.
-  bool FlushFolder() {
-    const int error = SyncFolder(calls_, folder_);
+  bool NameFlushed(int error) {
     if (error == 0) return true;
-    if (TargetIs(result_.written.device, result_.written.inode))
+    if (TargetIs(result_.written))
       calls_.Unlink(target_);
     return Fail(kFlush, folder_, error);
   }
@@ -393,7 +430,7 @@ class RealFileSystem::CopyJob {
     // the first read: read through the cache, its pages dropped first.
     if (error == EINVAL) error = HashCopy(/*direct=*/false, read_back);
     if (error == 0 && read_back == source_hash_.Result()) return true;
-    if (TargetIs(result_.written.device, result_.written.inode) &&
+    if (TargetIs(result_.written) &&
         calls_.Unlink(target_) == 0)
       SyncFolder(calls_, folder_);
     if (error != 0) return Fail(kRead, target_, error);
@@ -409,8 +446,7 @@ class RealFileSystem::CopyJob {
     struct stat opened;
     if (calls_.FileStat(copy.get(), opened) != 0) return errno;
     // Somebody else's file at the name now: not this copy to vouch for.
-    if (opened.st_dev != result_.written.device ||
-        opened.st_ino != result_.written.inode)
+    if (!InodeIdentity(opened).SameFileAs(InodeOnly(result_.written)))
       return ESTALE;
     // The pages the copy wrote are clean after the flush; dropped, the reads
     // below come from the drive, not from memory.
@@ -439,13 +475,13 @@ class RealFileSystem::CopyJob {
 
   SystemCalls& calls_;
   const Options& options_;
-  const std::string& source_path_;
-  const std::string& target_;
+  const std::string source_path_;
+  const std::string target_;
   const std::string folder_;
   // Read back after the flush: every copy, unless the file system was told
   // not to, and always when the source goes next.
   const bool verify_;
-  const CopyProgress& progress_;
+  const CopyProgress progress_;
   UniqueFd source_;
   UniqueFd temp_;
   std::string temp_name_;  // the hidden name while it exists
@@ -460,8 +496,49 @@ CopyResult RealFileSystem::CopyFileNoReplace(const std::string& source,
                                              const std::string& target,
                                              bool source_goes_next,
                                              const CopyProgress& progress) {
-  CopyJob job(*this, source, target, source_goes_next, progress);
-  return job.Run();
+  auto job = std::make_shared<CopyJob>(*this, source, target,
+                                       source_goes_next, progress);
+  if (!batching_) return job->Run();
+  if (!job->Write()) return job->SoFar(/*pending=*/false);
+  batch_.push_back(job);
+  return job->SoFar(/*pending=*/true);
+}
+
+// The copies of a batch are written before any of them is flushed, so that
+// one write-out (syncfs) puts all their data on the kernel's drives at once
+// and the fsync of each finds nothing left to write; FUSE drivers, which
+// ignore syncfs, get every fsync. Each copy is still flushed before its name
+// appears, and its name is flushed (its folder's fsync) before it is read
+// back and counts.
+std::vector<CopyResult> RealFileSystem::FinishCopyBatch() {
+  batching_ = false;
+  std::vector<std::shared_ptr<CopyJob>> jobs;
+  jobs.swap(batch_);
+  std::vector<CopyResult> results;
+  if (jobs.empty()) return results;
+  StartWriteOut(jobs.front()->folder());
+  std::vector<bool> named(jobs.size());
+  for (std::size_t i = 0; i < jobs.size(); ++i)
+    named[i] = jobs[i]->FlushAndName();
+  // The names of every folder, each flushed once for all its copies.
+  std::vector<std::pair<std::string, int>> flushed_folders;
+  const auto folder_flush = [&](const std::string& folder) {
+    for (const auto& [done, error] : flushed_folders)
+      if (done == folder) return error;
+    if (flushed_folders.empty()) StartWriteOut(folder);
+    flushed_folders.emplace_back(folder, SyncFolder(calls_, folder));
+    return flushed_folders.back().second;
+  };
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    results.push_back(named[i] ? jobs[i]->Conclude(folder_flush(jobs[i]->folder()))
+                               : jobs[i]->SoFar(/*pending=*/false));
+  }
+  return results;
+}
+
+void RealFileSystem::StartWriteOut(const std::string& folder) {
+  UniqueFd fd(calls_.Open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC), calls_);
+  if (fd.valid()) calls_.StartWriteOut(fd.get());
 }
 
 }  // namespace kuronel

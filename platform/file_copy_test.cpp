@@ -35,7 +35,7 @@ TEST(FileCopyTest, CopyKeepsContentsPermissionsAndTime) {
       // The kernel's range copy with unnamed files, read and write with named.
       RealFileSystem fs({.use_unnamed_temporary = unnamed,
                          .use_copy_range = unnamed,
-                         .chunk_bytes = 4096});
+                         .chunk_bytes = 4096}, RealSystemCalls());
       std::string name = std::to_string(unnamed) + "_" + std::to_string(size);
       std::string source = dir.WriteFile("src/" + name, Pattern(size));
       ASSERT_EQ(chmod(source.c_str(), 0640), 0);
@@ -76,7 +76,7 @@ TEST(FileCopyTest, CopyNeverReplacesAnything) {
   dir.MakeDir("dst/folder.jpg");
   ASSERT_EQ(symlink("nowhere", dir.Path("dst/dangling.jpg").c_str()), 0);
   for (bool unnamed : {true, false}) {
-    RealFileSystem fs({.use_unnamed_temporary = unnamed});
+    RealFileSystem fs({.use_unnamed_temporary = unnamed}, RealSystemCalls());
     for (const char* name : {"taken.jpg", "folder.jpg", "dangling.jpg"}) {
       SCOPED_TRACE(name);
       CopyResult result =
@@ -93,7 +93,7 @@ TEST(FileCopyTest, CopyNeverReplacesAnything) {
 // Neither the copy nor the read-ahead before it waits for a FIFO's writer.
 TEST(FileCopyTest, CopyRefusesWhatIsNotARegularFile) {
   TempDir dir;
-  RealFileSystem fs;
+  RealFileSystem fs{RealSystemCalls()};
   dir.MakeDir("dst");
   ASSERT_EQ(mkfifo(dir.Path("fifo").c_str(), 0644), 0);
   fs.ReadAheadFile(dir.Path("fifo"));
@@ -265,7 +265,7 @@ TEST(FileCopyTest, CopyKeepsHoles) {
       close(fd);
       RealFileSystem fs({.use_copy_range = copy_range,
                          .chunk_bytes = 1 << 20,
-                         .verify_copies = !copy_range});
+                         .verify_copies = !copy_range}, RealSystemCalls());
       std::string target = dir.Path("copy.mov");
       const CopyResult copy = fs.CopyFileNoReplace(source, target, false, {});
       ASSERT_TRUE(copy.ok) << copy.failure.Describe();

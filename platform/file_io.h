@@ -22,8 +22,7 @@ enum class ReadOutcome {
 // included, is refused before any of it is read. `contents` is empty unless
 // the outcome is kRead.
 ReadOutcome ReadFileUpTo(const std::string& path, std::size_t max_size,
-                         std::string& contents,
-                         SystemCalls& calls = RealSystemCalls());
+                         std::string& contents, SystemCalls& calls);
 
 // Replaces the file at `path` with `contents` so that a reader, or a crash,
 // sees either the whole old file or the whole new one: the bytes go to a
@@ -36,7 +35,7 @@ ReadOutcome ReadFileUpTo(const std::string& path, std::size_t max_size,
 // removed, the old file is untouched, and the message says which step failed
 // for which path.
 Status WriteFileAtomically(const std::string& path, std::string_view contents,
-                           SystemCalls& calls = RealSystemCalls());
+                           SystemCalls& calls);
 
 }  // namespace kuronel
 

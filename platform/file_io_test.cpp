@@ -41,7 +41,7 @@ TEST(ReadFileUpToTest, ReadsEveryByteOfRegularFilesWithinTheBound) {
   };
   for (const Case& c : cases) {
     std::string contents = "stale";
-    EXPECT_EQ(ReadFileUpTo(dir.Path(c.name), c.bound, contents), c.outcome)
+    EXPECT_EQ(ReadFileUpTo(dir.Path(c.name), c.bound, contents, RealSystemCalls()), c.outcome)
         << c.name << " " << c.bound;
     EXPECT_EQ(contents, c.outcome == ReadOutcome::kRead ? bytes : "")
         << c.name << " " << c.bound;
@@ -54,15 +54,15 @@ TEST(WriteFileAtomicallyTest, ReplacesContentsAndKeepsPermissions) {
       dir.WriteFile("Kuronel.ini", "old contents that are longer");
   ASSERT_EQ(chmod(path.c_str(), 0640), 0);
 
-  ASSERT_TRUE(WriteFileAtomically(path, "new").ok());
+  ASSERT_TRUE(WriteFileAtomically(path, "new", RealSystemCalls()).ok());
   EXPECT_EQ(ReadFile(path), "new");
   struct stat info;
   ASSERT_EQ(stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
   EXPECT_EQ(FolderEntries(dir.path()), std::set<std::string>{"Kuronel.ini"});
 
-  ASSERT_TRUE(WriteFileAtomically(dir.Path("fresh.ini"), "").ok());
-  EXPECT_EQ(KindAt(dir.Path("fresh.ini")), PathKind::kFile);
+  ASSERT_TRUE(WriteFileAtomically(dir.Path("fresh.ini"), "", RealSystemCalls()).ok());
+  EXPECT_EQ(KindAt(dir.Path("fresh.ini"), true, RealSystemCalls()), PathKind::kFile);
 }
 
 TEST(WriteFileAtomicallyTest, FailureLeavesNoTemporaryFile) {
@@ -78,7 +78,7 @@ TEST(WriteFileAtomicallyTest, FailureLeavesNoTemporaryFile) {
       {"/proc/kuronel-test.ini", "一時ファイルを作れません"},
   };
   for (const Case& c : cases) {
-    Status status = WriteFileAtomically(c.path, "new");
+    Status status = WriteFileAtomically(c.path, "new", RealSystemCalls());
     EXPECT_FALSE(status.ok()) << c.path;
     EXPECT_THAT(status.message(), HasSubstr("「" + c.path + "」")) << c.path;
     EXPECT_THAT(status.message(), HasSubstr(c.step)) << c.path;
@@ -100,7 +100,7 @@ TEST(WriteFileAtomicallyTest, FailedWriteKeepsOldFileWhole) {
   small.rlim_cur = 10;
   sighandler_t saved_handler = signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  Status status = WriteFileAtomically(path, std::string(100, 'n'));
+  Status status = WriteFileAtomically(path, std::string(100, 'n'), RealSystemCalls());
   setrlimit(RLIMIT_FSIZE, &saved);
   signal(SIGXFSZ, saved_handler);
 

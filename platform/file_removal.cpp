@@ -33,7 +33,7 @@ bool RealFileSystem::MoveFileNoReplace(const std::string& source,
   // of its own), another owner or set-id bits (the copy is this user's, with
   // permission bits only), and a file DeleteFile would refuse.
   if (!S_ISREG(st.st_mode) || (st.st_mode & 07000) != 0 ||
-      st.st_nlink != 1 || st.st_uid != OwnUser() ||
+      st.st_nlink != 1 || st.st_uid != calls_.EffectiveUser() ||
       MarkedReadOnly(source, st, calls_))
     return false;
   if (calls_.Rename(source, target, RENAME_NOREPLACE) == 0) return true;

@@ -22,7 +22,7 @@ using testing::TempDir;
 
 TEST(FileRemovalTest, ReadOnlyFilesAreNotDeleted) {
   TempDir dir;
-  RealFileSystem fs;
+  RealFileSystem fs{RealSystemCalls()};
   std::string file = dir.WriteFile("a.jpg", "x");
   ASSERT_EQ(chmod(file.c_str(), 0664), 0);
   ASSERT_TRUE(fs.SetReadOnly(file).ok());
@@ -67,7 +67,7 @@ TEST(FileRemovalTest, MoveRenamesOnlyWhatACopyWouldReproduce) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
-    RealFileSystem fs;
+    RealFileSystem fs{RealSystemCalls()};
     std::string file = dir.WriteFile("c/a.jpg", Pattern(3000));
     ASSERT_EQ(chmod(file.c_str(), 0640), 0);
     SetTimes(file, 1000, 5);

@@ -14,11 +14,6 @@
 
 namespace kuronel {
 
-uid_t OwnUser() {
-  static const uid_t user = geteuid();
-  return user;
-}
-
 FileInfo ToFileInfo(const struct stat& st, const std::string& path,
                     SystemCalls& calls) {
   FileInfo info;

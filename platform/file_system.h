@@ -7,33 +7,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/file_identity.h"
 #include "platform/file_result.h"
 #include "platform/path.h"
 #include "platform/system_calls.h"
 
 namespace kuronel {
 
-// What the checks around a move need to know of a file: which file it is,
-// how long it is and when it last changed.
-struct FileInfo {
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;  // as the drive numbers the file now
-  // On a drive that renumbers its files (FAT, exFAT) the key of the file's
-  // path from the drive's root, which is what identifies it there; 0
-  // elsewhere.
-  std::uint64_t path_key = 0;
+// What the checks around a move need to know of a file: which file it is
+// (SameFileAs), how long it is and when it last changed.
+struct FileInfo : FileIdentity {
   std::uint64_t size = 0;
   std::int64_t modified_seconds = 0;
   std::int64_t modified_nanoseconds = 0;
 
-  bool SameFileAs(const FileInfo& other) const {
-    if (path_key != 0 || other.path_key != 0)
-      return device == other.device && path_key == other.path_key;
-    return device == other.device && inode == other.inode;
-  }
   // Same file, same length, same modification time.
   bool Unchanged(const FileInfo& other) const {
     return SameFileAs(other) && size == other.size &&
@@ -64,6 +56,9 @@ struct CopyResult {
   // pages dropped, and held exactly the bytes read from the source.
   bool verified = false;
   std::uint64_t bytes_copied = 0;
+  // Written whole into a temporary, its flush, name and read-back left to
+  // FinishCopyBatch: nothing stands at the target yet.
+  bool pending = false;
 };
 
 // The disk as the processing sees it. Paths are byte strings with "/" as
@@ -150,6 +145,18 @@ class FileSystem {
   // that a card is not idle while the copy before it is written. Changes
   // nothing and reports nothing; a file that cannot be opened is passed by.
   virtual void ReadAheadFile(const std::string& /*path*/) {}
+  // Copies made while a batch is open may leave their flush, their name and
+  // their read-back to FinishCopyBatch, so that the copies of a batch share
+  // the drive's flushes: such a copy returns `pending`. FinishCopyBatch
+  // completes them in the order they were made, as CopyFileNoReplace would
+  // have, returns their outcomes in that order, and closes the batch. A
+  // file system that completes every copy at once has none pending.
+  virtual void BeginCopyBatch() {}
+  virtual std::vector<CopyResult> FinishCopyBatch() { return {}; }
+  // A hint before files changed in `folder` are flushed one by one (their
+  // read-only marks): the drive may start writing out everything pending at
+  // once. Confirms nothing and reports nothing.
+  virtual void StartWriteOut(const std::string& /*folder*/) {}
 };
 
 // FileSystem on the disk, through the system's calls.
@@ -169,9 +176,9 @@ class RealFileSystem : public FileSystem {
     bool verify_copies = true;
   };
 
-  RealFileSystem() : RealFileSystem(Options()) {}
-  explicit RealFileSystem(Options options,
-                          SystemCalls& calls = RealSystemCalls())
+  explicit RealFileSystem(SystemCalls& calls)
+      : RealFileSystem(Options(), calls) {}
+  RealFileSystem(Options options, SystemCalls& calls)
       : options_(options), calls_(calls) {}
 
   bool FileExists(const std::string& path) override;
@@ -193,6 +200,9 @@ class RealFileSystem : public FileSystem {
   int FileError(const std::string& path) override;
   void ReadAheadFile(const std::string& path) override;
   bool ConfirmsFlushes(const std::string& path) override;
+  void BeginCopyBatch() override { batching_ = true; }
+  std::vector<CopyResult> FinishCopyBatch() override;
+  void StartWriteOut(const std::string& folder) override;
 
  private:
   class CopyJob;
@@ -200,15 +210,16 @@ class RealFileSystem : public FileSystem {
 
   Options options_;
   SystemCalls& calls_;
+  bool batching_ = false;
+  // The copies of the open batch, written and waiting for their flush.
+  // (shared_ptr: CopyJob is complete only where copies are made.)
+  std::vector<std::shared_ptr<CopyJob>> batch_;
 };
-
-// The user this process runs as, asked once.
-uid_t OwnUser();
 
 // FileInfo of the status of the file at `path` (which need not exist yet on
 // a drive that renumbers files: a copy before it gets its name).
 FileInfo ToFileInfo(const struct stat& st, const std::string& path,
-                    SystemCalls& calls = RealSystemCalls());
+                    SystemCalls& calls);
 
 // The prefix of the hidden names of a copy's own files: ".kuronel-", six
 // random letters or digits and six more computed from them, so that a name

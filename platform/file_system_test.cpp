@@ -23,9 +23,31 @@ bool OnDisk(const std::string& path) {
   return lstat(path.c_str(), &info) == 0;
 }
 
+// On a drive that renumbers files the path key decides, elsewhere the inode;
+// sets agree with the comparison.
+TEST(FileIdentityTest, PathKeysDecideWhereThereAreAny) {
+  struct Case {
+    FileIdentity a;
+    FileIdentity b;
+    bool same;
+  };
+  const Case cases[] = {
+      {{1, 7, 0}, {1, 7, 0}, true},   {{1, 7, 0}, {2, 7, 0}, false},
+      {{1, 7, 0}, {1, 8, 0}, false},  {{1, 7, 5}, {1, 8, 5}, true},
+      {{1, 7, 5}, {1, 7, 6}, false},  {{1, 7, 5}, {1, 7, 0}, false},
+      {{1, 5, 0}, {1, 9, 5}, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.a.SameFileAs(c.b), c.same);
+    EXPECT_EQ(c.b.SameFileAs(c.a), c.same);
+    const FileIdentitySet set{c.a};
+    EXPECT_EQ(set.count(c.b) == 1, c.same);
+  }
+}
+
 TEST(FileSystemTest, ExistenceTellsFilesFromFolders) {
   TempDir dir;
-  RealFileSystem fs;
+  RealFileSystem fs{RealSystemCalls()};
   std::string file = dir.WriteFile("a.jpg", "x");
   std::string folder = dir.MakeDir("X.JPG");
   ASSERT_EQ(symlink(file.c_str(), dir.Path("link.jpg").c_str()), 0);
@@ -43,7 +65,7 @@ TEST(FileSystemTest, ExistenceTellsFilesFromFolders) {
 
 TEST(FileSystemTest, CreateDirectoriesMakesTheWholeChain) {
   TempDir dir;
-  RealFileSystem fs;
+  RealFileSystem fs{RealSystemCalls()};
   EXPECT_TRUE(fs.CreateDirectories(dir.Path("a/b/c/")).ok());
   EXPECT_TRUE(fs.DirectoryExists(dir.Path("a/b/c")));
   EXPECT_TRUE(fs.CreateDirectories(dir.Path("a/b")).ok());  // already there

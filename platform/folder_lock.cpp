@@ -12,6 +12,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/file_identity.h"
 #include "platform/file_io.h"
 #include "platform/file_system.h"
 
@@ -42,11 +43,11 @@ std::string RegistryFolder(SystemCalls& calls) {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   std::string folder = runtime != nullptr && runtime[0] == '/'
                            ? JoinPath(runtime, "kuronel-runs")
-                           : "/tmp/kuronel-runs-" + std::to_string(OwnUser());
+                           : "/tmp/kuronel-runs-" + std::to_string(calls.EffectiveUser());
   calls.MakeDirectory(folder, 0700);
   struct stat st;
   if (calls.Stat(folder, st, false) != 0 || !S_ISDIR(st.st_mode) ||
-      st.st_uid != OwnUser() || (st.st_mode & 0077) != 0)
+      st.st_uid != calls.EffectiveUser() || (st.st_mode & 0077) != 0)
     return std::string();
   return folder;
 }
@@ -162,7 +163,7 @@ bool FolderLocks::Register(const std::vector<Request>& requests,
     }
   }
   static std::atomic<unsigned> serial{0};
-  registration_path_ = JoinPath(folder, "run-" + std::to_string(getpid()) +
+  registration_path_ = JoinPath(folder, "run-" + std::to_string(calls_.ProcessId()) +
                                             "-" + std::to_string(++serial));
   calls_.Unlink(registration_path_);  // a file of a dead process of this pid
   registration_ = UniqueFd(
@@ -192,8 +193,9 @@ bool FolderLocks::LockFolders(const std::vector<Request>& requests,
     struct stat st;
     if (!folder.fd.valid() || calls_.FileStat(folder.fd.get(), st) != 0)
       continue;
-    auto [it, inserted] =
-        folders.try_emplace({st.st_dev, st.st_ino}, std::move(folder));
+    const FileIdentity identity = InodeIdentity(st);
+    auto [it, inserted] = folders.try_emplace(
+        {identity.device, identity.inode}, std::move(folder));
     // The same folder again: one lock, in the stronger mode.
     if (!inserted && request.mode == Mode::kExclusive)
       it->second.mode = Mode::kExclusive;

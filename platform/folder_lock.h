@@ -31,8 +31,7 @@ class FolderLocks {
     Mode mode;
   };
 
-  explicit FolderLocks(SystemCalls& calls = RealSystemCalls())
-      : calls_(calls) {}
+  explicit FolderLocks(SystemCalls& calls) : calls_(calls) {}
   ~FolderLocks() { Release(); }
   FolderLocks(const FolderLocks&) = delete;
   FolderLocks& operator=(const FolderLocks&) = delete;

@@ -52,13 +52,48 @@ std::string BaseName(const std::string& path) {
   return path.substr(path.rfind('/') + 1);
 }
 
+std::string ExtensionOf(std::string_view path) {
+  const std::string_view name = path.substr(path.rfind('/') + 1);
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string_view::npos ? std::string()
+                                       : std::string(name.substr(dot));
+}
+
 std::string JoinPath(std::string_view folder, std::string_view name) {
   std::string path;
   path.reserve(folder.size() + 1 + name.size());
   path += folder;
-  if (path.empty() || path.back() != '/') path += '/';
+  path = WithTrailingSeparator(std::move(path));
   path += name;
   return path;
+}
+
+std::string WithTrailingSeparator(std::string folder) {
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+std::string WithoutTrailingSeparator(std::string folder) {
+  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
+bool NamesADrive(std::string_view text) {
+  return !text.empty() && text.front() == '/';
+}
+
+namespace {
+
+// The space and the control characters, as the settings file's reader trims
+// them; the bytes of a UTF-8 or Shift_JIS character are never among them.
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+}  // namespace
+
+std::string TypedDestination(std::string_view text) {
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  if (!NamesADrive(text)) return std::string();
+  return WithTrailingSeparator(std::string(text));
 }
 
 PathKind KindAt(const std::string& path, bool follow_links,

@@ -33,6 +33,10 @@ class UniqueFd {
   SystemCalls* calls_ = nullptr;
 };
 
+// Paths are byte strings with "/" as separator. A folder is named without a
+// trailing "/" (except the root "/"); where a text wants one, as the folder
+// of a row or a typed destination does, WithTrailingSeparator adds it.
+
 // The folder part of a path: everything before its last "/" ("/" for a file
 // in the root, "." for a path without "/").
 std::string ParentFolder(const std::string& path);
@@ -40,15 +44,34 @@ std::string ParentFolder(const std::string& path);
 // The last name of a path: everything after its last "/".
 std::string BaseName(const std::string& path);
 
+// The extension of a path's file name: from its last "." to the end, letter
+// case kept; empty when the file name holds no "." (a "." in a folder name
+// does not count).
+std::string ExtensionOf(std::string_view path);
+
 // folder + "/" + name, without a second "/" when the folder already ends in
 // one (the root "/").
 std::string JoinPath(std::string_view folder, std::string_view name);
 
+// `folder` with a "/" appended unless it already ends in one.
+std::string WithTrailingSeparator(std::string folder);
+
+// `folder` without one trailing "/"; the root "/" keeps its slash.
+std::string WithoutTrailingSeparator(std::string folder);
+
+// A typed folder names a drive when it is an absolute path.
+bool NamesADrive(std::string_view text);
+
+// The folder a typed destination names, ending in "/"; empty when the text
+// is no absolute path. Blanks at the end are dropped first: no folder name
+// ends in one on the drives cards come from, so they were typed by mistake
+// and would make a new folder beside the meant one.
+std::string TypedDestination(std::string_view text);
+
 // `path` with every link, "." and ".." resolved. Names that do not exist yet
 // (a destination before it is made) are resolved through the nearest folder
 // above them that does; a path that cannot be resolved comes back as it is.
-std::string ResolvedPath(const std::string& path,
-                         SystemCalls& calls = RealSystemCalls());
+std::string ResolvedPath(const std::string& path, SystemCalls& calls);
 
 // True when the resolved path `path` is the resolved folder `folder` or lies
 // below it (by whole names: /a/bc does not lie in /a/b).
@@ -59,8 +82,7 @@ enum class PathKind { kNothing, kFile, kFolder, kOther };
 
 // Links followed, unless `follow_links` is off (then a link is kOther, a
 // dangling one too); kNothing also when the path cannot be reached.
-PathKind KindAt(const std::string& path, bool follow_links = true,
-                SystemCalls& calls = RealSystemCalls());
+PathKind KindAt(const std::string& path, bool follow_links, SystemCalls& calls);
 
 // Writes all of `data`, resuming after partial writes; false with errno.
 bool WriteAll(SystemCalls& calls, int fd, std::string_view data);

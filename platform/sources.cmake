@@ -16,4 +16,5 @@ set(KURONEL_PLATFORM_SOURCES
   system.cpp
   system_calls.cpp
   temporaries.cpp
+  text.cpp
 )

@@ -49,6 +49,7 @@ class OperatingSystem : public SystemCalls {
     return ::posix_fadvise(fd, offset, length, advice);
   }
   int Sync(int fd) override { return ::fsync(fd); }
+  void StartWriteOut(int fd) override { ::syncfs(fd); }
 
   int Stat(const std::string& path, struct stat& info,
            bool follow_links) override {
@@ -186,6 +187,24 @@ class OperatingSystem : public SystemCalls {
   std::string ProgramPath() override {
     std::string path;
     return ReadLink("/proc/self/exe", path) > 0 ? path : std::string();
+  }
+
+  uid_t EffectiveUser() override { return ::geteuid(); }
+  pid_t ProcessId() override { return ::getpid(); }
+
+  bool LocalTime(std::time_t seconds, struct tm& local) override {
+    return ::localtime_r(&seconds, &local) != nullptr;
+  }
+
+  iconv_t OpenConverter(const char* to, const char* from) override {
+    return ::iconv_open(to, from);
+  }
+  std::size_t Convert(iconv_t converter, char** in, std::size_t* in_left,
+                      char** out, std::size_t* out_left) override {
+    return ::iconv(converter, in, in_left, out, out_left);
+  }
+  int CloseConverter(iconv_t converter) override {
+    return ::iconv_close(converter);
   }
 };
 

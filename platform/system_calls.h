@@ -1,21 +1,25 @@
 #ifndef KURONEL_PLATFORM_SYSTEM_CALLS_H_
 #define KURONEL_PLATFORM_SYSTEM_CALLS_H_
 
+#include <iconv.h>
 #include <sys/types.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <string>
 
 struct stat;
 struct timespec;
+struct tm;
 
 namespace kuronel {
 
-// The program's one way to the operating system's file calls: the disk
-// layer, the folder listing, the settings file, the Exif reader and the
-// locks all go through it, and nothing else in the core calls the system.
+// The program's one way to the operating system's calls: the disk layer,
+// the folder listing, the settings file, the Exif reader and the locks all
+// go through it, as do the process's own user and number, local time and the
+// CP932 conversions, and nothing else in the core calls the system.
 // Each method is the call of the same name and answers as it does (-1 with
 // errno on failure, unless said otherwise), so that code reads as it would
 // with the calls themselves. Tests put an implementation in its place that
@@ -43,6 +47,10 @@ class SystemCalls {
   virtual int Truncate(int fd, off_t size) = 0;
   virtual int Advise(int fd, off_t offset, off_t length, int advice) = 0;
   virtual int Sync(int fd) = 0;
+  // syncfs, as a hint only: the kernel's own drives write out everything
+  // pending at once, in one journal commit, so that the fsync of each file
+  // after it finds little left to do. It confirms nothing (see above).
+  virtual void StartWriteOut(int fd) = 0;
 
   // stat (links followed) or lstat, fstatat, fstat, and the file system
   // type (statfs's f_type).
@@ -96,6 +104,23 @@ class SystemCalls {
   // running program file.
   virtual std::string CurrentDirectory() = 0;
   virtual std::string ProgramPath() = 0;
+
+  // geteuid and getpid: the user this process runs as, and its number.
+  virtual uid_t EffectiveUser() = 0;
+  virtual pid_t ProcessId() = 0;
+
+  // localtime_r: `seconds` as the local calendar time (the time zone of the
+  // system); false when it has none (a year that does not fit).
+  virtual bool LocalTime(std::time_t seconds, struct tm& local) = 0;
+
+  // iconv_open (answers (iconv_t)-1 with errno on failure), iconv (answers
+  // (size_t)-1 with errno on failure; null `in` resets the state and writes
+  // what ends it), iconv_close. The CP932 codec converts through them.
+  virtual iconv_t OpenConverter(const char* to, const char* from) = 0;
+  virtual std::size_t Convert(iconv_t converter, char** in,
+                              std::size_t* in_left, char** out,
+                              std::size_t* out_left) = 0;
+  virtual int CloseConverter(iconv_t converter) = 0;
 };
 
 // The operating system itself.

@@ -6,14 +6,15 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <optional>
 #include <random>
 #include <vector>
 
+#include "platform/file_identity.h"
 #include "platform/file_system.h"
+#include "platform/text.h"
 
 namespace kuronel {
 namespace {
@@ -24,17 +25,13 @@ constexpr std::size_t kCheckLetters = 6;
 constexpr std::string_view kNameLetters =
     "abcdefghijklmnopqrstuvwxyz0123456789";
 
-char Lower(char c) {
-  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
 // The letters that check a name's random part: a keyed hash of it, so that
 // a name somebody typed is taken for this program's by chance only once in
 // 36^6 (two billion). Not a secret: it guards against accidents.
 std::string CheckLetters(std::string_view random_part) {
   std::uint64_t hash = 0xcbf29ce484222325u;  // FNV-1a
   const auto mix = [&](char c) {
-    hash = (hash ^ static_cast<unsigned char>(Lower(c))) * 0x100000001b3u;
+    hash = (hash ^ static_cast<unsigned char>(AsciiLower(c))) * 0x100000001b3u;
   };
   for (char c : std::string_view("kuronel hidden file name\n")) mix(c);
   for (char c : random_part) mix(c);
@@ -48,12 +45,6 @@ std::string CheckLetters(std::string_view random_part) {
     hash /= kNameLetters.size();
   }
   return check;
-}
-
-bool EqualFoldingCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 // A proof's lines around the names it holds.
@@ -76,10 +67,10 @@ std::optional<std::string> UnusedFileStart(SystemCalls& calls, int dir_fd,
   if (!fd.valid()) return std::nullopt;
   struct stat opened, named;
   if (calls.FileStat(fd.get(), opened) != 0 || !S_ISREG(opened.st_mode) ||
-      opened.st_uid != OwnUser() ||
+      opened.st_uid != calls.EffectiveUser() ||
       calls.Lock(fd.get(), LOCK_EX | LOCK_NB) != 0 ||
       calls.StatAt(dir_fd, name, named, false) != 0 ||
-      named.st_dev != opened.st_dev || named.st_ino != opened.st_ino)
+      !InodeIdentity(named).SameFileAs(InodeIdentity(opened)))
     return std::nullopt;
   std::string bytes(limit + 1, '\0');
   const ssize_t got = calls.ReadAt(fd.get(), bytes.data(), bytes.size(), 0);
@@ -125,15 +116,15 @@ bool ProvesLeftReservation(SystemCalls& calls, int dir_fd,
 bool IsTemporaryName(std::string_view name) {
   constexpr std::string_view prefix = kTemporaryPrefix;
   if (name.size() != prefix.size() + kRandomLetters + kCheckLetters ||
-      !EqualFoldingCase(name.substr(0, prefix.size()), prefix))
+      !SameIgnoringAsciiCase(name.substr(0, prefix.size()), prefix))
     return false;
   name.remove_prefix(prefix.size());
   return std::all_of(name.begin(), name.end(),
                      [](char c) {
                        return std::isalnum(static_cast<unsigned char>(c)) != 0;
                      }) &&
-         EqualFoldingCase(name.substr(kRandomLetters),
-                          CheckLetters(name.substr(0, kRandomLetters)));
+         SameIgnoringAsciiCase(name.substr(kRandomLetters),
+                               CheckLetters(name.substr(0, kRandomLetters)));
 }
 
 std::string NewTemporaryName() {

@@ -68,7 +68,7 @@ TEST(TemporariesTest, OnlyWhatProvesItselfStaleIsRemoved) {
                 RealSystemCalls());
   ASSERT_EQ(flock(held.get(), LOCK_EX), 0);
 
-  RealFileSystem fs;
+  RealFileSystem fs{RealSystemCalls()};
   EXPECT_EQ(fs.RemoveStaleTemporaries(dir.path()), 8);
   EXPECT_EQ(FolderEntries(dir.path()),
             (std::set<std::string>{live, "user.JPG", "published.JPG",
@@ -132,7 +132,7 @@ TEST(TemporariesTest, APublicationKilledAnywhereLeavesNoReservation) {
       int status = 0;
       waitpid(child, &status, 0);
       EXPECT_TRUE(WIFSIGNALED(status)) << "the kill never came";
-      RealFileSystem().RemoveStaleTemporaries(folder);
+      RealFileSystem(RealSystemCalls()).RemoveStaleTemporaries(folder);
       if (at == KillAt::kBeforeProofGoes) {
         EXPECT_EQ(FolderEntries(folder), std::set<std::string>{"a0.JPG"});
         EXPECT_EQ(ReadFile(target), "a photo");

@@ -1,10 +1,15 @@
 #include "processing/new_name_plan.h"
 
 #include <algorithm>
+#include <map>
 #include <ostream>
+#include <string_view>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 #include "platform/path.h"
+#include "platform/text.h"
 
 namespace kuronel {
 
@@ -48,6 +53,43 @@ std::string StemOf(const std::string& path) {
   return name.substr(0, name.size() - ExtensionOf(path).size());
 }
 
+// The files of one shot (IMG_0001.CR3 and IMG_0001.JPG: one folder, one name
+// before the extension, one time) share one DayCounter value, so that a
+// RAW+JPEG pair keeps one date name. A file whose extension the shot already
+// has in another letter case (IMG_0001.JPG beside IMG_0001.jpg) is a shot of
+// its own: the two new names would differ only in case, which FAT and exFAT
+// drives do not tell apart. Holds the shots of one day's run of rows.
+class ShotsOfTheDay {
+ public:
+  // The value of an earlier file of `row`'s shot; else `next`, which the
+  // shot then takes.
+  int ValueOf(const CatalogueRow& row, int next) {
+    std::string extension = ExtensionOf(row.FileName);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   AsciiLower);
+    const std::string_view name = row.FileName;
+    const Key key{row.Folder, name.substr(0, name.size() - extension.size()),
+                  row.date};
+    const auto shot = shots_.try_emplace(key, Shot{next, {}}).first;
+    std::vector<std::string>& extensions = shot->second.extensions;
+    const bool taken = std::find(extensions.begin(), extensions.end(),
+                                 extension) != extensions.end();
+    if (taken) return next;
+    extensions.push_back(extension);
+    return shot->second.value;
+  }
+
+  void Clear() { shots_.clear(); }
+
+ private:
+  using Key = std::tuple<std::string_view, std::string_view, DateKey>;
+  struct Shot {
+    int value;
+    std::vector<std::string> extensions;  // lower case
+  };
+  std::map<Key, Shot> shots_;
+};
+
 }  // namespace
 
 std::string NameSuffix(int n) {
@@ -63,22 +105,11 @@ std::string DateName(const DateKey& day) {
   return name;
 }
 
-std::string FolderOf(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string ExtensionOf(const std::string& path) {
-  std::string name = BaseName(path);
-  std::size_t dot = name.rfind('.');
-  return dot == std::string::npos ? std::string() : name.substr(dot);
-}
-
 std::string BuildNewPath(const std::string& source_path, const DateKey& day,
                          int n, const Settings& options) {
-  std::string folder = options.MoveToDateFolder
-                           ? options.DestinationFolder + DateName(day) + "/"
-                           : FolderOf(source_path);
+  std::string folder = WithTrailingSeparator(
+      options.MoveToDateFolder ? options.DestinationFolder + DateName(day)
+                               : ParentFolder(source_path));
   std::string base = options.RenameToDateFile ? DateName(day) + NameSuffix(n)
                                               : StemOf(source_path);
   return folder + base + ExtensionOf(source_path);
@@ -90,22 +121,29 @@ void BuildPlan(const FileCatalogue& catalogue, const Settings& options,
   ProcessingPlan pairs;
   int day_counter = 0;
   DateKey previous_day;
+  ShotsOfTheDay shots;
   for (const CatalogueRow& row : catalogue) {
     if (!row.Checked) continue;
     const DateKey day = row.date.DayOnly();
     // Only the checked row just before counts: a day that comes back after
     // another day starts again at 1.
-    day_counter =
-        (day_counter > 0 && day == previous_day) ? day_counter + 1 : 1;
+    if (day_counter == 0 || day != previous_day) {
+      day_counter = 0;
+      shots.Clear();
+    }
     previous_day = day;
+    const int n = options.IncludeRawHeifMp4
+                      ? shots.ValueOf(row, day_counter + 1)
+                      : day_counter + 1;
+    day_counter = std::max(day_counter, n);
 
     std::string source_path = row.Folder + row.FileName;
     std::string new_path;
-    if (day_counter <= kSuffixesPerDay) {
-      new_path = BuildNewPath(source_path, day, day_counter, options);
+    if (n <= kSuffixesPerDay) {
+      new_path = BuildNewPath(source_path, day, n, options);
     } else {
       new_path = BuildNewPath(source_path, day, kSuffixesPerDay, options) +
-                 std::to_string(day_counter - kSuffixesPerDay);
+                 std::to_string(n - kSuffixesPerDay);
     }
     pairs.push_back(PlanRow{std::move(source_path), std::move(new_path), {}});
   }

@@ -8,6 +8,7 @@
 #include "catalogue/catalogue_row.h"
 #include "catalogue/timestamp_text.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/status.h"
 #include "settings/settings.h"
 
@@ -66,13 +67,6 @@ std::string NameSuffix(int n);
 // The name of a day's folder and the start of its file names: 2004_05_06.
 std::string DateName(const DateKey& day);
 
-// The folder part of a path, up to and including its last "/"; empty when
-// there is no "/".
-std::string FolderOf(const std::string& path);
-
-// The extension of a path's file name: from its last "." to the end, letter
-// case kept; empty when the file name holds no ".".
-std::string ExtensionOf(const std::string& path);
 
 // The planned path of the nth file of `day`: the date folder under the
 // destination or the source's own folder, then the date name with its suffix
@@ -82,7 +76,11 @@ std::string BuildNewPath(const std::string& source_path, const DateKey& day,
 
 // One row per checked catalogue row, in catalogue order. Each row starts as
 // "重複" when a file already stands at its new path, else "未処理". Each new
-// name is made from the row's date, never read back from its text.
+// name is made from the row's date, never read back from its text. The
+// checked rows of one day's run are numbered 1, 2, 3, ...; with
+// IncludeRawHeifMp4 the files of one shot (one folder, one name before the
+// extension, one time, different extensions: IMG_0001.CR3 and IMG_0001.JPG)
+// take one number, so they get one date name.
 void BuildPlan(const FileCatalogue& catalogue, const Settings& options,
                FileSystem& file_system, ProcessingPlan& plan);
 

@@ -52,7 +52,6 @@ TEST(NewNamePlanTest, DateNameAndExtension) {
   EXPECT_EQ(ExtensionOf("/a.d/README"),
             "");  // a dot in a folder is no extension
   EXPECT_EQ(BaseName("/a/b/c.JPG"), "c.JPG");
-  EXPECT_EQ(FolderOf("/a/b/c.JPG"), "/a/b/");
 }
 
 TEST(NewNamePlanTest, FourOptionCombinations) {
@@ -86,7 +85,7 @@ TEST(NewNamePlanTest, FourOptionCombinations) {
 
 TEST(NewNamePlanTest, WorkedExampleOfOneDay) {
   TempDir dir;
-  RealFileSystem fs;
+  RealFileSystem fs{RealSystemCalls()};
   FileCatalogue catalogue = {
       Row("/camera/", "IMG_0001.JPG", "2004/05/06 10:11:12"),
       Row("/camera/", "IMG_0002.JPG", "2004/05/06 10:12:40"),
@@ -107,7 +106,7 @@ TEST(NewNamePlanTest, WorkedExampleOfOneDay) {
 }
 
 TEST(NewNamePlanTest, DayBoundariesAndUncheckedRows) {
-  RealFileSystem fs;
+  RealFileSystem fs{RealSystemCalls()};
   FileCatalogue catalogue = {
       Row("/c/", "1.JPG", "2004/05/06"),  // 00:00:00
       Row("/c/", "2.JPG", "2004/05/06 12:00:00",
@@ -131,7 +130,7 @@ TEST(NewNamePlanTest, DayBoundariesAndUncheckedRows) {
 }
 
 TEST(NewNamePlanTest, PastTheLastSuffixANumberFollowsTheExtension) {
-  RealFileSystem fs;
+  RealFileSystem fs{RealSystemCalls()};
   FileCatalogue catalogue;
   for (int i = 0; i < 938; ++i)
     catalogue.push_back(Row("/c/", "IMG.JPG", "2004/05/06 10:00:00"));
@@ -145,7 +144,7 @@ TEST(NewNamePlanTest, PastTheLastSuffixANumberFollowsTheExtension) {
 
 TEST(NewNamePlanTest, DuplicateStartStates) {
   TempDir dir;
-  RealFileSystem fs;
+  RealFileSystem fs{RealSystemCalls()};
   dir.WriteFile("c/IMG_0001.JPG", "x");
   dir.WriteFile("c/IMG_0002.JPG", "x");
   dir.WriteFile("d/2004_05_06/2004_05_06a0.JPG", "x");  // in the way
@@ -170,9 +169,48 @@ TEST(NewNamePlanTest, DuplicateStartStates) {
   }
 }
 
+// With the option on, the files of one shot (folder, name before the
+// extension and time alike) take one suffix; with it off, every file counts.
+TEST(NewNamePlanTest, FilesOfOneShotShareTheirSuffixOnlyWithTheOption) {
+  RealFileSystem fs{RealSystemCalls()};
+  const FileCatalogue catalogue = {
+      Row("/c/", "IMG_0001.JPG", "2024/05/06 10:00:00"),
+      Row("/c/", "IMG_0002.JPG", "2024/05/06 10:00:00"),
+      Row("/c/", "IMG_0001.CR3", "2024/05/06 10:00:00"),  // pair, not adjacent
+      Row("/c/", "IMG_0002.cr3", "2024/05/06 10:00:00"),
+      Row("/c/", "IMG_0001.jpg", "2024/05/06 10:00:00"),  // JPG again: no pair
+      Row("/c/", "IMG_0003.JPG", "2024/05/06 10:00:01"),
+      Row("/c/", "IMG_0003.CR3", "2024/05/06 10:00:02"),   // another time
+      Row("/d/", "IMG_0003.HEIC", "2024/05/06 10:00:01"),  // another folder
+      Row("/c/", "IMG_0004.JPG", "2024/05/06 10:00:03"),
+      Row("/c/", "IMG_0004.ARW", "2024/05/06 10:00:03", false),  // unchecked
+      Row("/c/", "IMG_0005.JPG", "2024/05/07 09:00:00"),         // next day
+      Row("/c/", "IMG_0005.MP4", "2024/05/07 09:00:00"),
+  };
+  struct Case {
+    bool option;
+    std::vector<std::string> suffixes;
+  };
+  for (const Case& c : {Case{false,
+                             {"a0", "a1", "a2", "a3", "a4", "a5", "a6", "a7",
+                              "a8", "a0", "a1"}},
+                        Case{true,
+                             {"a0", "a1", "a0", "a1", "a2", "a3", "a4", "a5",
+                              "a6", "a0", "a0"}}}) {
+    Settings options = Options(false, true);
+    options.IncludeRawHeifMp4 = c.option;
+    ProcessingPlan plan;
+    BuildPlan(catalogue, options, fs, plan);
+    std::vector<std::string> suffixes;
+    for (const PlanRow& row : plan)
+      suffixes.push_back(BaseName(row.NewPath).substr(10, 2));
+    EXPECT_EQ(suffixes, c.suffixes) << c.option;
+  }
+}
+
 // A row's texts are for the list; its new name comes from its date.
 TEST(NewNamePlanTest, NamesComeFromTheRowsDateNotItsText) {
-  RealFileSystem fs;
+  RealFileSystem fs{RealSystemCalls()};
   CatalogueRow row = DatedRow("/c/", "1.JPG", {2004, 5, 6, 10, 0, 0}, true);
   row.Timestamp = "2004/13/06 10:00:00";
   ProcessingPlan plan;

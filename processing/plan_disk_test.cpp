@@ -70,7 +70,7 @@ TEST(PlanDiskTest, AFullDiskFailsOnlyTheFileThatDoesNotFit) {
                       RowState::kUnprocessed});
     }
     const testing::Manifest sources = testing::TakeManifest(dir.Path("card"));
-    RealFileSystem disk_files;
+    RealFileSystem disk_files{RealSystemCalls()};
     RunPlan(plan, Options(disk.path(), keep), disk_files, StatusSink());
 
     const RowState done = keep ? RowState::kCopied : RowState::kMoved;
@@ -111,7 +111,7 @@ TEST(PlanDiskTest, FoldersTheUserMayNotWriteCostNothing) {
   const testing::Manifest sources = testing::TakeManifest(dir.Path("card"));
 
   std::string states = AsNobody([&] {
-    RealFileSystem disk;
+    RealFileSystem disk{RealSystemCalls()};
     RunPlan(plan, Options(dir.Path("dest"), false), disk, StatusSink());
     std::string out;
     for (const PlanRow& row : plan) out += StateText(row.State) + std::string("\n");
@@ -157,7 +157,7 @@ TEST(PlanDiskTest, ANameTakenByAnythingIsPassedOver) {
       ASSERT_EQ(lstat(taken.c_str(), &before), 0);
       ProcessingPlan plan = {
           {dir.WriteFile("c/IMG.JPG", "photo"), taken, RowState::kUnprocessed}};
-      RealFileSystem disk;
+      RealFileSystem disk{RealSystemCalls()};
       RunPlan(plan, Options(dir.Path("d"), keep), disk, StatusSink());
       EXPECT_EQ(plan[0].State, keep ? RowState::kCopied : RowState::kMoved);
       EXPECT_EQ(ReadFile(dir.Path("d/a01.JPG")), "photo");
@@ -198,7 +198,7 @@ TEST(PlanDiskTest, AnotherProgramTakingNamesNeverLosesItsFiles) {
       theirs[path] = mine;
     }
   });
-  RealFileSystem disk;
+  RealFileSystem disk{RealSystemCalls()};
   RunPlan(plan, Options(dir.Path("dest"), false), disk, StatusSink());
   stop = true;
   other.join();

@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <cstdint>
 #include <unordered_set>
+#include <vector>
 
+#include "platform/text.h"
 #include "processing/source_removal.h"
 
 namespace kuronel {
@@ -19,10 +21,10 @@ bool AttributeOnlyMode(const Settings& options) {
 // FUSE drivers pass on to the drive).
 FileResult FlushRenamedFolders(const std::string& from, const std::string& to,
                                FileSystem& file_system) {
-  const std::string to_folder = FolderOf(to);
+  const std::string to_folder = ParentFolder(to);
   FileResult flushed = file_system.FlushFolder(to_folder);
-  if (flushed.ok() && FolderOf(from) != to_folder)
-    flushed = file_system.FlushFolder(FolderOf(from));
+  if (flushed.ok() && ParentFolder(from) != to_folder)
+    flushed = file_system.FlushFolder(ParentFolder(from));
   return flushed;
 }
 
@@ -161,6 +163,12 @@ class SourceReadAhead {
 // one it was given meanwhile.
 constexpr int kTargetNameAttempts = 16;
 
+// A copy that found its name taken by another program: it goes to the next
+// free one.
+bool NameTakenMeanwhile(const CopyResult& copy) {
+  return !copy.ok && !copy.pending && copy.failure.error() == EEXIST;
+}
+
 // Renames (when allowed) or copies the source to the first free variant of
 // new_path, again with the next free name while other programs take them.
 void RenameOrCopy(const std::string& source_path, const std::string& new_path,
@@ -191,19 +199,201 @@ void RenameOrCopy(const std::string& source_path, const std::string& new_path,
     }
     planned.copy = file_system.CopyFileNoReplace(
         source_path, planned.target_path, source_goes_next, copy_progress);
-    if (planned.copy.ok || planned.copy.failure.error() != EEXIST ||
-        attempt == kTargetNameAttempts)
+    if (!NameTakenMeanwhile(planned.copy) || attempt == kTargetNameAttempts)
       return;
   }
 }
 
+// Rows whose copies share the drive's flushes (one batch): up to this many
+// rows, and a batch ends after the row that brings its copies to this many
+// bytes, so that a movie does not wait long in memory for its flush. The
+// first batch is of one row and each next one twice as large, so that the
+// first rows show at once and a caller that can no longer report them (a
+// closed output) stops the run after the first file.
+constexpr std::size_t kBatchRows = 64;
+constexpr std::uint64_t kBatchBytes = 64ULL << 20;
+
+// A row of the batch being handled, between its copy step and its report.
+struct RowInBatch {
+  std::size_t index = 0;
+  bool copy_step = false;  // the copy, rename or read-only step was taken
+  PlannedCopy planned;
+};
+
+// The copy step of a row: the source made read-only in place, renamed, or
+// copied (the copy perhaps pending, left to the batch's end).
+PlannedCopy StartCopy(const std::string& source_path,
+                      const std::string& new_path, PlanRow& row,
+                      const Settings& options, FileSystem& file_system,
+                      const CopyProgress& copy_progress) {
+  PlannedCopy planned;
+  if (AttributeOnlyMode(options)) {
+    planned.attribute_only = true;
+    row.failure = file_system.SetReadOnly(source_path);
+    planned.read_only_set = row.failure.ok();
+    row.State =
+        planned.read_only_set ? RowState::kReadOnly : RowState::kAttrError;
+    return planned;
+  }
+  RenameOrCopy(source_path, new_path, options, file_system, copy_progress,
+               planned);
+  return planned;
+}
+
+// The row's state after its copy or rename, and the read-only mark of the
+// file at its new name when asked.
+void RecordCopy(const PlannedCopy& planned, const Settings& options,
+                PlanRow& row, FileSystem& file_system) {
+  if (planned.attribute_only) return;
+  if (planned.moved || planned.copy.ok) row.TargetPath = planned.target_path;
+  if (planned.moved) {
+    row.State = RowState::kMoved;
+    // The file is at its new name either way; a read-only mark that did not
+    // hold shows, as it does after a copy.
+    if (options.MakeReadOnly)
+      row.failure = file_system.SetReadOnly(planned.target_path);
+    if (!row.failure.ok()) {
+      row.State = RowState::kAttrError;
+      row.failure = row.failure.WithOutcome(FailureOutcome::kFileMoved);
+    }
+    return;
+  }
+  row.State = planned.copy.ok ? RowState::kCopied : RowState::kCopyError;
+  row.failure = planned.copy.failure;
+  // "AttrError!" only ever means that the copy exists but is not read-only:
+  // after a failed copy there is no file of ours at the target to change.
+  if (options.MakeReadOnly && planned.copy.ok) {
+    row.failure = file_system.SetReadOnly(planned.target_path);
+    if (!row.failure.ok()) row.State = RowState::kAttrError;
+  }
+}
+
+// Handles the rows of one batch and reports them, in order. Their copies
+// are written first and flushed together at the batch's end, before any row
+// of it reads a success state or any source of it is deleted.
+class BatchRun {
+ public:
+  BatchRun(ProcessingPlan& plan, const Settings& options,
+           FileSystem& file_system, const StatusSink& progress,
+           const RunObserver& observer)
+      : plan_(plan),
+        options_(options),
+        file_system_(file_system),
+        progress_(progress),
+        observer_(observer),
+        read_ahead_(plan, options) {}
+
+  // Handles the rows from `first` on, up to a batch's worth; the index of
+  // the first row not handled. `stop` is set when the observer asked to stop.
+  std::size_t Run(std::size_t first, bool& stop) {
+    std::vector<RowInBatch> rows;
+    std::uint64_t bytes = 0;
+    const std::size_t most_rows = batch_rows_;
+    batch_rows_ = std::min(batch_rows_ * 2, kBatchRows);
+    file_system_.BeginCopyBatch();
+    for (std::size_t i = first; i < plan_.size() && rows.size() < most_rows &&
+                                bytes < kBatchBytes && !stop;
+         ++i) {
+      rows.push_back(Start(i));
+      bytes += rows.back().planned.copy.bytes_copied;
+      stop = observer_.stop_requested && observer_.stop_requested();
+    }
+    CompletePendingCopies(rows);
+    for (RowInBatch& row : rows)
+      if (row.copy_step)
+        RecordCopy(row.planned, options_, plan_[row.index], file_system_);
+    HintReadOnlyMarks(rows);
+    for (RowInBatch& row : rows) Finish(row);
+    if (!stop) stop = observer_.stop_requested && observer_.stop_requested();
+    return first + rows.size();
+  }
+
+ private:
+  RowInBatch Start(std::size_t index) {
+    if (progress_) progress_(ProgressText(ProgressCells(index, plan_.size())));
+    read_ahead_.Before(index, file_system_);
+    RowInBatch started;
+    started.index = index;
+    PlanRow& row = plan_[index];
+    const std::string folder = ParentFolder(row.NewPath);
+    if (!file_system_.FileExists(row.SourcePath)) {
+      row.State = RowState::kNotFound;
+      // The drive's own reason where there is one: a card pulled out or a
+      // FUSE driver gone (ENOTCONN) is not a file that was deleted.
+      const int error = file_system_.FileError(row.SourcePath);
+      row.failure = FileResult(FileOperation::kOpen, row.SourcePath,
+                               error != 0 ? error : ENOENT);
+    } else if (!file_system_.DirectoryExists(folder) &&
+               !(row.failure = file_system_.CreateDirectories(folder)).ok()) {
+      row.State = RowState::kDirError;
+    } else {
+      if (!AttributeOnlyMode(options_)) clean_up_.Before(folder, file_system_);
+      started.copy_step = true;
+      started.planned =
+          StartCopy(row.SourcePath, row.NewPath, row, options_, file_system_,
+                    observer_.copy_progress);
+      read_ahead_.After(started.planned);
+    }
+    return started;
+  }
+
+  // The batch's copies flushed, named and read back; a copy that lost its
+  // name to another program meanwhile is made again at the next free one.
+  void CompletePendingCopies(std::vector<RowInBatch>& rows) {
+    std::vector<CopyResult> done = file_system_.FinishCopyBatch();
+    std::size_t next = 0;
+    for (RowInBatch& row : rows) {
+      if (!row.copy_step || !row.planned.copy.pending) continue;
+      row.planned.copy = next < done.size() ? done[next++] : CopyResult();
+      if (NameTakenMeanwhile(row.planned.copy)) {
+        const PlanRow& planned_row = plan_[row.index];
+        row.planned = PlannedCopy();
+        RenameOrCopy(planned_row.SourcePath, planned_row.NewPath, options_,
+                     file_system_, observer_.copy_progress, row.planned);
+      }
+    }
+  }
+
+  // The read-only marks just set are flushed one by one next: their drive
+  // may write them all out at once first (one write-out covers the whole
+  // drive, and a batch's files mostly share one).
+  void HintReadOnlyMarks(const std::vector<RowInBatch>& rows) {
+    if (!options_.MakeReadOnly) return;
+    for (const RowInBatch& row : rows) {
+      const PlanRow& planned_row = plan_[row.index];
+      const std::string& marked = row.planned.attribute_only
+                                      ? planned_row.SourcePath
+                                      : planned_row.TargetPath;
+      if (!row.copy_step || marked.empty()) continue;
+      file_system_.StartWriteOut(ParentFolder(marked));
+      return;
+    }
+  }
+
+  void Finish(const RowInBatch& done) {
+    PlanRow& row = plan_[done.index];
+    if (done.copy_step) {
+      if (!options_.KeepOriginal)
+        DeleteSource(row.SourcePath, done.planned, row, file_system_);
+      ConfirmOnDisk(row.SourcePath, done.planned, options_, row, file_system_);
+    }
+    if (observer_.row_done) observer_.row_done(done.index);
+  }
+
+  ProcessingPlan& plan_;
+  const Settings& options_;
+  FileSystem& file_system_;
+  const StatusSink& progress_;
+  const RunObserver& observer_;
+  TemporaryCleanUp clean_up_;
+  SourceReadAhead read_ahead_;
+  std::size_t batch_rows_ = 1;  // the most rows of the next batch
+};
+
 }  // namespace
 
 std::string ProgressText(int filled) {
-  filled = std::clamp(filled, 0, 10);
-  std::string text;
-  for (int cell = 0; cell < 10; ++cell) text += cell < filled ? "■" : "□";
-  return text + "実行中";
+  return ProgressBar(std::clamp(filled, 0, 10)) + "実行中";
 }
 
 int ProgressCells(std::size_t index, std::size_t count) {
@@ -227,82 +417,14 @@ std::string FreeTargetPath(const std::string& new_path,
   return candidate;
 }
 
-PlannedCopy CopyPlannedFile(const std::string& source_path,
-                            const std::string& new_path, PlanRow& row,
-                            const Settings& options, FileSystem& file_system,
-                            const CopyProgress& copy_progress) {
-  PlannedCopy planned;
-  if (AttributeOnlyMode(options)) {
-    planned.attribute_only = true;
-    row.failure = file_system.SetReadOnly(source_path);
-    planned.read_only_set = row.failure.ok();
-    row.State =
-        planned.read_only_set ? RowState::kReadOnly : RowState::kAttrError;
-    return planned;
-  }
-  RenameOrCopy(source_path, new_path, options, file_system, copy_progress,
-               planned);
-  if (planned.moved || planned.copy.ok) row.TargetPath = planned.target_path;
-  if (planned.moved) {
-    row.State = RowState::kMoved;
-    // The file is at its new name either way; a read-only mark that did not
-    // hold shows, as it does after a copy.
-    if (options.MakeReadOnly)
-      row.failure = file_system.SetReadOnly(planned.target_path);
-    if (!row.failure.ok()) {
-      row.State = RowState::kAttrError;
-      row.failure = row.failure.WithOutcome(FailureOutcome::kFileMoved);
-    }
-    return planned;
-  }
-  row.State = planned.copy.ok ? RowState::kCopied : RowState::kCopyError;
-  row.failure = planned.copy.failure;
-  // "AttrError!" only ever means that the copy exists but is not read-only:
-  // after a failed copy there is no file of ours at the target to change.
-  if (options.MakeReadOnly && planned.copy.ok) {
-    row.failure = file_system.SetReadOnly(planned.target_path);
-    if (!row.failure.ok()) row.State = RowState::kAttrError;
-  }
-  return planned;
-}
-
 RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
                    FileSystem& file_system, const StatusSink& progress,
                    const RunObserver& observer) {
   RunSummary summary;
-  TemporaryCleanUp clean_up;
-  SourceReadAhead read_ahead(plan, options);
-  for (std::size_t i = 0; i < plan.size(); ++i) {
-    if (progress) progress(ProgressText(ProgressCells(i, plan.size())));
-    read_ahead.Before(i, file_system);
-    PlanRow& row = plan[i];
-    const std::string source_path = row.SourcePath;
-    const std::string new_path = row.NewPath;
-    const std::string folder = FolderOf(new_path);
-    if (!file_system.FileExists(source_path)) {
-      row.State = RowState::kNotFound;
-      // The drive's own reason where there is one: a card pulled out or a
-      // FUSE driver gone (ENOTCONN) is not a file that was deleted.
-      const int error = file_system.FileError(source_path);
-      row.failure = FileResult(FileOperation::kOpen, source_path,
-                               error != 0 ? error : ENOENT);
-    } else if (!file_system.DirectoryExists(folder) &&
-               !(row.failure = file_system.CreateDirectories(folder)).ok()) {
-      row.State = RowState::kDirError;
-    } else {
-      if (!AttributeOnlyMode(options)) clean_up.Before(folder, file_system);
-      PlannedCopy planned =
-          CopyPlannedFile(source_path, new_path, row, options, file_system,
-                          observer.copy_progress);
-      read_ahead.After(planned);
-      if (!options.KeepOriginal)
-        DeleteSource(source_path, planned, row, file_system);
-      ConfirmOnDisk(source_path, planned, options, row, file_system);
-    }
-    if (observer.row_done) observer.row_done(i);
-    summary.rows = i + 1;
-    if (observer.stop_requested && observer.stop_requested()) break;
-  }
+  BatchRun batch(plan, options, file_system, progress, observer);
+  bool stop = false;
+  while (summary.rows < plan.size() && !stop)
+    summary.rows = batch.Run(summary.rows, stop);
   return summary;
 }
 

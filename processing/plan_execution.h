@@ -36,8 +36,9 @@ std::string FreeTargetPath(const std::string& new_path,
 struct RunObserver {
   std::function<void(std::size_t row_index)> row_done = {};
   CopyProgress copy_progress = {};
-  // Asked after each row_done: true ends the run there. The later rows keep
-  // their planned state and their files are not touched.
+  // Asked after each row is begun and after each batch of rows is reported:
+  // true ends the run once the rows begun are finished and reported. The
+  // later rows keep their planned state and their files are not touched.
   std::function<bool()> stop_requested = {};
 };
 
@@ -52,18 +53,6 @@ struct PlannedCopy {
   bool moved = false;
 };
 
-// Copies the source to the first free variant of new_path and makes the copy
-// read-only when asked; or, with both name options off and read-only on,
-// makes the source itself read-only. Writes the row's state, and its
-// TargetPath once the file stands there. When the source
-// goes afterwards (KeepOriginal off) and the file system can rename it to
-// that target with the same outcome, it is renamed instead (then made
-// read-only when asked) and the row reads "Ok" as after copy and delete.
-PlannedCopy CopyPlannedFile(const std::string& source_path,
-                            const std::string& new_path, PlanRow& row,
-                            const Settings& options, FileSystem& file_system,
-                            const CopyProgress& copy_progress = {});
-
 struct RunSummary {
   // The rows handled: all of the plan's unless the run was stopped.
   std::size_t rows = 0;
@@ -71,9 +60,10 @@ struct RunSummary {
 
 // Handles every row in the plan's current order, writing each row's state;
 // a failed row never stops the run; only the observer's stop_requested
-// does. A row reads a success state only once what it did is on the disk
-// (its copy, rename or read-only mark flushed, a copy read back equal),
-// before row_done reports it. A source is deleted only through
+// does. The rows go in batches whose copies share the drive's flushes, and
+// each is reported once its batch is done. A row reads a success state only
+// once what it did is on the disk (its copy, rename or read-only mark
+// flushed, a copy read back equal), before row_done reports it. A source is deleted only through
 // RemoveCopiedSource: after a copy that this run made is on disk, whole and
 // read back, at the row's target, and never when anything went wrong.
 // Before the first copy into a folder, the hidden temporaries that killed

@@ -77,7 +77,7 @@ TEST(PlanExecutionTest, ProgressBarFillsToTheLastRow) {
       {11, bars({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10})},
       {1, bars({10})},  // a plan of one row shows the full bar
   };
-  RealFileSystem fs;
+  RealFileSystem fs{RealSystemCalls()};
   for (const Case& c : cases) {
     ProcessingPlan plan(
         c.rows, PlanRow{"/nonexistent/a.JPG", "/nonexistent/b.JPG"});
@@ -104,7 +104,7 @@ TEST(PlanExecutionTest, NumberGoesBeforeTheFileNamesExtension) {
 
 TEST(PlanExecutionTest, CopiesKeepContentsPermissionsAndTime) {
   TempDir dir;
-  RealFileSystem fs;
+  RealFileSystem fs{RealSystemCalls()};
   std::string source = dir.WriteFile("c/IMG_0001.JPG", Photo());
   ASSERT_EQ(chmod(source.c_str(), 0664), 0);
   SetTimes(source, 1083838272, 0);
@@ -168,7 +168,7 @@ TEST(PlanExecutionTest, BothNameOptionsOff) {
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.read_only << c.keep);
     TempDir dir;
-    RealFileSystem fs;
+    RealFileSystem fs{RealSystemCalls()};
     std::string source = dir.WriteFile("c/IMG_0001.JPG", Photo());
     ASSERT_EQ(chmod(source.c_str(), 0644), 0);
     EXPECT_EQ(
@@ -185,7 +185,7 @@ TEST(PlanExecutionTest, BothNameOptionsOff) {
 
 TEST(PlanExecutionTest, MissingSourceAndUncreatableFolder) {
   TempDir dir;
-  RealFileSystem fs;
+  RealFileSystem fs{RealSystemCalls()};
   std::string gone = dir.WriteFile("c/gone.JPG", "x");
   std::string blocked = dir.WriteFile("c/blocked.JPG", "b");
   std::string fine = dir.WriteFile("c/fine.JPG", "f");
@@ -224,7 +224,7 @@ TEST(PlanExecutionTest, ExtensionInAFolderNameIsLeftAlone) {
 
 TEST(PlanExecutionTest, ReadOnlySourceIsCopiedButKept) {
   TempDir dir;
-  RealFileSystem fs;
+  RealFileSystem fs{RealSystemCalls()};
   std::string source = dir.WriteFile("c/IMG.JPG", Photo());
   ASSERT_EQ(chmod(source.c_str(), 0444), 0);
   std::string new_path = dir.Path("d/a0.JPG");

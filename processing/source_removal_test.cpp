@@ -61,7 +61,7 @@ TEST(SourceRemovalTest, OnlyACopyThatProvesItselfLetsTheSourceGo) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
-    RealFileSystem disk({.verify_copies = c.read_back});
+    RealFileSystem disk({.verify_copies = c.read_back}, RealSystemCalls());
     const std::string source = dir.WriteFile("card/IMG.JPG", "photo");
     const std::string target = dir.MakeDir("d") + "/a0.JPG";
     CopyResult copy = disk.CopyFileNoReplace(source, target, false, {});

@@ -4,5 +4,6 @@ set(KURONEL_PROCESSING_SOURCES
   plan_columns.cpp
   plan_execution.cpp
   run_lock.cpp
+  session.cpp
   source_removal.cpp
 )

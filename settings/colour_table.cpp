@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/text.h"
 #include "settings/settings_file.h"
 
 namespace kuronel {
@@ -106,7 +107,7 @@ const std::array<ColourTableEntry, 52> ColourTable = {{
 
 std::optional<Colour> ColourFromText(std::string_view text) {
   for (const ColourTableEntry& entry : ColourTable)
-    if (SameSettingsName(entry.Name, text)) return entry.Value;
+    if (SameIgnoringAsciiCase(entry.Name, text)) return entry.Value;
   return ReadIntegerText(text);
 }
 

@@ -31,21 +31,25 @@ struct Settings {
   bool CheckMoviesByDefault = false;
   bool UseExifDate = false;
   Colour TargetBackColour = kClInactiveCaption;
+  // Off by default: RAW and HEIF photos and MP4-family movies are targets
+  // too (dated by Exif like a JPEG), and a RAW+JPEG shot shares one name.
+  bool IncludeRawHeifMp4 = false;
 };
 
-// The detail settings window's own copy of the three detail settings (its two
+// The detail settings window's own copy of the detail settings (its three
 // check boxes and its colour box). It can differ from the values in use while
 // the user edits and after the user cancels.
 struct DetailSettings {
   bool CheckMoviesByDefault = false;
   bool UseExifDate = false;
   Colour TargetBackColour = kClInactiveCaption;
+  bool IncludeRawHeifMp4 = false;
 };
 
 // The detail settings within `settings`.
 inline DetailSettings DetailOf(const Settings& settings) {
   return {settings.CheckMoviesByDefault, settings.UseExifDate,
-          settings.TargetBackColour};
+          settings.TargetBackColour, settings.IncludeRawHeifMp4};
 }
 
 // Makes `detail` the detail settings within `settings`.
@@ -53,6 +57,7 @@ inline void UseDetail(Settings& settings, const DetailSettings& detail) {
   settings.CheckMoviesByDefault = detail.CheckMoviesByDefault;
   settings.UseExifDate = detail.UseExifDate;
   settings.TargetBackColour = detail.TargetBackColour;
+  settings.IncludeRawHeifMp4 = detail.IncludeRawHeifMp4;
 }
 
 }  // namespace kuronel

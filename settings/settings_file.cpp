@@ -11,8 +11,10 @@
 
 #include "platform/cp932.h"
 #include "platform/file_io.h"
+#include "platform/file_identity.h"
 #include "platform/file_system.h"
 #include "platform/path.h"
+#include "platform/text.h"
 
 namespace kuronel {
 namespace {
@@ -72,7 +74,7 @@ bool IsStaleSaveTemporary(int folder_fd, const char* name, SystemCalls& calls) {
   struct stat named;
   if (calls.StatAt(folder_fd, name, named, false) != 0 ||
       !S_ISREG(named.st_mode) || named.st_nlink != 1 ||
-      named.st_uid != OwnUser() ||
+      named.st_uid != calls.EffectiveUser() ||
       named.st_size > static_cast<off_t>(SettingsFile::kMaxFileSize))
     return false;
   const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
@@ -84,7 +86,7 @@ bool IsStaleSaveTemporary(int folder_fd, const char* name, SystemCalls& calls) {
                 calls);
   struct stat opened;
   if (!file.valid() || calls.FileStat(file.get(), opened) != 0 ||
-      opened.st_ino != named.st_ino || opened.st_dev != named.st_dev ||
+      !InodeIdentity(opened).SameFileAs(InodeIdentity(named)) ||
       calls.Lock(file.get(), LOCK_EX | LOCK_NB) != 0)
     return false;
   std::string text(static_cast<std::size_t>(opened.st_size), '\0');
@@ -128,10 +130,6 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-char AsciiLower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 int DigitValue(char c, int base) {
   int value = 99;
   if (c >= '0' && c <= '9') value = c - '0';
@@ -170,12 +168,6 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 
 }  // namespace
 
-bool SameSettingsName(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return AsciiLower(x) == AsciiLower(y);
-  });
-}
-
 std::optional<std::uint32_t> ReadIntegerText(std::string_view text) {
   text = Trim(text);
   bool negative = false;
@@ -207,9 +199,9 @@ std::optional<std::uint32_t> ReadIntegerText(std::string_view text) {
   return negative ? 0u - result : result;
 }
 
-SettingsFile SettingsFile::Open(const std::string& path) {
+SettingsFile SettingsFile::Open(const std::string& path, SystemCalls& calls) {
   std::string bytes;
-  switch (ReadFileUpTo(path, kMaxFileSize, bytes)) {
+  switch (ReadFileUpTo(path, kMaxFileSize, bytes, calls)) {
     case ReadOutcome::kRead:
     case ReadOutcome::kMissing:
       return Parse(bytes, path);
@@ -302,7 +294,7 @@ SettingsFile::Line SettingsFile::EntryLine(std::string_view key,
 std::size_t SettingsFile::HeaderIndex(std::string_view section) const {
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     if (lines_[i].kind == LineKind::kHeader &&
-        SameSettingsName(lines_[i].name, section))
+        SameIgnoringAsciiCase(lines_[i].name, section))
       return i;
   }
   return std::string::npos;
@@ -313,7 +305,7 @@ std::size_t SettingsFile::EntryIndex(std::size_t header,
   for (std::size_t i = header + 1;
        i < lines_.size() && lines_[i].kind != LineKind::kHeader; ++i) {
     if (lines_[i].kind == LineKind::kEntry &&
-        SameSettingsName(lines_[i].name, key))
+        SameIgnoringAsciiCase(lines_[i].name, key))
       return i;
   }
   return std::string::npos;
@@ -350,6 +342,13 @@ std::string SettingsFile::ReadString(std::string_view section,
   return lines_[entry].value;
 }
 
+bool SettingsFile::HasEntry(std::string_view section,
+                            std::string_view key) const {
+  const std::size_t header = HeaderIndex(section);
+  return header != std::string::npos &&
+         EntryIndex(header, key) != std::string::npos;
+}
+
 bool SettingsFile::ReadFlag(std::string_view section, std::string_view key,
                             bool default_value) const {
   std::optional<std::uint32_t> value =
@@ -377,11 +376,11 @@ void SettingsFile::WriteFlag(std::string_view section, std::string_view key,
   WriteString(section, key, value ? "1" : "0");
 }
 
-Status SettingsFile::Update() const {
+Status SettingsFile::Update(SystemCalls& calls) const {
   if (!refusal_.empty()) return Status::Error(refusal_);
   // What killed saves left would pile up beside the file otherwise.
-  RemoveStaleSaveTemporaries(path_, RealSystemCalls());
-  return WriteFileAtomically(path_, Text());
+  RemoveStaleSaveTemporaries(path_, calls);
+  return WriteFileAtomically(path_, Text(), calls);
 }
 
 std::string SettingsFile::Text() const {

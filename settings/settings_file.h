@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/status.h"
+#include "platform/system_calls.h"
 
 namespace kuronel {
 
@@ -18,10 +19,6 @@ namespace kuronel {
 // hexadecimal one 32 bits; a negative value is returned as its 32-bit two's
 // complement. nullopt for anything else.
 std::optional<std::uint32_t> ReadIntegerText(std::string_view text);
-
-// True when two section names or keys are the same without regard to ASCII
-// letter case (the keys are Japanese; other characters compare exactly).
-bool SameSettingsName(std::string_view a, std::string_view b);
 
 // The INI-style settings file, read into memory line by line. Reads and
 // writes work on this copy; Update rewrites the whole file from it. Each line
@@ -43,7 +40,7 @@ class SettingsFile {
   // empty copy. A file that exists but cannot be read, or is larger than
   // kMaxFileSize, also gives an empty copy, but Update then refuses to write
   // over it, so its contents are never lost unseen.
-  static SettingsFile Open(const std::string& path);
+  static SettingsFile Open(const std::string& path, SystemCalls& calls);
   // The copy that the file bytes `bytes` give; Update writes it to `path`.
   static SettingsFile Parse(std::string_view bytes,
                             const std::string& path = "");
@@ -55,6 +52,8 @@ class SettingsFile {
   // `default_value` when there is none.
   std::string ReadString(std::string_view section, std::string_view key,
                          std::string_view default_value) const;
+  // True when the section holds an entry `key`, whatever its value.
+  bool HasEntry(std::string_view section, std::string_view key) const;
   // A stored integer: non-zero is on. A missing key or a value that is no
   // integer gives `default_value`.
   bool ReadFlag(std::string_view section, std::string_view key,
@@ -73,7 +72,7 @@ class SettingsFile {
   const std::string& Refusal() const { return refusal_; }
 
   // Rewrites the whole file from the copy, atomically.
-  Status Update() const;
+  Status Update(SystemCalls& calls) const;
   // The file as Update writes it.
   std::string Text() const;
 

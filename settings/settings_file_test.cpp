@@ -124,12 +124,12 @@ TEST(SettingsFileTest, WritesInPlaceAndAppendsWhatIsNew) {
 TEST(SettingsFileTest, OpenAndUpdateRoundTrip) {
   TempDir dir;
   std::string path = dir.Path("Kuronel.ini");
-  SettingsFile missing = SettingsFile::Open(path);
+  SettingsFile missing = SettingsFile::Open(path, RealSystemCalls());
   EXPECT_EQ(missing.Text(), "");
   missing.WriteFlag("Main", "k", true);
-  ASSERT_TRUE(missing.Update().ok());
+  ASSERT_TRUE(missing.Update(RealSystemCalls()).ok());
   EXPECT_EQ(ReadFile(path), "[Main]\r\nk=1\r\n\r\n");
-  EXPECT_TRUE(SettingsFile::Open(path).ReadFlag("Main", "k", false));
+  EXPECT_TRUE(SettingsFile::Open(path, RealSystemCalls()).ReadFlag("Main", "k", false));
 }
 
 // A settings file that exists but cannot be read must not be replaced by
@@ -138,9 +138,9 @@ TEST(SettingsFileTest, RefusesToOverwriteUnreadableFile) {
   TempDir dir;
   std::string path = dir.Path("Kuronel.ini");
   ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-  SettingsFile file = SettingsFile::Open(path);
+  SettingsFile file = SettingsFile::Open(path, RealSystemCalls());
   file.WriteFlag("Main", "k", true);
-  Status status = file.Update();
+  Status status = file.Update(RealSystemCalls());
   EXPECT_FALSE(status.ok());
   EXPECT_THAT(status.message(), ::testing::HasSubstr(path));
   struct stat info;
@@ -188,9 +188,9 @@ TEST(SettingsFileTest, SaveRemovesOnlyItsOwnStaleTemporaries) {
   const int holder = open(held.c_str(), O_RDONLY);
   ASSERT_EQ(flock(holder, LOCK_EX), 0);
 
-  SettingsFile file = SettingsFile::Open(dir.Path("Kuronel.ini"));
+  SettingsFile file = SettingsFile::Open(dir.Path("Kuronel.ini"), RealSystemCalls());
   file.WriteFlag("Main", "k", true);
-  ASSERT_TRUE(file.Update().ok());
+  ASSERT_TRUE(file.Update(RealSystemCalls()).ok());
   close(holder);
 
   std::set<std::string> expected = {"Kuronel.ini", "kept.ini",

@@ -26,9 +26,9 @@ Status ReadBackColour(const SettingsFile& file, Colour& colour) {
 // UTF-8 key's value as it stands). A folder whose name holds a line break,
 // or begins or ends in a blank that reading trims, would not read back the
 // same, so such a destination is treated like one that does not exist.
-bool IsStorableDestination(const std::string& folder) {
+bool IsStorableDestination(const std::string& folder, SystemCalls& calls) {
   const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-  return KindAt(folder) == PathKind::kFolder && !folder.empty() &&
+  return KindAt(folder, true, calls) == PathKind::kFolder && !folder.empty() &&
          !blank(folder.front()) && !blank(folder.back()) &&
          folder.find_first_of("\r\n") == std::string::npos;
 }
@@ -38,16 +38,20 @@ void WriteDetailSettings(SettingsFile& file, const DetailSettings& detail) {
   file.WriteFlag(kSubSection, kUseExifDateKey, detail.UseExifDate);
   file.WriteString(kSubSection, kBackColourKey,
                    ColourToText(detail.TargetBackColour));
+  // Absent reads as off, so the key is only added once it is turned on.
+  if (detail.IncludeRawHeifMp4 || file.HasEntry(kSubSection, kRawHeifMp4Key))
+    file.WriteFlag(kSubSection, kRawHeifMp4Key, detail.IncludeRawHeifMp4);
 }
 
 // With the current folder unknown (it was deleted) there is no place for the
 // file: nothing is read, and a save is refused rather than made elsewhere.
-SettingsFile OpenSettingsFile(const std::string& startup_folder) {
+SettingsFile OpenSettingsFile(const std::string& startup_folder,
+                              SystemCalls& calls) {
   constexpr char kNoFolder[] =
       "起動時のフォルダが分からない (削除されたなど) ので、"
       "設定を保存できません";
   if (startup_folder.empty()) return SettingsFile::Refusing(kNoFolder);
-  return SettingsFile::Open(SettingsFilePath(startup_folder));
+  return SettingsFile::Open(SettingsFilePath(startup_folder), calls);
 }
 
 }  // namespace
@@ -56,8 +60,9 @@ std::string SettingsFilePath(const std::string& startup_folder) {
   return startup_folder + "/Kuronel.ini";
 }
 
-Status LoadSettings(const std::string& startup_folder, Settings& settings) {
-  SettingsFile file = OpenSettingsFile(startup_folder);
+Status LoadSettings(const std::string& startup_folder, Settings& settings,
+                    SystemCalls& calls) {
+  SettingsFile file = OpenSettingsFile(startup_folder, calls);
   std::string stored_destination =
       file.ReadString(kMainSection, kDestinationKey, "");
   settings.MoveToDateFolder =
@@ -69,9 +74,11 @@ Status LoadSettings(const std::string& startup_folder, Settings& settings) {
   settings.CheckMoviesByDefault =
       file.ReadFlag(kSubSection, kCheckMoviesKey, false);
   settings.UseExifDate = file.ReadFlag(kSubSection, kUseExifDateKey, false);
+  settings.IncludeRawHeifMp4 =
+      file.ReadFlag(kSubSection, kRawHeifMp4Key, false);
   Status colour = ReadBackColour(file, settings.TargetBackColour);
   if (!colour.ok()) return colour;
-  if (KindAt(stored_destination) == PathKind::kFolder)
+  if (KindAt(stored_destination, true, calls) == PathKind::kFolder)
     settings.DestinationFolder = stored_destination;
   // A file that is there but was not read: the user learns at once why the
   // settings are the defaults (an unknown folder is reported when saving).
@@ -81,12 +88,14 @@ Status LoadSettings(const std::string& startup_folder, Settings& settings) {
 }
 
 Status LoadDetailSettings(const std::string& startup_folder, Settings& in_use,
-                          DetailSettings& window_copy) {
-  SettingsFile file = OpenSettingsFile(startup_folder);
+                          DetailSettings& window_copy, SystemCalls& calls) {
+  SettingsFile file = OpenSettingsFile(startup_folder, calls);
   in_use.CheckMoviesByDefault = window_copy.CheckMoviesByDefault =
       file.ReadFlag(kSubSection, kCheckMoviesKey, false);
   in_use.UseExifDate = window_copy.UseExifDate =
       file.ReadFlag(kSubSection, kUseExifDateKey, false);
+  in_use.IncludeRawHeifMp4 = window_copy.IncludeRawHeifMp4 =
+      file.ReadFlag(kSubSection, kRawHeifMp4Key, false);
   Colour colour = 0;
   Status status = ReadBackColour(file, colour);
   if (!status.ok()) return status;
@@ -95,24 +104,25 @@ Status LoadDetailSettings(const std::string& startup_folder, Settings& in_use,
 }
 
 Status SaveDetailSettings(const std::string& startup_folder,
-                          const DetailSettings& window_copy, Settings& in_use) {
-  SettingsFile file = OpenSettingsFile(startup_folder);
+                          const DetailSettings& window_copy, Settings& in_use,
+                          SystemCalls& calls) {
+  SettingsFile file = OpenSettingsFile(startup_folder, calls);
   WriteDetailSettings(file, window_copy);
   UseDetail(in_use, window_copy);
-  return file.Update();
+  return file.Update(calls);
 }
 
 Status SaveSettings(const std::string& startup_folder, const Settings& settings,
-                    const DetailSettings& window_copy) {
-  SettingsFile file = OpenSettingsFile(startup_folder);
-  if (IsStorableDestination(settings.DestinationFolder))
+                    const DetailSettings& window_copy, SystemCalls& calls) {
+  SettingsFile file = OpenSettingsFile(startup_folder, calls);
+  if (IsStorableDestination(settings.DestinationFolder, calls))
     file.WriteString(kMainSection, kDestinationKey, settings.DestinationFolder);
   file.WriteFlag(kMainSection, kMoveToDateFolderKey, settings.MoveToDateFolder);
   file.WriteFlag(kMainSection, kRenameToDateFileKey, settings.RenameToDateFile);
   file.WriteFlag(kMainSection, kMakeReadOnlyKey, settings.MakeReadOnly);
   file.WriteFlag(kMainSection, kKeepOriginalKey, settings.KeepOriginal);
   WriteDetailSettings(file, window_copy);
-  return file.Update();
+  return file.Update(calls);
 }
 
 }  // namespace kuronel

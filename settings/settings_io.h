@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/status.h"
+#include "platform/system_calls.h"
 #include "settings/settings.h"
 
 namespace kuronel {
@@ -19,39 +20,45 @@ inline constexpr char kKeepOriginalKey[] = "オリジナルは保存";
 inline constexpr char kCheckMoviesKey[] = "動画ファイル";
 inline constexpr char kUseExifDateKey[] = "Exif情報";
 inline constexpr char kBackColourKey[] = "背景色";
+// Written only once the option has been on, so that a file of a user who
+// never turned it on stays as it always was.
+inline constexpr char kRawHeifMp4Key[] = "RAW・HEIF・MP4";
 
 // `startup_folder` + "/Kuronel.ini".
 std::string SettingsFilePath(const std::string& startup_folder);
 
-// Each function below takes the folder of the settings file. An empty one
-// (the current folder could not be had) reads nothing, so every setting
-// takes its default, and writes nothing: the saves report an error.
+// Each function below takes the folder of the settings file and reaches the
+// disk through `calls`. An empty folder (the current folder could not be
+// had) reads nothing, so every setting takes its default, and writes
+// nothing: the saves report an error.
 
-// Reads the settings at start-up: the four options, the three detail
-// settings and, when the stored text names an existing folder, the
+// Reads the settings at start-up: the four options, the detail settings
+// and, when the stored text names an existing folder, the
 // destination. SaveResultText is never stored. A bad "背景色" text stops the
 // load there with an error naming the text: the colour and the destination
 // are then left as they were. A file that exists but cannot be read, or is
 // over 1 MiB, gives the defaults and an error saying why (the file is never
 // written over).
-Status LoadSettings(const std::string& startup_folder, Settings& settings);
+Status LoadSettings(const std::string& startup_folder, Settings& settings,
+                    SystemCalls& calls);
 
 // Reads the "Sub" section into the values in use and the detail window's
-// copy alike. A bad "背景色" text gives an error after the two flags are
+// copy alike. A bad "背景色" text gives an error after the flags are
 // loaded; both colours stay as they were.
 Status LoadDetailSettings(const std::string& startup_folder, Settings& in_use,
-                          DetailSettings& window_copy);
+                          DetailSettings& window_copy, SystemCalls& calls);
 
 // Writes the "Sub" section from the window's copy, which also becomes the
 // values in use; the "Main" section stays as the file holds it.
 Status SaveDetailSettings(const std::string& startup_folder,
-                          const DetailSettings& window_copy, Settings& in_use);
+                          const DetailSettings& window_copy, Settings& in_use,
+                          SystemCalls& calls);
 
 // Writes everything at shut-down: the destination only when it names an
 // existing folder (else the stored one stays), the four options, and the
 // detail settings from the window's copy, not the values in use.
 Status SaveSettings(const std::string& startup_folder, const Settings& settings,
-                    const DetailSettings& window_copy);
+                    const DetailSettings& window_copy, SystemCalls& calls);
 
 }  // namespace kuronel
 

@@ -37,16 +37,17 @@ void ExpectSameSettings(const Settings& actual, const Settings& expected) {
   EXPECT_EQ(actual.CheckMoviesByDefault, expected.CheckMoviesByDefault);
   EXPECT_EQ(actual.UseExifDate, expected.UseExifDate);
   EXPECT_EQ(actual.TargetBackColour, expected.TargetBackColour);
+  EXPECT_EQ(actual.IncludeRawHeifMp4, expected.IncludeRawHeifMp4);
 }
 
 TEST(SettingsIoTest, FirstRunUsesDefaultsAndWritesFlagsOnly) {
   TempDir dir;
   Settings settings;
-  ASSERT_TRUE(LoadSettings(dir.path(), settings).ok());
+  ASSERT_TRUE(LoadSettings(dir.path(), settings, RealSystemCalls()).ok());
   ExpectSameSettings(settings, Settings());
   EXPECT_EQ(settings.DestinationFolder, "移動先フォルダ選択");
 
-  ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings()).ok());
+  ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls()).ok());
   EXPECT_EQ(ReadFile(dir.path() + "/Kuronel.ini"),
             std::string("[Main]\r\n") + kFreshFlags + "\r\n" + kFreshSub);
 }
@@ -56,13 +57,13 @@ TEST(SettingsIoTest, ChosenDestinationIsStoredAndLoadedBack) {
   std::string destination = dir.MakeDir("写真") + "/";
   Settings settings;
   settings.DestinationFolder = destination;
-  ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings()).ok());
+  ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls()).ok());
   EXPECT_EQ(ReadFile(SettingsFilePath(dir.path())),
             "[Main]\r\n移動先フォルダ=" + destination + "\r\n" + kFreshFlags +
                 "\r\n" + kFreshSub);
 
   Settings loaded;
-  ASSERT_TRUE(LoadSettings(dir.path(), loaded).ok());
+  ASSERT_TRUE(LoadSettings(dir.path(), loaded, RealSystemCalls()).ok());
   ExpectSameSettings(loaded, settings);
 }
 
@@ -73,12 +74,12 @@ TEST(SettingsIoTest, EveryStoredValueRoundTrips) {
   settings.MakeReadOnly = false;
   settings.SaveResultText = true;
   DetailSettings detail{true, true, 0x123456};
-  ASSERT_TRUE(SaveSettings(dir.path(), settings, detail).ok());
+  ASSERT_TRUE(SaveSettings(dir.path(), settings, detail, RealSystemCalls()).ok());
   EXPECT_THAT(ReadFile(SettingsFilePath(dir.path())),
               HasSubstr("背景色=$00123456\r\n"));
 
   Settings loaded;
-  ASSERT_TRUE(LoadSettings(dir.path(), loaded).ok());
+  ASSERT_TRUE(LoadSettings(dir.path(), loaded, RealSystemCalls()).ok());
   settings.CheckMoviesByDefault = settings.UseExifDate = true;
   settings.TargetBackColour = 0x123456;
   ExpectSameSettings(loaded, settings);
@@ -92,12 +93,12 @@ TEST(SettingsIoTest, KeepsUnknownEntriesInOrder) {
       "[Other]\r\nz=1\r\n\r\n[main]\r\nfirst=a\r\n日付ファイルに変更= 0 \r\n"
       "読み出し専用に変更=0\r\nlast=b\r\n");
   Settings settings;
-  ASSERT_TRUE(LoadSettings(dir.path(), settings).ok());
+  ASSERT_TRUE(LoadSettings(dir.path(), settings, RealSystemCalls()).ok());
   EXPECT_TRUE(settings.MoveToDateFolder);
   EXPECT_FALSE(settings.RenameToDateFile);  // read from the lower-case section
   EXPECT_TRUE(settings.MakeReadOnly);  // the menu's spelling is not the key
 
-  ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings()).ok());
+  ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls()).ok());
   EXPECT_EQ(
       ReadFile(SettingsFilePath(dir.path())),
       std::string("[Other]\r\nz=1\r\n\r\n[main]\r\nfirst=a\r\n"
@@ -115,7 +116,7 @@ TEST(SettingsIoTest, ReadsCp932File) {
   ASSERT_TRUE(bytes.has_value());
   dir.WriteFile("Kuronel.ini", *bytes);
   Settings settings;
-  ASSERT_TRUE(LoadSettings(dir.path(), settings).ok());
+  ASSERT_TRUE(LoadSettings(dir.path(), settings, RealSystemCalls()).ok());
   EXPECT_FALSE(settings.MakeReadOnly);
   EXPECT_TRUE(settings.UseExifDate);
   EXPECT_EQ(settings.TargetBackColour, 0x0000FFu);
@@ -130,7 +131,7 @@ TEST(SettingsIoTest, BadColourStopsTheLoadAndNamesTheText) {
                     "動画ファイル=1\r\nExif情報=1\r\n背景色=あお\r\n");
   Settings settings;
   settings.TargetBackColour = 0x00FF00;
-  Status status = LoadSettings(dir.path(), settings);
+  Status status = LoadSettings(dir.path(), settings, RealSystemCalls());
   EXPECT_FALSE(status.ok());
   EXPECT_THAT(status.message(), HasSubstr("「あお」"));
   EXPECT_FALSE(settings.KeepOriginal);
@@ -140,7 +141,7 @@ TEST(SettingsIoTest, BadColourStopsTheLoadAndNamesTheText) {
 
   Settings in_use;
   DetailSettings window_copy{false, false, 0xFF0000};
-  status = LoadDetailSettings(dir.path(), in_use, window_copy);
+  status = LoadDetailSettings(dir.path(), in_use, window_copy, RealSystemCalls());
   EXPECT_THAT(status.message(), HasSubstr("「あお」"));
   EXPECT_TRUE(in_use.CheckMoviesByDefault && window_copy.CheckMoviesByDefault);
   EXPECT_TRUE(in_use.UseExifDate && window_copy.UseExifDate);
@@ -148,7 +149,7 @@ TEST(SettingsIoTest, BadColourStopsTheLoadAndNamesTheText) {
   EXPECT_EQ(window_copy.TargetBackColour, 0xFF0000u);
 
   // The next save writes the window's colour over the bad text.
-  ASSERT_TRUE(SaveSettings(dir.path(), settings, window_copy).ok());
+  ASSERT_TRUE(SaveSettings(dir.path(), settings, window_copy, RealSystemCalls()).ok());
   EXPECT_THAT(ReadFile(SettingsFilePath(dir.path())),
               HasSubstr("背景色=clBlue\r\n"));
 }
@@ -158,7 +159,7 @@ TEST(SettingsIoTest, DestinationThatIsNoFolderIsNeitherAppliedNorStored) {
   std::string stored = "[Main]\r\n移動先フォルダ=" + dir.path() + "/gone/\r\n";
   dir.WriteFile("Kuronel.ini", stored);
   Settings settings;
-  ASSERT_TRUE(LoadSettings(dir.path(), settings).ok());
+  ASSERT_TRUE(LoadSettings(dir.path(), settings, RealSystemCalls()).ok());
   EXPECT_EQ(settings.DestinationFolder, kNoDestination);
 
   // A typed folder that does not exist, or whose name cannot be stored in
@@ -167,7 +168,7 @@ TEST(SettingsIoTest, DestinationThatIsNoFolderIsNeitherAppliedNorStored) {
        {std::string(kNoDestination), dir.path() + "/typed/",
         dir.MakeDir("two\nlines") + "/"}) {
     settings.DestinationFolder = destination;
-    ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings()).ok());
+    ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls()).ok());
     std::string text = ReadFile(SettingsFilePath(dir.path()));
     EXPECT_TRUE(text.starts_with(stored)) << destination;
     EXPECT_TRUE(IsValidUtf8(text));
@@ -184,20 +185,20 @@ TEST(SettingsIoTest, DestinationReadsBackAsItsBytes) {
   const std::string utf8 = dir.MakeDir("写真") + "/";
   Settings settings;
   settings.DestinationFolder = shift_jis;
-  ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings()).ok());
+  ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls()).ok());
   const std::string saved = ReadFile(SettingsFilePath(dir.path()));
   EXPECT_THAT(saved, HasSubstr("移動先フォルダ=" + shift_jis + "\r\n"));
   Settings loaded;
-  ASSERT_TRUE(LoadSettings(dir.path(), loaded).ok());
+  ASSERT_TRUE(LoadSettings(dir.path(), loaded, RealSystemCalls()).ok());
   EXPECT_EQ(loaded.DestinationFolder, shift_jis);
-  ASSERT_TRUE(SaveSettings(dir.path(), loaded, DetailSettings()).ok());
+  ASSERT_TRUE(SaveSettings(dir.path(), loaded, DetailSettings(), RealSystemCalls()).ok());
   EXPECT_EQ(ReadFile(SettingsFilePath(dir.path())), saved);
 
   std::optional<std::string> old_line =
       Utf8ToCp932("移動先フォルダ=" + utf8);
   ASSERT_TRUE(old_line.has_value());
   dir.WriteFile("Kuronel.ini", "[Main]\r\n" + *old_line + "\r\n");
-  ASSERT_TRUE(LoadSettings(dir.path(), loaded).ok());
+  ASSERT_TRUE(LoadSettings(dir.path(), loaded, RealSystemCalls()).ok());
   EXPECT_EQ(loaded.DestinationFolder, utf8);
 }
 
@@ -207,7 +208,7 @@ TEST(SettingsIoTest, DetailSettingsTouchOnlyTheSubSection) {
   dir.WriteFile("Kuronel.ini", main);
   Settings in_use;
   DetailSettings window_copy{true, false, 0x0000FF};
-  ASSERT_TRUE(SaveDetailSettings(dir.path(), window_copy, in_use).ok());
+  ASSERT_TRUE(SaveDetailSettings(dir.path(), window_copy, in_use, RealSystemCalls()).ok());
   EXPECT_EQ(
       ReadFile(SettingsFilePath(dir.path())),
       main + "[Sub]\r\n動画ファイル=1\r\nExif情報=0\r\n背景色=clRed\r\n\r\n");
@@ -217,7 +218,7 @@ TEST(SettingsIoTest, DetailSettingsTouchOnlyTheSubSection) {
 
   // A change made to the file reaches both copies at the next load.
   dir.WriteFile("Kuronel.ini", "[SUB]\r\nexif情報=1\r\n背景色=$00FF0000\r\n");
-  ASSERT_TRUE(LoadDetailSettings(dir.path(), in_use, window_copy).ok());
+  ASSERT_TRUE(LoadDetailSettings(dir.path(), in_use, window_copy, RealSystemCalls()).ok());
   EXPECT_FALSE(in_use.CheckMoviesByDefault || window_copy.CheckMoviesByDefault);
   EXPECT_TRUE(in_use.UseExifDate && window_copy.UseExifDate);
   EXPECT_EQ(in_use.TargetBackColour, 0xFF0000u);
@@ -230,22 +231,54 @@ TEST(SettingsIoTest, ShutDownSavesTheWindowCopy) {
   TempDir dir;
   Settings in_use;
   DetailSettings window_copy{true, true, 0x00FF00};
-  ASSERT_TRUE(SaveSettings(dir.path(), in_use, window_copy).ok());
+  ASSERT_TRUE(SaveSettings(dir.path(), in_use, window_copy, RealSystemCalls()).ok());
   EXPECT_THAT(
       ReadFile(SettingsFilePath(dir.path())),
       HasSubstr("[Sub]\r\n動画ファイル=1\r\nExif情報=1\r\n背景色=clLime\r\n"));
   EXPECT_FALSE(in_use.CheckMoviesByDefault);
 }
 
+// The option is a key that older files lack: absent reads as off, and it is
+// not written until it has been on, so a file of a user who never turned it
+// on is the same as ever; once stored it follows the window's box.
+TEST(SettingsIoTest, RawHeifMp4KeyIsAddedOnlyOnceTurnedOn) {
+  TempDir dir;
+  const std::string path = SettingsFilePath(dir.path());
+  Settings in_use;
+  DetailSettings window_copy;
+  ASSERT_TRUE(SaveDetailSettings(dir.path(), window_copy, in_use, RealSystemCalls()).ok());
+  EXPECT_EQ(ReadFile(path), kFreshSub);
+
+  window_copy.IncludeRawHeifMp4 = true;
+  ASSERT_TRUE(SaveSettings(dir.path(), in_use, window_copy, RealSystemCalls()).ok());
+  EXPECT_THAT(ReadFile(path),
+              HasSubstr("背景色=clInactiveCaption\r\nRAW・HEIF・MP4=1\r\n"));
+  Settings loaded;
+  ASSERT_TRUE(LoadSettings(dir.path(), loaded, RealSystemCalls()).ok());
+  EXPECT_TRUE(loaded.IncludeRawHeifMp4);
+
+  window_copy.IncludeRawHeifMp4 = false;
+  ASSERT_TRUE(SaveDetailSettings(dir.path(), window_copy, in_use, RealSystemCalls()).ok());
+  EXPECT_THAT(ReadFile(path), HasSubstr("RAW・HEIF・MP4=0\r\n"));
+  DetailSettings reloaded{true, true, 0, true};
+  ASSERT_TRUE(LoadDetailSettings(dir.path(), in_use, reloaded, RealSystemCalls()).ok());
+  EXPECT_FALSE(in_use.IncludeRawHeifMp4 || reloaded.IncludeRawHeifMp4);
+
+  // A bad colour still lets the check boxes load, this one included.
+  dir.WriteFile("Kuronel.ini", "[Sub]\r\nraw・heif・mp4=1\r\n背景色=?\r\n");
+  EXPECT_FALSE(LoadDetailSettings(dir.path(), in_use, reloaded, RealSystemCalls()).ok());
+  EXPECT_TRUE(in_use.IncludeRawHeifMp4 && reloaded.IncludeRawHeifMp4);
+}
+
 TEST(SettingsIoTest, FailedWriteIsReported) {
   TempDir dir;
   std::string not_a_folder = dir.WriteFile("file", "x");
   Settings settings;
-  Status status = SaveSettings(not_a_folder, settings, DetailSettings());
+  Status status = SaveSettings(not_a_folder, settings, DetailSettings(), RealSystemCalls());
   EXPECT_FALSE(status.ok());
   EXPECT_THAT(status.message(), HasSubstr(SettingsFilePath(not_a_folder)));
   Settings in_use;
-  EXPECT_FALSE(SaveDetailSettings(not_a_folder, DetailSettings(), in_use).ok());
+  EXPECT_FALSE(SaveDetailSettings(not_a_folder, DetailSettings(), in_use, RealSystemCalls()).ok());
   EXPECT_EQ(ReadFile(not_a_folder), "x");
 }
 
@@ -271,15 +304,15 @@ TEST(HostileSettingsFileTest, OversizedFileIsNeitherReadNorOverwritten) {
         dir.WriteFile("Kuronel.ini", "[Main]\r\n日付フォルダに移動=0\r\n");
     ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(c.size)), 0);
     Settings settings;
-    EXPECT_EQ(LoadSettings(dir.path(), settings).ok(), c.read) << c.size;
+    EXPECT_EQ(LoadSettings(dir.path(), settings, RealSystemCalls()).ok(), c.read) << c.size;
     EXPECT_EQ(settings.MoveToDateFolder, !c.read) << c.size;
 
-    Status saved = SaveSettings(dir.path(), settings, DetailSettings());
+    Status saved = SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls());
     EXPECT_EQ(saved.ok(), c.read) << c.size;
     if (c.read) continue;
     EXPECT_THAT(saved.message(), HasSubstr(path));
     Settings in_use;
-    EXPECT_FALSE(SaveDetailSettings(dir.path(), DetailSettings(), in_use).ok());
+    EXPECT_FALSE(SaveDetailSettings(dir.path(), DetailSettings(), in_use, RealSystemCalls()).ok());
     EXPECT_EQ(std::filesystem::file_size(path), c.size);
   }
 }
@@ -301,14 +334,14 @@ TEST(HostileSettingsFileTest, MixedEncodingsRoundTripByteForByte) {
   const std::string path =
       dir.WriteFile("Kuronel.ini", head + "日付フォルダに移動=0\r\n" + tail);
   Settings settings;
-  ASSERT_TRUE(LoadSettings(dir.path(), settings).ok());
+  ASSERT_TRUE(LoadSettings(dir.path(), settings, RealSystemCalls()).ok());
   EXPECT_FALSE(settings.MoveToDateFolder || settings.RenameToDateFile ||
                settings.KeepOriginal);
   EXPECT_TRUE(settings.CheckMoviesByDefault && settings.UseExifDate);
   EXPECT_EQ(settings.TargetBackColour, 0x0000FFu);
 
   settings.MoveToDateFolder = true;
-  ASSERT_TRUE(SaveSettings(dir.path(), settings, {true, true, 0x0000FF}).ok());
+  ASSERT_TRUE(SaveSettings(dir.path(), settings, {true, true, 0x0000FF}, RealSystemCalls()).ok());
   EXPECT_EQ(ReadFile(path), head + "日付フォルダに移動=1\r\n" + tail);
 }
 
@@ -321,12 +354,12 @@ TEST(HostileSettingsFileTest, DeletedStartFolderReadsAndWritesNothing) {
   ASSERT_EQ(rmdir(gone.c_str()), 0);
   const bool root_file_existed = std::filesystem::exists("/Kuronel.ini");
 
-  const std::string folder = CurrentDirectory();
+  const std::string folder = CurrentDirectory(RealSystemCalls());
   EXPECT_EQ(folder, "");
   Settings settings;
-  ASSERT_TRUE(LoadSettings(folder, settings).ok());
-  EXPECT_FALSE(SaveSettings(folder, settings, DetailSettings()).ok());
-  EXPECT_FALSE(SaveDetailSettings(folder, DetailSettings(), settings).ok());
+  ASSERT_TRUE(LoadSettings(folder, settings, RealSystemCalls()).ok());
+  EXPECT_FALSE(SaveSettings(folder, settings, DetailSettings(), RealSystemCalls()).ok());
+  EXPECT_FALSE(SaveDetailSettings(folder, DetailSettings(), settings, RealSystemCalls()).ok());
   if (!root_file_existed) {
     EXPECT_FALSE(std::filesystem::exists("/Kuronel.ini"));
   }
@@ -359,10 +392,10 @@ TEST(HostileSettingsFileTest, LinkIsWrittenThroughAndStaysALink) {
     for (const Link& link : c.links)
       ASSERT_EQ(symlink(link.points_to, dir.Path(link.name).c_str()), 0);
     Settings settings;
-    EXPECT_EQ(LoadSettings(dir.path(), settings).ok(), c.target != nullptr)
+    EXPECT_EQ(LoadSettings(dir.path(), settings, RealSystemCalls()).ok(), c.target != nullptr)
         << c.what;
 
-    Status saved = SaveSettings(dir.path(), settings, DetailSettings());
+    Status saved = SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls());
     EXPECT_EQ(saved.ok(), c.target != nullptr) << c.what;
     for (const Link& link : c.links)
       EXPECT_EQ(std::filesystem::read_symlink(dir.Path(link.name)),

@@ -34,7 +34,7 @@ Version MakeVersion(const TempDir& dir, const std::string& name, bool keep) {
   version.settings.MakeReadOnly = !keep;
   version.settings.DestinationFolder = dir.MakeDir("photos-" + name) + "/";
   const std::string scratch = dir.MakeDir("scratch-" + name);
-  EXPECT_TRUE(SaveSettings(scratch, version.settings, DetailSettings()).ok());
+  EXPECT_TRUE(SaveSettings(scratch, version.settings, DetailSettings(), RealSystemCalls()).ok());
   version.file = ReadFile(SettingsFilePath(scratch));
   return version;
 }
@@ -43,7 +43,7 @@ Version MakeVersion(const TempDir& dir, const std::string& name, bool keep) {
 [[noreturn]] void SaveForever(const std::string& folder, const Version& a,
                               const Version& b) {
   for (bool first = true;; first = !first)
-    SaveSettings(folder, (first ? a : b).settings, DetailSettings());
+    SaveSettings(folder, (first ? a : b).settings, DetailSettings(), RealSystemCalls());
 }
 
 TEST(SettingsKillTest, AKilledSaveLeavesTheOldOrTheNewFile) {
@@ -54,7 +54,7 @@ TEST(SettingsKillTest, AKilledSaveLeavesTheOldOrTheNewFile) {
   const Version b = MakeVersion(dir, "b", false);
   ASSERT_NE(a.file, b.file);
   const std::string folder = dir.MakeDir("program");
-  ASSERT_TRUE(SaveSettings(folder, a.settings, DetailSettings()).ok());
+  ASSERT_TRUE(SaveSettings(folder, a.settings, DetailSettings(), RealSystemCalls()).ok());
 
   std::mt19937 random(std::random_device{}());
   std::uniform_int_distribution<int> delay_us(0, 20000);
@@ -74,7 +74,7 @@ TEST(SettingsKillTest, AKilledSaveLeavesTheOldOrTheNewFile) {
     ASSERT_TRUE(now == a.file || now == b.file)
         << "kill " << kill_number << " left:\n" << now;
     Settings loaded;
-    ASSERT_TRUE(LoadSettings(folder, loaded).ok()) << "kill " << kill_number;
+    ASSERT_TRUE(LoadSettings(folder, loaded, RealSystemCalls()).ok()) << "kill " << kill_number;
     EXPECT_EQ(loaded.KeepOriginal, now == a.file);
     caught_between += now != last;
     last = now;

@@ -36,7 +36,7 @@ class ExifFileTest : public ::testing::Test {
   }
 
   testing::TempDir dir_;
-  TExifInfo exif_;
+  TExifInfo exif_{RealSystemCalls()};
   int read_errors_ = 0;
 };
 

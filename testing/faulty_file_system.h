@@ -91,6 +91,11 @@ class FaultyFileSystem : private FaultySystemCallsHolder, public RealFileSystem 
   bool Stat(const std::string& path, FileInfo& info) override;
   FileResult FlushFile(const std::string& path) override;
   FileResult FlushFolder(const std::string& path) override;
+  // A copy step's fault belongs to the calls of one copy: while one is set,
+  // copies run whole, one at a time, as outside a batch.
+  void BeginCopyBatch() override {
+    if (step_faults_.empty()) RealFileSystem::BeginCopyBatch();
+  }
 
  private:
   struct CallFault {

@@ -76,6 +76,7 @@ class FaultySystemCalls : public SystemCalls {
     return real_.Advise(fd, offset, length, advice);
   }
   int Sync(int fd) override;
+  void StartWriteOut(int fd) override { real_.StartWriteOut(fd); }
   int Stat(const std::string& path, struct stat& info,
            bool follow_links) override;
   int StatAt(int dir_fd, const char* name, struct stat& info,
@@ -121,6 +122,21 @@ class FaultySystemCalls : public SystemCalls {
   }
   std::string CurrentDirectory() override { return real_.CurrentDirectory(); }
   std::string ProgramPath() override { return real_.ProgramPath(); }
+  uid_t EffectiveUser() override { return real_.EffectiveUser(); }
+  pid_t ProcessId() override { return real_.ProcessId(); }
+  bool LocalTime(std::time_t seconds, struct tm& local) override {
+    return real_.LocalTime(seconds, local);
+  }
+  iconv_t OpenConverter(const char* to, const char* from) override {
+    return real_.OpenConverter(to, from);
+  }
+  std::size_t Convert(iconv_t converter, char** in, std::size_t* in_left,
+                      char** out, std::size_t* out_left) override {
+    return real_.Convert(converter, in, in_left, out, out_left);
+  }
+  int CloseConverter(iconv_t converter) override {
+    return real_.CloseConverter(converter);
+  }
 
  private:
   struct Fault {

@@ -124,7 +124,7 @@ struct stat StatOf(const std::string& path) {
 }
 
 bool Exists(const std::string& path) {
-  return KindAt(path, false) != PathKind::kNothing;
+  return KindAt(path, false, RealSystemCalls()) != PathKind::kNothing;
 }
 
 std::string Pattern(std::size_t size) {

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "platform/path.h"
 #include "platform/system.h"
 
 namespace kuronel {
@@ -14,12 +15,13 @@ constexpr char kHelp[] =
     "Puts the photos found in and below each SOURCE folder in order by date,\n"
     "as the Kuronel window's execute command does. Every file is catalogued;\n"
     "JPEG files (.jpg, .jpeg in any letter case) are the targets, with\n"
-    "--movies also .avi, .mov and .mpg files. The targets are handled in the\n"
-    "order of their date: each is copied into a folder named after its day\n"
-    "under DIR, under a name made of the day and a running suffix\n"
-    "(DIR/2008_05_30/2008_05_30a0.jpg, ...a1.jpg, ...), and the copy is made\n"
-    "read-only. Nothing is ever overwritten: when a file is in the way, the\n"
-    "copy goes to the first free numbered name (2008_05_30a01.jpg).\n"
+    "--movies also .avi, .mov and .mpg files (--raw-heif-mp4 adds more).\n"
+    "The targets are handled in the order of their date: each is copied\n"
+    "into a folder named after its day under DIR, under a name made of the\n"
+    "day and a running suffix (DIR/2008_05_30/2008_05_30a0.jpg, ...a1.jpg,\n"
+    "...), and the copy is made read-only. Nothing is ever overwritten: when\n"
+    "a file is in the way, the copy goes to the first free numbered name\n"
+    "(2008_05_30a01.jpg).\n"
     "The first SOURCE is opened and the others are added; a file found twice\n"
     "(also under another name: a link, \"..\", a second hard link) is handled\n"
     "once. With date folders, DIR and everything below it is left out of the\n"
@@ -32,6 +34,14 @@ constexpr char kHelp[] =
     "  --exif            date photos by their Exif shooting date (otherwise\n"
     "                    every file is dated by its modification time)\n"
     "  --movies          handle .avi, .mov and .mpg files as well\n"
+    "  --raw-heif-mp4    handle RAW photos (.cr3 .cr2 .nef .arw .dng .raf\n"
+    "                    .orf .rw2 .pef) and HEIF photos (.heic .hif) like\n"
+    "                    JPEGs (with --exif, dated by their Exif date), and\n"
+    "                    with --movies .mp4 .m4v .mts .m2ts .3gp movies\n"
+    "                    (dated by their file time); the files of one\n"
+    "                    shot (one folder, one name before the extension,\n"
+    "                    one date and time: IMG_0001.CR3 and IMG_0001.JPG)\n"
+    "                    share one suffix\n"
     "  --no-date-folder  leave each file in its own folder\n"
     "  --no-rename       keep each file's name\n"
     "  --no-read-only    do not make the copies read-only\n"
@@ -136,6 +146,8 @@ bool TakeSwitch(std::string_view arg, BatchOptions& options) {
     settings.UseExifDate = true;
   } else if (arg == "--movies") {
     settings.CheckMoviesByDefault = true;
+  } else if (arg == "--raw-heif-mp4") {
+    settings.IncludeRawHeifMp4 = true;
   } else if (arg == "--no-date-folder") {
     settings.MoveToDateFolder = false;
   } else if (arg == "--no-rename") {

@@ -49,6 +49,8 @@ TEST(BatchOptionsTest, EachSwitchTurnsItsOwnValue) {
       {"--exif", [](auto& o) { return o.settings.UseExifDate; }, true},
       {"--movies", [](auto& o) { return o.settings.CheckMoviesByDefault; },
        true},
+      {"--raw-heif-mp4", [](auto& o) { return o.settings.IncludeRawHeifMp4; },
+       true},
       {"--no-date-folder", [](auto& o) { return o.settings.MoveToDateFolder; },
        false},
       {"--no-rename", [](auto& o) { return o.settings.RenameToDateFile; },
@@ -189,7 +191,7 @@ TEST(BatchMainTest, ExitCodesOfUsage) {
     EXPECT_NE(result.err.find("usage: kuronel-batch"), std::string::npos);
     EXPECT_EQ(result.out, "");
   }
-  EXPECT_EQ(KindAt(dir.Path("out")), PathKind::kNothing);
+  EXPECT_EQ(KindAt(dir.Path("out"), true, RealSystemCalls()), PathKind::kNothing);
 }
 
 TEST(BatchMainTest, HelpGoesToStandardOutput) {
@@ -197,10 +199,10 @@ TEST(BatchMainTest, HelpGoesToStandardOutput) {
   EXPECT_EQ(result.code, kBatchExitOk);
   EXPECT_EQ(result.err, "");
   for (const char* part :
-       {"--dest", "--exif", "--movies", "--no-date-folder", "--no-rename",
-        "--no-read-only", "--move", "--no-verify", "--dry-run",
-        "current directory",
-        "# 0 files", "未処理", "重複", "DelError!", "file not found"})
+       {"--dest", "--exif", "--movies", "--raw-heif-mp4", "--no-date-folder",
+        "--no-rename", "--no-read-only", "--move", "--no-verify", "--dry-run",
+        "current directory", "# 0 files", "未処理", "重複", "DelError!",
+        "file not found"})
     EXPECT_NE(result.out.find(part), std::string::npos) << part;
 }
 

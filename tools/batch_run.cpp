@@ -7,17 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "catalogue/catalogue_builder.h"
-#include "catalogue/catalogue_checks.h"
-#include "catalogue/catalogue_order.h"
-#include "catalogue/folder_walk.h"
-#include "exif/exif_info.h"
 #include "platform/file_system.h"
-#include "platform/folder_lock.h"
-#include "platform/system.h"
 #include "platform/path.h"
+#include "platform/system.h"
 #include "processing/plan_execution.h"
-#include "processing/run_lock.h"
+#include "processing/session.h"
 #include "tools/tool_text.h"
 
 namespace kuronel {
@@ -69,34 +63,18 @@ class BatchOutput {
   bool reported_ = false;
 };
 
-// Opens the first source and adds the others, as the window's two folder
-// commands do, then sets the default checks. Returns what could not be read.
-UnreadablePaths BuildSourceCatalogue(const BatchOptions& options,
-                                     SortState& sort_state,
-                                     const StatusSink& status,
-                                     FileCatalogue& catalogue) {
-  FolderWorkList work_list;
-  TExifInfo exif;
-  const BuildOptions build = BuildOptionsFor(options.settings);
-  UnreadablePaths unreadable;
-  for (size_t i = 0; i < options.sources.size(); ++i) {
-    BuildOutcome outcome = BuildCatalogue(options.sources[i], catalogue,
-                                          work_list, exif, build, sort_state,
-                                          status);
-    if (i > 0) RemoveDuplicateRows(catalogue);
-    unreadable.insert(unreadable.end(), outcome.unreadable.begin(),
-                      outcome.unreadable.end());
-  }
-  ApplyDefaultChecks(catalogue, options.settings.CheckMoviesByDefault, status);
-  return unreadable;
-}
-
 // One "#" line for each folder or file that could not be read, so that
-// nobody takes the card for empty when it is not.
-void WriteUnreadable(const UnreadablePaths& unreadable, BatchOutput& output) {
+// nobody takes the card for empty when it is not; they fail the run. Gives
+// the exit code of a run that otherwise does all it was asked.
+int WriteUnreadable(const UnreadablePaths& unreadable, BatchOutput& output,
+                    std::ostream& err) {
   for (const UnreadablePath& path : unreadable)
     output.WriteLine("# cannot read " + LineField(path.path) + ": " +
                      std::strerror(path.error));
+  if (unreadable.empty()) return kBatchExitOk;
+  err << kProgramName << unreadable.size()
+      << " folders or files could not be read; see the # lines\n";
+  return kBatchExitFailed;
 }
 
 // Rows that did not do all that was asked: a failure state, or a success
@@ -181,8 +159,8 @@ void WriteRow(const PlanRow& row, BatchOutput& output) {
 // Runs the plan and writes each row as soon as it is done, in its final
 // state (a row is reported only once it is on the disk); once standard
 // output fails the run stops after the row in hand.
-RunSummary RunPlanWritingRows(ProcessingPlan& plan, const Settings& settings,
-                              FileSystem& file_system, const StatusSink& status,
+RunSummary RunPlanWritingRows(Session& session, ProcessingPlan& plan,
+                              const StatusSink& status,
                               TerminalProgress& progress, BatchOutput& output) {
   RunObserver observer;
   observer.row_done = [&](std::size_t i) {
@@ -190,9 +168,41 @@ RunSummary RunPlanWritingRows(ProcessingPlan& plan, const Settings& settings,
     WriteRow(plan[i], output);
   };
   observer.stop_requested = [&] { return output.failed(); };
-  const RunSummary run = RunPlan(plan, settings, file_system, status, observer);
+  const RunSummary run = session.RunPlan(plan, status, observer);
   progress.Clear();
   return run;
+}
+
+// The usage errors that stop a run before it reads anything, or
+// kBatchExitOk.
+int CheckArguments(const BatchOptions& options, const Session& session,
+                   std::ostream& err) {
+  if (options.sources.empty()) return UsageError(err, "no SOURCE folder given");
+  for (const std::string& source : options.sources) {
+    if (KindAt(source, true, session.Calls()) != PathKind::kFolder)
+      return UsageError(err, "not a folder: " + source);
+  }
+  const std::string bad_destination = session.DestinationMessage();
+  if (!bad_destination.empty()) return UsageError(err, bad_destination);
+  return kBatchExitOk;
+}
+
+// After a run: the summary line, and why the run failed when it did not do
+// all it was asked.
+int RunEnd(const RunSummary& run, const ProcessingPlan& plan, int exit_ok,
+           BatchOutput& output, std::ostream& err) {
+  if (run.rows < plan.size()) {
+    output.ReportFailure(err);
+    err << kProgramName << "stopped after " << run.rows << " of " << plan.size()
+        << " files; the files after them were not touched\n";
+    return kBatchExitFailed;
+  }
+  output.WriteLine(PlanSummary(plan));
+  const size_t failed = FailedRows(plan);
+  if (failed == 0) return exit_ok;
+  err << kProgramName << failed << " of " << plan.size()
+      << " files were not done as asked; see their state and the # lines\n";
+  return kBatchExitFailed;
 }
 
 int RunBatchWithOutput(const BatchOptions& options, BatchOutput& output,
@@ -206,19 +216,18 @@ int RunBatchWithOutput(const BatchOptions& options, BatchOutput& output,
     output.WriteLine(VersionLine("kuronel-batch"));
     return kBatchExitOk;
   }
-  if (options.sources.empty()) return UsageError(err, "no SOURCE folder given");
-  for (const std::string& source : options.sources) {
-    if (KindAt(source) != PathKind::kFolder) return UsageError(err, "not a folder: " + source);
-  }
-  const Settings& settings = options.settings;
-  if (settings.MoveToDateFolder && !NamesADrive(settings.DestinationFolder))
-    return UsageError(err, "移動先フォルダが不正です。");
-
+  SystemCalls& calls = RealSystemCalls();
+  RealFileSystem real_disk({.verify_copies = options.verify_copies}, calls);
+  // It starts with a descending sort, as the program does; the execute
+  // step below turns it ascending.
+  Session session(calls, disk != nullptr ? *disk : real_disk);
+  session.SetSettings(options.settings);
+  if (const int usage = CheckArguments(options, session, err);
+      usage != kBatchExitOk)
+    return usage;
   // Held from before the folders are read until the run has ended.
-  FolderLocks locks;
   std::string busy;
-  if (!options.dry_run &&
-      !locks.TryLock(RunLockRequests(settings, options.sources), busy)) {
+  if (!options.dry_run && !session.LockRun(options.sources, busy)) {
     err << kProgramName << "another Kuronel run is working on " << busy
         << "; try again when it has finished\n";
     return kBatchExitUsage;
@@ -227,56 +236,30 @@ int RunBatchWithOutput(const BatchOptions& options, BatchOutput& output,
   TerminalProgress progress(err);
   const StatusSink status =
       options.show_progress ? progress.Sink() : StatusSink();
-  // The program starts with a descending sort; the execute command below
-  // turns it ascending.
-  SortState sort_state;
-  FileCatalogue catalogue;
   const UnreadablePaths unreadable =
-      BuildSourceCatalogue(options, sort_state, status, catalogue);
+      session.OpenFolders(options.sources, status);
   progress.Clear();
-  WriteUnreadable(unreadable, output);
-  if (!unreadable.empty())
-    err << kProgramName << unreadable.size()
-        << " folders or files could not be read; see the # lines\n";
-  const int exit_ok = unreadable.empty() ? kBatchExitOk : kBatchExitFailed;
-
-  const std::string nothing = NothingToProcessMessage(catalogue);
+  const int exit_ok = WriteUnreadable(unreadable, output, err);
+  const std::string nothing = session.NothingToProcessMessage();
   if (!nothing.empty()) {
     err << kProgramName << nothing << "\n";
     WritePlannedRows(ProcessingPlan(), output);
     return exit_ok;
   }
-  SortForExecute(sort_state);
-  SortCatalogue(catalogue, sort_state);
-
-  RealFileSystem real_disk({.verify_copies = options.verify_copies});
-  FileSystem& file_system = disk != nullptr ? *disk : real_disk;
+  session.SortForExecute();
   ProcessingPlan plan;
-  BuildPlan(catalogue, settings, file_system, plan);
+  session.BuildPlan(plan);
   if (result != nullptr) *result = plan;
   if (options.dry_run) {
-    progress.Clear();
     WritePlannedRows(plan, output);
     return exit_ok;
   }
   // Nobody would learn what a run did whose output is already lost.
   if (output.failed()) return kBatchExitFailed;
-
   const RunSummary run =
-      RunPlanWritingRows(plan, settings, file_system, status, progress, output);
+      RunPlanWritingRows(session, plan, status, progress, output);
   if (result != nullptr) *result = plan;
-  if (run.rows < plan.size()) {
-    output.ReportFailure(err);
-    err << kProgramName << "stopped after " << run.rows << " of " << plan.size()
-        << " files; the files after them were not touched\n";
-    return kBatchExitFailed;
-  }
-  output.WriteLine(PlanSummary(plan));
-  const size_t failed = FailedRows(plan);
-  if (failed == 0) return exit_ok;
-  err << kProgramName << failed << " of " << plan.size()
-      << " files were not done as asked; see their state and the # lines\n";
-  return kBatchExitFailed;
+  return RunEnd(run, plan, exit_ok, output, err);
 }
 
 }  // namespace
@@ -295,7 +278,8 @@ int BatchMain(const std::vector<std::string>& args, std::ostream& out,
               std::ostream& err, bool stderr_is_terminal) {
   BatchOptions options;
   std::string error;
-  if (!ParseBatchArguments(args, CurrentDirectory(), options, error))
+  if (!ParseBatchArguments(args, CurrentDirectory(RealSystemCalls()), options,
+                           error))
     return UsageError(err, error);
   options.show_progress = stderr_is_terminal;
   return RunBatch(options, out, err);

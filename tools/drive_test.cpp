@@ -90,7 +90,7 @@ bool IsReadOnly(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 &&
          ((st.st_mode & 0222) == 0 ||
-          DriveReadOnlyOf(path) == DriveReadOnly::kReadOnly);
+          DriveReadOnlyOf(path, RealSystemCalls()) == DriveReadOnly::kReadOnly);
 }
 
 // The modification time of each source, by content.
@@ -344,7 +344,7 @@ TEST(DriveTest, AProtectedPhotoOnNtfsIsCopiedButKept) {
   mkdir(drive.Path("card").c_str(), 0755);
   const std::string kept = WriteShot(drive.Path("card/IMG_0001.JPG"), 900, kDay1);
   WriteShot(drive.Path("card/IMG_0002.JPG"), 900, kDay2);
-  ASSERT_TRUE(SetDriveReadOnly(kept));
+  ASSERT_TRUE(SetDriveReadOnly(kept, RealSystemCalls()));
   TempDir destination(testing::FastTempBase());
   EXPECT_EQ(StatesByName(Batch({"--move", "--dest", destination.path(),
                                 drive.Path("card")})),

@@ -7,12 +7,14 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/system.h"
 #include "processing/new_name_plan.h"
+#include "testing/camera_file_builder.h"
 #include "testing/faulty_file_system.h"
 #include "testing/jpeg_builder.h"
 #include "testing/temp_dir.h"
@@ -199,6 +201,54 @@ TEST_F(BatchRunTest, AddedFoldersAreListedOnceAndMoviesOnRequest) {
   EXPECT_TRUE(with_movies.out.ends_with("\n# 6 files: 6 未処理\n"));
   EXPECT_NE(with_movies.out.find("/100CANON/MVI_0005.MOV\t"),
             std::string::npos);
+}
+
+// A card of today: with --raw-heif-mp4 the RAW and HEIF photos are targets
+// dated by their Exif, the MP4 movie keeps its file time, and the RAW+JPEG
+// pair keeps one name; without it only the JPEG is a target.
+TEST(CameraFormatsTest, RawHeifAndMp4FilesAreCheckedDatedAndPaired) {
+  TempDir dir;
+  const std::string card = dir.MakeDir("card") + "/";
+  const std::string out = dir.Path("out") + "/";
+  CopyTestFile(dir, "camera-jpegs/Canon_40D.jpg",
+               "card/IMG_0010.JPG");  // 2008:05:30 15:56:01
+  testing::TiffBuilder ifd0, exif;
+  ifd0.Ascii(ifd0.AddDirectory(), 0x010F, "Canon");
+  exif.Ascii(exif.AddDirectory(), 0x9003, "2008:05:30 15:56:01");
+  dir.WriteFile("card/IMG_0010.CR3", testing::Cr3Photo(ifd0, exif));
+  testing::TiffBuilder heif;
+  const int heif_ifd0 = heif.AddDirectory(), heif_exif = heif.AddDirectory();
+  heif.Pointer(heif_ifd0, 0x8769, heif_exif)
+      .Ascii(heif_exif, 0x9003, "2008:05:30 16:00:00");
+  dir.WriteFile("card/IMG_0011.HEIC", testing::HeifPhoto(heif));
+  dir.WriteFile("card/MVI_0012.MP4", "movie");
+  std::tm noon{};
+  noon.tm_year = 2020 - 1900;
+  noon.tm_mon = 0;
+  noon.tm_mday = 1;
+  noon.tm_hour = 12;
+  noon.tm_isdst = -1;
+  for (const char* name :
+       {"IMG_0010.JPG", "IMG_0010.CR3", "IMG_0011.HEIC", "MVI_0012.MP4"})
+    testing::SetTimes(card + name, std::mktime(&noon), 0);
+
+  const Result today = RunBatchArgs({"--exif", "--movies", "--raw-heif-mp4",
+                                     "--dry-run", "--dest", out, card});
+  EXPECT_EQ(today.code, kBatchExitOk) << today.err;
+  const std::string day = out + "2008_05_30/2008_05_30";
+  for (const std::string& line :
+       {Line(card + "IMG_0010.JPG", day + "a0.JPG", "未処理"),
+        Line(card + "IMG_0010.CR3", day + "a0.CR3", "未処理"),
+        Line(card + "IMG_0011.HEIC", day + "a1.HEIC", "未処理"),
+        Line(card + "MVI_0012.MP4", out + "2020_01_01/2020_01_01a0.MP4",
+             "未処理")})
+    EXPECT_NE(today.out.find(line), std::string::npos) << line << today.out;
+  EXPECT_TRUE(today.out.ends_with("\n# 4 files: 4 未処理\n")) << today.out;
+
+  const Result plain =
+      RunBatchArgs({"--exif", "--movies", "--dry-run", "--dest", out, card});
+  EXPECT_EQ(plain.out, Line(card + "IMG_0010.JPG", day + "a0.JPG", "未処理") +
+                           "# 1 files: 1 未処理\n");
 }
 
 TEST_F(BatchRunTest, WithAllOptionsOffEachFileGetsANumberedCopyBesideIt) {

@@ -18,9 +18,11 @@ namespace {
 constexpr char kUsage[] = "usage: kuronel-exif [-h] [--version] [--] FILE...\n";
 
 constexpr char kHelp[] =
-    "Prints the Exif values that Kuronel reads from each JPEG FILE: a line\n"
-    "\"# FILE\", then one Name=Value line per field in a fixed order (numbers\n"
-    "in decimal, texts as Kuronel decodes them), then the user comments.\n"
+    "Prints the Exif values that Kuronel reads from each photo FILE (JPEG;\n"
+    "TIFF-form RAW such as CR2, NEF, ARW, DNG, ORF, RW2; CR3; HEIF; RAF):\n"
+    "a line \"# FILE\", then one Name=Value line per field in a fixed order\n"
+    "(numbers in decimal, texts as Kuronel decodes them), then the user\n"
+    "comments.\n"
     "A file without an Exif block gives HasExif=0 and empty or zero\n"
     "values. Texts and file names are written as their bytes, except that a\n"
     "backslash, TAB, line feed and carriage return are written as \\\\, \\t,\n"
@@ -96,7 +98,7 @@ void PrintField(const char* name, Integer value) {
 }
 
 bool CanOpen(const std::string& file_name) {
-  kuronel::FileByteSource source;
+  kuronel::FileByteSource source(kuronel::RealSystemCalls());
   return source.Open(file_name, 0);
 }
 
@@ -145,7 +147,9 @@ int main(int argc, char** argv) {
                  kUsage);
     return 2;
   }
-  kuronel::TExifInfo exif;
+  kuronel::TExifInfo exif(kuronel::RealSystemCalls());
+  // The tool reads every photo format the reader knows.
+  exif.SetReadsRawAndHeif(true);
   bool all_read = true;
   for (const std::string& file : files) {
     if (!DumpFile(exif, file)) all_read = false;

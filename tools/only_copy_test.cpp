@@ -241,7 +241,7 @@ TEST_F(OnlyCopyTest, TwoRunsAtOnceOnOneDestination) {
   CardPhoto("card/IMG_0001.JPG", 1);
   const Args move = {"--move", "--dest", dir_.Path("dest"), dir_.Path("card")};
   {
-    FolderLocks other_run;
+    FolderLocks other_run(RealSystemCalls());
     std::string busy;
     ASSERT_TRUE(other_run.TryLock(
         {{dir_.Path("dest"), FolderLocks::Mode::kExclusive}}, busy));

@@ -119,7 +119,7 @@ TEST(RunClaimsTest, OverlappingRunsAreRefused) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FolderLocks first, second;
+    FolderLocks first(RealSystemCalls()), second(RealSystemCalls());
     std::string busy;
     ASSERT_TRUE(first.TryLock({c.first}, busy)) << busy;
     // The first run makes its destination meanwhile.
@@ -147,7 +147,7 @@ TEST(RunClaimsTest, FilesOnFatDrivesKeepTheirIdentity) {
     const std::string link = host.Path("card");
     ASSERT_EQ(symlink(drive.Path("card").c_str(), link.c_str()), 0);
 
-    RealFileSystem disk;
+    RealFileSystem disk{RealSystemCalls()};
     FileInfo before, after;
     ASSERT_TRUE(disk.Stat(drive.Path("card/IMG_0.JPG"), before));
     std::ofstream("/proc/sys/vm/drop_caches") << "2\n";  // as memory runs low

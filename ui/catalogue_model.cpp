@@ -23,7 +23,12 @@ QString ColumnText(const CatalogueRow& row, int column) {
 
 }  // namespace
 
-CatalogueModel::CatalogueModel(QObject* parent) : QAbstractTableModel(parent) {}
+CatalogueModel::CatalogueModel(Session& session, QObject* parent)
+    : QAbstractTableModel(parent), session_(session) {
+  session_.SetCatalogueObserver(this);
+}
+
+CatalogueModel::~CatalogueModel() { session_.SetCatalogueObserver(nullptr); }
 
 void CatalogueModel::SetCheckedBackground(std::function<QColor()> colour) {
   checked_background_ = std::move(colour);
@@ -31,34 +36,18 @@ void CatalogueModel::SetCheckedBackground(std::function<QColor()> colour) {
 
 void CatalogueModel::ChangeRows(
     const std::function<void(FileCatalogue&)>& change) {
-  beginResetModel();
-  change(rows_);
-  endResetModel();
+  session_.ChangeRows(change);
 }
 
-void CatalogueModel::ChangeChecks(
-    const std::function<void(FileCatalogue&)>& change) {
-  change(rows_);
-  if (rows_.empty()) return;
-  emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
-                   {Qt::CheckStateRole, Qt::BackgroundRole});
-}
+void CatalogueModel::RowsAboutToBeReplaced() { beginResetModel(); }
 
-void CatalogueModel::Sort(const SortState& state) {
-  Reorder(CatalogueOrder(rows_, state));
-}
+void CatalogueModel::RowsReplaced() { endResetModel(); }
 
-void CatalogueModel::SortByClickedColumn(int column, SortState& state) {
-  Reorder(ClickedColumnOrder(
-      rows_.size(),
-      [this, column](size_t row) {
-        return CatalogueColumnText(rows_[row], column);
-      },
-      column, state));
-}
-
-void CatalogueModel::Reorder(std::vector<size_t> order) {
+void CatalogueModel::RowsAboutToBeReordered() {
   emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void CatalogueModel::RowsReordered(const std::vector<size_t>& order) {
   std::vector<int> new_row_of(order.size());
   for (size_t i = 0; i < order.size(); ++i)
     new_row_of[order[i]] = static_cast<int>(i);
@@ -67,13 +56,18 @@ void CatalogueModel::Reorder(std::vector<size_t> order) {
   after.reserve(before.size());
   for (const QModelIndex& index : before)
     after.append(this->index(new_row_of[index.row()], index.column()));
-  ApplyPermutation(rows_, std::move(order));
   changePersistentIndexList(before, after);
   emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
+void CatalogueModel::ChecksChanged(size_t first, size_t last) {
+  emit dataChanged(index(static_cast<int>(first), 0),
+                   index(static_cast<int>(last), columnCount() - 1),
+                   {Qt::CheckStateRole, Qt::BackgroundRole});
+}
+
 int CatalogueModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+  return parent.isValid() ? 0 : static_cast<int>(Rows().size());
 }
 
 int CatalogueModel::columnCount(const QModelIndex& parent) const {
@@ -82,7 +76,7 @@ int CatalogueModel::columnCount(const QModelIndex& parent) const {
 
 QVariant CatalogueModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= rowCount()) return QVariant();
-  const CatalogueRow& row = rows_[index.row()];
+  const CatalogueRow& row = Rows()[index.row()];
   switch (role) {
     case Qt::DisplayRole:
       return ColumnText(row, index.column());
@@ -106,11 +100,9 @@ bool CatalogueModel::setData(const QModelIndex& index, const QVariant& value,
                              int role) {
   if (role != Qt::CheckStateRole || index.column() != 0 || !index.isValid())
     return false;
-  rows_[index.row()].Checked =
-      value.value<Qt::CheckState>() == Qt::Checked;
-  emit dataChanged(this->index(index.row(), 0),
-                   this->index(index.row(), columnCount() - 1),
-                   {Qt::CheckStateRole, Qt::BackgroundRole});
+  // The session tells the views (ChecksChanged).
+  session_.SetChecked(static_cast<size_t>(index.row()),
+                      value.value<Qt::CheckState>() == Qt::Checked);
   return true;
 }
 

@@ -8,35 +8,28 @@
 
 #include "catalogue/catalogue_order.h"
 #include "catalogue/catalogue_row.h"
+#include "processing/session.h"
 
 namespace kuronel {
 
-// The item model behind the main list: one row per CatalogueRow, four text
-// columns, the check box in the first column. It owns the catalogue; the
-// window changes rows through it so that views are told in bulk, not row by
-// row.
-class CatalogueModel : public QAbstractTableModel {
+// The item model behind the main list: one row per CatalogueRow of the
+// session's catalogue, four text columns, the check box in the first column.
+// The session owns the rows and tells the model of each change, so that
+// views are told in bulk, not row by row.
+class CatalogueModel : public QAbstractTableModel, private CatalogueObserver {
   Q_OBJECT
 
  public:
-  explicit CatalogueModel(QObject* parent = nullptr);
+  explicit CatalogueModel(Session& session, QObject* parent = nullptr);
+  ~CatalogueModel() override;
 
   // The background of checked rows, asked each time a row is drawn so that a
   // change of the colour setting shows at the next repaint.
   void SetCheckedBackground(std::function<QColor()> colour);
 
-  const FileCatalogue& Rows() const { return rows_; }
-  // Runs `change` on the rows and then tells the views that everything may
-  // have changed: rows added, removed, reordered or re-checked.
+  const FileCatalogue& Rows() const { return session_.Catalogue(); }
+  // Runs `change` on the session's rows; the views take them as new.
   void ChangeRows(const std::function<void(FileCatalogue&)>& change);
-  // Runs `change`, which may change check states only, and repaints.
-  void ChangeChecks(const std::function<void(FileCatalogue&)>& change);
-  // Sorts the rows by the state's column and direction; selected rows stay
-  // selected where they go.
-  void Sort(const SortState& state);
-  // A header click: sorts as ClickedColumnOrder orders, which also records
-  // the column and flips the direction in `state`.
-  void SortByClickedColumn(int column, SortState& state);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -48,11 +41,14 @@ class CatalogueModel : public QAbstractTableModel {
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
  private:
-  // Puts the rows into `order` (as SortPermutation gives it), selection
-  // following its rows.
-  void Reorder(std::vector<size_t> order);
+  void RowsAboutToBeReplaced() override;
+  void RowsReplaced() override;
+  void RowsAboutToBeReordered() override;
+  // Selected rows stay selected where they go.
+  void RowsReordered(const std::vector<size_t>& order) override;
+  void ChecksChanged(size_t first, size_t last) override;
 
-  FileCatalogue rows_;
+  Session& session_;
   std::function<QColor()> checked_background_;
 };
 

@@ -15,9 +15,11 @@
 namespace kuronel {
 namespace {
 
-// The client area that an outer size of 300 x 175 leaves inside the frame.
+// The client area that an outer size of 300 x 175 leaves inside the frame,
+// one check box row taller for the third check box.
+constexpr int kRowHeight = 24;
 constexpr int kClientWidth = 292;
-constexpr int kClientHeight = 141;
+constexpr int kClientHeight = 141 + kRowHeight;
 
 QIcon Swatch(Colour colour) {
   QPixmap pixmap(14, 10);
@@ -47,9 +49,13 @@ TForm3::TForm3(std::string startup_folder, const DetailSettings& loaded,
   CheckBox3 = new QCheckBox(QString::fromUtf8("Exif情報を反映"), this);
   CheckBox3->setObjectName("CheckBox3");
   CheckBox3->setGeometry(8, 32, 265, 17);
+  CheckBox4 =
+      new QCheckBox(QString::fromUtf8("RAW・HEIF・MP4も対象にする"), this);
+  CheckBox4->setObjectName("CheckBox4");
+  CheckBox4->setGeometry(8, 56, 265, 17);
   GroupBox1 = new QGroupBox(QString::fromUtf8("対象ファイル背景色"), this);
   GroupBox1->setObjectName("GroupBox1");
-  GroupBox1->setGeometry(8, 56, 265, 49);
+  GroupBox1->setGeometry(8, 56 + kRowHeight, 265, 49);
 
   ColorBox1 = new QComboBox(GroupBox1);
   ColorBox1->setObjectName("ColorBox1");
@@ -66,21 +72,23 @@ TForm3::TForm3(std::string startup_folder, const DetailSettings& loaded,
   SpeedButton1 = new QPushButton(QString::fromUtf8("更新"), this);
   SpeedButton1->setObjectName("SpeedButton1");
   SpeedButton1->setFlat(true);
-  SpeedButton1->setGeometry(120, 112, 65, 22);
+  SpeedButton1->setGeometry(120, 112 + kRowHeight, 65, 22);
   SpeedButton1->setEnabled(false);
   SpeedButton2 = new QPushButton(QString::fromUtf8("Cancel"), this);
   SpeedButton2->setObjectName("SpeedButton2");
   SpeedButton2->setFlat(true);
-  SpeedButton2->setGeometry(192, 112, 65, 22);
+  SpeedButton2->setGeometry(192, 112 + kRowHeight, 65, 22);
   ShowFocusOfFlatButton(SpeedButton1);
   ShowFocusOfFlatButton(SpeedButton2);
   setTabOrder(CheckBox2, CheckBox3);
-  setTabOrder(CheckBox3, ColorBox1);
+  setTabOrder(CheckBox3, CheckBox4);
+  setTabOrder(CheckBox4, ColorBox1);
 
   // A change of a check box, by the user or by a load, enables "更新"; so
   // does the user's choice of a colour.
   connect(CheckBox2, &QCheckBox::stateChanged, this, &TForm3::SubOptionClick);
   connect(CheckBox3, &QCheckBox::stateChanged, this, &TForm3::SubOptionClick);
+  connect(CheckBox4, &QCheckBox::stateChanged, this, &TForm3::SubOptionClick);
   connect(ColorBox1, &QComboBox::activated, this, &TForm3::ColourPicked);
   connect(SpeedButton1, &QPushButton::clicked, this, &TForm3::SpeedButton1Click);
   connect(SpeedButton2, &QPushButton::clicked, this, &TForm3::SpeedButton2Click);
@@ -89,7 +97,8 @@ TForm3::TForm3(std::string startup_folder, const DetailSettings& loaded,
 }
 
 DetailSettings TForm3::WindowCopy() const {
-  return {CheckBox2->isChecked(), CheckBox3->isChecked(), colour_};
+  return {CheckBox2->isChecked(), CheckBox3->isChecked(), colour_,
+          CheckBox4->isChecked()};
 }
 
 // A colour that the list does not hold leaves the box without a selection.
@@ -114,7 +123,8 @@ void TForm3::FormActivate() { LoadDetailSettingsIntoControls(); }
 void TForm3::LoadDetailSettingsIntoControls() {
   DetailSettings copy = WindowCopy();
   Settings in_use = in_use_;
-  Status status = LoadDetailSettings(startup_folder_, in_use, copy);
+  Status status = LoadDetailSettings(startup_folder_, in_use, copy,
+                                     RealSystemCalls());
   ShowInControls(copy);
   UseValues(in_use);
   if (!status.ok()) ShowErrorReport(QString::fromStdString(status.message()));
@@ -123,6 +133,7 @@ void TForm3::LoadDetailSettingsIntoControls() {
 void TForm3::ShowInControls(const DetailSettings& values) {
   CheckBox2->setChecked(values.CheckMoviesByDefault);
   CheckBox3->setChecked(values.UseExifDate);
+  CheckBox4->setChecked(values.IncludeRawHeifMp4);
   SelectColour(values.TargetBackColour);
 }
 
@@ -135,7 +146,8 @@ void TForm3::SubOptionClick() { SpeedButton1->setEnabled(true); }
 
 void TForm3::SpeedButton1Click() {
   Settings in_use = in_use_;
-  Status status = SaveDetailSettings(startup_folder_, WindowCopy(), in_use);
+  Status status = SaveDetailSettings(startup_folder_, WindowCopy(), in_use,
+                                     RealSystemCalls());
   UseValues(in_use);
   if (!status.ok()) ShowErrorReport(QString::fromStdString(status.message()));
   accept();

@@ -13,9 +13,9 @@ class QPushButton;
 
 namespace kuronel {
 
-// The detail settings window: movie files checked by default, Exif dates, and
-// the background colour of checked rows. Its three controls are its own copy
-// of the detail settings; "更新" saves them and makes them the values in use.
+// The detail settings window: movie files checked by default, Exif dates, RAW,
+// HEIF and MP4 files as targets, and the background colour of checked rows.
+// Its four controls are its own copy of the detail settings; "更新" saves them and makes them the values in use.
 // Each showing loads the file's values into both.
 class TForm3 : public QDialog {
   Q_OBJECT
@@ -58,6 +58,7 @@ class TForm3 : public QDialog {
 
   QCheckBox* CheckBox2 = nullptr;
   QCheckBox* CheckBox3 = nullptr;
+  QCheckBox* CheckBox4 = nullptr;
   QGroupBox* GroupBox1 = nullptr;
   QComboBox* ColorBox1 = nullptr;
   QPushButton* SpeedButton1 = nullptr;

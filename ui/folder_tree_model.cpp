@@ -65,10 +65,13 @@ struct Subfolder {
 // system's own, so a name that is not UTF-8 is listed too.
 std::vector<Subfolder> Subfolders(const std::string& folder) {
   std::vector<Subfolder> subfolders;
-  ListSubfolders(folder, [&subfolders](const DirEntry& entry) {
-    if ((entry.attributes & kAttrDirectory) != 0)
-      subfolders.push_back({Shown(entry.name), std::string(entry.name)});
-  });
+  ListSubfolders(
+      folder,
+      [&subfolders](const DirEntry& entry) {
+        if ((entry.attributes & kAttrDirectory) != 0)
+          subfolders.push_back({Shown(entry.name), std::string(entry.name)});
+      },
+      RealSystemCalls());
   QCollator collator;
   collator.setCaseSensitivity(Qt::CaseInsensitive);
   std::sort(subfolders.begin(), subfolders.end(),

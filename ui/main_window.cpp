@@ -15,7 +15,6 @@
 #include <QVBoxLayout>
 
 #include "ui/catalogue_model.h"
-#include "exif/exif_info.h"
 #include "platform/cp932.h"
 #include "platform/system.h"
 #include "settings/colour_table.h"
@@ -61,14 +60,13 @@ QFont ListFont() {
 
 }  // namespace
 
-TForm1::TForm1(const StartupValues& start, FileSystem& file_system,
-               QWidget* parent)
+TForm1::TForm1(const StartupValues& start, Session& session, QWidget* parent)
     : QMainWindow(parent),
-      startup_folder_(start.startup_folder),
-      sort_state_(start.sort) {
+      session_(session),
+      startup_folder_(start.startup_folder) {
   setObjectName("Form1");
   setWindowTitle(Text(kApplicationTitle));
-  catalogue_model_ = new CatalogueModel(this);
+  catalogue_model_ = new CatalogueModel(session_, this);
   catalogue_model_->SetCheckedBackground([this] {
     return QColor::fromRgb(ColourToRgb(settings_.TargetBackColour));
   });
@@ -103,7 +101,7 @@ TForm1::TForm1(const StartupValues& start, FileSystem& file_system,
   ConnectCatalogueCommands();
   ConnectExecuteCommand();
   ApplyLoadedSettings(start.settings);
-  CreateProcessingAndDetailWindows(start.settings, file_system);
+  CreateProcessingAndDetailWindows(start.settings);
   // The keyboard starts in the list: Space checks a row there, and Tab
   // goes on to the tool buttons.
   ReturnFocusToList();
@@ -115,9 +113,8 @@ TForm1::ListFocusReturn::~ListFocusReturn() { form_.ReturnFocusToList(); }
 
 // After the main window, as the program starts: the processing window, then
 // the detail settings window, both owned by this window.
-void TForm1::CreateProcessingAndDetailWindows(const Settings& loaded,
-                                              FileSystem& file_system) {
-  Form2 = new TForm2(file_system, this);
+void TForm1::CreateProcessingAndDetailWindows(const Settings& loaded) {
+  Form2 = new TForm2(session_, this);
   Form3 = new TForm3(startup_folder_, DetailOf(loaded), this);
   connect(Form3, &TForm3::DetailSettingsInUse, this,
           &TForm1::UseDetailSettings);
@@ -125,9 +122,12 @@ void TForm1::CreateProcessingAndDetailWindows(const Settings& loaded,
 
 void TForm1::UseDetailSettings(const DetailSettings& values) {
   UseDetail(settings_, values);
+  ShareSettings();
   // Checked rows take a new colour at their next repaint.
   ListViewM->viewport()->update();
 }
+
+void TForm1::ShareSettings() { session_.SetSettings(CurrentSettings()); }
 
 TForm1::~TForm1() = default;
 
@@ -252,6 +252,8 @@ void TForm1::CreateMainMenu() {
     // rule that ties the options together.
     connect(item, &QAction::triggered, this,
             [this, item] { OptionCheckClick(item); });
+    // However the mark changes, the session reads the new options.
+    connect(item, &QAction::toggled, this, &TForm1::ShareSettings);
     *option.item = item;
   }
   SaveTMainM->setVisible(false);
@@ -324,6 +326,7 @@ Settings TForm1::CurrentSettings() const {
 void TForm1::SetDestinationFolder(const std::string& folder) {
   destination_ = folder;
   ShowDestination();
+  ShareSettings();
 }
 
 // A long destination is elided in the middle, keeping its start and its
@@ -347,6 +350,7 @@ void TForm1::ApplyLoadedSettings(const Settings& loaded) {
   ChangeFMainM->setChecked(loaded.RenameToDateFile);
   NoWriteFMainM->setChecked(loaded.MakeReadOnly);
   NokosuFMainM->setChecked(loaded.KeepOriginal);
+  ShareSettings();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -367,8 +371,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::FormClose() {
-  Status status =
-      SaveSettings(startup_folder_, CurrentSettings(), Form3->WindowCopy());
+  Status status = SaveSettings(startup_folder_, CurrentSettings(),
+                               Form3->WindowCopy(), session_.Calls());
   if (!status.ok()) ShowErrorReport(QString::fromStdString(status.message()));
 }
 

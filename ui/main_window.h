@@ -11,6 +11,7 @@
 #include "catalogue/catalogue_row.h"
 #include "catalogue/folder_walk.h"
 #include "platform/progress.h"
+#include "processing/session.h"
 #include "settings/settings.h"
 #include "ui/input_discard.h"
 #include "ui/startup_values.h"
@@ -28,9 +29,6 @@ class QUrl;
 namespace kuronel {
 
 class CatalogueModel;
-class FileSystem;
-struct CheckCommandResult;
-class TExifInfo;
 class StatusLine;
 class TForm2;
 class TForm3;
@@ -52,15 +50,17 @@ inline constexpr char kGuideNotOpenedText[] =
     "使い方ガイドを開けませんでした。Web ブラウザで次のファイルを開いてください。\n";
 
 // The main window: the tool strip, the catalogue list, the menus and the
-// status line. It only wires its elements to the core's operations; the
-// commands' logic lives in catalogue/, processing/ and settings/.
+// status line. It only wires its elements to the steps of the session, which
+// holds what the commands work on; the processing window works on the same
+// session.
 class TForm1 : public QMainWindow {
   Q_OBJECT
 
  public:
   // Shows what the program started with; creates the processing and detail
-  // settings windows, which it owns, after itself.
-  TForm1(const StartupValues& start, FileSystem& file_system,
+  // settings windows, which it owns, after itself. `session` outlives the
+  // window.
+  TForm1(const StartupValues& start, Session& session,
          QWidget* parent = nullptr);
   ~TForm1() override;
 
@@ -78,7 +78,7 @@ class TForm1 : public QMainWindow {
   Settings CurrentSettings() const;
   CatalogueModel* Catalogue() const { return catalogue_model_; }
   // The sort state of both lists.
-  const SortState& Sort() const { return sort_state_; }
+  const SortState& Sort() const { return session_.Sort(); }
   TSelectFolderDialog* FolderPicker() const { return SelectFolderDialog1; }
   // Its controls are the copy of the detail settings saved at shut-down.
   TForm3* DetailSettingsWindow() const { return Form3; }
@@ -95,9 +95,10 @@ class TForm1 : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void CreateProcessingAndDetailWindows(const Settings& loaded,
-                                        FileSystem& file_system);
+  void CreateProcessingAndDetailWindows(const Settings& loaded);
   void UseDetailSettings(const DetailSettings& values);
+  // Gives the session the settings as they now stand.
+  void ShareSettings();
   void FormClose();
   void OptionCheckClick(QAction* item);
   void TimerSBTimer();
@@ -129,12 +130,11 @@ class TForm1 : public QMainWindow {
   // The execute command.
   void ExecuteCommand();
   void ConnectExecuteCommand();
-  void ApplyDefaultChecksTo(FileCatalogue& rows);
   std::vector<bool> SelectedRows() const;
   // Runs a check command over the selected rows and shows its count text.
   void RunCheckCommand(
-      const std::function<CheckCommandResult(
-          FileCatalogue&, const std::vector<bool>&)>& command);
+      const std::function<CheckCommandResult(const std::vector<bool>&)>&
+          command);
 
   // Marks a command running from start to end: the user's input meanwhile
   // is discarded, the status line's last text is shown when it ends, and
@@ -194,7 +194,6 @@ class TForm1 : public QMainWindow {
   QTimer* TimerSB = nullptr;
   QMenu* PopupMenu1 = nullptr;
   TSelectFolderDialog* SelectFolderDialog1 = nullptr;
-  std::unique_ptr<TExifInfo> ExifInfo1;
   TForm2* Form2 = nullptr;
   TForm3* Form3 = nullptr;
 
@@ -224,6 +223,7 @@ class TForm1 : public QMainWindow {
   QAction* N10 = nullptr;
   QAction* N12 = nullptr;
 
+  Session& session_;
   CatalogueModel* catalogue_model_ = nullptr;
   std::string startup_folder_;
   std::string destination_ = kNoDestination;
@@ -232,10 +232,6 @@ class TForm1 : public QMainWindow {
   Settings settings_;
   DocumentOpener open_document_;
   GuideOpener open_guide_;
-  // The folders of the last walk, root first (never shown).
-  FolderWorkList folder_work_list_;
-  std::vector<std::string> opened_folders_;
-  SortState sort_state_;
   int running_commands_ = 0;
   bool status_clear_due_ = false;
 };

@@ -8,7 +8,6 @@
 #include "catalogue/catalogue_builder.h"
 #include "catalogue/catalogue_checks.h"
 #include "ui/catalogue_model.h"
-#include "exif/exif_info.h"
 #include "ui/application.h"
 #include "ui/main_window.h"
 #include "ui/select_folder_dialog.h"
@@ -30,7 +29,6 @@ TForm1::CommandScope::~CommandScope() {
 }
 
 void TForm1::ConnectCatalogueCommands() {
-  ExifInfo1 = std::make_unique<TExifInfo>();
   connect(OpenFMainM, &QAction::triggered, this, &TForm1::OpenFolder);
   connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::OpenFolder);
   connect(AddFMainM, &QAction::triggered, this, &TForm1::AddFolder);
@@ -55,16 +53,10 @@ void TForm1::OpenFolder() {
   UnreadablePaths unreadable;
   {
     CommandScope command(*this);
-    FileCatalogue rows;
-    const std::string folder = SelectFolderDialog1->Path();
-    unreadable = BuildCatalogue(folder, rows, folder_work_list_, *ExifInfo1,
-                                BuildOptionsFor(settings_), sort_state_,
-                                status_line_->ProgressSink())
+    unreadable = session_
+                     .OpenFolder(SelectFolderDialog1->Path(),
+                                 status_line_->ProgressSink())
                      .unreadable;
-    opened_folders_ = {folder};
-    ApplyDefaultChecksTo(rows);
-    catalogue_model_->ChangeRows(
-        [&](FileCatalogue& shown) { shown.swap(rows); });
   }
   ReportUnreadable(unreadable);
 }
@@ -76,17 +68,10 @@ void TForm1::AddFolder() {
   {
     CommandScope command(*this);
     // The list keeps showing the rows it has while the new ones are found.
-    FileCatalogue rows = catalogue_model_->Rows();
-    const std::string folder = SelectFolderDialog1->Path();
-    unreadable = BuildCatalogue(folder, rows, folder_work_list_, *ExifInfo1,
-                                BuildOptionsFor(settings_), sort_state_,
+    unreadable = session_
+                     .AddFolder(SelectFolderDialog1->Path(),
                                 status_line_->ProgressSink())
                      .unreadable;
-    opened_folders_.push_back(folder);
-    RemoveDuplicateRows(rows);
-    ApplyDefaultChecksTo(rows);
-    catalogue_model_->ChangeRows(
-        [&](FileCatalogue& shown) { shown.swap(rows); });
   }
   ReportUnreadable(unreadable);
 }
@@ -98,16 +83,9 @@ void TForm1::ReportUnreadable(const UnreadablePaths& unreadable) {
   ShowErrorReport(QString::fromStdString(UnreadableMessage(unreadable)));
 }
 
-void TForm1::ApplyDefaultChecksTo(FileCatalogue& rows) {
-  ApplyDefaultChecks(rows, settings_.CheckMoviesByDefault,
-                     status_line_->ProgressSink());
-  status_line_->Flush();
-}
-
 void TForm1::DefaultChecksCommand() {
   CommandScope command(*this);
-  catalogue_model_->ChangeChecks(
-      [this](FileCatalogue& rows) { ApplyDefaultChecksTo(rows); });
+  session_.ApplyDefaultChecks(status_line_->ProgressSink());
 }
 
 std::vector<bool> TForm1::SelectedRows() const {
@@ -121,27 +99,22 @@ std::vector<bool> TForm1::SelectedRows() const {
 }
 
 void TForm1::CheckSelectedCommand() {
-  RunCheckCommand(
-      [](FileCatalogue& rows, const std::vector<bool>& selected) {
-        return CheckSelectedRows(rows, selected);
-      });
+  RunCheckCommand([this](const std::vector<bool>& selected) {
+    return session_.CheckSelectedRows(selected);
+  });
 }
 
 void TForm1::UncheckSelectedCommand() {
-  RunCheckCommand(
-      [](FileCatalogue& rows, const std::vector<bool>& selected) {
-        return UncheckSelectedRows(rows, selected);
-      });
+  RunCheckCommand([this](const std::vector<bool>& selected) {
+    return session_.UncheckSelectedRows(selected);
+  });
 }
 
 void TForm1::RunCheckCommand(
-    const std::function<CheckCommandResult(FileCatalogue&,
-                                           const std::vector<bool>&)>& command) {
+    const std::function<CheckCommandResult(const std::vector<bool>&)>&
+        command) {
   CommandScope scope(*this);
-  const std::vector<bool> selected = SelectedRows();
-  CheckCommandResult result;
-  catalogue_model_->ChangeChecks(
-      [&](FileCatalogue& rows) { result = command(rows, selected); });
+  const CheckCommandResult result = command(SelectedRows());
   SetStatusText(QString::fromStdString(result.status_text));
   StartStatusTimer();
 }
@@ -169,7 +142,7 @@ void TForm1::InvertSelection() {
 
 void TForm1::ListViewMColumnClick(int column) {
   CommandScope command(*this);
-  catalogue_model_->SortByClickedColumn(column, sort_state_);
+  session_.SortByClickedColumn(column);
   SetStatusText(QString::fromUtf8(kSortedText));
   StartStatusTimer();
 }

@@ -38,8 +38,8 @@ bool OpenWithDesktopBrowser(const QUrl& guide) {
 
 // The user's guide as installed with the program: the same way up from the
 // program's folder in the build as under the installation's prefix.
-QString GuideFile() {
-  return QDir::cleanPath(QString::fromStdString(ProgramFolder()) +
+QString GuideFile(SystemCalls& calls) {
+  return QDir::cleanPath(QString::fromStdString(ProgramFolder(calls)) +
                          QStringLiteral(KURONEL_GUIDE_FROM_PROGRAM));
 }
 
@@ -114,13 +114,15 @@ void TForm1::OpenDetailSettings() {
 void TForm1::ShowHelp() {
   const ListFocusReturn focus_back(*this);
   const std::string help_file = startup_folder_ + "/kuronel.chm";
-  if (!startup_folder_.empty() && KindAt(help_file) == PathKind::kFile) {
+  SystemCalls& calls = session_.Calls();
+  if (!startup_folder_.empty() &&
+      KindAt(help_file, true, calls) == PathKind::kFile) {
     open_document_(QString::fromStdString(help_file),
-                   QString::fromStdString(ProgramFolder()));
+                   QString::fromStdString(ProgramFolder(calls)));
     return;
   }
-  const QString guide = GuideFile();
-  if (KindAt(guide.toStdString()) != PathKind::kFile) {
+  const QString guide = GuideFile(calls);
+  if (KindAt(guide.toStdString(), true, calls) != PathKind::kFile) {
     ShowPlainMessage(this, QString::fromUtf8(kGuideMissingText) + guide);
     return;
   }

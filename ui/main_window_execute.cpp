@@ -3,10 +3,6 @@
 // processing window.
 #include <QToolButton>
 
-#include "catalogue/catalogue_checks.h"
-#include "catalogue/catalogue_order.h"
-#include "platform/system.h"
-#include "ui/catalogue_model.h"
 #include "ui/main_window.h"
 #include "ui/processing_window.h"
 
@@ -20,17 +16,16 @@ void TForm1::ConnectExecuteCommand() {
 
 void TForm1::ExecuteCommand() {
   const ListFocusReturn focus_back(*this);
-  const Settings settings = CurrentSettings();
-  if (settings.MoveToDateFolder && !NamesADrive(settings.DestinationFolder)) {
-    SetStatusText(QString::fromUtf8("移動先フォルダが不正です。"));
+  const std::string bad_destination = session_.DestinationMessage();
+  if (!bad_destination.empty()) {
+    SetStatusText(QString::fromStdString(bad_destination));
     return;
   }
-  const FileCatalogue& rows = catalogue_model_->Rows();
-  const std::string nothing = NothingToProcessMessage(rows);
+  const std::string nothing = session_.NothingToProcessMessage();
   if (!nothing.empty()) {
     SetStatusText(QString::fromStdString(nothing));
     // Only the text of an empty list goes again by itself.
-    if (rows.empty()) StartStatusTimer();
+    if (session_.Catalogue().empty()) StartStatusTimer();
     return;
   }
   {
@@ -38,11 +33,9 @@ void TForm1::ExecuteCommand() {
     CommandScope command(*this);
     SetStatusText(QString::fromUtf8("ファイル一覧を日付順でソートしました。"));
     StartStatusTimer();
-    // Unlike a column click, the direction is left as it is afterwards.
-    SortForExecute(sort_state_);
-    catalogue_model_->Sort(sort_state_);
+    session_.SortForExecute();
   }
-  sort_state_ = Form2->Execute({&rows, settings, opened_folders_, sort_state_});
+  Form2->Execute();
 }
 
 }  // namespace kuronel

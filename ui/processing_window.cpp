@@ -11,12 +11,9 @@
 #include <QVBoxLayout>
 
 #include "platform/cp932.h"
-#include "platform/folder_lock.h"
 #include "processing/plan_columns.h"
-#include "processing/plan_execution.h"
 #include "ui/plan_model.h"
 #include "ui/report_list.h"
-#include "processing/run_lock.h"
 #include "ui/application.h"
 #include "ui/input_discard.h"
 #include "ui/keyboard_buttons.h"
@@ -42,8 +39,8 @@ constexpr char kAnotherRunText[] =
 
 }  // namespace
 
-TForm2::TForm2(FileSystem& file_system, QWidget* parent)
-    : QDialog(parent), file_system_(file_system) {
+TForm2::TForm2(Session& session, QWidget* parent)
+    : QDialog(parent), session_(session) {
   setObjectName("Form2");
   setWindowTitle(Text("処理ファイル一覧"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -68,13 +65,6 @@ TForm2::TForm2(FileSystem& file_system, QWidget* parent)
 }
 
 TForm2::~TForm2() = default;
-
-SortState TForm2::Execute(ProcessingRequest request) {
-  Prepare(std::move(request));
-  exec();
-  request_.catalogue = nullptr;  // the caller's, and only for this showing
-  return request_.sort;
-}
 
 QPushButton* TForm2::AddButton(const char* name, const char* caption,
                                int left) {
@@ -143,8 +133,7 @@ void TForm2::FormActivate() {
   SpeedButton2->setEnabled(true);
   SpeedButton2->setText(Text("Cancel"));
   ProcessingPlan plan;
-  if (request_.catalogue != nullptr)
-    BuildPlan(*request_.catalogue, request_.settings, file_system_, plan);
+  session_.BuildPlan(plan);
   plan_model_->ChangePlan(
       [&plan](ProcessingPlan& rows) { rows = std::move(plan); });
   // A new plan is read from its beginning, whatever the last one showed.
@@ -156,12 +145,9 @@ void TForm2::FormActivate() {
 
 void TForm2::SpeedButton1Click() {
   if (running_) return;
-  const Settings& options = request_.settings;
   // Another run on the same folders would interleave with this one.
-  FolderLocks locks;
   std::string busy;
-  if (!locks.TryLock(RunLockRequests(options, request_.opened_folders),
-                     busy)) {
+  if (!session_.LockRun(busy)) {
     ShowErrorReport(Text(kAnotherRunText) +
                     QString::fromStdString(DisplayPath(busy)));
     return;
@@ -177,6 +163,7 @@ void TForm2::SpeedButton1Click() {
   struct RunEnd {
     TForm2* form;
     ~RunEnd() {
+      form->session_.UnlockRun();
       form->running_ = false;
       form->SpeedButton2->setEnabled(true);
       // 実行 is off now; the keyboard's next step is closing.
@@ -195,7 +182,7 @@ void TForm2::SpeedButton1Click() {
   const StatusSink show_progress = status_line_->ProgressSink();
   // Writing out the copies at the end may still turn rows into errors.
   plan_model_->ChangeStates([&](ProcessingPlan& plan) {
-    RunPlan(plan, options, file_system_, show_progress, observer);
+    session_.RunPlan(plan, show_progress, observer);
   });
   status_line_->Flush();
 
@@ -213,7 +200,7 @@ void TForm2::reject() {
 void TForm2::ListViewFileColumnClick(int column) {
   InputDiscardScope discard_input;
   plan_model_->ChangePlan([&](ProcessingPlan& plan) {
-    SortPlanByClickedColumn(plan, column, request_.sort);
+    session_.SortPlanByClickedColumn(plan, column);
   });
   status_line_->Show(Text(kSortedText));
   Timer2->start();

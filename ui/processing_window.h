@@ -3,14 +3,10 @@
 
 #include <QDialog>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "catalogue/catalogue_order.h"
-#include "catalogue/catalogue_row.h"
-#include "platform/file_system.h"
 #include "processing/new_name_plan.h"
-#include "settings/settings.h"
+#include "processing/session.h"
 
 class QLabel;
 class QPushButton;
@@ -23,34 +19,22 @@ namespace kuronel {
 class PlanModel;
 class StatusLine;
 
-// What the processing window works from while it is shown: the catalogue and
-// the settings of that moment, the folders the catalogue was built from
-// (locked during a run) and the program's sort state.
-struct ProcessingRequest {
-  const FileCatalogue* catalogue = nullptr;  // outlives the showing
-  Settings settings;
-  std::vector<std::string> opened_folders;
-  SortState sort;
-};
-
 // The processing window: the plan of the checked files with their new paths
 // and states, the 実行 button that carries it out, and a status line for the
 // run's progress. Shown modally by the execute command; each showing builds
-// a new plan from its request.
+// a new plan from the session's catalogue and settings of that moment, and
+// its header clicks turn the session's sort state.
 class TForm2 : public QDialog {
   Q_OBJECT
 
  public:
-  explicit TForm2(FileSystem& file_system, QWidget* parent = nullptr);
+  // `session` outlives the window.
+  explicit TForm2(Session& session, QWidget* parent = nullptr);
   ~TForm2() override;
 
-  // Shows the window modally for `request` and gives the sort state as the
-  // window's header clicks left it.
-  SortState Execute(ProcessingRequest request);
-  // What Execute does before it shows the window, for a caller that shows it
-  // itself.
-  void Prepare(ProcessingRequest request) { request_ = std::move(request); }
-  const SortState& Sort() const { return request_.sort; }
+  // Shows the window modally.
+  void Execute() { exec(); }
+  const SortState& Sort() const { return session_.Sort(); }
 
   const ProcessingPlan& Plan() const;
   QString StatusText() const;
@@ -74,8 +58,7 @@ class TForm2 : public QDialog {
   void CreateStatusLine();
   QPushButton* AddButton(const char* name, const char* caption, int left);
 
-  ProcessingRequest request_;
-  FileSystem& file_system_;
+  Session& session_;
   bool running_ = false;
 
   QWidget* ToolBar1 = nullptr;

@@ -27,6 +27,7 @@
 using kuronel::FileCatalogue;
 using kuronel::ProcessingPlan;
 using kuronel::RealFileSystem;
+using kuronel::Session;
 using kuronel::Settings;
 using kuronel::SortState;
 using kuronel::StateText;
@@ -57,11 +58,13 @@ class Form2Test : public QObject {
     settings_.DestinationFolder = dest_;
     settings_.MakeReadOnly = false;
     // As the execute command leaves it: sorted by timestamp, ascending.
-    sort_ = SortState{3, true};
-    form_ = std::make_unique<TForm2>(file_system_);
+    session_ = std::make_unique<Session>(kuronel::RealSystemCalls(),
+                                         file_system_, SortState{3, true});
+    form_ = std::make_unique<TForm2>(*session_);
   }
   void cleanup() {
     form_.reset();
+    session_.reset();
     dir_.reset();
   }
 
@@ -421,7 +424,8 @@ class Form2Test : public QObject {
  private:
   // The window shows the test's catalogue and settings as they are now.
   void Prepare() {
-    form_->Prepare({&catalogue_, settings_, {dir_->Path("card")}, sort_});
+    session_->ChangeRows([this](FileCatalogue& rows) { rows = catalogue_; });
+    session_->SetSettings(settings_);
   }
   void Show() {
     Prepare();
@@ -504,8 +508,8 @@ class Form2Test : public QObject {
   std::string camera_, dest_;
   FileCatalogue catalogue_;
   Settings settings_;
-  SortState sort_;
-  RealFileSystem file_system_;
+  RealFileSystem file_system_{kuronel::RealSystemCalls()};
+  std::unique_ptr<Session> session_;
   std::unique_ptr<TForm2> form_;
 };
 

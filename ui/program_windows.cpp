@@ -4,11 +4,14 @@
 
 namespace kuronel {
 
+ProgramWindows::ProgramWindows(const StartupValues& start)
+    : file_system(RealFileSystem::Options(), RealSystemCalls()),
+      session(RealSystemCalls(), file_system, start.sort),
+      Form1(std::make_unique<TForm1>(start, session)) {}
+
 std::unique_ptr<ProgramWindows> CreateProgramWindows(
     const StartupValues& start) {
-  auto windows = std::make_unique<ProgramWindows>();
-  windows->Form1 = std::make_unique<TForm1>(start, windows->file_system);
-  return windows;
+  return std::make_unique<ProgramWindows>(start);
 }
 
 void ReportStartupProblems(const StartupValues& start) {

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/file_system.h"
+#include "processing/session.h"
 #include "ui/processing_window.h"
 #include "ui/detail_settings_window.h"
 #include "ui/main_window.h"
@@ -11,10 +12,14 @@
 
 namespace kuronel {
 
-// The program's windows and the disk they work on. The main window owns the
-// processing and the detail settings windows; it goes before the disk.
+// The program's windows, the session they share and the disk it works on.
+// The main window owns the processing and the detail settings windows; it
+// goes before the session, which goes before the disk.
 struct ProgramWindows {
+  explicit ProgramWindows(const StartupValues& start);
+
   RealFileSystem file_system;
+  Session session;
   std::unique_ptr<TForm1> Form1;
 };
 

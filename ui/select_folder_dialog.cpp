@@ -59,7 +59,9 @@ std::string MountsText() {
 }
 
 std::string ExistingOrRoot(const std::string& folder) {
-  return KindAt(folder) == PathKind::kFolder ? folder : "/";
+  return KindAt(folder, true, RealSystemCalls()) == PathKind::kFolder
+             ? folder
+             : "/";
 }
 
 }  // namespace
@@ -188,7 +190,7 @@ bool TSelectFolderDialog::Execute() {
 
   const std::string start =
       InitialFolder(path_, [](const std::string& folder) {
-        return KindAt(folder) == PathKind::kFolder;
+        return KindAt(folder, true, RealSystemCalls()) == PathKind::kFolder;
       });
   if (start.empty() || !form.SelectFolder(start)) form.SelectRoot();
 

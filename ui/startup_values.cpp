@@ -7,8 +7,10 @@ namespace kuronel {
 
 StartupValues LoadStartupValues() {
   StartupValues values;
-  values.startup_folder = CurrentDirectory();
-  values.settings_status = LoadSettings(values.startup_folder, values.settings);
+  SystemCalls& calls = RealSystemCalls();
+  values.startup_folder = CurrentDirectory(calls);
+  values.settings_status =
+      LoadSettings(values.startup_folder, values.settings, calls);
   return values;
 }
 

@@ -1,0 +1,14 @@
+// libFuzzer target: the Exif reader with RAW, CR3, HEIF and RAF files read
+// as well (the boxes, the RAF header, TIFF headers of the RAW makers):
+// HasExif and a full read, then the one-read way, which must give the same.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz/exif_read_check.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static kuronel_fuzz::InputFile file;
+  kuronel_fuzz::CheckReadsAgree(file.Write(data, size), true);
+  return 0;
+}

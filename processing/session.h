@@ -1,0 +1,159 @@
+#ifndef KURONEL_PROCESSING_SESSION_H_
+#define KURONEL_PROCESSING_SESSION_H_
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue_builder.h"
+#include "catalogue/catalogue_checks.h"
+#include "catalogue/catalogue_order.h"
+#include "catalogue/catalogue_row.h"
+#include "catalogue/folder_walk.h"
+#include "exif/exif_info.h"
+#include "platform/file_system.h"
+#include "platform/folder_lock.h"
+#include "platform/progress.h"
+#include "platform/system_calls.h"
+#include "processing/new_name_plan.h"
+#include "processing/plan_execution.h"
+#include "settings/settings.h"
+
+namespace kuronel {
+
+// The execute command's words for a destination that names no drive while
+// the copies go into date folders under it.
+inline constexpr char kInvalidDestinationText[] = "移動先フォルダが不正です。";
+
+// Told before and after each change of a session's catalogue, so that a list
+// showing its rows keeps in step (the main window's item model). Between the
+// two calls of a pair the rows must not be read.
+class CatalogueObserver {
+ public:
+  virtual ~CatalogueObserver() = default;
+  // Rows replaced, added or removed.
+  virtual void RowsAboutToBeReplaced() = 0;
+  virtual void RowsReplaced() = 0;
+  // The same rows in a new order: row i is the one that stood at order[i].
+  virtual void RowsAboutToBeReordered() = 0;
+  virtual void RowsReordered(const std::vector<size_t>& order) = 0;
+  // The check marks of rows first to last (inclusive) may have changed.
+  virtual void ChecksChanged(size_t first, size_t last) = 0;
+};
+
+// What the program works on from opening a folder to the end of a run, and
+// the steps that the window and kuronel-batch both take on it, so that the
+// two cannot drift apart. It owns the catalogue and the folders it was built
+// from, the one sort state of both lists, the settings the steps read and the
+// locks of a run. Every disk access of its steps goes through the system
+// calls and the file system it was given.
+class Session {
+ public:
+  // `sort` is the order the program starts with.
+  Session(SystemCalls& calls, FileSystem& file_system, SortState sort = {});
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  SystemCalls& Calls() const { return calls_; }
+  FileSystem& Disk() const { return file_system_; }
+
+  // The settings the steps read, as the front end last gave them (the
+  // window gives them whenever the user changes an option, the destination
+  // or a detail setting).
+  void SetSettings(const Settings& settings) { settings_ = settings; }
+  const Settings& CurrentSettings() const { return settings_; }
+
+  const FileCatalogue& Catalogue() const { return catalogue_; }
+  // The folders the catalogue was built from, the opened one first.
+  const std::vector<std::string>& OpenedFolders() const {
+    return opened_folders_;
+  }
+  const SortState& Sort() const { return sort_; }
+
+  // The one list that follows the catalogue; null for none.
+  void SetCatalogueObserver(CatalogueObserver* observer) {
+    observer_ = observer;
+  }
+
+  // Opening a folder: builds the catalogue of `folder` (BuildCatalogue)
+  // with its default checks, then puts it in place of the old one, which
+  // stays as it was until then. `folder` becomes the only opened folder.
+  BuildOutcome OpenFolder(const std::string& folder, const StatusSink& status);
+  // Adding a folder: the same with the old rows kept, where a file already
+  // listed keeps its one row (RemoveDuplicateRows); the default checks are
+  // set again on all rows.
+  BuildOutcome AddFolder(const std::string& folder, const StatusSink& status);
+  // Opens the first folder and adds the others, as the window's two folder
+  // commands would; gives what none of them could read.
+  UnreadablePaths OpenFolders(const std::vector<std::string>& folders,
+                              const StatusSink& status);
+  // Runs `change` on the rows as one replacement of them.
+  void ChangeRows(const std::function<void(FileCatalogue&)>& change);
+
+  // The check commands. ApplyDefaultChecks (jpegのみCheck) checks the
+  // photos, and the movies when the settings say so.
+  size_t ApplyDefaultChecks(const StatusSink& status);
+  CheckCommandResult CheckSelectedRows(const std::vector<bool>& selected);
+  CheckCommandResult UncheckSelectedRows(const std::vector<bool>& selected);
+  // One row's check box; a row past the end is ignored.
+  void SetChecked(size_t row, bool checked);
+
+  // A header click on the main list: sorts by `column` in the current
+  // direction, then turns the direction for the next click of either list.
+  void SortByClickedColumn(int column);
+  // A header click on the plan list, sharing the same sort state.
+  void SortPlanByClickedColumn(ProcessingPlan& plan, int column);
+
+  // The execute command's checks, in their order: kInvalidDestinationText
+  // when the copies go into date folders under a destination that names no
+  // drive; then NothingToProcessMessage of the catalogue. Empty when passed.
+  std::string DestinationMessage() const;
+  std::string NothingToProcessMessage() const;
+  // The execute command's sort: by timestamp, ascending, the direction left
+  // so afterwards.
+  void SortForExecute();
+
+  // The plan of the checked rows in the catalogue's order.
+  void BuildPlan(ProcessingPlan& plan) const;
+
+  // Takes the locks of a run (RunLockRequests of the settings and
+  // `folders`) without waiting: false, with `busy` naming the folder, when
+  // another run holds one. Held until UnlockRun or the session's end; a
+  // second call keeps the locks already held.
+  bool LockRun(const std::vector<std::string>& folders, std::string& busy);
+  // The same for the opened folders.
+  bool LockRun(std::string& busy) { return LockRun(opened_folders_, busy); }
+  void UnlockRun();
+  bool HoldsRunLocks() const { return run_locks_ != nullptr; }
+
+  // Carries out `plan` with the settings (see RunPlan). Without the locks
+  // of LockRun it takes them for the run itself, and when another run holds
+  // them it touches no file: no row is handled.
+  RunSummary RunPlan(ProcessingPlan& plan, const StatusSink& status,
+                     const RunObserver& observer = {});
+
+ private:
+  // Puts `rows` in place of the catalogue, the observer told around it.
+  void ReplaceRows(FileCatalogue& rows);
+  void Reorder(const std::vector<size_t>& order);
+  void ChecksChanged();
+
+  SystemCalls& calls_;
+  FileSystem& file_system_;
+  Settings settings_;
+  SortState sort_;
+  FileCatalogue catalogue_;
+  std::vector<std::string> opened_folders_;
+  // The folders of the last walk, root first.
+  FolderWorkList work_list_;
+  TExifInfo exif_;
+  std::unique_ptr<FolderLocks> run_locks_;
+  CatalogueObserver* observer_ = nullptr;
+};
+
+}  // namespace kuronel
+
+#endif  // KURONEL_PROCESSING_SESSION_H_
