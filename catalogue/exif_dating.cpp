@@ -10,6 +10,7 @@
 #include <system_error>
 #include <utility>
 
+#include "catalogue/catalogue_checks.h"
 #include "catalogue/catalogue_dates.h"
 #include "catalogue/reader_threads.h"
 #include "exif/exif_info.h"
@@ -76,10 +77,12 @@ class FolderProgress {
 class ExifDating {
  public:
   ExifDating(const FolderListings& listings,
-             const std::vector<std::string>& folders, TExifInfo& exif)
+             const std::vector<std::string>& folders, TExifInfo& exif,
+             bool raw_and_heif)
       : listings_(listings),
         folders_(folders),
         exif_(exif),
+        raw_and_heif_(raw_and_heif),
         count_(listings.FileCount()) {}
 
   std::vector<FileDate> Run(const std::function<void(size_t)>& show_folder) {
@@ -92,12 +95,11 @@ class ExifDating {
         // As many readers as the files keep busy, each set up as the
         // caller's.
         const int32_t search_range = exif_.SearchRange();
-        const bool raw_and_heif = exif_.ReadsRawAndHeif();
         readers.StartUpTo(
             std::min(kReadsInFlight,
                      (count_ + kFilesPerTake - 1) / kFilesPerTake),
-            [this, search_range, raw_and_heif](const std::stop_token& stop) {
-              ReadFiles(stop, search_range, raw_and_heif);
+            [this, search_range](const std::stop_token& stop) {
+              ReadFiles(stop, search_range);
             });
       }
       if (readers.empty()) {
@@ -124,13 +126,11 @@ class ExifDating {
   }
 
   // One reader: takes the next few files until none are left.
-  void ReadFiles(const std::stop_token& stop, int32_t search_range,
-                 bool raw_and_heif) {
+  void ReadFiles(const std::stop_token& stop, int32_t search_range) {
     std::optional<size_t> last_photo;
     try {
       TExifInfo reader(exif_.system_calls());
       reader.SetSearchRange(search_range);
-      reader.SetReadsRawAndHeif(raw_and_heif);
       std::string path;
       while (!stop.stop_requested()) {
         const size_t begin = next_.fetch_add(kFilesPerTake);
@@ -175,7 +175,12 @@ class ExifDating {
   FileDate DateFile(size_t index, TExifInfo& reader, std::string& path,
                     bool& has_exif) const {
     const FolderListings::File& file = listings_.file(index);
-    path.assign(folders_[file.folder]).append(listings_.NameOf(file));
+    const std::string_view name = listings_.NameOf(file);
+    path.assign(folders_[file.folder]).append(name);
+    // Only what its name says is a RAW or HEIF photo is read as one: a TIFF
+    // scan, or a movie in a RAW maker's boxes, keeps its file time.
+    reader.SetReadsRawAndHeif(raw_and_heif_ &&
+                              IsRawOrHeifPhoto(std::string(name)));
     return ExifOrFileDate(path, file.modified_seconds, reader, has_exif);
   }
 
@@ -190,6 +195,7 @@ class ExifDating {
   const FolderListings& listings_;
   const std::vector<std::string>& folders_;
   TExifInfo& exif_;
+  const bool raw_and_heif_;
   const size_t count_;
   std::vector<FileDate> dates_;
   std::atomic<size_t> next_{0};  // the first file no reader has taken
@@ -207,8 +213,10 @@ std::vector<FileDate> DateFilesByExif(
     const FolderListings& listings, const std::vector<std::string>& folders,
     TExifInfo& exif, bool raw_and_heif,
     const std::function<void(size_t)>& show_folder) {
+  std::vector<FileDate> dates =
+      ExifDating(listings, folders, exif, raw_and_heif).Run(show_folder);
   exif.SetReadsRawAndHeif(raw_and_heif);
-  return ExifDating(listings, folders, exif).Run(show_folder);
+  return dates;
 }
 
 }  // namespace kuronel

@@ -52,6 +52,8 @@ TEST(ExifDatingTest, RawAndHeifPhotosAreDatedByExifOnlyWhenAsked) {
        testing::HeifPhoto(Dated("2019:09:09 09:09:09"), movie),
        {},
        false},
+      // A RAW's layout under a name that is no RAW's: a TIFF scan.
+      {"e.tif", testing::TiffRaw(Dated("2012:02:12 12:12:12")), {}, false},
   };
   constexpr std::int64_t kModified = 1000000000;  // 2001, whatever the zone
   const DateKey file_time = FileTimeDateKey(kModified, RealSystemCalls());
