@@ -54,7 +54,7 @@ DefaultTargets DefaultTargetsFor(const Settings& settings) {
   return {settings.CheckMoviesByDefault, settings.IncludeRawHeifMp4};
 }
 
-bool IsRawOrHeifPhoto(const std::string& file_name) {
+bool IsRawOrHeifPhoto(std::string_view file_name) {
   return ExtensionIsOneOf(
       file_name, {".cr3", ".cr2", ".nef", ".arw", ".dng", ".raf", ".orf",
                   ".rw2", ".pef", ".heic", ".hif"});

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/catalogue_row.h"
@@ -24,7 +25,7 @@ DefaultTargets DefaultTargetsFor(const Settings& settings);
 
 // A RAW photo (.cr3, .cr2, .nef, .arw, .dng, .raf, .orf, .rw2, .pef) or a
 // HEIF one (.heic, .hif), by the extension in any letter case.
-bool IsRawOrHeifPhoto(const std::string& file_name);
+bool IsRawOrHeifPhoto(std::string_view file_name);
 
 // True for the files checked by default, by the extension (from the last "."
 // of the file name) in any letter case: photos, .jpg or .jpeg; with

@@ -180,7 +180,7 @@ class ExifDating {
     // Only what its name says is a RAW or HEIF photo is read as one: a TIFF
     // scan, or a movie in a RAW maker's boxes, keeps its file time.
     reader.SetReadsRawAndHeif(raw_and_heif_ &&
-                              IsRawOrHeifPhoto(std::string(name)));
+                              IsRawOrHeifPhoto(name));
     return ExifOrFileDate(path, file.modified_seconds, reader, has_exif);
   }
 

@@ -13,6 +13,7 @@
 
 #include "exif/byte_source.h"
 #include "exif/exif_info.h"
+#include "testing/camera_file_builder.h"
 #include "testing/faulty_system_calls.h"
 #include "testing/jpeg_builder.h"
 #include "testing/temp_dir.h"
@@ -133,33 +134,18 @@ TEST_F(ReadOnceTest, EveryCameraSampleAndFuzzingInput) {
   EXPECT_GT(with_block_, 3 * 2 * 40);  // three ranges, with and without primer
 }
 
-// A little-endian directory of one entry (tag 0x9003, ASCII) and its text,
-// to be placed at `position` of the TIFF structure.
-std::string FarDirectory(uint32_t position, std::string_view date) {
-  auto u16 = [](uint16_t v) { return std::string{char(v), char(v >> 8)}; };
-  auto u32 = [&](uint32_t v) { return u16(uint16_t(v)) + u16(uint16_t(v >> 16)); };
-  const uint32_t text_position = position + 2 + 12 + 4;
-  return u16(1) + u16(0x9003) + u16(2) + u32(uint32_t(date.size() + 1)) +
-         u32(text_position) + u32(0) + std::string(date) + '\0';
-}
-
 // The Exif directory `gap` bytes behind IFD0, inside or past the segment.
-std::string FarExifDirectory(size_t gap, bool inside_segment) {
-  TiffBuilder tiff;
-  const int ifd0 = tiff.AddDirectory();
-  tiff.Ascii(ifd0, 0x010F, "Far");
-  const size_t near = tiff.Build().size() + 12;  // one more entry follows
-  const auto position = static_cast<uint32_t>(near + gap);
-  tiff.EntryWithField(ifd0, 0x8769, 4, 1, position);
-  std::string body = tiff.Build();
-  body.resize(position, 'x');
-  body += FarDirectory(position, "2010:10:10 10:10:10");
+std::string FarExifDirectory(uint32_t gap, bool inside_segment) {
+  constexpr std::string_view kDate = "2010:10:10 10:10:10";
+  const std::string body =
+      testing::TiffWithFarExif(ByteOrder::kIntel, kDate, gap);
   // Past 64 KiB the segment's length field wraps; the reader ignores it.
   std::string file =
       JpegBuilder().App1(std::string("Exif\0\0", 6), body).Build();
   if (inside_segment) return file;
   // A segment length that ends right after IFD0: the rest is image data.
-  const size_t length = 2 + 6 + near;
+  const size_t directory = 2 + 12 + 4 + kDate.size() + 1;
+  const size_t length = 2 + 6 + body.size() - directory - gap;
   file[4] = static_cast<char>(length >> 8);
   file[5] = static_cast<char>(length & 0xFF);
   return file;

@@ -63,15 +63,21 @@ ReadOutcome ReadFileUpTo(const std::string& path, size_t max_size,
   UniqueFd file(calls.Open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC), calls);
   if (!file.valid())
     return errno == ENOENT ? ReadOutcome::kMissing : ReadOutcome::kUnreadable;
+  return ReadOpenFileUpTo(file.get(), max_size, contents, calls);
+}
+
+ReadOutcome ReadOpenFileUpTo(int fd, size_t max_size, std::string& contents,
+                             SystemCalls& calls) {
+  contents.clear();
   struct stat info;
-  if (calls.FileStat(file.get(), info) != 0 || !S_ISREG(info.st_mode))
+  if (calls.FileStat(fd, info) != 0 || !S_ISREG(info.st_mode))
     return ReadOutcome::kUnreadable;
   if (static_cast<std::uintmax_t>(info.st_size) > max_size)
     return ReadOutcome::kTooLarge;
   contents.reserve(static_cast<size_t>(info.st_size));
   char buffer[65536];
   for (;;) {
-    ssize_t count = calls.Read(file.get(), buffer, sizeof buffer);
+    ssize_t count = calls.Read(fd, buffer, sizeof buffer);
     if (count == 0) return ReadOutcome::kRead;
     if (count < 0) {
       if (errno == EINTR) continue;

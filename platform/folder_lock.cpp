@@ -105,7 +105,8 @@ std::vector<Registered> LiveRegistration(SystemCalls& calls,
   }
   std::string text;
   constexpr std::size_t kMaxRegistration = 1 << 20;
-  if (ReadFileUpTo(path, kMaxRegistration, text, calls) != ReadOutcome::kRead)
+  if (ReadOpenFileUpTo(fd.get(), kMaxRegistration, text, calls) !=
+      ReadOutcome::kRead)
     return {};
   return ParseRegistration(text);
 }

@@ -484,6 +484,40 @@ TEST(PlanExecutionTest, KeptCopiesAreOnDiskAndReadBackBeforeTheirRowsAreDone) {
   }
 }
 
+// Another program takes a name while the copies of its batch wait for
+// their flush: the copy goes to the next free name, the other file stays,
+// and every later row of the batch keeps its own copy.
+TEST(PlanExecutionTest, ANameTakenBeforeItsBatchIsFlushedGoesToTheNextFree) {
+  class TakenAtFlush : public RealFileSystem {
+   public:
+    explicit TakenAtFlush(std::string name)
+        : RealFileSystem(RealSystemCalls()), name_(std::move(name)) {}
+    // The first batch is the first row alone; the name goes in the second.
+    std::vector<CopyResult> FinishCopyBatch() override {
+      if (++batches_ == 2) std::ofstream(name_) << "theirs";
+      return RealFileSystem::FinishCopyBatch();
+    }
+
+   private:
+    std::string name_;
+    int batches_ = 0;
+  };
+  TempDir dir;
+  ProcessingPlan plan;
+  for (const char* name : {"a", "b", "c"}) {
+    plan.push_back({dir.WriteFile(std::string("c/") + name + ".JPG", name),
+                    dir.Path(std::string("d/") + name + "0.JPG"),
+                    RowState::kUnprocessed});
+  }
+  TakenAtFlush fs(dir.Path("d/b0.JPG"));
+  RunPlan(plan, Options(true, true, false, true), fs, {});
+  for (const PlanRow& row : plan) EXPECT_EQ(row.State, RowState::kCopied);
+  EXPECT_EQ(plan[1].TargetPath, dir.Path("d/b01.JPG"));
+  EXPECT_EQ(ReadFile(dir.Path("d/b0.JPG")), "theirs");
+  EXPECT_EQ(ReadFile(dir.Path("d/b01.JPG")), "b");
+  EXPECT_EQ(ReadFile(dir.Path("d/c0.JPG")), "c");
+}
+
 // A source whose drive went away says so, not that the file was deleted.
 TEST(PlanExecutionTest, SourceOnAGoneDriveSaysWhy) {
   TempDir dir;

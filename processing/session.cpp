@@ -15,27 +15,30 @@ Session::~Session() = default;
 
 BuildOutcome Session::OpenFolder(const std::string& folder,
                                  const StatusSink& status) {
-  // Built apart: the rows shown meanwhile stay valid until the swap.
-  FileCatalogue rows;
-  BuildOutcome outcome =
-      BuildCatalogue(folder, rows, work_list_, exif_,
-                     BuildOptionsFor(settings_), sort_, status);
-  ::kuronel::ApplyDefaultChecks(rows, DefaultTargetsFor(settings_), status);
-  ReplaceRows(rows);
+  BuildOutcome outcome = BuildAndShow(FileCatalogue(), folder, status);
   opened_folders_ = {folder};
   return outcome;
 }
 
 BuildOutcome Session::AddFolder(const std::string& folder,
                                 const StatusSink& status) {
-  FileCatalogue rows = catalogue_;
+  BuildOutcome outcome = BuildAndShow(catalogue_, folder, status);
+  opened_folders_.push_back(folder);
+  return outcome;
+}
+
+BuildOutcome Session::BuildAndShow(FileCatalogue rows,
+                                   const std::string& folder,
+                                   const StatusSink& status) {
+  // Built apart: the rows shown meanwhile stay valid until the swap.
+  const bool adding = !rows.empty();
   BuildOutcome outcome =
       BuildCatalogue(folder, rows, work_list_, exif_,
                      BuildOptionsFor(settings_), sort_, status);
-  RemoveDuplicateRows(rows);
+  // One walk lists a file once; a second may reach it again.
+  if (adding) RemoveDuplicateRows(rows);
   ::kuronel::ApplyDefaultChecks(rows, DefaultTargetsFor(settings_), status);
   ReplaceRows(rows);
-  opened_folders_.push_back(folder);
   return outcome;
 }
 

@@ -136,6 +136,11 @@ class Session {
                      const RunObserver& observer = {});
 
  private:
+  // Builds the catalogue of `folder` onto `rows` (a copy of the rows kept,
+  // or none), a file listed twice kept once, sets the default checks and
+  // puts the result in place of the catalogue.
+  BuildOutcome BuildAndShow(FileCatalogue rows, const std::string& folder,
+                            const StatusSink& status);
   // Puts `rows` in place of the catalogue, the observer told around it.
   void ReplaceRows(FileCatalogue& rows);
   void Reorder(const std::vector<size_t>& order);

@@ -38,8 +38,8 @@ std::string TiffRaw(const TiffBuilder& tiff, std::string_view magic,
   return file + std::string(image_bytes, '\x5A');
 }
 
-std::string TiffRawWithFarExif(ByteOrder order, std::string_view date,
-                               uint32_t gap) {
+std::string TiffWithFarExif(ByteOrder order, std::string_view date,
+                            uint32_t gap) {
   TiffBuilder tiff(order);
   const int ifd0 = tiff.AddDirectory();
   tiff.Ascii(ifd0, 0x010F, "Maker");
@@ -52,7 +52,12 @@ std::string TiffRawWithFarExif(ByteOrder order, std::string_view date,
   file += tiff.U16(1) + tiff.U16(0x9003) + tiff.U16(2) +
           tiff.U32(static_cast<uint32_t>(date.size() + 1)) +
           tiff.U32(text_position) + tiff.U32(0) + std::string(date) + '\0';
-  return file + std::string(4096, '\x5A');
+  return file;
+}
+
+std::string TiffRawWithFarExif(ByteOrder order, std::string_view date,
+                               uint32_t gap) {
+  return TiffWithFarExif(order, date, gap) + std::string(4096, '\x5A');
 }
 
 std::string Box(std::string_view type, std::string_view payload) {

@@ -23,8 +23,13 @@ std::string Be64(uint64_t value);
 std::string TiffRaw(const TiffBuilder& tiff, std::string_view magic = {},
                     size_t image_bytes = 8192);
 
-// A TIFF-form RAW whose Exif directory (holding DateTimeOriginal `date`)
-// lies behind `gap` bytes of image data, as many makers place it.
+// A TIFF structure whose Exif directory (holding DateTimeOriginal `date`)
+// lies `gap` bytes behind IFD0 and its values.
+std::string TiffWithFarExif(ByteOrder order, std::string_view date,
+                            uint32_t gap);
+
+// A TIFF-form RAW whose Exif directory lies behind `gap` bytes of image
+// data, as many makers place it.
 std::string TiffRawWithFarExif(ByteOrder order, std::string_view date,
                                uint32_t gap);
 
