@@ -225,13 +225,13 @@ line() {
     verdict = "-"
     if (op == "<=") verdict = (r <= t) ? "met" : "NOT met"
     target = (op == "-") ? "-" : op " " t
-    printf "| %-60s | %9.3f | %9.3f | %8.4f | %-7s | %-7s |\n", m, a, b, r, target, verdict
+    printf "| %-64s | %9.3f | %9.3f | %8.4f | %-7s | %-7s |\n", m, a, b, r, target, verdict
   }'
 }
 
 table_head() {
-  printf '| %-60s | %9s | %9s | %8s | %-7s | %-7s |\n' measure "ours s" "peer s" ratio target verdict
-  echo "|--------------------------------------------------------------|-----------|-----------|----------|---------|---------|"
+  printf '| %-64s | %9s | %9s | %8s | %-7s | %-7s |\n' measure "ours s" "peer s" ratio target verdict
+  echo "|------------------------------------------------------------------|-----------|-----------|----------|---------|---------|"
 }
 
 # check_dry_run CARD PHOTOS [OPTION...]: our program must do the whole job
