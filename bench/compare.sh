@@ -588,6 +588,16 @@ image_part() {
   stop_drives
 }
 
+# remove_stale_readers ROOT: the empty reader cgroups of earlier runs that
+# were killed before their exit trap could run.
+remove_stale_readers() {
+  local stale
+  for stale in "$1"/kuronel-sd-reader.*; do
+    [ -d "$stale" ] || continue
+    kill -0 "${stale##*.}" 2>/dev/null || rmdir "$stale" 2>/dev/null || true
+  done
+}
+
 # make_reader DEVICE BYTES_PER_SECOND PID...: a cgroup whose reads of DEVICE
 # (MAJ:MIN) go no faster than BYTES_PER_SECOND, with the processes PID in
 # it; sets reader_cgroup and reader_procs, or reader_unavailable to why not.
@@ -597,6 +607,7 @@ make_reader() {
   reader_unavailable=""
   while read -r root; do
     grep -qw io "$root/cgroup.controllers" 2>/dev/null || continue
+    remove_stale_readers "$root"
     if ! grep -qw io "$root/cgroup.subtree_control"; then
       echo +io >"$root/cgroup.subtree_control" 2>/dev/null || continue
       reader_enabled_io=$root
@@ -611,6 +622,7 @@ make_reader() {
   if [ -z "$reader_cgroup" ]; then
     root=$(awk '$3 == "cgroup" && $4 ~ /(^|,)blkio(,|$)/ { print $2; exit }' /proc/mounts)
     if [ -n "$root" ]; then
+      remove_stale_readers "$root"
       reader_cgroup=$root/kuronel-sd-reader.$$
       if ! mkdir "$reader_cgroup" 2>/dev/null ||
           ! echo "$device $rate" >"$reader_cgroup/blkio.throttle.read_bps_device" 2>/dev/null; then
