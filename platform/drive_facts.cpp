@@ -7,6 +7,9 @@
 #include <cerrno>
 #include <charconv>
 #include <functional>
+#include <map>
+#include <mutex>
+#include <utility>
 
 #include "platform/file_io.h"
 #include "platform/path.h"
@@ -47,13 +50,32 @@ std::shared_ptr<const UpcaseTable> AsciiFolding() {
   return table;
 }
 
-// The exFAT drive's own up-case table, when its device can be read.
+// The exFAT drive's own up-case table, when its device can be read. Tables
+// are kept by device and volume serial number (which formatting draws
+// anew): a drive's identities are asked for file after file.
 std::shared_ptr<const UpcaseTable> ExfatFolding(int device,
                                                 SystemCalls& calls) {
+  static std::mutex mutex;
+  static std::map<std::pair<std::uint64_t, std::string>,
+                  std::shared_ptr<const UpcaseTable>>
+      tables;
+  struct stat st;
+  std::string serial(4, '\0');
+  if (device < 0 || calls.FileStat(device, st) != 0 ||
+      calls.ReadAt(device, serial.data(), serial.size(), 100) != 4)
+    return AsciiFolding();
+  const auto key = std::make_pair(std::uint64_t{st.st_rdev}, serial);
+  {
+    const std::lock_guard<std::mutex> lock(mutex);
+    const auto known = tables.find(key);
+    if (known != tables.end()) return known->second;
+  }
   UpcaseTable table;
-  if (device >= 0 && ReadExfatUpcaseTable(device, table, calls))
-    return std::make_shared<const UpcaseTable>(std::move(table));
-  return AsciiFolding();
+  if (!ReadExfatUpcaseTable(device, table, calls)) return AsciiFolding();
+  auto shared = std::make_shared<const UpcaseTable>(std::move(table));
+  const std::lock_guard<std::mutex> lock(mutex);
+  tables[key] = shared;
+  return shared;
 }
 
 // What a FUSE drive is: only its device's boot sector tells, whatever the

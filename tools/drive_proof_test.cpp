@@ -1,7 +1,7 @@
 // What a move proves of a drive before it deletes a source: a read-back
 // that reaches the medium under a layer that stores photo bytes wrong, a
-// FUSE drive known by its device rather than by the name it is mounted
-// under, and names that are one file only where the drive says so.
+// FUSE drive known by its device rather than by its name, and names that
+// are one file only where the drive says so.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,13 +13,11 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "gtest/gtest.h"
 #include "platform/dir_listing.h"
 #include "testing/faulty_system_calls.h"
 #include "testing/temp_dir.h"
-#include "testing/test_drive.h"
 #include "testing/tree_audit.h"
 #include "tools/batch_test_support.h"
 
@@ -28,101 +26,76 @@ namespace {
 
 using testing::TempDir;
 
-// What every block of a photo begins with, so that the corrupting layer
-// finds photo bytes among the file system's own writes.
+// What every 4 KiB of a photo begins with, so that the corrupting layer
+// tells photo bytes from the file system's own.
 constexpr char kMarker[] = "KURONEL-PHOTO-BLOCK";
 
-// Runs `command` in a shell, its output thrown away; true when it exits 0.
-bool Shell(const std::string& command) {
-  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// A shell command's first line of output.
-std::string ShellLine(const std::string& command) {
-  std::string line;
-  if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
-    char buffer[256];
-    if (fgets(buffer, sizeof buffer, pipe) != nullptr) line = buffer;
-    pclose(pipe);
-  }
-  while (!line.empty() && line.back() == '\n') line.pop_back();
-  return line;
+// Runs `command` in a shell; its first line of output, and whether it
+// exited 0.
+bool Shell(const std::string& command, std::string* line = nullptr) {
+  FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
+  char buffer[256] = {};
+  if (pipe == nullptr) return false;
+  if (fgets(buffer, sizeof buffer, pipe) != nullptr && line != nullptr)
+    *line = std::string(buffer, strcspn(buffer, "\n"));
+  while (fgets(buffer, sizeof buffer, pipe) != nullptr) continue;
+  return pclose(pipe) == 0;
 }
 
 // A file system made by `make` on an image and mounted by `mount` from a
-// loop device, for the life of the object. With `corrupting`, the image is
-// reached through kuronel-corrupting-image, which changes a byte of every
-// write holding photo bytes: what the drive's device then holds differs
-// from what its caches hold.
+// loop device, for the life of the object; with `corrupting`, the image is
+// reached through kuronel-corrupting-image, so that the device holds
+// photos other than the caches above it do.
 class LoopDrive {
  public:
-  LoopDrive(const std::string& make, const std::string& mount, bool corrupting)
-      : base_(testing::DefaultTempBase()) {
-    unavailable_ = Missing(corrupting);
-    if (!unavailable_.empty()) return;
-    const std::string image = base_.Path("image");
-    if (!Shell("truncate -s 320M " + image + " && " + make + " " + image)) {
-      unavailable_ = make + " failed";
+  LoopDrive(const std::string& make, const std::string& mount,
+            bool corrupting) {
+    if (geteuid() != 0 || access("/dev/fuse", F_OK) != 0) {
+      unavailable_ = "needs root and /dev/fuse";
       return;
     }
-    std::string under = image;
-    if (corrupting) {
-      mkdir(base_.Path("layer").c_str(), 0700);
-      layer_ = base_.Path("layer");
-      // It runs until unmounted.
+    std::string image = base_.Path("image");
+    if (!Shell("truncate -s 320M " + image + " && " + make + " " + image))
+      unavailable_ = make + " failed";
+#ifdef KURONEL_CORRUPTING_IMAGE_PROGRAM
+    if (corrupting && unavailable_.empty()) {
+      layer_ = base_.MakeDir("layer");
       std::system((std::string(KURONEL_CORRUPTING_IMAGE_PROGRAM) + " " + image +
                    " " + layer_ + " " + kMarker + " >/dev/null 2>&1 &")
                       .c_str());
-      under = layer_ + "/image";
-      for (int i = 0; i < 100 && access(under.c_str(), F_OK) != 0; ++i)
+      image = layer_ + "/image";
+      for (int i = 0; i < 100 && access(image.c_str(), F_OK) != 0; ++i)
         usleep(20000);
     }
-    device_ = ShellLine("losetup -f --show --direct-io=on " + under);
-    mkdir(path().c_str(), 0755);
-    if (device_.empty() || !Shell(mount + " " + device_ + " " + path()))
+#else
+    if (corrupting) unavailable_ = "built without libfuse3";
+#endif
+    if (unavailable_.empty() &&
+        !(Shell("losetup -f --show --direct-io=on " + image, &device_) &&
+          Shell(mount + " " + device_ + " " + base_.MakeDir("mnt"))))
       unavailable_ = mount + " failed";
   }
   ~LoopDrive() {
     // A FUSE driver may hold its drive a moment after the last close.
-    for (int i = 0; i < 50 && IsMounted(path()); ++i) {
+    for (int i = 0; i < 50 && Shell("mountpoint -q " + path()); ++i) {
       if (!Shell("umount " + path())) usleep(100000);
     }
     if (!device_.empty()) Shell("losetup -d " + device_);
-    if (!layer_.empty()) {
-      for (int i = 0; i < 50 && !Shell("fusermount -u " + layer_); ++i)
-        usleep(100000);
-    }
+    for (int i = 0; i < 50 && !layer_.empty() && !Shell("umount " + layer_);
+         ++i)
+      usleep(100000);
   }
 
   bool mounted() const { return unavailable_.empty(); }
   const std::string& unavailable() const { return unavailable_; }
   std::string path() const { return base_.Path("mnt"); }
-  const std::string& device() const { return device_; }
 
  private:
-  static bool IsMounted(const std::string& folder) {
-    struct stat here, above;
-    return stat(folder.c_str(), &here) == 0 &&
-           stat((folder + "/..").c_str(), &above) == 0 &&
-           here.st_dev != above.st_dev;
-  }
-  static std::string Missing(bool corrupting) {
-    if (geteuid() != 0) return "needs root";
-    if (access("/dev/fuse", F_OK) != 0) return "no /dev/fuse";
-    if (access("/dev/loop-control", F_OK) != 0) return "no loop devices";
-#ifndef KURONEL_CORRUPTING_IMAGE_PROGRAM
-    if (corrupting) return "built without libfuse3";
-#else
-    (void)corrupting;
-#endif
-    return std::string();
-  }
-
   TempDir base_;
   std::string layer_, device_, unavailable_;
 };
 
-// `count` photos of a few hundred KiB, every 4 KiB block marked.
+// `count` photos of 300 KB and more, every 4 KiB marked.
 void WritePhotos(const std::string& folder, int count) {
   mkdir(folder.c_str(), 0755);
   std::mt19937 random(7);
@@ -153,8 +126,8 @@ std::map<std::string, int> States(const testing::BatchResult& result) {
   return states;
 }
 
-// Moves 4 photos onto `drive`; every source must still be there, and the
-// rows read `state`. The run's output.
+// Moves 4 photos onto `drive`: every row reads `state`, every source stays
+// and the run fails. Its output.
 std::string MoveKeepsEverySource(const LoopDrive& drive,
                                  const std::string& state) {
   TempDir card;
@@ -170,58 +143,40 @@ std::string MoveKeepsEverySource(const LoopDrive& drive,
   return moved.out;
 }
 
-// A drive whose device stores photo bytes wrong: where the read-back can
-// reach the device, every copy fails it; where it cannot (data=journal
-// serves even O_DIRECT from memory), the move keeps its sources and says so.
+// Where the read-back reaches the device, every copy fails it; where it
+// cannot (data=journal serves even O_DIRECT from memory), the move keeps
+// its sources.
 TEST(DriveProofTest, ACopyThatTheDeviceHoldsWrongDeletesNoSource) {
   struct Case {
-    const char* name;
-    const char* make;
-    const char* mount;
-    const char* state;
+    const char *make, *mount, *state;
   };
   const Case cases[] = {
-      {"exFAT", "mkfs.exfat", "mount.exfat-fuse", "CopyError!"},
-      {"ext4 data=journal", "mkfs.ext4 -q -F", "mount -o data=journal", "OK"},
+      {"mkfs.exfat", "mount.exfat-fuse", "CopyError!"},
+      {"mkfs.ext4 -q -F", "mount -o data=journal", "OK"},
   };
-  int tried = 0;
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.mount);
     LoopDrive drive(c.make, c.mount, /*corrupting=*/true);
-    if (!drive.mounted()) {
-      std::cout << "skipped " << c.name << ": " << drive.unavailable() << "\n";
-      continue;
-    }
-    ++tried;
+    if (!drive.mounted()) GTEST_SKIP() << drive.unavailable();
     MoveKeepsEverySource(drive, c.state);
   }
-  if (tried == 0) GTEST_SKIP() << "no drive could be mounted";
 }
 
-// fusefat answers fsync without writing its device. Started through a link
-// of another name, or told another name or type, it is still no drive to
-// delete sources for.
+// fusefat answers fsync without writing its device: started through a link,
+// or told another name or type, it is still no drive to delete sources for.
 TEST(DriveProofTest, FatThroughFuseUnderAnyNameKeepsTheSources) {
   TempDir tools;
-  const std::string link = tools.Path("fatmount");
-  if (symlink("/usr/bin/fusefat", link.c_str()) != 0) FAIL();
-  int tried = 0;
+  ASSERT_EQ(symlink("/usr/bin/fusefat", tools.Path("fatmount").c_str()), 0);
   for (const std::string& mount :
-       {link + " -o rw+", std::string("fusefat -o rw+,fsname=card"),
+       {tools.Path("fatmount") + " -o rw+",
+        std::string("fusefat -o rw+,fsname=card"),
         std::string("fusefat -o rw+,subtype=vfat")}) {
     SCOPED_TRACE(mount);
     LoopDrive drive("mkfs.vfat -F 32", mount, /*corrupting=*/false);
-    if (!drive.mounted()) {
-      std::cout << "skipped fusefat: " << drive.unavailable() << "\n";
-      continue;
-    }
-    ++tried;
-    EXPECT_NE(MoveKeepsEverySource(drive, "OK")
-                  .find("the source was kept: the drive of the copy is not "
-                        "known to write its disk"),
+    if (!drive.mounted()) GTEST_SKIP() << drive.unavailable();
+    EXPECT_NE(MoveKeepsEverySource(drive, "OK").find("is not known to write"),
               std::string::npos);
   }
-  if (tried == 0) GTEST_SKIP() << "fusefat could not be mounted";
 }
 
 // The system's calls for a user who may not read the drives' devices.
@@ -235,21 +190,21 @@ class NoDeviceAccess : public testing::FaultySystemCalls {
   }
 };
 
-// Two NTFS photos whose names differ in case, on a drive whose device this
-// user cannot read: its kind is unknown, so they stay two files. On exFAT,
-// whose up-case table folds é, a folder opened as Été and as été is one.
+// NTFS photos whose names differ in case, on a drive whose device cannot be
+// read: its kind is unknown, so they stay two files. exFAT's up-case table
+// folds é: a folder opened as Été and as été is one.
 TEST(DriveProofTest, NamesAreOneFileOnlyWhereTheDriveSaysSo) {
   LoopDrive ntfs("mkfs.ntfs -q -F -f", "ntfs-3g", /*corrupting=*/false);
   LoopDrive exfat("mkfs.exfat", "mount.exfat-fuse", /*corrupting=*/false);
   if (!ntfs.mounted() || !exfat.mounted())
     GTEST_SKIP() << ntfs.unavailable() << exfat.unavailable();
-  for (const char* name : {"IMG_0001.JPG", "img_0001.jpg"})
-    std::fclose(std::fopen((ntfs.path() + "/" + name).c_str(), "w"));
-  NoDeviceAccess cannot_open_devices;
+  for (const char* name : {"/IMG_0001.JPG", "/img_0001.jpg"})
+    std::fclose(std::fopen((ntfs.path() + name).c_str(), "w"));
+  NoDeviceAccess calls;
   FileIdentitySet files;
   ASSERT_TRUE(ListDirectory(
       ntfs.path(), [&](const DirEntry& entry) { files.insert(entry.identity); },
-      cannot_open_devices));
+      calls));
   EXPECT_EQ(files.size(), 2u);
 
   WritePhotos(exfat.path() + "/Été", 1);
