@@ -2,16 +2,17 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
+#include <sys/utsname.h>
 
-#include <algorithm>
-#include <cstdio>
+#include <cerrno>
+#include <charconv>
 #include <functional>
-#include <vector>
+#include <map>
+#include <mutex>
+#include <utility>
 
 #include "platform/file_io.h"
 #include "platform/path.h"
-#include "platform/text.h"
 
 namespace kuronel {
 namespace {
@@ -20,53 +21,144 @@ namespace {
 constexpr unsigned long kMsdosMagic = 0x4d44;
 constexpr unsigned long kExfatMagic = 0x2011BAB0;
 constexpr unsigned long kFuseMagic = 0x65735546;
+constexpr unsigned long kExt4Magic = 0xEF53;
+constexpr unsigned long kXfsMagic = 0x58465342;
+constexpr unsigned long kBtrfsMagic = 0x9123683E;
 
-// The space-separated fields of one mount table line.
-std::vector<std::string_view> Fields(std::string_view line) {
-  std::vector<std::string_view> fields;
-  for (std::size_t start = 0; start < line.size();) {
-    std::size_t end = line.find(' ', start);
-    if (end == std::string_view::npos) end = line.size();
-    fields.push_back(line.substr(start, end - start));
-    start = end + 1;
+// Whether the drive's names are wanted (identity), or only its trust (a
+// read-back, which need not read an up-case table).
+enum class Ask { kEverything, kTrustOnly };
+
+// What the first sector of a drive's device says it holds.
+DriveKind KindOfBootSector(std::string_view sector) {
+  if (sector.size() < 512) return DriveKind::kUnknown;
+  if (sector.substr(3, 8) == "EXFAT   ") return DriveKind::kExfat;
+  if (sector.substr(3, 8) == "NTFS    ") return DriveKind::kNtfs;
+  const bool signed_sector = sector.substr(510, 2) == "\x55\xAA";
+  if (signed_sector &&
+      (sector.substr(0x36, 5) == "FAT12" || sector.substr(0x36, 5) == "FAT16" ||
+       sector.substr(0x52, 5) == "FAT32"))
+    return DriveKind::kFat;
+  return DriveKind::kUnknown;
+}
+
+// The names of a FAT drive, and of an exFAT drive whose own table cannot be
+// read, fold as every FAT and exFAT drive folds them.
+std::shared_ptr<const UpcaseTable> AsciiFolding() {
+  static const auto table =
+      std::make_shared<const UpcaseTable>(UpcaseTable::AsciiOnly());
+  return table;
+}
+
+// The exFAT drive's own up-case table, when its device can be read. Tables
+// are kept by device and volume serial number (which formatting draws
+// anew): a drive's identities are asked for file after file.
+std::shared_ptr<const UpcaseTable> ExfatFolding(int device,
+                                                SystemCalls& calls) {
+  static std::mutex mutex;
+  static std::map<std::pair<std::uint64_t, std::string>,
+                  std::shared_ptr<const UpcaseTable>>
+      tables;
+  struct stat st;
+  std::string serial(4, '\0');
+  if (device < 0 || calls.FileStat(device, st) != 0 ||
+      calls.ReadAt(device, serial.data(), serial.size(), 100) != 4)
+    return AsciiFolding();
+  const auto key = std::make_pair(std::uint64_t{st.st_rdev}, serial);
+  {
+    const std::lock_guard<std::mutex> lock(mutex);
+    const auto known = tables.find(key);
+    if (known != tables.end()) return known->second;
   }
-  return fields;
+  UpcaseTable table;
+  if (!ReadExfatUpcaseTable(device, table, calls)) return AsciiFolding();
+  auto shared = std::make_shared<const UpcaseTable>(std::move(table));
+  const std::lock_guard<std::mutex> lock(mutex);
+  tables[key] = shared;
+  return shared;
 }
 
-// ntfs-3g and exfat-fuse both mount as "fuseblk"; the boot sector tells
-// them apart. NTFS keeps its file numbers; anything else is taken as a FAT
-// drive, which only costs hard links their shared identity.
-bool FuseblkRenumbers(const std::string& source, SystemCalls& calls) {
-  UniqueFd device(calls.Open(source, O_RDONLY | O_CLOEXEC | O_NOCTTY), calls);
-  char sector[16] = {};
-  return !device.valid() ||
-         calls.ReadAt(device.get(), sector, sizeof sector, 0) !=
-             static_cast<ssize_t>(sizeof sector) ||
-         std::string_view(sector + 3, 8) != "NTFS    ";
-}
-
-// What a FUSE drive's mount entry tells of it.
-DriveFacts FuseDriveFacts(const MountEntry& entry, SystemCalls& calls) {
+// What a FUSE drive is: only its device's boot sector tells, whatever the
+// drive is called in the mount table. Its driver is trusted only for the
+// kinds whose drivers are known to write their device when they flush
+// (exfat-fuse, ntfs-3g), and only on a block device whose cache the
+// read-back can drop.
+DriveFacts FuseDriveFacts(const MountEntry& entry, Ask ask,
+                          SystemCalls& calls) {
   DriveFacts facts;
-  if (entry.type == "fuse.fusefat") {
-    facts.renumbers_files = true;
-    facts.confirms_flushes = false;
-  } else if (entry.type == "fuseblk") {
-    facts.renumbers_files = FuseblkRenumbers(entry.source, calls);
-  } else {
-    facts.renumbers_files = entry.type.find("fat") != std::string::npos;
+  facts.kind = DriveKind::kUnknown;
+  UniqueFd device(
+      calls.Open(entry.source, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK),
+      calls);
+  std::string sector(512, '\0');
+  struct stat st;
+  const bool read =
+      device.valid() && calls.ReadAt(device.get(), sector.data(), sector.size(),
+                                     0) == static_cast<ssize_t>(sector.size());
+  if (read) facts.kind = KindOfBootSector(sector);
+  const bool block_device =
+      read && calls.FileStat(device.get(), st) == 0 && S_ISBLK(st.st_mode);
+  const bool trusted =
+      facts.kind == DriveKind::kExfat || facts.kind == DriveKind::kNtfs;
+  facts.flushes_durable = trusted;
+  facts.read_back_reaches_medium = trusted && block_device;
+  if (facts.read_back_reaches_medium) facts.cached_device = entry.source;
+  // NTFS keeps its file numbers; every other FUSE drive is known by paths.
+  facts.renumbers_files = facts.kind != DriveKind::kNtfs;
+  if (ask == Ask::kTrustOnly) return facts;
+  if (facts.kind == DriveKind::kExfat) {
+    facts.folds_names = ExfatFolding(device.get(), calls);
+  } else if (facts.kind == DriveKind::kFat || entry.type == "fuse.fusefat") {
+    facts.folds_names = AsciiFolding();
   }
   return facts;
 }
 
-// The path of `real` (resolved, below the mount point of `entry`) from the
-// root of its drive, so that two mounts of one card give one path.
-std::string PathFromDriveRoot(const MountEntry& entry, const std::string& real) {
-  std::string rest = entry.mount_point == "/"
-                         ? real
-                         : real.substr(entry.mount_point.size());
-  if (entry.root == "/") return rest.empty() ? "/" : rest;
-  return entry.root + rest;
+// ext4's options as the drive has them, its defaults included (the mount
+// table leaves out those its superblock sets).
+std::string Ext4Options(const MountEntry& entry, SystemCalls& calls) {
+  std::string options;
+  const std::string name = entry.source.substr(entry.source.rfind('/') + 1);
+  if (entry.source.starts_with("/dev/") && !name.empty() &&
+      ReadFileUpTo("/proc/fs/ext4/" + name + "/options", 1 << 16, options,
+                   calls) == ReadOutcome::kRead)
+    return options;
+  return entry.options;
+}
+
+bool KernelSyncfsReportsFailures() {
+  struct utsname names;
+  return uname(&names) == 0 && KernelReleaseAtLeast(names.release, 5, 8);
+}
+
+// The facts of a drive of the kernel's own file system `magic`.
+DriveFacts KernelDriveFacts(unsigned long magic, const MountEntry* entry,
+                            Ask ask, SystemCalls& calls) {
+  DriveFacts facts;
+  if (magic == kMsdosMagic || magic == kExfatMagic) {
+    facts.kind = magic == kMsdosMagic ? DriveKind::kKernel : DriveKind::kExfat;
+    facts.renumbers_files = true;
+    facts.folds_names = AsciiFolding();
+    if (magic == kExfatMagic && entry != nullptr && ask == Ask::kEverything) {
+      UniqueFd device(calls.Open(entry->source,
+                                 O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK),
+                      calls);
+      facts.folds_names =
+          ExfatFolding(device.valid() ? device.get() : -1, calls);
+    }
+  }
+  // data=journal serves even O_DIRECT reads from pages the journal holds
+  // until it writes them home; btrfs serves small files from its cached
+  // tree: no read-back there reaches the medium.
+  if (magic == kBtrfsMagic ||
+      (magic == kExt4Magic &&
+       (entry == nullptr ||
+        HasMountOption(Ext4Options(*entry, calls), "data=journal"))))
+    facts.read_back_reaches_medium = false;
+  facts.durable_by_syncfs =
+      (magic == kExt4Magic || magic == kXfsMagic || magic == kBtrfsMagic) &&
+      KernelSyncfsReportsFailures();
+  return facts;
 }
 
 // statfs's magic number of the drive holding `path`, or of the nearest folder
@@ -83,76 +175,92 @@ unsigned long FileSystemMagic(const std::string& path, std::string& existing,
   return magic;
 }
 
-}  // namespace
-
-std::string UnescapedMountField(std::string_view field) {
-  std::string text;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 3 < field.size() &&
-        std::all_of(field.begin() + i + 1, field.begin() + i + 4,
-                    [](char c) { return c >= '0' && c <= '7'; })) {
-      text += static_cast<char>((field[i + 1] - '0') * 64 +
-                                (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
-      i += 3;
-    } else {
-      text += field[i];
-    }
-  }
-  return text;
-}
-
-bool MountEntryOf(std::uint64_t device, const std::string& path,
-                  MountEntry& entry, SystemCalls& calls) {
-  constexpr std::size_t kMaxMountTable = 16 << 20;
-  std::string table;
-  if (ReadFileUpTo("/proc/self/mountinfo", kMaxMountTable, table, calls) !=
-      ReadOutcome::kRead)
-    return false;
-  bool found = false;
-  for (std::size_t start = 0; start < table.size();) {
-    std::size_t end = table.find('\n', start);
-    if (end == std::string::npos) end = table.size();
-    const std::string_view line(table.data() + start, end - start);
-    start = end + 1;
-    unsigned major_number = 0, minor_number = 0;
-    const std::vector<std::string_view> fields = Fields(line);
-    std::size_t dash = 0;
-    while (dash < fields.size() && fields[dash] != "-") ++dash;
-    if (fields.size() < 5 || dash + 2 >= fields.size() ||
-        std::sscanf(std::string(fields[2]).c_str(), "%u:%u", &major_number,
-                    &minor_number) != 2 ||
-        makedev(major_number, minor_number) != device)
-      continue;
-    std::string mount_point = UnescapedMountField(fields[4]);
-    if (!PathHolds(mount_point, path) ||
-        (found && mount_point.size() < entry.mount_point.size()))
-      continue;
-    entry = {std::string(fields[dash + 1]), UnescapedMountField(fields[dash + 2]),
-             std::move(mount_point), UnescapedMountField(fields[3])};
-    found = true;
-  }
-  return found;
-}
-
-DriveFacts DriveFactsOf(const std::string& path, SystemCalls& calls) {
+// The drive's facts, and its mount entry when one was looked up
+// (`entry.device` 0 otherwise). The mount table is read only for drives
+// whose facts depend on it.
+DriveFacts AskDrive(const std::string& path, Ask ask, MountEntry& entry,
+                    SystemCalls& calls) {
   std::string existing;
   const unsigned long magic = FileSystemMagic(path, existing, calls);
-  if (magic == kMsdosMagic || magic == kExfatMagic) return {true, true};
   struct stat st;
   std::string real;
-  MountEntry entry;
-  if (magic == kFuseMagic && calls.Stat(existing, st) == 0 &&
-      calls.RealPath(existing, real) == 0 &&
-      MountEntryOf(st.st_dev, real, entry, calls))
-    return FuseDriveFacts(entry, calls);
-  return DriveFacts();
+  if (magic == 0 || calls.Stat(existing, st) != 0) return DriveFacts();
+  const bool needs_mount = magic == kFuseMagic || magic == kExt4Magic ||
+                           magic == kExfatMagic || magic == kMsdosMagic;
+  const bool mounted = needs_mount && calls.RealPath(existing, real) == 0 &&
+                       MountEntryOf(st.st_dev, real, entry, calls);
+  if (!mounted) entry = MountEntry();
+  DriveFacts facts;
+  if (magic == kFuseMagic) {
+    // A FUSE drive missing from the mount table is one nobody can tell.
+    facts = mounted ? FuseDriveFacts(entry, ask, calls)
+                    : FuseDriveFacts(MountEntry(), ask, calls);
+  } else {
+    facts = KernelDriveFacts(magic, mounted ? &entry : nullptr, ask, calls);
+  }
+  facts.device = st.st_dev;
+  return facts;
 }
 
-std::uint64_t FatPathKey(std::string_view path_from_root) {
-  std::string folded(path_from_root);
-  for (char& c : folded) c = AsciiUpper(c);
+// The path of `real` (resolved, below the mount point of `entry`) from the
+// root of its drive, so that two mounts of one card give one path.
+std::string PathFromDriveRoot(const MountEntry& entry,
+                              const std::string& real) {
+  std::string rest =
+      entry.mount_point == "/" ? real : real.substr(entry.mount_point.size());
+  if (entry.root == "/") return rest.empty() ? "/" : rest;
+  return entry.root + rest;
+}
+
+}  // namespace
+
+DriveFacts DriveFactsOf(const std::string& path, SystemCalls& calls) {
+  MountEntry entry;
+  return AskDrive(path, Ask::kEverything, entry, calls);
+}
+
+const DriveFacts& DriveFactsCache::Of(const std::string& path) {
+  struct stat st;
+  if (calls_.Stat(path, st) == 0) {
+    const auto known = by_device_.find(st.st_dev);
+    if (known != by_device_.end()) return known->second;
+  }
+  DriveFacts facts = DriveFactsOf(path, calls_);
+  return by_device_.insert_or_assign(facts.device, std::move(facts))
+      .first->second;
+}
+
+int DropDeviceCache(const DriveFacts& facts, SystemCalls& calls) {
+  if (facts.cached_device.empty()) return 0;
+  UniqueFd device(calls.Open(facts.cached_device,
+                             O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK),
+                  calls);
+  if (!device.valid()) return errno;
+  return calls.Advise(device.get(), 0, 0, POSIX_FADV_DONTNEED);
+}
+
+int DropDeviceCacheOf(const std::string& path, SystemCalls& calls) {
+  MountEntry entry;
+  return DropDeviceCache(AskDrive(path, Ask::kTrustOnly, entry, calls), calls);
+}
+
+bool KernelReleaseAtLeast(std::string_view release, int major, int minor) {
+  int have_major = 0, have_minor = 0;
+  const char* end = release.data() + release.size();
+  const auto major_end = std::from_chars(release.data(), end, have_major);
+  if (major_end.ec != std::errc()) return false;
+  if (major_end.ptr == end || *major_end.ptr != '.' ||
+      std::from_chars(major_end.ptr + 1, end, have_minor).ec != std::errc())
+    return have_major > major;
+  return have_major > major || (have_major == major && have_minor >= minor);
+}
+
+std::uint64_t DrivePathKey(std::string_view path_from_root,
+                           const UpcaseTable* folds) {
+  const std::string key = folds != nullptr ? FoldedName(path_from_root, *folds)
+                                           : std::string(path_from_root);
   // Never 0, which stands for "unknown".
-  return std::hash<std::string>()(folded) | 1;
+  return std::hash<std::string>()(key) | 1;
 }
 
 std::uint64_t PathKeyOf(const struct stat& status, const std::string& path,
@@ -161,16 +269,15 @@ std::uint64_t PathKeyOf(const struct stat& status, const std::string& path,
   const unsigned long magic = FileSystemMagic(path, existing, calls);
   if (magic != kMsdosMagic && magic != kExfatMagic && magic != kFuseMagic)
     return 0;
-  // One look at the mount table: whether a FUSE drive renumbers, and where
-  // the drive's root is.
   const std::string real = ResolvedPath(path, calls);
   MountEntry entry;
-  const bool mounted =
-      MountEntryOf(static_cast<std::uint64_t>(status.st_dev), real, entry, calls);
-  if (magic == kFuseMagic &&
-      !(mounted && FuseDriveFacts(entry, calls).renumbers_files))
+  const DriveFacts facts = AskDrive(path, Ask::kEverything, entry, calls);
+  if (!facts.renumbers_files ||
+      facts.device != static_cast<std::uint64_t>(status.st_dev))
     return 0;
-  return FatPathKey(mounted ? PathFromDriveRoot(entry, real) : real);
+  const bool mounted = entry.device != 0 && PathHolds(entry.mount_point, real);
+  return DrivePathKey(mounted ? PathFromDriveRoot(entry, real) : real,
+                      facts.folds_names.get());
 }
 
 FileIdentity IdentityOf(const struct stat& status, const std::string& path,
@@ -192,7 +299,9 @@ FileIdentity FolderIdentities::Of(const struct stat& status,
   if (device != device_)
     return IdentityOf(status, JoinPath(folder_, name), calls_);
   FileIdentity identity = InodeIdentity(status);
-  if (renumbers_) identity.path_key = FatPathKey(JoinPath(real_folder_, name));
+  if (facts_.renumbers_files)
+    identity.path_key =
+        DrivePathKey(JoinPath(real_folder_, name), facts_.folds_names.get());
   return identity;
 }
 
@@ -201,11 +310,11 @@ void FolderIdentities::Resolve() {
   struct stat st;
   if (calls_.Stat(folder_, st) != 0) return;
   device_ = st.st_dev;
-  renumbers_ = DriveFactsOf(folder_, calls_).renumbers_files;
-  if (!renumbers_) return;
-  real_folder_ = ResolvedPath(folder_, calls_);
   MountEntry entry;
-  if (MountEntryOf(device_, real_folder_, entry, calls_))
+  facts_ = AskDrive(folder_, Ask::kEverything, entry, calls_);
+  if (!facts_.renumbers_files) return;
+  real_folder_ = ResolvedPath(folder_, calls_);
+  if (entry.device == device_ && PathHolds(entry.mount_point, real_folder_))
     real_folder_ = PathFromDriveRoot(entry, real_folder_);
 }
 

@@ -2,53 +2,99 @@
 #define KURONEL_PLATFORM_DRIVE_FACTS_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/file_identity.h"
+#include "platform/mount_table.h"
+#include "platform/name_folding.h"
 #include "platform/system_calls.h"
 
 struct stat;
 
 namespace kuronel {
 
-// One line of the mount table (/proc/self/mountinfo).
-struct MountEntry {
-  std::string type;         // "ext4", "fuseblk", "fuse.fusefat", ...
-  std::string source;       // "/dev/sdb1", "fusefat", ...
-  std::string mount_point;  // where it is mounted, octal escapes decoded
-  std::string root;         // the folder of the drive mounted there
+// What a drive is, as far as the program can tell.
+enum class DriveKind {
+  kKernel,   // a file system of the kernel's own (ext4, xfs, vfat, ...)
+  kExfat,    // exFAT: the kernel's driver, or a FUSE driver on its device
+  kNtfs,     // NTFS through a FUSE driver on its device (ntfs-3g)
+  kFat,      // FAT through a FUSE driver (fusefat)
+  kUnknown,  // any other FUSE drive, or one whose device cannot be read
 };
 
-// A field of the mount table with its octal escapes (of blanks, tabs, line
-// breaks and backslashes) undone.
-std::string UnescapedMountField(std::string_view field);
-
-// The entry of `device` whose mount point is the longest start of `path`
-// (an absolute path without links); false when the table has none.
-bool MountEntryOf(std::uint64_t device, const std::string& path,
-                  MountEntry& entry, SystemCalls& calls);
-
-// What the safety of a copy or a move depends on, drive by drive.
+// What the safety of a copy or a move depends on, drive by drive. A run may
+// ask them once per drive (DriveFactsCache): they depend on the drive, not
+// on the file.
 struct DriveFacts {
-  // FAT and exFAT: their drivers give a file a new inode number when the
-  // kernel forgets it, and renumber folders too. They have neither hard nor
-  // symbolic links, so there a file is its drive and its path.
+  DriveKind kind = DriveKind::kKernel;
+  std::uint64_t device = 0;  // st_dev; 0 when the drive could not be asked
+
+  // Files are known by their path from the drive's root, not by their inode
+  // number: FAT and exFAT drivers number a file anew when the kernel forgets
+  // it, and so may any FUSE driver the program does not know.
   bool renumbers_files = false;
-  // False for a driver that answers fsync without writing its device
-  // (fusefat): what it holds may vanish in a power cut, so nothing may be
-  // deleted on the strength of a copy there.
-  bool confirms_flushes = true;
+  // How the drive compares names, for those path keys: FAT and exFAT ignore
+  // letter case (exFAT as its up-case table says). Null: names are compared
+  // byte for byte, which never takes two files for one where the drive's
+  // kind cannot be told.
+  std::shared_ptr<const UpcaseTable> folds_names;
+
+  // The drive's driver writes its device when a file or folder is flushed.
+  // False for FUSE drivers not known to (fusefat answers fsync without
+  // writing): what they hold may vanish in a power cut.
+  bool flushes_durable = true;
+  // A copy read back after its flush is read from the medium, not from a
+  // cache in memory that the program cannot drop: false on ext4 mounted
+  // data=journal, on btrfs, and on a FUSE drive whose device the program
+  // cannot open.
+  bool read_back_reaches_medium = true;
+  // A FUSE drive on a block device: the device, whose cached pages must be
+  // dropped before a read-back reaches the medium (DropDeviceCache).
+  std::string cached_device;
+
+  // ext4, xfs or btrfs of the kernel's own on Linux 5.8 or later, whose
+  // syncfs reports a failed write-back of the device (classification only).
+  bool durable_by_syncfs = false;
 };
 
 // The facts of the drive that holds `path` (or, when nothing is there yet,
-// its folder). A drive that cannot be asked gets the facts of an ordinary
-// Linux file system.
+// the nearest folder above it). A drive that cannot be asked gets the facts
+// of an ordinary Linux file system.
 DriveFacts DriveFactsOf(const std::string& path, SystemCalls& calls);
+
+// The facts of each drive, asked once: for one run, during which drives are
+// not swapped.
+class DriveFactsCache {
+ public:
+  explicit DriveFactsCache(SystemCalls& calls) : calls_(calls) {}
+  // The facts of the drive holding `path`.
+  const DriveFacts& Of(const std::string& path);
+
+ private:
+  SystemCalls& calls_;
+  std::unordered_map<std::uint64_t, DriveFacts> by_device_;
+};
+
+// Drops the cached pages of `facts.cached_device`, so that a FUSE driver
+// reading it next reads the medium. 0 when dropped or where there is
+// nothing to drop; the errno when the device cannot be opened or its pages
+// cannot be dropped (a read-back would then read memory).
+int DropDeviceCache(const DriveFacts& facts, SystemCalls& calls);
+
+// The same for the drive that holds `path`, as a copy's read-back asks it
+// after the copy's flush.
+int DropDeviceCacheOf(const std::string& path, SystemCalls& calls);
+
+// True for a kernel release text ("6.1.0-13-amd64") of `major`.`minor` or
+// later.
+bool KernelReleaseAtLeast(std::string_view release, int major, int minor);
 
 // Which file `status` (of the file at `path`) is: its device and inode, and on
 // a drive that renumbers files a key of its path from the drive's root,
-// compared as FAT compares names (letters A-Z and a-z alike).
+// compared as the drive compares names.
 // `path` may name a file that does not exist yet (a copy before it is
 // published): its folder is then resolved.
 FileIdentity IdentityOf(const struct stat& status, const std::string& path,
@@ -76,13 +122,15 @@ class FolderIdentities {
   std::string folder_;
   bool resolved_ = false;
   std::uint64_t device_ = 0;
-  bool renumbers_ = false;
+  DriveFacts facts_;
   std::string real_folder_;
 };
 
-// The key of a path from a FAT drive's root: its letters folded as FAT folds
-// them, hashed.
-std::uint64_t FatPathKey(std::string_view path_from_root);
+// The key of a path from the root of a drive that renumbers files: its
+// names folded as the drive folds them (`folds` null: not at all), hashed.
+// Never 0.
+std::uint64_t DrivePathKey(std::string_view path_from_root,
+                           const UpcaseTable* folds);
 
 }  // namespace kuronel
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/content_hash.h"
+#include "platform/drive_facts.h"
 #include "platform/file_identity.h"
 #include "platform/file_system.h"
 
@@ -425,10 +426,15 @@ class RealFileSystem::CopyJob {
   // read, is no copy: its name goes again (while it is still this copy's).
   bool ReadBack() {
     ContentHash::Digest read_back;
-    int error = HashCopy(/*direct=*/true, read_back);
-    // Drives that take no O_DIRECT (FUSE, tmpfs) refuse it at the open or at
-    // the first read: read through the cache, its pages dropped first.
-    if (error == EINVAL) error = HashCopy(/*direct=*/false, read_back);
+    // A FUSE driver reads its block device through the device's own cache:
+    // dropped first, the read-back reaches the medium.
+    int error = DropDeviceCacheOf(target_, calls_);
+    if (error == 0) {
+      error = HashCopy(/*direct=*/true, read_back);
+      // Drives that take no O_DIRECT (FUSE, tmpfs) refuse it at the open or
+      // at the first read: read through the cache, its pages dropped first.
+      if (error == EINVAL) error = HashCopy(/*direct=*/false, read_back);
+    }
     if (error == 0 && read_back == source_hash_.Result()) return true;
     if (TargetIs(result_.written) &&
         calls_.Unlink(target_) == 0)

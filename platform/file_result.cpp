@@ -53,13 +53,25 @@ Texts OutcomeTexts(FailureOutcome outcome) {
               "コピーが元のファイルの完全な別のコピーだと確かめられないため、"
               "元のファイルを残しました"};
     case FailureOutcome::kSourceKeptNoFlush:
-      return {"the source was kept: the drive of the copy cannot confirm that "
-              "it is on its disk (fusefat; mount FAT32 drives with the "
-              "kernel's vfat driver to move onto them)",
-              "コピー先のドライブ（fusefat）はディスクへの書き込みを確かめられな"
-              "いため、元のファイルを残しました。FAT32 "
-              "のドライブへ移動するには、カーネルの vfat "
-              "ドライバでマウントしてください"};
+      return {
+          "the source was kept: the drive of the copy is not known to "
+          "write its disk when it flushes (a FUSE driver such as "
+          "fusefat; only the kernel's drivers, and exfat-fuse and "
+          "ntfs-3g on a device, are; mount the drive with the kernel's "
+          "driver to move onto it)",
+          "コピー先のドライブ（fusefat などの FUSE ドライバ）は"
+          "ディスクへの書き込みを確かめられないため、元のファイルを"
+          "残しました。移動するには、カーネルのドライバでマウントして"
+          "ください"};
+    case FailureOutcome::kSourceKeptReadBackFromMemory:
+      return {
+          "the source was kept: on the drive of the copy its read-back "
+          "may come from memory, not from the disk (ext4 mounted "
+          "data=journal, btrfs, or a FUSE drive whose device cannot be "
+          "read)",
+          "コピー先のドライブ（data=journal の ext4、btrfs、デバイスを"
+          "読めない FUSE ドライブ）では読み戻しがディスクではなくメモリ"
+          "から読まれることがあるため、元のファイルを残しました"};
   }
   return {"", ""};
 }

@@ -45,8 +45,10 @@ enum class FailureOutcome {
   kSourceDeleted,  // a move deleted the source of a copy that is not read-only
   kFileMoved,      // a rename happened though a later step failed
   kSourceKeptUnproven,  // a move kept its source: its copy did not prove itself
-  kSourceKeptNoFlush,   // a move kept its source: the copy's drive cannot
-                        // confirm that anything is on its disk (fusefat)
+  kSourceKeptNoFlush,   // a move kept its source: the copy's drive is not
+                        // known to write its disk when it flushes (fusefat)
+  kSourceKeptReadBackFromMemory,  // a move kept its source: the copy's
+                                  // read-back may have come from memory
 };
 
 // The outcome of a file operation: success, or which operation failed on

@@ -32,9 +32,10 @@ TEST(FileResultTest, AJapaneseLocaleGivesJapaneseReasons) {
 
   EXPECT_EQ(window, "/x/a0.JPG: 書き込み: デバイスに空き領域がありません");
   EXPECT_EQ(batch, "/x/a0.JPG: write: デバイスに空き領域がありません");
-  EXPECT_EQ(kept_text.rfind("/x/a0.JPG: 読み出し専用の設定: 許可されていない操作です。"
-                            "コピー先のドライブ（fusefat）",
-                            0),
+  EXPECT_EQ(kept_text.rfind(
+                "/x/a0.JPG: 読み出し専用の設定: 許可されていない操作です。"
+                "コピー先のドライブ（fusefat",
+                0),
             0u)
       << kept_text;
 }

@@ -64,8 +64,11 @@ FileResult RealFileSystem::CreateDirectories(const std::string& path) {
   return FileResult(FileOperation::kCreateFolder, path, ENOTDIR);
 }
 
-bool RealFileSystem::ConfirmsFlushes(const std::string& path) {
-  return DriveFactsOf(path, calls_).confirms_flushes;
+CopyProof RealFileSystem::ProofOfCopiesOn(const std::string& path) {
+  const DriveFacts facts = DriveFactsOf(path, calls_);
+  if (!facts.flushes_durable) return CopyProof::kFlushNotDurable;
+  if (!facts.read_back_reaches_medium) return CopyProof::kReadBackFromMemory;
+  return CopyProof::kComplete;
 }
 
 bool RealFileSystem::Stat(const std::string& path, FileInfo& info) {

@@ -34,6 +34,17 @@ struct FileInfo : FileIdentity {
   }
 };
 
+// What a copy that read back equal proves, by its drive.
+enum class CopyProof {
+  kComplete,  // on the disk, and read from the medium
+  // The drive is not known to write its device when it flushes (fusefat,
+  // any FUSE driver not known): a power cut may take the copy.
+  kFlushNotDurable,
+  // The read-back may have been served from memory the program cannot drop
+  // (ext4 data=journal, btrfs, a FUSE drive whose device it cannot open).
+  kReadBackFromMemory,
+};
+
 // Called while a copy runs, every few MB and once at the end, so that a
 // window can repaint during the copy of a large movie.
 using CopyProgress =
@@ -136,10 +147,12 @@ class FileSystem {
   virtual int FileError(const std::string& path) {
     return FileExists(path) ? 0 : ENOENT;
   }
-  // False for a drive whose driver answers flushes without writing its
-  // device (fusefat): a copy there may vanish in a power cut whatever the
-  // program does.
-  virtual bool ConfirmsFlushes(const std::string& /*path*/) { return true; }
+  // What a flushed copy's read-back proves on the drive holding `path`:
+  // whether the copy would outlive a power cut and was read from the
+  // medium, so that its source may go.
+  virtual CopyProof ProofOfCopiesOn(const std::string& /*path*/) {
+    return CopyProof::kComplete;
+  }
   // A hint that the file at `path` is copied next: where the system can,
   // its drive starts reading the file's first bytes in the background, so
   // that a card is not idle while the copy before it is written. Changes
@@ -199,7 +212,7 @@ class RealFileSystem : public FileSystem {
   FileResult FlushFolder(const std::string& path) override;
   int FileError(const std::string& path) override;
   void ReadAheadFile(const std::string& path) override;
-  bool ConfirmsFlushes(const std::string& path) override;
+  CopyProof ProofOfCopiesOn(const std::string& path) override;
   void BeginCopyBatch() override { batching_ = true; }
   std::vector<CopyResult> FinishCopyBatch() override;
   void StartWriteOut(const std::string& folder) override;

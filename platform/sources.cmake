@@ -12,6 +12,8 @@ set(KURONEL_PLATFORM_SOURCES
   file_removal.cpp
   file_system.cpp
   folder_lock.cpp
+  mount_table.cpp
+  name_folding.cpp
   path.cpp
   system.cpp
   system_calls.cpp

@@ -65,9 +65,12 @@ void ConfirmOnDisk(const std::string& source_path, const PlannedCopy& planned,
 // step, if any.
 FileResult SourceKept(const std::string& source_path,
                       const FileResult& earlier, SourceRemoval removal) {
-  const FailureOutcome kept = removal == SourceRemoval::kDriveCannotFlush
-                                  ? FailureOutcome::kSourceKeptNoFlush
-                                  : FailureOutcome::kSourceKeptUnproven;
+  const FailureOutcome kept =
+      removal == SourceRemoval::kDriveCannotFlush
+          ? FailureOutcome::kSourceKeptNoFlush
+      : removal == SourceRemoval::kReadBackFromMemory
+          ? FailureOutcome::kSourceKeptReadBackFromMemory
+          : FailureOutcome::kSourceKeptUnproven;
   if (!earlier.ok()) return earlier.WithOutcome(kept);
   return FileResult(FileOperation::kDelete, source_path, ECANCELED,
                     FailureCause::kOutcomeOnly)
@@ -105,6 +108,7 @@ void DeleteSource(const std::string& source_path, const PlannedCopy& planned,
       return;
     case SourceRemoval::kNotAllowed:
     case SourceRemoval::kDriveCannotFlush:
+    case SourceRemoval::kReadBackFromMemory:
       row.failure = SourceKept(source_path, row.failure, removal);
       return;
   }

@@ -29,8 +29,14 @@ SourceRemoval RemoveCopiedSource(const std::string& source_path,
                                  const CopyResult& copy,
                                  FileSystem& file_system,
                                  FileResult* failure) {
-  if (!file_system.ConfirmsFlushes(target_path))
-    return SourceRemoval::kDriveCannotFlush;
+  switch (file_system.ProofOfCopiesOn(target_path)) {
+    case CopyProof::kComplete:
+      break;
+    case CopyProof::kFlushNotDurable:
+      return SourceRemoval::kDriveCannotFlush;
+    case CopyProof::kReadBackFromMemory:
+      return SourceRemoval::kReadBackFromMemory;
+  }
   if (!CopyProvesItself(source_path, target_path, copy, file_system))
     return SourceRemoval::kNotAllowed;
   const FileResult deleted = file_system.DeleteFile(source_path);

@@ -11,9 +11,14 @@ enum class SourceRemoval {
   kNotAllowed,  // the copy does not prove itself; the source stays
   kDeleted,
   kDeleteFailed,  // allowed, but the disk refused (a read-only source)
-  // The copy is on a drive that answers flushes without writing (fusefat):
-  // nothing confirms that it would outlive a power cut.
+  // The copy is on a drive not known to write its disk when it flushes
+  // (fusefat, any FUSE driver not known): nothing confirms that it would
+  // outlive a power cut.
   kDriveCannotFlush,
+  // The copy's read-back may have been served from memory (ext4 mounted
+  // data=journal, btrfs, a FUSE drive whose device cannot be opened):
+  // nothing proves that the drive holds what was read.
+  kReadBackFromMemory,
 };
 
 // The only way a move deletes its source. The source is often the only copy
@@ -22,7 +27,9 @@ enum class SourceRemoval {
 // source stands at the row's target with the source's complete bytes, and
 // the source is still the very file that was copied, unchanged since. A file
 // reached under another spelling, a link, a file somebody else put at the
-// target, a copy not yet on disk or one not read back never counts.
+// target, a copy not yet on disk or one not read back never counts; nor
+// does any copy on a drive not known to make its flushes durable and its
+// read-backs reach the medium.
 // A failed delete is described in `failure` when given.
 SourceRemoval RemoveCopiedSource(const std::string& source_path,
                                  const std::string& target_path,
