@@ -120,13 +120,14 @@ TEST(RunClaimsTest, OverlappingRunsAreRefused) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FolderLocks first(RealSystemCalls()), second(RealSystemCalls());
-    std::string busy;
-    ASSERT_TRUE(first.TryLock({c.first}, busy)) << busy;
+    LockRefusal refusal;
+    ASSERT_TRUE(first.TryLock({c.first}, refusal)) << refusal.reason;
     // The first run makes its destination meanwhile.
     mkdir(dir.Path("out/new").c_str(), 0755);
-    EXPECT_EQ(second.TryLock({c.second}, busy), c.second_allowed) << busy;
+    EXPECT_EQ(second.TryLock({c.second}, refusal), c.second_allowed)
+        << refusal.folder;
     first.Release();
-    EXPECT_TRUE(second.TryLock({c.second}, busy)) << busy;
+    EXPECT_TRUE(second.TryLock({c.second}, refusal)) << refusal.reason;
     rmdir(dir.Path("out/new").c_str());
   }
 }
