@@ -272,26 +272,52 @@ bool FolderLocks::WriteRegistration(const std::string& text,
   return false;
 }
 
+namespace {
+
+// The folders to flock, by identity, each in the strongest mode asked of
+// it: every folder asked for that exists, and, shared, every folder above
+// it (above the nearest that exists, for one not made yet). A run of
+// another user, who has a registry of their own, then cannot take a folder
+// exclusively while this one works inside it, nor work inside a folder
+// this one holds exclusively: two users' moves of a card and of its DCIM
+// folder do not interleave.
+using FolderSet = std::map<std::pair<std::uint64_t, std::uint64_t>, OpenFolder>;
+
+void AddFolder(SystemCalls& calls, const std::string& path,
+               FolderLocks::Mode mode, FolderSet& folders) {
+  OpenFolder folder{
+      UniqueFd(calls.Open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC), calls),
+      path, mode};
+  struct stat st;
+  if (!folder.fd.valid() || calls.FileStat(folder.fd.get(), st) != 0) return;
+  const FileIdentity identity = InodeIdentity(st);
+  auto [it, inserted] =
+      folders.try_emplace({identity.device, identity.inode}, std::move(folder));
+  // The same folder again: one lock, in the stronger mode (two descriptors
+  // of one process would conflict with each other).
+  if (!inserted && mode == FolderLocks::Mode::kExclusive)
+    it->second.mode = FolderLocks::Mode::kExclusive;
+}
+
+FolderSet FoldersToLock(SystemCalls& calls,
+                        const std::vector<FolderLocks::Request>& requests) {
+  FolderSet folders;
+  for (const FolderLocks::Request& request : requests) {
+    AddFolder(calls, request.folder, request.mode, folders);
+    for (std::string above = ResolvedPath(request.folder, calls);
+         above.starts_with('/') && above != "/";) {
+      above = ParentFolder(above);
+      AddFolder(calls, above, FolderLocks::Mode::kShared, folders);
+    }
+  }
+  return folders;
+}
+
+}  // namespace
+
 bool FolderLocks::LockFolders(const std::vector<Request>& requests,
                               LockRefusal& refusal) {
-  std::map<std::pair<std::uint64_t, std::uint64_t>, OpenFolder> folders;
-  for (const Request& request : requests) {
-    // A folder not made yet is guarded by the registrations alone.
-    OpenFolder folder{UniqueFd(calls_.Open(request.folder,
-                                           O_RDONLY | O_DIRECTORY | O_CLOEXEC),
-                               calls_),
-                      request.folder, request.mode};
-    struct stat st;
-    if (!folder.fd.valid() || calls_.FileStat(folder.fd.get(), st) != 0)
-      continue;
-    const FileIdentity identity = InodeIdentity(st);
-    auto [it, inserted] = folders.try_emplace({identity.device, identity.inode},
-                                              std::move(folder));
-    // The same folder again: one lock, in the stronger mode.
-    if (!inserted && request.mode == Mode::kExclusive)
-      it->second.mode = Mode::kExclusive;
-  }
-  for (auto& [identity, folder] : folders) {
+  for (auto& [identity, folder] : FoldersToLock(calls_, requests)) {
     if (!Lock(calls_, folder.fd.get(), folder.mode)) {
       refusal = {LockRefusal::Kind::kBusy, folder.path, ""};
       return false;

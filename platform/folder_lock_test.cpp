@@ -116,5 +116,47 @@ TEST(FolderLocksTest, RunsOfOneUserMeetWhateverTheirEnvironment) {
   if (saved != nullptr) ::setenv("XDG_RUNTIME_DIR", saved_value.c_str(), 1);
 }
 
+// Runs of two users keep two registries; the folder locks alone keep them
+// apart: a folder held exclusively keeps out any run inside it and any run
+// that would hold a folder around it exclusively.
+TEST(FolderLocksTest, RunsOfTwoUsersOnNestedFoldersOfOneCard) {
+  TempDir dir;
+  const std::string card = dir.MakeDir("card");
+  const std::string dcim = dir.MakeDir("card/DCIM");
+  const std::string other = dir.MakeDir("other");
+  struct Case {
+    const char* name;
+    FolderLocks::Request first, second;
+    bool second_allowed;
+  };
+  const Case cases[] = {
+      {"a move of a card, then of its folder",
+       {card, Mode::kExclusive},
+       {dcim, Mode::kExclusive},
+       false},
+      {"a move of a folder, then of its card",
+       {dcim, Mode::kExclusive},
+       {card, Mode::kExclusive},
+       false},
+      {"a copy of a moved card's folder",
+       {card, Mode::kExclusive},
+       {dcim, Mode::kShared},
+       false},
+      {"two cards side by side",
+       {card, Mode::kExclusive},
+       {other, Mode::kExclusive},
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FolderLocks first(RealSystemCalls(), dir.MakeDir("tmp-a"));
+    FolderLocks second(RealSystemCalls(), dir.MakeDir("tmp-b"));
+    LockRefusal refusal;
+    ASSERT_TRUE(first.TryLock({c.first}, refusal)) << refusal.reason;
+    EXPECT_EQ(second.TryLock({c.second}, refusal), c.second_allowed)
+        << refusal.reason;
+  }
+}
+
 }  // namespace
 }  // namespace kuronel

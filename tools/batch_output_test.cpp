@@ -31,9 +31,9 @@ using testing::TempDir;
 // order.
 std::string WriteCard(const TempDir& dir, int count) {
   for (int i = 0; i < count; ++i) {
-    const std::string path = dir.WriteFile(
-        "card/IMG_" + std::to_string(1000 + i) + ".JPG",
-        std::string(300 + i, static_cast<char>('a' + i % 26)));
+    const std::string path =
+        dir.WriteFile("card/IMG_" + std::to_string(1000 + i) + ".JPG",
+                      std::string(300 + i, static_cast<char>('a' + i % 26)));
     testing::SetTimes(path, 1083844801 + 86400 * i, 0);
   }
   return dir.Path("card");
@@ -129,8 +129,8 @@ TEST(BatchOutputTest, ARunWithoutATrustworthyRegistryIsRefused) {
   if (child == 0) {
     ::close(ends[0]);
     if (::setgid(user) != 0 || ::setuid(user) != 0) ::_exit(99);
-    const testing::BatchResult result = testing::RunBatchArgs(
-        {"--move", "--dest", dir.Path("out"), card});
+    const testing::BatchResult result =
+        testing::RunBatchArgs({"--move", "--dest", dir.Path("out"), card});
     (void)!::write(ends[1], result.err.data(), result.err.size());
     ::_exit(result.code);
   }
