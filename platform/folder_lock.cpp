@@ -215,9 +215,7 @@ bool FolderLocks::OpenRegistry(LockRefusal& refusal) {
 bool FolderLocks::Register(const std::vector<Request>& requests,
                            LockRefusal& refusal) {
   if (!OpenRegistry(refusal)) return false;
-  const std::string folder =
-      RunRegistryFolder(calls_.EffectiveUser(), registry_parent_);
-  refusal.folder = folder;
+  refusal.folder = RunRegistryFolder(calls_.EffectiveUser(), registry_parent_);
   RegistryGuard guard(calls_, registry_.get());
   if (!guard.held()) return NoRegistry(refusal, "cannot lock its file lock");
   std::vector<Registered> mine;
@@ -256,8 +254,8 @@ bool FolderLocks::WriteRegistration(const std::string& text,
   registration_name_ = "run-" + std::to_string(calls_.ProcessId()) + "-" +
                        std::to_string(++serial);
   const char* name = registration_name_.c_str();
-  calls_.UnlinkAt(registry_.get(),
-                  name);  // a file of a dead process of this pid
+  // A file of a dead process of this number.
+  calls_.UnlinkAt(registry_.get(), name);
   registration_ = UniqueFd(
       calls_.OpenAt(registry_.get(), name,
                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600),
