@@ -137,10 +137,11 @@ void Session::BuildPlan(ProcessingPlan& plan) const {
 }
 
 bool Session::LockRun(const std::vector<std::string>& folders,
-                      std::string& busy) {
+                      LockRefusal& refusal) {
   if (run_locks_ != nullptr) return true;
   auto locks = std::make_unique<FolderLocks>(calls_);
-  if (!locks->TryLock(RunLockRequests(settings_, folders), busy)) return false;
+  if (!locks->TryLock(RunLockRequests(settings_, folders), refusal))
+    return false;
   run_locks_ = std::move(locks);
   return true;
 }
@@ -158,8 +159,8 @@ RunSummary Session::RunPlan(ProcessingPlan& plan, const StatusSink& status,
     }
   } locks_of_this_run;
   if (run_locks_ == nullptr) {
-    std::string busy;
-    if (!LockRun(busy)) return RunSummary();
+    LockRefusal refusal;
+    if (!LockRun(refusal)) return RunSummary();
     locks_of_this_run.session = this;
   }
   return ::kuronel::RunPlan(plan, settings_, file_system_, status, observer);

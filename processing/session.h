@@ -120,12 +120,15 @@ class Session {
   void BuildPlan(ProcessingPlan& plan) const;
 
   // Takes the locks of a run (RunLockRequests of the settings and
-  // `folders`) without waiting: false, with `busy` naming the folder, when
-  // another run holds one. Held until UnlockRun or the session's end; a
-  // second call keeps the locks already held.
-  bool LockRun(const std::vector<std::string>& folders, std::string& busy);
+  // `folders`) without waiting: false, with `refusal` saying why, when
+  // another run holds one or the registry of runs cannot be had. Held until
+  // UnlockRun or the session's end; a second call keeps the locks already
+  // held.
+  bool LockRun(const std::vector<std::string>& folders, LockRefusal& refusal);
   // The same for the opened folders.
-  bool LockRun(std::string& busy) { return LockRun(opened_folders_, busy); }
+  bool LockRun(LockRefusal& refusal) {
+    return LockRun(opened_folders_, refusal);
+  }
   void UnlockRun();
   bool HoldsRunLocks() const { return run_locks_ != nullptr; }
 

@@ -149,10 +149,11 @@ TEST_F(SessionTest, ARunNeverGoesBesideAnotherRunOnItsFolders) {
   FaultyFileSystem other_disk;
   Session other(RealSystemCalls(), other_disk);
   other.SetSettings(settings_);
-  std::string busy;
-  ASSERT_TRUE(other.LockRun({dir_.Path("card")}, busy)) << busy;
-  EXPECT_FALSE(session_.LockRun(busy));
-  EXPECT_FALSE(busy.empty());
+  LockRefusal refusal;
+  ASSERT_TRUE(other.LockRun({dir_.Path("card")}, refusal)) << refusal.reason;
+  EXPECT_FALSE(session_.LockRun(refusal));
+  EXPECT_EQ(refusal.kind, LockRefusal::Kind::kBusy);
+  EXPECT_FALSE(refusal.folder.empty());
   EXPECT_EQ(session_.RunPlan(plan, {}).rows, 0u);
   EXPECT_EQ(plan[0].State, RowState::kUnprocessed);
   EXPECT_EQ(KindAt(plan[0].NewPath, false, RealSystemCalls()),
@@ -164,7 +165,7 @@ TEST_F(SessionTest, ARunNeverGoesBesideAnotherRunOnItsFolders) {
   EXPECT_EQ(plan[0].State, RowState::kCopyError);
   // The run's own locks went with it.
   EXPECT_FALSE(session_.HoldsRunLocks());
-  EXPECT_TRUE(other.LockRun({dir_.Path("card")}, busy)) << busy;
+  EXPECT_TRUE(other.LockRun({dir_.Path("card")}, refusal)) << refusal.reason;
 }
 
 }  // namespace

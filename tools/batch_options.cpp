@@ -102,9 +102,13 @@ constexpr char kHelp[] =
     "  file not found  the source file was gone, or its drive (its # line\n"
     "                  says which)\n"
     "\n"
-    "When standard output cannot be written (a full disk, a closed pipe),\n"
-    "the run stops after the file in hand: every file stays whole, and the\n"
-    "files after it are not touched.\n"
+    "When standard output cannot be written (a full disk, a closed pipe as\n"
+    "in ... | head -1), the run stops after the files in hand, and the lines\n"
+    "of those files that standard output did not take go to standard error,\n"
+    "one each, in the same form. SIGINT (Ctrl-C) or SIGTERM stops a run the\n"
+    "same way, every line on standard output (before the first file is\n"
+    "touched it ends the program at once). Every file stays whole, and the\n"
+    "files after those in hand are not touched.\n"
     "\n"
     "Standard error: progress while it is a terminal; messages and errors.\n"
     "\n"
@@ -113,8 +117,11 @@ constexpr char kHelp[] =
     "and standard output took every line; 1 when any file did not (a move\n"
     "that kept a source included), a folder or file could not be\n"
     "read or standard output could not be written; 2 on a usage error (an\n"
-    "unknown option, no SOURCE, a SOURCE that is no folder, no --dest) or\n"
-    "when another Kuronel run is working on DIR or a SOURCE.\n";
+    "unknown option, no SOURCE, a SOURCE that is no folder, no --dest),\n"
+    "when another Kuronel run is working on DIR or a SOURCE, or when the\n"
+    "folder where runs register (/tmp/kuronel-runs-UID) is not the user's\n"
+    "own and private; 130 (SIGINT) or 143 (SIGTERM) when a signal stopped\n"
+    "the run.\n";
 
 constexpr char kUsage[] =
     "usage: kuronel-batch [options] --dest DIR SOURCE...\n"

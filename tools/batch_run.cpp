@@ -1,6 +1,9 @@
 #include "tools/batch_run.h"
 
+#include <poll.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -28,6 +31,13 @@ constexpr RowState kStateOrder[] = {
     RowState::kNotFound,
 };
 
+// "SIGINT" for SIGINT, and so on; the number for a signal without a name.
+std::string SignalName(int signal_number) {
+  const char* name = sigabbrev_np(signal_number);
+  return name != nullptr ? std::string("SIG") + name
+                         : "signal " + std::to_string(signal_number);
+}
+
 int UsageError(std::ostream& err, const std::string& message) {
   err << kProgramName << message << "\n" << BatchUsageText();
   return kBatchExitUsage;
@@ -38,7 +48,8 @@ int UsageError(std::ostream& err, const std::string& message) {
 // nothing more is written.
 class BatchOutput {
  public:
-  explicit BatchOutput(std::ostream& out) : out_(out) {}
+  // `fd` is the descriptor under `out`, or -1 where there is none (tests).
+  BatchOutput(std::ostream& out, int fd) : out_(out), fd_(fd) {}
 
   void Write(std::string_view text) {
     if (failed()) return;
@@ -49,19 +60,71 @@ class BatchOutput {
   void WriteLine(const std::string& line) { Write(line + '\n'); }
   bool failed() const { return !out_; }
 
+  // True once the reader of a pipe on standard output has gone (`| head
+  // -1`): a run then stops before it touches more files whose lines could
+  // only go to standard error.
+  bool ReaderGone() {
+    if (fd_ < 0 || !OutputReaderGone(fd_)) return false;
+    if (error_ == 0) error_ = EPIPE;
+    return true;
+  }
+
   // Says once on `err` why standard output failed.
   void ReportFailure(std::ostream& err) {
     if (reported_) return;
     reported_ = true;
     err << kProgramName << "cannot write to standard output: "
-        << (error_ != 0 ? std::strerror(error_) : "write error") << "\n";
+        << (error_ != 0 ? std::strerror(error_) : "write error")
+        << "; the lines of the files done from here on follow here\n";
   }
 
  private:
   std::ostream& out_;
+  int fd_;
   int error_ = 0;
   bool reported_ = false;
 };
+
+// A stop asked of the run by a signal (see RequestBatchStop): the signal's
+// number, 0 while none came.
+std::atomic<int> stop_signal{0};
+// Whether the run has begun touching files; a signal before that may end
+// the process at once.
+enum RunPhase : int { kBeforeRun, kRunning, kEnding };
+std::atomic<int> run_phase{kBeforeRun};
+
+// The run's phase for the time it touches files; false when a signal came
+// first (the process is ending then, and nothing may be touched).
+class RunningPhase {
+ public:
+  RunningPhase() {
+    int expected = kBeforeRun;
+    began_ = run_phase.compare_exchange_strong(expected, kRunning);
+  }
+  ~RunningPhase() {
+    if (began_) run_phase = kBeforeRun;
+  }
+  RunningPhase(const RunningPhase&) = delete;
+  RunningPhase& operator=(const RunningPhase&) = delete;
+  bool began() const { return began_; }
+
+ private:
+  bool began_;
+};
+
+// Why a run was refused its locks, and what the user can do.
+void WriteRefusal(const LockRefusal& refusal, std::ostream& err) {
+  if (refusal.kind == LockRefusal::Kind::kBusy) {
+    err << kProgramName << "another Kuronel run is working on "
+        << refusal.folder << "; try again when it has finished\n";
+    return;
+  }
+  err << kProgramName << "cannot keep track of the runs in " << refusal.folder
+      << " (" << refusal.reason
+      << "); no run starts without it, or it could meet another run on the "
+         "same files. Remove that folder (ask the administrator when it is "
+         "not yours) and try again\n";
+}
 
 // One "#" line for each folder or file that could not be read, so that
 // nobody takes the card for empty when it is not; they fail the run. Gives
@@ -130,8 +193,7 @@ std::string FailureLine(const PlanRow& row) {
   if (row.failure.ok()) return std::string();
   return "# " + std::string(StateText(row.State)) + " " +
          LineField(row.failure.path()) + ": " +
-         OperationText(row.failure.operation()) + ": " +
-         row.failure.Reason();
+         OperationText(row.failure.operation()) + ": " + row.failure.Reason();
 }
 
 std::string PlanLine(const PlanRow& row, bool was_run) {
@@ -149,25 +211,35 @@ void WritePlannedRows(const ProcessingPlan& plan, BatchOutput& output) {
   output.WriteLine(PlanSummary(plan));
 }
 
-// A row of a run, and why it failed when it did.
-void WriteRow(const PlanRow& row, BatchOutput& output) {
-  output.WriteLine(PlanLine(row, true));
+// A row of a run, and why it failed when it did. A row that standard output
+// did not take goes to `err` in the same form: the file was handled, and
+// its line must reach the user somewhere.
+void WriteRow(const PlanRow& row, BatchOutput& output, std::ostream& err) {
+  std::string lines = PlanLine(row, true) + '\n';
   const std::string failure = FailureLine(row);
-  if (!failure.empty()) output.WriteLine(failure);
+  if (!failure.empty()) lines += failure + '\n';
+  output.Write(lines);
+  if (!output.failed()) return;
+  output.ReportFailure(err);
+  err << lines << std::flush;
 }
 
 // Runs the plan and writes each row as soon as it is done, in its final
-// state (a row is reported only once it is on the disk); once standard
-// output fails the run stops after the row in hand.
+// state (a row is reported only once it is on the disk). Once standard
+// output fails or its reader has gone, or a signal asks for it, the run
+// stops after the rows in hand.
 RunSummary RunPlanWritingRows(Session& session, ProcessingPlan& plan,
                               const StatusSink& status,
-                              TerminalProgress& progress, BatchOutput& output) {
+                              TerminalProgress& progress, BatchOutput& output,
+                              std::ostream& err) {
   RunObserver observer;
   observer.row_done = [&](std::size_t i) {
     progress.Clear();  // a row must not land on the progress line
-    WriteRow(plan[i], output);
+    WriteRow(plan[i], output, err);
   };
-  observer.stop_requested = [&] { return output.failed(); };
+  observer.stop_requested = [&] {
+    return stop_signal != 0 || output.failed() || output.ReaderGone();
+  };
   const RunSummary run = session.RunPlan(plan, status, observer);
   progress.Clear();
   return run;
@@ -191,6 +263,14 @@ int CheckArguments(const BatchOptions& options, const Session& session,
 // all it was asked.
 int RunEnd(const RunSummary& run, const ProcessingPlan& plan, int exit_ok,
            BatchOutput& output, std::ostream& err) {
+  const int signal_number = stop_signal;
+  if (signal_number != 0) {
+    output.WriteLine(PlanSummary(plan));
+    err << kProgramName << "stopped by " << SignalName(signal_number)
+        << " after " << run.rows << " of " << plan.size()
+        << " files; the files after them were not touched\n";
+    return kBatchExitSignalBase + signal_number;
+  }
   if (run.rows < plan.size()) {
     output.ReportFailure(err);
     err << kProgramName << "stopped after " << run.rows << " of " << plan.size()
@@ -226,10 +306,9 @@ int RunBatchWithOutput(const BatchOptions& options, BatchOutput& output,
       usage != kBatchExitOk)
     return usage;
   // Held from before the folders are read until the run has ended.
-  std::string busy;
-  if (!options.dry_run && !session.LockRun(options.sources, busy)) {
-    err << kProgramName << "another Kuronel run is working on " << busy
-        << "; try again when it has finished\n";
+  LockRefusal refusal;
+  if (!options.dry_run && !session.LockRun(options.sources, refusal)) {
+    WriteRefusal(refusal, err);
     return kBatchExitUsage;
   }
 
@@ -256,8 +335,11 @@ int RunBatchWithOutput(const BatchOptions& options, BatchOutput& output,
   }
   // Nobody would learn what a run did whose output is already lost.
   if (output.failed()) return kBatchExitFailed;
+  const RunningPhase running;
+  // A signal came first: the process is ending, and touches nothing.
+  if (!running.began()) return kBatchExitSignalBase + stop_signal;
   const RunSummary run =
-      RunPlanWritingRows(session, plan, status, progress, output);
+      RunPlanWritingRows(session, plan, status, progress, output, err);
   if (result != nullptr) *result = plan;
   return RunEnd(run, plan, exit_ok, output, err);
 }
@@ -265,8 +347,8 @@ int RunBatchWithOutput(const BatchOptions& options, BatchOutput& output,
 }  // namespace
 
 int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err,
-             ProcessingPlan* result, FileSystem* disk) {
-  BatchOutput output(out);
+             ProcessingPlan* result, FileSystem* disk, int out_fd) {
+  BatchOutput output(out, out_fd);
   const int code = RunBatchWithOutput(options, output, err, result, disk);
   if (!output.failed()) return code;
   // A run whose results were lost has not done what it was asked.
@@ -274,15 +356,26 @@ int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err,
   return code == kBatchExitOk ? kBatchExitFailed : code;
 }
 
+bool RequestBatchStop(int signal_number) {
+  stop_signal = signal_number;
+  int expected = kBeforeRun;
+  return !run_phase.compare_exchange_strong(expected, kEnding);
+}
+
+bool OutputReaderGone(int fd) {
+  pollfd probe = {.fd = fd, .events = 0, .revents = 0};
+  return ::poll(&probe, 1, 0) == 1 && (probe.revents & (POLLERR | POLLHUP));
+}
+
 int BatchMain(const std::vector<std::string>& args, std::ostream& out,
-              std::ostream& err, bool stderr_is_terminal) {
+              std::ostream& err, bool stderr_is_terminal, int out_fd) {
   BatchOptions options;
   std::string error;
   if (!ParseBatchArguments(args, CurrentDirectory(RealSystemCalls()), options,
                            error))
     return UsageError(err, error);
   options.show_progress = stderr_is_terminal;
-  return RunBatch(options, out, err);
+  return RunBatch(options, out, err, nullptr, nullptr, out_fd);
 }
 
 }  // namespace kuronel

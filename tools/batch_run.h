@@ -66,20 +66,41 @@ std::string FailureLine(const PlanRow& row);
 // builds the catalogue of the sources, checks the default targets, sorts by
 // date, plans and (unless dry_run) runs the plan. A run holds the locks of
 // RunLockRequests throughout and refuses (kBatchExitUsage) when another run
-// holds them. Folders and files that could not be read go to `out` as
+// holds them or the registry of runs cannot be had. Folders and files that
+// could not be read go to `out` as
 // "# cannot read PATH: REASON" lines before the plan, and fail the run. The
 // plan goes to `out`, one line flushed as each row is done, progress and
 // messages to `err`. When `out` fails (a full disk, a closed pipe) the run
-// stops after the row in hand and fails. Returns the exit code.
-// When `result` is given it receives the plan with every row's final state;
-// `disk` replaces the real disk for the run (tests).
+// stops after the rows in hand and fails; the lines of the rows it did that
+// `out` did not take go to `err`, one each, in the same form. So does a
+// run whose pipe on `out_fd` (the descriptor under `out`, -1 for none) has
+// lost its reader. A stop asked by RequestBatchStop ends the run the same
+// way, all its lines on `out`, and gives kBatchExitSignalBase + the signal.
+// Returns the exit code. When `result` is given it receives the plan with
+// every row's final state; `disk` replaces the real disk for the run
+// (tests).
 int RunBatch(const BatchOptions& options, std::ostream& out, std::ostream& err,
-             ProcessingPlan* result = nullptr, FileSystem* disk = nullptr);
+             ProcessingPlan* result = nullptr, FileSystem* disk = nullptr,
+             int out_fd = -1);
 
 // Parses `args` (after the program name) against the current directory and
 // runs; usage errors give kBatchExitUsage with the usage on `err`.
 int BatchMain(const std::vector<std::string>& args, std::ostream& out,
-              std::ostream& err, bool stderr_is_terminal);
+              std::ostream& err, bool stderr_is_terminal, int out_fd = -1);
+
+// The exit code of a run stopped by a signal is this plus its number, as a
+// shell gives a command that the signal ended: 130 for SIGINT, 143 for
+// SIGTERM.
+inline constexpr int kBatchExitSignalBase = 128;
+
+// Asks the run of this process to stop after the rows in hand, for
+// `signal_number`; callable from any thread. False when the run has not
+// begun touching files: none will be touched then, and the caller may end
+// the process as the signal would.
+bool RequestBatchStop(int signal_number);
+
+// True when `fd` is a pipe or socket whose reader has gone.
+bool OutputReaderGone(int fd);
 
 }  // namespace kuronel
 

@@ -336,38 +336,13 @@ TEST_F(BatchRunTest, TheProgramTakesARelativeDestination) {
   EXPECT_NE(ReadFile(err_file).find("--dest"), std::string::npos);
 }
 
-// Starts the program with `args` and standard output into a pipe that nobody
-// reads any more (as after `| head -1`), SIGPIPE as a shell leaves it;
-// returns its wait status.
-int RunIntoClosedPipe(const Args& args, const std::string& err_file) {
-  int ends[2];
-  if (::pipe(ends) != 0) return -1;
-  ::close(ends[0]);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::signal(SIGPIPE, SIG_DFL);
-    ::dup2(ends[1], STDOUT_FILENO);
-    const int err =
-        ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ::dup2(err, STDERR_FILENO);
-    std::vector<char*> argv = {const_cast<char*>(KURONEL_BATCH_PROGRAM)};
-    for (const std::string& arg : args)
-      argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    ::execv(KURONEL_BATCH_PROGRAM, argv.data());
-    ::_exit(127);
-  }
-  ::close(ends[1]);
-  int status = -1;
-  ::waitpid(pid, &status, 0);
-  return status;
-}
-
 TEST_F(BatchRunTest, AClosedOutputStopsAMoveAfterTheFileInHand) {
   const testing::Manifest before = testing::TakeManifest(card_);
   const std::string err_file = dir_.Path("stderr");
-  const int status =
-      RunIntoClosedPipe({"--exif", "--move", "--dest", out_, card_}, err_file);
+  int status = -1;
+  ::waitpid(testing::StartBatchProgram(
+                {"--exif", "--move", "--dest", out_, card_}, err_file),
+            &status, 0);
   ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
   EXPECT_EQ(WEXITSTATUS(status), kBatchExitFailed);
   const std::string err = ReadFile(err_file);

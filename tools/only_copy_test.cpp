@@ -242,9 +242,9 @@ TEST_F(OnlyCopyTest, TwoRunsAtOnceOnOneDestination) {
   const Args move = {"--move", "--dest", dir_.Path("dest"), dir_.Path("card")};
   {
     FolderLocks other_run(RealSystemCalls());
-    std::string busy;
+    LockRefusal refusal;
     ASSERT_TRUE(other_run.TryLock(
-        {{dir_.Path("dest"), FolderLocks::Mode::kExclusive}}, busy));
+        {{dir_.Path("dest"), FolderLocks::Mode::kExclusive}}, refusal));
     const Result refused = testing::RunBatchArgs(move);
     EXPECT_EQ(refused.code, kBatchExitUsage);
     EXPECT_NE(refused.err.find("another Kuronel run"), std::string::npos);

@@ -90,7 +90,9 @@ TEST(RunClaimsTest, RunsIntoTheOpenedFolderNeverCopyTheirOwnCopies) {
 }
 
 // Two runs whose folders overlap in any way never hold their locks at once;
-// copies of one card beside each other still do.
+// copies of one card beside each other still do. Runs of two users, who
+// cannot see each other's registry, are kept apart by the locks a run holds
+// on its folders and, shared, on every folder above them.
 TEST(RunClaimsTest, OverlappingRunsAreRefused) {
   using Mode = FolderLocks::Mode;
   TempDir dir;
@@ -102,6 +104,8 @@ TEST(RunClaimsTest, OverlappingRunsAreRefused) {
     const char* name;
     FolderLocks::Request first, second;
     bool second_allowed;
+    // Another user's run: a registry of its own, the folder locks alone.
+    bool other_user = false;
   };
   const Case cases[] = {
       {"a move of a card and of its folder", {dir.Path("card"), Mode::kExclusive},
@@ -116,17 +120,29 @@ TEST(RunClaimsTest, OverlappingRunsAreRefused) {
        {dir.Path("card/DCIM"), Mode::kShared}, true},
       {"two destinations side by side", {dir.Path("out/a"), Mode::kExclusive},
        {dir.Path("out/b"), Mode::kExclusive}, true},
+      {"two users' moves of a card and of its folder",
+       {dir.Path("card"), Mode::kExclusive},
+       {dir.Path("card/DCIM"), Mode::kExclusive}, false, true},
+      {"two users' moves of a folder and of its card",
+       {dir.Path("card/DCIM"), Mode::kExclusive},
+       {dir.Path("card"), Mode::kExclusive}, false, true},
+      {"two users' copies of a card and of its folder",
+       {dir.Path("card"), Mode::kShared}, {dir.Path("card/DCIM"), Mode::kShared},
+       true, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    FolderLocks first(RealSystemCalls()), second(RealSystemCalls());
-    std::string busy;
-    ASSERT_TRUE(first.TryLock({c.first}, busy)) << busy;
+    FolderLocks first(RealSystemCalls());
+    FolderLocks second(RealSystemCalls(),
+                       c.other_user ? dir.MakeDir("tmp-b") : "/tmp");
+    LockRefusal refusal;
+    ASSERT_TRUE(first.TryLock({c.first}, refusal)) << refusal.reason;
     // The first run makes its destination meanwhile.
     mkdir(dir.Path("out/new").c_str(), 0755);
-    EXPECT_EQ(second.TryLock({c.second}, busy), c.second_allowed) << busy;
+    EXPECT_EQ(second.TryLock({c.second}, refusal), c.second_allowed)
+        << refusal.folder;
     first.Release();
-    EXPECT_TRUE(second.TryLock({c.second}, busy)) << busy;
+    EXPECT_TRUE(second.TryLock({c.second}, refusal)) << refusal.reason;
     rmdir(dir.Path("out/new").c_str());
   }
 }

@@ -36,6 +36,20 @@ QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 constexpr char kAnotherRunText[] =
     "別の Kuronel が同じフォルダを処理しています。"
     "終わってから、もう一度実行してください。\n";
+// Without its registry a run could not see another one on nested folders.
+constexpr char kNoRunRegistryText[] =
+    "実行中の処理を記録するフォルダが安全に使えないため、処理を始めません。"
+    "このフォルダを取り除いて (他のユーザーのものなら管理者に頼んで) から、"
+    "もう一度実行してください。\n";
+
+// The message of a run that was refused its locks.
+QString RefusalText(const LockRefusal& refusal) {
+  const QString folder = QString::fromStdString(DisplayPath(refusal.folder));
+  if (refusal.kind == LockRefusal::Kind::kBusy)
+    return Text(kAnotherRunText) + folder;
+  return Text(kNoRunRegistryText) + folder + " (" +
+         QString::fromStdString(refusal.reason) + ")";
+}
 
 }  // namespace
 
@@ -146,10 +160,9 @@ void TForm2::FormActivate() {
 void TForm2::SpeedButton1Click() {
   if (running_) return;
   // Another run on the same folders would interleave with this one.
-  std::string busy;
-  if (!session_.LockRun(busy)) {
-    ShowErrorReport(Text(kAnotherRunText) +
-                    QString::fromStdString(DisplayPath(busy)));
+  LockRefusal refusal;
+  if (!session_.LockRun(refusal)) {
+    ShowErrorReport(RefusalText(refusal));
     return;
   }
   // The run takes no user input; the buttons say so as well.
