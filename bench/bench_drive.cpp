@@ -1,16 +1,26 @@
 // kuronel-bench-drive: holds a fresh drive of one file system mounted for a
 // benchmark script, and takes it down again however the script ends.
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/loop.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/signalfd.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "testing/test_drive.h"
 
@@ -20,12 +30,17 @@ using kuronel::testing::DriveKind;
 using kuronel::testing::TestDrive;
 
 constexpr char kUsage[] =
-    "usage: kuronel-bench-drive KIND SIZE_MB\n"
+    "usage: kuronel-bench-drive [--direct-io] KIND SIZE_MB\n"
     "\n"
     "Makes a file system of KIND (ext4, xfs, btrfs, tmpfs, exFAT, FAT32,\n"
     "NTFS; exFAT, FAT32 and NTFS through their FUSE drivers) on a sparse\n"
     "image of SIZE_MB megabytes under $TMPDIR or /tmp, mounts it on a folder\n"
-    "of its own and prints that folder on one line. It stays mounted until\n"
+    "of its own and prints, one a line: that folder; \"loop DEVICE MAJ:MIN\"\n"
+    "for the loop device it lies on; \"driver PID\" for each process that\n"
+    "holds the device open (a FUSE driver); then \"up\". With --direct-io\n"
+    "the loop device reads and writes its image with direct I/O (as\n"
+    "losetup --direct-io=on), so that the image's pages are not cached twice\n"
+    "and a flush reaches the disk under it. It stays mounted until\n"
     "standard input ends (the script that started it closed it, or died) or\n"
     "the program gets SIGINT, SIGTERM or SIGHUP; then the drive is unmounted,\n"
     "its loop device detached and its image removed. Needs root.\n"
@@ -69,15 +84,94 @@ void WaitForTheEnd(int signal_fd) {
   }
 }
 
+// The device a file system is mounted from, as /proc/self/mountinfo gives
+// it (the field after the file system type); empty when not found.
+std::string MountSource(const std::string& mount_point) {
+  std::ifstream mountinfo("/proc/self/mountinfo");
+  std::string line;
+  while (std::getline(mountinfo, line)) {
+    std::istringstream fields(line);
+    std::string id, parent, numbers, root, point;
+    fields >> id >> parent >> numbers >> root >> point;
+    if (point != mount_point) continue;
+    const size_t separator = line.find(" - ");
+    if (separator == std::string::npos) return {};
+    std::istringstream rest(line.substr(separator + 3));
+    std::string type, source;
+    rest >> type >> source;
+    return source;
+  }
+  return {};
+}
+
+// The processes that hold `device` open: the FUSE driver of a drive.
+std::vector<std::string> ProcessesHolding(const std::string& device) {
+  std::vector<std::string> holders;
+  DIR* proc = opendir("/proc");
+  if (proc == nullptr) return holders;
+  while (const dirent* entry = readdir(proc)) {
+    const std::string pid = entry->d_name;
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    const std::string fd_folder = "/proc/" + pid + "/fd";
+    DIR* fds = opendir(fd_folder.c_str());
+    if (fds == nullptr) continue;
+    while (const dirent* fd = readdir(fds)) {
+      char target[256];
+      const std::string link = fd_folder + "/" + fd->d_name;
+      const ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
+      if (length > 0 && device == std::string(target, length)) {
+        holders.push_back(pid);
+        break;
+      }
+    }
+    closedir(fds);
+  }
+  closedir(proc);
+  return holders;
+}
+
+bool SetDirectIo(const std::string& device) {
+  const int fd = open(device.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool set = ioctl(fd, LOOP_SET_DIRECT_IO, 1UL) == 0;
+  close(fd);
+  return set;
+}
+
+// The lines after the mount point: the loop device and who holds it, and
+// "up". Empty with `error` set when direct I/O was asked for and refused.
+std::string DescribeDevice(const std::string& mount_point, bool direct_io,
+                           std::string& error) {
+  const std::string device = MountSource(mount_point);
+  struct stat info {};
+  if (device.rfind("/dev/loop", 0) != 0 || stat(device.c_str(), &info) != 0) {
+    if (direct_io) error = "no loop device under " + mount_point;
+    return direct_io ? std::string() : "up\n";
+  }
+  if (direct_io && !SetDirectIo(device)) {
+    error = "direct I/O refused on " + device + ": " + std::strerror(errno);
+    return {};
+  }
+  std::string lines = "loop " + device + " " +
+                      std::to_string(major(info.st_rdev)) + ":" +
+                      std::to_string(minor(info.st_rdev)) + "\n";
+  for (const std::string& pid : ProcessesHolding(device))
+    lines += "driver " + pid + "\n";
+  return lines + "up\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  const bool direct_io = !args.empty() && args.front() == "--direct-io";
+  if (direct_io) args.erase(args.begin());
   const std::optional<DriveKind> kind =
-      argc == 3 ? KindNamed(argv[1]) : std::nullopt;
+      args.size() == 2 ? KindNamed(args[0]) : std::nullopt;
   char* end = nullptr;
   const unsigned long long megabytes =
-      argc == 3 ? std::strtoull(argv[2], &end, 10) : 0;
-  if (!kind || end == argv[2] || *end != '\0' || megabytes == 0) {
+      args.size() == 2 ? std::strtoull(args[1].c_str(), &end, 10) : 0;
+  if (!kind || end == args[1].c_str() || *end != '\0' || megabytes == 0) {
     std::fputs(kUsage, stderr);
     return 2;
   }
@@ -88,7 +182,14 @@ int main(int argc, char** argv) {
                  drive.unavailable().c_str());
     return 1;
   }
-  std::printf("%s\n", drive.path().c_str());
+  std::string error;
+  const std::string device = DescribeDevice(drive.path(), direct_io, error);
+  if (!error.empty()) {
+    std::fprintf(stderr, "kuronel-bench-drive: %s\n", error.c_str());
+    return 1;  // the drive comes down with `drive`
+  }
+  // One write, so that a reader never sees half of it.
+  std::fputs((drive.path() + "\n" + device).c_str(), stdout);
   std::fflush(stdout);
   WaitForTheEnd(signal_fd);
   return 0;  // the drive comes down with `drive`

@@ -143,8 +143,7 @@ Status WriteNewFile(const std::string& path, const std::string& bytes,
       open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0)
     return Status::Error("cannot create " + path + ": " + std::strerror(errno));
-  bool ok = write(fd, bytes.data(), bytes.size()) ==
-            static_cast<ssize_t>(bytes.size());
+  bool ok = WriteAll(fd, bytes);
   const struct timespec times[2] = {{modified, 0}, {modified, 0}};
   ok = futimens(fd, times) == 0 && ok;
   ok = close(fd) == 0 && ok;
@@ -156,6 +155,7 @@ struct Sample {
   std::string path;
   std::string bytes;
   size_t date_offset;
+  size_t scan_offset;  // where a real-sized copy's padding goes
 };
 
 Status LoadSamples(const CardOptions& options, std::vector<Sample>& samples) {
@@ -172,13 +172,16 @@ Status LoadSamples(const CardOptions& options, std::vector<Sample>& samples) {
     if (name.size() < 4 || (name.substr(name.size() - 4) != ".jpg" &&
                             name.substr(name.size() - 4) != ".JPG"))
       continue;
-    Sample sample{folder + "/" + name, {}, kNotFound};
+    Sample sample{folder + "/" + name, {}, kNotFound, kNotFound};
     struct stat info;
     if (stat(sample.path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
         static_cast<size_t>(info.st_size) > options.max_sample_size)
       continue;
     if (!ReadWholeFile(sample.path, sample.bytes).ok()) continue;
     sample.date_offset = FindDateTimeOriginal(sample.bytes);
+    sample.scan_offset = FindStartOfScan(sample.bytes);
+    // A real-sized copy is padded before the scan, which must be found.
+    if (options.real_sized && sample.scan_offset == kNotFound) continue;
     if (sample.date_offset != kNotFound) samples.push_back(std::move(sample));
   }
   if (samples.empty())
@@ -320,20 +323,44 @@ std::string RawPhoto(size_t turn, const std::string& date,
   }
 }
 
+// One photo in eight of a card of today is a lone HEIF photo.
+bool IsLoneHeif(size_t index) { return index % 8 == 7; }
+
+std::uint64_t HeifBytes(const CardOptions& options, size_t index) {
+  return SizeFor(options.jpeg_bytes, index) / 2;
+}
+
+// The image data of a real-sized RAW: the whole file but its few kilobytes
+// of header.
+size_t RawImageBytes(const CardOptions& options, size_t index) {
+  return static_cast<size_t>(SizeFor(options.raw_bytes, index));
+}
+
+// About the bytes of photo `index` of a real-sized card, all its files.
+std::uint64_t PhotoBytes(const CardOptions& options, size_t index) {
+  if (!options.raw_pairs) return SizeFor(options.jpeg_bytes, index);
+  if (IsLoneHeif(index)) return HeifBytes(options, index);
+  return SizeFor(options.jpeg_bytes, index) + RawImageBytes(options, index);
+}
+
 // The photo `index` of a card of today: a lone HEIF photo (one in eight),
 // else a RAW+JPEG pair under one name. Both files of a pair get the same
 // Exif date and file time, as a camera writes them.
 Status WriteModernPhoto(const CardOptions& options, const std::string& folder,
                         size_t number, std::time_t shot, size_t index,
-                        const Sample& sample, CardSummary& summary) {
+                        const Sample& sample, const Filler& filler,
+                        CardSummary& summary) {
   const std::string date = ExifDateText(shot);
   const std::time_t modified = shot + static_cast<std::time_t>(index % 3);
   char stem[32];
   std::snprintf(stem, sizeof stem, "IMG_%04zu", number);
   const std::string path = folder + stem;
-  if (index % 8 == 7) {
-    const std::string heif = testing::HeifPhoto(
+  if (IsLoneHeif(index)) {
+    std::string heif = testing::HeifPhoto(
         ExifOf(date, "Apple", testing::ByteOrder::kMotorola));
+    if (options.real_sized)
+      heif = WithTrailingFreeBox(std::move(heif), HeifBytes(options, index),
+                                 filler, index);
     ++summary.heifs;
     summary.bytes += heif.size();
     return WriteNewFile(path + ".HEIC", heif, modified);
@@ -341,8 +368,15 @@ Status WriteModernPhoto(const CardOptions& options, const std::string& folder,
   std::string jpeg = sample.bytes;
   jpeg.replace(sample.date_offset, kDateLength, date);
   std::string extension;
+  // A RAF holds the small JPEG, as a camera's holds a preview.
   const std::string raw =
-      RawPhoto(index, date, jpeg, options.raw_image_bytes, extension);
+      RawPhoto(index, date, jpeg,
+               options.real_sized ? RawImageBytes(options, index)
+                                  : options.raw_image_bytes,
+               extension);
+  if (options.real_sized)
+    jpeg = PaddedJpeg(jpeg, sample.scan_offset,
+                      SizeFor(options.jpeg_bytes, index), filler, index);
   if (Status status = WriteNewFile(path + ".JPG", jpeg, modified); !status.ok())
     return status;
   ++summary.photos;
@@ -384,56 +418,105 @@ size_t FindDateTimeOriginal(const std::string& jpeg) {
   return LooksLikeDate(jpeg, at) ? at : kNotFound;
 }
 
-Status MakeCard(const CardOptions& options, CardSummary& summary) {
-  summary = CardSummary();
-  if (options.files_per_folder == 0)
-    return Status::Error("no files per folder");
-  const size_t folders = (options.file_count + options.files_per_folder - 1) /
-                         options.files_per_folder;
-  if (folders > 900) return Status::Error("more than 900 DCIM folders");
-  std::vector<Sample> samples;
-  if (Status status = LoadSamples(options, samples); !status.ok())
-    return status;
-  for (const Sample& sample : samples) summary.samples.push_back(sample.path);
-
-  const std::string dcim = options.root + "/DCIM";
-  if (Status status = MakeFolderWithParents(options.root); !status.ok())
-    return status;
-  if (mkdir(dcim.c_str(), 0755) != 0)
-    return Status::Error("cannot make " + dcim + ": " + std::strerror(errno));
-
-  const ShootingClock clock(options);
-  std::string folder, bytes;
-  for (size_t i = 0; i < options.file_count; ++i) {
-    if (i % options.files_per_folder == 0) {
-      folder = dcim + "/" + FolderName(i / options.files_per_folder) + "/";
-      if (Status status = MakeFolder(folder); !status.ok()) return status;
-      ++summary.folders;
+size_t RealSizedFileCount(const CardOptions& options) {
+  if (!options.real_sized || options.card_bytes == 0) return options.file_count;
+  // Small enough to add up again for every count: a card of gigabytes has
+  // hundreds of files.
+  for (size_t count = 1; count < options.file_count; ++count) {
+    std::uint64_t total = 0;
+    for (size_t i = 0; i < count; ++i) {
+      total += IsMovieSlot(i, count, options.movie_count)
+                   ? options.movie_bytes
+                   : PhotoBytes(options, i);
     }
-    const std::time_t shot = clock.TimeOf(i);
-    const size_t number = i % 9999 + 1;
+    if (total >= options.card_bytes) return count;
+  }
+  return options.file_count;
+}
+
+bool IsMovieSlot(size_t index, size_t count, size_t movies) {
+  movies = std::min(movies, count);
+  for (size_t movie = 0; movie < movies; ++movie) {
+    if ((2 * movie + 1) * count / (2 * movies) == index) return true;
+  }
+  return false;
+}
+
+namespace {
+
+// Lays out the files of one card, one after another.
+class CardWriter {
+ public:
+  CardWriter(const CardOptions& options, std::vector<Sample> samples,
+             CardSummary& summary)
+      : options_(options),
+        samples_(std::move(samples)),
+        summary_(summary),
+        clock_(options) {}
+
+  Status Write(size_t index, const std::string& folder) {
+    const std::time_t shot = clock_.TimeOf(index);
+    const Sample& sample = samples_[index % samples_.size()];
+    const Kind kind = KindAt(index);
+    if (options_.raw_pairs && kind == Kind::kPhoto) {
+      return WriteModernPhoto(options_, folder, index % 9999 + 1, shot, index,
+                              sample, filler_, summary_);
+    }
+    if (options_.real_sized && IsMovie(kind))
+      return WriteBigMovie(index, folder, kind, shot);
+    return WriteSmallFile(index, folder, kind, shot, sample);
+  }
+
+ private:
+  static bool IsMovie(Kind kind) {
+    return kind == Kind::kMovieMov || kind == Kind::kMovieAvi ||
+           kind == Kind::kMovieMp4;
+  }
+
+  Kind KindAt(size_t index) const {
+    Kind kind = KindOf(index, options_.other_share);
+    if (options_.real_sized) {
+      kind = IsMovieSlot(index, options_.file_count, options_.movie_count)
+                 ? Kind::kMovieMov
+                 : Kind::kPhoto;
+    }
+    if (options_.raw_pairs &&
+        (kind == Kind::kMovieMov || kind == Kind::kMovieAvi))
+      kind = Kind::kMovieMp4;
+    return kind;
+  }
+
+  Status WriteBigMovie(size_t index, const std::string& folder, Kind kind,
+                       std::time_t shot) {
     char name[32];
-    const Sample& sample = samples[i % samples.size()];
+    std::snprintf(name, sizeof name, "MVI_%04zu.%s", index % 9999 + 1,
+                  kind == Kind::kMovieMp4 ? "MP4" : "MOV");
+    ++summary_.movies;
+    summary_.bytes += options_.movie_bytes;
+    return WriteMovie(
+        folder + name, kind != Kind::kMovieMp4, options_.movie_bytes, shot,
+        shot + static_cast<std::time_t>(index % 3), filler_, index);
+  }
+
+  Status WriteSmallFile(size_t index, const std::string& folder, Kind kind,
+                        std::time_t shot, const Sample& sample) {
+    const size_t number = index % 9999 + 1;
+    char name[32];
+    std::string bytes;
     auto copy_sample = [&] {
       bytes = sample.bytes;
       bytes.replace(sample.date_offset, kDateLength, ExifDateText(shot));
     };
-    Kind kind = KindOf(i, options.other_share);
-    if (options.raw_pairs && kind == Kind::kPhoto) {
-      if (Status status = WriteModernPhoto(options, folder, number, shot, i,
-                                           sample, summary);
-          !status.ok())
-        return status;
-      continue;
-    }
-    if (options.raw_pairs &&
-        (kind == Kind::kMovieMov || kind == Kind::kMovieAvi))
-      kind = Kind::kMovieMp4;
     switch (kind) {
       case Kind::kPhoto:
         std::snprintf(name, sizeof name, "IMG_%04zu.JPG", number);
         copy_sample();
-        ++summary.photos;
+        if (options_.real_sized) {
+          bytes =
+              PaddedJpeg(bytes, sample.scan_offset,
+                         SizeFor(options_.jpeg_bytes, index), filler_, index);
+        }
+        ++summary_.photos;
         break;
       case Kind::kMovieMp4:
         std::snprintf(name, sizeof name, "MVI_%04zu.MP4", number);
@@ -441,7 +524,7 @@ Status MakeCard(const CardOptions& options, CardSummary& summary) {
             "\0\0\0\x14"
             "ftypisom",
             number);
-        ++summary.movies;
+        ++summary_.movies;
         break;
       case Kind::kMovieMov:
         std::snprintf(name, sizeof name, "MVI_%04zu.MOV", number);
@@ -449,28 +532,66 @@ Status MakeCard(const CardOptions& options, CardSummary& summary) {
             "\0\0\0\x14"
             "ftypqt  ",
             number);
-        ++summary.movies;
+        ++summary_.movies;
         break;
       case Kind::kMovieAvi:
         std::snprintf(name, sizeof name, "MVI_%04zu.AVI", number);
         bytes = DummyMovie("RIFF\0\0\0\0AVI ", number);
-        ++summary.movies;
+        ++summary_.movies;
         break;
       case Kind::kThumbnail:
         std::snprintf(name, sizeof name, "MVI_%04zu.THM", number);
         copy_sample();
-        ++summary.thumbnails;
+        ++summary_.thumbnails;
         break;
       case Kind::kText:
         std::snprintf(name, sizeof name, "INFO_%04zu.txt", number);
         bytes = "shot " + ExifDateText(shot) + "\n";
-        ++summary.texts;
+        ++summary_.texts;
         break;
     }
-    if (Status status = WriteNewFile(folder + name, bytes, shot + i % 3);
-        !status.ok())
-      return status;
-    summary.bytes += bytes.size();
+    summary_.bytes += bytes.size();
+    return WriteNewFile(folder + name, bytes,
+                        shot + static_cast<std::time_t>(index % 3));
+  }
+
+  const CardOptions& options_;
+  const std::vector<Sample> samples_;
+  CardSummary& summary_;
+  const ShootingClock clock_;
+  const Filler filler_;
+};
+
+}  // namespace
+
+Status MakeCard(const CardOptions& options, CardSummary& summary) {
+  summary = CardSummary();
+  if (options.files_per_folder == 0)
+    return Status::Error("no files per folder");
+  CardOptions card = options;
+  card.file_count = RealSizedFileCount(options);
+  const size_t folders =
+      (card.file_count + card.files_per_folder - 1) / card.files_per_folder;
+  if (folders > 900) return Status::Error("more than 900 DCIM folders");
+  std::vector<Sample> samples;
+  if (Status status = LoadSamples(card, samples); !status.ok()) return status;
+  for (const Sample& sample : samples) summary.samples.push_back(sample.path);
+
+  const std::string dcim = card.root + "/DCIM";
+  if (Status status = MakeFolderWithParents(card.root); !status.ok())
+    return status;
+  if (mkdir(dcim.c_str(), 0755) != 0)
+    return Status::Error("cannot make " + dcim + ": " + std::strerror(errno));
+
+  CardWriter writer(card, std::move(samples), summary);
+  std::string folder;
+  for (size_t i = 0; i < card.file_count; ++i) {
+    if (i % card.files_per_folder == 0) {
+      folder = dcim + "/" + FolderName(i / card.files_per_folder) + "/";
+      if (Status status = MakeFolder(folder); !status.ok()) return status;
+      ++summary.folders;
+    }
+    if (Status status = writer.Write(i, folder); !status.ok()) return status;
   }
   return Status::Ok();
 }

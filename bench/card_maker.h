@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/real_sized.h"
 #include "platform/status.h"
 
 namespace kuronel::bench {
@@ -39,6 +40,19 @@ struct CardOptions {
   // carry the same Exif date as their JPEG.
   bool raw_pairs = false;
   size_t raw_image_bytes = 16 * 1024;  // image data behind a RAW's header
+  // Files of the sizes a camera of today writes, for timing copies: each
+  // JPEG grown to a size within jpeg_bytes, each RAW within raw_bytes, a HEIF
+  // photo to half its JPEG's size. The only other files are movie_count movies
+  // of movie_bytes each, spread over the card (no thumbnails, no text files:
+  // every file is one a copy takes).
+  bool real_sized = false;
+  SizeRange jpeg_bytes{6u << 20, 12u << 20};
+  SizeRange raw_bytes{20u << 20, 30u << 20};
+  std::uint64_t movie_bytes = 1u << 30;
+  size_t movie_count = 1;
+  // With real_sized: when not 0, the card ends once its files hold this
+  // many bytes, and file_count is only the most files it may have.
+  std::uint64_t card_bytes = 0;
 };
 
 struct CardSummary {
@@ -49,7 +63,7 @@ struct CardSummary {
   size_t thumbnails = 0;
   size_t texts = 0;
   size_t folders = 0;
-  size_t bytes = 0;
+  std::uint64_t bytes = 0;
   std::vector<std::string> samples;  // the sample files used
 };
 
@@ -61,6 +75,14 @@ std::string DefaultSamplesFolder();
 // JPEG segments and the TIFF directories. Returns the offset, or npos when the
 // file has no such value.
 size_t FindDateTimeOriginal(const std::string& jpeg);
+
+// The number of files of a real-sized card: options.file_count, or fewer
+// when options.card_bytes is reached first.
+size_t RealSizedFileCount(const CardOptions& options);
+
+// True when file `index` of a real-sized card of `count` files is a movie:
+// the movies lie evenly spread, the first one halfway through its share.
+bool IsMovieSlot(size_t index, size_t count, size_t movies);
 
 // Lays out the card; refuses an existing DCIM folder and never overwrites a
 // file.

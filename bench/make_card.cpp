@@ -1,9 +1,12 @@
 // kuronel-make-card: lays out a synthetic camera card for benchmarks.
 
+#include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "bench/card_maker.h"
 
@@ -36,7 +39,22 @@ constexpr char kUsage[] =
     "                   one name (.CR3, .NEF, .ARW, .DNG, .RAF, .ORF, .RW2,\n"
     "                   .CR2, .PEF in turn, with the JPEG's Exif date), one\n"
     "                   photo in eight a lone .HEIC, the movies .MP4\n"
+    "  --real-sized     files of the sizes today's cameras write, for timing\n"
+    "                   copies: JPEGs grown to 6-12 MB by application\n"
+    "                   segments before the image data (still valid photos\n"
+    "                   with their Exif dates), RAWs of 20-30 MB, HEIF\n"
+    "                   photos half their JPEG's size, and one 1 GB movie\n"
+    "                   halfway through the card (an ISO media file: ftyp,\n"
+    "                   mdat, moov); no thumbnails or text files\n"
+    "  --jpeg-size MIN-MAX, --raw-size MIN-MAX  the size ranges of the\n"
+    "                   real-sized JPEGs and RAWs (6M-12M, 20M-30M)\n"
+    "  --movie-size SIZE   each real-sized movie's size (default 1G)\n"
+    "  --movie-count M  real-sized movies, spread over the card (default 1)\n"
+    "  --card-size SIZE with --real-sized, end the card once its files\n"
+    "                   hold SIZE bytes; N is then the most files it has\n"
     "  --quiet          print nothing but errors\n"
+    "\n"
+    "SIZE: bytes, or with a suffix K, M or G (powers of 1024).\n"
     "\n"
     "Prints a summary: files of each kind, folders, bytes, samples used.\n";
 
@@ -46,6 +64,40 @@ bool ParseSize(const char* text, size_t& value) {
   if (end == text || *end != '\0') return false;
   value = static_cast<size_t>(parsed);
   return true;
+}
+
+// "12", "64K", "6M", "1G": bytes, the suffixes powers of 1024.
+bool ParseBytes(std::string_view text, std::uint64_t& value) {
+  std::uint64_t unit = 1;
+  if (!text.empty()) {
+    switch (text.back()) {
+      case 'K':
+        unit = 1ull << 10;
+        break;
+      case 'M':
+        unit = 1ull << 20;
+        break;
+      case 'G':
+        unit = 1ull << 30;
+        break;
+      default:
+        break;
+    }
+  }
+  if (unit != 1) text.remove_suffix(1);
+  const std::string digits(text);
+  size_t number = 0;
+  if (!ParseSize(digits.c_str(), number)) return false;
+  value = std::uint64_t{number} * unit;
+  return true;
+}
+
+// "MIN-MAX", each a size as ParseBytes reads it, MIN at most MAX.
+bool ParseRange(std::string_view text, kuronel::bench::SizeRange& range) {
+  const size_t dash = text.find('-');
+  return dash != std::string_view::npos &&
+         ParseBytes(text.substr(0, dash), range.min) &&
+         ParseBytes(text.substr(dash + 1), range.max) && range.min <= range.max;
 }
 
 int Fail(const std::string& message) {
@@ -72,6 +124,24 @@ int main(int argc, char** argv) {
       quiet = true;
     } else if (arg == "--raw-pairs") {
       options.raw_pairs = true;
+    } else if (arg == "--real-sized") {
+      options.real_sized = true;
+    } else if (arg == "--jpeg-size" && has_value) {
+      if (!ParseRange(argv[++i], options.jpeg_bytes))
+        return Fail("bad --jpeg-size " + std::string(argv[i]));
+    } else if (arg == "--raw-size" && has_value) {
+      if (!ParseRange(argv[++i], options.raw_bytes))
+        return Fail("bad --raw-size " + std::string(argv[i]));
+    } else if (arg == "--movie-size" && has_value) {
+      if (!ParseBytes(argv[++i], options.movie_bytes))
+        return Fail("bad --movie-size " + std::string(argv[i]));
+    } else if (arg == "--card-size" && has_value) {
+      if (!ParseBytes(argv[++i], options.card_bytes))
+        return Fail("bad --card-size " + std::string(argv[i]));
+    } else if (arg == "--movie-count" && has_value &&
+               ParseSize(argv[i + 1], number)) {
+      options.movie_count = number;
+      ++i;
     } else if (arg == "--days" && has_value && ParseSize(argv[i + 1], number) &&
                number > 0) {
       options.days = static_cast<int>(number);
@@ -113,7 +183,7 @@ int main(int argc, char** argv) {
   if (!quiet) {
     std::printf(
         "%s: %zu photos, %zu RAW, %zu HEIF, %zu movies, %zu thumbnails, %zu "
-        "text files in %zu folders, %zu bytes; %zu samples\n",
+        "text files in %zu folders, %" PRIu64 " bytes; %zu samples\n",
         options.root.c_str(), summary.photos, summary.raws, summary.heifs,
         summary.movies, summary.thumbnails, summary.texts, summary.folders,
         summary.bytes, summary.samples.size());
