@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/utsname.h>
 
 #include <cerrno>
 #include <charconv>
@@ -126,11 +125,6 @@ std::string Ext4Options(const MountEntry& entry, SystemCalls& calls) {
   return entry.options;
 }
 
-bool KernelSyncfsReportsFailures() {
-  struct utsname names;
-  return uname(&names) == 0 && KernelReleaseAtLeast(names.release, 5, 8);
-}
-
 // The facts of a drive of the kernel's own file system `magic`.
 DriveFacts KernelDriveFacts(unsigned long magic, const MountEntry* entry,
                             Ask ask, SystemCalls& calls) {
@@ -155,9 +149,6 @@ DriveFacts KernelDriveFacts(unsigned long magic, const MountEntry* entry,
        (entry == nullptr ||
         HasMountOption(Ext4Options(*entry, calls), "data=journal"))))
     facts.read_back_reaches_medium = false;
-  facts.durable_by_syncfs =
-      (magic == kExt4Magic || magic == kXfsMagic || magic == kBtrfsMagic) &&
-      KernelSyncfsReportsFailures();
   return facts;
 }
 

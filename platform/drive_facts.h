@@ -54,10 +54,6 @@ struct DriveFacts {
   // A FUSE drive on a block device: the device, whose cached pages must be
   // dropped before a read-back reaches the medium (DropDeviceCache).
   std::string cached_device;
-
-  // ext4, xfs or btrfs of the kernel's own on Linux 5.8 or later, whose
-  // syncfs reports a failed write-back of the device (classification only).
-  bool durable_by_syncfs = false;
 };
 
 // The facts of the drive that holds `path` (or, when nothing is there yet,

@@ -15,6 +15,7 @@
 
 #include "platform/content_hash.h"
 #include "platform/drive_facts.h"
+#include "platform/drive_flush.h"
 #include "platform/file_identity.h"
 #include "platform/file_system.h"
 
@@ -93,9 +94,12 @@ class RealFileSystem::CopyJob {
   // which FUSE drivers pass on to the drive (syncfs they do not, and the
   // kernel reports success all the same).
   bool FlushAndName() {
-    return Succeeded(calls_.Sync(temp_.get()), kFlush, target_) &&
-           NoteWritten() && Publish();
+    return Succeeded(calls_.Sync(temp_.get()), kFlush, target_) && Name();
   }
+
+  // The name alone, once a flush of the whole drive has put the copy on its
+  // device (CopyBatch).
+  bool Name() { return NoteWritten() && Publish(); }
 
   // After the flush of the copy's folder (0, or its errno): the copy counts
   // once its name is on the disk and, where asked, it read back equal.
@@ -498,53 +502,124 @@ class RealFileSystem::CopyJob {
   CopyResult result_;
 };
 
+// The copies of one batch, written and waiting for their flush, their name
+// and their read-back. On a drive whose syncfs proves durability (DriveFlush)
+// one syncfs puts every copy's data on the device and a second one every
+// name, instead of an fsync of each file and folder; a failed syncfs falls
+// back to those fsyncs, which tell which copy failed. Elsewhere (FUSE
+// drivers, FAT, anything unknown) every copy and folder is flushed by its
+// own fsync, after one syncfs that lets the kernel's drives write out
+// everything at once.
+class RealFileSystem::CopyBatch {
+ public:
+  explicit CopyBatch(SystemCalls& calls) : calls_(calls) {}
+
+  // Before a copy into `folder` writes anything: the drive's flush is opened
+  // before the first write it is to vouch for.
+  void Prepare(const std::string& folder) {
+    if (!drive_) drive_ = std::make_unique<DriveFlush>(folder, calls_);
+    next_on_drive_ = OnFlushedDrive(folder);
+  }
+
+  // A copy written whole, left to Finish.
+  void Add(std::shared_ptr<CopyJob> job) {
+    jobs_.push_back({std::move(job), next_on_drive_});
+  }
+
+  // Every copy flushed, named and read back, their outcomes in the order
+  // they were added.
+  std::vector<CopyResult> Finish() {
+    std::vector<CopyResult> results;
+    if (jobs_.empty()) return results;
+    const int data_error = drive_->Sync();
+    std::vector<bool> named(jobs_.size());
+    bool any_by_drive = false;
+    for (std::size_t i = 0; i < jobs_.size(); ++i) {
+      const bool by_drive = jobs_[i].on_drive && data_error == 0;
+      named[i] = by_drive ? jobs_[i].job->Name() : jobs_[i].job->FlushAndName();
+      any_by_drive = any_by_drive || (by_drive && named[i]);
+    }
+    const int names_error = any_by_drive ? drive_->Sync() : -1;
+    for (std::size_t i = 0; i < jobs_.size(); ++i) {
+      CopyJob& job = *jobs_[i].job;
+      if (!named[i]) {
+        results.push_back(job.SoFar(/*pending=*/false));
+        continue;
+      }
+      const bool name_on_disk =
+          jobs_[i].on_drive && data_error == 0 && names_error == 0;
+      results.push_back(job.Conclude(name_on_disk ? 0 : FolderFlush(job.folder())));
+    }
+    return results;
+  }
+
+ private:
+  struct Pending {
+    std::shared_ptr<CopyJob> job;
+    bool on_drive = false;  // on the drive whose syncfs proves durability
+  };
+
+  bool OnFlushedDrive(const std::string& folder) {
+    if (!drive_->proves()) return false;
+    for (const auto& [known, on_drive] : folders_)
+      if (known == folder) return on_drive;
+    struct stat st;
+    const bool on_drive = calls_.Stat(folder, st) == 0 &&
+                          static_cast<std::uint64_t>(st.st_dev) == drive_->device();
+    folders_.emplace_back(folder, on_drive);
+    return on_drive;
+  }
+
+  // The fsync of a folder, once for all its copies: 0, or the errno.
+  int FolderFlush(const std::string& folder) {
+    for (const auto& [done, error] : flushed_folders_)
+      if (done == folder) return error;
+    flushed_folders_.emplace_back(folder, SyncFolder(calls_, folder));
+    return flushed_folders_.back().second;
+  }
+
+  SystemCalls& calls_;
+  std::unique_ptr<DriveFlush> drive_;
+  bool next_on_drive_ = false;
+  std::vector<Pending> jobs_;
+  std::vector<std::pair<std::string, bool>> folders_;
+  std::vector<std::pair<std::string, int>> flushed_folders_;
+};
+
+RealFileSystem::RealFileSystem(Options options, SystemCalls& calls)
+    : options_(options), calls_(calls) {}
+
+RealFileSystem::~RealFileSystem() = default;
+
+void RealFileSystem::BeginCopyBatch() {
+  batch_ = std::make_unique<CopyBatch>(calls_);
+}
+
 CopyResult RealFileSystem::CopyFileNoReplace(const std::string& source,
                                              const std::string& target,
                                              bool source_goes_next,
                                              const CopyProgress& progress) {
   auto job = std::make_shared<CopyJob>(*this, source, target,
                                        source_goes_next, progress);
-  if (!batching_) return job->Run();
+  if (!batch_) return job->Run();
+  batch_->Prepare(job->folder());
   if (!job->Write()) return job->SoFar(/*pending=*/false);
-  batch_.push_back(job);
+  batch_->Add(job);
   return job->SoFar(/*pending=*/true);
 }
 
-// The copies of a batch are written before any of them is flushed, so that
-// one write-out (syncfs) puts all their data on the kernel's drives at once
-// and the fsync of each finds nothing left to write; FUSE drivers, which
-// ignore syncfs, get every fsync. Each copy is still flushed before its name
-// appears, and its name is flushed (its folder's fsync) before it is read
-// back and counts.
 std::vector<CopyResult> RealFileSystem::FinishCopyBatch() {
-  batching_ = false;
-  std::vector<std::shared_ptr<CopyJob>> jobs;
-  jobs.swap(batch_);
-  std::vector<CopyResult> results;
-  if (jobs.empty()) return results;
-  StartWriteOut(jobs.front()->folder());
-  std::vector<bool> named(jobs.size());
-  for (std::size_t i = 0; i < jobs.size(); ++i)
-    named[i] = jobs[i]->FlushAndName();
-  // The names of every folder, each flushed once for all its copies.
-  std::vector<std::pair<std::string, int>> flushed_folders;
-  const auto folder_flush = [&](const std::string& folder) {
-    for (const auto& [done, error] : flushed_folders)
-      if (done == folder) return error;
-    if (flushed_folders.empty()) StartWriteOut(folder);
-    flushed_folders.emplace_back(folder, SyncFolder(calls_, folder));
-    return flushed_folders.back().second;
-  };
-  for (std::size_t i = 0; i < jobs.size(); ++i) {
-    results.push_back(named[i] ? jobs[i]->Conclude(folder_flush(jobs[i]->folder()))
-                               : jobs[i]->SoFar(/*pending=*/false));
-  }
-  return results;
+  const std::unique_ptr<CopyBatch> batch = std::move(batch_);
+  if (!batch) return {};
+  return batch->Finish();
 }
 
-void RealFileSystem::StartWriteOut(const std::string& folder) {
-  UniqueFd fd(calls_.Open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC), calls_);
-  if (fd.valid()) calls_.StartWriteOut(fd.get());
+std::optional<std::uint64_t> RealFileSystem::FlushDrive(
+    const std::string& folder) {
+  DriveFlush drive(folder, calls_);
+  const int error = drive.Sync();
+  if (!drive.proves() || error != 0) return std::nullopt;
+  return drive.device();
 }
 
 }  // namespace kuronel

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -166,10 +167,15 @@ class FileSystem {
   // file system that completes every copy at once has none pending.
   virtual void BeginCopyBatch() {}
   virtual std::vector<CopyResult> FinishCopyBatch() { return {}; }
-  // A hint before files changed in `folder` are flushed one by one (their
-  // read-only marks): the drive may start writing out everything pending at
-  // once. Confirms nothing and reports nothing.
-  virtual void StartWriteOut(const std::string& /*folder*/) {}
+  // Makes everything changed on the drive of `folder` durable at once, where
+  // that drive proves it (DriveFlush: a checked syncfs of ext4, xfs or
+  // btrfs): the drive's device number, so that the caller knows which files
+  // need no flush of their own. nullopt where the drive cannot prove it or
+  // the flush failed: the caller flushes each file.
+  virtual std::optional<std::uint64_t> FlushDrive(
+      const std::string& /*folder*/) {
+    return std::nullopt;
+  }
 };
 
 // FileSystem on the disk, through the system's calls.
@@ -191,8 +197,8 @@ class RealFileSystem : public FileSystem {
 
   explicit RealFileSystem(SystemCalls& calls)
       : RealFileSystem(Options(), calls) {}
-  RealFileSystem(Options options, SystemCalls& calls)
-      : options_(options), calls_(calls) {}
+  RealFileSystem(Options options, SystemCalls& calls);
+  ~RealFileSystem() override;
 
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
@@ -213,20 +219,19 @@ class RealFileSystem : public FileSystem {
   int FileError(const std::string& path) override;
   void ReadAheadFile(const std::string& path) override;
   CopyProof ProofOfCopiesOn(const std::string& path) override;
-  void BeginCopyBatch() override { batching_ = true; }
+  void BeginCopyBatch() override;
   std::vector<CopyResult> FinishCopyBatch() override;
-  void StartWriteOut(const std::string& folder) override;
+  std::optional<std::uint64_t> FlushDrive(const std::string& folder) override;
 
  private:
   class CopyJob;
+  class CopyBatch;
   bool LinkThenUnlink(const std::string& source, const std::string& target);
 
   Options options_;
   SystemCalls& calls_;
-  bool batching_ = false;
-  // The copies of the open batch, written and waiting for their flush.
-  // (shared_ptr: CopyJob is complete only where copies are made.)
-  std::vector<std::shared_ptr<CopyJob>> batch_;
+  // The open batch: its copies written and waiting for their flush.
+  std::unique_ptr<CopyBatch> batch_;
 };
 
 // FileInfo of the status of the file at `path` (which need not exist yet on

@@ -5,6 +5,7 @@ set(KURONEL_PLATFORM_SOURCES
   dir_listing.cpp
   drive_attributes.cpp
   drive_facts.cpp
+  drive_flush.cpp
   file_attributes.cpp
   file_copy.cpp
   file_io.cpp

@@ -7,6 +7,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/utsname.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -49,7 +50,7 @@ class OperatingSystem : public SystemCalls {
     return ::posix_fadvise(fd, offset, length, advice);
   }
   int Sync(int fd) override { return ::fsync(fd); }
-  void StartWriteOut(int fd) override { ::syncfs(fd); }
+  int SyncFileSystem(int fd) override { return ::syncfs(fd); }
 
   int Stat(const std::string& path, struct stat& info,
            bool follow_links) override {
@@ -69,6 +70,16 @@ class OperatingSystem : public SystemCalls {
     if (::statfs(path.c_str(), &info) != 0) return -1;
     type = static_cast<unsigned long>(info.f_type);
     return 0;
+  }
+  int FileSystemTypeOf(int fd, unsigned long& type) override {
+    struct statfs info;
+    if (::fstatfs(fd, &info) != 0) return -1;
+    type = static_cast<unsigned long>(info.f_type);
+    return 0;
+  }
+  std::string KernelRelease() override {
+    struct utsname names;
+    return ::uname(&names) == 0 ? names.release : "";
   }
 
   int MakeDirectory(const std::string& path, mode_t mode) override {

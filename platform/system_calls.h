@@ -36,8 +36,7 @@ class SystemCalls {
 
   // read, pread, write, copy_file_range (from the current positions),
   // lseek, ftruncate, posix_fadvise (answers 0 or the error number, as it
-  // does), fsync. (Never syncfs: FUSE drivers do not implement it and the
-  // kernel reports success all the same.)
+  // does), fsync.
   virtual ssize_t Read(int fd, void* buffer, std::size_t size) = 0;
   virtual ssize_t ReadAt(int fd, void* buffer, std::size_t size,
                          off_t offset) = 0;
@@ -47,10 +46,11 @@ class SystemCalls {
   virtual int Truncate(int fd, off_t size) = 0;
   virtual int Advise(int fd, off_t offset, off_t length, int advice) = 0;
   virtual int Sync(int fd) = 0;
-  // syncfs, as a hint only: the kernel's own drives write out everything
-  // pending at once, in one journal commit, so that the fsync of each file
-  // after it finds little left to do. It confirms nothing (see above).
-  virtual void StartWriteOut(int fd) = 0;
+  // syncfs: waits until everything written to the drive of `fd` is on its
+  // device. It proves that only on a drive that DriveFlush trusts: FUSE
+  // drivers do not implement it and the kernel answers 0 all the same, and
+  // older kernels drop the errors it meets.
+  virtual int SyncFileSystem(int fd) = 0;
 
   // stat (links followed) or lstat, fstatat, fstat, and the file system
   // type (statfs's f_type).
@@ -61,6 +61,11 @@ class SystemCalls {
   virtual int FileStat(int fd, struct stat& info) = 0;
   virtual int FileSystemType(const std::string& path,
                              unsigned long& type) = 0;
+  // fstatfs's f_type.
+  virtual int FileSystemTypeOf(int fd, unsigned long& type) = 0;
+  // uname's release of the running kernel ("6.1.0-18-amd64"); empty when
+  // it cannot be had.
+  virtual std::string KernelRelease() = 0;
 
   // mkdir, renameat2 (flags 0: rename), link, linkat of an open file (by
   // /proc/self/fd, else AT_EMPTY_PATH), unlink, unlinkat, readlink (into

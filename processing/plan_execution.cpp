@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <optional>
 #include <unordered_set>
 #include <vector>
 
@@ -35,7 +36,8 @@ FileResult FlushRenamedFolders(const std::string& from, const std::string& to,
 // be neither flushed nor undone reads "CopyError!", saying where the file
 // is.
 void ConfirmOnDisk(const std::string& source_path, const PlannedCopy& planned,
-                   const Settings& options, PlanRow& row,
+                   const Settings& options,
+                   std::optional<std::uint64_t> flushed_drive, PlanRow& row,
                    FileSystem& file_system) {
   if (planned.moved && !planned.copy.failure.ok()) {
     row.State = RowState::kCopyError;
@@ -49,6 +51,11 @@ void ConfirmOnDisk(const std::string& source_path, const PlannedCopy& planned,
           : options.MakeReadOnly && (planned.moved || planned.copy.ok) &&
                 row.State != RowState::kAttrError;
   if (!marked) return;
+  // A copy's mark is on the disk already when its whole drive was flushed
+  // after the marks of the batch were set.
+  if (!planned.attribute_only && !planned.moved && flushed_drive &&
+      planned.copy.written.device == *flushed_drive)
+    return;
   const FileResult flushed = file_system.FlushFile(
       planned.attribute_only ? source_path : planned.target_path);
   if (flushed.ok()) return;
@@ -214,7 +221,7 @@ void RenameOrCopy(const std::string& source_path, const std::string& new_path,
 // first batch is of one row and each next one twice as large, so that the
 // first rows show at once and a caller that can no longer report them (a
 // closed output) stops the run after the first file.
-constexpr std::size_t kBatchRows = 64;
+constexpr std::size_t kBatchRows = 256;
 constexpr std::uint64_t kBatchBytes = 64ULL << 20;
 
 // A row of the batch being handled, between its copy step and its report.
@@ -306,8 +313,8 @@ class BatchRun {
     for (RowInBatch& row : rows)
       if (row.copy_step)
         RecordCopy(row.planned, options_, plan_[row.index], file_system_);
-    HintReadOnlyMarks(rows);
-    for (RowInBatch& row : rows) Finish(row);
+    const std::optional<std::uint64_t> marks_flushed = FlushReadOnlyMarks(rows);
+    for (RowInBatch& row : rows) Finish(row, marks_flushed);
     if (!stop) stop = observer_.stop_requested && observer_.stop_requested();
     return first + rows.size();
   }
@@ -358,28 +365,32 @@ class BatchRun {
     }
   }
 
-  // The read-only marks just set are flushed one by one next: their drive
-  // may write them all out at once first (one write-out covers the whole
-  // drive, and a batch's files mostly share one).
-  void HintReadOnlyMarks(const std::vector<RowInBatch>& rows) {
-    if (!options_.MakeReadOnly) return;
+  // The read-only marks just set, made durable at once where their drive
+  // proves a flush of the whole drive (the drive flushed, whose marks need no
+  // flush of their own); elsewhere they are flushed one by one next, after
+  // the drive had a chance to write them all out at once.
+  std::optional<std::uint64_t> FlushReadOnlyMarks(
+      const std::vector<RowInBatch>& rows) {
+    if (!options_.MakeReadOnly) return std::nullopt;
     for (const RowInBatch& row : rows) {
       const PlanRow& planned_row = plan_[row.index];
       const std::string& marked = row.planned.attribute_only
                                       ? planned_row.SourcePath
                                       : planned_row.TargetPath;
       if (!row.copy_step || marked.empty()) continue;
-      file_system_.StartWriteOut(ParentFolder(marked));
-      return;
+      return file_system_.FlushDrive(ParentFolder(marked));
     }
+    return std::nullopt;
   }
 
-  void Finish(const RowInBatch& done) {
+  void Finish(const RowInBatch& done,
+              std::optional<std::uint64_t> marks_flushed) {
     PlanRow& row = plan_[done.index];
     if (done.copy_step) {
       if (!options_.KeepOriginal)
         DeleteSource(row.SourcePath, done.planned, row, file_system_);
-      ConfirmOnDisk(row.SourcePath, done.planned, options_, row, file_system_);
+      ConfirmOnDisk(row.SourcePath, done.planned, options_, marks_flushed, row,
+                    file_system_);
     }
     if (observer_.row_done) observer_.row_done(done.index);
   }

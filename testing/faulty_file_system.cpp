@@ -141,6 +141,12 @@ FileResult FaultyFileSystem::FlushFile(const std::string& path) {
   return RealFileSystem::FlushFile(path);
 }
 
+std::optional<std::uint64_t> FaultyFileSystem::FlushDrive(
+    const std::string& folder) {
+  if (call_faults_.contains(Operation::kFlushFile)) return std::nullopt;
+  return RealFileSystem::FlushDrive(folder);
+}
+
 FileResult FaultyFileSystem::FlushFolder(const std::string& path) {
   if (Fails(Operation::kFlushFolder))
     return Failed(FileOperation::kFlush, path);

@@ -91,6 +91,9 @@ class FaultyFileSystem : private FaultySystemCallsHolder, public RealFileSystem 
   bool Stat(const std::string& path, FileInfo& info) override;
   FileResult FlushFile(const std::string& path) override;
   FileResult FlushFolder(const std::string& path) override;
+  // While the flush of files is to fail, so does that of their whole drive:
+  // the caller then flushes each file, and meets the fault.
+  std::optional<std::uint64_t> FlushDrive(const std::string& folder) override;
   // A copy step's fault belongs to the calls of one copy: while one is set,
   // copies run whole, one at a time, as outside a batch.
   void BeginCopyBatch() override {

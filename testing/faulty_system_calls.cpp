@@ -146,6 +146,11 @@ int FaultySystemCalls::Sync(int fd) {
   return Checked(Call::kFsync, IsFolder(fd), [&] { return real_.Sync(fd); });
 }
 
+int FaultySystemCalls::SyncFileSystem(int fd) {
+  return Checked(Call::kFsync, /*on_folder=*/true,
+                 [&] { return real_.SyncFileSystem(fd); });
+}
+
 int FaultySystemCalls::Stat(const std::string& path, struct stat& info,
                             bool follow_links) {
   return Checked(Call::kStat, false,

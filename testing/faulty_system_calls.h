@@ -25,7 +25,7 @@ class FaultySystemCalls : public SystemCalls {
     kOpen,    // open, openat
     kRead,    // read, pread
     kWrite,   // write, copy_file_range, ftruncate
-    kFsync,   // fsync of a file or folder
+    kFsync,   // fsync of a file or folder, syncfs of a drive (on a folder)
     kLink,    // link, and linkat of an open file
     kRename,
     kMkdir,
@@ -76,7 +76,7 @@ class FaultySystemCalls : public SystemCalls {
     return real_.Advise(fd, offset, length, advice);
   }
   int Sync(int fd) override;
-  void StartWriteOut(int fd) override { real_.StartWriteOut(fd); }
+  int SyncFileSystem(int fd) override;
   int Stat(const std::string& path, struct stat& info,
            bool follow_links) override;
   int StatAt(int dir_fd, const char* name, struct stat& info,
@@ -89,6 +89,10 @@ class FaultySystemCalls : public SystemCalls {
   int FileSystemType(const std::string& path, unsigned long& type) override {
     return real_.FileSystemType(path, type);
   }
+  int FileSystemTypeOf(int fd, unsigned long& type) override {
+    return real_.FileSystemTypeOf(fd, type);
+  }
+  std::string KernelRelease() override { return real_.KernelRelease(); }
   int MakeDirectory(const std::string& path, mode_t mode) override;
   int Rename(const std::string& from, const std::string& to,
              unsigned flags) override;
