@@ -377,6 +377,8 @@ class BatchRun {
         DeleteSource(row.SourcePath, done.planned, row, file_system_);
       ConfirmOnDisk(row.SourcePath, done.planned, options_, row, file_system_);
     }
+    if (observer_.row_copied)
+      observer_.row_copied(done.index, done.planned.copy.bytes_copied);
     if (observer_.row_done) observer_.row_done(done.index);
   }
 
