@@ -49,6 +49,11 @@ constexpr char kAnotherRunText[] =
     "終わってから、もう一度実行してください。\n";
 constexpr char kStoppingText[] =
     "中止しています。処理中のファイルを終えてから止まります: ";
+constexpr char kReadOnlyNotKeptText[] =
+    "この行き先のドライブは読み出し専用の印を保てません（FUSE "
+    "のドライバでマウントした exFAT や FAT など）。このままでは各ファイルが "
+    "AttrError! になります。オプションの「読み出し専用に変更」を外すか、"
+    "カーネルのドライバでマウントし直してください。";
 constexpr char kCloseDuringRunText[] =
     "実行中です。処理中のファイルを終えたところで中止して、閉じますか？\n"
     "まだ始めていないファイルには手を付けません。";
@@ -67,10 +72,12 @@ TForm2::TForm2(Session& session, QWidget* parent)
   CreateToolBand();
   CreateList();
   CreateStatusLine();
+  CreateReadOnlyNotice();
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(ToolBar1);
+  layout->addWidget(read_only_notice_);
   layout->addWidget(ListViewFile);
   layout->addWidget(StatusBar2);
   setFixedSize(kClientWidth, kClientHeight);
@@ -163,6 +170,17 @@ void TForm2::CreateStatusLine() {
   StatusBar2->addWidget(status_text_, 1);
 }
 
+void TForm2::CreateReadOnlyNotice() {
+  read_only_notice_ = new QLabel(Text(kReadOnlyNotKeptText), this);
+  read_only_notice_->setObjectName("ReadOnlyNotice");
+  read_only_notice_->setWordWrap(true);
+  read_only_notice_->setContentsMargins(4, 2, 4, 2);
+  QPalette palette = read_only_notice_->palette();
+  palette.setColor(QPalette::WindowText, kAttentionColour);
+  read_only_notice_->setPalette(palette);
+  read_only_notice_->hide();
+}
+
 const ProcessingPlan& TForm2::Plan() const { return plan_model_->Plan(); }
 
 QString TForm2::StatusText() const { return status_text_->text(); }
@@ -199,6 +217,7 @@ void TForm2::FormActivate() {
   // A move deletes the originals: that is said before anything is done.
   const Settings& options = session_.CurrentSettings();
   ShowRunInfo(Text(RunModeLine(options)), RunDeletesOriginals(options));
+  read_only_notice_->setVisible(!session_.ReadOnlyMarksHold(Plan()));
   // A new plan is read from its beginning, whatever the last one showed.
   ListViewFile->scrollToTop();
   ListViewFile->horizontalScrollBar()->setValue(0);
@@ -216,6 +235,8 @@ void TForm2::SpeedButton1Click() {
     return;
   }
   SpeedButton1->setEnabled(false);
+  // Said once, before the run; now the rows say what happened.
+  read_only_notice_->hide();
   // The second button stops the run; the rows must keep their places.
   SpeedButton2->setText(Text("中止"));
   SpeedButton2->setFocus(Qt::OtherFocusReason);

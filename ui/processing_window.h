@@ -82,6 +82,7 @@ class TForm2 : public QDialog {
   void CreateToolBand();
   void CreateList();
   void CreateStatusLine();
+  void CreateReadOnlyNotice();
   QPushButton* AddButton(const char* name, const char* caption, int width);
 
   Session& session_;
@@ -96,6 +97,8 @@ class TForm2 : public QDialog {
   QPushButton* SpeedButton2 = nullptr;
   QPushButton* next_failure_button_ = nullptr;
   QLabel* run_info_ = nullptr;
+  // Shown before a run whose read-only marks the drive cannot keep.
+  QLabel* read_only_notice_ = nullptr;
   QTableView* ListViewFile = nullptr;
   PlanModel* plan_model_ = nullptr;
   QStatusBar* StatusBar2 = nullptr;

@@ -20,6 +20,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "testing/qt/qt_test_support.h"
 #include "testing/temp_dir.h"
@@ -71,6 +72,15 @@ class HeldFileSystem : public RealFileSystem {
   bool LetGoByItself() {
     std::lock_guard<std::mutex> lock(mutex_);
     return let_go_by_itself_;
+  }
+  // What KeepsReadOnlyMarks answers (asked on the window's thread), and the
+  // folders it was asked of.
+  bool keeps_read_only_marks = true;
+  std::vector<std::string> asked_of_read_only;
+
+  bool KeepsReadOnlyMarks(const std::string& folder) override {
+    asked_of_read_only.push_back(folder);
+    return keeps_read_only_marks;
   }
 
   kuronel::CopyResult CopyFileNoReplace(
@@ -135,6 +145,8 @@ class Form2Test : public QObject {
     settings_.DestinationFolder = dest_;
     settings_.MakeReadOnly = false;
     // As the execute command leaves it: sorted by timestamp, ascending.
+    file_system_.HoldAt(std::string());
+    file_system_.keeps_read_only_marks = true;
     session_ = std::make_unique<Session>(kuronel::RealSystemCalls(),
                                          file_system_, SortState{3, true});
     form_ = std::make_unique<TForm2>(*session_);
@@ -385,6 +397,44 @@ class Form2Test : public QObject {
     QCOMPARE(Button("SpeedButton2")->text(), U("閉じる"));
   }
 
+  // Before 実行 the window says once that the drive the files would be made
+  // read-only on cannot keep the mark, and what to do; the run goes on and
+  // its rows say what happened.
+  void ADriveThatCannotKeepReadOnlyIsNamedBeforeTheRun() {
+    AddFile("A.JPG", "2004/05/06 10:00:00", true, "x", "DCIM/");
+    const struct {
+      bool make_read_only, into_date_folders, drive_keeps;
+      std::string asked_of;  // empty: nothing asked
+    } cases[] = {
+        {true, true, false, dest_},
+        {true, false, false, camera_ + "DCIM"},
+        {true, true, true, dest_},
+        {false, true, false, ""},
+    };
+    for (const auto& c : cases) {
+      settings_.MakeReadOnly = c.make_read_only;
+      settings_.MoveToDateFolder = c.into_date_folders;
+      file_system_.keeps_read_only_marks = c.drive_keeps;
+      file_system_.asked_of_read_only.clear();
+      form_->hide();
+      Show();
+      const bool notice = c.make_read_only && !c.drive_keeps;
+      QCOMPARE(ReadOnlyNotice()->isVisible(), notice);
+      QCOMPARE(file_system_.asked_of_read_only,
+               c.asked_of.empty() ? std::vector<std::string>()
+                                  : std::vector<std::string>{c.asked_of});
+    }
+    form_->hide();
+    settings_.MakeReadOnly = true;
+    Show();
+    QVERIFY(ReadOnlyNotice()->isVisible());
+    QVERIFY(
+        ReadOnlyNotice()->text().contains(U("「読み出し専用に変更」を外す")));
+    QVERIFY(RunPlanAndWait(*form_));
+    QVERIFY(!ReadOnlyNotice()->isVisible());
+    ExpectStates({"OK"});
+  }
+
   // A copy keeps the source and reads "OK" in the normal colour; a name that
   // is not UTF-8, in a folder whose name is, is shown decoded name by name
   // and its bytes still reach the file.
@@ -615,6 +665,11 @@ class Form2Test : public QObject {
     return button;
   }
   QTableView* List() { return form_->findChild<QTableView*>("ListViewFile"); }
+  QLabel* ReadOnlyNotice() {
+    auto* label = form_->findChild<QLabel*>("ReadOnlyNotice");
+    if (!label) qFatal("no read-only notice");
+    return label;
+  }
   // The line beside the buttons: what the run will do, how far it is, how
   // it ended.
   QString RunInfo() {
