@@ -101,7 +101,7 @@ class HeldFileSystem : public RealFileSystem {
     std::unique_lock<std::mutex> lock(mutex_);
     if (source != held_source_ || held_) return;
     held_ = holding_ = true;
-    let_go_by_itself_ = !changed_.wait_for(lock, std::chrono::seconds(5),
+    let_go_by_itself_ = !changed_.wait_for(lock, std::chrono::seconds(30),
                                            [this] { return released_; });
     holding_ = false;
   }
@@ -320,17 +320,17 @@ class Form2Test : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
     PaintCounter painted(List()->viewport());
     Button("SpeedButton1")->click();
-    QVERIFY(QTest::qWaitFor([this] { return file_system_.Holding(); }));
+    QVERIFY(QTest::qWaitFor([this] { return file_system_.Holding(); }, 20000));
     const int paints = painted.paints;
     List()->viewport()->update();
-    QVERIFY(QTest::qWaitFor([&] { return painted.paints > paints; }));
+    QVERIFY(QTest::qWaitFor([&] { return painted.paints > paints; }, 20000));
     QVERIFY(file_system_.Holding());
     QVERIFY(form_->Running());
     QVERIFY(Button("SpeedButton2")->isEnabled());
     QCOMPARE(Button("SpeedButton2")->text(), U("中止"));
     QVERIFY(RunInfo().startsWith(U("0 / 2 ファイル、0.0 MB")));
     file_system_.Release();
-    QVERIFY(QTest::qWaitFor([this] { return !form_->Running(); }));
+    QVERIFY(QTest::qWaitFor([this] { return !form_->Running(); }, 20000));
     QVERIFY(!file_system_.LetGoByItself());
     ExpectStates({"OK", "OK"});
   }
@@ -355,7 +355,7 @@ class Form2Test : public QObject {
     Show();
     QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
     Button("SpeedButton1")->click();
-    QVERIFY(QTest::qWaitFor([this] { return file_system_.Holding(); }));
+    QVERIFY(QTest::qWaitFor([this] { return file_system_.Holding(); }, 20000));
     switch (stop_by) {
       case kSecondButton:
         Button("SpeedButton2")->click();
@@ -381,7 +381,7 @@ class Form2Test : public QObject {
     QVERIFY(!Button("SpeedButton2")->isEnabled());
     QVERIFY(RunInfo().startsWith(U("中止しています。")));
     file_system_.Release();
-    QVERIFY(QTest::qWaitFor([this] { return !form_->Running(); }));
+    QVERIFY(QTest::qWaitFor([this] { return !form_->Running(); }, 20000));
     QVERIFY(!file_system_.LetGoByItself());
 
     ExpectStates({"Ok", "未処理", "重複"});
@@ -562,7 +562,7 @@ class Form2Test : public QObject {
       QCOMPARE(QApplication::focusWidget(), run);
       QVERIFY(run->grab().toImage() != unfocused);
       QTest::keyClick(run, Qt::Key_Return);
-      QVERIFY(QTest::qWaitFor([this] { return !form_->Running(); }));
+      QVERIFY(QTest::qWaitFor([this] { return !form_->Running(); }, 20000));
       ExpectStates({"OK"});
       QCOMPARE(QApplication::focusWidget(), Button("SpeedButton2"));
       QTest::keyClick(Button("SpeedButton2"), Qt::Key_Space);
