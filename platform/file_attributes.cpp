@@ -24,4 +24,25 @@ FileResult RealFileSystem::SetReadOnly(const std::string& path) {
                     changed != 0 ? changed : EOPNOTSUPP);
 }
 
+bool RealFileSystem::KeepsReadOnlyMarks(const std::string& folder) {
+  std::string existing = folder;
+  while (!DirectoryExists(existing)) {
+    const std::string parent = ParentFolder(existing);
+    if (parent == existing) return true;
+    existing = parent;
+  }
+  // Asked of a file of the drive's own: a hidden temporary, which the next
+  // run would remove should this one be killed before it does.
+  std::string probe;
+  UniqueFd file = CreateTemporaryFile(calls_, existing, 0600, probe);
+  if (!file.valid()) return true;  // a folder we may not write: no copies
+  file.Reset();
+  struct stat st;
+  const bool kept = (calls_.ChangeMode(probe, 0400) == 0 &&
+                     calls_.Stat(probe, st) == 0 && (st.st_mode & 0222) == 0) ||
+                    DriveReadOnlyOf(probe, calls_) != DriveReadOnly::kNotKept;
+  calls_.Unlink(probe);
+  return kept;
+}
+
 }  // namespace kuronel

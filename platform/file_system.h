@@ -154,6 +154,14 @@ class FileSystem {
   virtual CopyProof ProofOfCopiesOn(const std::string& /*path*/) {
     return CopyProof::kComplete;
   }
+  // False when files in `folder` cannot be made read-only so that the mark
+  // holds (exFAT and FAT through FUSE keep neither permission bits nor an
+  // attribute), so that every copy made read-only there would fail its
+  // read-only step. Where `folder` does not exist yet its nearest existing
+  // parent is asked. True when it cannot be told.
+  virtual bool KeepsReadOnlyMarks(const std::string& /*folder*/) {
+    return true;
+  }
   // A hint that the file at `path` is copied next: where the system can,
   // its drive starts reading the file's first bytes in the background, so
   // that a card is not idle while the copy before it is written. Changes
@@ -219,6 +227,7 @@ class RealFileSystem : public FileSystem {
   int FileError(const std::string& path) override;
   void ReadAheadFile(const std::string& path) override;
   CopyProof ProofOfCopiesOn(const std::string& path) override;
+  bool KeepsReadOnlyMarks(const std::string& folder) override;
   void BeginCopyBatch() override;
   std::vector<CopyResult> FinishCopyBatch() override;
   std::optional<std::uint64_t> FlushDrive(const std::string& folder) override;

@@ -9,7 +9,9 @@ std::string_view PlanColumnText(const PlanRow& row, int column) {
     case kSourcePathColumn:
       return row.SourcePath;
     case kNewPathColumn:
-      return row.NewPath;
+      // Once a row has run, where its file really went: after a name taken
+      // meanwhile, the planned name holds another file.
+      return row.TargetPath.empty() ? row.NewPath : row.TargetPath;
     case kStateColumn:
       return StateText(row.State);
     default:

@@ -15,7 +15,8 @@ inline constexpr int kStateColumn = 2;
 inline constexpr int kPlanColumnCount = 3;
 
 // The text a plan column shows and sorts by: the path bytes as they are
-// (SourcePath, NewPath) or the state.
+// (SourcePath; NewPath, or TargetPath once the row has put its file there)
+// or the state.
 std::string_view PlanColumnText(const PlanRow& row, int column);
 
 // True for the states drawn in the list's normal text colour; every other

@@ -2,6 +2,7 @@
 #define KURONEL_PROCESSING_PLAN_EXECUTION_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -35,6 +36,10 @@ std::string FreeTargetPath(const std::string& new_path,
 // (the batch tool's output was closed) ends the run between two rows.
 struct RunObserver {
   std::function<void(std::size_t row_index)> row_done = {};
+  // Told just before row_done how many bytes the row's copy wrote: 0 for a
+  // rename, a file made read-only in place, or a row that copied nothing.
+  std::function<void(std::size_t row_index, std::uint64_t bytes)> row_copied =
+      {};
   CopyProgress copy_progress = {};
   // Asked after each row is begun and after each batch of rows is reported:
   // true ends the run once the rows begun are finished and reported. The

@@ -1,5 +1,6 @@
 #include "processing/session.h"
 
+#include <unordered_set>
 #include <utility>
 
 #include "platform/path.h"
@@ -134,6 +135,21 @@ void Session::SortForExecute() {
 
 void Session::BuildPlan(ProcessingPlan& plan) const {
   ::kuronel::BuildPlan(catalogue_, settings_, file_system_, plan);
+}
+
+bool Session::ReadOnlyMarksHold(const ProcessingPlan& plan) const {
+  if (!settings_.MakeReadOnly || plan.empty()) return true;
+  // Date folders are made under the destination; without them, the copies
+  // (or the files themselves) stay in the sources' folders.
+  if (settings_.MoveToDateFolder)
+    return file_system_.KeepsReadOnlyMarks(settings_.DestinationFolder);
+  std::unordered_set<std::string> asked;
+  for (const PlanRow& row : plan) {
+    const std::string folder = ParentFolder(row.SourcePath);
+    if (asked.insert(folder).second && !file_system_.KeepsReadOnlyMarks(folder))
+      return false;
+  }
+  return true;
 }
 
 bool Session::LockRun(const std::vector<std::string>& folders,

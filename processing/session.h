@@ -119,6 +119,12 @@ class Session {
   // The plan of the checked rows in the catalogue's order.
   void BuildPlan(ProcessingPlan& plan) const;
 
+  // False when a run of `plan` would make files read-only on a drive that
+  // cannot keep the mark (FileSystem::KeepsReadOnlyMarks), so that its rows
+  // would end "AttrError!": asked of the destination, or of the sources'
+  // folders where the files stay beside them.
+  bool ReadOnlyMarksHold(const ProcessingPlan& plan) const;
+
   // Takes the locks of a run (RunLockRequests of the settings and
   // `folders`) without waiting: false, with `refusal` saying why, when
   // another run holds one or the registry of runs cannot be had. Held until

@@ -3,6 +3,7 @@ set(KURONEL_PROCESSING_SOURCES
   new_name_plan.cpp
   plan_columns.cpp
   plan_execution.cpp
+  run_outcome.cpp
   run_lock.cpp
   session.cpp
   source_removal.cpp

@@ -151,7 +151,7 @@ class ExecuteTest : public QObject {
     AnswerNextModal([&](QWidget* modal) {
       auto* form2 = qobject_cast<TForm2*>(modal);
       QVERIFY(form2);
-      form2->findChild<QPushButton*>("SpeedButton1")->click();
+      QVERIFY(kuronel::testing::RunPlanAndWait(*form2));
       for (const auto& row : form2->Plan()) states << QString::fromUtf8(kuronel::StateText(row.State));
       form2->findChild<QPushButton*>("SpeedButton2")->click();
     });

@@ -3,13 +3,15 @@
 
 namespace kuronel {
 
-// Marks a command running from start to end on the GUI thread. While one is
-// alive, keyboard and mouse input to the program's windows (and the window
-// system's close requests, which the user gives with the mouse too) is
-// discarded, not held back: a click on a greyed button during a run must not
-// land on that button once it is enabled again. Painting, timers and the
-// other window-system events go on. A message box that the command itself
-// opens takes input as usual, since it waits for the user's answer.
+// Marks a command running from start to end on the GUI thread (the main
+// window's folder builds; a plan's run has a thread of its own and needs
+// none). While one is alive, keyboard and mouse input to the program's
+// windows (and the window system's close requests, which the user gives with
+// the mouse too) is discarded, not held back: a click on a greyed button
+// during a command must not land on that button once it is enabled again.
+// Painting, timers and the other window-system events go on. A message box
+// that the command itself opens takes input as usual, since it waits for the
+// user's answer.
 //
 // When the last scope ends, input that arrived meanwhile is fetched from the
 // window system and discarded as well.

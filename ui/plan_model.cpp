@@ -32,8 +32,9 @@ void PlanModel::ChangeStates(
                    {Qt::DisplayRole, Qt::ForegroundRole});
 }
 
-void PlanModel::RowChanged(std::size_t row) {
+void PlanModel::SetRow(std::size_t row, PlanRow outcome) {
   if (row >= plan_.size()) return;
+  plan_[row] = std::move(outcome);
   const int r = static_cast<int>(row);
   emit dataChanged(index(r, 0), index(r, kPlanColumnCount - 1),
                    {Qt::DisplayRole, Qt::ForegroundRole});
@@ -58,6 +59,15 @@ QVariant PlanModel::data(const QModelIndex& index, int role) const {
         if (row.failure.ok()) return QVariant();
         return QString::fromUtf8(
             DisplayPath(row.failure.Describe(Wording::kJapanese)));
+      }
+      // A copy that went to a numbered name says which name it was meant
+      // to have: a file of that name was already there.
+      if (index.column() == kNewPathColumn && !row.TargetPath.empty() &&
+          row.TargetPath != row.NewPath) {
+        return QString::fromUtf8(DisplayPath(row.TargetPath)) +
+               QString::fromUtf8("\n（予定の名前 ") +
+               QString::fromUtf8(DisplayPath(row.NewPath)) +
+               QString::fromUtf8(" は既に使われていました）");
       }
       // The path columns are elided in the middle; the tip has them whole.
       [[fallthrough]];

@@ -28,8 +28,9 @@ class PlanModel : public QAbstractTableModel {
   // order, then tells the view that every state may have changed. Selection
   // and scroll position stay.
   void ChangeStates(const std::function<void(ProcessingPlan&)>& change);
-  // Tells the view that one row's state changed (a repaint of that row).
-  void RowChanged(std::size_t row);
+  // Puts a row's outcome in place of the row (a row past the end is
+  // ignored), and tells the view.
+  void SetRow(std::size_t row, PlanRow outcome);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;

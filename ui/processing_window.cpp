@@ -1,7 +1,11 @@
 #include "ui/processing_window.h"
 
+#include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShowEvent>
@@ -9,16 +13,18 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <limits>
+#include <optional>
 
 #include "platform/cp932.h"
 #include "processing/plan_columns.h"
-#include "ui/plan_model.h"
-#include "ui/report_list.h"
+#include "processing/run_outcome.h"
 #include "ui/application.h"
-#include "ui/input_discard.h"
 #include "ui/keyboard_buttons.h"
 #include "ui/path_elision.h"
-#include "ui/status_line.h"
+#include "ui/plan_model.h"
+#include "ui/plan_run.h"
+#include "ui/report_list.h"
 
 namespace kuronel {
 namespace {
@@ -29,9 +35,14 @@ constexpr int kToolBandHeight = 26;
 constexpr int kStatusLineHeight = 19;
 constexpr int kButtonWidth = 65;
 constexpr int kButtonHeight = 22;
+// The second button stands 72 pixels from the left edge.
+constexpr int kButtonGap = 72 - kButtonWidth;
+constexpr int kNextFailureButtonWidth = 84;
 constexpr int kStatusTimerMs = 1000;
+constexpr int kRunClockMs = 1000;
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+QString Text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 constexpr char kAnotherRunText[] =
     "別の Kuronel が同じフォルダを処理しています。"
@@ -51,6 +62,19 @@ QString RefusalText(const LockRefusal& refusal) {
          QString::fromStdString(refusal.reason) + ")";
 }
 
+constexpr char kStoppingText[] =
+    "中止しています。処理中のファイルを終えてから止まります: ";
+constexpr char kReadOnlyNotKeptText[] =
+    "この行き先のドライブは読み出し専用の印を保てません（FUSE "
+    "のドライバでマウントした exFAT や FAT など）。このままでは各ファイルが "
+    "AttrError! になります。オプションの「読み出し専用に変更」を外すか、"
+    "カーネルのドライバでマウントし直してください。";
+constexpr char kCloseDuringRunText[] =
+    "実行中です。処理中のファイルを終えたところで中止して、閉じますか？\n"
+    "まだ始めていないファイルには手を付けません。";
+
+const QColor kAttentionColour(255, 0, 0);
+
 }  // namespace
 
 TForm2::TForm2(Session& session, QWidget* parent)
@@ -63,10 +87,12 @@ TForm2::TForm2(Session& session, QWidget* parent)
   CreateToolBand();
   CreateList();
   CreateStatusLine();
+  CreateReadOnlyNotice();
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(ToolBar1);
+  layout->addWidget(read_only_notice_);
   layout->addWidget(ListViewFile);
   layout->addWidget(StatusBar2);
   setFixedSize(kClientWidth, kClientHeight);
@@ -76,12 +102,22 @@ TForm2::TForm2(Session& session, QWidget* parent)
   Timer2->setInterval(kStatusTimerMs);
   Timer2->setSingleShot(true);
   connect(Timer2, &QTimer::timeout, this, &TForm2::Timer2Timer);
+
+  run_clock_ = new QTimer(this);
+  run_clock_->setInterval(kRunClockMs);
+  connect(run_clock_, &QTimer::timeout, this, &TForm2::ShowRunProgress);
 }
 
-TForm2::~TForm2() = default;
+TForm2::~TForm2() {
+  if (run_ == nullptr) return;
+  // The program ends under a run: the rows in hand are finished first.
+  delete run_;
+  run_ = nullptr;
+  session_.UnlockRun();
+}
 
 QPushButton* TForm2::AddButton(const char* name, const char* caption,
-                               int left) {
+                               int width) {
   auto* button = new QPushButton(Text(caption), ToolBar1);
   button->setObjectName(name);
   button->setFlat(true);
@@ -91,7 +127,7 @@ QPushButton* TForm2::AddButton(const char* name, const char* caption,
   button->setAutoDefault(false);
   PressOnReturn(button);
   ShowFocusOfFlatButton(button);
-  button->setGeometry(left, 2, kButtonWidth, kButtonHeight);
+  button->setFixedSize(width, kButtonHeight);
   return button;
 }
 
@@ -99,25 +135,44 @@ void TForm2::CreateToolBand() {
   ToolBar1 = new QWidget(this);
   ToolBar1->setObjectName("ToolBar1");
   ToolBar1->setFixedHeight(kToolBandHeight);
-  SpeedButton1 = AddButton("SpeedButton1", "実行", 0);
+  SpeedButton1 = AddButton("SpeedButton1", "実行", kButtonWidth);
   SpeedButton1->setToolTip(Text("実行"));
-  SpeedButton2 = AddButton("SpeedButton2", "Cancel", 72);
+  SpeedButton2 = AddButton("SpeedButton2", "Cancel", kButtonWidth);
+  next_failure_button_ =
+      AddButton("NextFailureButton", "次の問題(&N)", kNextFailureButtonWidth);
+  next_failure_button_->setToolTip(Text("うまくいかなかった次の行へ (F8)"));
+  // What the run will do, then how far it is, then how it ended: one line.
+  run_info_ = new QLabel(ToolBar1);
+  run_info_->setObjectName("RunInfo");
+  run_info_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
+  auto* band = new QHBoxLayout(ToolBar1);
+  const int margin = (kToolBandHeight - kButtonHeight) / 2;
+  band->setContentsMargins(0, margin, margin, margin);
+  band->setSpacing(kButtonGap);
+  band->addWidget(SpeedButton1);
+  band->addWidget(SpeedButton2);
+  band->addWidget(next_failure_button_);
+  band->addWidget(run_info_, 1);
+
   connect(SpeedButton1, &QPushButton::clicked, this,
           &TForm2::SpeedButton1Click);
   connect(SpeedButton2, &QPushButton::clicked, this,
           &TForm2::SpeedButton2Click);
+  connect(next_failure_button_, &QPushButton::clicked, this,
+          &TForm2::GoToNextFailure);
 }
 
 void TForm2::CreateList() {
   plan_model_ = new PlanModel(this);
-  ListViewFile = NewReportList(this, "ListViewFile", plan_model_,
-                               QAbstractItemView::SingleSelection,
-                               {200, 288, 100});
+  ListViewFile =
+      NewReportList(this, "ListViewFile", plan_model_,
+                    QAbstractItemView::SingleSelection, {200, 288, 100});
   auto* paths = new PathColumnDelegate(ListViewFile);
   ListViewFile->setItemDelegateForColumn(kSourcePathColumn, paths);
   ListViewFile->setItemDelegateForColumn(kNewPathColumn, paths);
-  connect(ListViewFile->horizontalHeader(), &QHeaderView::sectionClicked,
-          this, &TForm2::ListViewFileColumnClick);
+  connect(ListViewFile->horizontalHeader(), &QHeaderView::sectionClicked, this,
+          &TForm2::ListViewFileColumnClick);
 }
 
 void TForm2::CreateStatusLine() {
@@ -128,12 +183,34 @@ void TForm2::CreateStatusLine() {
   status_text_ = new QLabel(StatusBar2);
   status_text_->setObjectName("StatusBar2Text");
   StatusBar2->addWidget(status_text_, 1);
-  status_line_ = std::make_unique<StatusLine>(status_text_);
+}
+
+void TForm2::CreateReadOnlyNotice() {
+  read_only_notice_ = new QLabel(Text(kReadOnlyNotKeptText), this);
+  read_only_notice_->setObjectName("ReadOnlyNotice");
+  read_only_notice_->setWordWrap(true);
+  read_only_notice_->setContentsMargins(4, 2, 4, 2);
+  QPalette palette = read_only_notice_->palette();
+  palette.setColor(QPalette::WindowText, kAttentionColour);
+  read_only_notice_->setPalette(palette);
+  read_only_notice_->hide();
 }
 
 const ProcessingPlan& TForm2::Plan() const { return plan_model_->Plan(); }
 
-QString TForm2::StatusText() const { return status_line_->Text(); }
+QString TForm2::StatusText() const { return status_text_->text(); }
+
+void TForm2::ShowStatus(const QString& text) { status_text_->setText(text); }
+
+void TForm2::ShowRunInfo(const QString& text, bool attention) {
+  run_info_->setText(text);
+  run_info_->setToolTip(text);  // whole, where the line is cut short
+  QPalette palette = run_info_->palette();
+  palette.setColor(QPalette::WindowText,
+                   attention ? kAttentionColour
+                             : ToolBar1->palette().color(QPalette::WindowText));
+  run_info_->setPalette(palette);
+}
 
 void TForm2::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
@@ -143,13 +220,19 @@ void TForm2::showEvent(QShowEvent* event) {
 }
 
 void TForm2::FormActivate() {
+  if (Running()) return;  // the rows of the run stay in view
   SpeedButton1->setEnabled(true);
   SpeedButton2->setEnabled(true);
   SpeedButton2->setText(Text("Cancel"));
+  next_failure_button_->setEnabled(false);
   ProcessingPlan plan;
   session_.BuildPlan(plan);
   plan_model_->ChangePlan(
       [&plan](ProcessingPlan& rows) { rows = std::move(plan); });
+  // A move deletes the originals: that is said before anything is done.
+  const Settings& options = session_.CurrentSettings();
+  ShowRunInfo(Text(RunModeLine(options)), RunDeletesOriginals(options));
+  read_only_notice_->setVisible(!session_.ReadOnlyMarksHold(Plan()));
   // A new plan is read from its beginning, whatever the last one showed.
   ListViewFile->scrollToTop();
   ListViewFile->horizontalScrollBar()->setValue(0);
@@ -158,69 +241,155 @@ void TForm2::FormActivate() {
 }
 
 void TForm2::SpeedButton1Click() {
-  if (running_) return;
+  if (Running() || !SpeedButton1->isEnabled()) return;
   // Another run on the same folders would interleave with this one.
   LockRefusal refusal;
   if (!session_.LockRun(refusal)) {
     ShowErrorReport(RefusalText(refusal));
     return;
   }
-  // The run takes no user input; the buttons say so as well.
-  running_ = true;
-  // Declared first, so that input given during the run is discarded after
-  // the buttons are enabled again, not delivered to them.
-  InputDiscardScope discard_input;
   SpeedButton1->setEnabled(false);
-  SpeedButton2->setEnabled(false);
+  // Said once, before the run; now the rows say what happened.
+  read_only_notice_->hide();
+  // The second button stops the run; the rows must keep their places.
+  SpeedButton2->setText(Text("中止"));
+  SpeedButton2->setFocus(Qt::OtherFocusReason);
+  ListViewFile->horizontalHeader()->setSectionsClickable(false);
   Timer2->stop();
-  struct RunEnd {
-    TForm2* form;
-    ~RunEnd() {
-      form->session_.UnlockRun();
-      form->running_ = false;
-      form->SpeedButton2->setEnabled(true);
-      // 実行 is off now; the keyboard's next step is closing.
-      form->SpeedButton2->setFocus(Qt::OtherFocusReason);
-    }
-  } run_end{this};
+  rows_done_ = 0;
+  bytes_copied_ = 0;
+  close_after_run_ = false;
 
-  RunObserver observer;
-  observer.row_done = [this](std::size_t row) {
-    plan_model_->RowChanged(row);
-    status_line_->KeepAlive();
-  };
-  observer.copy_progress = [this](std::uint64_t, std::uint64_t) {
-    status_line_->KeepAlive();
-  };
-  const StatusSink show_progress = status_line_->ProgressSink();
-  // Writing out the copies at the end may still turn rows into errors.
-  plan_model_->ChangeStates([&](ProcessingPlan& plan) {
-    session_.RunPlan(plan, show_progress, observer);
-  });
-  status_line_->Flush();
-
-  SpeedButton2->setText(Text("閉じる"));
-  Timer2->start();
+  // The run works on its own copy of the plan; the list is told each row.
+  run_ = new PlanRun(session_, Plan(), this);
+  connect(run_, &PlanRun::RowDone, this, &TForm2::RowDone);
+  connect(run_, &PlanRun::Progress, this, &TForm2::ShowStatus);
+  connect(run_, &PlanRun::Finished, this, &TForm2::RunFinished);
+  run_time_.start();
+  run_clock_->start();
+  ShowRunProgress();
+  run_->Start();
 }
 
 void TForm2::SpeedButton2Click() { reject(); }
 
 void TForm2::reject() {
-  if (running_) return;
+  if (Running()) {
+    StopRun();
+    return;
+  }
   QDialog::reject();
 }
 
+void TForm2::closeEvent(QCloseEvent* event) {
+  if (!Running()) {
+    QDialog::closeEvent(event);
+    return;
+  }
+  event->ignore();
+  if (close_after_run_) return;
+  QMessageBox box(QMessageBox::Question, Text(kApplicationTitle),
+                  Text(kCloseDuringRunText), QMessageBox::NoButton, this);
+  QPushButton* stop =
+      box.addButton(Text("中止して閉じる"), QMessageBox::AcceptRole);
+  box.addButton(Text("続ける"), QMessageBox::RejectRole);
+  KeepTitleVisible(box);
+  box.exec();
+  if (box.clickedButton() != stop) return;
+  // The run may have ended while the user read the question.
+  if (!Running()) {
+    QDialog::reject();
+    return;
+  }
+  close_after_run_ = true;
+  StopRun();
+}
+
+void TForm2::keyPressEvent(QKeyEvent* event) {
+  // F8 goes to the next row that did not succeed, wherever the focus is.
+  if (event->key() == Qt::Key_F8 && event->modifiers() == Qt::NoModifier) {
+    GoToNextFailure();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void TForm2::StopRun() {
+  if (run_ == nullptr || run_->StopRequested()) return;
+  run_->RequestStop();
+  SpeedButton2->setEnabled(false);
+  ShowRunProgress();
+}
+
+void TForm2::RowDone(int row, const PlanRow& outcome, quint64 bytes_copied) {
+  plan_model_->SetRow(static_cast<std::size_t>(row), outcome);
+  ++rows_done_;
+  bytes_copied_ += bytes_copied;
+  ShowRunProgress();
+}
+
+void TForm2::ShowRunProgress() {
+  if (run_ == nullptr) return;
+  const double elapsed = static_cast<double>(run_time_.elapsed()) / 1000;
+  const std::size_t rows = Plan().size();
+  QString line = Text(RunProgressLine(rows_done_, rows, bytes_copied_,
+                                      SecondsLeft(elapsed, rows_done_, rows)));
+  if (run_->StopRequested()) line = Text(kStoppingText) + line;
+  ShowRunInfo(line, false);
+}
+
+void TForm2::RunFinished() {
+  // The thread has ended: its plan is final, rows not begun included.
+  const ProcessingPlan& outcome = run_->Plan();
+  plan_model_->ChangeStates(
+      [&outcome](ProcessingPlan& plan) { plan = outcome; });
+  const QString error = Text(run_->Error());
+  run_->deleteLater();
+  run_ = nullptr;
+  run_clock_->stop();
+  session_.UnlockRun();
+
+  const OutcomeCounts counts = CountOutcomes(Plan());
+  ShowRunInfo(Text(RunSummaryLine(counts)),
+              counts.failed + counts.source_kept + counts.not_begun > 0);
+  next_failure_button_->setEnabled(counts.failed + counts.source_kept > 0);
+  ListViewFile->horizontalHeader()->setSectionsClickable(true);
+  SpeedButton2->setText(Text("閉じる"));
+  SpeedButton2->setEnabled(true);
+  // 実行 is off now; the keyboard's next step is closing.
+  SpeedButton2->setFocus(Qt::OtherFocusReason);
+  // The last progress text goes a second later.
+  Timer2->start();
+  if (!error.isEmpty()) ShowErrorReport(error);
+  emit RunEnded();
+  if (close_after_run_) QDialog::reject();
+}
+
+void TForm2::GoToNextFailure() {
+  if (Running()) return;
+  const QModelIndex current = ListViewFile->currentIndex();
+  const std::size_t from = current.isValid()
+                               ? static_cast<std::size_t>(current.row())
+                               : std::numeric_limits<std::size_t>::max();
+  const std::optional<std::size_t> next = NextRowNeedingAttention(Plan(), from);
+  if (!next) return;
+  const QModelIndex target = plan_model_->index(static_cast<int>(*next), 0);
+  ListViewFile->setCurrentIndex(target);
+  ListViewFile->scrollTo(target);
+}
+
 void TForm2::ListViewFileColumnClick(int column) {
-  InputDiscardScope discard_input;
+  // The run reports rows by their place in the plan.
+  if (Running()) return;
   plan_model_->ChangePlan([&](ProcessingPlan& plan) {
     session_.SortPlanByClickedColumn(plan, column);
   });
-  status_line_->Show(Text(kSortedText));
+  ShowStatus(Text(kSortedText));
   Timer2->start();
 }
 
 void TForm2::Timer2Timer() {
-  status_line_->Show(QString());
+  ShowStatus(QString());
   Timer2->stop();
 }
 

@@ -2,12 +2,15 @@
 #define KURONEL_UI_PROCESSING_WINDOW_H_
 
 #include <QDialog>
-#include <memory>
+#include <QElapsedTimer>
+#include <cstdint>
 
 #include "catalogue/catalogue_order.h"
 #include "processing/new_name_plan.h"
 #include "processing/session.h"
 
+class QCloseEvent;
+class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QStatusBar;
@@ -17,13 +20,19 @@ class QTimer;
 namespace kuronel {
 
 class PlanModel;
-class StatusLine;
+class PlanRun;
 
 // The processing window: the plan of the checked files with their new paths
 // and states, the 実行 button that carries it out, and a status line for the
 // run's progress. Shown modally by the execute command; each showing builds
 // a new plan from the session's catalogue and settings of that moment, and
 // its header clicks turn the session's sort state.
+//
+// The run goes on a thread of its own (PlanRun): the window stays alive,
+// shows each row as it is done with the files, bytes and time left, and the
+// second button or Escape stops the run after the rows in hand. While it
+// runs the window leaves the session and the plan alone; closing the window
+// asks first, then stops the run and closes once it has ended.
 class TForm2 : public QDialog {
   Q_OBJECT
 
@@ -36,15 +45,24 @@ class TForm2 : public QDialog {
   void Execute() { exec(); }
   const SortState& Sort() const { return session_.Sort(); }
 
+  // The plan as the list shows it: during a run, the rows reported so far.
   const ProcessingPlan& Plan() const;
   QString StatusText() const;
+  bool Running() const { return run_ != nullptr; }
+
+ signals:
+  // The run has ended (all rows, or stopped) and the window shows its end.
+  void RunEnded();
 
  public slots:
-  // Closes the window, except in the middle of a run.
+  // Escape and the second button: before or after a run it closes the
+  // window; during one it stops the run after the rows in hand.
   void reject() override;
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void FormActivate();
@@ -53,23 +71,41 @@ class TForm2 : public QDialog {
   void ListViewFileColumnClick(int column);
   void Timer2Timer();
 
+  void StopRun();
+  void RowDone(int row, const PlanRow& outcome, quint64 bytes_copied);
+  void ShowRunProgress();
+  void RunFinished();
+  void GoToNextFailure();
+  void ShowRunInfo(const QString& text, bool attention);
+  void ShowStatus(const QString& text);
+
   void CreateToolBand();
   void CreateList();
   void CreateStatusLine();
-  QPushButton* AddButton(const char* name, const char* caption, int left);
+  void CreateReadOnlyNotice();
+  QPushButton* AddButton(const char* name, const char* caption, int width);
 
   Session& session_;
-  bool running_ = false;
+  PlanRun* run_ = nullptr;  // the run going on, if any
+  bool close_after_run_ = false;
+  std::size_t rows_done_ = 0;
+  std::uint64_t bytes_copied_ = 0;
+  QElapsedTimer run_time_;
 
   QWidget* ToolBar1 = nullptr;
   QPushButton* SpeedButton1 = nullptr;
   QPushButton* SpeedButton2 = nullptr;
+  QPushButton* next_failure_button_ = nullptr;
+  QLabel* run_info_ = nullptr;
+  // Shown before a run whose read-only marks the drive cannot keep.
+  QLabel* read_only_notice_ = nullptr;
   QTableView* ListViewFile = nullptr;
   PlanModel* plan_model_ = nullptr;
   QStatusBar* StatusBar2 = nullptr;
   QLabel* status_text_ = nullptr;
-  std::unique_ptr<StatusLine> status_line_;
   QTimer* Timer2 = nullptr;
+  // Ticks the time left while no row comes (a long flush or movie).
+  QTimer* run_clock_ = nullptr;
 };
 
 }  // namespace kuronel

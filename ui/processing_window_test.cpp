@@ -1,23 +1,26 @@
 #include "ui/processing_window.h"
 
-#include <qpa/qwindowsysteminterface.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 
 #include <QApplication>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <vector>
 
 #include "testing/qt/qt_test_support.h"
 #include "testing/temp_dir.h"
@@ -34,16 +37,100 @@ using kuronel::StateText;
 using kuronel::TForm2;
 using kuronel::testing::AnswerNextModal;
 using kuronel::testing::Exists;
-using kuronel::testing::U;
 using kuronel::testing::ReadFile;
+using kuronel::testing::RunPlanAndWait;
 using kuronel::testing::TempDir;
+using kuronel::testing::U;
 
 namespace {
 
 const QString kFullBar = U("■■■■■■■■■■実行中");
 const QColor kRed(255, 0, 0);
 
+// The real disk, except that the copy or move of one source waits, once,
+// until the test lets it go: a row in hand for as long as a slow flush or a
+// large movie takes. It lets go by itself after a while, so that a window
+// that cannot be reached meanwhile fails a test instead of hanging it.
+class HeldFileSystem : public RealFileSystem {
+ public:
+  HeldFileSystem() : RealFileSystem(kuronel::RealSystemCalls()) {}
+
+  void HoldAt(const std::string& source) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    held_source_ = source;
+    held_ = released_ = let_go_by_itself_ = false;
+  }
+  bool Holding() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return holding_;
+  }
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+  bool LetGoByItself() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return let_go_by_itself_;
+  }
+  // What KeepsReadOnlyMarks answers (asked on the window's thread), and the
+  // folders it was asked of.
+  bool keeps_read_only_marks = true;
+  std::vector<std::string> asked_of_read_only;
+
+  bool KeepsReadOnlyMarks(const std::string& folder) override {
+    asked_of_read_only.push_back(folder);
+    return keeps_read_only_marks;
+  }
+
+  kuronel::CopyResult CopyFileNoReplace(
+      const std::string& source, const std::string& target,
+      bool source_goes_next, const kuronel::CopyProgress& progress) override {
+    Hold(source);
+    return RealFileSystem::CopyFileNoReplace(source, target, source_goes_next,
+                                             progress);
+  }
+  bool MoveFileNoReplace(const std::string& source,
+                         const std::string& target) override {
+    Hold(source);
+    return RealFileSystem::MoveFileNoReplace(source, target);
+  }
+
+ private:
+  void Hold(const std::string& source) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (source != held_source_ || held_) return;
+    held_ = holding_ = true;
+    let_go_by_itself_ = !changed_.wait_for(lock, std::chrono::seconds(30),
+                                           [this] { return released_; });
+    holding_ = false;
+  }
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::string held_source_;
+  bool held_ = false, holding_ = false, released_ = false;
+  bool let_go_by_itself_ = false;
+};
+
+// Counts the paint events of a widget.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+enum StopBy { kSecondButton, kEscape, kClosingTheWindow };
+
 }  // namespace
+
+Q_DECLARE_METATYPE(StopBy)
 
 class Form2Test : public QObject {
   Q_OBJECT
@@ -58,6 +145,8 @@ class Form2Test : public QObject {
     settings_.DestinationFolder = dest_;
     settings_.MakeReadOnly = false;
     // As the execute command leaves it: sorted by timestamp, ascending.
+    file_system_.HoldAt(std::string());
+    file_system_.keeps_read_only_marks = true;
     session_ = std::make_unique<Session>(kuronel::RealSystemCalls(),
                                          file_system_, SortState{3, true});
     form_ = std::make_unique<TForm2>(*session_);
@@ -136,7 +225,7 @@ class Form2Test : public QObject {
     QCOMPARE(Button("SpeedButton2")->text(), U("Cancel"));
 
     // After a run, the next showing starts over with the options then set.
-    Button("SpeedButton1")->click();
+    QVERIFY(RunPlanAndWait(*form_));
     QVERIFY(!Button("SpeedButton1")->isEnabled());
     form_->hide();
     settings_.RenameToDateFile = false;
@@ -163,25 +252,46 @@ class Form2Test : public QObject {
     Show();
     ExpectStates({"未処理", "未処理", "未処理", "重複"});
 
+    // Before 実行 the window says, in red, that the originals go.
+    QCOMPARE(RunInfo(),
+             U("移動します: コピーを確かめた後、元のファイルを削除します"));
+    QVERIFY(RunInfoIsRed());
+    QVERIFY(!Button("NextFailureButton")->isEnabled());
+
     QVERIFY(::unlink(gone.c_str()) == 0);
     QVERIFY(::chmod(locked.c_str(), 0444) == 0);
-    bool buttons_enabled_in_run = true;
-    bool seen_row = false;
+    bool run_button_enabled_in_run = true;
+    QString second_button_in_run;
     QMetaObject::Connection watch =
         connect(List()->model(), &QAbstractItemModel::dataChanged, this, [&] {
-          if (seen_row) return;
-          seen_row = true;
-          buttons_enabled_in_run = Button("SpeedButton1")->isEnabled() ||
-                                   Button("SpeedButton2")->isEnabled();
-          form_->reject();  // Escape or the close control: not mid-run
+          if (!second_button_in_run.isEmpty()) return;
+          run_button_enabled_in_run = Button("SpeedButton1")->isEnabled();
+          second_button_in_run = Button("SpeedButton2")->text();
         });
-    Button("SpeedButton1")->click();
+    QVERIFY(RunPlanAndWait(*form_));
     disconnect(watch);
-    QVERIFY(seen_row);
-    QVERIFY(!buttons_enabled_in_run);
+    QVERIFY(!run_button_enabled_in_run);
+    QCOMPARE(second_button_in_run, U("中止"));
     QVERIFY(form_->isVisible());
 
     ExpectStates({"Ok", "file not found", "DelError!", "Ok"});
+    QCOMPARE(RunInfo(), U("完了 2 件、失敗 2 件"));
+    QVERIFY(RunInfoIsRed());
+    // The row whose name was taken shows where its file went, and its tip
+    // the name it was meant to have.
+    QCOMPARE(Data(3, 1).toString(), QString::fromStdString(day + "a31.JPG"));
+    QVERIFY(Data(3, 1, Qt::ToolTipRole)
+                .toString()
+                .contains(QString::fromStdString(day + "a3.JPG")));
+    QCOMPARE(Data(0, 1).toString(), QString::fromStdString(day + "a0.JPG"));
+    // F8 and the button go from row to row that did not succeed, round.
+    QVERIFY(Button("NextFailureButton")->isEnabled());
+    QTest::keyClick(List(), Qt::Key_F8);
+    QCOMPARE(List()->currentIndex().row(), 1);
+    QTest::keyClick(List(), Qt::Key_F8);
+    QCOMPARE(List()->currentIndex().row(), 2);
+    Button("NextFailureButton")->click();
+    QCOMPARE(List()->currentIndex().row(), 1);
     // A failed row's state cell tells why, in the program's Japanese words
     // and the system's reason; a done one tells nothing more.
     QCOMPARE(Data(1, 2, Qt::ToolTipRole).toString(),
@@ -200,39 +310,129 @@ class Form2Test : public QObject {
     ExpectRunEnded();
   }
 
-  // A click on the greyed second button and Escape, given while the run
-  // goes on, are dropped: the window stays open with its outcomes.
-  void InputDuringARunIsDiscardedNotDeferred() {
-    AddFile("A.JPG", "2004/05/06 10:00:00");
+  // While a row is in hand (a copy that takes long) the window repaints,
+  // and its second button is there to stop the run.
+  void TheWindowStaysAliveWhileARowIsInHand() {
+    const std::string a = AddFile("A.JPG", "2004/05/06 10:00:00");
     AddFile("B.JPG", "2004/05/06 10:00:01");
+    file_system_.HoldAt(a);
     Show();
     QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-    QPushButton* close = Button("SpeedButton2");
-    QWindow* window = form_->windowHandle();
-    bool given = false;
-    QMetaObject::Connection watch =
-        connect(List()->model(), &QAbstractItemModel::dataChanged, this, [&] {
-          if (given) return;
-          given = true;
-          const QPointF at = close->mapTo(form_.get(), close->rect().center());
-          const QPointF global = form_->mapToGlobal(at);
-          using Input = QWindowSystemInterface;
-          Input::handleMouseEvent<Input::AsynchronousDelivery>(
-              window, at, global, Qt::LeftButton, Qt::LeftButton,
-              QEvent::MouseButtonPress);
-          Input::handleMouseEvent<Input::AsynchronousDelivery>(
-              window, at, global, Qt::NoButton, Qt::LeftButton,
-              QEvent::MouseButtonRelease);
-          Input::handleKeyEvent<Input::AsynchronousDelivery>(
-              window, QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        });
+    PaintCounter painted(List()->viewport());
     Button("SpeedButton1")->click();
-    disconnect(watch);
-    QVERIFY(given);
-    QCoreApplication::processEvents();
-    QVERIFY(form_->isVisible());
+    QVERIFY(QTest::qWaitFor([this] { return file_system_.Holding(); }, 20000));
+    const int paints = painted.paints;
+    List()->viewport()->update();
+    QVERIFY(QTest::qWaitFor([&] { return painted.paints > paints; }, 20000));
+    QVERIFY(file_system_.Holding());
+    QVERIFY(form_->Running());
+    QVERIFY(Button("SpeedButton2")->isEnabled());
+    QCOMPARE(Button("SpeedButton2")->text(), U("中止"));
+    QVERIFY(RunInfo().startsWith(U("0 / 2 ファイル、0.0 MB")));
+    file_system_.Release();
+    QVERIFY(QTest::qWaitFor([this] { return !form_->Running(); }, 20000));
+    QVERIFY(!file_system_.LetGoByItself());
     ExpectStates({"OK", "OK"});
-    QCOMPARE(close->text(), U("閉じる"));
+  }
+
+  // A stop ends the run after the row in hand; the rows not begun keep
+  // their planned states, and their sources and targets are as they were.
+  void AStopLeavesTheRowsNotBegunUntouched_data() {
+    QTest::addColumn<StopBy>("stop_by");
+    QTest::newRow("second button") << kSecondButton;
+    QTest::newRow("Escape") << kEscape;
+    QTest::newRow("closing the window") << kClosingTheWindow;
+  }
+  void AStopLeavesTheRowsNotBegunUntouched() {
+    QFETCH(StopBy, stop_by);
+    settings_.KeepOriginal = false;  // a row begun deletes its source
+    const std::string a = AddFile("A.JPG", "2004/05/06 10:00:00", true, "a");
+    const std::string b = AddFile("B.JPG", "2004/05/06 10:00:01", true, "b");
+    const std::string c = AddFile("C.JPG", "2004/05/06 10:00:02", true, "c");
+    const std::string day = dest_ + "2004_05_06/2004_05_06";
+    dir_->WriteFile("dest/2004_05_06/2004_05_06a2.JPG", "older");
+    file_system_.HoldAt(a);
+    Show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    Button("SpeedButton1")->click();
+    QVERIFY(QTest::qWaitFor([this] { return file_system_.Holding(); }, 20000));
+    switch (stop_by) {
+      case kSecondButton:
+        Button("SpeedButton2")->click();
+        break;
+      case kEscape:
+        QTest::keyClick(Button("SpeedButton2"), Qt::Key_Escape);
+        break;
+      case kClosingTheWindow: {
+        QString question;
+        AnswerNextModal([&question](QWidget* modal) {
+          auto* box = qobject_cast<QMessageBox*>(modal);
+          QVERIFY(box);
+          question = box->text();
+          for (QAbstractButton* button : box->buttons())
+            if (button->text() == U("中止して閉じる")) button->click();
+        });
+        form_->close();
+        QVERIFY(question.startsWith(U("実行中です。")));
+        break;
+      }
+    }
+    QVERIFY(form_->Running());
+    QVERIFY(!Button("SpeedButton2")->isEnabled());
+    QVERIFY(RunInfo().startsWith(U("中止しています。")));
+    file_system_.Release();
+    QVERIFY(QTest::qWaitFor([this] { return !form_->Running(); }, 20000));
+    QVERIFY(!file_system_.LetGoByItself());
+
+    ExpectStates({"Ok", "未処理", "重複"});
+    QVERIFY(!Exists(a));
+    QCOMPARE(ReadFile(day + "a0.JPG"), std::string("a"));
+    QCOMPARE(ReadFile(b), std::string("b"));
+    QCOMPARE(ReadFile(c), std::string("c"));
+    QVERIFY(!Exists(day + "a1.JPG"));
+    QCOMPARE(ReadFile(day + "a2.JPG"), std::string("older"));
+    QVERIFY(!Exists(day + "a21.JPG"));
+    QCOMPARE(RunInfo(), U("完了 1 件、中止で未処理 2 件"));
+    QCOMPARE(form_->isVisible(), stop_by != kClosingTheWindow);
+    QCOMPARE(Button("SpeedButton2")->text(), U("閉じる"));
+  }
+
+  // Before 実行 the window says once that the drive the files would be made
+  // read-only on cannot keep the mark, and what to do; the run goes on and
+  // its rows say what happened.
+  void ADriveThatCannotKeepReadOnlyIsNamedBeforeTheRun() {
+    AddFile("A.JPG", "2004/05/06 10:00:00", true, "x", "DCIM/");
+    const struct {
+      bool make_read_only, into_date_folders, drive_keeps;
+      std::string asked_of;  // empty: nothing asked
+    } cases[] = {
+        {true, true, false, dest_},
+        {true, false, false, camera_ + "DCIM"},
+        {true, true, true, dest_},
+        {false, true, false, ""},
+    };
+    for (const auto& c : cases) {
+      settings_.MakeReadOnly = c.make_read_only;
+      settings_.MoveToDateFolder = c.into_date_folders;
+      file_system_.keeps_read_only_marks = c.drive_keeps;
+      file_system_.asked_of_read_only.clear();
+      form_->hide();
+      Show();
+      const bool notice = c.make_read_only && !c.drive_keeps;
+      QCOMPARE(ReadOnlyNotice()->isVisible(), notice);
+      QCOMPARE(file_system_.asked_of_read_only,
+               c.asked_of.empty() ? std::vector<std::string>()
+                                  : std::vector<std::string>{c.asked_of});
+    }
+    form_->hide();
+    settings_.MakeReadOnly = true;
+    Show();
+    QVERIFY(ReadOnlyNotice()->isVisible());
+    QVERIFY(
+        ReadOnlyNotice()->text().contains(U("「読み出し専用に変更」を外す")));
+    QVERIFY(RunPlanAndWait(*form_));
+    QVERIFY(!ReadOnlyNotice()->isVisible());
+    ExpectStates({"OK"});
   }
 
   // A copy keeps the source and reads "OK" in the normal colour; a name that
@@ -246,9 +446,14 @@ class Form2Test : public QObject {
     Show();
     QCOMPARE(Data(0, 0).toString(),
              QString::fromStdString(camera_) + U("写真/カメラ.JPG"));
-    Button("SpeedButton1")->click();
+    QCOMPARE(RunInfo(), U("コピーします: 元のファイルはそのまま残します"));
+    QVERIFY(!RunInfoIsRed());
+    QVERIFY(RunPlanAndWait(*form_));
     ExpectStates({"OK"});
     QVERIFY(!IsRed(0));
+    QCOMPARE(RunInfo(), U("完了 1 件"));
+    QVERIFY(!RunInfoIsRed());
+    QVERIFY(!Button("NextFailureButton")->isEnabled());
     QCOMPARE(ReadFile(source), std::string("x"));
     QCOMPARE(ReadFile(dest_ + "2004_05_06/" + name), std::string("x"));
     ExpectRunEnded();
@@ -270,8 +475,12 @@ class Form2Test : public QObject {
     QCOMPARE(form_->Plan()[1].NewPath, day + "IMG_0001.JPG");
     ExpectStates({"未処理", "未処理", "重複"});
 
-    Button("SpeedButton1")->click();
+    QVERIFY(RunPlanAndWait(*form_));
     ExpectStates({"OK", "OK", "OK"});
+    // The list shows where each file went, the plan only until then.
+    QCOMPARE(Data(1, 1).toString(),
+             QString::fromStdString(day + "IMG_00011.JPG"));
+    QCOMPARE(Data(2, 1).toString(), QString::fromStdString(day + "NOTES1"));
     QCOMPARE(ReadFile(day + "IMG_0001.JPG"), std::string("first"));
     QCOMPARE(ReadFile(day + "IMG_00011.JPG"), std::string("second"));
     QCOMPARE(ReadFile(day + "NOTES"), std::string("older"));
@@ -353,6 +562,7 @@ class Form2Test : public QObject {
       QCOMPARE(QApplication::focusWidget(), run);
       QVERIFY(run->grab().toImage() != unfocused);
       QTest::keyClick(run, Qt::Key_Return);
+      QVERIFY(QTest::qWaitFor([this] { return !form_->Running(); }, 20000));
       ExpectStates({"OK"});
       QCOMPARE(QApplication::focusWidget(), Button("SpeedButton2"));
       QTest::keyClick(Button("SpeedButton2"), Qt::Key_Space);
@@ -410,7 +620,7 @@ class Form2Test : public QObject {
 
     answered = false;
     AnswerNextModal([&](QWidget*) {
-      Button("SpeedButton1")->click();
+      QVERIFY(RunPlanAndWait(*form_));
       QCOMPARE(Button("SpeedButton2")->text(), U("閉じる"));
       Button("SpeedButton2")->click();
       answered = true;
@@ -455,6 +665,21 @@ class Form2Test : public QObject {
     return button;
   }
   QTableView* List() { return form_->findChild<QTableView*>("ListViewFile"); }
+  QLabel* ReadOnlyNotice() {
+    auto* label = form_->findChild<QLabel*>("ReadOnlyNotice");
+    if (!label) qFatal("no read-only notice");
+    return label;
+  }
+  // The line beside the buttons: what the run will do, how far it is, how
+  // it ended.
+  QString RunInfo() {
+    auto* label = form_->findChild<QLabel*>("RunInfo");
+    return label ? label->text() : QString();
+  }
+  bool RunInfoIsRed() {
+    auto* label = form_->findChild<QLabel*>("RunInfo");
+    return label && label->palette().color(QPalette::WindowText) == kRed;
+  }
   QTimer* Timer() { return form_->findChild<QTimer*>("Timer2"); }
   QVariant Data(int row, int column, int role = Qt::DisplayRole) {
     QAbstractItemModel* model = List()->model();
@@ -508,7 +733,7 @@ class Form2Test : public QObject {
   std::string camera_, dest_;
   FileCatalogue catalogue_;
   Settings settings_;
-  RealFileSystem file_system_{kuronel::RealSystemCalls()};
+  HeldFileSystem file_system_;
   std::unique_ptr<Session> session_;
   std::unique_ptr<TForm2> form_;
 };

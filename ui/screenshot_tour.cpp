@@ -201,7 +201,7 @@ class Tour {
       if (auto* list = modal->findChild<QTableView*>("ListViewFile"))
         QTest::keyClick(list, Qt::Key_Tab);
       Save(modal, "processing-before.png");
-      modal->findChild<QPushButton*>("SpeedButton1")->click();
+      testing::RunPlanAndWait(*qobject_cast<TForm2*>(modal));
       Save(modal, "processing-after.png");
       modal->findChild<QPushButton*>("SpeedButton2")->click();
     });

@@ -37,14 +37,6 @@ void StatusLine::Flush() {
   if (has_waiting_) Show(waiting_);
 }
 
-void StatusLine::KeepAlive() {
-  if (since_paint_.isValid() && since_paint_.elapsed() < kPaintIntervalMs)
-    return;
-  Flush();
-  since_paint_.start();
-  ProcessWindowEvents();
-}
-
 QString StatusLine::Text() const {
   return has_waiting_ ? waiting_ : label_->text();
 }

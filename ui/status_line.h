@@ -10,8 +10,9 @@ class QLabel;
 
 namespace kuronel {
 
-// The one text of a window's status line. Commands run on the GUI thread from
-// start to end, so each text is painted at once and the window system's
+// The one text of the main window's status line. Its commands run on the GUI
+// thread from start to end (the processing window's run has a thread of its
+// own), so each text is painted at once and the window system's
 // events are handled to keep the window alive (the user's input is not
 // delivered meanwhile; see InputDiscardScope). Progress
 // texts of a long command come by the thousand; at most one is painted every
@@ -29,9 +30,6 @@ class StatusLine {
   StatusSink ProgressSink();
   // Paints a progress text still waiting.
   void Flush();
-  // Lets the window repaint and the desktop see it alive during a long step
-  // that shows no new text (the copy of a large file).
-  void KeepAlive();
 
   QString Text() const;
 

@@ -16,6 +16,7 @@
 
 #include "ui/application.h"
 #include "ui/folder_dialog_form.h"
+#include "ui/processing_window.h"
 
 namespace kuronel::testing {
 
@@ -61,6 +62,13 @@ inline void ChooseFolderInPicker(const std::string& folder) {
     }
     form->OkButton->click();
   });
+}
+
+// Presses 実行 in the processing window and waits until the run, which goes
+// on a thread of its own, has ended; false when it did not end in time.
+inline bool RunPlanAndWait(TForm2& form, int timeout_ms = 60000) {
+  form.findChild<QPushButton*>("SpeedButton1")->click();
+  return QTest::qWaitFor([&form] { return !form.Running(); }, timeout_ms);
 }
 
 // Finds a menu or context-menu item by its name anywhere under `root`.
