@@ -45,8 +45,7 @@ size_t ApplyDefaultChecks(FileCatalogue& catalogue,
 // The count after the default checks: "N個のファイルが対象です。" with movies,
 // else "N個の写真が対象です。" when RAW and HEIF photos count with the JPEGs,
 // else "N個のjpegファイルが対象です。".
-std::string DefaultChecksCountText(size_t count,
-                                   const DefaultTargets& targets);
+std::string DefaultChecksCountText(size_t count, const DefaultTargets& targets);
 
 // The count of checked rows after the user checked or unchecked one:
 // "N個のファイルが対象です。".

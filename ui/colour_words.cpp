@@ -8,8 +8,8 @@ namespace {
 
 // The fixed colours by their look; the colours of the desktop scheme by the
 // part of a window they paint.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 52>
-    kWords = {{
+constexpr std::array<std::pair<std::string_view, std::string_view>, 52> kWords =
+    {{
         {"clBlack", "黒"},
         {"clMaroon", "えび茶"},
         {"clGreen", "緑"},

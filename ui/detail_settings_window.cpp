@@ -72,10 +72,11 @@ TForm3::TForm3(std::string startup_folder, const DetailSettings& loaded,
         Swatch(entry.Value),
         QString::fromUtf8(words.data(), static_cast<int>(words.size())),
         entry.Value);
-    ColorBox1->setItemData(ColorBox1->count() - 1,
-                           QString::fromUtf8(entry.Name.data(),
-                                             static_cast<int>(entry.Name.size())),
-                           Qt::ToolTipRole);
+    ColorBox1->setItemData(
+        ColorBox1->count() - 1,
+        QString::fromUtf8(entry.Name.data(),
+                          static_cast<int>(entry.Name.size())),
+        Qt::ToolTipRole);
   }
 
   SpeedButton1 = new QPushButton(QString::fromUtf8("更新"), this);

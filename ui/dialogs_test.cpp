@@ -7,8 +7,8 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSet>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
@@ -407,15 +407,16 @@ class DialogsTest : public QObject {
       const QString text = colours->itemText(i);
       QVERIFY2(!text.startsWith("cl"), qPrintable(text));
       words << text;
-      QVERIFY(colours->itemData(i, Qt::ToolTipRole).toString().startsWith("cl"));
+      QVERIFY(
+          colours->itemData(i, Qt::ToolTipRole).toString().startsWith("cl"));
       QVERIFY2(colours->fontMetrics().horizontalAdvance(text) <
                    colours->width() - 14 - 40,
                qPrintable(text));
     }
     QCOMPARE(words.size(), 50);
-    QCOMPARE(colours->itemData(colours->currentIndex(), Qt::ToolTipRole)
-                 .toString(),
-             U("clInactiveCaption"));
+    QCOMPARE(
+        colours->itemData(colours->currentIndex(), Qt::ToolTipRole).toString(),
+        U("clInactiveCaption"));
     AnswerNextModal([&](QWidget*) {
       const int red = colours->findText(U("赤"));
       colours->setCurrentIndex(red);
@@ -479,7 +480,8 @@ class DialogsTest : public QObject {
         QString::fromStdString(program_->dir().Path("bin/xdg-open")),
         QFile::ReadOwner | QFile::ExeOwner));
     const QByteArray path = qgetenv("PATH");
-    qputenv("PATH", QByteArray::fromStdString(program_->dir().Path("bin:")) + path);
+    qputenv("PATH",
+            QByteArray::fromStdString(program_->dir().Path("bin:")) + path);
     int documents = 0;
     Form1().SetDocumentOpener([&](const QString&, const QString&) { ++documents; });
     for (const char* exit_code : {"0", "3"}) {

@@ -171,8 +171,8 @@ void TForm1::CreateToolStrip() {
   CoolBar1->installEventFilter(this);
   SpeedButton1 = AddToolButton("SpeedButton1", 0, 23, OpenFolderIcon(),
                                "フォルダを開く");
-  SpeedButton3 = AddToolButton("SpeedButton3", 24, 23, AddFolderIcon(),
-                               "フォルダを追加");
+  SpeedButton3 =
+      AddToolButton("SpeedButton3", 24, 23, AddFolderIcon(), "フォルダを追加");
   SpeedButton2 = AddToolButton("SpeedButton2", 56, 23, ExecuteIcon(),
                                "処理の実行");
   HelpSpeedButton = AddToolButton("HelpSpeedButton", 88, 23, HelpIcon(), "Help");
@@ -212,21 +212,23 @@ void TForm1::CreateList() {
                             {100, 125, 245, 118}, &font);
   // A whole time stamp fits its column, inside the cell's text margins;
   // the folder column, which takes the rest, gives up what this one needs.
-  const int margin =
-      ListViewM->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr,
-                                      ListViewM) + 1;
+  const int margin = ListViewM->style()->pixelMetric(
+                         QStyle::PM_FocusFrameHMargin, nullptr, ListViewM) +
+                     1;
   ListViewM->setColumnWidth(
-      3, std::max(118, ListViewM->fontMetrics().horizontalAdvance(
-                           kWidestTimestamp) + 2 * margin + 2));
+      3, std::max(118,
+                  ListViewM->fontMetrics().horizontalAdvance(kWidestTimestamp) +
+                      2 * margin + 2));
   ListViewM->setContextMenuPolicy(Qt::CustomContextMenu);
   ListViewM->installEventFilter(this);
   // After a sort (the execute command's among them) the row with the focus
   // may stand anywhere; Space must not change a row the user cannot see.
   connect(catalogue_model_, &QAbstractItemModel::layoutChanged, this,
           &TForm1::ScrollCurrentRowIntoView);
-  connect(catalogue_model_, &CatalogueModel::CheckToggled, this,
-          [this] { SetStatusText(QString::fromStdString(
-                       CheckedCountText(session_.Catalogue()))); });
+  connect(catalogue_model_, &CatalogueModel::CheckToggled, this, [this] {
+    SetStatusText(
+        QString::fromStdString(CheckedCountText(session_.Catalogue())));
+  });
 }
 
 void TForm1::ScrollCurrentRowIntoView() {

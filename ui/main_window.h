@@ -41,8 +41,8 @@ using DocumentOpener =
 // Shows the user's guide in the desktop's web browser, and calls `failed`
 // (perhaps later) when no browser took it. Replaceable so that tests need
 // no desktop.
-using GuideOpener = std::function<void(const QUrl& guide,
-                                       const std::function<void()>& failed)>;
+using GuideOpener =
+    std::function<void(const QUrl& guide, const std::function<void()>& failed)>;
 
 // The Help item's words when the guide cannot be shown; the guide's path
 // follows them.

@@ -98,8 +98,8 @@ void TForm1::ConnectDialogCommands() {
 void TForm1::ChooseExistingDestination() {
   const ListFocusReturn focus_back(*this);
   const std::string folders_at = SelectFolderDialog1->Path();
-  SelectFolderDialog1->SetPath(
-      destination_ == kNoDestination ? std::string() : destination_);
+  SelectFolderDialog1->SetPath(destination_ == kNoDestination ? std::string()
+                                                              : destination_);
   const bool chosen = SelectFolderDialog1->Execute();
   const std::string folder = SelectFolderDialog1->Path();
   SelectFolderDialog1->SetPath(folders_at);

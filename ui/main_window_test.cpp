@@ -3,8 +3,8 @@
 #include <qpa/qplatformwindow.h>
 
 #include <QAbstractButton>
-#include <QDialog>
 #include <QApplication>
+#include <QDialog>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
@@ -106,7 +106,8 @@ class Form1Test : public QObject {
     QVERIFY(list);
     QCOMPARE(list->model()->rowCount(), 0);
     QCOMPARE(list->model()->columnCount(), 4);
-    const char* captions[] = {"表示形式", "ファイル名", "フォルダ", "タイムスタンプ"};
+    const char* captions[] = {"表示形式", "ファイル名", "フォルダ",
+                              "タイムスタンプ"};
     for (int column = 0; column < 4; ++column) {
       QCOMPARE(list->model()->headerData(column, Qt::Horizontal).toString(),
                U(captions[column]));
@@ -296,8 +297,8 @@ class Form1Test : public QObject {
     Form1().Catalogue()->ChangeRows([](FileCatalogue& rows) {
       for (int day = 28; day >= 1; --day) {
         for (int hour = 2; hour >= 1; --hour) {
-          rows.push_back(kuronel::DatedRow("/a/", "IMG.JPG",
-                                           {2008, 12, day, hour, 0, 0}));
+          rows.push_back(
+              kuronel::DatedRow("/a/", "IMG.JPG", {2008, 12, day, hour, 0, 0}));
           rows.back().Checked = true;
         }
       }

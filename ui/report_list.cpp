@@ -32,7 +32,8 @@ class ReportListView : public QTableView {
 // keeps kNarrowest pixels.
 class ColumnFill : public QObject {
  public:
-  ColumnFill(QTableView* list, int column) : QObject(list), list_(list), column_(column) {
+  ColumnFill(QTableView* list, int column)
+      : QObject(list), list_(list), column_(column) {
     list->viewport()->installEventFilter(this);
     connect(list->horizontalHeader(), &QHeaderView::sectionResized, this,
             [this](int resized) {

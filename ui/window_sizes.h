@@ -13,7 +13,8 @@ namespace kuronel {
 // Gives `window` the size the user last left it at, as far as it fits its
 // minimum size and the screen's room; a window without one keeps its
 // designed size.
-void RestoreWindowSize(QWidget& window, const std::optional<WindowSize>& stored);
+void RestoreWindowSize(QWidget& window,
+                       const std::optional<WindowSize>& stored);
 
 // The size to store for `window`: none while it still has its designed
 // size and no size was stored before, so that a file is not changed by a
