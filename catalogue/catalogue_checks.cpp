@@ -81,12 +81,25 @@ size_t ApplyDefaultChecks(FileCatalogue& catalogue,
     // The status line shows texts; a Shift_JIS name is shown decoded.
     status(IsValidUtf8(path) ? path : DisplayPath(path));
   }
-  if (status) {
-    status(std::to_string(count) + (targets.movies
-                                        ? "個のファイルが対象です。"
-                                        : "個のjpegファイルが対象です。"));
-  }
+  if (status) status(DefaultChecksCountText(count, targets));
   return count;
+}
+
+std::string DefaultChecksCountText(size_t count,
+                                   const DefaultTargets& targets) {
+  // The words name what was checked: RAW and HEIF photos are no jpeg files.
+  const char* words = "個のjpegファイルが対象です。";
+  if (targets.movies)
+    words = "個のファイルが対象です。";
+  else if (targets.raw_heif_mp4)
+    words = "個の写真が対象です。";
+  return std::to_string(count) + words;
+}
+
+std::string CheckedCountText(const FileCatalogue& catalogue) {
+  size_t checked = 0;
+  for (const CatalogueRow& row : catalogue) checked += row.Checked ? 1 : 0;
+  return std::to_string(checked) + "個のファイルが対象です。";
 }
 
 CheckCommandResult CheckSelectedRows(FileCatalogue& catalogue,

@@ -36,13 +36,20 @@ bool IsDefaultTarget(const std::string& file_name,
                      const DefaultTargets& targets);
 
 // Checks every row that IsDefaultTarget accepts and unchecks every other one,
-// sending the full path of each checked row to `status` and at the end the
-// count text ("N個のファイルが対象です。" with movies, else
-// "N個のjpegファイルが対象です。", where RAW and HEIF photos count with the
-// JPEGs). Returns the count.
+// sending the full path of each checked row to `status` and at the end
+// DefaultChecksCountText. Returns the count.
 size_t ApplyDefaultChecks(FileCatalogue& catalogue,
                           const DefaultTargets& targets,
                           const StatusSink& status);
+
+// The count after the default checks: "N個のファイルが対象です。" with movies,
+// else "N個の写真が対象です。" when RAW and HEIF photos count with the JPEGs,
+// else "N個のjpegファイルが対象です。".
+std::string DefaultChecksCountText(size_t count, const DefaultTargets& targets);
+
+// The count of checked rows after the user checked or unchecked one:
+// "N個のファイルが対象です。".
+std::string CheckedCountText(const FileCatalogue& catalogue);
 
 // The execute command's check of the catalogue: the status text when there
 // is nothing to process ("対象ファイルがありません" without rows,

@@ -71,10 +71,17 @@ TEST(ApplyDefaultChecksTest, RawAndHeifPhotosCountAsJpegs) {
   std::vector<std::string> texts;
   auto sink = [&](const std::string& text) { texts.push_back(text); };
   EXPECT_EQ(ApplyDefaultChecks(rows, {false, true}, sink), 3u);
-  EXPECT_EQ(texts.back(), "3個のjpegファイルが対象です。");
+  EXPECT_EQ(texts.back(), "3個の写真が対象です。");
   EXPECT_EQ(ApplyDefaultChecks(rows, {true, true}, sink), 4u);
   EXPECT_EQ(texts.back(), "4個のファイルが対象です。");
   EXPECT_EQ(ApplyDefaultChecks(rows, {true, false}, nullptr), 1u);
+}
+
+TEST(CheckedCountTextTest, CountsEveryCheckedRowWhateverItsKind) {
+  FileCatalogue rows = {RowNamed("a.JPG", true), RowNamed("b.txt", true),
+                        RowNamed("c.avi")};
+  EXPECT_EQ(CheckedCountText(rows), "2個のファイルが対象です。");
+  EXPECT_EQ(CheckedCountText({}), "0個のファイルが対象です。");
 }
 
 TEST(DefaultTargetsForTest, FollowsTheDetailSettings) {

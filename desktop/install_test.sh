@@ -3,7 +3,8 @@
 # temporary DESTDIR under the prefix /usr/local, as make install does, and
 # checks that exactly the files of EXPECTED_LIST (paths under the prefix; the
 # Debian package holds the same under /usr) arrive, that the manifest
-# names them, that the installed tools run, and that uninstall.sh removes
+# names them, that the installed tools run, that every link of the
+# installed README leads to an installed file, and that uninstall.sh removes
 # them all. The build's own install manifest is kept as it was.
 set -eu
 build=$1
@@ -37,6 +38,12 @@ for tool in kuronel kuronel-batch kuronel-exif; do
 done
 "$root/usr/local/bin/kuronel-batch" --help > /dev/null || fail "installed kuronel-batch --help"
 "$root/usr/local/bin/kuronel-exif" --help > /dev/null || fail "installed kuronel-exif --help"
+
+# Every file the installed README links to is installed beside it.
+doc="$root/usr/local/share/doc/kuronel"
+for link in $(grep -o '](\([^)#:]*\))' "$doc/README.md" | sed 's/^](//; s/)$//'); do
+  [ -e "$doc/$link" ] || fail "the installed README links to $link, which is not installed"
+done
 
 DESTDIR="$root" sh "$here/uninstall.sh" "$work/manifest" > /dev/null
 left=$(cd "$root" && find . -type f -o -type l)

@@ -23,4 +23,11 @@ OptionRuleOutcome ApplyOptionRule(bool move_to_date_folder,
   return outcome;
 }
 
+bool RunDeletesOriginals(bool move_to_date_folder, bool rename_to_date_file,
+                         bool make_read_only, bool keep_original) {
+  const bool marks_in_place =
+      !move_to_date_folder && !rename_to_date_file && make_read_only;
+  return !keep_original && !marks_in_place;
+}
+
 }  // namespace kuronel

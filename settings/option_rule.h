@@ -29,6 +29,12 @@ OptionRuleOutcome ApplyOptionRule(bool move_to_date_folder,
                                   bool rename_to_date_file,
                                   bool make_read_only);
 
+// True when a run with these options deletes the originals it copied: the
+// original is not kept and a copy is made (with only the read-only step on
+// each file is marked where it stands and stays).
+bool RunDeletesOriginals(bool move_to_date_folder, bool rename_to_date_file,
+                         bool make_read_only, bool keep_original);
+
 }  // namespace kuronel
 
 #endif  // KURONEL_SETTINGS_OPTION_RULE_H_

@@ -43,5 +43,21 @@ TEST(OptionRuleTest, FollowsTheToggleSequence) {
   EXPECT_EQ(ApplyOptionRule(true, false, false).keep_original_enabled, true);
 }
 
+// Only a run that copies deletes what it copied; all three steps off still
+// copies (to a numbered name beside the original).
+TEST(OptionRuleTest, OnlyACopyingRunWithoutKeepDeletesOriginals) {
+  const struct {
+    bool move, rename, read_only, keep, deletes;
+  } cases[] = {
+      {true, true, true, true, false},    {true, true, true, false, true},
+      {true, false, false, false, true},  {false, true, true, false, true},
+      {false, false, true, false, false}, {false, false, false, false, true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(RunDeletesOriginals(c.move, c.rename, c.read_only, c.keep),
+              c.deletes)
+        << c.move << c.rename << c.read_only << c.keep;
+}
+
 }  // namespace
 }  // namespace kuronel

@@ -2,6 +2,7 @@
 #define KURONEL_SETTINGS_SETTINGS_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kuronel {
@@ -17,6 +18,13 @@ inline constexpr Colour kClInactiveCaption = 0xFF000003;
 // The caption of the destination button while no destination is set. It
 // names no drive, so it never counts as a destination.
 inline constexpr char kNoDestination[] = "移動先フォルダ選択";
+
+// A window's size in pixels, as the user last left it.
+struct WindowSize {
+  int width = 0;
+  int height = 0;
+  bool operator==(const WindowSize&) const = default;
+};
 
 // The user's choices. In the main window the five processing options live in
 // the option menu's check marks and the destination in the destination
@@ -34,6 +42,10 @@ struct Settings {
   // Off by default: RAW and HEIF photos and MP4-family movies are targets
   // too (dated by Exif like a JPEG), and a RAW+JPEG shot shares one name.
   bool IncludeRawHeifMp4 = false;
+  // The sizes of the main and the processing window; none until the user
+  // has resized the window, which then opens at its designed size.
+  std::optional<WindowSize> MainWindowSize;
+  std::optional<WindowSize> ProcessingWindowSize;
 };
 
 // The detail settings window's own copy of the detail settings (its three

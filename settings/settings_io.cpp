@@ -43,6 +43,35 @@ void WriteDetailSettings(SettingsFile& file, const DetailSettings& detail) {
     file.WriteFlag(kSubSection, kRawHeifMp4Key, detail.IncludeRawHeifMp4);
 }
 
+void ReadWindowSizes(const SettingsFile& file, Settings& settings) {
+  settings.MainWindowSize = WindowSizeFromText(
+      file.ReadString(kWindowSection, kMainWindowSizeKey, ""));
+  settings.ProcessingWindowSize = WindowSizeFromText(
+      file.ReadString(kWindowSection, kProcessingWindowSizeKey, ""));
+}
+
+void WriteWindowSizes(SettingsFile& file, const Settings& settings) {
+  if (settings.MainWindowSize)
+    file.WriteString(kWindowSection, kMainWindowSizeKey,
+                     WindowSizeText(*settings.MainWindowSize));
+  if (settings.ProcessingWindowSize)
+    file.WriteString(kWindowSection, kProcessingWindowSizeKey,
+                     WindowSizeText(*settings.ProcessingWindowSize));
+}
+
+// One side of a size: decimal digits only, 1 to 100000.
+std::optional<int> SizeSide(std::string_view text) {
+  constexpr int kLargest = 100000;
+  if (text.empty() || text.size() > 6) return std::nullopt;
+  int value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  if (value < 1 || value > kLargest) return std::nullopt;
+  return value;
+}
+
 // With the current folder unknown (it was deleted) there is no place for the
 // file: nothing is read, and a save is refused rather than made elsewhere.
 SettingsFile OpenSettingsFile(const std::string& startup_folder,
@@ -55,6 +84,19 @@ SettingsFile OpenSettingsFile(const std::string& startup_folder,
 }
 
 }  // namespace
+
+std::optional<WindowSize> WindowSizeFromText(std::string_view text) {
+  const size_t x = text.find('x');
+  if (x == std::string_view::npos) return std::nullopt;
+  const std::optional<int> width = SizeSide(text.substr(0, x));
+  const std::optional<int> height = SizeSide(text.substr(x + 1));
+  if (!width || !height) return std::nullopt;
+  return WindowSize{*width, *height};
+}
+
+std::string WindowSizeText(const WindowSize& size) {
+  return std::to_string(size.width) + "x" + std::to_string(size.height);
+}
 
 std::string SettingsFilePath(const std::string& startup_folder) {
   return startup_folder + "/Kuronel.ini";
@@ -76,6 +118,7 @@ Status LoadSettings(const std::string& startup_folder, Settings& settings,
   settings.UseExifDate = file.ReadFlag(kSubSection, kUseExifDateKey, false);
   settings.IncludeRawHeifMp4 =
       file.ReadFlag(kSubSection, kRawHeifMp4Key, false);
+  ReadWindowSizes(file, settings);
   Status colour = ReadBackColour(file, settings.TargetBackColour);
   if (!colour.ok()) return colour;
   if (KindAt(stored_destination, true, calls) == PathKind::kFolder)
@@ -122,6 +165,7 @@ Status SaveSettings(const std::string& startup_folder, const Settings& settings,
   file.WriteFlag(kMainSection, kMakeReadOnlyKey, settings.MakeReadOnly);
   file.WriteFlag(kMainSection, kKeepOriginalKey, settings.KeepOriginal);
   WriteDetailSettings(file, window_copy);
+  WriteWindowSizes(file, settings);
   return file.Update(calls);
 }
 

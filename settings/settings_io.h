@@ -1,7 +1,9 @@
 #ifndef KURONEL_SETTINGS_SETTINGS_IO_H_
 #define KURONEL_SETTINGS_SETTINGS_IO_H_
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/status.h"
 #include "platform/system_calls.h"
@@ -23,6 +25,17 @@ inline constexpr char kBackColourKey[] = "背景色";
 // Written only once the option has been on, so that a file of a user who
 // never turned it on stays as it always was.
 inline constexpr char kRawHeifMp4Key[] = "RAW・HEIF・MP4";
+// The windows' sizes, "WIDTHxHEIGHT" in pixels, each written only once the
+// user has resized its window, so that a file of a user who never did stays
+// as it always was.
+inline constexpr char kWindowSection[] = "Window";
+inline constexpr char kMainWindowSizeKey[] = "メイン";
+inline constexpr char kProcessingWindowSizeKey[] = "処理ファイル一覧";
+
+// The size a "WIDTHxHEIGHT" text names; none for any other text, or for a
+// width or height outside 1 to 100000.
+std::optional<WindowSize> WindowSizeFromText(std::string_view text);
+std::string WindowSizeText(const WindowSize& size);
 
 // `startup_folder` + "/Kuronel.ini".
 std::string SettingsFilePath(const std::string& startup_folder);
@@ -32,8 +45,8 @@ std::string SettingsFilePath(const std::string& startup_folder);
 // had) reads nothing, so every setting takes its default, and writes
 // nothing: the saves report an error.
 
-// Reads the settings at start-up: the four options, the detail settings
-// and, when the stored text names an existing folder, the
+// Reads the settings at start-up: the four options, the detail settings,
+// the windows' sizes and, when the stored text names an existing folder, the
 // destination. SaveResultText is never stored. A bad "背景色" text stops the
 // load there with an error naming the text: the colour and the destination
 // are then left as they were. A file that exists but cannot be read, or is
@@ -55,8 +68,9 @@ Status SaveDetailSettings(const std::string& startup_folder,
                           SystemCalls& calls);
 
 // Writes everything at shut-down: the destination only when it names an
-// existing folder (else the stored one stays), the four options, and the
-// detail settings from the window's copy, not the values in use.
+// existing folder (else the stored one stays), the four options, the
+// windows' sizes that are set, and the detail settings from the window's
+// copy, not the values in use.
 Status SaveSettings(const std::string& startup_folder, const Settings& settings,
                     const DetailSettings& window_copy, SystemCalls& calls);
 

@@ -270,6 +270,47 @@ TEST(SettingsIoTest, RawHeifMp4KeyIsAddedOnlyOnceTurnedOn) {
   EXPECT_TRUE(in_use.IncludeRawHeifMp4 && reloaded.IncludeRawHeifMp4);
 }
 
+TEST(SettingsIoTest, WindowSizeTextsOutsideTheFormGiveNone) {
+  const struct {
+    const char* text;
+    std::optional<WindowSize> size;
+  } cases[] = {
+      {"800x600", WindowSize{800, 600}},
+      {"1x100000", WindowSize{1, 100000}},
+      {"0x600", std::nullopt},
+      {"800x0", std::nullopt},
+      {"100001x600", std::nullopt},
+      {"-800x600", std::nullopt},
+      {"800x", std::nullopt},
+      {"x600", std::nullopt},
+      {"800", std::nullopt},
+      {"800x600x2", std::nullopt},
+      {"99999999999x1", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(WindowSizeFromText(c.text), c.size) << c.text;
+}
+
+// A size is written only once set (the window sets it once the user has
+// resized it), in a section of its own, and the next start reads it.
+TEST(SettingsIoTest, WindowSizesAreWrittenOnlyOnceSetAndReadBack) {
+  TempDir dir;
+  Settings settings;
+  settings.ProcessingWindowSize = WindowSize{900, 480};
+  ASSERT_TRUE(
+      SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls())
+          .ok());
+  EXPECT_EQ(ReadFile(dir.path() + "/Kuronel.ini"),
+            std::string("[Main]\r\n") + kFreshFlags + "\r\n" + kFreshSub +
+                "[Window]\r\n処理ファイル一覧=900x480\r\n\r\n");
+
+  Settings loaded;
+  ASSERT_TRUE(LoadSettings(dir.path(), loaded, RealSystemCalls()).ok());
+  EXPECT_EQ(loaded.ProcessingWindowSize, (WindowSize{900, 480}));
+  EXPECT_EQ(loaded.MainWindowSize, std::nullopt);
+}
+
 TEST(SettingsIoTest, FailedWriteIsReported) {
   TempDir dir;
   std::string not_a_folder = dir.WriteFile("file", "x");

@@ -3,7 +3,8 @@
 # both tools print their usage for -h and --help and their version for
 # --version and exit 0; kuronel-exif still reads a file named --help when it
 # follows "--", and wants at least one file; output that cannot be written
-# fails both tools; the window program without a display says so in one line.
+# fails both tools; the window program without a display says so in one line
+# and answers --version and --help without one.
 set -u
 batch=$1
 exif=$2
@@ -67,4 +68,17 @@ code=$?
 [ "$code" = 1 ] || fail "kuronel without a display exits $code, not 1"
 [ "$(wc -l < "$work/err")" = 1 ] && grep -q 'no display.*xvfb-run' "$work/err" ||
   fail "kuronel without a display says: $(cat "$work/err")"
+# The window program answers --version and --help on the terminal, with or
+# without a display, and opens no window for them.
+for display in "DISPLAY=:99" "DISPLAY="; do
+  out=$(env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$display" "$kuronel" --version) ||
+    fail "kuronel --version ($display) exits $?"
+  [ "$out" = "kuronel $version" ] || fail "kuronel --version ($display) prints '$out'"
+  for option in -h --help; do
+    out=$(env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$display" "$kuronel" "$option") ||
+      fail "kuronel $option ($display) exits $?"
+    printf '%s\n' "$out" | head -n 1 | grep -q '^usage: kuronel ' ||
+      fail "kuronel $option ($display) prints no usage line"
+  done
+done
 exit $status

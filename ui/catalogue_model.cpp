@@ -103,6 +103,7 @@ bool CatalogueModel::setData(const QModelIndex& index, const QVariant& value,
   // The session tells the views (ChecksChanged).
   session_.SetChecked(static_cast<size_t>(index.row()),
                       value.value<Qt::CheckState>() == Qt::Checked);
+  emit CheckToggled();
   return true;
 }
 

@@ -40,6 +40,10 @@ class CatalogueModel : public QAbstractTableModel, private CatalogueObserver {
                       int role) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
+ signals:
+  // The user checked or unchecked one row (a click on its box, or Space).
+  void CheckToggled();
+
  private:
   void RowsAboutToBeReplaced() override;
   void RowsReplaced() override;

@@ -10,6 +10,7 @@
 #include "settings/colour_table.h"
 #include "settings/settings_io.h"
 #include "ui/application.h"
+#include "ui/colour_words.h"
 #include "ui/keyboard_buttons.h"
 
 namespace kuronel {
@@ -59,14 +60,23 @@ TForm3::TForm3(std::string startup_folder, const DetailSettings& loaded,
 
   ColorBox1 = new QComboBox(GroupBox1);
   ColorBox1->setObjectName("ColorBox1");
-  ColorBox1->setGeometry(104, 19, 145, 22);
+  // From the group's left edge: the longest words fit whole.
+  ColorBox1->setGeometry(8, 19, 249, 22);
   ColorBox1->setIconSize(QSize(14, 10));
   for (const ColourTableEntry& entry : ColourTable) {
     if (entry.Value == kClNone || entry.Value == kClDefault) continue;
-    ColorBox1->addItem(Swatch(entry.Value),
-                       QString::fromUtf8(entry.Name.data(),
-                                         static_cast<int>(entry.Name.size())),
-                       entry.Value);
+    // Words a user reads; the settings file keeps the name, which the
+    // item's tip shows.
+    const std::string_view words = ColourWords(entry.Name);
+    ColorBox1->addItem(
+        Swatch(entry.Value),
+        QString::fromUtf8(words.data(), static_cast<int>(words.size())),
+        entry.Value);
+    ColorBox1->setItemData(
+        ColorBox1->count() - 1,
+        QString::fromUtf8(entry.Name.data(),
+                          static_cast<int>(entry.Name.size())),
+        Qt::ToolTipRole);
   }
 
   SpeedButton1 = new QPushButton(QString::fromUtf8("更新"), this);

@@ -1,12 +1,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
@@ -99,6 +101,58 @@ class DialogsTest : public QObject {
     FindAction(&Form1(), "N16")->trigger();
     QCOMPARE(opened_at, a);
     QCOMPARE(Form1().DestinationFolder(), b + "/");
+  }
+
+  // After a card is opened, the destination picker still opens at the last
+  // destination (one Return must not make the card the destination), and
+  // the folder commands still open at the card.
+  void TheDestinationPickerOpensAtTheLastDestination() {
+    program_->dir().WriteFile("card/DCIM/IMG_0001.JPG", "1");
+    const std::string photos = program_->dir().MakeDir("photos");
+    AnswerPicker(photos);
+    FindAction(&Form1(), "N16")->trigger();
+    program_->OpenFolder("card");
+    std::string opened_at;
+    AnswerPicker("", &opened_at, "CancelButton");
+    FindAction(&Form1(), "N16")->trigger();
+    QCOMPARE(opened_at, photos);
+    AnswerPicker("", &opened_at, "CancelButton");
+    FindAction(&Form1(), "OpenFMainM")->trigger();
+    QCOMPARE(opened_at, program_->dir().Path("card"));
+  }
+
+  // The opened folder, or a folder in it, becomes the destination only when
+  // the user takes it when asked; another folder is taken without a word.
+  void ADestinationInTheOpenedFolderIsAskedFor() {
+    program_->dir().WriteFile("card/DCIM/IMG_0001.JPG", "1");
+    program_->OpenFolder("card");
+    const std::string inside = program_->dir().Path("card/DCIM");
+    for (const bool take : {false, true}) {
+      QString question;
+      AnswerNextModal([&, take](QWidget* picker) {
+        auto* form = qobject_cast<TFolderDialogForm*>(picker);
+        QVERIFY(form && form->SelectFolder(inside));
+        form->OkButton->click();
+        AnswerNextModal([&, take](QWidget* modal) {
+          auto* box = qobject_cast<QMessageBox*>(modal);
+          QVERIFY(box);
+          question = box->text();
+          take ? box->buttons()[0]->click()
+               : box->button(QMessageBox::Cancel)->click();
+        });
+      });
+      FindAction(&Form1(), "N16")->trigger();
+      QVERIFY2(question.endsWith(
+                   QString::fromStdString(program_->dir().Path("card/"))),
+               qPrintable(question));
+      QCOMPARE(Form1().DestinationFolder(),
+               take ? inside + "/" : std::string("移動先フォルダ選択"));
+    }
+    QString shown;
+    AnswerInputBox(QString::fromStdString(program_->dir().Path("elsewhere")),
+                   &shown);
+    FindAction(&Form1(), "N17")->trigger();
+    QCOMPARE(Form1().DestinationFolder(), program_->dir().Path("elsewhere/"));
   }
 
   // The tree starts with the home folder and ends with "/"; a remembered
@@ -345,11 +399,26 @@ class DialogsTest : public QObject {
     TForm3& form3 = program_->Form3();
     auto* colours = form3.findChild<QComboBox*>("ColorBox1");
     QCOMPARE(colours->count(), 50);
-    QCOMPARE(colours->currentText(), U("clInactiveCaption"));
-    QVERIFY(colours->findText("clNone") < 0);
-    QVERIFY(colours->findText("clDefault") < 0);
+    // The colours in words, each its own, the stored name in the tip; the
+    // longest words fit the box.
+    QCOMPARE(colours->currentText(), U("非作業中のタイトルバー"));
+    QSet<QString> words;
+    for (int i = 0; i < colours->count(); ++i) {
+      const QString text = colours->itemText(i);
+      QVERIFY2(!text.startsWith("cl"), qPrintable(text));
+      words << text;
+      QVERIFY(
+          colours->itemData(i, Qt::ToolTipRole).toString().startsWith("cl"));
+      QVERIFY2(colours->fontMetrics().horizontalAdvance(text) <
+                   colours->width() - 14 - 40,
+               qPrintable(text));
+    }
+    QCOMPARE(words.size(), 50);
+    QCOMPARE(
+        colours->itemData(colours->currentIndex(), Qt::ToolTipRole).toString(),
+        U("clInactiveCaption"));
     AnswerNextModal([&](QWidget*) {
-      const int red = colours->findText("clRed");
+      const int red = colours->findText(U("赤"));
       colours->setCurrentIndex(red);
       emit colours->activated(red);
       form3.findChild<QPushButton*>("SpeedButton1")->click();
@@ -382,7 +451,7 @@ class DialogsTest : public QObject {
     QVERIFY(form3.findChild<QCheckBox*>("CheckBox3")->isChecked());
     QVERIFY(form3.findChild<QPushButton*>("SpeedButton1")->isEnabled());
     QCOMPARE(form3.findChild<QComboBox*>("ColorBox1")->currentText(),
-             U("clInactiveCaption"));
+             U("非作業中のタイトルバー"));
     QVERIFY(Form1().CurrentSettings().UseExifDate);
   }
 
@@ -399,30 +468,46 @@ class DialogsTest : public QObject {
              ini.c_str());
   }
 
-  // Without kuronel.chm in the start folder, Help shows the guide that is
-  // built and installed with the program; one that no browser takes is
-  // named in a box.
+  // Without kuronel.chm in the start folder, Help hands the guide that is
+  // built and installed with the program to xdg-open; when xdg-open finds
+  // no browser (it exits non-zero) a box names the guide.
   void HelpWithoutAHelpFileOpensTheGuide() {
-    QStringList guides;
-    bool browser_there = true;
-    Form1().SetGuideOpener([&](const QUrl& guide) {
-      guides << guide.toLocalFile();
-      return browser_there;
-    });
+    const std::string handed = program_->dir().Path("handed");
+    program_->dir().WriteFile(
+        "bin/xdg-open",
+        "#!/bin/sh\necho \"$1\" > '" + handed + "'\nexit $XDG_OPEN_EXIT\n");
+    QVERIFY(QFile::setPermissions(
+        QString::fromStdString(program_->dir().Path("bin/xdg-open")),
+        QFile::ReadOwner | QFile::ExeOwner));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH",
+            QByteArray::fromStdString(program_->dir().Path("bin:")) + path);
     int documents = 0;
     Form1().SetDocumentOpener([&](const QString&, const QString&) { ++documents; });
-    FindAction(&Form1(), "HelpM")->trigger();
-    QCOMPARE(guides.size(), 1);
-    QVERIFY2(guides[0].endsWith("/share/kuronel/guide/guide.html"),
-             qPrintable(guides[0]));
-    QVERIFY(QFileInfo(guides[0]).isFile());
+    for (const char* exit_code : {"0", "3"}) {
+      qputenv("XDG_OPEN_EXIT", exit_code);
+      std::filesystem::remove(handed);
+      const bool fails = QByteArray(exit_code) != "0";
+      QString text;
+      if (fails) AcceptNextMessageBox(text);
+      FindAction(&Form1(), "HelpM")->trigger();
+      QTRY_VERIFY_WITH_TIMEOUT(!ReadFile(handed).empty(), 10000);
+      const QString guide =
+          QUrl(QString::fromStdString(ReadFile(handed)).trimmed())
+              .toLocalFile();
+      QVERIFY2(guide.endsWith("/share/kuronel/guide/guide.html"),
+               qPrintable(guide));
+      QVERIFY(QFileInfo(guide).isFile());
+      if (fails) {
+        QTRY_COMPARE_WITH_TIMEOUT(text, U(kuronel::kGuideNotOpenedText) + guide,
+                                  10000);
+      } else {
+        QTest::qWait(300);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+      }
+    }
+    qputenv("PATH", path);
     QCOMPARE(documents, 0);
-
-    browser_there = false;
-    QString text;
-    AcceptNextMessageBox(text);
-    FindAction(&Form1(), "HelpM")->trigger();
-    QCOMPARE(text, U(kuronel::kGuideNotOpenedText) + guides[0]);
   }
 
   void HelpHandsTheFileToTheViewerAndTheButtonOnlyShowsANotice() {
@@ -435,7 +520,8 @@ class DialogsTest : public QObject {
       ++opened;
     });
     int guides = 0;
-    Form1().SetGuideOpener([&](const QUrl&) { return ++guides > 0; });
+    Form1().SetGuideOpener(
+        [&](const QUrl&, const std::function<void()>&) { ++guides; });
     FindAction(&Form1(), "HelpM")->trigger();
     QCOMPARE(opened, 1);
     QCOMPARE(guides, 0);

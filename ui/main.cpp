@@ -16,6 +16,41 @@ constexpr char kDisplayNotOpened[] =
     "kuronel: no display could be opened (see above); on a machine without "
     "one, start it as: xvfb-run kuronel\n";
 
+constexpr char kUsage[] =
+    "usage: kuronel [-h | --help | --version]\n"
+    "\n"
+    "Kuronel puts a camera's photos and movies in order by date: it lists the\n"
+    "files of the folders you open with their dates and copies or moves the\n"
+    "ones you check into a folder for each day, under names made of the date.\n"
+    "Its window is in Japanese and needs a display; every choice is made in\n"
+    "the window and kept in Kuronel.ini in the folder it was started from.\n"
+    "\n"
+    "  -h, --help   show this help and exit\n"
+    "  --version    show the name and version and exit\n"
+    "\n"
+    "The same job without a window: kuronel-batch (see kuronel-batch --help).\n"
+    "The user's guide, in Japanese, is ヘルプ → Help in the window, or\n"
+    "share/kuronel/guide/guide.html where Kuronel is installed; see also\n"
+    "man kuronel.\n";
+
+// --version and --help answer on the terminal, with or without a display;
+// nothing else of the command line is the program's (Qt takes its own).
+// Returns true when one was answered.
+bool AnsweredOnTheTerminal(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--version") {
+      std::fputs("kuronel " KURONEL_VERSION "\n", stdout);
+      return true;
+    }
+    if (arg == "-h" || arg == "--help") {
+      std::fputs(kUsage, stdout);
+      return true;
+    }
+  }
+  return false;
+}
+
 bool IsSet(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0';
@@ -52,6 +87,8 @@ void EndWithoutDisplay(QtMsgType type, const QMessageLogContext& context,
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AnsweredOnTheTerminal(argc, argv))
+    return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
   if (!PlatformChosen(argc, argv) && !IsSet("DISPLAY") &&
       !IsSet("WAYLAND_DISPLAY")) {
     std::fputs(kNoDisplayFound, stderr);

@@ -8,12 +8,16 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "catalogue/catalogue_checks.h"
 #include "ui/catalogue_model.h"
 #include "platform/cp932.h"
 #include "platform/system.h"
@@ -27,6 +31,7 @@
 #include "ui/keyboard_buttons.h"
 #include "ui/status_line.h"
 #include "ui/tool_icons.h"
+#include "ui/window_sizes.h"
 
 namespace kuronel {
 namespace {
@@ -36,6 +41,17 @@ constexpr int kToolStripHeight = 26;
 constexpr int kListHeight = 269;
 constexpr int kStatusLineHeight = 19;
 constexpr int kStatusTimerMs = 2500;
+// The destination button reaches from here to the tool strip's right edge.
+constexpr int kDestinationLeft = 176;
+// Smaller, the tool strip's buttons and the list's first columns would not
+// show.
+constexpr int kMinimumWidth = 400;
+constexpr int kMinimumClientHeight = 160;
+
+constexpr char kMoveModeText[] = "移動（オリジナルを削除）";
+constexpr char kMoveModeHint[] =
+    "オプションの「オリジナルは保存」がオフです。実行すると、"
+    "コピーを確かめたファイルを元の場所から削除します。";
 
 QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
@@ -49,14 +65,16 @@ QString ButtonCaption(const QString& text) {
   return QString(text).replace('&', QStringLiteral("&&"));
 }
 
-// The list's font: IPA Gothic, whose half-width digits are half an em wide,
-// at 10 pixels, so that a whole time stamp ("2008/12/31 23:59:58") fits the
-// designed column of 118 pixels beside the vertical scroll bar.
+// The list's font: IPA Gothic, whose half-width letters are all half an em
+// wide, so that digits stand in columns, at 12 pixels: smaller, its "."
+// takes a tail like a "," (IMG_0039,JPG) and its "_" fades into the grid.
 QFont ListFont() {
   QFont font(QStringLiteral("IPAGothic"));
-  font.setPixelSize(10);
+  font.setPixelSize(12);
   return font;
 }
+
+constexpr char kWidestTimestamp[] = "2008/12/31 23:59:58";
 
 }  // namespace
 
@@ -90,13 +108,15 @@ TForm1::TForm1(const StartupValues& start, Session& session, QWidget* parent)
   TimerSB->setSingleShot(true);
   connect(TimerSB, &QTimer::timeout, this, &TForm1::TimerSBTimer);
 
-  // Fixed size: the client area (tool strip, list, status line) is 592 x 314
-  // and the menu bar comes on top of it. The window system is told so twice:
-  // equal minimum and maximum sizes, and no maximise button.
-  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-  setFixedSize(kClientWidth, menuBar()->sizeHint().height() + kToolStripHeight +
-                                 kListHeight + kStatusLineHeight);
+  // The designed size: the client area (tool strip, list, status line) is
+  // 592 x 314 and the menu bar comes on top of it. The user may resize the
+  // window; the list takes the room.
+  designed_size_ =
+      QSize(kClientWidth, menuBar()->sizeHint().height() + kToolStripHeight +
+                              kListHeight + kStatusLineHeight);
+  resize(designed_size_);
+  setMinimumSize(kMinimumWidth,
+                 menuBar()->sizeHint().height() + kMinimumClientHeight);
   ConnectDialogCommands();
   ConnectCatalogueCommands();
   ConnectExecuteCommand();
@@ -115,6 +135,8 @@ TForm1::ListFocusReturn::~ListFocusReturn() { form_.ReturnFocusToList(); }
 // the detail settings window, both owned by this window.
 void TForm1::CreateProcessingAndDetailWindows(const Settings& loaded) {
   Form2 = new TForm2(session_, this);
+  processing_designed_size_ = Form2->size();
+  RestoreWindowSize(*Form2, loaded.ProcessingWindowSize);
   Form3 = new TForm3(startup_folder_, DetailOf(loaded), this);
   connect(Form3, &TForm3::DetailSettingsInUse, this,
           &TForm1::UseDetailSettings);
@@ -127,7 +149,18 @@ void TForm1::UseDetailSettings(const DetailSettings& values) {
   ListViewM->viewport()->update();
 }
 
-void TForm1::ShareSettings() { session_.SetSettings(CurrentSettings()); }
+void TForm1::ShareSettings() {
+  session_.SetSettings(CurrentSettings());
+  ShowMoveMode();
+}
+
+// A run that deletes the originals from the card is never a surprise: the
+// sign stays while the options say so, also after a start that loaded them.
+void TForm1::ShowMoveMode() {
+  move_mode_sign_->setVisible(RunDeletesOriginals(
+      MoveFMainM->isChecked(), ChangeFMainM->isChecked(),
+      NoWriteFMainM->isChecked(), NokosuFMainM->isChecked()));
+}
 
 TForm1::~TForm1() = default;
 
@@ -135,10 +168,11 @@ void TForm1::CreateToolStrip() {
   CoolBar1 = new QWidget(this);
   CoolBar1->setObjectName("CoolBar1");
   CoolBar1->setFixedHeight(kToolStripHeight);
+  CoolBar1->installEventFilter(this);
   SpeedButton1 = AddToolButton("SpeedButton1", 0, 23, OpenFolderIcon(),
                                "フォルダを開く");
-  SpeedButton3 = AddToolButton("SpeedButton3", 24, 23, AddFolderIcon(),
-                               "フォルダを開く");
+  SpeedButton3 =
+      AddToolButton("SpeedButton3", 24, 23, AddFolderIcon(), "フォルダを追加");
   SpeedButton2 = AddToolButton("SpeedButton2", 56, 23, ExecuteIcon(),
                                "処理の実行");
   HelpSpeedButton = AddToolButton("HelpSpeedButton", 88, 23, HelpIcon(), "Help");
@@ -151,7 +185,7 @@ void TForm1::CreateToolStrip() {
   SpeedButtonIdousaki = new QPushButton(CoolBar1);
   SpeedButtonIdousaki->setObjectName("SpeedButtonIdousaki");
   SpeedButtonIdousaki->setFlat(true);
-  SpeedButtonIdousaki->setGeometry(176, 2, 417, 22);
+  SpeedButtonIdousaki->setGeometry(kDestinationLeft, 2, 417, 22);
   SpeedButtonIdousaki->setStyleSheet(
       "QPushButton { text-align: left; padding-left: 1px; }");
   PressOnReturn(SpeedButtonIdousaki);
@@ -176,9 +210,35 @@ void TForm1::CreateList() {
   ListViewM = NewReportList(this, "ListViewM", catalogue_model_,
                             QAbstractItemView::ExtendedSelection,
                             {100, 125, 245, 118}, &font);
+  // A whole time stamp fits its column, inside the cell's text margins;
+  // the folder column, which takes the rest, gives up what this one needs.
+  const int margin = ListViewM->style()->pixelMetric(
+                         QStyle::PM_FocusFrameHMargin, nullptr, ListViewM) +
+                     1;
+  ListViewM->setColumnWidth(
+      3, std::max(118,
+                  ListViewM->fontMetrics().horizontalAdvance(kWidestTimestamp) +
+                      2 * margin + 2));
   ListViewM->setContextMenuPolicy(Qt::CustomContextMenu);
   ListViewM->installEventFilter(this);
-  ListViewM->setFixedHeight(kListHeight);
+  // After a sort (the execute command's among them) the row with the focus
+  // may stand anywhere; Space must not change a row the user cannot see.
+  connect(catalogue_model_, &QAbstractItemModel::layoutChanged, this,
+          &TForm1::ScrollCurrentRowIntoView);
+  connect(catalogue_model_, &CatalogueModel::CheckToggled, this, [this] {
+    SetStatusText(
+        QString::fromStdString(CheckedCountText(session_.Catalogue())));
+  });
+}
+
+void TForm1::ScrollCurrentRowIntoView() {
+  const QModelIndex current = ListViewM->currentIndex();
+  if (!current.isValid()) return;
+  // Only up or down: the check boxes stay where the user left them.
+  QScrollBar* sideways = ListViewM->horizontalScrollBar();
+  const int across = sideways->value();
+  ListViewM->scrollTo(current);
+  sideways->setValue(across);
 }
 
 QAction* TForm1::AddItem(QMenu* menu, const char* name, const char* caption) {
@@ -292,6 +352,13 @@ void TForm1::CreateStatusLine() {
   status_text_->setObjectName("StatusBar1Text");
   StatusBar1->addWidget(status_text_, 1);
   status_line_ = std::make_unique<StatusLine>(status_text_);
+  move_mode_sign_ = new QLabel(Text(kMoveModeText), StatusBar1);
+  move_mode_sign_->setObjectName("MoveModeSign");
+  move_mode_sign_->setToolTip(Text(kMoveModeHint));
+  move_mode_sign_->setStyleSheet(
+      "QLabel { color: white; background: #b00000; padding: 0 4px; }");
+  move_mode_sign_->hide();
+  StatusBar1->addPermanentWidget(move_mode_sign_);
   setStatusBar(StatusBar1);
 }
 
@@ -345,6 +412,7 @@ void TForm1::ShowDestination() {
 
 void TForm1::ApplyLoadedSettings(const Settings& loaded) {
   settings_ = loaded;
+  RestoreWindowSize(*this, loaded.MainWindowSize);
   SetDestinationFolder(loaded.DestinationFolder);
   MoveFMainM->setChecked(loaded.MoveToDateFolder);
   ChangeFMainM->setChecked(loaded.RenameToDateFile);
@@ -359,6 +427,14 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == CoolBar1 && event->type() == QEvent::Resize) {
+    // The destination button reaches the right edge, its caption elided
+    // anew for its width.
+    SpeedButtonIdousaki->resize(
+        std::max(0, CoolBar1->width() - kDestinationLeft + 1),
+        SpeedButtonIdousaki->height());
+    ShowDestination();
+  }
   if (watched == ListViewM && event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Space &&
@@ -371,8 +447,14 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::FormClose() {
-  Status status = SaveSettings(startup_folder_, CurrentSettings(),
-                               Form3->WindowCopy(), session_.Calls());
+  Settings settings = CurrentSettings();
+  settings.MainWindowSize = WindowSizeToKeep(
+      *this, designed_size_, settings_.MainWindowSize.has_value());
+  settings.ProcessingWindowSize =
+      WindowSizeToKeep(*Form2, processing_designed_size_,
+                       settings_.ProcessingWindowSize.has_value());
+  Status status = SaveSettings(startup_folder_, settings, Form3->WindowCopy(),
+                               session_.Calls());
   if (!status.ok()) ShowErrorReport(QString::fromStdString(status.message()));
 }
 

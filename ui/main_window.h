@@ -38,9 +38,11 @@ class TSelectFolderDialog;
 // directory of the viewer. Replaceable so that tests need no desktop.
 using DocumentOpener =
     std::function<void(const QString& file, const QString& working_directory)>;
-// Shows the user's guide in the desktop's web browser; false when none
-// took it. Replaceable so that tests need no desktop.
-using GuideOpener = std::function<bool(const QUrl& guide)>;
+// Shows the user's guide in the desktop's web browser, and calls `failed`
+// (perhaps later) when no browser took it. Replaceable so that tests need
+// no desktop.
+using GuideOpener =
+    std::function<void(const QUrl& guide, const std::function<void()>& failed)>;
 
 // The Help item's words when the guide cannot be shown; the guide's path
 // follows them.
@@ -48,6 +50,13 @@ inline constexpr char kGuideMissingText[] =
     "使い方ガイドが見つかりません。インストールを確かめてください。\n";
 inline constexpr char kGuideNotOpenedText[] =
     "使い方ガイドを開けませんでした。Web ブラウザで次のファイルを開いてください。\n";
+// The question before the opened folder, or one inside it, becomes the
+// destination; the opened folder follows the words.
+inline constexpr char kDestinationInOpenedFolderText[] =
+    "選んだフォルダは、一覧に開いているフォルダ（またはその中）です。"
+    "コピーはその開いているフォルダの中に作られます。\n"
+    "このフォルダを移動先にしますか？\n";
+inline constexpr char kTakeDestinationText[] = "移動先にする";
 
 // The main window: the tool strip, the catalogue list, the menus and the
 // status line. It only wires its elements to the steps of the session, which
@@ -97,8 +106,10 @@ class TForm1 : public QMainWindow {
  private:
   void CreateProcessingAndDetailWindows(const Settings& loaded);
   void UseDetailSettings(const DetailSettings& values);
-  // Gives the session the settings as they now stand.
+  // Gives the session the settings as they now stand, and shows whether a
+  // run would delete the originals.
   void ShareSettings();
+  void ShowMoveMode();
   void FormClose();
   void OptionCheckClick(QAction* item);
   void TimerSBTimer();
@@ -106,6 +117,9 @@ class TForm1 : public QMainWindow {
   // Destination commands.
   void ChooseExistingDestination();
   void TypeNewDestination();
+  // True unless `folder` is an opened folder or lies in one and the user
+  // does not take it when asked.
+  bool DestinationConfirmed(const std::string& folder);
   // Help and version commands.
   void OpenDetailSettings();
   void ShowHelp();
@@ -125,6 +139,7 @@ class TForm1 : public QMainWindow {
   void ListViewMColumnClick(int column);
   // Space checks or unchecks the current row, whichever cell has the focus.
   void ToggleCurrentRowCheck();
+  void ScrollCurrentRowIntoView();
   void ConnectCatalogueCommands();
 
   // The execute command.
@@ -190,6 +205,8 @@ class TForm1 : public QMainWindow {
   QTableView* ListViewM = nullptr;
   QStatusBar* StatusBar1 = nullptr;
   QLabel* status_text_ = nullptr;
+  // Shown while a run would delete the originals it copies.
+  QLabel* move_mode_sign_ = nullptr;
   std::unique_ptr<StatusLine> status_line_;
   QTimer* TimerSB = nullptr;
   QMenu* PopupMenu1 = nullptr;
@@ -232,6 +249,9 @@ class TForm1 : public QMainWindow {
   Settings settings_;
   DocumentOpener open_document_;
   GuideOpener open_guide_;
+  // The windows' sizes as designed, which are not stored until changed.
+  QSize designed_size_;
+  QSize processing_designed_size_;
   int running_commands_ = 0;
   bool status_clear_due_ = false;
 };

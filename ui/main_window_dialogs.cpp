@@ -1,8 +1,8 @@
 // The main window's commands that open dialogs: the destination folder, the
 // detail settings, help and version.
-#include <QDesktopServices>
 #include <QDir>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QUrl>
 #include <QPushButton>
@@ -32,8 +32,26 @@ void OpenWithDesktopViewer(const QString& file, const QString& working_directory
   QProcess::startDetached(QStringLiteral("xdg-open"), {file}, working_directory);
 }
 
-bool OpenWithDesktopBrowser(const QUrl& guide) {
-  return QDesktopServices::openUrl(guide);
+// xdg-open finds the browser; when it finds none it exits non-zero, so its
+// end is watched. It may run as long as the browser does, and is left
+// running when the program ends (its output goes where the program's
+// does, so no pipe closes under it).
+void OpenWithDesktopBrowser(const QUrl& guide,
+                            const std::function<void()>& failed) {
+  auto* process = new QProcess;
+  process->setProcessChannelMode(QProcess::ForwardedChannels);
+  QObject::connect(process, &QProcess::finished, process,
+                   [process, failed](int code, QProcess::ExitStatus status) {
+                     if (status != QProcess::NormalExit || code != 0) failed();
+                     process->deleteLater();
+                   });
+  QObject::connect(process, &QProcess::errorOccurred, process,
+                   [process, failed](QProcess::ProcessError error) {
+                     if (error != QProcess::FailedToStart) return;
+                     failed();
+                     process->deleteLater();
+                   });
+  process->start(QStringLiteral("xdg-open"), {guide.toString()});
 }
 
 // The user's guide as installed with the program: the same way up from the
@@ -73,10 +91,41 @@ void TForm1::ConnectDialogCommands() {
   connect(VerMainM, &QAction::triggered, this, &TForm1::ShowVersion);
 }
 
+// The picker opens at the last destination, not where the folder commands
+// left it: after opening a card, one Return would otherwise make the card
+// its own destination. The folder commands keep their folder for their
+// next use.
 void TForm1::ChooseExistingDestination() {
   const ListFocusReturn focus_back(*this);
-  if (SelectFolderDialog1->Execute())
-    SetDestinationFolder(SelectFolderDialog1->Path());
+  const std::string folders_at = SelectFolderDialog1->Path();
+  SelectFolderDialog1->SetPath(destination_ == kNoDestination ? std::string()
+                                                              : destination_);
+  const bool chosen = SelectFolderDialog1->Execute();
+  const std::string folder = SelectFolderDialog1->Path();
+  SelectFolderDialog1->SetPath(folders_at);
+  if (chosen && DestinationConfirmed(folder)) SetDestinationFolder(folder);
+}
+
+// The opened folder itself, or a folder inside it, is rarely meant as the
+// destination (the copies would land on the card they come from): the user
+// is asked once; any other folder is taken at once.
+bool TForm1::DestinationConfirmed(const std::string& folder) {
+  SystemCalls& calls = session_.Calls();
+  const std::string destination = ResolvedPath(folder, calls);
+  for (const std::string& opened : session_.OpenedFolders()) {
+    if (!PathHolds(ResolvedPath(opened, calls), destination)) continue;
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kApplicationTitle),
+                    QString::fromUtf8(kDestinationInOpenedFolderText) +
+                        QString::fromStdString(DisplayPath(opened)),
+                    QMessageBox::NoButton, this);
+    QPushButton* take = box.addButton(QString::fromUtf8(kTakeDestinationText),
+                                      QMessageBox::AcceptRole);
+    box.setDefaultButton(box.addButton(QMessageBox::Cancel));
+    KeepTitleVisible(box);
+    box.exec();
+    return box.clickedButton() == take;
+  }
+  return true;
 }
 
 void TForm1::TypeNewDestination() {
@@ -100,7 +149,7 @@ void TForm1::TypeNewDestination() {
     if (!folder.empty()) break;
     reason = QString::fromUtf8(kNotAnAbsolutePathReason);
   }
-  SetDestinationFolder(folder);
+  if (DestinationConfirmed(folder)) SetDestinationFolder(folder);
 }
 
 void TForm1::OpenDetailSettings() {
@@ -126,8 +175,12 @@ void TForm1::ShowHelp() {
     ShowPlainMessage(this, QString::fromUtf8(kGuideMissingText) + guide);
     return;
   }
-  if (!open_guide_(QUrl::fromLocalFile(guide)))
-    ShowPlainMessage(this, QString::fromUtf8(kGuideNotOpenedText) + guide);
+  // The browser's end may come after this window's.
+  QPointer<TForm1> form(this);
+  open_guide_(QUrl::fromLocalFile(guide), [form, guide] {
+    if (form)
+      ShowPlainMessage(form, QString::fromUtf8(kGuideNotOpenedText) + guide);
+  });
 }
 
 void TForm1::ShowHelpNotice() {

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
@@ -69,7 +70,7 @@ class Form1Test : public QObject {
       bool visible;
     } buttons[] = {
         {"SpeedButton1", 0, 23, "フォルダを開く", true},
-        {"SpeedButton3", 24, 23, "フォルダを開く", true},
+        {"SpeedButton3", 24, 23, "フォルダを追加", true},
         {"SpeedButton2", 56, 23, "処理の実行", true},
         {"HelpSpeedButton", 88, 23, "Help", true},
         {"OptionSpeedButton", 120, 23, "Option", false},
@@ -95,27 +96,29 @@ class Form1Test : public QObject {
     QCOMPARE(destination->width(), 417);
   }
 
-  void WindowHasFixedClientAreaListAndStatusLine() {
+  void WindowOpensAtItsDesignedSizeWithListAndStatusLine() {
     QCOMPARE(Form1().windowTitle(), U("Kuronel"));
     QCOMPARE(Form1().width(), 592);
-    QCOMPARE(Form1().minimumSize(), Form1().maximumSize());
-    // What the window system is told: no maximise button, no other size.
-    QVERIFY(!(Form1().windowFlags() & Qt::WindowMaximizeButtonHint));
     Form1().show();
-    QCOMPARE(Form1().windowHandle()->minimumSize(),
-             Form1().windowHandle()->maximumSize());
     QCOMPARE(Form1().height() - Form1().menuBar()->sizeHint().height(), 314);
     auto* list = Form1().findChild<QTableView*>("ListViewM");
+    QCOMPARE(list->height(), 269);
     QVERIFY(list);
     QCOMPARE(list->model()->rowCount(), 0);
     QCOMPARE(list->model()->columnCount(), 4);
-    const char* captions[] = {"表示形式", "ファイル名", "フォルダ", "タイムスタンプ"};
-    const int widths[] = {100, 125, 245, 118};
+    const char* captions[] = {"表示形式", "ファイル名", "フォルダ",
+                              "タイムスタンプ"};
     for (int column = 0; column < 4; ++column) {
       QCOMPARE(list->model()->headerData(column, Qt::Horizontal).toString(),
                U(captions[column]));
-      QCOMPARE(list->columnWidth(column), widths[column]);
     }
+    QCOMPARE(list->columnWidth(0), 100);
+    QCOMPARE(list->columnWidth(1), 125);
+    QVERIFY(list->columnWidth(3) >= 118);
+    // The folder column takes the rest: nothing to scroll sideways.
+    QCOMPARE(list->columnWidth(0) + list->columnWidth(1) +
+                 list->columnWidth(2) + list->columnWidth(3),
+             list->viewport()->width());
     QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
     QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
@@ -127,6 +130,79 @@ class Form1Test : public QObject {
     QVERIFY(timer);
     QCOMPARE(timer->interval(), 2500);
     QVERIFY(!timer->isActive());
+  }
+
+  // Both windows can be resized and maximised; the lists take the room,
+  // their widest column (the paths) the width, and the destination button
+  // reaches the right edge.
+  void WindowsGrowAndTheirListsTakeTheRoom() {
+    auto* form2 = Form1().findChild<QDialog*>("Form2");
+    const struct {
+      QWidget* window;
+      const char* list;
+      int path_column;
+    } windows[] = {{&Form1(), "ListViewM", 2}, {form2, "ListViewFile", 1}};
+    for (const auto& w : windows) {
+      QVERIFY(w.window->windowFlags() & Qt::WindowMaximizeButtonHint);
+      w.window->show();
+      QVERIFY(w.window->windowHandle()->minimumSize() !=
+              w.window->windowHandle()->maximumSize());
+      auto* list = w.window->findChild<QTableView*>(w.list);
+      const QSize list_before = list->size();
+      const int path_before = list->columnWidth(w.path_column);
+      const int other_column = list->columnWidth(w.path_column == 1 ? 2 : 3);
+      w.window->resize(w.window->size() + QSize(150, 100));
+      QTRY_COMPARE(list->size(), list_before + QSize(150, 100));
+      QCOMPARE(list->columnWidth(w.path_column), path_before + 150);
+      QCOMPARE(list->columnWidth(w.path_column == 1 ? 2 : 3), other_column);
+      w.window->hide();
+    }
+    QCOMPARE(Form1().findChild<QPushButton*>("SpeedButtonIdousaki")->width(),
+             417 + 150);
+  }
+
+  // A size is stored only once the user changed it, and the next start
+  // opens each window at the size it was left at.
+  void WindowSizesAreKeptOnlyOnceChanged() {
+    const std::string ini = program_->dir().Path("Kuronel.ini");
+    Form1().show();
+    Form1().close();
+    QVERIFY(ReadFile(ini).find("[Window]") == std::string::npos);
+
+    program_->Stop();
+    program_->Start();
+    Form1().resize(700, 450);
+    Form1().findChild<QDialog*>("Form2")->resize(640, 380);
+    Form1().close();
+    QVERIFY(ReadFile(ini).find("[Window]\r\nメイン=700x450\r\n"
+                               "処理ファイル一覧=640x380\r\n") !=
+            std::string::npos);
+
+    program_->Stop();
+    program_->Start();
+    QCOMPARE(Form1().size(), QSize(700, 450));
+    QCOMPARE(Form1().findChild<QDialog*>("Form2")->size(), QSize(640, 380));
+  }
+
+  // The sign shows while a run would delete the originals, whether the
+  // option was toggled or loaded, and not while files are only marked
+  // read-only where they stand.
+  void TheMoveModeShowsWhileOriginalsWouldBeDeleted() {
+    auto* sign = Form1().findChild<QLabel*>("MoveModeSign");
+    QVERIFY(sign);
+    QVERIFY(sign->isHidden());
+    FindAction(&Form1(), "NokosuFMainM")->trigger();
+    QVERIFY(!sign->isHidden());
+    QVERIFY(sign->text().contains(U("削除")));
+    FindAction(&Form1(), "MoveFMainM")->trigger();
+    FindAction(&Form1(), "ChangeFMainM")->trigger();  // 書込み禁止のみ
+    QVERIFY(sign->isHidden());
+    FindAction(&Form1(), "ChangeFMainM")->trigger();
+    Form1().close();
+
+    program_->Stop();
+    program_->Start();
+    QVERIFY(!Form1().findChild<QLabel*>("MoveModeSign")->isHidden());
   }
 
   // Every window's title is its caption alone: nothing is appended.
@@ -156,7 +232,6 @@ class Form1Test : public QObject {
     QVERIFY2(
         needed <= shown - 2 * margin,
         qPrintable(QString("%1 > %2").arg(needed).arg(shown - 2 * margin)));
-    QCOMPARE(list->columnWidth(column), 118);
   }
 
   // Long paths keep their start and their end; the tips hold them whole.
@@ -181,6 +256,7 @@ class Form1Test : public QObject {
              U("新規フォルダの入力\n") + QString::fromStdString(destination));
   }
 
+  // The status line's count follows.
   void SpaceTogglesTheCurrentRowInAnyColumn() {
     Form1().Catalogue()->ChangeRows(
         [](FileCatalogue& rows) { rows = Rows(2, "/a/"); });
@@ -190,10 +266,55 @@ class Form1Test : public QObject {
       list->setCurrentIndex(list->model()->index(1, column));
       QTest::keyClick(list, Qt::Key_Space);
       QVERIFY(Form1().Catalogue()->Rows()[1].Checked);
+      QCOMPARE(Form1().StatusText(), U("1個のファイルが対象です。"));
       QTest::keyClick(list, Qt::Key_Space);
       QVERIFY(!Form1().Catalogue()->Rows()[1].Checked);
+      QCOMPARE(Form1().StatusText(), U("0個のファイルが対象です。"));
     }
     QVERIFY(!Form1().Catalogue()->Rows()[0].Checked);
+  }
+
+  // Home and End go to the first and the last row and leave the check
+  // boxes in view, however narrow the window.
+  void HomeAndEndMoveBetweenRowsNotSideways() {
+    Form1().Catalogue()->ChangeRows(
+        [](FileCatalogue& rows) { rows = Rows(60, "/a/"); });
+    auto* list = Form1().findChild<QTableView*>("ListViewM");
+    Form1().show();
+    Form1().resize(420, Form1().height());
+    QTRY_VERIFY(list->horizontalScrollBar()->maximum() > 0);
+    list->setCurrentIndex(list->model()->index(5, 1));
+    QTest::keyClick(list, Qt::Key_End);
+    QCOMPARE(list->currentIndex(), list->model()->index(59, 0));
+    QCOMPARE(list->horizontalScrollBar()->value(), 0);
+    QTest::keyClick(list, Qt::Key_Home);
+    QCOMPARE(list->currentIndex(), list->model()->index(0, 0));
+  }
+
+  // The execute command sorts oldest first: the row with the focus, the
+  // newest, goes to the bottom, and the list follows it there.
+  void TheCurrentRowIsInViewAfterTheExecuteSort() {
+    Form1().Catalogue()->ChangeRows([](FileCatalogue& rows) {
+      for (int day = 28; day >= 1; --day) {
+        for (int hour = 2; hour >= 1; --hour) {
+          rows.push_back(
+              kuronel::DatedRow("/a/", "IMG.JPG", {2008, 12, day, hour, 0, 0}));
+          rows.back().Checked = true;
+        }
+      }
+    });
+    Form1().SetDestinationFolder(program_->dir().path() + "/");
+    auto* list = Form1().findChild<QTableView*>("ListViewM");
+    Form1().show();
+    list->setCurrentIndex(list->model()->index(0, 0));
+    AnswerNextModal([](QWidget* modal) {
+      QCOMPARE(modal->objectName(), U("Form2"));
+      qobject_cast<QDialog*>(modal)->reject();
+    });
+    FindAction(&Form1(), "N12")->trigger();
+    QCOMPARE(list->currentIndex().row(), 55);
+    QVERIFY(list->viewport()->rect().contains(
+        list->visualRect(list->currentIndex())));
   }
 
   // A keyboard user starts in the list. Tab reaches every tool button in

@@ -31,6 +31,8 @@ namespace {
 
 constexpr int kClientWidth = 592;
 constexpr int kClientHeight = 333;
+constexpr int kMinimumWidth = 300;
+constexpr int kMinimumHeight = 150;
 constexpr int kToolBandHeight = 26;
 constexpr int kStatusLineHeight = 19;
 constexpr int kButtonWidth = 65;
@@ -82,7 +84,7 @@ TForm2::TForm2(Session& session, QWidget* parent)
   setObjectName("Form2");
   setWindowTitle(Text("処理ファイル一覧"));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowCloseButtonHint);
+                 Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
 
   CreateToolBand();
   CreateList();
@@ -95,7 +97,10 @@ TForm2::TForm2(Session& session, QWidget* parent)
   layout->addWidget(read_only_notice_);
   layout->addWidget(ListViewFile);
   layout->addWidget(StatusBar2);
-  setFixedSize(kClientWidth, kClientHeight);
+  // Opens at its designed size; the user may resize it, the list taking the
+  // room (the main window keeps the size for the next start).
+  resize(kClientWidth, kClientHeight);
+  setMinimumSize(kMinimumWidth, kMinimumHeight);
 
   Timer2 = new QTimer(this);
   Timer2->setObjectName("Timer2");
