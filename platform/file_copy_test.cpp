@@ -1,23 +1,26 @@
 // Copies and their publication under the target name.
-#include "platform/file_system.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "platform/file_system.h"
 #include "testing/faulty_file_system.h"
 #include "testing/temp_dir.h"
+#include "testing/test_drive.h"
 
 namespace kuronel {
 namespace {
 
-using testing::FolderEntries;
+using testing::Exists;
 using testing::FaultyFileSystem;
+using testing::FaultySystemCalls;
+using testing::FolderEntries;
 using testing::Pattern;
 using testing::ReadFile;
 using testing::SetTimes;
@@ -120,6 +123,7 @@ TEST(FileCopyTest, FailedCopyLeavesNothingBehind) {
       {"no space at once", Step::kWrite, 0, ENOSPC},
       {"file fsync", Step::kSyncFile, 0, EIO},
       {"final link", Step::kPublish, 0, EIO},
+      {"close of the written copy", Step::kClose, 0, EIO},
       {"folder fsync", Step::kSyncFolder, 0, EIO},
       {"read back with a byte changed", Step::kReadBack, 0, EIO},
   };
@@ -276,6 +280,165 @@ TEST(FileCopyTest, CopyKeepsHoles) {
       EXPECT_LT(StatOf(target).st_blocks * 512, 1 << 20);
     }
   }
+}
+
+// A copy that failed its read-back or its close is removed; where the drive
+// refuses that, the failure says so and where the copy stays.
+TEST(FileCopyTest, AFailedCopyThatCannotBeRemovedSaysWhereItStays) {
+  for (Step step : {Step::kReadBack, Step::kClose}) {
+    SCOPED_TRACE(step == Step::kClose ? "close" : "read-back");
+    TempDir dir;
+    FaultyFileSystem fs;
+    fs.FailCopyStep(step);
+    fs.FailSystemCall(FaultyFileSystem::SystemCall::kUnlink, 0, EACCES);
+    const std::string source = dir.WriteFile("c/a.jpg", Pattern(9000));
+    const std::string target = dir.MakeDir("d") + "/a0.jpg";
+    const CopyResult copy = fs.CopyFileNoReplace(source, target, true, {});
+    EXPECT_FALSE(copy.ok);
+    EXPECT_EQ(copy.failure.left_behind_error(), EACCES);
+    EXPECT_NE(copy.failure.Reason().find(
+                  "the copy could not be removed and stays at " + target +
+                  " (" + std::strerror(EACCES) + ")"),
+              std::string::npos)
+        << copy.failure.Reason();
+    EXPECT_TRUE(Exists(target));
+  }
+}
+
+// Every seek of a copy, on the source, the copy or its read-back, must do
+// what it says: one that fails fails the copy, and one that answers as if it
+// had moved the file position while it did not (the data then lands at
+// another offset) fails the read-back. Nothing that differs is published.
+TEST(FileCopyTest, ASeekThatFailsOrLandsElsewhereNeverPassesForACopy) {
+  TempDir dir;
+  const std::string source = dir.Path("movie.mov");
+  {
+    const int fd = open(source.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(ftruncate(fd, 1 << 20), 0);
+    for (off_t at : {off_t{64} << 10, off_t{512} << 10})
+      ASSERT_EQ(pwrite(fd, Pattern(5000).data(), 5000, at), 5000);
+    close(fd);
+  }
+  const std::string contents = ReadFile(source);
+  for (int error : {EIO, FaultySystemCalls::kIgnored}) {
+    int struck = 0, differing = 0;
+    for (int nth = 1;; ++nth) {
+      SCOPED_TRACE(::testing::Message()
+                   << "seek #" << nth << " error " << error);
+      ASSERT_LT(nth, 100) << "the copy never stops seeking";
+      const std::string target = dir.Path("copy" + std::to_string(nth));
+      FaultyFileSystem fs({.chunk_bytes = 1 << 16});
+      fs.FailSystemCall(FaultyFileSystem::SystemCall::kSeek, nth, error);
+      const CopyResult copy = fs.CopyFileNoReplace(source, target, true, {});
+      if (!fs.SystemCallFaultStruck()) break;
+      ++struck;
+      if (copy.ok) {
+        // An ignored seek that asked where the data is may be answered
+        // "here": the zeros are read as data, and the copy is whole.
+        EXPECT_NE(error, EIO);
+        EXPECT_EQ(ReadFile(target), contents);
+      } else {
+        EXPECT_FALSE(Exists(target));
+        differing += copy.failure.cause() == FailureCause::kCopyDiffers;
+      }
+      unlink(target.c_str());
+    }
+    EXPECT_GT(struck, 4);
+    if (error != EIO) {
+      EXPECT_GT(differing, 0) << "no copy landed elsewhere";
+    }
+  }
+}
+
+// A read-back whose drive keeps its zeros otherwise than the source did
+// (holes written as zeros, or a FUSE drive that knows no holes) still
+// proves an equal copy.
+TEST(FileCopyTest, ZerosProveEqualWhereverTheyAreKeptAsHoles) {
+  TempDir dir;
+  const std::string source = dir.Path("movie.mov");
+  {
+    const int fd = open(source.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(ftruncate(fd, 300000), 0);
+    ASSERT_EQ(pwrite(fd, Pattern(5000).data(), 5000, 70000), 5000);
+    // Written zeros: the read-back finds data where the source had a hole
+    // and may find a hole where it had these.
+    ASSERT_EQ(pwrite(fd, std::string(20000, '\0').data(), 20000, 200000),
+              20000);
+    close(fd);
+  }
+  for (bool holes_reported : {true, false}) {
+    SCOPED_TRACE(holes_reported ? "holes reported" : "all data");
+    FaultyFileSystem fs({.chunk_bytes = 1 << 16});
+    // Seeks asking for data or a hole answered "here": all data.
+    if (!holes_reported)
+      fs.FailSystemCall(FaultyFileSystem::SystemCall::kSeek, 0,
+                        FaultySystemCalls::kIgnored);
+    const std::string target = dir.Path(holes_reported ? "a" : "b");
+    const CopyResult copy = fs.CopyFileNoReplace(source, target, true, {});
+    EXPECT_TRUE(copy.ok) << copy.failure.Describe();
+    EXPECT_EQ(ReadFile(target), ReadFile(source));
+  }
+}
+
+// The system calls, with the bytes read counted.
+class ReadCountingCalls : public FaultySystemCalls {
+ public:
+  std::uint64_t bytes_read = 0;
+
+  ssize_t Read(int fd, void* buffer, std::size_t size) override {
+    return Counted(FaultySystemCalls::Read(fd, buffer, size));
+  }
+  ssize_t ReadAt(int fd, void* buffer, std::size_t size,
+                 off_t offset) override {
+    return Counted(FaultySystemCalls::ReadAt(fd, buffer, size, offset));
+  }
+
+ private:
+  ssize_t Counted(ssize_t got) {
+    if (got > 0) bytes_read += static_cast<std::uint64_t>(got);
+    return got;
+  }
+};
+
+// A sparse file costs what its data costs: a 200 GB movie with a few pieces
+// of data, on the drives that keep holes, is copied and read back by
+// reading its data alone, and the copy holds the data where it was.
+TEST(FileCopyTest, AHugeSparseFileCostsWhatItsDataCosts) {
+  constexpr off_t kSize = off_t{200} << 30;
+  const off_t data_at[] = {0, (off_t{1} << 30) + 512, off_t{100} << 30,
+                           kSize - 3000};
+  int drives_tried = 0;
+  for (testing::DriveKind kind :
+       {testing::DriveKind::kTmpfs, testing::DriveKind::kExt4}) {
+    testing::TestDrive drive(kind);
+    SCOPED_TRACE(testing::DriveKindName(kind));
+    if (!drive.mounted()) continue;
+    ++drives_tried;
+    const std::string source = drive.Path("movie.mov");
+    const int fd = open(source.c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, kSize), 0);
+    for (off_t at : data_at)
+      ASSERT_EQ(pwrite(fd, Pattern(3000).data(), 3000, at), 3000);
+    close(fd);
+    ReadCountingCalls calls;
+    RealFileSystem fs({}, calls);
+    const std::string target = drive.Path("copy.mov");
+    const CopyResult copy = fs.CopyFileNoReplace(source, target, true, {});
+    ASSERT_TRUE(copy.ok) << copy.failure.Describe();
+    EXPECT_TRUE(copy.verified);
+    // Both sides read their data alone, in the blocks around each piece.
+    EXPECT_LT(calls.bytes_read, std::uint64_t{1} << 20);
+    EXPECT_EQ(StatOf(target).st_size, kSize);
+    const int copied = open(target.c_str(), O_RDONLY);
+    for (off_t at : data_at) {
+      std::string piece(3000, '\0');
+      ASSERT_EQ(pread(copied, piece.data(), piece.size(), at), 3000);
+      EXPECT_EQ(piece, Pattern(3000)) << "at " << at;
+    }
+    close(copied);
+  }
+  if (drives_tried == 0) GTEST_SKIP() << "neither tmpfs nor ext4 mounted";
 }
 
 }  // namespace
