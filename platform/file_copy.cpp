@@ -478,14 +478,14 @@ class RealFileSystem::CopyJob {
     if (calls_.Stat(target_, named, false) != 0) {
       // Where the drive cannot say what is at the name, the copy may be.
       if (errno != ENOENT)
-        result_.failure = result_.failure.WithCopyLeftBehind(errno);
+        result_.failure = result_.failure.WithCopyLeftBehind(target_, errno);
       return false;
     }
     // Another program's file at the name now: not this copy to remove.
     if (!InodeIdentity(named).SameFileAs(InodeOnly(result_.written)))
       return false;
     if (calls_.Unlink(target_) != 0) {
-      result_.failure = result_.failure.WithCopyLeftBehind(errno);
+      result_.failure = result_.failure.WithCopyLeftBehind(target_, errno);
       return false;
     }
     SyncFolder(calls_, folder_);

@@ -282,11 +282,14 @@ TEST(FileCopyTest, CopyKeepsHoles) {
   }
 }
 
-// A copy that failed its read-back or its close is removed; where the drive
-// refuses that, the failure says so and where the copy stays.
+// A copy that failed its close, its folder's flush or its read-back is
+// removed; where the drive refuses that, the failure says so and where the
+// copy stays.
 TEST(FileCopyTest, AFailedCopyThatCannotBeRemovedSaysWhereItStays) {
-  for (Step step : {Step::kReadBack, Step::kClose}) {
-    SCOPED_TRACE(step == Step::kClose ? "close" : "read-back");
+  for (const auto& [step, name] : {std::pair{Step::kClose, "close"},
+                                   {Step::kSyncFolder, "folder flush"},
+                                   {Step::kReadBack, "read-back"}}) {
+    SCOPED_TRACE(name);
     TempDir dir;
     FaultyFileSystem fs;
     fs.FailCopyStep(step);

@@ -95,9 +95,11 @@ FileResult FileResult::WithOutcome(FailureOutcome outcome) const {
   return result;
 }
 
-FileResult FileResult::WithCopyLeftBehind(int error) const {
+FileResult FileResult::WithCopyLeftBehind(const std::string& copy,
+                                          int error) const {
   FileResult result = *this;
   result.left_behind_error_ = error;
+  result.left_behind_path_ = copy;
   return result;
 }
 
@@ -108,7 +110,8 @@ std::string FileResult::Reason(Wording wording) const {
     if (!reason.empty()) reason += separator;
     reason += In(wording, {"the copy could not be removed and stays at ",
                            "コピーを削除できず、次の場所に残っています: "});
-    reason += path_ + " (" + std::strerror(left_behind_error_) + ")";
+    reason +=
+        left_behind_path_ + " (" + std::strerror(left_behind_error_) + ")";
   }
   const std::string outcome = In(wording, OutcomeTexts(outcome_));
   if (!reason.empty() && !outcome.empty()) reason += separator;
