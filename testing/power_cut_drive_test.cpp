@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <iostream>
 #include <string>
-#include <tuple>
 
 #include "gtest/gtest.h"
 #include "testing/sha256.h"
@@ -173,29 +172,6 @@ TEST(PowerCutDriveTest, CorruptsEveryNthWriteOrRead) {
   MOUNT_OR_SKIP(drive);
   EXPECT_NE(ReadFile(drive.Path("stored")), Pattern(5000));
   EXPECT_EQ(ReadFile(backing.Path("stored")), Pattern(5000));
-}
-
-// A close of a written file, as the fault says: emptied and failed, or one
-// byte shorter and successful; a close of a file only read is left alone.
-TEST(PowerCutDriveTest, SpoilsTheCloseOfAWrittenFile) {
-  for (const auto& [fault, close_result, size_left] :
-       {std::tuple{"empty:1:*.jpg", -1, 0}, {"short:1:*.jpg", 0, 2999}}) {
-    SCOPED_TRACE(fault);
-    TempDir backing(FastTempBase());
-    backing.WriteFile("read.jpg", Pattern(100));
-    PowerCutDrive drive(backing.path(), {.close_fault = fault});
-    MOUNT_OR_SKIP(drive);
-    EXPECT_EQ(ReadFile(drive.Path("read.jpg")), Pattern(100));
-    const int fd = open(drive.Path("a.jpg").c_str(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(write(fd, Pattern(3000).data(), 3000), 3000);
-    EXPECT_EQ(close(fd), close_result);
-    drive.Unmount();
-    EXPECT_EQ(ReadFile(backing.Path("a.jpg")),
-              Pattern(3000).substr(0, size_left));
-    EXPECT_EQ(ReadFile(backing.Path("read.jpg")), Pattern(100));
-  }
 }
 
 }  // namespace
