@@ -38,11 +38,15 @@ FileIdentity InodeOnly(const FileIdentity& file) {
 // page, which covers the sector size of every drive.
 constexpr std::size_t kDirectAlignment = 4096;
 
+std::uint64_t RoundUp(std::uint64_t count, std::uint64_t unit) {
+  return (count + unit - 1) / unit * unit;
+}
+
 // A buffer for O_DIRECT reads.
 struct AlignedBuffer {
   explicit AlignedBuffer(std::size_t wanted)
-      : size((std::max(wanted, kDirectAlignment) + kDirectAlignment - 1) /
-             kDirectAlignment * kDirectAlignment),
+      : size(static_cast<std::size_t>(
+            RoundUp(std::max(wanted, kDirectAlignment), kDirectAlignment))),
         bytes(static_cast<char*>(std::aligned_alloc(kDirectAlignment, size))) {}
   struct Free {
     void operator()(char* p) const { std::free(p); }
@@ -50,6 +54,18 @@ struct AlignedBuffer {
   std::size_t size;
   std::unique_ptr<char, Free> bytes;
 };
+
+// The next data of the file open as `fd` at or after `from`, and the hole
+// after it: 0; ENXIO when only a hole is left; or the errno of a seek that
+// failed. An answer that makes no sense (data before `from`, a hole that is
+// not after its data) is EIO: nothing built on it could be trusted.
+int FindData(SystemCalls& calls, int fd, off_t from, off_t& data, off_t& hole) {
+  data = calls.Seek(fd, from, SEEK_DATA);
+  if (data < 0) return errno != 0 ? errno : EIO;
+  hole = calls.Seek(fd, data, SEEK_HOLE);
+  if (hole < 0) return errno != 0 ? errno : EIO;
+  return data < from || hole <= data ? EIO : 0;
+}
 
 }  // namespace
 
@@ -92,14 +108,16 @@ class RealFileSystem::CopyJob {
   // Every copy is on disk before it gets its name, and the name is made
   // durable before the copy counts: fsync of the file and of its folder,
   // which FUSE drivers pass on to the drive (syncfs they do not, and the
-  // kernel reports success all the same).
+  // kernel reports success all the same). The written descriptor is closed
+  // once the copy has its name (an unnamed copy is linked through it), and
+  // before anything reads the copy back.
   bool FlushAndName() {
     return Succeeded(calls_.Sync(temp_.get()), kFlush, target_) && Name();
   }
 
   // The name alone, once a flush of the whole drive has put the copy on its
-  // device (CopyBatch).
-  bool Name() { return NoteWritten() && Publish(); }
+  // device (CopyBatch), and the written descriptor's close.
+  bool Name() { return NoteWritten() && Publish() && CloseWritten(); }
 
   // After the flush of the copy's folder (0, or its errno): the copy counts
   // once its name is on the disk and, where asked, it read back equal.
@@ -188,7 +206,9 @@ class RealFileSystem::CopyJob {
     bool use_range = options_.use_copy_range && !verify_;
     for (;;) {
       std::size_t this_chunk = chunk;
-      if (!SkipHole(this_chunk)) break;
+      const Extent next = SkipHole(this_chunk);
+      if (next == Extent::kFailed) return false;
+      if (next == Extent::kEnd) break;
       ReadAheadBeyond(this_chunk, total);
       ssize_t moved;
       if (use_range) {
@@ -227,24 +247,42 @@ class RealFileSystem::CopyJob {
     return true;
   }
 
+  // Where the source's data goes on from the copy's position.
+  enum class Extent { kData, kEnd, kFailed };
+
   // A sparse file (a movie preallocated by a camera, a disk image) is copied
   // sparse: both files are moved past a hole at the current position, and
-  // `chunk` is cut at the next hole. False once only holes are left.
-  bool SkipHole(std::size_t& chunk) {
+  // `chunk` is cut at the next hole. kEnd once only holes are left. Every
+  // seek must succeed: a file position that did not move as asked would put
+  // the data at the wrong place in the copy.
+  Extent SkipHole(std::size_t& chunk) {
     const off_t here = static_cast<off_t>(result_.bytes_copied);
-    const off_t data = calls_.Seek(source_.get(), here, SEEK_DATA);
-    if (data < 0) return errno != ENXIO;  // ENXIO: no data after here
-    const off_t hole = calls_.Seek(source_.get(), data, SEEK_HOLE);
-    if (calls_.Seek(source_.get(), data, SEEK_SET) != data ||
-        calls_.Seek(temp_.get(), data, SEEK_SET) != data)
-      return true;  // the copy goes on from where the reads left off
-    // The hole reads as zeros, from the source and from the copy.
-    if (verify_) source_hash_.AddZeros(static_cast<std::uint64_t>(data - here));
-    result_.bytes_copied = static_cast<std::uint64_t>(data);
-    if (hole > data)
-      chunk = static_cast<std::size_t>(std::min<std::uint64_t>(
-          chunk, static_cast<std::uint64_t>(hole - data)));
-    return true;
+    off_t data = 0, hole = 0;
+    const int error = FindData(calls_, source_.get(), here, data, hole);
+    if (error == ENXIO) return Extent::kEnd;
+    if (error != 0) {
+      Fail(kRead, source_path_, error);
+      return Extent::kFailed;
+    }
+    // The range copy moves from both file positions (reads go by offset):
+    // the source's, which the questions above moved to the hole, back to
+    // the data, and the copy's past the hole.
+    if (calls_.Seek(source_.get(), data, SEEK_SET) != data) {
+      Fail(kRead, source_path_, errno);
+      return Extent::kFailed;
+    }
+    if (data != here) {
+      if (calls_.Seek(temp_.get(), data, SEEK_SET) != data) {
+        Fail(kWrite, target_, errno);
+        return Extent::kFailed;
+      }
+      if (verify_)
+        source_hash_.AddZeros(static_cast<std::uint64_t>(data - here));
+      result_.bytes_copied = static_cast<std::uint64_t>(data);
+    }
+    chunk = static_cast<std::size_t>(std::min<std::uint64_t>(
+        chunk, static_cast<std::uint64_t>(hole - data)));
+    return Extent::kData;
   }
 
   // Asks the drive for the chunk after the one about to be copied, so that
@@ -278,10 +316,13 @@ class RealFileSystem::CopyJob {
           chunk, std::max<std::uint64_t>(result_.source_before.size, 1)));
       buffer_ = std::make_unique_for_overwrite<char[]>(buffer_size_);
     }
+    // Read at the copy's own position, which the data's place in the copy
+    // and in its hash follows, whatever the file position says.
     ssize_t got;
     do {
-      got = calls_.Read(source_.get(), buffer_.get(),
-                        std::min(chunk, buffer_size_));
+      got = calls_.ReadAt(source_.get(), buffer_.get(),
+                          std::min(chunk, buffer_size_),
+                          static_cast<off_t>(result_.bytes_copied));
     } while (got < 0 && errno == EINTR);
     if (got < 0) {
       Fail(kRead, source_path_, errno);
@@ -420,35 +461,74 @@ class RealFileSystem::CopyJob {
   // name goes again so that the failure is not mistaken for a finished copy.
   bool NameFlushed(int error) {
     if (error == 0) return true;
-    if (TargetIs(result_.written))
-      calls_.Unlink(target_);
-    return Fail(kFlush, folder_, error);
+    Fail(kFlush, folder_, error);
+    return RemoveUnproven();
   }
 
-  // Reads the flushed copy back from the drive and compares it with the
-  // bytes the copy read from its source. A copy that differs, or cannot be
-  // read, is no copy: its name goes again (while it is still this copy's).
+  // The close of the written descriptor, checked: a drive may report a
+  // delayed write error only there (a FUSE driver that writes on close),
+  // and whatever it does to the file at the close comes before the
+  // read-back, which then sees it. A copy whose close failed is no copy.
+  bool CloseWritten() {
+    if (temp_.Close()) return true;
+    Fail(kWrite, target_, errno);
+    return RemoveUnproven();
+  }
+
+  // Takes the name of a copy that did not prove itself away again, while
+  // the name is still this copy's, and flushes its folder. A copy that
+  // cannot be removed stays, and the failure says so and where. False.
+  bool RemoveUnproven() {
+    struct stat named;
+    if (calls_.Stat(target_, named, false) != 0) {
+      // Where the drive cannot say what is at the name, the copy may be.
+      if (errno != ENOENT)
+        result_.failure = result_.failure.WithCopyLeftBehind(target_, errno);
+      return false;
+    }
+    // Another program's file at the name now: not this copy to remove.
+    if (!InodeIdentity(named).SameFileAs(InodeOnly(result_.written)))
+      return false;
+    if (calls_.Unlink(target_) != 0) {
+      result_.failure = result_.failure.WithCopyLeftBehind(target_, errno);
+      return false;
+    }
+    SyncFolder(calls_, folder_);
+    return false;
+  }
+
+  // Reads the copy back from the drive through a fresh open of its name and
+  // compares it with what the copy read from its source: its length, and
+  // its bytes by position. A copy that differs, or cannot be read, is no
+  // copy: its name goes again.
   bool ReadBack() {
     ContentHash::Digest read_back;
+    std::uint64_t length = 0;
     // A FUSE driver reads its block device through the device's own cache:
     // dropped first, the read-back reaches the medium.
     int error = DropDeviceCacheOf(target_, calls_);
     if (error == 0) {
-      error = HashCopy(/*direct=*/true, read_back);
+      error = HashCopy(/*direct=*/true, read_back, length);
       // Drives that take no O_DIRECT (FUSE, tmpfs) refuse it at the open or
       // at the first read: read through the cache, its pages dropped first.
-      if (error == EINVAL) error = HashCopy(/*direct=*/false, read_back);
+      if (error == EINVAL) error = HashCopy(/*direct=*/false, read_back, length);
     }
-    if (error == 0 && read_back == source_hash_.Result()) return true;
-    if (TargetIs(result_.written) &&
-        calls_.Unlink(target_) == 0)
-      SyncFolder(calls_, folder_);
-    if (error != 0) return Fail(kRead, target_, error);
-    return Fail(kVerify, target_, EIO, FailureCause::kCopyDiffers);
+    if (error == 0 && length == result_.bytes_copied &&
+        read_back == source_hash_.Result())
+      return true;
+    if (error != 0) {
+      Fail(kRead, target_, error);
+    } else {
+      Fail(kVerify, target_, EIO, FailureCause::kCopyDiffers);
+    }
+    return RemoveUnproven();
   }
 
-  // The hash of the copy as the drive gives it back; 0, or the errno.
-  int HashCopy(bool direct, ContentHash::Digest& digest) {
+  // The hash of the copy as the drive gives it back and its length: only
+  // its data is read, its holes are skipped (SEEK_DATA, SEEK_HOLE) and
+  // hashed by their place and length. 0, or the errno.
+  int HashCopy(bool direct, ContentHash::Digest& digest,
+               std::uint64_t& length) {
     const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW |
                       O_NONBLOCK | (direct ? O_DIRECT : 0);
     UniqueFd copy(calls_.Open(target_, flags), calls_);
@@ -458,28 +538,53 @@ class RealFileSystem::CopyJob {
     // Somebody else's file at the name now: not this copy to vouch for.
     if (!InodeIdentity(opened).SameFileAs(InodeOnly(result_.written)))
       return ESTALE;
+    length = static_cast<std::uint64_t>(opened.st_size);
+    if (length != result_.bytes_copied) return 0;  // differs; nothing to read
     // The pages the copy wrote are clean after the flush; dropped, the reads
     // below come from the drive, not from memory.
     if (!direct) calls_.Advise(copy.get(), 0, 0, POSIX_FADV_DONTNEED);
-    // One read more than the file holds finds its end.
-    AlignedBuffer buffer(static_cast<std::size_t>(std::min<std::uint64_t>(
-        options_.chunk_bytes, result_.bytes_copied + 1)));
+    AlignedBuffer buffer(static_cast<std::size_t>(
+        std::min<std::uint64_t>(options_.chunk_bytes, length)));
     if (!buffer.bytes) return ENOMEM;
     ContentHash hash;
-    std::uint64_t done = 0;
-    for (;;) {
-      const ssize_t got = calls_.ReadAt(copy.get(), buffer.bytes.get(),
-                                        buffer.size, static_cast<off_t>(done));
+    while (hash.size() < length) {
+      off_t data = 0, hole = 0;
+      const int error = FindData(calls_, copy.get(),
+                                 static_cast<off_t>(hash.size()), data, hole);
+      if (error == ENXIO) break;  // a hole up to the end
+      if (error != 0) return error;
+      const auto end = std::min(static_cast<std::uint64_t>(hole), length);
+      hash.AddZeros(std::min(static_cast<std::uint64_t>(data), end) -
+                    hash.size());
+      if (const int read_error = HashData(copy.get(), end, buffer, hash))
+        return read_error;
+    }
+    hash.AddZeros(length - hash.size());
+    digest = hash.Result();
+    return 0;
+  }
+
+  // Reads the copy's data from the hash's position up to `end` into the
+  // hash; 0, or the errno (EIO where the copy ends before it).
+  int HashData(int fd, std::uint64_t end, const AlignedBuffer& buffer,
+               ContentHash& hash) {
+    while (hash.size() < end) {
+      // No more than the data, in whole pages as O_DIRECT wants them.
+      const std::size_t wanted =
+          static_cast<std::size_t>(std::min<std::uint64_t>(
+              buffer.size, RoundUp(end - hash.size(), kDirectAlignment)));
+      const ssize_t got = calls_.ReadAt(fd, buffer.bytes.get(), wanted,
+                                        static_cast<off_t>(hash.size()));
       if (got < 0 && errno == EINTR) continue;
       if (got < 0) return errno;
-      if (got == 0) break;
-      hash.Add(std::string_view(buffer.bytes.get(),
-                                static_cast<std::size_t>(got)));
-      done += static_cast<std::uint64_t>(got);
+      if (got == 0) return EIO;
+      hash.Add(std::string_view(
+          buffer.bytes.get(),
+          static_cast<std::size_t>(std::min<std::uint64_t>(
+              static_cast<std::uint64_t>(got), end - hash.size()))));
       // A window repaints while a large movie is read back.
       if (progress_) progress_(result_.bytes_copied, result_.bytes_copied);
     }
-    digest = hash.Result();
     return 0;
   }
 

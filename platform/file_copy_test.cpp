@@ -1,23 +1,28 @@
 // Copies and their publication under the target name.
-#include "platform/file_system.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 #include "gtest/gtest.h"
+#include "platform/file_system.h"
 #include "testing/faulty_file_system.h"
 #include "testing/temp_dir.h"
+#include "testing/test_drive.h"
 
 namespace kuronel {
 namespace {
 
-using testing::FolderEntries;
+using testing::Exists;
 using testing::FaultyFileSystem;
+using testing::FaultySystemCalls;
+using testing::FolderEntries;
 using testing::Pattern;
 using testing::ReadFile;
 using testing::SetTimes;
@@ -120,6 +125,7 @@ TEST(FileCopyTest, FailedCopyLeavesNothingBehind) {
       {"no space at once", Step::kWrite, 0, ENOSPC},
       {"file fsync", Step::kSyncFile, 0, EIO},
       {"final link", Step::kPublish, 0, EIO},
+      {"close of the written copy", Step::kClose, 0, EIO},
       {"folder fsync", Step::kSyncFolder, 0, EIO},
       {"read back with a byte changed", Step::kReadBack, 0, EIO},
   };
@@ -276,6 +282,105 @@ TEST(FileCopyTest, CopyKeepsHoles) {
       EXPECT_LT(StatOf(target).st_blocks * 512, 1 << 20);
     }
   }
+}
+
+// A copy that failed its close, its folder's flush or its read-back is
+// removed; where the drive refuses that, the failure says so and where the
+// copy stays.
+TEST(FileCopyTest, AFailedCopyThatCannotBeRemovedSaysWhereItStays) {
+  for (const auto& [step, name] : {std::pair{Step::kClose, "close"},
+                                   {Step::kSyncFolder, "folder flush"},
+                                   {Step::kReadBack, "read-back"}}) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    FaultyFileSystem fs;
+    fs.FailCopyStep(step);
+    fs.FailSystemCall(FaultyFileSystem::SystemCall::kUnlink, 0, EACCES);
+    const std::string source = dir.WriteFile("c/a.jpg", Pattern(9000));
+    const std::string target = dir.MakeDir("d") + "/a0.jpg";
+    const CopyResult copy = fs.CopyFileNoReplace(source, target, true, {});
+    EXPECT_FALSE(copy.ok);
+    EXPECT_EQ(copy.failure.left_behind_error(), EACCES);
+    EXPECT_NE(copy.failure.Reason().find(
+                  "the copy could not be removed and stays at " + target +
+                  " (" + std::strerror(EACCES) + ")"),
+              std::string::npos)
+        << copy.failure.Reason();
+    EXPECT_TRUE(Exists(target));
+  }
+}
+
+// A sparse file of `size` bytes holding Pattern(3000) at each offset.
+void WriteSparseFile(const std::string& path, off_t size,
+                     std::initializer_list<off_t> data_at) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT, 0644);
+  ASSERT_EQ(ftruncate(fd, size), 0);
+  for (off_t at : data_at)
+    ASSERT_EQ(pwrite(fd, Pattern(3000).data(), 3000, at), 3000);
+  close(fd);
+}
+
+// Every seek of a copy, on the source, the copy or its read-back, must do
+// what it says: one that fails fails the copy; one answered as by a drive
+// without holes whose file position stays where it was leaves the copy whole,
+// or puts its data elsewhere and fails the read-back.
+TEST(FileCopyTest, ASeekThatFailsOrLandsElsewhereNeverPassesForACopy) {
+  TempDir dir;
+  const std::string source = dir.Path("movie.mov");
+  WriteSparseFile(source, 1 << 20, {64 << 10, 512 << 10});
+  for (int error : {EIO, FaultySystemCalls::kIgnored}) {
+    int struck = 0, differing = 0;
+    for (int nth = 1; nth < 100; ++nth) {
+      SCOPED_TRACE(::testing::Message() << "seek #" << nth << ", " << error);
+      const std::string target = dir.Path("copy" + std::to_string(nth));
+      FaultyFileSystem fs({.chunk_bytes = 1 << 16});
+      fs.FailSystemCall(FaultyFileSystem::SystemCall::kSeek, nth, error);
+      const CopyResult copy = fs.CopyFileNoReplace(source, target, true, {});
+      if (!fs.SystemCallFaultStruck()) break;
+      ++struck;
+      EXPECT_TRUE(!copy.ok ||
+                  (error != EIO && ReadFile(target) == ReadFile(source)));
+      EXPECT_EQ(Exists(target), copy.ok);
+      differing += copy.failure.cause() == FailureCause::kCopyDiffers;
+      unlink(target.c_str());
+    }
+    EXPECT_GT(struck, 4);
+    EXPECT_EQ(differing > 0, error != EIO);
+  }
+}
+
+// The real system calls, with the bytes read counted.
+struct ReadCountingCalls : FaultySystemCalls {
+  std::uint64_t bytes_read = 0;
+  ssize_t ReadAt(int fd, void* buffer, std::size_t size, off_t at) override {
+    const ssize_t got = FaultySystemCalls::ReadAt(fd, buffer, size, at);
+    bytes_read += static_cast<std::uint64_t>(std::max<ssize_t>(got, 0));
+    return got;
+  }
+};
+
+// A sparse file costs what its data costs: a 200 GB movie holding a few
+// pieces of data is copied and read back, on the drives that keep holes, by
+// reading its data alone.
+TEST(FileCopyTest, AHugeSparseFileCostsWhatItsDataCosts) {
+  constexpr off_t kSize = off_t{200} << 30;
+  int drives_tried = 0;
+  for (auto kind : {testing::DriveKind::kTmpfs, testing::DriveKind::kExt4}) {
+    testing::TestDrive drive(kind);
+    SCOPED_TRACE(testing::DriveKindName(kind));
+    if (!drive.mounted()) continue;
+    ++drives_tried;
+    WriteSparseFile(drive.Path("movie.mov"), kSize,
+                    {0, (off_t{1} << 30) + 512, kSize / 2, kSize - 3000});
+    ReadCountingCalls calls;
+    RealFileSystem fs({}, calls);
+    const CopyResult copy = fs.CopyFileNoReplace(
+        drive.Path("movie.mov"), drive.Path("copy.mov"), true, {});
+    EXPECT_TRUE(copy.ok && copy.verified) << copy.failure.Describe();
+    EXPECT_EQ(StatOf(drive.Path("copy.mov")).st_size, kSize);
+    EXPECT_LT(calls.bytes_read, std::uint64_t{1} << 20);
+  }
+  if (drives_tried == 0) GTEST_SKIP() << "neither tmpfs nor ext4 mounted";
 }
 
 }  // namespace

@@ -107,11 +107,26 @@ FileResult FileResult::WithOutcome(FailureOutcome outcome) const {
   return result;
 }
 
+FileResult FileResult::WithCopyLeftBehind(const std::string& copy,
+                                          int error) const {
+  FileResult result = *this;
+  result.left_behind_error_ = error;
+  result.left_behind_path_ = copy;
+  return result;
+}
+
 std::string FileResult::Reason(Wording wording) const {
+  const char* separator = wording == Wording::kJapanese ? "。" : "; ";
   std::string reason = CauseText(*this, wording);
+  if (left_behind_error_ != 0) {
+    if (!reason.empty()) reason += separator;
+    reason += In(wording, {"the copy could not be removed and stays at ",
+                           "コピーを削除できず、次の場所に残っています: "});
+    reason +=
+        left_behind_path_ + " (" + std::strerror(left_behind_error_) + ")";
+  }
   const std::string outcome = In(wording, OutcomeTexts(outcome_));
-  if (!reason.empty() && !outcome.empty())
-    reason += wording == Wording::kJapanese ? "。" : "; ";
+  if (!reason.empty() && !outcome.empty()) reason += separator;
   return reason + outcome;
 }
 

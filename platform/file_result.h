@@ -72,6 +72,11 @@ class FileResult {
   FailureOutcome outcome() const { return outcome_; }
   // The same failure, with what became of the files.
   FileResult WithOutcome(FailureOutcome outcome) const;
+  // The same failure of a copy that was to be removed for it, and could not
+  // be (`error`): the reason says so, and that the copy stays at `copy`.
+  FileResult WithCopyLeftBehind(const std::string& copy, int error) const;
+  // 0, or why the copy that failed could not be removed.
+  int left_behind_error() const { return left_behind_error_; }
   // Why it failed, then what became of the files: "Operation not supported;
   // the source was deleted".
   std::string Reason(Wording wording = Wording::kEnglish) const;
@@ -85,6 +90,8 @@ class FileResult {
   int error_ = 0;
   FailureCause cause_ = FailureCause::kSystem;
   FailureOutcome outcome_ = FailureOutcome::kNone;
+  int left_behind_error_ = 0;
+  std::string left_behind_path_;
 };
 
 }  // namespace kuronel

@@ -23,9 +23,12 @@ class UniqueFd {
 
   int get() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
-  // Closes now; false when the close failed (a delayed write error can
-  // surface there).
-  bool Close();
+  // Closes now; false, with errno, when the close failed: a delayed write
+  // error can surface there, and a FUSE driver may write or change the
+  // file then. A written file that is to count is closed this way.
+  [[nodiscard]] bool Close();
+  // Closes and drops the close's result, as the destructor does: for
+  // descriptors that were only read, or whose file is given up anyway.
   void Reset() { (void)Close(); }
 
  private:

@@ -1,6 +1,7 @@
 // Every system call of a run fails in turn: the nth open, read, write, fsync,
-// link, rename, mkdir, chmod or unlink, for every n until the run makes fewer
-// calls than that, with each of ENOSPC, EIO, EACCES and EXDEV. After each run
+// link, rename, mkdir, chmod, unlink, close of a written file or seek, for
+// every n until the run makes fewer calls than that, with each of ENOSPC,
+// EIO, EACCES and EXDEV. After each run
 // nothing may be lost or overwritten, no target name may hold a partial file,
 // no row may claim a file that is not complete at its target, and only the
 // row that met the fault may fail. A move is then run again without faults
@@ -31,15 +32,16 @@ using testing::Manifest;
 using testing::TempDir;
 using Call = FaultyFileSystem::SystemCall;
 
-constexpr Call kCalls[] = {Call::kOpen,  Call::kRead,   Call::kWrite,
-                           Call::kFsync, Call::kLink,   Call::kRename,
-                           Call::kMkdir, Call::kChmod,  Call::kUnlink};
+constexpr Call kCalls[] = {Call::kOpen,  Call::kRead,  Call::kWrite,
+                           Call::kFsync, Call::kLink,  Call::kRename,
+                           Call::kMkdir, Call::kChmod, Call::kUnlink,
+                           Call::kClose, Call::kSeek};
 constexpr int kErrors[] = {ENOSPC, EIO, EACCES, EXDEV};
 
 const char* CallName(Call call) {
-  static const char* const kNames[] = {"open",  "read",  "write",
-                                       "fsync", "link",  "rename",
-                                       "mkdir", "chmod", "unlink"};
+  static const char* const kNames[] = {"open",   "read",   "write", "fsync",
+                                       "link",   "rename", "mkdir", "chmod",
+                                       "unlink", "stat",   "close", "seek"};
   return kNames[static_cast<int>(call)];
 }
 

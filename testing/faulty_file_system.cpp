@@ -52,6 +52,10 @@ void FaultyFileSystem::ArmCopySteps(const std::string& target) {
         system_calls.FailCall(Call::kRename, 0, fault.error, On::kAnything,
                               true);
         break;
+      case CopyStep::kClose:
+        system_calls.FailCall(Call::kClose, 0, fault.error, On::kAnything,
+                              true);
+        break;
       case CopyStep::kSyncFolder:
         system_calls.FailCall(Call::kFsync, 0, fault.error, On::kFolder, true);
         break;

@@ -40,7 +40,15 @@ class FaultyFileSystem : private FaultySystemCallsHolder, public RealFileSystem 
   using SystemCall = FaultySystemCalls::Call;
   // The steps of a copy a disk can fail, as the calls of the copy meet them.
   // kReadBack does not fail a call: the copy reads back with a byte changed.
-  enum class CopyStep { kWrite, kSyncFile, kPublish, kSyncFolder, kReadBack };
+  // kClose fails the close of the written copy.
+  enum class CopyStep {
+    kWrite,
+    kSyncFile,
+    kPublish,
+    kClose,
+    kSyncFolder,
+    kReadBack
+  };
   // The calls of a move: the no-replace rename, and where the file system
   // has none, a link to the new name and the unlink of the old one.
   enum class MoveStep { kRename, kLink, kUnlink };

@@ -1,5 +1,6 @@
 #include "testing/faulty_system_calls.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -86,23 +87,59 @@ bool FaultySystemCalls::WriteAllowed() {
   return false;
 }
 
+namespace {
+
+bool OpensForWriting(int flags) { return (flags & (O_WRONLY | O_RDWR)) != 0; }
+
+}  // namespace
+
 int FaultySystemCalls::Open(const std::string& path, int flags, mode_t mode) {
   const int fd = Checked(Call::kOpen, IsFolder(path),
                          [&] { return real_.Open(path, flags, mode); });
   if (fd >= 0 && !corrupt_path_.empty() && path == corrupt_path_)
     corrupt_fds_.insert(fd);
+  if (fd >= 0 && OpensForWriting(flags)) writable_fds_.insert(fd);
   return fd;
 }
 
 int FaultySystemCalls::Close(int fd) {
   corrupt_fds_.erase(fd);
-  return real_.Close(fd);
+  if (writable_fds_.erase(fd) == 0) return real_.Close(fd);
+  const int fault = FaultFor(Call::kClose, false);
+  const int closed = real_.Close(fd);
+  if (fault == 0 || fault == kIgnored) return closed;
+  errno = fault;
+  return -1;
 }
 
 int FaultySystemCalls::OpenAt(int dir_fd, const char* name, int flags,
                               mode_t mode) {
-  return Checked(Call::kOpen, false,
-                 [&] { return real_.OpenAt(dir_fd, name, flags, mode); });
+  const int fd = Checked(Call::kOpen, false, [&] {
+    return real_.OpenAt(dir_fd, name, flags, mode);
+  });
+  if (fd >= 0 && OpensForWriting(flags)) writable_fds_.insert(fd);
+  return fd;
+}
+
+off_t FaultySystemCalls::Seek(int fd, off_t offset, int whence) {
+  const int fault = FaultFor(Call::kSeek, IsFolder(fd));
+  if (fault == kIgnored) return UnmadeSeek(fd, offset, whence);
+  if (fault != 0) {
+    errno = fault;
+    return -1;
+  }
+  return real_.Seek(fd, offset, whence);
+}
+
+off_t FaultySystemCalls::UnmadeSeek(int fd, off_t offset, int whence) {
+  struct stat info;
+  if (whence == SEEK_SET || real_.FileStat(fd, info) != 0) return offset;
+  if (whence == SEEK_HOLE) return info.st_size;
+  if (whence == SEEK_DATA && offset >= info.st_size) {
+    errno = ENXIO;
+    return -1;
+  }
+  return offset;
 }
 
 ssize_t FaultySystemCalls::Read(int fd, void* buffer, std::size_t size) {

@@ -22,16 +22,20 @@ class FaultySystemCalls : public SystemCalls {
   // The kinds of call that write, name or remove files, and the reads and
   // opens around them.
   enum class Call {
-    kOpen,    // open, openat
-    kRead,    // read, pread
-    kWrite,   // write, copy_file_range, ftruncate
-    kFsync,   // fsync of a file or folder, syncfs of a drive (on a folder)
-    kLink,    // link, and linkat of an open file
+    kOpen,   // open, openat
+    kRead,   // read, pread
+    kWrite,  // write, copy_file_range, ftruncate
+    kFsync,  // fsync of a file or folder, syncfs of a drive (on a folder)
+    kLink,   // link, and linkat of an open file
     kRename,
     kMkdir,
-    kChmod,   // permission bits, times, extended attributes
+    kChmod,  // permission bits, times, extended attributes
     kUnlink,
-    kStat,    // stat and lstat by path (a drive gone: ENOTCONN)
+    kStat,   // stat and lstat by path (a drive gone: ENOTCONN)
+    kClose,  // close of a descriptor opened for writing (the descriptor
+             // is closed all the same, as the kernel does)
+    kSeek,   // lseek; ignored, it is answered as by a drive that keeps
+             // no holes (data up to the end), and the file position stays
   };
   // Which calls of a kind a fault takes: any, or only those on a folder,
   // or only those on anything else.
@@ -68,9 +72,7 @@ class FaultySystemCalls : public SystemCalls {
                  off_t offset) override;
   ssize_t Write(int fd, const void* data, std::size_t size) override;
   ssize_t CopyRange(int from_fd, int to_fd, std::size_t size) override;
-  off_t Seek(int fd, off_t offset, int whence) override {
-    return real_.Seek(fd, offset, whence);
-  }
+  off_t Seek(int fd, off_t offset, int whence) override;
   int Truncate(int fd, off_t size) override;
   int Advise(int fd, off_t offset, off_t length, int advice) override {
     return real_.Advise(fd, offset, length, advice);
@@ -165,6 +167,9 @@ class FaultySystemCalls : public SystemCalls {
   // A read of `got` bytes at `offset` into `buffer`, spoilt when the file is
   // one whose reads are to be corrupted.
   ssize_t MaybeCorrupt(int fd, void* buffer, ssize_t got, off_t offset);
+  // The answer to an ignored seek: the offset asked for (SEEK_SET, and
+  // SEEK_DATA before the end), or the end of the file (SEEK_HOLE).
+  off_t UnmadeSeek(int fd, off_t offset, int whence);
   // The write limit: false, with errno set, when a write of `size` bytes is
   // to fail.
   bool WriteAllowed();
@@ -178,6 +183,7 @@ class FaultySystemCalls : public SystemCalls {
   int write_error_ = ENOSPC;
   std::string corrupt_path_;
   std::set<int> corrupt_fds_;
+  std::set<int> writable_fds_;
 };
 
 }  // namespace kuronel::testing

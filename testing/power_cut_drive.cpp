@@ -24,6 +24,11 @@
 //   --corrupt-reads=N[:PATTERN]   alters one byte of every Nth read.
 //   --separate-top-folders  each folder at the root is a drive of its own:
 //       a rename or link between two of them fails with EXDEV.
+//   --close-fault=KIND:N[:PATTERN]  spoils every Nth close of a file that
+//       was written through the descriptor closed (FUSE's flush, which
+//       close(2) waits for): KIND "empty" empties the file and the close
+//       fails with EIO; "short" cuts the file's last byte and the close
+//       succeeds.
 // Writing "now" to /.power-cut cuts at once; writing a --cut value there
 // sets a new trigger. The drive runs single-threaded, in the foreground, and
 // prints one line on standard output for each cut and corruption, and
@@ -141,12 +146,29 @@ void RemoveTree(const std::string& path) {
   nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
+// What --close-fault does to a written file at its close.
+struct CloseFault {
+  bool empties = false;  // else it cuts the last byte
+  EveryNth nth;
+
+  bool Parse(const std::string& text) {
+    const size_t colon = text.find(':');
+    const std::string kind = text.substr(0, colon);
+    empties = kind == "empty";
+    return (empties || kind == "short") && colon != std::string::npos &&
+           nth.Parse(text.substr(colon + 1));
+  }
+};
+
 class PowerCutDrive {
  public:
   std::string backing;
   Trigger trigger;
   EveryNth corrupt_writes, corrupt_reads;
+  CloseFault close_fault;
   bool separate_top_folders = false;
+  // The open descriptors that something was written through.
+  std::set<uint64_t> written_handles;
 
   std::string Backing(const std::string& path) const { return backing + path; }
 
@@ -489,8 +511,28 @@ int Write(const char* path, const char* data, size_t size, off_t offset,
                    std::to_string(drive.corrupt_writes.seen) + " of " + path);
     }
     const ssize_t written = pwrite(fd, bytes.data(), size, offset);
+    if (written > 0) drive.written_handles.insert(info->fh);
     return written < 0 ? -errno : static_cast<int>(written);
   });
+}
+
+// Each close(2) of a descriptor; its answer is the close's.
+int Flush(const char* path, struct fuse_file_info* info) {
+  if (drive.Off()) return -EIO;
+  if (!drive.written_handles.contains(info->fh) ||
+      !drive.close_fault.nth.Strikes(path))
+    return 0;
+  const int fd = static_cast<int>(info->fh);
+  struct stat st;
+  if (fstat(fd, &st) != 0) return -errno;
+  const off_t size =
+      drive.close_fault.empties ? 0 : std::max<off_t>(st.st_size - 1, 0);
+  drive.BeforeData(fd, size, std::numeric_limits<off_t>::max());
+  if (ftruncate(fd, size) != 0) return -errno;
+  drive.Report(
+      std::string(drive.close_fault.empties ? "emptied" : "cut short") +
+      " at close " + std::to_string(drive.close_fault.nth.seen) + ": " + path);
+  return drive.close_fault.empties ? -EIO : 0;
 }
 
 int StatFs(const char* path, struct statvfs* st) {
@@ -499,6 +541,7 @@ int StatFs(const char* path, struct statvfs* st) {
 }
 
 int Release(const char*, struct fuse_file_info* info) {
+  drive.written_handles.erase(info->fh);
   if (info->fh != kControlHandle) close(static_cast<int>(info->fh));
   return 0;
 }
@@ -543,6 +586,7 @@ int Usage(const char* program) {
   std::fprintf(stderr,
                "usage: %s [--cut=WHEN:KIND:N[:PATTERN]] "
                "[--corrupt-writes=N[:PATTERN]] [--corrupt-reads=N[:PATTERN]] "
+               "[--close-fault=empty|short:N[:PATTERN]] "
                "[--separate-top-folders] BACKING MOUNTPOINT\n",
                program);
   return 2;
@@ -563,6 +607,8 @@ int main(int argc, char* argv[]) {
       ok = drive.corrupt_writes.Parse(value("--corrupt-writes="));
     else if (arg.starts_with("--corrupt-reads="))
       ok = drive.corrupt_reads.Parse(value("--corrupt-reads="));
+    else if (arg.starts_with("--close-fault="))
+      ok = drive.close_fault.Parse(value("--close-fault="));
     else if (arg == "--separate-top-folders") drive.separate_top_folders = true;
     else if (arg.starts_with("-")) ok = false;
     else places.push_back(arg);
@@ -592,6 +638,7 @@ int main(int argc, char* argv[]) {
   operations.read = Read;
   operations.write = Write;
   operations.statfs = StatFs;
+  operations.flush = Flush;
   operations.release = Release;
   operations.fsync = FileSync;
   operations.fsyncdir = FolderSync;

@@ -13,6 +13,7 @@ struct PowerCutDriveOptions {
   std::string cut{};             // WHEN:KIND:N[:PATTERN]
   std::string corrupt_writes{};  // N[:PATTERN]
   std::string corrupt_reads{};   // N[:PATTERN]
+  std::string close_fault{};     // empty|short:N[:PATTERN]
   bool separate_top_folders = false;
 };
 

@@ -41,6 +41,8 @@ PowerCutDrive::PowerCutDrive(const std::string& backing,
     args.push_back("--corrupt-writes=" + options.corrupt_writes);
   if (!options.corrupt_reads.empty())
     args.push_back("--corrupt-reads=" + options.corrupt_reads);
+  if (!options.close_fault.empty())
+    args.push_back("--close-fault=" + options.close_fault);
   if (options.separate_top_folders) args.push_back("--separate-top-folders");
   args.push_back(backing);
   args.push_back(mount_point_);

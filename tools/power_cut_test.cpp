@@ -344,5 +344,56 @@ TEST(CorruptingDriveTest, AMoveDeletesNoSourceWhoseCopyDiffers) {
   }
 }
 
+// Runs kuronel-batch with `args` to its end; its output, and its exit
+// status in `status`.
+std::string RunToItsEnd(std::vector<std::string> args, int& status) {
+  TempDir outputs;
+  args.insert(args.begin(), KURONEL_BATCH_PROGRAM);
+  std::string command;
+  for (const std::string& arg : args) command += " '" + arg + "'";
+  status = std::system(
+      (command + " >" + outputs.Path("rows") + " 2>/dev/null").c_str());
+  return testing::ReadFile(outputs.Path("rows"));
+}
+
+// A drive whose close of a written file empties it and fails, or cuts its
+// last byte and succeeds: every row reads "CopyError!" with the reason, no
+// such copy keeps its name, a move keeps every source, and the run fails.
+TEST(ClosingDriveTest, ACopySpoiltAtItsCloseIsNoCopy) {
+  for (const auto& [fault, reason] :
+       {std::pair{"empty:1:photos/*", ": write: Input/output error"},
+        {"short:1:photos/*", ": verify: the copy read back differs"}}) {
+    for (bool move : {false, true}) {
+      SCOPED_TRACE(std::string(fault) + (move ? ", move" : ", copy"));
+      TempDir backing(testing::FastTempBase());
+      for (int i = 0; i < 8; ++i)
+        backing.WriteFile("card/IMG_000" + std::to_string(i) + ".JPG",
+                          testing::Pattern(1 + 4000 * i));
+      const testing::Manifest sources =
+          testing::TakeManifest(backing.Path("card"));
+      PowerCutDrive drive(backing.path(),
+                          {.close_fault = fault, .separate_top_folders = true});
+      if (!drive.mounted()) GTEST_SKIP() << drive.unavailable();
+      std::vector<std::string> args = {"--dest", drive.Path("photos"),
+                                       drive.Path("card")};
+      if (move) args.insert(args.begin(), "--move");
+      int status = 0;
+      const std::string rows = RunToItsEnd(args, status);
+      drive.Unmount();
+      EXPECT_NE(status, 0);
+      EXPECT_NE(rows.find("# 8 files: 8 CopyError!"), std::string::npos)
+          << rows;
+      std::size_t reasons = 0;
+      for (auto at = rows.find(reason); at != std::string::npos;
+           at = rows.find(reason, at + 1))
+        ++reasons;
+      EXPECT_EQ(reasons, 8u) << rows;
+      EXPECT_EQ(testing::TakeManifest(backing.Path("card")), sources);
+      EXPECT_EQ(testing::TakeManifest(backing.Path("photos")),
+                testing::Manifest());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kuronel
