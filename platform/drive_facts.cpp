@@ -176,8 +176,12 @@ DriveFacts AskDrive(const std::string& path, Ask ask, MountEntry& entry,
   struct stat st;
   std::string real;
   if (magic == 0 || calls.Stat(existing, st) != 0) return DriveFacts();
-  const bool needs_mount = magic == kFuseMagic || magic == kExt4Magic ||
-                           magic == kExfatMagic || magic == kMsdosMagic;
+  // A read-back asks only what a FUSE drive's device is.
+  const bool needs_mount =
+      magic == kFuseMagic ||
+      (ask == Ask::kEverything && (magic == kExt4Magic ||
+                                   magic == kExfatMagic ||
+                                   magic == kMsdosMagic));
   const bool mounted = needs_mount && calls.RealPath(existing, real) == 0 &&
                        MountEntryOf(st.st_dev, real, entry, calls);
   if (!mounted) entry = MountEntry();
@@ -206,18 +210,53 @@ std::string PathFromDriveRoot(const MountEntry& entry,
 }  // namespace
 
 DriveFacts DriveFactsOf(const std::string& path, SystemCalls& calls) {
+  struct stat st;
+  if (DriveMemo* memo = DriveMemo::Current();
+      memo != nullptr && calls.Stat(path, st) == 0)
+    return memo->Drive(st.st_dev, path, calls);
   MountEntry entry;
   return AskDrive(path, Ask::kEverything, entry, calls);
 }
 
-const DriveFacts& DriveFactsCache::Of(const std::string& path) {
+namespace {
+thread_local DriveMemo* current_memo = nullptr;
+}  // namespace
+
+DriveMemo::DriveMemo() : outer_(current_memo) { current_memo = this; }
+
+DriveMemo::~DriveMemo() { current_memo = outer_; }
+
+DriveMemo* DriveMemo::Current() { return current_memo; }
+
+const DriveMemo::FolderKeys& DriveMemo::Folder(const std::string& folder,
+                                               SystemCalls& calls) {
+  const auto known = folders_.find(folder);
+  if (known != folders_.end()) return known->second;
+  FolderKeys keys;
   struct stat st;
-  if (calls_.Stat(path, st) == 0) {
-    const auto known = by_device_.find(st.st_dev);
-    if (known != by_device_.end()) return known->second;
+  if (calls.Stat(folder, st) == 0) {
+    keys.device = st.st_dev;
+    MountEntry entry;
+    const DriveFacts facts = AskDrive(folder, Ask::kEverything, entry, calls);
+    keys.by_path = facts.renumbers_files && facts.device == keys.device;
+    if (keys.by_path) {
+      const std::string real = ResolvedPath(folder, calls);
+      const bool mounted =
+          entry.device == keys.device && PathHolds(entry.mount_point, real);
+      keys.from_root = mounted ? PathFromDriveRoot(entry, real) : real;
+      keys.folds = facts.folds_names;
+    }
   }
-  DriveFacts facts = DriveFactsOf(path, calls_);
-  return by_device_.insert_or_assign(facts.device, std::move(facts))
+  return folders_.emplace(folder, std::move(keys)).first->second;
+}
+
+const DriveFacts& DriveMemo::Drive(std::uint64_t device,
+                                   const std::string& path,
+                                   SystemCalls& calls) {
+  const auto known = drives_.find(device);
+  if (known != drives_.end()) return known->second;
+  MountEntry entry;
+  return drives_.emplace(device, AskDrive(path, Ask::kEverything, entry, calls))
       .first->second;
 }
 
@@ -256,6 +295,15 @@ std::uint64_t DrivePathKey(std::string_view path_from_root,
 
 std::uint64_t PathKeyOf(const struct stat& status, const std::string& path,
                         SystemCalls& calls) {
+  if (DriveMemo* memo = DriveMemo::Current()) {
+    const DriveMemo::FolderKeys& folder = memo->Folder(ParentFolder(path), calls);
+    // A drive mounted on a folder, or a link to another drive: asked below.
+    if (folder.device == static_cast<std::uint64_t>(status.st_dev))
+      return folder.by_path ? DrivePathKey(JoinPath(folder.from_root,
+                                                    BaseName(path)),
+                                           folder.folds.get())
+                            : 0;
+  }
   std::string existing;
   const unsigned long magic = FileSystemMagic(path, existing, calls);
   if (magic != kMsdosMagic && magic != kExfatMagic && magic != kFuseMagic)

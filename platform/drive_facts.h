@@ -26,7 +26,7 @@ enum class DriveKind {
 };
 
 // What the safety of a copy or a move depends on, drive by drive. A run may
-// ask them once per drive (DriveFactsCache): they depend on the drive, not
+// ask them once per drive (DriveMemo): they depend on the drive, not
 // on the file.
 struct DriveFacts {
   DriveKind kind = DriveKind::kKernel;
@@ -61,17 +61,37 @@ struct DriveFacts {
 // of an ordinary Linux file system.
 DriveFacts DriveFactsOf(const std::string& path, SystemCalls& calls);
 
-// The facts of each drive, asked once: for one run, during which drives are
-// not swapped.
-class DriveFactsCache {
+// While one lives, the thread that made it asks the facts of each folder and
+// of each drive once: a batch of a run takes the identities of hundreds of
+// files in a few folders, and each would otherwise cost a look at the drive,
+// the mount table and every folder of its path. Made for a short span (one
+// batch), during which drives are not swapped. Files are then known by
+// their folder and their name: a link's own name, where links exist, gives
+// it a key of its own, which costs at most a duplicate row.
+class DriveMemo {
  public:
-  explicit DriveFactsCache(SystemCalls& calls) : calls_(calls) {}
-  // The facts of the drive holding `path`.
-  const DriveFacts& Of(const std::string& path);
+  DriveMemo();
+  ~DriveMemo();
+  DriveMemo(const DriveMemo&) = delete;
+  DriveMemo& operator=(const DriveMemo&) = delete;
+
+  // How the files of one folder are known.
+  struct FolderKeys {
+    std::uint64_t device = 0;  // the folder's st_dev; 0: not asked
+    bool by_path = false;      // the drive renumbers files
+    std::string from_root;     // the folder's path from the drive's root
+    std::shared_ptr<const UpcaseTable> folds;
+  };
+  // This thread's memo, or null.
+  static DriveMemo* Current();
+  const FolderKeys& Folder(const std::string& folder, SystemCalls& calls);
+  const DriveFacts& Drive(std::uint64_t device, const std::string& path,
+                          SystemCalls& calls);
 
  private:
-  SystemCalls& calls_;
-  std::unordered_map<std::uint64_t, DriveFacts> by_device_;
+  DriveMemo* outer_;
+  std::unordered_map<std::string, FolderKeys> folders_;
+  std::unordered_map<std::uint64_t, DriveFacts> drives_;
 };
 
 // Drops the cached pages of `facts.cached_device`, so that a FUSE driver

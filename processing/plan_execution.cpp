@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/drive_facts.h"
 #include "platform/text.h"
 #include "processing/source_removal.h"
 
@@ -297,6 +298,9 @@ class BatchRun {
   // Handles the rows from `first` on, up to a batch's worth; the index of
   // the first row not handled. `stop` is set when the observer asked to stop.
   std::size_t Run(std::size_t first, bool& stop) {
+    // The drives' facts and the folders' identities, asked once for the
+    // batch's hundreds of files.
+    const DriveMemo drives;
     std::vector<RowInBatch> rows;
     std::uint64_t bytes = 0;
     const std::size_t most_rows = batch_rows_;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -15,6 +16,7 @@
 
 #include "gtest/gtest.h"
 #include "platform/drive_attributes.h"
+#include "platform/drive_facts.h"
 #include "platform/file_system.h"
 #include "testing/sha256.h"
 #include "testing/temp_dir.h"
@@ -358,6 +360,42 @@ TEST(DriveTest, AProtectedPhotoOnNtfsIsCopiedButKept) {
                                                 {"IMG_0002.JPG", "Ok"}}));
   EXPECT_EQ(Names(drive.Path("card")),
             std::vector<std::string>{"IMG_0001.JPG"});
+}
+
+
+// A batch knows its files by their folders' facts, asked once: on every
+// drive a file must keep the identity that asking the drive for each file
+// gives, so that a source is never taken for its own copy, nor a copy for
+// another file.
+TEST(DriveTest, AFolderAskedOnceGivesEachFileItsOwnIdentity) {
+  for (testing::DriveKind kind : testing::kEveryDriveKind) {
+    TestDrive drive(kind, 64u << 20);
+    if (!drive.mounted()) continue;
+    SCOPED_TRACE(testing::DriveKindName(kind));
+    ASSERT_EQ(mkdir(drive.Path("DCIM").c_str(), 0755), 0);
+    std::vector<std::string> paths;
+    for (const char* name : {"IMG_0001.JPG", "img_0002.jpg", "Été.JPG"}) {
+      paths.push_back(drive.Path(std::string("DCIM/") + name));
+      // fusefat takes no name outside ASCII.
+      if (!(std::ofstream(paths.back()) << name)) paths.pop_back();
+    }
+    std::vector<std::uint64_t> asked_each;
+    for (const std::string& path : paths) {
+      asked_each.push_back(
+          PathKeyOf(testing::StatOf(path), path, RealSystemCalls()));
+      // FAT and exFAT know files by path: a key that is there to compare.
+      if (kind == testing::DriveKind::kExfat ||
+          kind == testing::DriveKind::kFat32) {
+        EXPECT_NE(asked_each.back(), 0u);
+      }
+    }
+    const DriveMemo memo;
+    for (std::size_t i = 0; i < paths.size(); ++i)
+      EXPECT_EQ(PathKeyOf(testing::StatOf(paths[i]), paths[i],
+                          RealSystemCalls()),
+                asked_each[i])
+          << paths[i];
+  }
 }
 
 }  // namespace
