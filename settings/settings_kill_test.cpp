@@ -34,7 +34,9 @@ Version MakeVersion(const TempDir& dir, const std::string& name, bool keep) {
   version.settings.MakeReadOnly = !keep;
   version.settings.DestinationFolder = dir.MakeDir("photos-" + name) + "/";
   const std::string scratch = dir.MakeDir("scratch-" + name);
-  EXPECT_TRUE(SaveSettings(scratch, version.settings, DetailSettings(), RealSystemCalls()).ok());
+  EXPECT_TRUE(SaveSettings(scratch, version.settings, DetailSettings(),
+                           RealSystemCalls())
+                  .ok());
   version.file = ReadFile(SettingsFilePath(scratch));
   return version;
 }
@@ -43,7 +45,8 @@ Version MakeVersion(const TempDir& dir, const std::string& name, bool keep) {
 [[noreturn]] void SaveForever(const std::string& folder, const Version& a,
                               const Version& b) {
   for (bool first = true;; first = !first)
-    SaveSettings(folder, (first ? a : b).settings, DetailSettings(), RealSystemCalls());
+    SaveSettings(folder, (first ? a : b).settings, DetailSettings(),
+                 RealSystemCalls());
 }
 
 TEST(SettingsKillTest, AKilledSaveLeavesTheOldOrTheNewFile) {
@@ -54,9 +57,19 @@ TEST(SettingsKillTest, AKilledSaveLeavesTheOldOrTheNewFile) {
   const Version b = MakeVersion(dir, "b", false);
   ASSERT_NE(a.file, b.file);
   const std::string folder = dir.MakeDir("program");
-  ASSERT_TRUE(SaveSettings(folder, a.settings, DetailSettings(), RealSystemCalls()).ok());
+  ASSERT_TRUE(
+      SaveSettings(folder, a.settings, DetailSettings(), RealSystemCalls())
+          .ok());
 
-  std::mt19937 random(std::random_device{}());
+  // The moments of the kills; KURONEL_KILL_SEED replays a run's.
+  const char* given_seed = std::getenv("KURONEL_KILL_SEED");
+  const unsigned seed =
+      given_seed && *given_seed
+          ? static_cast<unsigned>(std::strtoul(given_seed, nullptr, 10))
+          : std::random_device{}();
+  SCOPED_TRACE("KURONEL_KILL_SEED=" + std::to_string(seed));
+  std::cout << "KURONEL_KILL_SEED=" << seed << "\n";
+  std::mt19937 random(seed);
   std::uniform_int_distribution<int> delay_us(0, 20000);
   int caught_between = 0;  // kills that left the other version
   std::string last = a.file;
@@ -72,9 +85,11 @@ TEST(SettingsKillTest, AKilledSaveLeavesTheOldOrTheNewFile) {
 
     const std::string now = ReadFile(SettingsFilePath(folder));
     ASSERT_TRUE(now == a.file || now == b.file)
-        << "kill " << kill_number << " left:\n" << now;
+        << "kill " << kill_number << " left:\n"
+        << now;
     Settings loaded;
-    ASSERT_TRUE(LoadSettings(folder, loaded, RealSystemCalls()).ok()) << "kill " << kill_number;
+    ASSERT_TRUE(LoadSettings(folder, loaded, RealSystemCalls()).ok())
+        << "kill " << kill_number;
     EXPECT_EQ(loaded.KeepOriginal, now == a.file);
     caught_between += now != last;
     last = now;
