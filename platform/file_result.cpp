@@ -89,6 +89,14 @@ std::string CauseText(const FileResult& result, Wording wording) {
     case FailureCause::kNotAFile:
       return In(wording, {"not a regular file",
                           "通常のファイルではありません"});
+    case FailureCause::kSourceDriveGone:
+      return std::string(In(
+                 wording,
+                 {"the drive of the source is gone (the card was taken out, "
+                  "or it cannot be read): ",
+                  "元のファイルのドライブがありません（カードが抜かれたか、"
+                  "読めなくなっています）: "})) +
+             std::strerror(result.error());
     case FailureCause::kOutcomeOnly:
       break;
   }

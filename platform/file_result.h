@@ -35,6 +35,8 @@ enum class FailureCause {
   kCopyDiffers,   // the copy, read back, differs from its source
   kSourceChanged,  // the source was written to while it was copied
   kNotAFile,      // the source is a FIFO, socket or device, not a file
+  kSourceDriveGone,  // the source's drive was pulled out or cannot be read
+                     // (the errno, where there is one, follows)
   kOutcomeOnly,   // nothing failed but what the outcome says
 };
 

@@ -280,6 +280,31 @@ void RecordCopy(const PlannedCopy& planned, const Settings& options,
   }
 }
 
+// True when the drive of the source at `path` is gone, as when a card is
+// pulled out during a run: its FUSE driver has ended (ENOTCONN), the device
+// is gone (ENODEV, ENXIO) or cannot be read (EIO), or the folder of the
+// source is gone with the mount point a desktop removes. `error` is the
+// drive's answer for the file (FileSystem::FileError).
+bool SourceDriveGone(const std::string& path, int error,
+                     FileSystem& file_system) {
+  if (error == ENOTCONN || error == ENODEV || error == ENXIO || error == EIO)
+    return true;
+  return error == ENOENT && !file_system.DirectoryExists(ParentFolder(path));
+}
+
+// A copy that failed because its source's drive went away says so, whatever
+// step of the copy met it first (a source that seems to change, a read).
+void NameAGoneSourceDrive(const std::string& source_path, PlannedCopy& planned,
+                          FileSystem& file_system) {
+  if (planned.copy.ok || planned.moved || planned.attribute_only ||
+      planned.copy.pending)
+    return;
+  const int error = file_system.FileError(source_path);
+  if (error == 0 || !SourceDriveGone(source_path, error, file_system)) return;
+  planned.copy.failure = FileResult(FileOperation::kRead, source_path, error,
+                                    FailureCause::kSourceDriveGone);
+}
+
 // Handles the rows of one batch and reports them, in order. Their copies
 // are written first and flushed together at the batch's end, before any row
 // of it reads a success state or any source of it is deleted.
@@ -333,11 +358,12 @@ class BatchRun {
     const std::string folder = ParentFolder(row.NewPath);
     if (!file_system_.FileExists(row.SourcePath)) {
       row.State = RowState::kNotFound;
-      // The drive's own reason where there is one: a card pulled out or a
-      // FUSE driver gone (ENOTCONN) is not a file that was deleted.
       const int error = file_system_.FileError(row.SourcePath);
-      row.failure = FileResult(FileOperation::kOpen, row.SourcePath,
-                               error != 0 ? error : ENOENT);
+      row.failure = FileResult(
+          FileOperation::kOpen, row.SourcePath, error != 0 ? error : ENOENT,
+          SourceDriveGone(row.SourcePath, error, file_system_)
+              ? FailureCause::kSourceDriveGone
+                                                 : FailureCause::kSystem);
     } else if (!file_system_.DirectoryExists(folder) &&
                !(row.failure = file_system_.CreateDirectories(folder)).ok()) {
       row.State = RowState::kDirError;
@@ -347,6 +373,7 @@ class BatchRun {
       started.planned =
           StartCopy(row.SourcePath, row.NewPath, row, options_, file_system_,
                     observer_.copy_progress);
+      NameAGoneSourceDrive(row.SourcePath, started.planned, file_system_);
       read_ahead_.After(started.planned);
     }
     return started;

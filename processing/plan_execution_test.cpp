@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
@@ -518,18 +519,63 @@ TEST(PlanExecutionTest, ANameTakenBeforeItsBatchIsFlushedGoesToTheNextFree) {
   EXPECT_EQ(ReadFile(dir.Path("d/c0.JPG")), "c");
 }
 
-// A source whose drive went away says so, not that the file was deleted.
+// A card whose reads fail, pulled out in the middle of a copy: asked for
+// the file afterwards, its drive answers `error`.
+class PulledCard : public FaultyFileSystem {
+ public:
+  int FileError(const std::string& path) override {
+    return SystemCallFaultStruck() ? EIO : FaultyFileSystem::FileError(path);
+  }
+};
+
+// A source whose drive went away (a card pulled out) says so on every row
+// it touches, whatever step met it first; a file deleted from a card that is
+// still there is only not found.
 TEST(PlanExecutionTest, SourceOnAGoneDriveSaysWhy) {
-  TempDir dir;
-  FaultyFileSystem fs;
-  std::string source = dir.WriteFile("c/a.JPG", Photo());
-  ProcessingPlan plan = {{source, dir.Path("d/a0.JPG"), RowState::kUnprocessed}};
-  fs.FailSystemCall(FaultyFileSystem::SystemCall::kStat, 0, ENOTCONN);
-  RunPlan(plan, Options(true, true, false, false), fs, {});
-  EXPECT_EQ(plan[0].State, RowState::kNotFound);
-  EXPECT_EQ(plan[0].failure.Describe(),
-            source + ": open: " + std::strerror(ENOTCONN));
-  EXPECT_EQ(ReadFile(source), Photo());
+  using Call = FaultyFileSystem::SystemCall;
+  enum class Event { kDriverGone, kMountPointGone, kPulledMidCopy, kDeleted };
+  const struct {
+    const char* what;
+    Event event;
+    RowState state;
+    bool drive_gone;
+  } cases[] = {
+      {"FUSE driver gone", Event::kDriverGone, RowState::kNotFound, true},
+      {"mount point gone", Event::kMountPointGone, RowState::kNotFound, true},
+      {"pulled mid-copy", Event::kPulledMidCopy, RowState::kCopyError, true},
+      {"file deleted", Event::kDeleted, RowState::kNotFound, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    PulledCard fs;
+    const std::string source = dir.WriteFile("c/a.JPG", Photo());
+    ProcessingPlan plan = {
+        {source, dir.Path("d/a0.JPG"), RowState::kUnprocessed}};
+    switch (c.event) {
+      case Event::kDriverGone:
+        fs.FailSystemCall(Call::kStat, 0, ENOTCONN);
+        break;
+      case Event::kMountPointGone:
+        std::filesystem::rename(dir.Path("c"), dir.Path("gone"));
+        break;
+      case Event::kPulledMidCopy:
+        fs.FailSystemCall(Call::kRead, 0, EIO);
+        break;
+      case Event::kDeleted:
+        std::filesystem::remove(source);
+        break;
+    }
+    // Kept originals: a copy, which reads the card.
+    RunPlan(plan, Options(true, true, false, true), fs, {});
+    EXPECT_EQ(plan[0].State, c.state);
+    EXPECT_EQ(plan[0].failure.cause() == FailureCause::kSourceDriveGone,
+              c.drive_gone)
+        << plan[0].failure.Describe();
+    EXPECT_NE(plan[0].failure.Describe(Wording::kJapanese)
+                  .find(c.drive_gone ? "ドライブがありません" : "ファイルを開く"),
+              std::string::npos);
+  }
 }
 
 }  // namespace
