@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <vector>
 
 #include "platform/drive_facts.h"
 
@@ -73,6 +74,47 @@ bool RealFileSystem::Stat(const std::string& path, FileInfo& info) {
   if (path.empty() || calls_.Stat(path, st) != 0) return false;
   info = ToFileInfo(st, path, calls_);
   return true;
+}
+
+namespace {
+
+// Reads up to `size` bytes, an interrupted read read again; the count read,
+// short only at the end of the file, or -1.
+ssize_t ReadFully(SystemCalls& calls, int fd, char* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = calls.Read(fd, buffer + done, size - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return -1;
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+}  // namespace
+
+bool RealFileSystem::SameContent(const std::string& first,
+                                 const std::string& second) {
+  UniqueFd a(calls_.Open(first, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK),
+             calls_);
+  UniqueFd b(calls_.Open(second, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK),
+             calls_);
+  struct stat sa, sb;
+  if (!a.valid() || !b.valid() || calls_.FileStat(a.get(), sa) != 0 ||
+      calls_.FileStat(b.get(), sb) != 0 || !S_ISREG(sa.st_mode) ||
+      !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size)
+    return false;
+  constexpr std::size_t kPiece = 1 << 20;
+  std::vector<char> piece_a(kPiece), piece_b(kPiece);
+  for (;;) {
+    const ssize_t got_a = ReadFully(calls_, a.get(), piece_a.data(), kPiece);
+    const ssize_t got_b = ReadFully(calls_, b.get(), piece_b.data(), kPiece);
+    if (got_a < 0 || got_a != got_b) return false;
+    if (got_a == 0) return true;
+    if (!std::equal(piece_a.begin(), piece_a.begin() + got_a, piece_b.begin()))
+      return false;
+  }
 }
 
 FileResult RealFileSystem::FlushFile(const std::string& path) {

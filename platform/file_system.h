@@ -117,6 +117,13 @@ class FileSystem {
   // Information on the file at `path`, links followed; false when there is
   // nothing there.
   virtual bool Stat(const std::string& path, FileInfo& info) = 0;
+  // True when both paths name regular files (links followed) of the same
+  // length and bytes. Only files of equal length are read. False for
+  // anything that cannot be read, and wherever the disk cannot tell.
+  virtual bool SameContent(const std::string& /*first*/,
+                           const std::string& /*second*/) {
+    return false;
+  }
   // Removes the hidden temporary files that copies into `folder` left when
   // their program was killed, and the reservations of names that their
   // proofs name while those hold no more than a reservation's text: files
@@ -194,6 +201,8 @@ class RealFileSystem : public FileSystem {
   FileResult SetReadOnly(const std::string& path) override;
   FileResult DeleteFile(const std::string& path) override;
   bool Stat(const std::string& path, FileInfo& info) override;
+  bool SameContent(const std::string& first,
+                   const std::string& second) override;
   int RemoveStaleTemporaries(const std::string& folder) override;
   FileResult FlushFile(const std::string& path) override;
   FileResult FlushFolder(const std::string& path) override;

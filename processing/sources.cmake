@@ -5,5 +5,6 @@ set(KURONEL_PROCESSING_SOURCES
   plan_execution.cpp
   run_lock.cpp
   session.cpp
+  shot_names.cpp
   source_removal.cpp
 )

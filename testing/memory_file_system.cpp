@@ -139,4 +139,12 @@ bool MemoryFileSystem::Stat(const std::string& path, FileInfo& info) {
   return true;
 }
 
+bool MemoryFileSystem::SameContent(const std::string& first,
+                                   const std::string& second) {
+  const Node* a = Find(first);
+  const Node* b = Find(second);
+  return a != nullptr && b != nullptr && !a->folder && !b->folder &&
+         a->contents == b->contents;
+}
+
 }  // namespace kuronel::testing
