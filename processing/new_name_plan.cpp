@@ -85,11 +85,10 @@ class ShotsOfTheDay {
         shots_.try_emplace(key, Shot{own, SecondsOfDay(row.date), {}});
     std::vector<std::string>& extensions = shot->second.extensions;
     const bool joins =
-        is_new ||
-        (std::find(extensions.begin(), extensions.end(), extension) ==
-             extensions.end() &&
-         std::abs(SecondsOfDay(row.date) - shot->second.first_seconds) <=
-             kShotSecondsApart);
+        is_new || (std::find(extensions.begin(), extensions.end(), extension) ==
+                       extensions.end() &&
+                   std::abs(SecondsOfDay(row.date) -
+                            shot->second.first_seconds) <= kShotSecondsApart);
     if (!joins) return own;
     extensions.push_back(extension);
     return shot->second.place;
@@ -101,7 +100,7 @@ class ShotsOfTheDay {
   using Key = std::pair<std::string_view, std::string_view>;
   struct Shot {
     Place place;
-    int first_seconds;  // the time of the shot's first file
+    int first_seconds;                    // the time of the shot's first file
     std::vector<std::string> extensions;  // lower case
   };
   std::map<Key, Shot> shots_;
@@ -115,7 +114,8 @@ class ShotsOfTheDay {
 void MarkShot(ProcessingPlan& plan, const std::vector<std::size_t>& rows,
               FileSystem& file_system) {
   std::vector<ShotFile> shot;
-  for (std::size_t i : rows) shot.push_back({plan[i].SourcePath, plan[i].NewPath});
+  for (std::size_t i : rows)
+    shot.push_back({plan[i].SourcePath, plan[i].NewPath});
   auto same_length = [&](const std::string& source, const std::string& there) {
     FileInfo source_info, there_info;
     return file_system.FileExists(there) &&
@@ -126,9 +126,9 @@ void MarkShot(ProcessingPlan& plan, const std::vector<std::size_t>& rows,
   const NameFit fit = FitOfVariant(shot, 0, file_system, same_length,
                                    [](const std::string&) { return false; });
   for (std::size_t i : rows) {
-    const bool taken = fit == NameFit::kTaken ||
-                       (fit == NameFit::kCompletes &&
-                        file_system.NameTaken(plan[i].NewPath));
+    const bool taken =
+        fit == NameFit::kTaken ||
+        (fit == NameFit::kCompletes && file_system.NameTaken(plan[i].NewPath));
     plan[i].State = taken ? RowState::kDuplicate : RowState::kUnprocessed;
   }
 }
@@ -203,7 +203,8 @@ void BuildPlan(const FileCatalogue& catalogue, const Settings& options,
     row.State = file_system.FileExists(row.NewPath) ? RowState::kDuplicate
                                                     : RowState::kUnprocessed;
   }
-  for (const auto& [shot, rows] : shots_rows) MarkShot(pairs, rows, file_system);
+  for (const auto& [shot, rows] : shots_rows)
+    MarkShot(pairs, rows, file_system);
   plan = std::move(pairs);
 }
 

@@ -217,8 +217,7 @@ TEST(NewNamePlanTest, AShotsFilesMayBeSomeSecondsApart) {
     bool one_shot;
   };
   const Case cases[] = {
-      {"2024/05/06 10:00:00", true},
-      {"2024/05/06 10:00:02", true},
+      {"2024/05/06 10:00:00", true},  {"2024/05/06 10:00:02", true},
       {"2024/05/06 10:00:10", true},   // the bound
       {"2024/05/06 10:00:11", false},  // the bound and one second
       {"2024/05/06 09:59:58", true},   // RAW listed first, JPEG later

@@ -202,8 +202,8 @@ class TargetNames {
       if (target.empty() || Taken(target)) {
         const std::vector<ShotFile> alone = {{row.SourcePath, row.NewPath}};
         target = NumberedPath(
-            row.NewPath, FirstFittingVariant(alone, file_system_, NoCopy(),
-                                             ClaimedNames()));
+            row.NewPath,
+            FirstFittingVariant(alone, file_system_, NoCopy(), ClaimedNames()));
       }
     }
     claimed_.insert(target);
