@@ -47,6 +47,8 @@ enum class FailureOutcome {
   kSourceKeptUnproven,  // a move kept its source: its copy did not prove itself
   kSourceKeptNoFlush,   // a move kept its source: the copy's drive cannot
                         // confirm that anything is on its disk (fusefat)
+  kSourceKeptImported,  // a move kept the source of a row not copied: its
+                        // equal copy there is not one this run wrote
 };
 
 // The outcome of a file operation: success, or which operation failed on

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "platform/dir_listing.h"
 #include "platform/drive_facts.h"
 
 namespace kuronel {
@@ -115,6 +116,22 @@ bool RealFileSystem::SameContent(const std::string& first,
     if (!std::equal(piece_a.begin(), piece_a.begin() + got_a, piece_b.begin()))
       return false;
   }
+}
+
+std::vector<FileSystem::FolderFile> RealFileSystem::FilesIn(
+    const std::string& folder) {
+  std::vector<FolderFile> files;
+  ListDirectory(
+      folder,
+      [&](const DirEntry& entry) {
+        if (entry.status == nullptr || !S_ISREG(entry.status->st_mode) ||
+            IsTemporaryName(entry.name))
+          return;
+        files.push_back({std::string(entry.name),
+                         static_cast<std::uint64_t>(entry.status->st_size)});
+      },
+      calls_);
+  return files;
 }
 
 FileResult RealFileSystem::FlushFile(const std::string& path) {

@@ -124,6 +124,15 @@ class FileSystem {
                            const std::string& /*second*/) {
     return false;
   }
+  // The regular files directly in `folder` (links followed), without this
+  // program's hidden temporaries; none where the folder cannot be listed.
+  struct FolderFile {
+    std::string name;
+    std::uint64_t size = 0;
+  };
+  virtual std::vector<FolderFile> FilesIn(const std::string& /*folder*/) {
+    return {};
+  }
   // Removes the hidden temporary files that copies into `folder` left when
   // their program was killed, and the reservations of names that their
   // proofs name while those hold no more than a reservation's text: files
@@ -203,6 +212,7 @@ class RealFileSystem : public FileSystem {
   bool Stat(const std::string& path, FileInfo& info) override;
   bool SameContent(const std::string& first,
                    const std::string& second) override;
+  std::vector<FolderFile> FilesIn(const std::string& folder) override;
   int RemoveStaleTemporaries(const std::string& folder) override;
   FileResult FlushFile(const std::string& path) override;
   FileResult FlushFolder(const std::string& path) override;

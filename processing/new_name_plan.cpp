@@ -26,6 +26,8 @@ const char* StateText(RowState state) {
       return "Ok";
     case RowState::kReadOnly:
       return "ReadOnly";
+    case RowState::kImported:
+      return "取込済";
     case RowState::kCopyError:
       return "CopyError!";
     case RowState::kAttrError:
@@ -42,7 +44,7 @@ const char* StateText(RowState state) {
 
 bool IsSuccessState(RowState state) {
   return state == RowState::kCopied || state == RowState::kMoved ||
-         state == RowState::kReadOnly;
+         state == RowState::kReadOnly || state == RowState::kImported;
 }
 
 void PrintTo(RowState state, std::ostream* out) { *out << StateText(state); }

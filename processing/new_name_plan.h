@@ -21,6 +21,7 @@ enum class RowState {
   kCopied,       // copied to its target
   kMoved,        // copied, then the source deleted (or renamed there)
   kReadOnly,     // the source itself made read-only; nothing copied
+  kImported,     // not copied: its equal copy stood in the target folder
   kCopyError,    // the copy failed
   kAttrError,    // making the copy (or the source) read-only failed
   kDirError,     // the folder of NewPath could not be created
@@ -29,12 +30,12 @@ enum class RowState {
 };
 
 // The state's text as the window and the batch tool show it: "未処理",
-// "重複", "OK", "Ok", "ReadOnly", "CopyError!", "AttrError!", "DirError!",
-// "DelError!", "file not found".
+// "重複", "OK", "Ok", "ReadOnly", "取込済", "CopyError!", "AttrError!",
+// "DirError!", "DelError!", "file not found".
 const char* StateText(RowState state);
 
-// True for the final states of a row processed as asked: copied, moved, or
-// made read-only in place.
+// True for the final states of a row processed as asked: copied, moved,
+// made read-only in place, or found imported before.
 bool IsSuccessState(RowState state);
 
 // For test output: the state's text.

@@ -246,6 +246,44 @@ class TargetNames {
   std::unordered_set<std::string> claimed_;
 };
 
+// The files that stood in each target folder before the run wrote there, by
+// length. A row whose source has an equal copy among them was imported
+// before: with the option to skip such rows it is not copied again. Rows of
+// one run are never taken for each other's copies: a folder is listed when
+// the first row for it comes up, before anything is copied into it.
+class ImportedFiles {
+ public:
+  // The file in `folder` with the source's length and bytes, on the disk
+  // (flushed); empty when there is none. The source itself (both names off)
+  // is no copy of itself. Only files of the source's length are read.
+  std::string EqualCopyOf(const std::string& source_path,
+                          const std::string& folder, FileSystem& file_system) {
+    const auto [listed, is_new] = folders_.try_emplace(folder);
+    if (is_new) {
+      for (const FileSystem::FolderFile& file : file_system.FilesIn(folder))
+        listed->second.emplace(file.size, JoinPath(folder, file.name));
+    }
+    FileInfo source;
+    if (!file_system.Stat(source_path, source)) return {};
+    const auto [first, last] = listed->second.equal_range(source.size);
+    for (auto candidate = first; candidate != last; ++candidate) {
+      const std::string& there = candidate->second;
+      FileInfo info;
+      if (!file_system.Stat(there, info) || info.SameFileAs(source)) continue;
+      if (file_system.SameContent(source_path, there) &&
+          file_system.FlushFile(there).ok())
+        return there;
+    }
+    return {};
+  }
+
+ private:
+  // Paths of the files listed, by length, for each folder looked at.
+  std::unordered_map<std::string, std::unordered_multimap<std::uint64_t,
+                                                          std::string>>
+      folders_;
+};
+
 // Renames (when allowed) or copies the source to the name `next_target`
 // gives, again with the next name while other programs take them.
 void RenameOrCopy(const std::string& source_path,
@@ -406,6 +444,8 @@ class BatchRun {
     } else if (!file_system_.DirectoryExists(folder) &&
                !(row.failure = file_system_.CreateDirectories(folder)).ok()) {
       row.State = RowState::kDirError;
+    } else if (SkipsAsImported(row, folder)) {
+      // Not copied: the row reads as done, with nothing to confirm or delete.
     } else {
       if (!AttributeOnlyMode(options_)) clean_up_.Before(folder, file_system_);
       started.copy_step = true;
@@ -418,6 +458,24 @@ class BatchRun {
       read_ahead_.After(started.planned);
     }
     return started;
+  }
+
+  // With the option to skip what was imported before: true when the row's
+  // source has an equal copy in its target folder, which the row then
+  // names. A move keeps such a source: the copy there is not one this run
+  // wrote, flushed and read back, the only proof on which a source goes.
+  bool SkipsAsImported(PlanRow& row, const std::string& folder) {
+    if (!options_.SkipImported || AttributeOnlyMode(options_)) return false;
+    std::string there =
+        imported_.EqualCopyOf(row.SourcePath, folder, file_system_);
+    if (there.empty()) return false;
+    row.State = RowState::kImported;
+    row.TargetPath = std::move(there);
+    if (!options_.KeepOriginal)
+      row.failure = FileResult(FileOperation::kDelete, row.SourcePath,
+                               ECANCELED, FailureCause::kOutcomeOnly)
+                        .WithOutcome(FailureOutcome::kSourceKeptImported);
+    return true;
   }
 
   // The batch's copies flushed, named and read back; a copy that lost its
@@ -474,6 +532,7 @@ class BatchRun {
   TemporaryCleanUp clean_up_;
   SourceReadAhead read_ahead_;
   TargetNames names_;
+  ImportedFiles imported_;
   std::size_t batch_rows_ = 1;  // the most rows of the next batch
 };
 

@@ -34,6 +34,9 @@ struct Settings {
   // Off by default: RAW and HEIF photos and MP4-family movies are targets
   // too (dated by Exif like a JPEG), and a RAW+JPEG shot shares one name.
   bool IncludeRawHeifMp4 = false;
+  // Off by default: a file whose equal copy stands in its target folder
+  // before the run is not copied again ("取込済").
+  bool SkipImported = false;
 };
 
 // The detail settings window's own copy of the detail settings (its three
@@ -44,12 +47,14 @@ struct DetailSettings {
   bool UseExifDate = false;
   Colour TargetBackColour = kClInactiveCaption;
   bool IncludeRawHeifMp4 = false;
+  bool SkipImported = false;
 };
 
 // The detail settings within `settings`.
 inline DetailSettings DetailOf(const Settings& settings) {
   return {settings.CheckMoviesByDefault, settings.UseExifDate,
-          settings.TargetBackColour, settings.IncludeRawHeifMp4};
+          settings.TargetBackColour, settings.IncludeRawHeifMp4,
+          settings.SkipImported};
 }
 
 // Makes `detail` the detail settings within `settings`.
@@ -58,6 +63,7 @@ inline void UseDetail(Settings& settings, const DetailSettings& detail) {
   settings.UseExifDate = detail.UseExifDate;
   settings.TargetBackColour = detail.TargetBackColour;
   settings.IncludeRawHeifMp4 = detail.IncludeRawHeifMp4;
+  settings.SkipImported = detail.SkipImported;
 }
 
 }  // namespace kuronel

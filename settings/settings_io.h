@@ -23,6 +23,7 @@ inline constexpr char kBackColourKey[] = "背景色";
 // Written only once the option has been on, so that a file of a user who
 // never turned it on stays as it always was.
 inline constexpr char kRawHeifMp4Key[] = "RAW・HEIF・MP4";
+inline constexpr char kSkipImportedKey[] = "取り込み済みは飛ばす";
 
 // `startup_folder` + "/Kuronel.ini".
 std::string SettingsFilePath(const std::string& startup_folder);

@@ -139,6 +139,19 @@ bool MemoryFileSystem::Stat(const std::string& path, FileInfo& info) {
   return true;
 }
 
+std::vector<FileSystem::FolderFile> MemoryFileSystem::FilesIn(
+    const std::string& folder) {
+  std::vector<FolderFile> files;
+  const std::string inside = Normal(folder) == "/" ? "/" : Normal(folder) + "/";
+  for (const auto& [path, node] : nodes_) {
+    if (node.folder || path.rfind(inside, 0) != 0 ||
+        path.find('/', inside.size()) != std::string::npos)
+      continue;
+    files.push_back({path.substr(inside.size()), node.contents.size()});
+  }
+  return files;
+}
+
 bool MemoryFileSystem::SameContent(const std::string& first,
                                    const std::string& second) {
   const Node* a = Find(first);

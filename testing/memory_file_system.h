@@ -41,6 +41,7 @@ class MemoryFileSystem : public FileSystem {
   bool Stat(const std::string& path, FileInfo& info) override;
   bool SameContent(const std::string& first,
                    const std::string& second) override;
+  std::vector<FolderFile> FilesIn(const std::string& folder) override;
   int RemoveStaleTemporaries(const std::string&) override { return 0; }
   FileResult FlushFile(const std::string&) override { return {}; }
   FileResult FlushFolder(const std::string&) override { return {}; }
