@@ -116,6 +116,7 @@ class ShotsOfTheDay {
 void MarkShot(ProcessingPlan& plan, const std::vector<std::size_t>& rows,
               FileSystem& file_system) {
   std::vector<ShotFile> shot;
+  shot.reserve(rows.size());
   for (std::size_t i : rows)
     shot.push_back({plan[i].SourcePath, plan[i].NewPath});
   auto same_length = [&](const std::string& source, const std::string& there) {
