@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/content_hash.h"
 #include "platform/file_identity.h"
 #include "platform/file_result.h"
 #include "platform/path.h"
@@ -124,6 +125,12 @@ class FileSystem {
                            const std::string& /*second*/) {
     return false;
   }
+  // The XXH3-128 hash of the bytes of the regular file at `path` (links
+  // followed); false when it cannot be read, or the disk cannot tell.
+  virtual bool HashFile(const std::string& /*path*/,
+                        ContentHash::Digest& /*digest*/) {
+    return false;
+  }
   // The regular files directly in `folder` (links followed), without this
   // program's hidden temporaries; none where the folder cannot be listed.
   struct FolderFile {
@@ -213,6 +220,7 @@ class RealFileSystem : public FileSystem {
   bool SameContent(const std::string& first,
                    const std::string& second) override;
   std::vector<FolderFile> FilesIn(const std::string& folder) override;
+  bool HashFile(const std::string& path, ContentHash::Digest& digest) override;
   int RemoveStaleTemporaries(const std::string& folder) override;
   FileResult FlushFile(const std::string& path) override;
   FileResult FlushFolder(const std::string& path) override;

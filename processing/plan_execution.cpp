@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -253,9 +254,11 @@ class TargetNames {
 // the first row for it comes up, before anything is copied into it.
 class ImportedFiles {
  public:
-  // The file in `folder` with the source's length and bytes, on the disk
-  // (flushed); empty when there is none. The source itself (both names off)
-  // is no copy of itself. Only files of the source's length are read.
+  // The file in `folder` with the source's length and bytes (XXH3-128 of
+  // both), on the disk (flushed); empty when there is none. The source
+  // itself (both names off) is no copy of itself. Only files of the
+  // source's length are read, each file there once however many rows of
+  // that length come (uncompressed RAW files are all of one length).
   std::string EqualCopyOf(const std::string& source_path,
                           const std::string& folder, FileSystem& file_system) {
     const auto [listed, is_new] = folders_.try_emplace(folder);
@@ -266,18 +269,36 @@ class ImportedFiles {
     FileInfo source;
     if (!file_system.Stat(source_path, source)) return {};
     const auto [first, last] = listed->second.equal_range(source.size);
+    if (first == last) return {};
+    ContentHash::Digest source_digest;
+    if (!file_system.HashFile(source_path, source_digest)) return {};
     for (auto candidate = first; candidate != last; ++candidate) {
       const std::string& there = candidate->second;
       FileInfo info;
       if (!file_system.Stat(there, info) || info.SameFileAs(source)) continue;
-      if (file_system.SameContent(source_path, there) &&
-          file_system.FlushFile(there).ok())
+      const std::optional<ContentHash::Digest> digest =
+          DigestOf(there, file_system);
+      if (digest == source_digest && file_system.FlushFile(there).ok())
         return there;
     }
     return {};
   }
 
  private:
+  std::optional<ContentHash::Digest> DigestOf(const std::string& path,
+                                              FileSystem& file_system) {
+    const auto known = digests_.find(path);
+    if (known != digests_.end()) return known->second;
+    ContentHash::Digest digest;
+    std::optional<ContentHash::Digest> result;
+    if (file_system.HashFile(path, digest)) result = digest;
+    digests_.emplace(path, result);
+    return result;
+  }
+
+  // The hashes of the files there read so far (none: unreadable).
+  std::unordered_map<std::string, std::optional<ContentHash::Digest>>
+      digests_;
   // Paths of the files listed, by length, for each folder looked at.
   std::unordered_map<std::string, std::unordered_multimap<std::uint64_t,
                                                           std::string>>

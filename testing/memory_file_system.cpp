@@ -152,6 +152,16 @@ std::vector<FileSystem::FolderFile> MemoryFileSystem::FilesIn(
   return files;
 }
 
+bool MemoryFileSystem::HashFile(const std::string& path,
+                                ContentHash::Digest& digest) {
+  const Node* node = Find(path);
+  if (node == nullptr || node->folder) return false;
+  ContentHash hash;
+  hash.Add(node->contents);
+  digest = hash.Result();
+  return true;
+}
+
 bool MemoryFileSystem::SameContent(const std::string& first,
                                    const std::string& second) {
   const Node* a = Find(first);
