@@ -132,6 +132,38 @@ TEST(SkipImportedTest, OnlyAnEqualFileThereBeforeTheRunCounts) {
   EXPECT_EQ(fs.Contents("/c/IMG_00011.JPG"), "photo IMG_0001.JPG");
 }
 
+// Counts the reads of each file's whole contents.
+class CountingFileSystem : public MemoryFileSystem {
+ public:
+  bool HashFile(const std::string& path, ContentHash::Digest& digest) override {
+    ++reads[path];
+    return MemoryFileSystem::HashFile(path, digest);
+  }
+  bool SameContent(const std::string& first,
+                   const std::string& second) override {
+    ++reads[first];
+    ++reads[second];
+    return MemoryFileSystem::SameContent(first, second);
+  }
+  std::map<std::string, int> reads;
+};
+
+// Uncompressed RAW files all have one length: each file there is still read
+// once, not once for every row of its length.
+TEST(SkipImportedTest, EachFileThereIsReadOnce) {
+  CountingFileSystem fs;
+  std::vector<std::string> names;
+  for (const char* name : {"IMG_0001.JPG", "IMG_0002.JPG", "IMG_0003.JPG",
+                           "IMG_0004.JPG", "IMG_0005.JPG"})
+    names.push_back(name);
+  const FileCatalogue card = Card(fs, names);  // all of one length
+  Execute(card, fs, SkipOptions());
+  fs.reads.clear();
+  EXPECT_EQ(States(Execute(card, fs, SkipOptions())),
+            std::vector<RowState>(5, RowState::kImported));
+  for (const auto& [path, count] : fs.reads) EXPECT_EQ(count, 1) << path;
+}
+
 // A move never deletes a source on the strength of a copy that this run did
 // not write: the source stays and the row says why.
 TEST(SkipImportedTest, AMoveKeepsTheSourceOfAnImportedRow) {
