@@ -351,6 +351,17 @@ warm_part() {
     one-day "rm -rf $day_out && $flush" "$B --exif --dest $day_out $(q "$scratch/one-day") >/dev/null" \
     twenty-days "rm -rf $day_out && $flush" "$B --exif --dest $day_out $(q "$scratch/twenty-days") >/dev/null"
 
+  # --- a card imported again ---------------------------------------------------
+  # The one-day card into a destination that holds its copies already: with
+  # --skip-imported nothing is copied, so the destination stays as it is from
+  # round to round; against copying the card again into an empty one.
+  echo "== $DAY_PHOTOS photos imported again"
+  again_out=$(q "$scratch/out-again")
+  "$batch" --exif --dest "$scratch/out-again" "$scratch/one-day" >/dev/null
+  rounds again "$RUNS" 1 \
+    skip-imported "$flush" "$B --exif --skip-imported --dest $again_out $(q "$scratch/one-day") >/dev/null" \
+    copy-again "rm -rf $day_out && $flush" "$B --exif --dest $day_out $(q "$scratch/one-day") >/dev/null"
+
   # --- peak memory -------------------------------------------------------------
   peak_kb=""
   big_seconds=""
@@ -358,7 +369,7 @@ warm_part() {
     echo "== peak memory of the dry run over $BIG_N files"
     # The big card is laid out once, measured and removed again at once.
     rm -rf "$scratch/out-copy" "$scratch/out-copy-unverified" "$scratch/out-cp" \
-      "$scratch/out-move" "$scratch/card-copy"
+      "$scratch/out-move" "$scratch/card-copy" "$scratch/out-again"
     big=$scratch/big
     "$make_card" "$big" "$BIG_N" --quiet
     /usr/bin/time -v "$batch" --exif --dry-run --dest "$scratch/out-big" "$big" \
@@ -398,6 +409,7 @@ warm_table() {
   fi
   line "move vs our copy" "$ours_move" "$ours_copy" "<=" 0.1
   line "copy $DAY_PHOTOS photos: 1 day vs 20 days" "$(median days one-day)" "$(median days twenty-days)" "<=" 1.1
+  line "import $DAY_PHOTOS again: --skip-imported vs copy" "$(median again skip-imported)" "$(median again copy-again)" "<=" 0.5
   if [ -n "$peak_kb" ]; then
     awk -v kb="$peak_kb" -v n="$BIG_N" -v s="$big_seconds" 'BEGIN {
       mb = kb / 1024

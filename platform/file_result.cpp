@@ -52,6 +52,11 @@ Texts OutcomeTexts(FailureOutcome outcome) {
               "separate copy of it",
               "コピーが元のファイルの完全な別のコピーだと確かめられないため、"
               "元のファイルを残しました"};
+    case FailureOutcome::kSourceKeptImported:
+      return {"the source was kept: its equal copy already there was not "
+              "written by this run",
+              "取り込み済みのコピーはこの実行で書いたものではないため、"
+              "元のファイルを残しました"};
     case FailureOutcome::kSourceKeptNoFlush:
       return {
           "the source was kept: the drive of the copy is not known to "

@@ -51,6 +51,8 @@ enum class FailureOutcome {
                         // known to write its disk when it flushes (fusefat)
   kSourceKeptReadBackFromMemory,  // a move kept its source: the copy's
                                   // read-back may have come from memory
+  kSourceKeptImported,  // a move kept the source of a row not copied: its
+                        // equal copy there is not one this run wrote
 };
 
 // The outcome of a file operation: success, or which operation failed on

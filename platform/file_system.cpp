@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <vector>
 
+#include "platform/dir_listing.h"
 #include "platform/drive_facts.h"
 
 namespace kuronel {
@@ -76,6 +78,95 @@ bool RealFileSystem::Stat(const std::string& path, FileInfo& info) {
   if (path.empty() || calls_.Stat(path, st) != 0) return false;
   info = ToFileInfo(st, path, calls_);
   return true;
+}
+
+namespace {
+
+// Reads up to `size` bytes, an interrupted read read again; the count read,
+// short only at the end of the file, or -1.
+ssize_t ReadFully(SystemCalls& calls, int fd, char* buffer, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = calls.Read(fd, buffer + done, size - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return -1;
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+// The bytes read at a time from a file of this status: the whole file up to
+// a megabyte (and one byte more, to meet its end in the same read).
+std::size_t PieceSizeFor(const struct stat& st) {
+  constexpr std::size_t kMostBytes = 1 << 20;
+  return std::min(static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)) + 1,
+                  kMostBytes);
+}
+
+}  // namespace
+
+bool RealFileSystem::SameContent(const std::string& first,
+                                 const std::string& second) {
+  UniqueFd a(calls_.Open(first, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK),
+             calls_);
+  UniqueFd b(calls_.Open(second, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK),
+             calls_);
+  struct stat sa, sb;
+  if (!a.valid() || !b.valid() || calls_.FileStat(a.get(), sa) != 0 ||
+      calls_.FileStat(b.get(), sb) != 0 || !S_ISREG(sa.st_mode) ||
+      !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size)
+    return false;
+  const std::size_t piece_size = PieceSizeFor(sa);
+  std::vector<char> piece_a(piece_size), piece_b(piece_size);
+  for (;;) {
+    const ssize_t got_a =
+        ReadFully(calls_, a.get(), piece_a.data(), piece_size);
+    const ssize_t got_b =
+        ReadFully(calls_, b.get(), piece_b.data(), piece_size);
+    if (got_a < 0 || got_a != got_b) return false;
+    if (got_a == 0) return true;
+    if (!std::equal(piece_a.begin(), piece_a.begin() + got_a, piece_b.begin()))
+      return false;
+  }
+}
+
+bool RealFileSystem::HashFile(const std::string& path,
+                              ContentHash::Digest& digest) {
+  UniqueFd fd(calls_.Open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK),
+              calls_);
+  struct stat st;
+  if (!fd.valid() || calls_.FileStat(fd.get(), st) != 0 || !S_ISREG(st.st_mode))
+    return false;
+  // A photo is read in one piece; a buffer no larger than the file is
+  // cheaper to make than a megabyte for each of thousands of small files.
+  const std::size_t piece_size = PieceSizeFor(st);
+  std::vector<char> piece(piece_size);
+  ContentHash hash;
+  for (;;) {
+    const ssize_t got = ReadFully(calls_, fd.get(), piece.data(), piece_size);
+    if (got < 0) return false;
+    if (got == 0) break;
+    hash.Add(std::string_view(piece.data(), static_cast<std::size_t>(got)));
+  }
+  digest = hash.Result();
+  return true;
+}
+
+std::vector<FileSystem::FolderFile> RealFileSystem::FilesIn(
+    const std::string& folder) {
+  std::vector<FolderFile> files;
+  ListDirectory(
+      folder,
+      [&](const DirEntry& entry) {
+        if (entry.status == nullptr || !S_ISREG(entry.status->st_mode) ||
+            IsTemporaryName(entry.name))
+          return;
+        files.push_back({std::string(entry.name),
+                         static_cast<std::uint64_t>(entry.status->st_size)});
+      },
+      calls_);
+  return files;
 }
 
 FileResult RealFileSystem::FlushFile(const std::string& path) {

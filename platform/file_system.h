@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/content_hash.h"
 #include "platform/file_identity.h"
 #include "platform/file_result.h"
 #include "platform/path.h"
@@ -129,6 +130,28 @@ class FileSystem {
   // Information on the file at `path`, links followed; false when there is
   // nothing there.
   virtual bool Stat(const std::string& path, FileInfo& info) = 0;
+  // True when both paths name regular files (links followed) of the same
+  // length and bytes. Only files of equal length are read. False for
+  // anything that cannot be read, and wherever the disk cannot tell.
+  virtual bool SameContent(const std::string& /*first*/,
+                           const std::string& /*second*/) {
+    return false;
+  }
+  // The XXH3-128 hash of the bytes of the regular file at `path` (links
+  // followed); false when it cannot be read, or the disk cannot tell.
+  virtual bool HashFile(const std::string& /*path*/,
+                        ContentHash::Digest& /*digest*/) {
+    return false;
+  }
+  // The regular files directly in `folder` (links followed), without this
+  // program's hidden temporaries; none where the folder cannot be listed.
+  struct FolderFile {
+    std::string name;
+    std::uint64_t size = 0;
+  };
+  virtual std::vector<FolderFile> FilesIn(const std::string& /*folder*/) {
+    return {};
+  }
   // Removes the hidden temporary files that copies into `folder` left when
   // their program was killed, and the reservations of names that their
   // proofs name while those hold no more than a reservation's text: files
@@ -221,6 +244,10 @@ class RealFileSystem : public FileSystem {
   FileResult SetReadOnly(const std::string& path) override;
   FileResult DeleteFile(const std::string& path) override;
   bool Stat(const std::string& path, FileInfo& info) override;
+  bool SameContent(const std::string& first,
+                   const std::string& second) override;
+  std::vector<FolderFile> FilesIn(const std::string& folder) override;
+  bool HashFile(const std::string& path, ContentHash::Digest& digest) override;
   int RemoveStaleTemporaries(const std::string& folder) override;
   FileResult FlushFile(const std::string& path) override;
   FileResult FlushFolder(const std::string& path) override;

@@ -1,15 +1,16 @@
 #include "processing/new_name_plan.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <ostream>
 #include <string_view>
-#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "platform/path.h"
 #include "platform/text.h"
+#include "processing/shot_names.h"
 
 namespace kuronel {
 
@@ -25,6 +26,8 @@ const char* StateText(RowState state) {
       return "Ok";
     case RowState::kReadOnly:
       return "ReadOnly";
+    case RowState::kImported:
+      return "取込済";
     case RowState::kCopyError:
       return "CopyError!";
     case RowState::kAttrError:
@@ -41,7 +44,7 @@ const char* StateText(RowState state) {
 
 bool IsSuccessState(RowState state) {
   return state == RowState::kCopied || state == RowState::kMoved ||
-         state == RowState::kReadOnly;
+         state == RowState::kReadOnly || state == RowState::kImported;
 }
 
 void PrintTo(RowState state, std::ostream* out) { *out << StateText(state); }
@@ -53,42 +56,85 @@ std::string StemOf(const std::string& path) {
   return name.substr(0, name.size() - ExtensionOf(path).size());
 }
 
+int SecondsOfDay(const DateKey& time) {
+  return time.hour * 3600 + time.minute * 60 + time.second;
+}
+
 // The files of one shot (IMG_0001.CR3 and IMG_0001.JPG: one folder, one name
-// before the extension, one time) share one DayCounter value, so that a
-// RAW+JPEG pair keeps one date name. A file whose extension the shot already
-// has in another letter case (IMG_0001.JPG beside IMG_0001.jpg) is a shot of
-// its own: the two new names would differ only in case, which FAT and exFAT
-// drives do not tell apart. Holds the shots of one day's run of rows.
+// before the extension, times at most kShotSecondsApart apart) share one
+// DayCounter value, so that a RAW+JPEG pair keeps one date name. A file
+// whose extension the shot already has in another letter case (IMG_0001.JPG
+// beside IMG_0001.jpg) is a shot of its own: the two new names would differ
+// only in case, which FAT and exFAT drives do not tell apart. Holds the
+// shots of one day's run of rows.
 class ShotsOfTheDay {
  public:
-  // The value of an earlier file of `row`'s shot; else `next`, which the
-  // shot then takes.
-  int ValueOf(const CatalogueRow& row, int next) {
+  struct Place {
+    int value;  // the DayCounter value
+    int shot;   // the shot's number in the plan
+  };
+
+  // The place of `row`: an earlier file's of its shot; else `next` and a new
+  // shot number.
+  Place PlaceOf(const CatalogueRow& row, int next) {
     std::string extension = ExtensionOf(row.FileName);
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    AsciiLower);
     const std::string_view name = row.FileName;
-    const Key key{row.Folder, name.substr(0, name.size() - extension.size()),
-                  row.date};
-    const auto shot = shots_.try_emplace(key, Shot{next, {}}).first;
+    const Key key{row.Folder, name.substr(0, name.size() - extension.size())};
+    const Place own{next, next_shot_++};
+    const auto [shot, is_new] =
+        shots_.try_emplace(key, Shot{own, SecondsOfDay(row.date), {}});
     std::vector<std::string>& extensions = shot->second.extensions;
-    const bool taken = std::find(extensions.begin(), extensions.end(),
-                                 extension) != extensions.end();
-    if (taken) return next;
+    const bool joins =
+        is_new || (std::find(extensions.begin(), extensions.end(), extension) ==
+                       extensions.end() &&
+                   std::abs(SecondsOfDay(row.date) -
+                            shot->second.first_seconds) <= kShotSecondsApart);
+    if (!joins) return own;
     extensions.push_back(extension);
-    return shot->second.value;
+    return shot->second.place;
   }
 
   void Clear() { shots_.clear(); }
 
  private:
-  using Key = std::tuple<std::string_view, std::string_view, DateKey>;
+  using Key = std::pair<std::string_view, std::string_view>;
   struct Shot {
-    int value;
+    Place place;
+    int first_seconds;                    // the time of the shot's first file
     std::vector<std::string> extensions;  // lower case
   };
   std::map<Key, Shot> shots_;
+  int next_shot_ = 0;
 };
+
+// The plan's warning for the rows of one shot: every row "重複" when the
+// planned name is taken for the shot; when files there of the lengths of
+// some of its sources may be the shot imported in part before, only those
+// rows. The copies' bytes are compared when the run names the files.
+void MarkShot(ProcessingPlan& plan, const std::vector<std::size_t>& rows,
+              FileSystem& file_system) {
+  std::vector<ShotFile> shot;
+  shot.reserve(rows.size());
+  for (std::size_t i : rows)
+    shot.push_back({plan[i].SourcePath, plan[i].NewPath});
+  auto same_length = [&](const std::string& source, const std::string& there) {
+    FileInfo source_info, there_info;
+    return file_system.FileExists(there) &&
+           file_system.Stat(source, source_info) &&
+           file_system.Stat(there, there_info) &&
+           source_info.size == there_info.size;
+  };
+  const NameFit fit = FitOfVariant(shot, 0, file_system, same_length,
+                                   [](const std::string&) { return false; });
+  for (std::size_t i : rows) {
+    const bool taken =
+        fit == NameFit::kTaken ||
+        (fit == NameFit::kCompletes && file_system.NameTaken(plan[i].NewPath));
+    plan[i].State = taken ? RowState::kDuplicate : RowState::kUnprocessed;
+  }
+}
 
 }  // namespace
 
@@ -132,9 +178,9 @@ void BuildPlan(const FileCatalogue& catalogue, const Settings& options,
       shots.Clear();
     }
     previous_day = day;
-    const int n = options.IncludeRawHeifMp4
-                      ? shots.ValueOf(row, day_counter + 1)
-                      : day_counter + 1;
+    ShotsOfTheDay::Place place{day_counter + 1, -1};
+    if (options.IncludeRawHeifMp4) place = shots.PlaceOf(row, day_counter + 1);
+    const int n = place.value;
     day_counter = std::max(day_counter, n);
 
     std::string source_path = row.Folder + row.FileName;
@@ -145,13 +191,23 @@ void BuildPlan(const FileCatalogue& catalogue, const Settings& options,
       new_path = BuildNewPath(source_path, day, kSuffixesPerDay, options) +
                  std::to_string(n - kSuffixesPerDay);
     }
-    pairs.push_back(PlanRow{std::move(source_path), std::move(new_path), {}});
+    PlanRow planned{std::move(source_path), std::move(new_path), {}};
+    planned.Shot = place.shot;
+    pairs.push_back(std::move(planned));
   }
   // The states are looked up only once every path is known.
-  for (PlanRow& row : pairs) {
+  std::map<int, std::vector<std::size_t>> shots_rows;
+  for (std::size_t i = 0; i < pairs.size(); ++i) {
+    PlanRow& row = pairs[i];
+    if (row.Shot >= 0) {
+      shots_rows[row.Shot].push_back(i);
+      continue;
+    }
     row.State = file_system.FileExists(row.NewPath) ? RowState::kDuplicate
                                                     : RowState::kUnprocessed;
   }
+  for (const auto& [shot, rows] : shots_rows)
+    MarkShot(pairs, rows, file_system);
   plan = std::move(pairs);
 }
 

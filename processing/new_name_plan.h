@@ -21,6 +21,7 @@ enum class RowState {
   kCopied,       // copied to its target
   kMoved,        // copied, then the source deleted (or renamed there)
   kReadOnly,     // the source itself made read-only; nothing copied
+  kImported,     // not copied: its equal copy stood in the target folder
   kCopyError,    // the copy failed
   kAttrError,    // making the copy (or the source) read-only failed
   kDirError,     // the folder of NewPath could not be created
@@ -29,12 +30,12 @@ enum class RowState {
 };
 
 // The state's text as the window and the batch tool show it: "未処理",
-// "重複", "OK", "Ok", "ReadOnly", "CopyError!", "AttrError!", "DirError!",
-// "DelError!", "file not found".
+// "重複", "OK", "Ok", "ReadOnly", "取込済", "CopyError!", "AttrError!",
+// "DirError!", "DelError!", "file not found".
 const char* StateText(RowState state);
 
-// True for the final states of a row processed as asked: copied, moved, or
-// made read-only in place.
+// True for the final states of a row processed as asked: copied, moved,
+// made read-only in place, or found imported before.
 bool IsSuccessState(RowState state);
 
 // For test output: the state's text.
@@ -52,6 +53,10 @@ struct PlanRow {
   // Why the row failed: the operation, the path and the reason; ok for a
   // row that did not.
   FileResult failure = {};
+  // The rows of one shot (a RAW+JPEG pair) share a number here, and their
+  // files take one name, the first free for all of them. -1: the row names
+  // its file alone (without the RAW and HEIF option).
+  int Shot = -1;
 };
 
 using ProcessingPlan = std::vector<PlanRow>;
@@ -74,13 +79,25 @@ std::string DateName(const DateKey& day);
 std::string BuildNewPath(const std::string& source_path, const DateKey& day,
                          int n, const Settings& options);
 
+// Files of one folder with one name before their extensions whose times lie
+// this far apart or less are one shot. A camera writes a RAW after its JPEG,
+// a large one to a slow card some seconds later, and FAT keeps file times in
+// steps of two seconds; a camera never gives two shots one name in one
+// folder, so only a file saved beside a photo later (an edit) could be taken
+// for a part of its shot, and that takes longer.
+inline constexpr int kShotSecondsApart = 10;
+
 // One row per checked catalogue row, in catalogue order. Each row starts as
 // "重複" when a file already stands at its new path, else "未処理". Each new
 // name is made from the row's date, never read back from its text. The
 // checked rows of one day's run are numbered 1, 2, 3, ...; with
 // IncludeRawHeifMp4 the files of one shot (one folder, one name before the
-// extension, one time, different extensions: IMG_0001.CR3 and IMG_0001.JPG)
-// take one number, so they get one date name.
+// extension, times at most kShotSecondsApart apart, different extensions:
+// IMG_0001.CR3 and IMG_0001.JPG) take one number, so they get one date name,
+// and share a Shot. A shot's rows then all start as "重複" when its name is
+// not free for all of them (see FitOfVariant): only the rows whose own file
+// there has their source's length, and so may be a copy of it made before,
+// read "重複" while the rest of the shot can complete it.
 void BuildPlan(const FileCatalogue& catalogue, const Settings& options,
                FileSystem& file_system, ProcessingPlan& plan);
 

@@ -180,7 +180,7 @@ TEST(NewNamePlanTest, FilesOfOneShotShareTheirSuffixOnlyWithTheOption) {
       Row("/c/", "IMG_0002.cr3", "2024/05/06 10:00:00"),
       Row("/c/", "IMG_0001.jpg", "2024/05/06 10:00:00"),  // JPG again: no pair
       Row("/c/", "IMG_0003.JPG", "2024/05/06 10:00:01"),
-      Row("/c/", "IMG_0003.CR3", "2024/05/06 10:00:02"),   // another time
+      Row("/c/", "IMG_0003.CR3", "2024/05/06 10:00:12"),   // another time
       Row("/d/", "IMG_0003.HEIC", "2024/05/06 10:00:01"),  // another folder
       Row("/c/", "IMG_0004.JPG", "2024/05/06 10:00:03"),
       Row("/c/", "IMG_0004.ARW", "2024/05/06 10:00:03", false),  // unchecked
@@ -205,6 +205,37 @@ TEST(NewNamePlanTest, FilesOfOneShotShareTheirSuffixOnlyWithTheOption) {
     for (const PlanRow& row : plan)
       suffixes.push_back(BaseName(row.NewPath).substr(10, 2));
     EXPECT_EQ(suffixes, c.suffixes) << c.option;
+  }
+}
+
+// A camera writes a RAW some seconds after its JPEG, and FAT keeps times in
+// two-second steps: such files are one shot, up to the bound.
+TEST(NewNamePlanTest, AShotsFilesMayBeSomeSecondsApart) {
+  RealFileSystem fs{RealSystemCalls()};
+  struct Case {
+    const char* raw_time;
+    bool one_shot;
+  };
+  const Case cases[] = {
+      {"2024/05/06 10:00:00", true},  {"2024/05/06 10:00:02", true},
+      {"2024/05/06 10:00:10", true},   // the bound
+      {"2024/05/06 10:00:11", false},  // the bound and one second
+      {"2024/05/06 09:59:58", true},   // RAW listed first, JPEG later
+  };
+  for (const Case& c : cases) {
+    const FileCatalogue catalogue = {
+        Row("/c/", "IMG_0001.JPG", "2024/05/06 10:00:00"),
+        Row("/c/", "IMG_0001.NEF", c.raw_time),
+    };
+    Settings options = Options(true, true);
+    options.IncludeRawHeifMp4 = true;
+    ProcessingPlan plan;
+    BuildPlan(catalogue, options, fs, plan);
+    ASSERT_EQ(plan.size(), 2u);
+    EXPECT_EQ(BaseName(plan[1].NewPath),
+              c.one_shot ? "2024_05_06a0.NEF" : "2024_05_06a1.NEF")
+        << c.raw_time;
+    EXPECT_EQ(plan[0].Shot == plan[1].Shot, c.one_shot) << c.raw_time;
   }
 }
 

@@ -21,7 +21,7 @@ std::string_view PlanColumnText(const PlanRow& row, int column) {
 
 bool IsPlainState(RowState state) {
   return state == RowState::kUnprocessed || state == RowState::kCopied ||
-         state == RowState::kReadOnly;
+         state == RowState::kReadOnly || state == RowState::kImported;
 }
 
 void SortPlanByClickedColumn(ProcessingPlan& plan, int column,

@@ -19,7 +19,8 @@ inline constexpr int kPlanColumnCount = 3;
 // or the state.
 std::string_view PlanColumnText(const PlanRow& row, int column);
 
-// True for the states drawn in the list's normal text colour; every other
+// True for the states drawn in the list's normal text colour ("未処理", "OK",
+// "ReadOnly", and "取込済" drawn as a copy is); every other
 // state ("重複", "Ok", the errors) is drawn in red.
 bool IsPlainState(RowState state);
 

@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "platform/drive_facts.h"
 #include "platform/text.h"
+#include "processing/shot_names.h"
 #include "processing/source_removal.h"
 
 namespace kuronel {
@@ -181,16 +185,148 @@ bool NameTakenMeanwhile(const CopyResult& copy) {
   return !copy.ok && !copy.pending && copy.failure.error() == EEXIST;
 }
 
-// Renames (when allowed) or copies the source to the first free variant of
-// new_path, again with the next free name while other programs take them.
-void RenameOrCopy(const std::string& source_path, const std::string& new_path,
+// Chooses the name each row's file goes to: the first free variant of its
+// planned name; for the rows of a shot, the first variant free for the
+// whole shot, or the one where a copy of part of the shot made before
+// stands (its bytes compared) and the rest of it can follow, chosen once for
+// the shot. Names given during the run count as taken, also while their
+// copies wait for their batch's flush. A row whose shot's name was taken
+// meanwhile, or that the shot finds there already, goes alone to the first
+// variant free for it.
+class TargetNames {
+ public:
+  TargetNames(const ProcessingPlan& plan, FileSystem& file_system)
+      : plan_(plan), file_system_(file_system) {
+    for (std::size_t i = 0; i < plan.size(); ++i)
+      if (plan[i].Shot >= 0) shots_[plan[i].Shot].push_back(i);
+  }
+
+  // The name for row `index`'s file; `again` when the name it was given
+  // before was taken by another program meanwhile.
+  std::string Choose(std::size_t index, bool again) {
+    const PlanRow& row = plan_[index];
+    std::string target;
+    if (row.Shot < 0) {
+      target = row.NewPath;
+      for (int k = 1; Taken(target); ++k) target = NumberedPath(row.NewPath, k);
+    } else {
+      if (!again) target = NumberedPath(row.NewPath, VariantOfShot(row.Shot));
+      if (target.empty() || Taken(target)) {
+        const std::vector<ShotFile> alone = {{row.SourcePath, row.NewPath}};
+        target = NumberedPath(
+            row.NewPath,
+            FirstFittingVariant(alone, file_system_, NoCopy(), ClaimedNames()));
+      }
+    }
+    claimed_.insert(target);
+    return target;
+  }
+
+ private:
+  static OwnCopyTest NoCopy() {
+    return [](const std::string&, const std::string&) { return false; };
+  }
+
+  ClaimedTest ClaimedNames() const {
+    return [this](const std::string& path) { return claimed_.count(path) > 0; };
+  }
+
+  bool Taken(const std::string& path) {
+    return claimed_.count(path) > 0 || file_system_.NameTaken(path);
+  }
+
+  int VariantOfShot(int shot) {
+    const auto chosen = variants_.find(shot);
+    if (chosen != variants_.end()) return chosen->second;
+    std::vector<ShotFile> files;
+    for (std::size_t i : shots_[shot])
+      files.push_back({plan_[i].SourcePath, plan_[i].NewPath});
+    const OwnCopyTest same_bytes = [this](const std::string& source,
+                                          const std::string& there) {
+      return file_system_.SameContent(source, there);
+    };
+    const int k =
+        FirstFittingVariant(files, file_system_, same_bytes, ClaimedNames());
+    variants_[shot] = k;
+    return k;
+  }
+
+  const ProcessingPlan& plan_;
+  FileSystem& file_system_;
+  std::unordered_map<int, std::vector<std::size_t>> shots_;  // rows by shot
+  std::unordered_map<int, int> variants_;  // the variant chosen, by shot
+  std::unordered_set<std::string> claimed_;
+};
+
+// The files that stood in each target folder before the run wrote there, by
+// length. A row whose source has an equal copy among them was imported
+// before: with the option to skip such rows it is not copied again. Rows of
+// one run are never taken for each other's copies: a folder is listed when
+// the first row for it comes up, before anything is copied into it.
+class ImportedFiles {
+ public:
+  // The file in `folder` with the source's length and bytes (XXH3-128 of
+  // both), on the disk (flushed); empty when there is none. The source
+  // itself (both names off) is no copy of itself. Only files of the
+  // source's length are read, each file there once however many rows of
+  // that length come (uncompressed RAW files are all of one length).
+  std::string EqualCopyOf(const std::string& source_path,
+                          const std::string& folder, FileSystem& file_system) {
+    const auto [listed, is_new] = folders_.try_emplace(folder);
+    if (is_new) {
+      for (const FileSystem::FolderFile& file : file_system.FilesIn(folder))
+        listed->second.emplace(file.size, JoinPath(folder, file.name));
+    }
+    FileInfo source;
+    if (!file_system.Stat(source_path, source)) return {};
+    const auto [first, last] = listed->second.equal_range(source.size);
+    if (first == last) return {};
+    ContentHash::Digest source_digest;
+    if (!file_system.HashFile(source_path, source_digest)) return {};
+    for (auto candidate = first; candidate != last; ++candidate) {
+      const std::string& there = candidate->second;
+      FileInfo info;
+      if (!file_system.Stat(there, info) || info.SameFileAs(source)) continue;
+      const std::optional<ContentHash::Digest> digest =
+          DigestOf(there, file_system);
+      if (digest == source_digest && file_system.FlushFile(there).ok())
+        return there;
+    }
+    return {};
+  }
+
+ private:
+  std::optional<ContentHash::Digest> DigestOf(const std::string& path,
+                                              FileSystem& file_system) {
+    const auto known = digests_.find(path);
+    if (known != digests_.end()) return known->second;
+    ContentHash::Digest digest;
+    std::optional<ContentHash::Digest> result;
+    if (file_system.HashFile(path, digest)) result = digest;
+    digests_.emplace(path, result);
+    return result;
+  }
+
+  // The hashes of the files there read so far (none: unreadable).
+  std::unordered_map<std::string, std::optional<ContentHash::Digest>>
+      digests_;
+  // Paths of the files listed, by length, for each folder looked at.
+  std::unordered_map<std::string, std::unordered_multimap<std::uint64_t,
+                                                          std::string>>
+      folders_;
+};
+
+// Renames (when allowed) or copies the source to the name `next_target`
+// gives, again with the next name while other programs take them.
+void RenameOrCopy(const std::string& source_path,
+                  const std::function<std::string()>& next_target,
                   const Settings& options, FileSystem& file_system,
                   const CopyProgress& copy_progress, PlannedCopy& planned) {
   // A copy whose source goes next is read back even where copies of kept
   // sources are not.
   const bool source_goes_next = !options.KeepOriginal;
   for (int attempt = 1;; ++attempt) {
-    planned.target_path = FreeTargetPath(new_path, file_system);
+    planned.target_path = next_target();
     // Within one file system a move is a rename: it ends as the copy and the
     // delete would, without reading the data. Anything else copies.
     if (!options.KeepOriginal &&
@@ -235,8 +371,9 @@ struct RowInBatch {
 // The copy step of a row: the source made read-only in place, renamed, or
 // copied (the copy perhaps pending, left to the batch's end).
 PlannedCopy StartCopy(const std::string& source_path,
-                      const std::string& new_path, PlanRow& row,
-                      const Settings& options, FileSystem& file_system,
+                      const std::function<std::string()>& next_target,
+                      PlanRow& row, const Settings& options,
+                      FileSystem& file_system,
                       const CopyProgress& copy_progress) {
   PlannedCopy planned;
   if (AttributeOnlyMode(options)) {
@@ -247,7 +384,7 @@ PlannedCopy StartCopy(const std::string& source_path,
         planned.read_only_set ? RowState::kReadOnly : RowState::kAttrError;
     return planned;
   }
-  RenameOrCopy(source_path, new_path, options, file_system, copy_progress,
+  RenameOrCopy(source_path, next_target, options, file_system, copy_progress,
                planned);
   return planned;
 }
@@ -318,7 +455,8 @@ class BatchRun {
         file_system_(file_system),
         progress_(progress),
         observer_(observer),
-        read_ahead_(plan, options) {}
+        read_ahead_(plan, options),
+        names_(plan, file_system) {}
 
   // Handles the rows from `first` on, up to a batch's worth; the index of
   // the first row not handled. `stop` is set when the observer asked to stop.
@@ -367,16 +505,39 @@ class BatchRun {
     } else if (!file_system_.DirectoryExists(folder) &&
                !(row.failure = file_system_.CreateDirectories(folder)).ok()) {
       row.State = RowState::kDirError;
+    } else if (SkipsAsImported(row, folder)) {
+      // Not copied: the row reads as done, with nothing to confirm or delete.
     } else {
       if (!AttributeOnlyMode(options_)) clean_up_.Before(folder, file_system_);
       started.copy_step = true;
-      started.planned =
-          StartCopy(row.SourcePath, row.NewPath, row, options_, file_system_,
-                    observer_.copy_progress);
+      bool again = false;
+      const std::function<std::string()> next_target = [&] {
+        return names_.Choose(index, std::exchange(again, true));
+      };
+      started.planned = StartCopy(row.SourcePath, next_target, row, options_,
+                                  file_system_, observer_.copy_progress);
       NameAGoneSourceDrive(row.SourcePath, started.planned, file_system_);
       read_ahead_.After(started.planned);
     }
     return started;
+  }
+
+  // With the option to skip what was imported before: true when the row's
+  // source has an equal copy in its target folder, which the row then
+  // names. A move keeps such a source: the copy there is not one this run
+  // wrote, flushed and read back, the only proof on which a source goes.
+  bool SkipsAsImported(PlanRow& row, const std::string& folder) {
+    if (!options_.SkipImported || AttributeOnlyMode(options_)) return false;
+    std::string there =
+        imported_.EqualCopyOf(row.SourcePath, folder, file_system_);
+    if (there.empty()) return false;
+    row.State = RowState::kImported;
+    row.TargetPath = std::move(there);
+    if (!options_.KeepOriginal)
+      row.failure = FileResult(FileOperation::kDelete, row.SourcePath,
+                               ECANCELED, FailureCause::kOutcomeOnly)
+                        .WithOutcome(FailureOutcome::kSourceKeptImported);
+    return true;
   }
 
   // The batch's copies flushed, named and read back; a copy that lost its
@@ -390,7 +551,10 @@ class BatchRun {
       if (NameTakenMeanwhile(row.planned.copy)) {
         const PlanRow& planned_row = plan_[row.index];
         row.planned = PlannedCopy();
-        RenameOrCopy(planned_row.SourcePath, planned_row.NewPath, options_,
+        const std::function<std::string()> next_target = [&] {
+          return names_.Choose(row.index, true);
+        };
+        RenameOrCopy(planned_row.SourcePath, next_target, options_,
                      file_system_, observer_.copy_progress, row.planned);
       }
     }
@@ -435,6 +599,8 @@ class BatchRun {
   const RunObserver& observer_;
   TemporaryCleanUp clean_up_;
   SourceReadAhead read_ahead_;
+  TargetNames names_;
+  ImportedFiles imported_;
   std::size_t batch_rows_ = 1;  // the most rows of the next batch
 };
 
@@ -451,18 +617,7 @@ int ProgressCells(std::size_t index, std::size_t count) {
 }
 
 std::string NumberedPath(const std::string& new_path, int k) {
-  if (k == 0) return new_path;
-  std::string extension = ExtensionOf(new_path);
-  std::string stem = new_path.substr(0, new_path.size() - extension.size());
-  return stem + std::to_string(k) + extension;
-}
-
-std::string FreeTargetPath(const std::string& new_path,
-                           FileSystem& file_system) {
-  std::string candidate = new_path;
-  for (int k = 1; file_system.NameTaken(candidate); ++k)
-    candidate = NumberedPath(new_path, k);
-  return candidate;
+  return VariantPath(new_path, k, ExtensionOf(new_path));
 }
 
 RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,

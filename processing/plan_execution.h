@@ -26,11 +26,6 @@ int ProgressCells(std::size_t index, std::size_t count);
 // gives the path itself. A folder name is never changed.
 std::string NumberedPath(const std::string& new_path, int k);
 
-// The first of new_path, NumberedPath(new_path, 1), 2, … where nothing
-// stands: a folder or a link in the way is passed over like a file.
-std::string FreeTargetPath(const std::string& new_path,
-                           FileSystem& file_system);
-
 // Lets a window follow a run: it repaints a finished row and keeps repainting
 // while a large file is copied. A caller that can no longer report the rows
 // (the batch tool's output was closed) ends the run between two rows.

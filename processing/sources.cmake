@@ -6,5 +6,6 @@ set(KURONEL_PROCESSING_SOURCES
   run_outcome.cpp
   run_lock.cpp
   session.cpp
+  shot_names.cpp
   source_removal.cpp
 )

@@ -46,6 +46,9 @@ struct Settings {
   // has resized the window, which then opens at its designed size.
   std::optional<WindowSize> MainWindowSize;
   std::optional<WindowSize> ProcessingWindowSize;
+  // Off by default: a file whose equal copy stands in its target folder
+  // before the run is not copied again ("取込済").
+  bool SkipImported = false;
 };
 
 // The detail settings window's own copy of the detail settings (its three
@@ -56,12 +59,14 @@ struct DetailSettings {
   bool UseExifDate = false;
   Colour TargetBackColour = kClInactiveCaption;
   bool IncludeRawHeifMp4 = false;
+  bool SkipImported = false;
 };
 
 // The detail settings within `settings`.
 inline DetailSettings DetailOf(const Settings& settings) {
   return {settings.CheckMoviesByDefault, settings.UseExifDate,
-          settings.TargetBackColour, settings.IncludeRawHeifMp4};
+          settings.TargetBackColour, settings.IncludeRawHeifMp4,
+          settings.SkipImported};
 }
 
 // Makes `detail` the detail settings within `settings`.
@@ -70,6 +75,7 @@ inline void UseDetail(Settings& settings, const DetailSettings& detail) {
   settings.UseExifDate = detail.UseExifDate;
   settings.TargetBackColour = detail.TargetBackColour;
   settings.IncludeRawHeifMp4 = detail.IncludeRawHeifMp4;
+  settings.SkipImported = detail.SkipImported;
 }
 
 }  // namespace kuronel

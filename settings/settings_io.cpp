@@ -41,6 +41,8 @@ void WriteDetailSettings(SettingsFile& file, const DetailSettings& detail) {
   // Absent reads as off, so the key is only added once it is turned on.
   if (detail.IncludeRawHeifMp4 || file.HasEntry(kSubSection, kRawHeifMp4Key))
     file.WriteFlag(kSubSection, kRawHeifMp4Key, detail.IncludeRawHeifMp4);
+  if (detail.SkipImported || file.HasEntry(kSubSection, kSkipImportedKey))
+    file.WriteFlag(kSubSection, kSkipImportedKey, detail.SkipImported);
 }
 
 void ReadWindowSizes(const SettingsFile& file, Settings& settings) {
@@ -119,6 +121,7 @@ Status LoadSettings(const std::string& startup_folder, Settings& settings,
   settings.IncludeRawHeifMp4 =
       file.ReadFlag(kSubSection, kRawHeifMp4Key, false);
   ReadWindowSizes(file, settings);
+  settings.SkipImported = file.ReadFlag(kSubSection, kSkipImportedKey, false);
   Status colour = ReadBackColour(file, settings.TargetBackColour);
   if (!colour.ok()) return colour;
   if (KindAt(stored_destination, true, calls) == PathKind::kFolder)
@@ -139,6 +142,8 @@ Status LoadDetailSettings(const std::string& startup_folder, Settings& in_use,
       file.ReadFlag(kSubSection, kUseExifDateKey, false);
   in_use.IncludeRawHeifMp4 = window_copy.IncludeRawHeifMp4 =
       file.ReadFlag(kSubSection, kRawHeifMp4Key, false);
+  in_use.SkipImported = window_copy.SkipImported =
+      file.ReadFlag(kSubSection, kSkipImportedKey, false);
   Colour colour = 0;
   Status status = ReadBackColour(file, colour);
   if (!status.ok()) return status;

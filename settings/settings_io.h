@@ -25,6 +25,7 @@ inline constexpr char kBackColourKey[] = "背景色";
 // Written only once the option has been on, so that a file of a user who
 // never turned it on stays as it always was.
 inline constexpr char kRawHeifMp4Key[] = "RAW・HEIF・MP4";
+inline constexpr char kSkipImportedKey[] = "取り込み済みは飛ばす";
 // The windows' sizes, "WIDTHxHEIGHT" in pixels, each written only once the
 // user has resized its window, so that a file of a user who never did stays
 // as it always was.

@@ -38,6 +38,7 @@ void ExpectSameSettings(const Settings& actual, const Settings& expected) {
   EXPECT_EQ(actual.UseExifDate, expected.UseExifDate);
   EXPECT_EQ(actual.TargetBackColour, expected.TargetBackColour);
   EXPECT_EQ(actual.IncludeRawHeifMp4, expected.IncludeRawHeifMp4);
+  EXPECT_EQ(actual.SkipImported, expected.SkipImported);
 }
 
 TEST(SettingsIoTest, FirstRunUsesDefaultsAndWritesFlagsOnly) {
@@ -238,36 +239,66 @@ TEST(SettingsIoTest, ShutDownSavesTheWindowCopy) {
   EXPECT_FALSE(in_use.CheckMoviesByDefault);
 }
 
-// The option is a key that older files lack: absent reads as off, and it is
-// not written until it has been on, so a file of a user who never turned it
-// on is the same as ever; once stored it follows the window's box.
-TEST(SettingsIoTest, RawHeifMp4KeyIsAddedOnlyOnceTurnedOn) {
-  TempDir dir;
-  const std::string path = SettingsFilePath(dir.path());
-  Settings in_use;
-  DetailSettings window_copy;
-  ASSERT_TRUE(SaveDetailSettings(dir.path(), window_copy, in_use, RealSystemCalls()).ok());
-  EXPECT_EQ(ReadFile(path), kFreshSub);
+// The options of later versions are keys that older files lack: absent
+// reads as off, and each is not written until it has been on, so a file of a
+// user who never turned it on is the same as ever; once stored it follows
+// the window's box.
+TEST(SettingsIoTest, NewOptionKeysAreAddedOnlyOnceTurnedOn) {
+  struct Case {
+    const char* key;  // as stored
+    const char* key_in_other_case;
+    bool DetailSettings::*in_window;
+    bool Settings::*in_use;
+  };
+  const Case cases[] = {
+      {"RAW・HEIF・MP4", "raw・heif・mp4", &DetailSettings::IncludeRawHeifMp4,
+       &Settings::IncludeRawHeifMp4},
+      {"取り込み済みは飛ばす", "取り込み済みは飛ばす",
+       &DetailSettings::SkipImported, &Settings::SkipImported},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    TempDir dir;
+    const std::string path = SettingsFilePath(dir.path());
+    const std::string key = c.key;
+    Settings in_use;
+    DetailSettings window_copy;
+    ASSERT_TRUE(SaveDetailSettings(dir.path(), window_copy, in_use,
+                                   RealSystemCalls())
+                    .ok());
+    EXPECT_EQ(ReadFile(path), kFreshSub);
 
-  window_copy.IncludeRawHeifMp4 = true;
-  ASSERT_TRUE(SaveSettings(dir.path(), in_use, window_copy, RealSystemCalls()).ok());
-  EXPECT_THAT(ReadFile(path),
-              HasSubstr("背景色=clInactiveCaption\r\nRAW・HEIF・MP4=1\r\n"));
-  Settings loaded;
-  ASSERT_TRUE(LoadSettings(dir.path(), loaded, RealSystemCalls()).ok());
-  EXPECT_TRUE(loaded.IncludeRawHeifMp4);
+    window_copy.*c.in_window = true;
+    ASSERT_TRUE(
+        SaveSettings(dir.path(), in_use, window_copy, RealSystemCalls()).ok());
+    EXPECT_THAT(ReadFile(path),
+                HasSubstr("背景色=clInactiveCaption\r\n" + key + "=1\r\n"));
+    Settings loaded;
+    ASSERT_TRUE(LoadSettings(dir.path(), loaded, RealSystemCalls()).ok());
+    EXPECT_TRUE(loaded.*c.in_use);
+    Settings others = loaded;  // the other option stays off
+    others.*c.in_use = false;
+    EXPECT_FALSE(others.IncludeRawHeifMp4 || others.SkipImported);
 
-  window_copy.IncludeRawHeifMp4 = false;
-  ASSERT_TRUE(SaveDetailSettings(dir.path(), window_copy, in_use, RealSystemCalls()).ok());
-  EXPECT_THAT(ReadFile(path), HasSubstr("RAW・HEIF・MP4=0\r\n"));
-  DetailSettings reloaded{true, true, 0, true};
-  ASSERT_TRUE(LoadDetailSettings(dir.path(), in_use, reloaded, RealSystemCalls()).ok());
-  EXPECT_FALSE(in_use.IncludeRawHeifMp4 || reloaded.IncludeRawHeifMp4);
+    window_copy.*c.in_window = false;
+    ASSERT_TRUE(SaveDetailSettings(dir.path(), window_copy, in_use,
+                                   RealSystemCalls())
+                    .ok());
+    EXPECT_THAT(ReadFile(path), HasSubstr(key + "=0\r\n"));
+    DetailSettings reloaded{true, true, 0, true, true};
+    ASSERT_TRUE(LoadDetailSettings(dir.path(), in_use, reloaded,
+                                   RealSystemCalls())
+                    .ok());
+    EXPECT_FALSE(in_use.*c.in_use || reloaded.*c.in_window);
 
-  // A bad colour still lets the check boxes load, this one included.
-  dir.WriteFile("Kuronel.ini", "[Sub]\r\nraw・heif・mp4=1\r\n背景色=?\r\n");
-  EXPECT_FALSE(LoadDetailSettings(dir.path(), in_use, reloaded, RealSystemCalls()).ok());
-  EXPECT_TRUE(in_use.IncludeRawHeifMp4 && reloaded.IncludeRawHeifMp4);
+    // A bad colour still lets the check boxes load, this one included.
+    dir.WriteFile("Kuronel.ini", "[Sub]\r\n" + std::string(c.key_in_other_case) +
+                                     "=1\r\n背景色=?\r\n");
+    EXPECT_FALSE(LoadDetailSettings(dir.path(), in_use, reloaded,
+                                    RealSystemCalls())
+                     .ok());
+    EXPECT_TRUE(in_use.*c.in_use && reloaded.*c.in_window);
+  }
 }
 
 TEST(SettingsIoTest, WindowSizeTextsOutsideTheFormGiveNone) {

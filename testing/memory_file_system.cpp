@@ -139,4 +139,35 @@ bool MemoryFileSystem::Stat(const std::string& path, FileInfo& info) {
   return true;
 }
 
+std::vector<FileSystem::FolderFile> MemoryFileSystem::FilesIn(
+    const std::string& folder) {
+  std::vector<FolderFile> files;
+  const std::string inside = Normal(folder) == "/" ? "/" : Normal(folder) + "/";
+  for (const auto& [path, node] : nodes_) {
+    if (node.folder || path.rfind(inside, 0) != 0 ||
+        path.find('/', inside.size()) != std::string::npos)
+      continue;
+    files.push_back({path.substr(inside.size()), node.contents.size()});
+  }
+  return files;
+}
+
+bool MemoryFileSystem::HashFile(const std::string& path,
+                                ContentHash::Digest& digest) {
+  const Node* node = Find(path);
+  if (node == nullptr || node->folder) return false;
+  ContentHash hash;
+  hash.Add(node->contents);
+  digest = hash.Result();
+  return true;
+}
+
+bool MemoryFileSystem::SameContent(const std::string& first,
+                                   const std::string& second) {
+  const Node* a = Find(first);
+  const Node* b = Find(second);
+  return a != nullptr && b != nullptr && !a->folder && !b->folder &&
+         a->contents == b->contents;
+}
+
 }  // namespace kuronel::testing

@@ -39,6 +39,10 @@ class MemoryFileSystem : public FileSystem {
   FileResult SetReadOnly(const std::string& path) override;
   FileResult DeleteFile(const std::string& path) override;
   bool Stat(const std::string& path, FileInfo& info) override;
+  bool SameContent(const std::string& first,
+                   const std::string& second) override;
+  std::vector<FolderFile> FilesIn(const std::string& folder) override;
+  bool HashFile(const std::string& path, ContentHash::Digest& digest) override;
   int RemoveStaleTemporaries(const std::string&) override { return 0; }
   FileResult FlushFile(const std::string&) override { return {}; }
   FileResult FlushFolder(const std::string&) override { return {}; }

@@ -40,8 +40,13 @@ constexpr char kHelp[] =
     "                    with --movies .mp4 .m4v .mts .m2ts .3gp movies\n"
     "                    (dated by their file time); the files of one\n"
     "                    shot (one folder, one name before the extension,\n"
-    "                    one date and time: IMG_0001.CR3 and IMG_0001.JPG)\n"
-    "                    share one suffix\n"
+    "                    times at most 10 seconds apart: IMG_0001.CR3 and\n"
+    "                    IMG_0001.JPG) share one name, the first free for\n"
+    "                    all of them\n"
+    "  --skip-imported   do not copy a file whose equal copy (same length\n"
+    "                    and bytes, any name) stood in its target folder\n"
+    "                    before the run; its row reads 取込済. With --move\n"
+    "                    its original is kept, with the reason\n"
     "  --no-date-folder  leave each file in its own folder\n"
     "  --no-rename       keep each file's name\n"
     "  --no-read-only    do not make the copies read-only\n"
@@ -94,6 +99,9 @@ constexpr char kHelp[] =
     "  Ok              copied, then the source deleted (--move), or moved\n"
     "                  by renaming it on the same drive\n"
     "  ReadOnly        the file itself was made read-only\n"
+    "  取込済          not copied (--skip-imported): its equal copy was\n"
+    "                  already there, at TARGET; in a move the source was\n"
+    "                  kept, and a # line says why\n"
     "  CopyError!      the copy failed; the source is untouched\n"
     "  AttrError!      the copy exists but could not be made read-only;\n"
     "                  in a move its # line says if the source was deleted\n"
@@ -155,6 +163,8 @@ bool TakeSwitch(std::string_view arg, BatchOptions& options) {
     settings.CheckMoviesByDefault = true;
   } else if (arg == "--raw-heif-mp4") {
     settings.IncludeRawHeifMp4 = true;
+  } else if (arg == "--skip-imported") {
+    settings.SkipImported = true;
   } else if (arg == "--no-date-folder") {
     settings.MoveToDateFolder = false;
   } else if (arg == "--no-rename") {

@@ -51,6 +51,8 @@ TEST(BatchOptionsTest, EachSwitchTurnsItsOwnValue) {
        true},
       {"--raw-heif-mp4", [](auto& o) { return o.settings.IncludeRawHeifMp4; },
        true},
+      {"--skip-imported", [](auto& o) { return o.settings.SkipImported; },
+       true},
       {"--no-date-folder", [](auto& o) { return o.settings.MoveToDateFolder; },
        false},
       {"--no-rename", [](auto& o) { return o.settings.RenameToDateFile; },
@@ -199,7 +201,8 @@ TEST(BatchMainTest, HelpGoesToStandardOutput) {
   EXPECT_EQ(result.code, kBatchExitOk);
   EXPECT_EQ(result.err, "");
   for (const char* part :
-       {"--dest", "--exif", "--movies", "--raw-heif-mp4", "--no-date-folder",
+       {"--dest", "--exif", "--movies", "--raw-heif-mp4", "--skip-imported",
+        "取込済", "--no-date-folder",
         "--no-rename", "--no-read-only", "--move", "--no-verify", "--dry-run",
         "current directory", "# 0 files", "未処理", "重複", "DelError!",
         "file not found"})

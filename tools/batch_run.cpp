@@ -26,9 +26,9 @@ constexpr char kProgramName[] = "kuronel-batch: ";
 // The order in which the summary names the states.
 constexpr RowState kStateOrder[] = {
     RowState::kUnprocessed, RowState::kDuplicate, RowState::kCopied,
-    RowState::kMoved,       RowState::kReadOnly,  RowState::kCopyError,
-    RowState::kAttrError,   RowState::kDirError,  RowState::kDelError,
-    RowState::kNotFound,
+    RowState::kMoved,       RowState::kReadOnly,  RowState::kImported,
+    RowState::kCopyError,   RowState::kAttrError, RowState::kDirError,
+    RowState::kDelError,    RowState::kNotFound,
 };
 
 // "SIGINT" for SIGINT, and so on; the number for a signal without a name.

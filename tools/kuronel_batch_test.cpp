@@ -251,6 +251,25 @@ TEST(CameraFormatsTest, RawHeifAndMp4FilesAreCheckedDatedAndPaired) {
                            "# 1 files: 1 未処理\n");
 }
 
+// A card imported again with --skip-imported adds nothing; its summary
+// counts the rows as imported, and a move that keeps their sources fails.
+TEST(SkipImportedBatchTest, ACardImportedAgainAddsNothing) {
+  TempDir dir;
+  const std::string card = dir.MakeDir("card") + "/";
+  const std::string out = dir.Path("out") + "/";
+  dir.WriteFile("card/IMG_0001.JPG", "one");
+  dir.WriteFile("card/IMG_0002.JPG", "two");
+  ASSERT_EQ(RunBatchArgs({"--dest", out, card}).code, kBatchExitOk);
+  const Result again = RunBatchArgs({"--skip-imported", "--dest", out, card});
+  EXPECT_EQ(again.code, kBatchExitOk) << again.err;
+  EXPECT_TRUE(again.out.ends_with("\n# 2 files: 2 取込済\n")) << again.out;
+  const Result move =
+      RunBatchArgs({"--skip-imported", "--move", "--dest", out, card});
+  EXPECT_EQ(move.code, kBatchExitFailed);
+  EXPECT_TRUE(move.out.ends_with("\n# 2 files: 2 取込済\n")) << move.out;
+  EXPECT_EQ(testing::ReadFile(card + "IMG_0001.JPG"), "one");
+}
+
 TEST_F(BatchRunTest, WithAllOptionsOffEachFileGetsANumberedCopyBesideIt) {
   const Result result = RunBatchArgs(
       {"--no-date-folder", "--no-rename", "--no-read-only", card_});

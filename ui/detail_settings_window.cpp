@@ -18,9 +18,9 @@ namespace {
 
 // The client area that an outer size of 300 x 175 leaves inside the frame,
 // one check box row taller for the third check box.
-constexpr int kRowHeight = 24;
+constexpr int kRowHeight = 24;  // each check box added below the Exif one
 constexpr int kClientWidth = 292;
-constexpr int kClientHeight = 141 + kRowHeight;
+constexpr int kClientHeight = 141 + 2 * kRowHeight;
 
 QIcon Swatch(Colour colour) {
   QPixmap pixmap(14, 10);
@@ -54,9 +54,12 @@ TForm3::TForm3(std::string startup_folder, const DetailSettings& loaded,
       new QCheckBox(QString::fromUtf8("RAW・HEIF・MP4も対象にする"), this);
   CheckBox4->setObjectName("CheckBox4");
   CheckBox4->setGeometry(8, 56, 265, 17);
+  CheckBox5 = new QCheckBox(QString::fromUtf8("取り込み済みは飛ばす"), this);
+  CheckBox5->setObjectName("CheckBox5");
+  CheckBox5->setGeometry(8, 56 + kRowHeight, 265, 17);
   GroupBox1 = new QGroupBox(QString::fromUtf8("対象ファイル背景色"), this);
   GroupBox1->setObjectName("GroupBox1");
-  GroupBox1->setGeometry(8, 56 + kRowHeight, 265, 49);
+  GroupBox1->setGeometry(8, 56 + 2 * kRowHeight, 265, 49);
 
   ColorBox1 = new QComboBox(GroupBox1);
   ColorBox1->setObjectName("ColorBox1");
@@ -82,23 +85,25 @@ TForm3::TForm3(std::string startup_folder, const DetailSettings& loaded,
   SpeedButton1 = new QPushButton(QString::fromUtf8("更新"), this);
   SpeedButton1->setObjectName("SpeedButton1");
   SpeedButton1->setFlat(true);
-  SpeedButton1->setGeometry(120, 112 + kRowHeight, 65, 22);
+  SpeedButton1->setGeometry(120, 112 + 2 * kRowHeight, 65, 22);
   SpeedButton1->setEnabled(false);
   SpeedButton2 = new QPushButton(QString::fromUtf8("Cancel"), this);
   SpeedButton2->setObjectName("SpeedButton2");
   SpeedButton2->setFlat(true);
-  SpeedButton2->setGeometry(192, 112 + kRowHeight, 65, 22);
+  SpeedButton2->setGeometry(192, 112 + 2 * kRowHeight, 65, 22);
   ShowFocusOfFlatButton(SpeedButton1);
   ShowFocusOfFlatButton(SpeedButton2);
   setTabOrder(CheckBox2, CheckBox3);
   setTabOrder(CheckBox3, CheckBox4);
-  setTabOrder(CheckBox4, ColorBox1);
+  setTabOrder(CheckBox4, CheckBox5);
+  setTabOrder(CheckBox5, ColorBox1);
 
   // A change of a check box, by the user or by a load, enables "更新"; so
   // does the user's choice of a colour.
   connect(CheckBox2, &QCheckBox::stateChanged, this, &TForm3::SubOptionClick);
   connect(CheckBox3, &QCheckBox::stateChanged, this, &TForm3::SubOptionClick);
   connect(CheckBox4, &QCheckBox::stateChanged, this, &TForm3::SubOptionClick);
+  connect(CheckBox5, &QCheckBox::stateChanged, this, &TForm3::SubOptionClick);
   connect(ColorBox1, &QComboBox::activated, this, &TForm3::ColourPicked);
   connect(SpeedButton1, &QPushButton::clicked, this, &TForm3::SpeedButton1Click);
   connect(SpeedButton2, &QPushButton::clicked, this, &TForm3::SpeedButton2Click);
@@ -108,7 +113,7 @@ TForm3::TForm3(std::string startup_folder, const DetailSettings& loaded,
 
 DetailSettings TForm3::WindowCopy() const {
   return {CheckBox2->isChecked(), CheckBox3->isChecked(), colour_,
-          CheckBox4->isChecked()};
+          CheckBox4->isChecked(), CheckBox5->isChecked()};
 }
 
 // A colour that the list does not hold leaves the box without a selection.
@@ -144,6 +149,7 @@ void TForm3::ShowInControls(const DetailSettings& values) {
   CheckBox2->setChecked(values.CheckMoviesByDefault);
   CheckBox3->setChecked(values.UseExifDate);
   CheckBox4->setChecked(values.IncludeRawHeifMp4);
+  CheckBox5->setChecked(values.SkipImported);
   SelectColour(values.TargetBackColour);
 }
 

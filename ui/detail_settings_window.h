@@ -59,6 +59,7 @@ class TForm3 : public QDialog {
   QCheckBox* CheckBox2 = nullptr;
   QCheckBox* CheckBox3 = nullptr;
   QCheckBox* CheckBox4 = nullptr;
+  QCheckBox* CheckBox5 = nullptr;  // 取り込み済みは飛ばす
   QGroupBox* GroupBox1 = nullptr;
   QComboBox* ColorBox1 = nullptr;
   QPushButton* SpeedButton1 = nullptr;

@@ -358,13 +358,23 @@ class DialogsTest : public QObject {
     FindAction(&Form1(), "OptionMainM")->trigger();
   }
 
-  // The third box sits below the two of old, after them in the tab order,
-  // and is stored and loaded like them.
-  void TheRawHeifMp4BoxIsStoredAndLoaded() {
-    TForm3& form3 = program_->Form3();
-    auto* box = form3.findChild<QCheckBox*>("CheckBox4");
-    QVERIFY(box);
-    QCOMPARE(box->text(), U("RAW・HEIF・MP4も対象にする"));
+  // The boxes added below the two of old follow them in the tab order, and
+  // are stored and loaded like them.
+  void TheAddedBoxesAreStoredAndLoaded() {
+    struct Case {
+      const char* box;
+      const char* caption;
+      const char* previous;  // the stop before it, and after it
+      const char* next;
+      const char* stored;
+      bool kuronel::Settings::*value;
+    };
+    const Case cases[] = {
+        {"CheckBox4", "RAW・HEIF・MP4も対象にする", "CheckBox3", "CheckBox5",
+         "RAW・HEIF・MP4=1\r\n", &kuronel::Settings::IncludeRawHeifMp4},
+        {"CheckBox5", "取り込み済みは飛ばす", "CheckBox4", "ColorBox1",
+         "取り込み済みは飛ばす=1\r\n", &kuronel::Settings::SkipImported},
+    };
     // The widget that Tab moves on to.
     auto next_tab_stop = [](QWidget* widget) {
       do {
@@ -372,27 +382,33 @@ class DialogsTest : public QObject {
       } while ((widget->focusPolicy() & Qt::TabFocus) == 0);
       return widget;
     };
-    QCOMPARE(next_tab_stop(form3.findChild<QCheckBox*>("CheckBox3")),
-             static_cast<QWidget*>(box));
-    QCOMPARE(next_tab_stop(box),
-             static_cast<QWidget*>(form3.findChild<QComboBox*>("ColorBox1")));
-    QVERIFY(box->geometry().bottom() <
-            form3.findChild<QWidget*>("GroupBox1")->geometry().top());
-    QVERIFY(form3.findChild<QPushButton*>("SpeedButton1")->geometry().bottom() <
-            form3.height());
-    QVERIFY(!box->isChecked());
-    AnswerNextModal([&](QWidget*) {
-      box->setChecked(true);
-      form3.findChild<QPushButton*>("SpeedButton1")->click();
-    });
-    FindAction(&Form1(), "OptionMainM")->trigger();
-    QVERIFY(Form1().CurrentSettings().IncludeRawHeifMp4);
-    QVERIFY(ReadFile(program_->dir().Path("Kuronel.ini"))
-                .find("RAW・HEIF・MP4=1\r\n") != std::string::npos);
-    program_->Stop();
-    program_->Start();
-    QVERIFY(Form1().CurrentSettings().IncludeRawHeifMp4);
-    QVERIFY(program_->Form3().findChild<QCheckBox*>("CheckBox4")->isChecked());
+    for (const Case& c : cases) {
+      TForm3& form3 = program_->Form3();
+      auto* box = form3.findChild<QCheckBox*>(c.box);
+      QVERIFY(box);
+      QCOMPARE(box->text(), U(c.caption));
+      QCOMPARE(next_tab_stop(form3.findChild<QWidget*>(c.previous)),
+               static_cast<QWidget*>(box));
+      QCOMPARE(next_tab_stop(box), form3.findChild<QWidget*>(c.next));
+      QVERIFY(box->geometry().bottom() <
+              form3.findChild<QWidget*>("GroupBox1")->geometry().top());
+      QVERIFY(
+          form3.findChild<QPushButton*>("SpeedButton1")->geometry().bottom() <
+          form3.height());
+      QVERIFY(!box->isChecked());
+      AnswerNextModal([&](QWidget*) {
+        box->setChecked(true);
+        form3.findChild<QPushButton*>("SpeedButton1")->click();
+      });
+      FindAction(&Form1(), "OptionMainM")->trigger();
+      QVERIFY(Form1().CurrentSettings().*c.value);
+      QVERIFY(ReadFile(program_->dir().Path("Kuronel.ini")).find(c.stored) !=
+              std::string::npos);
+      program_->Stop();
+      program_->Start();
+      QVERIFY(Form1().CurrentSettings().*c.value);
+      QVERIFY(program_->Form3().findChild<QCheckBox*>(c.box)->isChecked());
+    }
   }
 
   void DetailWindowUpdateStoresTheColourName() {

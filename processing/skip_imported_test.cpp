@@ -1,0 +1,184 @@
+// With the option to skip what was imported before, a card copied again
+// adds only its new files.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "processing/new_name_plan.h"
+#include "processing/plan_execution.h"
+#include "testing/memory_file_system.h"
+
+namespace kuronel {
+namespace {
+
+using testing::MemoryFileSystem;
+
+constexpr char kDayFolder[] = "/d/2024_04_01/";
+
+Settings SkipOptions(bool keep = true) {
+  Settings options;
+  options.DestinationFolder = "/d/";
+  options.MakeReadOnly = false;
+  options.KeepOriginal = keep;
+  options.SkipImported = true;
+  return options;
+}
+
+// Puts the named photos on the card, each holding `prefix` and its name, and
+// catalogues them as shot on 2024-04-01.
+FileCatalogue Card(MemoryFileSystem& fs, const std::vector<std::string>& names,
+                   const std::string& prefix = "photo ") {
+  FileCatalogue catalogue;
+  for (const std::string& name : names) {
+    fs.WriteFile("/c/" + name, prefix + name);
+    catalogue.push_back(
+        DatedRow("/c/", name, DateKey{2024, 4, 1, 10, 0, 0}, true));
+  }
+  return catalogue;
+}
+
+ProcessingPlan Execute(const FileCatalogue& catalogue, FileSystem& fs,
+                       const Settings& options) {
+  ProcessingPlan plan;
+  BuildPlan(catalogue, options, fs, plan);
+  RunPlan(plan, options, fs, {});
+  return plan;
+}
+
+std::vector<RowState> States(const ProcessingPlan& plan) {
+  std::vector<RowState> states;
+  for (const PlanRow& row : plan) states.push_back(row.State);
+  return states;
+}
+
+std::size_t FilesIn(MemoryFileSystem& fs) {
+  return fs.FilesIn(kDayFolder).size();
+}
+
+// Copied twice, a card adds nothing the second time; three new photos are
+// all that the third run adds.
+TEST(SkipImportedTest, ACardCopiedAgainAddsOnlyItsNewPhotos) {
+  MemoryFileSystem fs;
+  const std::vector<std::string> first = {"IMG_0001.JPG", "IMG_0002.JPG"};
+  Execute(Card(fs, first), fs, SkipOptions());
+  ASSERT_EQ(FilesIn(fs), 2u);
+
+  const ProcessingPlan again = Execute(Card(fs, first), fs, SkipOptions());
+  EXPECT_EQ(States(again), std::vector<RowState>(2, RowState::kImported));
+  EXPECT_EQ(again[1].TargetPath, std::string(kDayFolder) + "2024_04_01a1.JPG");
+  EXPECT_EQ(FilesIn(fs), 2u);
+
+  std::vector<std::string> third = first;
+  for (const char* name : {"IMG_0003.JPG", "IMG_0004.JPG", "IMG_0005.JPG"})
+    third.push_back(name);
+  const ProcessingPlan more = Execute(Card(fs, third), fs, SkipOptions());
+  EXPECT_EQ(States(more),
+            (std::vector<RowState>{RowState::kImported, RowState::kImported,
+                                   RowState::kCopied, RowState::kCopied,
+                                   RowState::kCopied}));
+  EXPECT_EQ(FilesIn(fs), 5u);
+  // Without the option, everything is copied again.
+  Settings copy_all = SkipOptions();
+  copy_all.SkipImported = false;
+  Execute(Card(fs, first), fs, copy_all);
+  EXPECT_EQ(FilesIn(fs), 7u);
+}
+
+// Only equal bytes make a row imported, whatever the names; files of the run
+// are never taken for each other's copies, nor a source for its own.
+TEST(SkipImportedTest, OnlyAnEqualFileThereBeforeTheRunCounts) {
+  struct Case {
+    const char* what;
+    std::map<std::string, std::string> there;  // in the day folder
+    std::vector<std::string> card;
+    std::string prefix;  // of the card's contents
+    std::vector<RowState> states;
+  };
+  const Case cases[] = {
+      {"equal under another name",
+       {{"holiday.JPG", "photo IMG_0001.JPG"}},
+       {"IMG_0001.JPG"},
+       "photo ",
+       {RowState::kImported}},
+      {"same length, other bytes",
+       {{"2024_04_01a0.JPG", "photo IMG_0009.JPG"}},
+       {"IMG_0001.JPG"},
+       "photo ",
+       {RowState::kCopied}},
+      {"two equal files of one card are both copied",
+       {},
+       {"IMG_0001.JPG", "COPY_001.JPG"},
+       "same bytes ",
+       {RowState::kCopied, RowState::kCopied}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryFileSystem fs;
+    for (const auto& [name, contents] : c.there)
+      fs.WriteFile(kDayFolder + name, contents);
+    FileCatalogue card = Card(fs, c.card, c.prefix);
+    if (c.card.size() == 2)
+      fs.WriteFile("/c/" + c.card[1], c.prefix + c.card[0]);
+    EXPECT_EQ(States(Execute(card, fs, SkipOptions())), c.states);
+  }
+  // Both name options off: the copy goes beside its source, which is no
+  // copy of itself.
+  MemoryFileSystem fs;
+  Settings in_place = SkipOptions();
+  in_place.MoveToDateFolder = in_place.RenameToDateFile = false;
+  const ProcessingPlan plan = Execute(Card(fs, {"IMG_0001.JPG"}), fs, in_place);
+  EXPECT_EQ(States(plan), std::vector<RowState>{RowState::kCopied});
+  EXPECT_EQ(fs.Contents("/c/IMG_00011.JPG"), "photo IMG_0001.JPG");
+}
+
+// Counts the reads of each file's whole contents.
+class CountingFileSystem : public MemoryFileSystem {
+ public:
+  bool HashFile(const std::string& path, ContentHash::Digest& digest) override {
+    ++reads[path];
+    return MemoryFileSystem::HashFile(path, digest);
+  }
+  bool SameContent(const std::string& first,
+                   const std::string& second) override {
+    ++reads[first];
+    ++reads[second];
+    return MemoryFileSystem::SameContent(first, second);
+  }
+  std::map<std::string, int> reads;
+};
+
+// Uncompressed RAW files all have one length: each file there is still read
+// once, not once for every row of its length.
+TEST(SkipImportedTest, EachFileThereIsReadOnce) {
+  CountingFileSystem fs;
+  std::vector<std::string> names;
+  for (const char* name : {"IMG_0001.JPG", "IMG_0002.JPG", "IMG_0003.JPG",
+                           "IMG_0004.JPG", "IMG_0005.JPG"})
+    names.push_back(name);
+  const FileCatalogue card = Card(fs, names);  // all of one length
+  Execute(card, fs, SkipOptions());
+  fs.reads.clear();
+  EXPECT_EQ(States(Execute(card, fs, SkipOptions())),
+            std::vector<RowState>(5, RowState::kImported));
+  for (const auto& [path, count] : fs.reads) EXPECT_EQ(count, 1) << path;
+}
+
+// A move never deletes a source on the strength of a copy that this run did
+// not write: the source stays and the row says why.
+TEST(SkipImportedTest, AMoveKeepsTheSourceOfAnImportedRow) {
+  MemoryFileSystem fs;
+  fs.WriteFile(std::string(kDayFolder) + "2024_04_01a0.JPG",
+               "photo IMG_0001.JPG");
+  const ProcessingPlan plan = Execute(
+      Card(fs, {"IMG_0001.JPG", "IMG_0002.JPG"}), fs, SkipOptions(false));
+  EXPECT_EQ(States(plan),
+            (std::vector<RowState>{RowState::kImported, RowState::kMoved}));
+  EXPECT_EQ(plan[0].failure.outcome(), FailureOutcome::kSourceKeptImported);
+  EXPECT_EQ(fs.Contents("/c/IMG_0001.JPG"), "photo IMG_0001.JPG");
+  EXPECT_FALSE(fs.Contents("/c/IMG_0002.JPG"));
+  EXPECT_EQ(FilesIn(fs), 2u);
+}
+
+}  // namespace
+}  // namespace kuronel
