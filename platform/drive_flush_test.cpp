@@ -70,7 +70,7 @@ TEST(DriveFlushTest, ABatchCountsNoCopyWhoseFlushFailed) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     FaultySystemCalls calls;
-    RealFileSystem fs(calls);
+    RealFileSystem fs({.read_back_threads = 1}, calls);
     for (int nth : c.nths)
       calls.FailCall(FaultySystemCalls::Call::kFsync, nth, EIO, c.on);
     fs.BeginCopyBatch();

@@ -7,9 +7,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -121,7 +123,10 @@ class RealFileSystem::CopyJob {
 
   // After the flush of the copy's folder (0, or its errno): the copy counts
   // once its name is on the disk and, where asked, it read back equal.
-  CopyResult Conclude(int folder_flush_error) {
+  // `report`: progress is reported meanwhile (only from the thread that
+  // runs the copies).
+  CopyResult Conclude(int folder_flush_error, bool report = true) {
+    report_ = report;
     bool ok = NameFlushed(folder_flush_error);
     result_.flushed = ok;
     if (ok && verify_) ok = ReadBack();
@@ -583,7 +588,8 @@ class RealFileSystem::CopyJob {
           static_cast<std::size_t>(std::min<std::uint64_t>(
               static_cast<std::uint64_t>(got), end - hash.size()))));
       // A window repaints while a large movie is read back.
-      if (progress_) progress_(result_.bytes_copied, result_.bytes_copied);
+      if (progress_ && report_)
+        progress_(result_.bytes_copied, result_.bytes_copied);
     }
     return 0;
   }
@@ -597,6 +603,7 @@ class RealFileSystem::CopyJob {
   // not to, and always when the source goes next.
   const bool verify_;
   const CopyProgress progress_;
+  bool report_ = true;  // progress reported during the read-back
   UniqueFd source_;
   UniqueFd temp_;
   std::string temp_name_;  // the hidden name while it exists
@@ -617,7 +624,8 @@ class RealFileSystem::CopyJob {
 // everything at once.
 class RealFileSystem::CopyBatch {
  public:
-  explicit CopyBatch(SystemCalls& calls) : calls_(calls) {}
+  CopyBatch(SystemCalls& calls, std::size_t read_back_threads)
+      : calls_(calls), threads_(read_back_threads) {}
 
   // Before a copy into `folder` writes anything: the drive's flush is opened
   // before the first write it is to vouch for.
@@ -645,16 +653,15 @@ class RealFileSystem::CopyBatch {
       any_by_drive = any_by_drive || (by_drive && named[i]);
     }
     const int names_error = any_by_drive ? drive_->Sync() : -1;
+    std::vector<int> name_errors(jobs_.size(), 0);
     for (std::size_t i = 0; i < jobs_.size(); ++i) {
-      CopyJob& job = *jobs_[i].job;
-      if (!named[i]) {
-        results.push_back(job.SoFar(/*pending=*/false));
-        continue;
-      }
       const bool name_on_disk =
           jobs_[i].on_drive && data_error == 0 && names_error == 0;
-      results.push_back(job.Conclude(name_on_disk ? 0 : FolderFlush(job.folder())));
+      if (named[i] && !name_on_disk)
+        name_errors[i] = FolderFlush(jobs_[i].job->folder());
     }
+    results.resize(jobs_.size());
+    ConcludeAll(named, name_errors, results);
     return results;
   }
 
@@ -675,6 +682,32 @@ class RealFileSystem::CopyBatch {
     return on_drive;
   }
 
+  // Each copy's read-back, on several threads: a drive answers reads of
+  // several files at once faster than one after another, most of all a
+  // drive that must fetch each from its device. One copy alone (a movie)
+  // is read back here, reporting its progress.
+  void ConcludeAll(const std::vector<bool>& named,
+                   const std::vector<int>& name_errors,
+                   std::vector<CopyResult>& results) {
+    const auto conclude = [&](std::size_t i, bool report) {
+      results[i] = named[i] ? jobs_[i].job->Conclude(name_errors[i], report)
+                            : jobs_[i].job->SoFar(/*pending=*/false);
+    };
+    const std::size_t threads = std::min(threads_, jobs_.size());
+    if (threads <= 1) {
+      for (std::size_t i = 0; i < jobs_.size(); ++i) conclude(i, true);
+      return;
+    }
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+      for (std::size_t i; (i = next.fetch_add(1)) < jobs_.size();)
+        conclude(i, false);
+    };
+    std::vector<std::jthread> helpers;
+    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work);
+    work();
+  }
+
   // The fsync of a folder, once for all its copies: 0, or the errno.
   int FolderFlush(const std::string& folder) {
     for (const auto& [done, error] : flushed_folders_)
@@ -684,6 +717,7 @@ class RealFileSystem::CopyBatch {
   }
 
   SystemCalls& calls_;
+  const std::size_t threads_;
   std::unique_ptr<DriveFlush> drive_;
   bool next_on_drive_ = false;
   std::vector<Pending> jobs_;
@@ -697,7 +731,7 @@ RealFileSystem::RealFileSystem(Options options, SystemCalls& calls)
 RealFileSystem::~RealFileSystem() = default;
 
 void RealFileSystem::BeginCopyBatch() {
-  batch_ = std::make_unique<CopyBatch>(calls_);
+  batch_ = std::make_unique<CopyBatch>(calls_, options_.read_back_threads);
 }
 
 CopyResult RealFileSystem::CopyFileNoReplace(const std::string& source,

@@ -224,6 +224,9 @@ class RealFileSystem : public FileSystem {
     // Read back every copy from the drive; when off, only the copies whose
     // sources go next are.
     bool verify_copies = true;
+    // Threads that read back the copies of a batch (1: one after another,
+    // for system calls that must be made in order).
+    std::size_t read_back_threads = 4;
   };
 
   explicit RealFileSystem(SystemCalls& calls)

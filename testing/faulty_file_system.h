@@ -54,8 +54,10 @@ class FaultyFileSystem : private FaultySystemCallsHolder, public RealFileSystem 
   enum class MoveStep { kRename, kLink, kUnlink };
 
   FaultyFileSystem() : FaultyFileSystem(Options()) {}
+  // Its faults count calls in the order they come, so copies are read back
+  // one after another.
   explicit FaultyFileSystem(Options options)
-      : RealFileSystem(options, system_calls) {}
+      : RealFileSystem(OneReadBackThread(options), system_calls) {}
 
   // Calls are counted from 1 from the moment the fault is set; nth == 0
   // fails every call. A failing call does nothing and reports failure.
@@ -119,6 +121,10 @@ class FaultyFileSystem : private FaultySystemCallsHolder, public RealFileSystem 
     int error = EIO;
   };
 
+  static Options OneReadBackThread(Options options) {
+    options.read_back_threads = 1;
+    return options;
+  }
   // Counts the call; true when it is to fail.
   bool Fails(Operation operation);
   // Sets the system-call faults of the copy and move steps that are due.
