@@ -32,7 +32,7 @@ void FaultySystemCalls::CorruptReadsOf(const std::string& path) {
 
 ssize_t FaultySystemCalls::MaybeCorrupt(int fd, void* buffer, ssize_t got,
                                         off_t offset) {
-  if (got > 0 && offset == 0 && corrupt_fds_.contains(fd))
+  if (got > 0 && offset == 0 && Corrupts(fd))
     static_cast<unsigned char*>(buffer)[0] ^= 0x01;
   return got;
 }
@@ -45,6 +45,7 @@ void FaultySystemCalls::FailWritesAfter(std::uint64_t bytes, int error) {
 }
 
 int FaultySystemCalls::FaultFor(Call call, bool on_folder) {
+  const std::lock_guard lock(mutex_);
   auto it = faults_.find(call);
   if (it == faults_.end()) return 0;
   for (Fault& fault : it->second) {
@@ -96,15 +97,26 @@ bool OpensForWriting(int flags) { return (flags & (O_WRONLY | O_RDWR)) != 0; }
 int FaultySystemCalls::Open(const std::string& path, int flags, mode_t mode) {
   const int fd = Checked(Call::kOpen, IsFolder(path),
                          [&] { return real_.Open(path, flags, mode); });
+  const std::lock_guard lock(mutex_);
   if (fd >= 0 && !corrupt_path_.empty() && path == corrupt_path_)
     corrupt_fds_.insert(fd);
   if (fd >= 0 && OpensForWriting(flags)) writable_fds_.insert(fd);
   return fd;
 }
 
+bool FaultySystemCalls::Corrupts(int fd) {
+  const std::lock_guard lock(mutex_);
+  return corrupt_fds_.contains(fd);
+}
+
 int FaultySystemCalls::Close(int fd) {
-  corrupt_fds_.erase(fd);
-  if (writable_fds_.erase(fd) == 0) return real_.Close(fd);
+  bool was_writable;
+  {
+    const std::lock_guard lock(mutex_);
+    corrupt_fds_.erase(fd);
+    was_writable = writable_fds_.erase(fd) != 0;
+  }
+  if (!was_writable) return real_.Close(fd);
   const int fault = FaultFor(Call::kClose, false);
   const int closed = real_.Close(fd);
   if (fault == 0 || fault == kIgnored) return closed;
@@ -117,6 +129,7 @@ int FaultySystemCalls::OpenAt(int dir_fd, const char* name, int flags,
   const int fd = Checked(Call::kOpen, false, [&] {
     return real_.OpenAt(dir_fd, name, flags, mode);
   });
+  const std::lock_guard lock(mutex_);
   if (fd >= 0 && OpensForWriting(flags)) writable_fds_.insert(fd);
   return fd;
 }
@@ -143,8 +156,7 @@ off_t FaultySystemCalls::UnmadeSeek(int fd, off_t offset, int whence) {
 }
 
 ssize_t FaultySystemCalls::Read(int fd, void* buffer, std::size_t size) {
-  const off_t offset =
-      corrupt_fds_.contains(fd) ? real_.Seek(fd, 0, SEEK_CUR) : -1;
+  const off_t offset = Corrupts(fd) ? real_.Seek(fd, 0, SEEK_CUR) : -1;
   return MaybeCorrupt(fd, buffer, Checked(Call::kRead, false, [&] {
                         return real_.Read(fd, buffer, size);
                       }), offset);

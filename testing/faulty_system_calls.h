@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
@@ -170,11 +171,16 @@ class FaultySystemCalls : public SystemCalls {
   // The answer to an ignored seek: the offset asked for (SEEK_SET, and
   // SEEK_DATA before the end), or the end of the file (SEEK_HOLE).
   off_t UnmadeSeek(int fd, off_t offset, int whence);
+  // True for a descriptor whose reads are to be corrupted.
+  bool Corrupts(int fd);
   // The write limit: false, with errno set, when a write of `size` bytes is
   // to fail.
   bool WriteAllowed();
 
   SystemCalls& real_;
+  // Copies are read back on several threads: the faults' counts and the
+  // descriptors' sets are kept under this.
+  std::mutex mutex_;
   std::map<Call, std::vector<Fault>> faults_;
   bool struck_ = false;
   bool writes_limited_ = false;
