@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -68,6 +69,104 @@ int FindData(SystemCalls& calls, int fd, off_t from, off_t& data, off_t& hole) {
   if (hole < 0) return errno != 0 ? errno : EIO;
   return data < from || hole <= data ? EIO : 0;
 }
+
+// Reads a file back from its drive, every cache between the program and the
+// device bypassed where the kernel allows it: a FUSE driver's block device's
+// cached pages dropped, the file opened with O_DIRECT (where the drive
+// refuses it: its own cached pages dropped). Only its data is read; holes
+// are skipped (SEEK_DATA, SEEK_HOLE) and hashed by their place and length.
+class DriveReader {
+ public:
+  DriveReader(SystemCalls& calls, std::size_t chunk_bytes)
+      : calls_(calls), chunk_bytes_(chunk_bytes) {}
+
+  // The hash by position and the length of the file at `path` as its drive
+  // gives it back; only when it is still the file `expected` (device and
+  // inode) and `expected_length` long is it read. 0, or the errno (ESTALE
+  // for another file at the name). `on_read` follows each read.
+  int Hash(const std::string& path, const FileIdentity& expected,
+           std::uint64_t expected_length, ContentHash::Digest& digest,
+           std::uint64_t& length, const std::function<void()>& on_read) {
+    // A FUSE driver reads its block device through the device's own cache:
+    // dropped first, the read-back reaches the medium.
+    int error = DropDeviceCacheOf(path, calls_);
+    if (error != 0) return error;
+    error = HashOpened(path, /*direct=*/true, expected, expected_length, digest,
+                       length, on_read);
+    // Drives that take no O_DIRECT (FUSE, tmpfs) refuse it at the open or
+    // at the first read: read through the cache, its pages dropped first.
+    if (error == EINVAL)
+      error = HashOpened(path, /*direct=*/false, expected, expected_length,
+                         digest, length, on_read);
+    return error;
+  }
+
+ private:
+  int HashOpened(const std::string& path, bool direct,
+                 const FileIdentity& expected, std::uint64_t expected_length,
+                 ContentHash::Digest& digest, std::uint64_t& length,
+                 const std::function<void()>& on_read) {
+    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW |
+                      O_NONBLOCK | (direct ? O_DIRECT : 0);
+    UniqueFd file(calls_.Open(path, flags), calls_);
+    if (!file.valid()) return errno;
+    struct stat opened;
+    if (calls_.FileStat(file.get(), opened) != 0) return errno;
+    // Somebody else's file at the name now: not the file to vouch for.
+    if (!InodeIdentity(opened).SameFileAs(expected)) return ESTALE;
+    length = static_cast<std::uint64_t>(opened.st_size);
+    if (length != expected_length) return 0;  // differs; nothing to read
+    // The pages written are clean after the flush; dropped, the reads
+    // below come from the drive, not from memory.
+    if (!direct) calls_.Advise(file.get(), 0, 0, POSIX_FADV_DONTNEED);
+    AlignedBuffer buffer(static_cast<std::size_t>(
+        std::min<std::uint64_t>(chunk_bytes_, length)));
+    if (!buffer.bytes) return ENOMEM;
+    ContentHash hash;
+    while (hash.size() < length) {
+      off_t data = 0, hole = 0;
+      const int error = FindData(calls_, file.get(),
+                                 static_cast<off_t>(hash.size()), data, hole);
+      if (error == ENXIO) break;  // a hole up to the end
+      if (error != 0) return error;
+      const auto end = std::min(static_cast<std::uint64_t>(hole), length);
+      hash.AddZeros(std::min(static_cast<std::uint64_t>(data), end) -
+                    hash.size());
+      if (const int read_error =
+              HashData(file.get(), end, buffer, hash, on_read))
+        return read_error;
+    }
+    hash.AddZeros(length - hash.size());
+    digest = hash.Result();
+    return 0;
+  }
+
+  // Reads the file's data from the hash's position up to `end` into the
+  // hash; 0, or the errno (EIO where the file ends before it).
+  int HashData(int fd, std::uint64_t end, const AlignedBuffer& buffer,
+               ContentHash& hash, const std::function<void()>& on_read) {
+    while (hash.size() < end) {
+      // No more than the data, in whole pages as O_DIRECT wants them.
+      const std::size_t wanted =
+          static_cast<std::size_t>(std::min<std::uint64_t>(
+              buffer.size, RoundUp(end - hash.size(), kDirectAlignment)));
+      const ssize_t got = calls_.ReadAt(fd, buffer.bytes.get(), wanted,
+                                        static_cast<off_t>(hash.size()));
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return errno;
+      if (got == 0) return EIO;
+      hash.Add(std::string_view(
+          buffer.bytes.get(),
+          static_cast<std::size_t>(std::min<std::uint64_t>(
+              static_cast<std::uint64_t>(got), end - hash.size()))));
+      if (on_read) on_read();
+    }
+    return 0;
+  }
+
+  SystemCalls& calls_;
+  const std::size_t chunk_bytes_;
+};
 
 }  // namespace
 
@@ -509,15 +608,15 @@ class RealFileSystem::CopyJob {
   bool ReadBack() {
     ContentHash::Digest read_back;
     std::uint64_t length = 0;
-    // A FUSE driver reads its block device through the device's own cache:
-    // dropped first, the read-back reaches the medium.
-    int error = DropDeviceCacheOf(target_, calls_);
-    if (error == 0) {
-      error = HashCopy(/*direct=*/true, read_back, length);
-      // Drives that take no O_DIRECT (FUSE, tmpfs) refuse it at the open or
-      // at the first read: read through the cache, its pages dropped first.
-      if (error == EINVAL) error = HashCopy(/*direct=*/false, read_back, length);
-    }
+    const int error =
+        DriveReader(calls_, options_.chunk_bytes)
+            .Hash(target_, InodeOnly(result_.written), result_.bytes_copied,
+                  read_back, length, [this] {
+                    // A window repaints while a large movie
+                    // is read back.
+                    if (progress_ && report_)
+                      progress_(result_.bytes_copied, result_.bytes_copied);
+                  });
     if (error == 0 && length == result_.bytes_copied &&
         read_back == source_hash_.Result())
       return true;
@@ -527,71 +626,6 @@ class RealFileSystem::CopyJob {
       Fail(kVerify, target_, EIO, FailureCause::kCopyDiffers);
     }
     return RemoveUnproven();
-  }
-
-  // The hash of the copy as the drive gives it back and its length: only
-  // its data is read, its holes are skipped (SEEK_DATA, SEEK_HOLE) and
-  // hashed by their place and length. 0, or the errno.
-  int HashCopy(bool direct, ContentHash::Digest& digest,
-               std::uint64_t& length) {
-    const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW |
-                      O_NONBLOCK | (direct ? O_DIRECT : 0);
-    UniqueFd copy(calls_.Open(target_, flags), calls_);
-    if (!copy.valid()) return errno;
-    struct stat opened;
-    if (calls_.FileStat(copy.get(), opened) != 0) return errno;
-    // Somebody else's file at the name now: not this copy to vouch for.
-    if (!InodeIdentity(opened).SameFileAs(InodeOnly(result_.written)))
-      return ESTALE;
-    length = static_cast<std::uint64_t>(opened.st_size);
-    if (length != result_.bytes_copied) return 0;  // differs; nothing to read
-    // The pages the copy wrote are clean after the flush; dropped, the reads
-    // below come from the drive, not from memory.
-    if (!direct) calls_.Advise(copy.get(), 0, 0, POSIX_FADV_DONTNEED);
-    AlignedBuffer buffer(static_cast<std::size_t>(
-        std::min<std::uint64_t>(options_.chunk_bytes, length)));
-    if (!buffer.bytes) return ENOMEM;
-    ContentHash hash;
-    while (hash.size() < length) {
-      off_t data = 0, hole = 0;
-      const int error = FindData(calls_, copy.get(),
-                                 static_cast<off_t>(hash.size()), data, hole);
-      if (error == ENXIO) break;  // a hole up to the end
-      if (error != 0) return error;
-      const auto end = std::min(static_cast<std::uint64_t>(hole), length);
-      hash.AddZeros(std::min(static_cast<std::uint64_t>(data), end) -
-                    hash.size());
-      if (const int read_error = HashData(copy.get(), end, buffer, hash))
-        return read_error;
-    }
-    hash.AddZeros(length - hash.size());
-    digest = hash.Result();
-    return 0;
-  }
-
-  // Reads the copy's data from the hash's position up to `end` into the
-  // hash; 0, or the errno (EIO where the copy ends before it).
-  int HashData(int fd, std::uint64_t end, const AlignedBuffer& buffer,
-               ContentHash& hash) {
-    while (hash.size() < end) {
-      // No more than the data, in whole pages as O_DIRECT wants them.
-      const std::size_t wanted =
-          static_cast<std::size_t>(std::min<std::uint64_t>(
-              buffer.size, RoundUp(end - hash.size(), kDirectAlignment)));
-      const ssize_t got = calls_.ReadAt(fd, buffer.bytes.get(), wanted,
-                                        static_cast<off_t>(hash.size()));
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) return errno;
-      if (got == 0) return EIO;
-      hash.Add(std::string_view(
-          buffer.bytes.get(),
-          static_cast<std::size_t>(std::min<std::uint64_t>(
-              static_cast<std::uint64_t>(got), end - hash.size()))));
-      // A window repaints while a large movie is read back.
-      if (progress_ && report_)
-        progress_(result_.bytes_copied, result_.bytes_copied);
-    }
-    return 0;
   }
 
   SystemCalls& calls_;
@@ -745,6 +779,21 @@ CopyResult RealFileSystem::CopyFileNoReplace(const std::string& source,
   if (!job->Write()) return job->SoFar(/*pending=*/false);
   batch_->Add(job);
   return job->SoFar(/*pending=*/true);
+}
+
+bool RealFileSystem::ReadsBackEqual(const std::string& path,
+                                    std::uint64_t length,
+                                    const ContentHash::Digest& digest) {
+  struct stat st;
+  if (calls_.Stat(path, st, /*follow_links=*/false) != 0 ||
+      !S_ISREG(st.st_mode))
+    return false;
+  ContentHash::Digest read_back;
+  std::uint64_t read_length = 0;
+  return DriveReader(calls_, options_.chunk_bytes)
+                 .Hash(path, InodeIdentity(st), length, read_back, read_length,
+                       nullptr) == 0 &&
+         read_length == length && read_back == digest;
 }
 
 std::vector<CopyResult> RealFileSystem::FinishCopyBatch() {

@@ -53,10 +53,11 @@ Texts OutcomeTexts(FailureOutcome outcome) {
               "コピーが元のファイルの完全な別のコピーだと確かめられないため、"
               "元のファイルを残しました"};
     case FailureOutcome::kSourceKeptImported:
-      return {"the source was kept: its equal copy already there was not "
-              "written by this run",
-              "取り込み済みのコピーはこの実行で書いたものではないため、"
-              "元のファイルを残しました"};
+      return {
+          "the source was kept: its equal copy already there did not "
+          "read back from the drive equal to it, or one of them changed",
+          "取り込み済みのコピーをドライブから読み戻して元のファイルと"
+          "同じだと確かめられなかったため、元のファイルを残しました"};
     case FailureOutcome::kSourceKeptNoFlush:
       return {
           "the source was kept: the drive of the copy is not known to "

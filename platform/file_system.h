@@ -143,6 +143,17 @@ class FileSystem {
                         ContentHash::Digest& /*digest*/) {
     return false;
   }
+  // True when the regular file at `path` (not a link) is `length` long and,
+  // read back from its drive as a copy is (every cache the kernel lets the
+  // program bypass bypassed), hashes to `digest`. A disk that cannot read
+  // past its caches compares what it has.
+  virtual bool ReadsBackEqual(const std::string& path, std::uint64_t length,
+                              const ContentHash::Digest& digest) {
+    ContentHash::Digest read;
+    FileInfo info;
+    return Stat(path, info) && info.size == length && HashFile(path, read) &&
+           read == digest;
+  }
   // The regular files directly in `folder` (links followed), without this
   // program's hidden temporaries; none where the folder cannot be listed.
   struct FolderFile {
@@ -251,6 +262,8 @@ class RealFileSystem : public FileSystem {
                    const std::string& second) override;
   std::vector<FolderFile> FilesIn(const std::string& folder) override;
   bool HashFile(const std::string& path, ContentHash::Digest& digest) override;
+  bool ReadsBackEqual(const std::string& path, std::uint64_t length,
+                      const ContentHash::Digest& digest) override;
   int RemoveStaleTemporaries(const std::string& folder) override;
   FileResult FlushFile(const std::string& path) override;
   FileResult FlushFolder(const std::string& path) override;

@@ -265,32 +265,41 @@ class TargetNames {
 // the first row for it comes up, before anything is copied into it.
 class ImportedFiles {
  public:
+  // A file there equal to a row's source.
+  struct EqualCopy {
+    std::string path;            // empty: none
+    FileInfo source;             // the source when it was hashed
+    ContentHash::Digest digest;  // the source's hash
+  };
+
   // The file in `folder` with the source's length and bytes (XXH3-128 of
-  // both), on the disk (flushed); empty when there is none. The source
+  // both), on the disk (flushed); none when there is none. The source
   // itself (both names off) is no copy of itself. Only files of the
   // source's length are read, each file there once however many rows of
   // that length come (uncompressed RAW files are all of one length).
-  std::string EqualCopyOf(const std::string& source_path,
-                          const std::string& folder, FileSystem& file_system) {
+  EqualCopy EqualCopyOf(const std::string& source_path,
+                        const std::string& folder, FileSystem& file_system) {
     const auto [listed, is_new] = folders_.try_emplace(folder);
     if (is_new) {
       for (const FileSystem::FolderFile& file : file_system.FilesIn(folder))
         listed->second.emplace(file.size, JoinPath(folder, file.name));
     }
-    FileInfo source;
-    if (!file_system.Stat(source_path, source)) return {};
-    const auto [first, last] = listed->second.equal_range(source.size);
+    EqualCopy equal;
+    if (!file_system.Stat(source_path, equal.source)) return {};
+    const auto [first, last] = listed->second.equal_range(equal.source.size);
     if (first == last) return {};
-    ContentHash::Digest source_digest;
-    if (!file_system.HashFile(source_path, source_digest)) return {};
+    if (!file_system.HashFile(source_path, equal.digest)) return {};
     for (auto candidate = first; candidate != last; ++candidate) {
       const std::string& there = candidate->second;
       FileInfo info;
-      if (!file_system.Stat(there, info) || info.SameFileAs(source)) continue;
+      if (!file_system.Stat(there, info) || info.SameFileAs(equal.source))
+        continue;
       const std::optional<ContentHash::Digest> digest =
           DigestOf(there, file_system);
-      if (digest == source_digest && file_system.FlushFile(there).ok())
-        return there;
+      if (digest == equal.digest && file_system.FlushFile(there).ok()) {
+        equal.path = there;
+        return equal;
+      }
     }
     return {};
   }
@@ -524,19 +533,37 @@ class BatchRun {
 
   // With the option to skip what was imported before: true when the row's
   // source has an equal copy in its target folder, which the row then
-  // names. A move keeps such a source: the copy there is not one this run
-  // wrote, flushed and read back, the only proof on which a source goes.
+  // names. A move deletes such a source on the proof a copy of its own
+  // would give (RemoveImportedSource), and keeps it otherwise, saying why.
   bool SkipsAsImported(PlanRow& row, const std::string& folder) {
     if (!options_.SkipImported || AttributeOnlyMode(options_)) return false;
-    std::string there =
+    const ImportedFiles::EqualCopy equal =
         imported_.EqualCopyOf(row.SourcePath, folder, file_system_);
-    if (there.empty()) return false;
+    if (equal.path.empty()) return false;
     row.State = RowState::kImported;
-    row.TargetPath = std::move(there);
-    if (!options_.KeepOriginal)
-      row.failure = FileResult(FileOperation::kDelete, row.SourcePath,
-                               ECANCELED, FailureCause::kOutcomeOnly)
-                        .WithOutcome(FailureOutcome::kSourceKeptImported);
+    row.TargetPath = equal.path;
+    if (options_.KeepOriginal) return true;
+    const SourceRemoval removal =
+        RemoveImportedSource(row.SourcePath, equal.source, equal.digest,
+                             equal.path, file_system_, &row.failure);
+    switch (removal) {
+      case SourceRemoval::kDeleted:
+        break;
+      case SourceRemoval::kDeleteFailed:
+        row.State = RowState::kDelError;
+        break;
+      case SourceRemoval::kNotAllowed:
+        // The file there did not prove itself: read back different, changed
+        // meanwhile, or the source changed since it was hashed.
+        row.failure = FileResult(FileOperation::kDelete, row.SourcePath,
+                                 ECANCELED, FailureCause::kOutcomeOnly)
+                          .WithOutcome(FailureOutcome::kSourceKeptImported);
+        break;
+      case SourceRemoval::kDriveCannotFlush:
+      case SourceRemoval::kReadBackFromMemory:
+        row.failure = SourceKept(row.SourcePath, FileResult(), removal);
+        break;
+    }
     return true;
   }
 

@@ -164,20 +164,39 @@ TEST(SkipImportedTest, EachFileThereIsReadOnce) {
   for (const auto& [path, count] : fs.reads) EXPECT_EQ(count, 1) << path;
 }
 
-// A move never deletes a source on the strength of a copy that this run did
-// not write: the source stays and the row says why.
-TEST(SkipImportedTest, AMoveKeepsTheSourceOfAnImportedRow) {
-  MemoryFileSystem fs;
-  fs.WriteFile(std::string(kDayFolder) + "2024_04_01a0.JPG",
-               "photo IMG_0001.JPG");
-  const ProcessingPlan plan = Execute(
-      Card(fs, {"IMG_0001.JPG", "IMG_0002.JPG"}), fs, SkipOptions(false));
-  EXPECT_EQ(States(plan),
-            (std::vector<RowState>{RowState::kImported, RowState::kMoved}));
-  EXPECT_EQ(plan[0].failure.outcome(), FailureOutcome::kSourceKeptImported);
-  EXPECT_EQ(fs.Contents("/c/IMG_0001.JPG"), "photo IMG_0001.JPG");
-  EXPECT_FALSE(fs.Contents("/c/IMG_0002.JPG"));
-  EXPECT_EQ(FilesIn(fs), 2u);
+// A disk whose drive gives back something else than it holds in memory.
+class ReadsBackWrong : public MemoryFileSystem {
+ public:
+  bool ReadsBackEqual(const std::string&, std::uint64_t,
+                      const ContentHash::Digest&) override {
+    return false;
+  }
+};
+
+// A move deletes the source of an imported row only once the file already
+// there read back from its drive equal to it, as a copy of its own would
+// have to; otherwise the source stays and the row says why.
+TEST(SkipImportedTest, AMoveDeletesAnImportedSourceOnlyOnItsCopysProof) {
+  for (const bool reads_back_equal : {true, false}) {
+    SCOPED_TRACE(reads_back_equal ? "read back equal" : "read back wrong");
+    MemoryFileSystem equal_disk;
+    ReadsBackWrong wrong_disk;
+    MemoryFileSystem& fs = reads_back_equal
+                               ? equal_disk
+                               : static_cast<MemoryFileSystem&>(wrong_disk);
+    fs.WriteFile(std::string(kDayFolder) + "2024_04_01a0.JPG",
+                 "photo IMG_0001.JPG");
+    const ProcessingPlan plan = Execute(
+        Card(fs, {"IMG_0001.JPG", "IMG_0002.JPG"}), fs, SkipOptions(false));
+    EXPECT_EQ(States(plan),
+              (std::vector<RowState>{RowState::kImported, RowState::kMoved}));
+    EXPECT_EQ(plan[0].failure.outcome(),
+              reads_back_equal ? FailureOutcome::kNone
+                               : FailureOutcome::kSourceKeptImported);
+    EXPECT_EQ(fs.Contents("/c/IMG_0001.JPG").has_value(), !reads_back_equal);
+    EXPECT_FALSE(fs.Contents("/c/IMG_0002.JPG"));
+    EXPECT_EQ(FilesIn(fs), 2u);  // nothing copied again
+  }
 }
 
 }  // namespace

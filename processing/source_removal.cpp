@@ -1,5 +1,7 @@
 #include "processing/source_removal.h"
 
+#include <optional>
+
 namespace kuronel {
 namespace {
 
@@ -22,27 +24,73 @@ bool CopyProvesItself(const std::string& source_path,
          !target_now.SameFileAs(source_now);
 }
 
-}  // namespace
+// The copy that was there before the run, at `copy_path`: another file than
+// the source, on the disk, read back from its drive equal to the source as
+// it was hashed, and unchanged meanwhile; the source unchanged since it was
+// hashed.
+bool ImportedCopyProvesItself(const std::string& source_path,
+                              const FileInfo& source,
+                              const ContentHash::Digest& digest,
+                              const std::string& copy_path,
+                              FileSystem& file_system) {
+  FileInfo copy_before, copy_after, source_now;
+  return file_system.Stat(copy_path, copy_before) &&
+         !copy_before.SameFileAs(source) && copy_before.size == source.size &&
+         file_system.FlushFile(copy_path).ok() &&
+         file_system.ReadsBackEqual(copy_path, source.size, digest) &&
+         file_system.Stat(copy_path, copy_after) &&
+         copy_after.Unchanged(copy_before) &&
+         file_system.Stat(source_path, source_now) &&
+         source_now.Unchanged(source) && !source_now.SameFileAs(copy_after);
+}
 
-SourceRemoval RemoveCopiedSource(const std::string& source_path,
-                                 const std::string& target_path,
-                                 const CopyResult& copy,
-                                 FileSystem& file_system,
-                                 FileResult* failure) {
-  switch (file_system.ProofOfCopiesOn(target_path)) {
+// The drive of a copy may rule out any delete on its strength.
+std::optional<SourceRemoval> RuledOutByDrive(const std::string& copy_path,
+                                             FileSystem& file_system) {
+  switch (file_system.ProofOfCopiesOn(copy_path)) {
     case CopyProof::kComplete:
-      break;
+      return std::nullopt;
     case CopyProof::kFlushNotDurable:
       return SourceRemoval::kDriveCannotFlush;
     case CopyProof::kReadBackFromMemory:
       return SourceRemoval::kReadBackFromMemory;
   }
-  if (!CopyProvesItself(source_path, target_path, copy, file_system))
-    return SourceRemoval::kNotAllowed;
+  return SourceRemoval::kNotAllowed;
+}
+
+SourceRemoval Delete(const std::string& source_path, FileSystem& file_system,
+                     FileResult* failure) {
   const FileResult deleted = file_system.DeleteFile(source_path);
   if (deleted.ok()) return SourceRemoval::kDeleted;
   if (failure != nullptr) *failure = deleted;
   return SourceRemoval::kDeleteFailed;
+}
+
+}  // namespace
+
+SourceRemoval RemoveCopiedSource(const std::string& source_path,
+                                 const std::string& target_path,
+                                 const CopyResult& copy,
+                                 FileSystem& file_system, FileResult* failure) {
+  if (const auto ruled_out = RuledOutByDrive(target_path, file_system))
+    return *ruled_out;
+  if (!CopyProvesItself(source_path, target_path, copy, file_system))
+    return SourceRemoval::kNotAllowed;
+  return Delete(source_path, file_system, failure);
+}
+
+SourceRemoval RemoveImportedSource(const std::string& source_path,
+                                   const FileInfo& source,
+                                   const ContentHash::Digest& digest,
+                                   const std::string& copy_path,
+                                   FileSystem& file_system,
+                                   FileResult* failure) {
+  if (const auto ruled_out = RuledOutByDrive(copy_path, file_system))
+    return *ruled_out;
+  if (!ImportedCopyProvesItself(source_path, source, digest, copy_path,
+                                file_system))
+    return SourceRemoval::kNotAllowed;
+  return Delete(source_path, file_system, failure);
 }
 
 }  // namespace kuronel

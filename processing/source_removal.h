@@ -37,6 +37,20 @@ SourceRemoval RemoveCopiedSource(const std::string& source_path,
                                  FileSystem& file_system,
                                  FileResult* failure = nullptr);
 
+// The source of a row imported before the run: its equal copy stood at
+// `copy_path` in the target folder already. It goes on the same proof a copy
+// gives: the copy there is another file than the source, on a drive known
+// to make its flushes durable and whose read-back reaches the medium,
+// flushed, read back from the drive with the source's length and `digest`
+// (the source's hash, taken when its status was `source`), and unchanged
+// meanwhile; the source is unchanged since it was hashed.
+SourceRemoval RemoveImportedSource(const std::string& source_path,
+                                   const FileInfo& source,
+                                   const ContentHash::Digest& digest,
+                                   const std::string& copy_path,
+                                   FileSystem& file_system,
+                                   FileResult* failure = nullptr);
+
 }  // namespace kuronel
 
 #endif  // KURONEL_PROCESSING_SOURCE_REMOVAL_H_
