@@ -21,7 +21,6 @@ constexpr unsigned long kMsdosMagic = 0x4d44;
 constexpr unsigned long kExfatMagic = 0x2011BAB0;
 constexpr unsigned long kFuseMagic = 0x65735546;
 constexpr unsigned long kExt4Magic = 0xEF53;
-constexpr unsigned long kXfsMagic = 0x58465342;
 constexpr unsigned long kBtrfsMagic = 0x9123683E;
 
 // Whether the drive's names are wanted (identity), or only its trust (a
