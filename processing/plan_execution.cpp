@@ -473,6 +473,7 @@ class BatchRun {
     // The drives' facts and the folders' identities, asked once for the
     // batch's hundreds of files.
     const DriveMemo drives;
+    ready_folders_.clear();
     std::vector<RowInBatch> rows;
     std::uint64_t bytes = 0;
     const std::size_t most_rows = batch_rows_;
@@ -511,8 +512,7 @@ class BatchRun {
           SourceDriveGone(row.SourcePath, error, file_system_)
               ? FailureCause::kSourceDriveGone
                                                  : FailureCause::kSystem);
-    } else if (!file_system_.DirectoryExists(folder) &&
-               !(row.failure = file_system_.CreateDirectories(folder)).ok()) {
+    } else if (!FolderReady(folder, row)) {
       row.State = RowState::kDirError;
     } else if (SkipsAsImported(row, folder)) {
       // Not copied: the row reads as done, with nothing to confirm or delete.
@@ -529,6 +529,17 @@ class BatchRun {
       read_ahead_.After(started.planned);
     }
     return started;
+  }
+
+  // The row's target folder stands, made where it was missing; asked of the
+  // drive once a batch.
+  bool FolderReady(const std::string& folder, PlanRow& row) {
+    if (ready_folders_.contains(folder)) return true;
+    if (!file_system_.DirectoryExists(folder) &&
+        !(row.failure = file_system_.CreateDirectories(folder)).ok())
+      return false;
+    ready_folders_.insert(folder);
+    return true;
   }
 
   // With the option to skip what was imported before: true when the row's
@@ -628,6 +639,7 @@ class BatchRun {
   SourceReadAhead read_ahead_;
   TargetNames names_;
   ImportedFiles imported_;
+  std::unordered_set<std::string> ready_folders_;  // of the batch in hand
   std::size_t batch_rows_ = 1;  // the most rows of the next batch
 };
 
