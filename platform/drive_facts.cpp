@@ -227,26 +227,11 @@ DriveMemo::~DriveMemo() { current_memo = outer_; }
 
 DriveMemo* DriveMemo::Current() { return current_memo; }
 
-const DriveMemo::FolderKeys& DriveMemo::Folder(const std::string& folder,
-                                               SystemCalls& calls) {
+const FolderKeys& DriveMemo::Folder(const std::string& folder,
+                                    SystemCalls& calls) {
   const auto known = folders_.find(folder);
   if (known != folders_.end()) return known->second;
-  FolderKeys keys;
-  struct stat st;
-  if (calls.Stat(folder, st) == 0) {
-    keys.device = st.st_dev;
-    MountEntry entry;
-    const DriveFacts facts = AskDrive(folder, Ask::kEverything, entry, calls);
-    keys.by_path = facts.renumbers_files && facts.device == keys.device;
-    if (keys.by_path) {
-      const std::string real = ResolvedPath(folder, calls);
-      const bool mounted =
-          entry.device == keys.device && PathHolds(entry.mount_point, real);
-      keys.from_root = mounted ? PathFromDriveRoot(entry, real) : real;
-      keys.folds = facts.folds_names;
-    }
-  }
-  return folders_.emplace(folder, std::move(keys)).first->second;
+  return folders_.emplace(folder, KeysOfFolder(folder, calls)).first->second;
 }
 
 const DriveFacts& DriveMemo::Drive(std::uint64_t device,
@@ -295,13 +280,10 @@ std::uint64_t DrivePathKey(std::string_view path_from_root,
 std::uint64_t PathKeyOf(const struct stat& status, const std::string& path,
                         SystemCalls& calls) {
   if (DriveMemo* memo = DriveMemo::Current()) {
-    const DriveMemo::FolderKeys& folder = memo->Folder(ParentFolder(path), calls);
+    const FolderKeys& folder = memo->Folder(ParentFolder(path), calls);
     // A drive mounted on a folder, or a link to another drive: asked below.
     if (folder.device == static_cast<std::uint64_t>(status.st_dev))
-      return folder.by_path ? DrivePathKey(JoinPath(folder.from_root,
-                                                    BaseName(path)),
-                                           folder.folds.get())
-                            : 0;
+      return PathKeyIn(folder, BaseName(path));
   }
   std::string existing;
   const unsigned long magic = FileSystemMagic(path, existing, calls);
@@ -330,30 +312,39 @@ FolderIdentities::FolderIdentities(std::string folder, SystemCalls& calls)
 
 FileIdentity FolderIdentities::Of(const struct stat& status,
                                   std::string_view name) {
-  if (!resolved_) Resolve();
-  const auto device = static_cast<std::uint64_t>(status.st_dev);
+  if (!resolved_) {
+    keys_ = KeysOfFolder(folder_, calls_);
+    resolved_ = true;
+  }
   // A link to another drive, or a drive mounted on a folder here: its own
   // path tells.
-  if (device != device_)
+  if (static_cast<std::uint64_t>(status.st_dev) != keys_.device)
     return IdentityOf(status, JoinPath(folder_, name), calls_);
   FileIdentity identity = InodeIdentity(status);
-  if (facts_.renumbers_files)
-    identity.path_key =
-        DrivePathKey(JoinPath(real_folder_, name), facts_.folds_names.get());
+  identity.path_key = PathKeyIn(keys_, name);
   return identity;
 }
 
-void FolderIdentities::Resolve() {
-  resolved_ = true;
+FolderKeys KeysOfFolder(const std::string& folder, SystemCalls& calls) {
+  FolderKeys keys;
   struct stat st;
-  if (calls_.Stat(folder_, st) != 0) return;
-  device_ = st.st_dev;
+  if (calls.Stat(folder, st) != 0) return keys;
+  keys.device = st.st_dev;
   MountEntry entry;
-  facts_ = AskDrive(folder_, Ask::kEverything, entry, calls_);
-  if (!facts_.renumbers_files) return;
-  real_folder_ = ResolvedPath(folder_, calls_);
-  if (entry.device == device_ && PathHolds(entry.mount_point, real_folder_))
-    real_folder_ = PathFromDriveRoot(entry, real_folder_);
+  const DriveFacts facts = AskDrive(folder, Ask::kEverything, entry, calls);
+  keys.by_path = facts.renumbers_files && facts.device == keys.device;
+  if (!keys.by_path) return keys;
+  const std::string real = ResolvedPath(folder, calls);
+  const bool mounted =
+      entry.device == keys.device && PathHolds(entry.mount_point, real);
+  keys.from_root = mounted ? PathFromDriveRoot(entry, real) : real;
+  keys.folds = facts.folds_names;
+  return keys;
+}
+
+std::uint64_t PathKeyIn(const FolderKeys& folder, std::string_view name) {
+  if (!folder.by_path) return 0;
+  return DrivePathKey(JoinPath(folder.from_root, name), folder.folds.get());
 }
 
 }  // namespace kuronel

@@ -61,6 +61,22 @@ struct DriveFacts {
 // of an ordinary Linux file system.
 DriveFacts DriveFactsOf(const std::string& path, SystemCalls& calls);
 
+// How the files of one folder are known: on a drive that renumbers files
+// (FAT, exFAT, an unknown FUSE drive) by their paths from the drive's root.
+struct FolderKeys {
+  std::uint64_t device = 0;  // the folder's st_dev; 0: it could not be asked
+  bool by_path = false;      // the drive renumbers files
+  std::string from_root;     // the folder's path from the drive's root
+  std::shared_ptr<const UpcaseTable> folds;
+};
+
+// The keys of `folder`, asked of its drive and the mount table once.
+FolderKeys KeysOfFolder(const std::string& folder, SystemCalls& calls);
+
+// The path key of the entry `name` of a folder on its own drive (0 where
+// the drive keeps its file numbers).
+std::uint64_t PathKeyIn(const FolderKeys& folder, std::string_view name);
+
 // While one lives, the thread that made it asks the facts of each folder and
 // of each drive once: a batch of a run takes the identities of hundreds of
 // files in a few folders, and each would otherwise cost a look at the drive,
@@ -75,13 +91,6 @@ class DriveMemo {
   DriveMemo(const DriveMemo&) = delete;
   DriveMemo& operator=(const DriveMemo&) = delete;
 
-  // How the files of one folder are known.
-  struct FolderKeys {
-    std::uint64_t device = 0;  // the folder's st_dev; 0: not asked
-    bool by_path = false;      // the drive renumbers files
-    std::string from_root;     // the folder's path from the drive's root
-    std::shared_ptr<const UpcaseTable> folds;
-  };
   // This thread's memo, or null.
   static DriveMemo* Current();
   const FolderKeys& Folder(const std::string& folder, SystemCalls& calls);
@@ -132,14 +141,10 @@ class FolderIdentities {
   FileIdentity Of(const struct stat& status, std::string_view name);
 
  private:
-  void Resolve();
-
   SystemCalls& calls_;
   std::string folder_;
   bool resolved_ = false;
-  std::uint64_t device_ = 0;
-  DriveFacts facts_;
-  std::string real_folder_;
+  FolderKeys keys_;
 };
 
 // The key of a path from the root of a drive that renumbers files: its
