@@ -8,6 +8,7 @@
 #include "gtest/gtest.h"
 #include "processing/new_name_plan.h"
 #include "processing/plan_execution.h"
+#include "testing/memory_card.h"
 #include "testing/memory_file_system.h"
 #include "testing/temp_dir.h"
 
@@ -26,18 +27,6 @@ Settings PairOptions(bool keep = true) {
   options.KeepOriginal = keep;
   options.IncludeRawHeifMp4 = true;
   return options;
-}
-
-// A card's files of 2024-04-01 10:00:00, in /c/, each holding its own name.
-FileCatalogue Card(MemoryFileSystem& fs,
-                   const std::vector<std::string>& names) {
-  FileCatalogue catalogue;
-  for (const std::string& name : names) {
-    fs.WriteFile("/c/" + name, "photo " + name);
-    catalogue.push_back(
-        DatedRow("/c/", name, DateKey{2024, 4, 1, 10, 0, 0}, true));
-  }
-  return catalogue;
 }
 
 // Where each source went, by its name, after the plan was built and run.
@@ -104,7 +93,8 @@ TEST(ShotNamesTest, AShotTakesTheFirstNameFreeForAllItsFiles) {
     for (const std::string& name : c.there)
       fs.WriteFile(kDay + name, "another shot");
     std::vector<RowState> planned;
-    EXPECT_EQ(PlanAndRun(Card(fs, c.card), fs, &planned), c.targets);
+    EXPECT_EQ(PlanAndRun(testing::MemoryCard(fs, c.card), fs, &planned),
+              c.targets);
     EXPECT_EQ(planned, c.planned);
     for (const std::string& name : c.there)
       EXPECT_EQ(fs.Contents(kDay + name), "another shot");
@@ -144,7 +134,8 @@ TEST(ShotNamesTest, AHalfImportedPairCompletesUnderItsName) {
     fs.WriteFile(std::string(kDay) + "a0.JPG", c.there);
     std::vector<RowState> planned;
     EXPECT_EQ(
-        PlanAndRun(Card(fs, {"IMG_0001.JPG", "IMG_0001.CR3"}), fs, &planned),
+        PlanAndRun(testing::MemoryCard(fs, {"IMG_0001.JPG", "IMG_0001.CR3"}),
+                   fs, &planned),
         c.targets);
     EXPECT_EQ(planned, c.planned);
     EXPECT_EQ(fs.Contents(std::string(kDay) + "a0.JPG"), c.there);
@@ -153,7 +144,8 @@ TEST(ShotNamesTest, AHalfImportedPairCompletesUnderItsName) {
   // moves it so.
   for (bool keep : {true, false}) {
     MemoryFileSystem fs;
-    const FileCatalogue card = Card(fs, {"IMG_0001.JPG", "IMG_0001.CR3"});
+    const FileCatalogue card =
+        testing::MemoryCard(fs, {"IMG_0001.JPG", "IMG_0001.CR3"});
     fs.WriteFile(std::string(kDay) + "a0.JPG", "photo IMG_0001.JPG");
     fs.WriteFile(std::string(kDay) + "a0.CR3", "photo IMG_0001.CR3");
     const std::map<std::string, std::string> again = {

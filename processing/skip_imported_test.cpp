@@ -7,6 +7,7 @@
 #include "gtest/gtest.h"
 #include "processing/new_name_plan.h"
 #include "processing/plan_execution.h"
+#include "testing/memory_card.h"
 #include "testing/memory_file_system.h"
 
 namespace kuronel {
@@ -23,19 +24,6 @@ Settings SkipOptions(bool keep = true) {
   options.KeepOriginal = keep;
   options.SkipImported = true;
   return options;
-}
-
-// Puts the named photos on the card, each holding `prefix` and its name, and
-// catalogues them as shot on 2024-04-01.
-FileCatalogue Card(MemoryFileSystem& fs, const std::vector<std::string>& names,
-                   const std::string& prefix = "photo ") {
-  FileCatalogue catalogue;
-  for (const std::string& name : names) {
-    fs.WriteFile("/c/" + name, prefix + name);
-    catalogue.push_back(
-        DatedRow("/c/", name, DateKey{2024, 4, 1, 10, 0, 0}, true));
-  }
-  return catalogue;
 }
 
 ProcessingPlan Execute(const FileCatalogue& catalogue, FileSystem& fs,
@@ -61,10 +49,11 @@ std::size_t FilesIn(MemoryFileSystem& fs) {
 TEST(SkipImportedTest, ACardCopiedAgainAddsOnlyItsNewPhotos) {
   MemoryFileSystem fs;
   const std::vector<std::string> first = {"IMG_0001.JPG", "IMG_0002.JPG"};
-  Execute(Card(fs, first), fs, SkipOptions());
+  Execute(testing::MemoryCard(fs, first), fs, SkipOptions());
   ASSERT_EQ(FilesIn(fs), 2u);
 
-  const ProcessingPlan again = Execute(Card(fs, first), fs, SkipOptions());
+  const ProcessingPlan again =
+      Execute(testing::MemoryCard(fs, first), fs, SkipOptions());
   EXPECT_EQ(States(again), std::vector<RowState>(2, RowState::kImported));
   EXPECT_EQ(again[1].TargetPath, std::string(kDayFolder) + "2024_04_01a1.JPG");
   EXPECT_EQ(FilesIn(fs), 2u);
@@ -72,7 +61,8 @@ TEST(SkipImportedTest, ACardCopiedAgainAddsOnlyItsNewPhotos) {
   std::vector<std::string> third = first;
   for (const char* name : {"IMG_0003.JPG", "IMG_0004.JPG", "IMG_0005.JPG"})
     third.push_back(name);
-  const ProcessingPlan more = Execute(Card(fs, third), fs, SkipOptions());
+  const ProcessingPlan more =
+      Execute(testing::MemoryCard(fs, third), fs, SkipOptions());
   EXPECT_EQ(States(more),
             (std::vector<RowState>{RowState::kImported, RowState::kImported,
                                    RowState::kCopied, RowState::kCopied,
@@ -81,7 +71,7 @@ TEST(SkipImportedTest, ACardCopiedAgainAddsOnlyItsNewPhotos) {
   // Without the option, everything is copied again.
   Settings copy_all = SkipOptions();
   copy_all.SkipImported = false;
-  Execute(Card(fs, first), fs, copy_all);
+  Execute(testing::MemoryCard(fs, first), fs, copy_all);
   EXPECT_EQ(FilesIn(fs), 7u);
 }
 
@@ -117,7 +107,7 @@ TEST(SkipImportedTest, OnlyAnEqualFileThereBeforeTheRunCounts) {
     MemoryFileSystem fs;
     for (const auto& [name, contents] : c.there)
       fs.WriteFile(kDayFolder + name, contents);
-    FileCatalogue card = Card(fs, c.card, c.prefix);
+    FileCatalogue card = testing::MemoryCard(fs, c.card, c.prefix);
     if (c.card.size() == 2)
       fs.WriteFile("/c/" + c.card[1], c.prefix + c.card[0]);
     EXPECT_EQ(States(Execute(card, fs, SkipOptions())), c.states);
@@ -127,7 +117,8 @@ TEST(SkipImportedTest, OnlyAnEqualFileThereBeforeTheRunCounts) {
   MemoryFileSystem fs;
   Settings in_place = SkipOptions();
   in_place.MoveToDateFolder = in_place.RenameToDateFile = false;
-  const ProcessingPlan plan = Execute(Card(fs, {"IMG_0001.JPG"}), fs, in_place);
+  const ProcessingPlan plan =
+      Execute(testing::MemoryCard(fs, {"IMG_0001.JPG"}), fs, in_place);
   EXPECT_EQ(States(plan), std::vector<RowState>{RowState::kCopied});
   EXPECT_EQ(fs.Contents("/c/IMG_00011.JPG"), "photo IMG_0001.JPG");
 }
@@ -156,7 +147,8 @@ TEST(SkipImportedTest, EachFileThereIsReadOnce) {
   for (const char* name : {"IMG_0001.JPG", "IMG_0002.JPG", "IMG_0003.JPG",
                            "IMG_0004.JPG", "IMG_0005.JPG"})
     names.push_back(name);
-  const FileCatalogue card = Card(fs, names);  // all of one length
+  const FileCatalogue card =
+      testing::MemoryCard(fs, names);  // all of one length
   Execute(card, fs, SkipOptions());
   fs.reads.clear();
   EXPECT_EQ(States(Execute(card, fs, SkipOptions())),
@@ -186,8 +178,9 @@ TEST(SkipImportedTest, AMoveDeletesAnImportedSourceOnlyOnItsCopysProof) {
                                : static_cast<MemoryFileSystem&>(wrong_disk);
     fs.WriteFile(std::string(kDayFolder) + "2024_04_01a0.JPG",
                  "photo IMG_0001.JPG");
-    const ProcessingPlan plan = Execute(
-        Card(fs, {"IMG_0001.JPG", "IMG_0002.JPG"}), fs, SkipOptions(false));
+    const ProcessingPlan plan =
+        Execute(testing::MemoryCard(fs, {"IMG_0001.JPG", "IMG_0002.JPG"}), fs,
+                SkipOptions(false));
     EXPECT_EQ(States(plan),
               (std::vector<RowState>{RowState::kImported, RowState::kMoved}));
     EXPECT_EQ(plan[0].failure.outcome(),
