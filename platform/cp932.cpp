@@ -116,39 +116,35 @@ std::optional<std::string> CodePointToCp932(char32_t code_point) {
   return Utf8ToCp932(utf8);
 }
 
+std::size_t DecodeUtf8(std::string_view text, std::size_t i,
+                       char32_t& code_point) {
+  const auto byte = [&](std::size_t k) {
+    return static_cast<unsigned char>(text[k]);
+  };
+  const unsigned char lead = byte(i);
+  const std::size_t length = lead < 0x80           ? 1
+                             : (lead >> 5) == 0x6  ? 2
+                             : (lead >> 4) == 0xE  ? 3
+                             : (lead >> 3) == 0x1E ? 4
+                                                   : 0;
+  if (length == 0 || i + length > text.size()) return 0;
+  code_point = length == 1 ? lead : lead & (0x7F >> length);
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    code_point = (code_point << 6) | (byte(i + k) & 0x3F);
+  }
+  static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+  const bool overlong = code_point < kLeast[length];
+  const bool surrogate = code_point >= 0xD800 && code_point <= 0xDFFF;
+  if (overlong || surrogate || code_point > 0x10FFFF) return 0;
+  return length;
+}
+
 bool IsValidUtf8(std::string_view bytes) {
-  size_t i = 0;
-  const size_t n = bytes.size();
-  while (i < n) {
-    unsigned char c = bytes[i];
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    int length;
-    char32_t cp;
-    if ((c & 0xE0) == 0xC0) {
-      length = 2;
-      cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      length = 3;
-      cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      length = 4;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + length > n) return false;
-    for (int k = 1; k < length; ++k) {
-      unsigned char cc = bytes[i + k];
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    static constexpr char32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMinimum[length] || cp > 0x10FFFF ||
-        (cp >= 0xD800 && cp <= 0xDFFF))
-      return false;
+  char32_t code_point;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t length = DecodeUtf8(bytes, i, code_point);
+    if (length == 0) return false;
     i += length;
   }
   return true;

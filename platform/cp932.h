@@ -26,6 +26,11 @@ std::optional<std::string> CodePointToCp932(char32_t code_point);
 // Appends the UTF-8 form of one Unicode code point.
 void AppendUtf8(char32_t code_point, std::string& out);
 
+// The length of the well-formed UTF-8 sequence at `text[i]` and its code
+// point; 0 when none starts there (overlong forms and surrogates included).
+std::size_t DecodeUtf8(std::string_view text, std::size_t i,
+                       char32_t& code_point);
+
 // True when the bytes are well-formed UTF-8.
 bool IsValidUtf8(std::string_view bytes);
 

@@ -146,7 +146,13 @@ class RegistryGuard {
       : fd_(calls.OpenAt(registry, "lock",
                          O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600),
             calls) {
-    held_ = fd_.valid() && calls.Lock(fd_.get(), LOCK_EX) == 0;
+    int locked = -1;
+    if (fd_.valid()) {
+      // A signal while it waits for another run is no reason to refuse.
+      while ((locked = calls.Lock(fd_.get(), LOCK_EX)) != 0 && errno == EINTR) {
+      }
+    }
+    held_ = locked == 0;
   }
   bool held() const { return held_; }
 
@@ -155,11 +161,16 @@ class RegistryGuard {
   bool held_ = false;
 };
 
-// A refusal for want of a registry, with the reason and errno's text.
-bool NoRegistry(LockRefusal& refusal, const std::string& what) {
+// A refusal for want of a registry, for `reason`.
+bool Refuse(LockRefusal& refusal, std::string reason) {
   refusal.kind = LockRefusal::Kind::kNoRegistry;
-  refusal.reason = what + ": " + std::strerror(errno);
+  refusal.reason = std::move(reason);
   return false;
+}
+
+// The same, with errno's text after `what`.
+bool NoRegistry(LockRefusal& refusal, const std::string& what) {
+  return Refuse(refusal, what + ": " + std::strerror(errno));
 }
 
 }  // namespace
@@ -180,11 +191,8 @@ bool FolderLocks::TryLock(const std::vector<Request>& requests,
 
 bool FolderLocks::OpenRegistry(LockRefusal& refusal) {
   refusal.folder = RunRegistryFolder(calls_.EffectiveUser(), registry_parent_);
-  refusal.reason = ParentFault(calls_, registry_parent_);
-  if (!refusal.reason.empty()) {
-    refusal.kind = LockRefusal::Kind::kNoRegistry;
-    return false;
-  }
+  if (std::string fault = ParentFault(calls_, registry_parent_); !fault.empty())
+    return Refuse(refusal, std::move(fault));
   if (calls_.MakeDirectory(refusal.folder, 0700) != 0 && errno != EEXIST)
     return NoRegistry(refusal, "cannot make it");
   // Never through a link: whatever a link planted there points at is not
@@ -195,27 +203,20 @@ bool FolderLocks::OpenRegistry(LockRefusal& refusal) {
   if (!registry_.valid()) {
     const int error = errno;
     struct stat st;
-    if (calls_.Stat(refusal.folder, st, false) == 0 && S_ISLNK(st.st_mode)) {
-      refusal.kind = LockRefusal::Kind::kNoRegistry;
-      refusal.reason = "it is a symbolic link";
-      return false;
-    }
+    if (calls_.Stat(refusal.folder, st, false) == 0 && S_ISLNK(st.st_mode))
+      return Refuse(refusal, "it is a symbolic link");
     errno = error;
     return NoRegistry(refusal, "cannot open it");
   }
-  refusal.reason = RegistryFault(calls_, registry_.get());
-  if (!refusal.reason.empty()) {
-    refusal.kind = LockRefusal::Kind::kNoRegistry;
-    return false;
-  }
-  refusal = LockRefusal();
+  if (std::string fault = RegistryFault(calls_, registry_.get());
+      !fault.empty())
+    return Refuse(refusal, std::move(fault));
   return true;
 }
 
 bool FolderLocks::Register(const std::vector<Request>& requests,
                            LockRefusal& refusal) {
   if (!OpenRegistry(refusal)) return false;
-  refusal.folder = RunRegistryFolder(calls_.EffectiveUser(), registry_parent_);
   RegistryGuard guard(calls_, registry_.get());
   if (!guard.held()) return NoRegistry(refusal, "cannot lock its file lock");
   std::vector<Registered> mine;

@@ -1,7 +1,10 @@
 #include "platform/name_folding.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+
+#include "platform/cp932.h"
 
 namespace kuronel {
 namespace {
@@ -15,45 +18,6 @@ std::uint32_t Little32(const char* bytes) {
 
 std::uint64_t Little64(const char* bytes) {
   return (std::uint64_t{Little32(bytes + 4)} << 32) | Little32(bytes);
-}
-
-// The length of the UTF-8 sequence at `text[i]` and its code point; 0 when
-// no well-formed sequence starts there.
-std::size_t DecodeUtf8(std::string_view text, std::size_t i,
-                       char32_t& code_point) {
-  const auto byte = [&](std::size_t k) {
-    return static_cast<unsigned char>(text[k]);
-  };
-  const unsigned char lead = byte(i);
-  std::size_t length = lead < 0x80           ? 1
-                       : (lead >> 5) == 0x6  ? 2
-                       : (lead >> 4) == 0xE  ? 3
-                       : (lead >> 3) == 0x1E ? 4
-                                             : 0;
-  if (length == 0 || i + length > text.size()) return 0;
-  code_point = length == 1 ? lead : lead & (0x7F >> length);
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    code_point = (code_point << 6) | (byte(i + k) & 0x3F);
-  }
-  static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-  const bool overlong = code_point < kLeast[length];
-  const bool surrogate = code_point >= 0xD800 && code_point <= 0xDFFF;
-  if (overlong || surrogate || code_point > 0x10FFFF) return 0;
-  return length;
-}
-
-void AppendUtf8(char32_t code_point, std::string& out) {
-  if (code_point < 0x80) {
-    out += static_cast<char>(code_point);
-  } else if (code_point < 0x800) {
-    out += static_cast<char>(0xC0 | (code_point >> 6));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (code_point >> 12));
-    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  }
 }
 
 // The boot sector's numbers that lead to the root folder's first cluster.
@@ -78,6 +42,7 @@ bool ReadExact(int device, std::string& bytes, std::uint64_t offset,
     const ssize_t got =
         calls.ReadAt(device, bytes.data() + done, bytes.size() - done,
                      static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
     if (got <= 0) return false;
     done += static_cast<std::size_t>(got);
   }

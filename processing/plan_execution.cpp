@@ -75,14 +75,16 @@ void ConfirmOnDisk(const std::string& source_path, const PlannedCopy& planned,
 
 // Why a move kept the source of a copy, after the failure of the read-only
 // step, if any.
-FileResult SourceKept(const std::string& source_path,
-                      const FileResult& earlier, SourceRemoval removal) {
+FileResult SourceKept(
+    const std::string& source_path, const FileResult& earlier,
+    SourceRemoval removal,
+    FailureOutcome unproven = FailureOutcome::kSourceKeptUnproven) {
   const FailureOutcome kept =
       removal == SourceRemoval::kDriveCannotFlush
           ? FailureOutcome::kSourceKeptNoFlush
       : removal == SourceRemoval::kReadBackFromMemory
           ? FailureOutcome::kSourceKeptReadBackFromMemory
-          : FailureOutcome::kSourceKeptUnproven;
+          : unproven;
   if (!earlier.ok()) return earlier.WithOutcome(kept);
   return FileResult(FileOperation::kDelete, source_path, ECANCELED,
                     FailureCause::kOutcomeOnly)
@@ -566,13 +568,10 @@ class BatchRun {
       case SourceRemoval::kNotAllowed:
         // The file there did not prove itself: read back different, changed
         // meanwhile, or the source changed since it was hashed.
-        row.failure = FileResult(FileOperation::kDelete, row.SourcePath,
-                                 ECANCELED, FailureCause::kOutcomeOnly)
-                          .WithOutcome(FailureOutcome::kSourceKeptImported);
-        break;
       case SourceRemoval::kDriveCannotFlush:
       case SourceRemoval::kReadBackFromMemory:
-        row.failure = SourceKept(row.SourcePath, FileResult(), removal);
+        row.failure = SourceKept(row.SourcePath, FileResult(), removal,
+                                 FailureOutcome::kSourceKeptImported);
         break;
     }
     return true;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "settings/option_rule.h"
+
 namespace kuronel {
 namespace {
 
@@ -54,18 +56,12 @@ std::string TimeLeftText(double seconds_left) {
 }  // namespace
 
 RowOutcome OutcomeOf(const PlanRow& row) {
-  switch (row.State) {
-    case RowState::kUnprocessed:
-    case RowState::kDuplicate:
-      return RowOutcome::kNotBegun;
-    case RowState::kCopied:
-    case RowState::kMoved:
-    case RowState::kReadOnly:
-      // A success state with a reason: the move left its source in place.
-      return row.failure.ok() ? RowOutcome::kDone : RowOutcome::kSourceKept;
-    default:
-      return RowOutcome::kFailed;
-  }
+  if (row.State == RowState::kUnprocessed || row.State == RowState::kDuplicate)
+    return RowOutcome::kNotBegun;
+  // A success state with a reason: the move left its source in place.
+  if (IsSuccessState(row.State))
+    return row.failure.ok() ? RowOutcome::kDone : RowOutcome::kSourceKept;
+  return RowOutcome::kFailed;
 }
 
 bool NeedsAttention(const PlanRow& row) {
@@ -117,7 +113,8 @@ std::optional<std::size_t> NextRowNeedingAttention(const ProcessingPlan& plan,
 }
 
 bool RunDeletesOriginals(const Settings& options) {
-  return !options.KeepOriginal && !CopiesNothing(options);
+  return RunDeletesOriginals(options.MoveToDateFolder, options.RenameToDateFile,
+                             options.MakeReadOnly, options.KeepOriginal);
 }
 
 std::string RunModeLine(const Settings& options) {

@@ -28,6 +28,9 @@ TEST(RunOutcomeTest, EachStateCountsOnce) {
       {RowState::kReadOnly, false, RowOutcome::kDone},
       // "OK" with a reason: a move that kept its source.
       {RowState::kCopied, true, RowOutcome::kSourceKept},
+      // Not copied, its equal copy there already; in a move, its source kept.
+      {RowState::kImported, false, RowOutcome::kDone},
+      {RowState::kImported, true, RowOutcome::kSourceKept},
       {RowState::kCopyError, true, RowOutcome::kFailed},
       {RowState::kAttrError, true, RowOutcome::kFailed},
       {RowState::kDirError, true, RowOutcome::kFailed},

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "gtest/gtest.h"
+#include "testing/memory_file_system.h"
 #include "testing/temp_dir.h"
 
 namespace kuronel {
@@ -69,6 +70,44 @@ TEST(SourceRemovalTest, OnlyACopyThatProvesItselfLetsTheSourceGo) {
     c.spoil(dir, copy);
     EXPECT_EQ(RemoveCopiedSource(source, target, copy, disk), c.expected);
     EXPECT_EQ(Exists(source), c.expected != SourceRemoval::kDeleted);
+  }
+}
+
+// A disk whose every drive proves only what the test says.
+class ProvingDisk : public testing::MemoryFileSystem {
+ public:
+  explicit ProvingDisk(CopyProof proof) : proof_(proof) {}
+  CopyProof ProofOfCopiesOn(const std::string&) override { return proof_; }
+
+ private:
+  CopyProof proof_;
+};
+
+// Whatever proves a copy, a drive that cannot make it durable, or whose
+// read-back may come from memory, keeps the source: a copy of this run's
+// and an equal file that stood there before alike.
+TEST(SourceRemovalTest, ADriveThatCannotProveACopyKeepsTheSource) {
+  const struct {
+    CopyProof proof;
+    SourceRemoval expected;
+  } cases[] = {
+      {CopyProof::kComplete, SourceRemoval::kDeleted},
+      {CopyProof::kFlushNotDurable, SourceRemoval::kDriveCannotFlush},
+      {CopyProof::kReadBackFromMemory, SourceRemoval::kReadBackFromMemory},
+  };
+  for (const auto& c : cases) {
+    ProvingDisk disk(c.proof);
+    disk.WriteFile("/c/a.JPG", "photo");
+    disk.WriteFile("/d/a0.JPG", "photo");
+    FileInfo source;
+    ContentHash::Digest digest;
+    ASSERT_TRUE(disk.Stat("/c/a.JPG", source));
+    ASSERT_TRUE(disk.HashFile("/c/a.JPG", digest));
+    EXPECT_EQ(
+        RemoveImportedSource("/c/a.JPG", source, digest, "/d/a0.JPG", disk),
+        c.expected);
+    EXPECT_EQ(disk.Contents("/c/a.JPG").has_value(),
+              c.expected != SourceRemoval::kDeleted);
   }
 }
 
