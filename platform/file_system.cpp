@@ -128,6 +128,8 @@ bool RealFileSystem::SameContent(const std::string& first,
     if (got_a == 0) return true;
     if (!std::equal(piece_a.begin(), piece_a.begin() + got_a, piece_b.begin()))
       return false;
+    // A short piece is the end of both (ReadFully reads to the end).
+    if (static_cast<std::size_t>(got_a) < piece_size) return true;
   }
 }
 
@@ -148,6 +150,8 @@ bool RealFileSystem::HashFile(const std::string& path,
     if (got < 0) return false;
     if (got == 0) break;
     hash.Add(std::string_view(piece.data(), static_cast<std::size_t>(got)));
+    // A short piece is the end of the file (ReadFully reads to the end).
+    if (static_cast<std::size_t>(got) < piece_size) break;
   }
   digest = hash.Result();
   return true;

@@ -38,7 +38,11 @@ void PlanRun::Work() {
     bytes_of_row = 0;
   };
   observer.stop_requested = [this] { return stop_requested_.load(); };
-  const StatusSink progress = [this](const std::string& text) {
+  // The progress bar changes a few times a run; it is posted only then.
+  std::string last_progress;
+  const StatusSink progress = [this, &last_progress](const std::string& text) {
+    if (text == last_progress) return;
+    last_progress = text;
     QMetaObject::invokeMethod(
         this,
         [this, text = QString::fromStdString(text)] { emit Progress(text); },

@@ -36,8 +36,6 @@ class PlanRun : public QObject {
   // The run ends after the rows in hand; those not begun stay as planned.
   void RequestStop() { stop_requested_ = true; }
   bool StopRequested() const { return stop_requested_; }
-  // False once Finished has been emitted.
-  bool Running() const { return thread_.joinable(); }
   // After Finished: the plan with every row's outcome.
   const ProcessingPlan& Plan() const { return plan_; }
   // After Finished: the message of an error that ended the run early (a

@@ -366,7 +366,6 @@ void TForm2::RunFinished() {
   // The last progress text goes a second later.
   Timer2->start();
   if (!error.isEmpty()) ShowErrorReport(error);
-  emit RunEnded();
   if (close_after_run_) QDialog::reject();
 }
 

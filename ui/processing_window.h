@@ -50,10 +50,6 @@ class TForm2 : public QDialog {
   QString StatusText() const;
   bool Running() const { return run_ != nullptr; }
 
- signals:
-  // The run has ended (all rows, or stopped) and the window shows its end.
-  void RunEnded();
-
  public slots:
   // Escape and the second button: before or after a run it closes the
   // window; during one it stops the run after the rows in hand.
