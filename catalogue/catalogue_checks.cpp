@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <iterator>
 #include <string_view>
 
 #include "platform/cp932.h"
@@ -54,10 +55,24 @@ DefaultTargets DefaultTargetsFor(const Settings& settings) {
   return {settings.CheckMoviesByDefault, settings.IncludeRawHeifMp4};
 }
 
+// The extension of `file_name` is one of `extensions` (any letter case).
+bool ExtensionIsAmong(std::string_view file_name, const std::string_view* first,
+                      const std::string_view* last) {
+  const std::string extension = ExtensionOf(file_name);
+  return std::any_of(first, last, [&extension](std::string_view candidate) {
+    return SameIgnoringAsciiCase(extension, candidate);
+  });
+}
+
 bool IsRawOrHeifPhoto(std::string_view file_name) {
-  return ExtensionIsOneOf(
-      file_name, {".cr3", ".cr2", ".nef", ".arw", ".dng", ".raf", ".orf",
-                  ".rw2", ".pef", ".heic", ".hif"});
+  return ExtensionIsAmong(file_name,
+                          std::begin(kPhotoExtensions) + kJpegExtensionCount,
+                          std::end(kPhotoExtensions));
+}
+
+bool IsPhoto(std::string_view file_name) {
+  return ExtensionIsAmong(file_name, std::begin(kPhotoExtensions),
+                          std::end(kPhotoExtensions));
 }
 
 bool IsDefaultTarget(const std::string& file_name,

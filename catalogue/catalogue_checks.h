@@ -23,9 +23,19 @@ struct DefaultTargets {
 // The default targets that the detail settings choose.
 DefaultTargets DefaultTargetsFor(const Settings& settings);
 
-// A RAW photo (.cr3, .cr2, .nef, .arw, .dng, .raf, .orf, .rw2, .pef) or a
-// HEIF one (.heic, .hif), by the extension in any letter case.
+// The extensions of photos, in lower case: JPEG first, then RAW (.cr3 ...
+// .pef) and HEIF (.heic, .hif).
+inline constexpr std::string_view kPhotoExtensions[] = {
+    ".jpg", ".jpeg", ".cr3", ".cr2", ".nef",  ".arw", ".dng",
+    ".raf", ".orf",  ".rw2", ".pef", ".heic", ".hif"};
+// How many of them are JPEG's.
+inline constexpr std::size_t kJpegExtensionCount = 2;
+
+// A RAW photo or a HEIF one, by the extension in any letter case.
 bool IsRawOrHeifPhoto(std::string_view file_name);
+
+// A photo of any of those kinds, JPEG included.
+bool IsPhoto(std::string_view file_name);
 
 // True for the files checked by default, by the extension (from the last "."
 // of the file name) in any letter case: photos, .jpg or .jpeg; with

@@ -198,7 +198,7 @@ class RealFileSystem::CopyJob {
   // The copy written whole into its temporary file, which is all that a
   // copy does before any flush. The source is closed afterwards.
   bool Write() {
-    const bool ok = OpenSource() && OpenTemporary() &&
+    const bool ok = OpenSource() && TargetFree() && OpenTemporary() &&
                     CopyData() && CopyAttributes();
     source_.Reset();
     buffer_.reset();
@@ -280,6 +280,13 @@ class RealFileSystem::CopyJob {
     calls_.Advise(source_.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     result_.source_before = ToFileInfo(source_stat_, source_path_, calls_);
     return true;
+  }
+
+  // Saves copying gigabytes that the final no-replace step would refuse,
+  // and a temporary that a FUSE drive would have to hide while it is open.
+  bool TargetFree() {
+    if (KindAt(target_, false, calls_) == PathKind::kNothing) return true;
+    return Fail(kName, target_, EEXIST);
   }
 
   bool OpenTemporary() {

@@ -11,23 +11,11 @@
 namespace kuronel {
 namespace {
 
-// The kinds of photos that a camera writes side by side under one name.
-// Each is looked for in the two letter cases cameras write.
-constexpr std::string_view kPhotoExtensions[] = {
-    ".jpg", ".jpeg", ".cr3", ".cr2", ".nef",  ".arw", ".dng",
-    ".raf", ".orf",  ".rw2", ".pef", ".heic", ".hif"};
-
 std::string InCase(std::string_view text, char (*convert)(char)) {
   std::string converted(text);
   std::transform(converted.begin(), converted.end(), converted.begin(),
                  convert);
   return converted;
-}
-
-bool IsPhoto(const std::string& path) {
-  return IsRawOrHeifPhoto(path) ||
-         SameIgnoringAsciiCase(ExtensionOf(path), ".jpg") ||
-         SameIgnoringAsciiCase(ExtensionOf(path), ".jpeg");
 }
 
 // A name looked at for variant k, with the shot's file of its kind (none
@@ -59,6 +47,8 @@ std::vector<Probe> ProbesOf(const std::vector<ShotFile>& shot, int k) {
         return IsPhoto(file.source_path);
       }))
     return probes;
+  // Each kind of photo a camera writes beside another under one name, in
+  // the two letter cases cameras write.
   for (std::string_view extension : kPhotoExtensions) {
     for (char (*convert)(char) : {AsciiLower, AsciiUpper}) {
       const std::string variant = InCase(extension, convert);
