@@ -187,6 +187,9 @@ class RealFileSystem::CopyJob {
         progress_(std::move(progress)) {}
 
   ~CopyJob() {
+    // Closed first: a FUSE drive hides a file removed while open under a
+    // name of its own (.fuse_hidden...) until it is closed.
+    temp_.Reset();
     if (!temp_name_.empty()) calls_.Unlink(temp_name_);
   }
 
