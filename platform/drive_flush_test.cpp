@@ -73,13 +73,16 @@ TEST(DriveFlushTest, ABatchCountsNoCopyWhoseFlushFailed) {
     RealFileSystem fs({.read_back_threads = 1}, calls);
     for (int nth : c.nths)
       calls.FailCall(FaultySystemCalls::Call::kFsync, nth, EIO, c.on);
-    fs.BeginCopyBatch();
+    const std::unique_ptr<CopyBatch> batch = fs.NewCopyBatch();
+    std::vector<CopyBatch::Ticket> tickets;
     for (const std::string& source : sources)
-      (void)fs.CopyFileNoReplace(
+      tickets.push_back(batch->Add(
           source, dir.Path("out/" + std::to_string(round) + BaseName(source)),
-          /*source_goes_next=*/true, nullptr);
-    const std::vector<CopyResult> results = fs.FinishCopyBatch();
-    ASSERT_EQ(results.size(), sources.size());
+          /*source_goes_next=*/true, nullptr));
+    batch->Finish();
+    std::vector<CopyResult> results;
+    for (CopyBatch::Ticket ticket : tickets)
+      results.push_back(batch->Result(ticket));
     for (const CopyResult& result : results) {
       // Without a drive that proves a syncfs, every flush is a file's or a
       // folder's fsync, and failing every file's fails every copy.

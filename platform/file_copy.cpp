@@ -10,8 +10,10 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -83,13 +85,15 @@ class DriveReader {
   // The hash by position and the length of the file at `path` as its drive
   // gives it back; only when it is still the file `expected` (device and
   // inode) and `expected_length` long is it read. 0, or the errno (ESTALE
-  // for another file at the name). `on_read` follows each read.
+  // for another file at the name). `on_read` follows each read. A FUSE
+  // driver reads its block device through the device's own cache: dropped
+  // first (unless `device_cache` holds the errno of the caller's drop after
+  // the file was flushed), the read-back reaches the medium.
   int Hash(const std::string& path, const FileIdentity& expected,
            std::uint64_t expected_length, ContentHash::Digest& digest,
-           std::uint64_t& length, const std::function<void()>& on_read) {
-    // A FUSE driver reads its block device through the device's own cache:
-    // dropped first, the read-back reaches the medium.
-    int error = DropDeviceCacheOf(path, calls_);
+           std::uint64_t& length, const std::function<void()>& on_read,
+           std::optional<int> device_cache = std::nullopt) {
+    int error = device_cache ? *device_cache : DropDeviceCacheOf(path, calls_);
     if (error != 0) return error;
     error = HashOpened(path, /*direct=*/true, expected, expected_length, digest,
                        length, on_read);
@@ -180,6 +184,7 @@ class RealFileSystem::CopyJob {
           CopyProgress progress)
       : calls_(owner.calls_),
         options_(owner.options_),
+        new_file_mode_(owner.new_file_mode_),
         source_path_(source),
         target_(target),
         folder_(ParentFolder(target)),
@@ -226,9 +231,12 @@ class RealFileSystem::CopyJob {
   // After the flush of the copy's folder (0, or its errno): the copy counts
   // once its name is on the disk and, where asked, it read back equal.
   // `report`: progress is reported meanwhile (only from the thread that
-  // runs the copies).
-  CopyResult Conclude(int folder_flush_error, bool report = true) {
+  // runs the copies). `device_cache`: the errno of dropping the cache of
+  // the copy's device after its flush, when the caller did that already.
+  CopyResult Conclude(int folder_flush_error, bool report = true,
+                      std::optional<int> device_cache = std::nullopt) {
     report_ = report;
+    device_cache_ = device_cache;
     bool ok = NameFlushed(folder_flush_error);
     result_.flushed = ok;
     if (ok && verify_) ok = ReadBack();
@@ -447,10 +455,12 @@ class RealFileSystem::CopyJob {
   }
 
   bool CopyAttributes() {
-    // Permission bits only: set-id bits of someone else's file must not
-    // reappear on a copy owned by this user. A drive that keeps no
-    // permission bits (FAT through FUSE) refuses; the copy goes on.
-    if (calls_.ChangeFileMode(temp_.get(), source_stat_.st_mode & 0777) != 0 &&
+    // The permission bits of any new file of this user, not the source's:
+    // a card's drive gives every file 0777, which made photos executable,
+    // and set-id bits of someone else's file must not reappear on a copy
+    // owned by this user. A drive that keeps no permission bits (FAT
+    // through FUSE) refuses; the copy goes on.
+    if (calls_.ChangeFileMode(temp_.get(), new_file_mode_) != 0 &&
         errno != ENOSYS && errno != EPERM && errno != EOPNOTSUPP)
       return Fail(kWrite, target_, errno);
     const struct timespec times[2] = {source_stat_.st_atim,
@@ -614,13 +624,16 @@ class RealFileSystem::CopyJob {
     std::uint64_t length = 0;
     const int error =
         DriveReader(calls_, options_.chunk_bytes)
-            .Hash(target_, InodeOnly(result_.written), result_.bytes_copied,
-                  read_back, length, [this] {
-                    // A window repaints while a large movie
-                    // is read back.
-                    if (progress_ && report_)
-                      progress_(result_.bytes_copied, result_.bytes_copied);
-                  });
+            .Hash(
+                target_, InodeOnly(result_.written), result_.bytes_copied,
+                read_back, length,
+                [this] {
+                  // A window repaints while a large movie
+                  // is read back.
+                  if (progress_ && report_)
+                    progress_(result_.bytes_copied, result_.bytes_copied);
+                },
+                device_cache_);
     if (error == 0 && length == result_.bytes_copied &&
         read_back == source_hash_.Result())
       return true;
@@ -634,6 +647,7 @@ class RealFileSystem::CopyJob {
 
   SystemCalls& calls_;
   const Options& options_;
+  const mode_t new_file_mode_;
   const std::string source_path_;
   const std::string target_;
   const std::string folder_;
@@ -642,6 +656,7 @@ class RealFileSystem::CopyJob {
   const bool verify_;
   const CopyProgress progress_;
   bool report_ = true;  // progress reported during the read-back
+  std::optional<int> device_cache_;  // dropped by the caller: its errno
   UniqueFd source_;
   UniqueFd temp_;
   std::string temp_name_;  // the hidden name while it exists
@@ -660,28 +675,35 @@ class RealFileSystem::CopyJob {
 // drivers, FAT, anything unknown) every copy and folder is flushed by its
 // own fsync, after one syncfs that lets the kernel's drives write out
 // everything at once.
-class RealFileSystem::CopyBatch {
+class RealFileSystem::FlushedBatch : public CopyBatch {
  public:
-  CopyBatch(SystemCalls& calls, std::size_t read_back_threads)
-      : calls_(calls), threads_(read_back_threads) {}
+  explicit FlushedBatch(RealFileSystem& owner)
+      : owner_(owner),
+        calls_(owner.calls_),
+        threads_(owner.options_.read_back_threads) {}
 
-  // Before a copy into `folder` writes anything: the drive's flush is opened
-  // before the first write it is to vouch for.
-  void Prepare(const std::string& folder) {
-    if (!drive_) drive_ = std::make_unique<DriveFlush>(folder, calls_);
-    next_on_drive_ = OnFlushedDrive(folder);
+  Ticket Add(const std::string& source, const std::string& target,
+             bool source_goes_next, const CopyProgress& progress) override {
+    auto job = std::make_unique<CopyJob>(owner_, source, target,
+                                         source_goes_next, progress);
+    Prepare(job->folder());
+    const bool written = job->Write();
+    results_.push_back(job->SoFar(/*pending=*/written));
+    if (written)
+      jobs_.push_back({std::move(job), next_on_drive_, results_.size() - 1});
+    return results_.size() - 1;
   }
 
-  // A copy written whole, left to Finish.
-  void Add(std::shared_ptr<CopyJob> job) {
-    jobs_.push_back({std::move(job), next_on_drive_});
+  const CopyResult& Result(Ticket ticket) const override {
+    return results_.at(ticket);
   }
 
-  // Every copy flushed, named and read back, their outcomes in the order
-  // they were added.
-  std::vector<CopyResult> Finish() {
-    std::vector<CopyResult> results;
-    if (jobs_.empty()) return results;
+  // Every copy flushed, named and read back.
+  void Finish() override {
+    if (jobs_.empty()) return;
+    // The facts of the batch's folders and drives, asked once (this may run
+    // on a thread of its own, which has no memo of the caller's).
+    const DriveMemo drives;
     const int data_error = drive_->Sync();
     std::vector<bool> named(jobs_.size());
     bool any_by_drive = false;
@@ -698,41 +720,74 @@ class RealFileSystem::CopyBatch {
       if (named[i] && !name_on_disk)
         name_errors[i] = FolderFlush(jobs_[i].job->folder());
     }
-    results.resize(jobs_.size());
-    ConcludeAll(named, name_errors, results);
-    return results;
+    DropDeviceCaches(named);
+    ConcludeAll(named, name_errors);
+    jobs_.clear();  // each job's temporary closed and gone
   }
+
+  bool FinishesAside() const override { return threads_ > 1; }
 
  private:
   struct Pending {
-    std::shared_ptr<CopyJob> job;
+    std::unique_ptr<CopyJob> job;
     bool on_drive = false;  // on the drive whose syncfs proves durability
+    Ticket ticket = 0;
   };
+
+  // Before a copy into `folder` writes anything: the drive's flush is opened
+  // before the first write it is to vouch for.
+  void Prepare(const std::string& folder) {
+    if (!drive_) drive_ = std::make_unique<DriveFlush>(folder, calls_);
+    next_on_drive_ = OnFlushedDrive(folder);
+  }
 
   bool OnFlushedDrive(const std::string& folder) {
     if (!drive_->proves()) return false;
     for (const auto& [known, on_drive] : folders_)
       if (known == folder) return on_drive;
     struct stat st;
-    const bool on_drive = calls_.Stat(folder, st) == 0 &&
-                          static_cast<std::uint64_t>(st.st_dev) == drive_->device();
+    const bool on_drive =
+        calls_.Stat(folder, st) == 0 &&
+        static_cast<std::uint64_t>(st.st_dev) == drive_->device();
     folders_.emplace_back(folder, on_drive);
     return on_drive;
   }
 
+  // Once every copy is flushed and named, the cache of each FUSE driver's
+  // block device that holds copies is dropped, once for all of them, so
+  // that their read-backs reach the medium: the errno of that, by folder.
+  void DropDeviceCaches(const std::vector<bool>& named) {
+    for (std::size_t i = 0; i < jobs_.size(); ++i) {
+      if (!named[i]) continue;
+      const std::string& folder = jobs_[i].job->folder();
+      if (std::none_of(device_caches_.begin(), device_caches_.end(),
+                       [&](const auto& done) { return done.first == folder; }))
+        device_caches_.emplace_back(folder, DropDeviceCacheOf(folder, calls_));
+    }
+  }
+
+  int DeviceCacheError(const std::string& folder) const {
+    for (const auto& [done, error] : device_caches_)
+      if (done == folder) return error;
+    return 0;
+  }
+
   // Each copy's read-back, on several threads: a drive answers reads of
   // several files at once faster than one after another, most of all a
-  // drive that must fetch each from its device. One copy alone (a movie)
-  // is read back here, reporting its progress.
+  // drive that must fetch each from its device. With one thread the copies
+  // are read back here in turn, reporting their progress.
   void ConcludeAll(const std::vector<bool>& named,
-                   const std::vector<int>& name_errors,
-                   std::vector<CopyResult>& results) {
+                   const std::vector<int>& name_errors) {
     const auto conclude = [&](std::size_t i, bool report) {
-      results[i] = named[i] ? jobs_[i].job->Conclude(name_errors[i], report)
-                            : jobs_[i].job->SoFar(/*pending=*/false);
+      Pending& pending = jobs_[i];
+      results_[pending.ticket] =
+          named[i]
+              ? pending.job->Conclude(name_errors[i], report,
+                                      DeviceCacheError(pending.job->folder()))
+              : pending.job->SoFar(/*pending=*/false);
     };
     const std::size_t threads = std::min(threads_, jobs_.size());
-    if (threads <= 1) {
+    if (threads_ <= 1) {
       for (std::size_t i = 0; i < jobs_.size(); ++i) conclude(i, true);
       return;
     }
@@ -754,35 +809,46 @@ class RealFileSystem::CopyBatch {
     return flushed_folders_.back().second;
   }
 
+  RealFileSystem& owner_;
   SystemCalls& calls_;
   const std::size_t threads_;
   std::unique_ptr<DriveFlush> drive_;
   bool next_on_drive_ = false;
-  std::vector<Pending> jobs_;
+  std::vector<CopyResult> results_;  // by ticket
+  std::vector<Pending> jobs_;        // the copies written, in order
   std::vector<std::pair<std::string, bool>> folders_;
   std::vector<std::pair<std::string, int>> flushed_folders_;
+  std::vector<std::pair<std::string, int>> device_caches_;  // dropped, errno
 };
 
+// The permission bits a new file of this process gets: 0666 less the umask,
+// as the process's status gives it (Linux 4.7 and later), read without
+// changing the umask, which other threads may be using.
+mode_t NewFileMode() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("Umask:", 0) != 0) continue;
+    char* end = nullptr;
+    const unsigned long mask = std::strtoul(line.c_str() + 6, &end, 8);
+    if (end != line.c_str() + 6) return 0666 & ~static_cast<mode_t>(mask);
+  }
+  return 0644;
+}
+
 RealFileSystem::RealFileSystem(Options options, SystemCalls& calls)
-    : options_(options), calls_(calls) {}
+    : options_(options), calls_(calls), new_file_mode_(NewFileMode()) {}
 
 RealFileSystem::~RealFileSystem() = default;
 
-void RealFileSystem::BeginCopyBatch() {
-  batch_ = std::make_unique<CopyBatch>(calls_, options_.read_back_threads);
+std::unique_ptr<CopyBatch> RealFileSystem::NewCopyBatch() {
+  return std::make_unique<FlushedBatch>(*this);
 }
 
 CopyResult RealFileSystem::CopyFileNoReplace(const std::string& source,
                                              const std::string& target,
                                              bool source_goes_next,
                                              const CopyProgress& progress) {
-  auto job = std::make_shared<CopyJob>(*this, source, target,
-                                       source_goes_next, progress);
-  if (!batch_) return job->Run();
-  batch_->Prepare(job->folder());
-  if (!job->Write()) return job->SoFar(/*pending=*/false);
-  batch_->Add(job);
-  return job->SoFar(/*pending=*/true);
+  return CopyJob(*this, source, target, source_goes_next, progress).Run();
 }
 
 bool RealFileSystem::ReadsBackEqual(const std::string& path,
@@ -798,12 +864,6 @@ bool RealFileSystem::ReadsBackEqual(const std::string& path,
                  .Hash(path, InodeIdentity(st), length, read_back, read_length,
                        nullptr) == 0 &&
          read_length == length && read_back == digest;
-}
-
-std::vector<CopyResult> RealFileSystem::FinishCopyBatch() {
-  const std::unique_ptr<CopyBatch> batch = std::move(batch_);
-  if (!batch) return {};
-  return batch->Finish();
 }
 
 std::optional<std::uint64_t> RealFileSystem::FlushDrive(

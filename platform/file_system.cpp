@@ -15,6 +15,35 @@
 #include "platform/drive_facts.h"
 
 namespace kuronel {
+namespace {
+
+// Copies made whole, each when it is added.
+class WholeCopyBatch : public CopyBatch {
+ public:
+  explicit WholeCopyBatch(FileSystem& file_system)
+      : file_system_(file_system) {}
+
+  Ticket Add(const std::string& source, const std::string& target,
+             bool source_goes_next, const CopyProgress& progress) override {
+    results_.push_back(file_system_.CopyFileNoReplace(
+        source, target, source_goes_next, progress));
+    return results_.size() - 1;
+  }
+  const CopyResult& Result(Ticket ticket) const override {
+    return results_.at(ticket);
+  }
+  void Finish() override {}
+
+ private:
+  FileSystem& file_system_;
+  std::vector<CopyResult> results_;
+};
+
+}  // namespace
+
+std::unique_ptr<CopyBatch> FileSystem::NewCopyBatch() {
+  return std::make_unique<WholeCopyBatch>(*this);
+}
 
 FileInfo ToFileInfo(const struct stat& st, const std::string& path,
                     SystemCalls& calls) {

@@ -70,8 +70,30 @@ struct CopyResult {
   bool verified = false;
   std::uint64_t bytes_copied = 0;
   // Written whole into a temporary, its flush, name and read-back left to
-  // FinishCopyBatch: nothing stands at the target yet.
+  // its batch's Finish: nothing stands at the target yet.
   bool pending = false;
+};
+
+// Copies that share the drive's flushes: each is written when it is added,
+// and Finish flushes, names and reads back all of them at once, so that a
+// drive flushed once vouches for hundreds of copies. Adding a copy gives a
+// ticket; its outcome is Result(ticket): before Finish a failure or a copy
+// `pending`, after it the copy's outcome. A batch that ends without Finish
+// removes whatever its pending copies wrote.
+class CopyBatch {
+ public:
+  using Ticket = std::size_t;
+  virtual ~CopyBatch() = default;
+  // As CopyFileNoReplace, the copy perhaps left pending.
+  virtual Ticket Add(const std::string& source, const std::string& target,
+                     bool source_goes_next, const CopyProgress& progress) = 0;
+  virtual const CopyResult& Result(Ticket ticket) const = 0;
+  // Completes the pending copies, as CopyFileNoReplace would have. Once.
+  virtual void Finish() = 0;
+  // True when Finish may run on a thread of its own while the caller goes
+  // on with other files (and with the copies of another batch); it then
+  // reports no progress. False where the calls must come in order.
+  virtual bool FinishesAside() const { return false; }
 };
 
 // The disk as the processing sees it. Paths are byte strings with "/" as
@@ -91,7 +113,8 @@ class FileSystem {
   // the whole chain exists afterwards, each folder it made flushed into its
   // parent.
   virtual FileResult CreateDirectories(const std::string& path) = 0;
-  // Copies contents, permission bits and modification time. Never replaces
+  // Copies contents and modification time; the copy gets the permission bits
+  // of a new file (0666 less the umask). Never replaces
   // anything at `target`: the target name appears only once the copy is
   // complete, and nothing appears when the copy fails. A copy that succeeds
   // is on disk before it gets its name, and its folder entry is flushed
@@ -201,14 +224,9 @@ class FileSystem {
   // that a card is not idle while the copy before it is written. Changes
   // nothing and reports nothing; a file that cannot be opened is passed by.
   virtual void ReadAheadFile(const std::string& /*path*/) {}
-  // Copies made while a batch is open may leave their flush, their name and
-  // their read-back to FinishCopyBatch, so that the copies of a batch share
-  // the drive's flushes: such a copy returns `pending`. FinishCopyBatch
-  // completes them in the order they were made, as CopyFileNoReplace would
-  // have, returns their outcomes in that order, and closes the batch. A
-  // file system that completes every copy at once has none pending.
-  virtual void BeginCopyBatch() {}
-  virtual std::vector<CopyResult> FinishCopyBatch() { return {}; }
+  // A batch for copies that share the drive's flushes (CopyBatch). Here
+  // every copy is made whole when it is added, by CopyFileNoReplace.
+  virtual std::unique_ptr<CopyBatch> NewCopyBatch();
   // Makes everything changed on the drive of `folder` durable at once, where
   // that drive proves it (DriveFlush: a checked syncfs of ext4, xfs or
   // btrfs): the drive's device number, so that the caller knows which files
@@ -236,7 +254,8 @@ class RealFileSystem : public FileSystem {
     // sources go next are.
     bool verify_copies = true;
     // Threads that read back the copies of a batch (1: one after another,
-    // for system calls that must be made in order).
+    // and a batch finished before anything else goes on, for system calls
+    // that must be made in order).
     std::size_t read_back_threads = 4;
   };
 
@@ -271,19 +290,17 @@ class RealFileSystem : public FileSystem {
   void ReadAheadFile(const std::string& path) override;
   CopyProof ProofOfCopiesOn(const std::string& path) override;
   bool KeepsReadOnlyMarks(const std::string& folder) override;
-  void BeginCopyBatch() override;
-  std::vector<CopyResult> FinishCopyBatch() override;
+  std::unique_ptr<CopyBatch> NewCopyBatch() override;
   std::optional<std::uint64_t> FlushDrive(const std::string& folder) override;
 
  private:
   class CopyJob;
-  class CopyBatch;
+  class FlushedBatch;
   bool LinkThenUnlink(const std::string& source, const std::string& target);
 
   Options options_;
   SystemCalls& calls_;
-  // The open batch: its copies written and waiting for their flush.
-  std::unique_ptr<CopyBatch> batch_;
+  const mode_t new_file_mode_;  // of a copy: 0666 less the umask
 };
 
 // FileInfo of the status of the file at `path` (which need not exist yet on

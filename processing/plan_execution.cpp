@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <future>
+#include <memory>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
@@ -328,11 +331,14 @@ class ImportedFiles {
 };
 
 // Renames (when allowed) or copies the source to the name `next_target`
-// gives, again with the next name while other programs take them.
+// gives, again with the next name while other programs take them. A copy
+// goes into `batch`, where it may wait for the batch's flush; without a
+// batch it is made whole.
 void RenameOrCopy(const std::string& source_path,
                   const std::function<std::string()>& next_target,
                   const Settings& options, FileSystem& file_system,
-                  const CopyProgress& copy_progress, PlannedCopy& planned) {
+                  CopyBatch* batch, const CopyProgress& copy_progress,
+                  PlannedCopy& planned) {
   // A copy whose source goes next is read back even where copies of kept
   // sources are not.
   const bool source_goes_next = !options.KeepOriginal;
@@ -356,8 +362,14 @@ void RenameOrCopy(const std::string& source_path,
       FlushRenamedFolders(planned.target_path, source_path, file_system);
       return;
     }
-    planned.copy = file_system.CopyFileNoReplace(
-        source_path, planned.target_path, source_goes_next, copy_progress);
+    if (batch != nullptr) {
+      planned.ticket = batch->Add(source_path, planned.target_path,
+                                  source_goes_next, copy_progress);
+      planned.copy = batch->Result(*planned.ticket);
+    } else {
+      planned.copy = file_system.CopyFileNoReplace(
+          source_path, planned.target_path, source_goes_next, copy_progress);
+    }
     if (!NameTakenMeanwhile(planned.copy) || attempt == kTargetNameAttempts)
       return;
   }
@@ -379,12 +391,40 @@ struct RowInBatch {
   PlannedCopy planned;
 };
 
+// The rows of one batch between their copy step and their report, and the
+// copies that wait in it for the batch's flush, which may run aside while
+// the next batch is written.
+struct BatchInHand {
+  std::vector<RowInBatch> rows;
+  std::unique_ptr<CopyBatch> copies;
+  std::future<void> finishing;  // valid while the batch finishes aside
+
+  // Flushes, names and reads back the batch's copies: on a thread of its
+  // own where the file system allows it, so that the card is read and the
+  // next copies written meanwhile.
+  void StartFinish() {
+    if (!copies->FinishesAside()) {
+      copies->Finish();
+      return;
+    }
+    finishing = std::async(std::launch::async,
+                           [batch = copies.get()] { batch->Finish(); });
+  }
+  bool Finished() const {
+    return !finishing.valid() || finishing.wait_for(std::chrono::seconds(0)) ==
+                                     std::future_status::ready;
+  }
+  void AwaitFinish() {
+    if (finishing.valid()) finishing.get();
+  }
+};
+
 // The copy step of a row: the source made read-only in place, renamed, or
-// copied (the copy perhaps pending, left to the batch's end).
+// copied into `batch` (the copy perhaps pending, left to the batch's end).
 PlannedCopy StartCopy(const std::string& source_path,
                       const std::function<std::string()>& next_target,
                       PlanRow& row, const Settings& options,
-                      FileSystem& file_system,
+                      FileSystem& file_system, CopyBatch& batch,
                       const CopyProgress& copy_progress) {
   PlannedCopy planned;
   if (AttributeOnlyMode(options)) {
@@ -395,8 +435,8 @@ PlannedCopy StartCopy(const std::string& source_path,
         planned.read_only_set ? RowState::kReadOnly : RowState::kAttrError;
     return planned;
   }
-  RenameOrCopy(source_path, next_target, options, file_system, copy_progress,
-               planned);
+  RenameOrCopy(source_path, next_target, options, file_system, &batch,
+               copy_progress, planned);
   return planned;
 }
 
@@ -471,35 +511,61 @@ class BatchRun {
 
   // Handles the rows from `first` on, up to a batch's worth; the index of
   // the first row not handled. `stop` is set when the observer asked to stop.
+  // The batch before is reported once it has finished, meanwhile.
   std::size_t Run(std::size_t first, bool& stop) {
     // The drives' facts and the folders' identities, asked once for the
     // batch's hundreds of files.
     const DriveMemo drives;
     ready_folders_.clear();
-    std::vector<RowInBatch> rows;
+    BatchInHand batch;
+    batch.copies = file_system_.NewCopyBatch();
     std::uint64_t bytes = 0;
     const std::size_t most_rows = batch_rows_;
     batch_rows_ = std::min(batch_rows_ * 2, kBatchRows);
-    file_system_.BeginCopyBatch();
-    for (std::size_t i = first; i < plan_.size() && rows.size() < most_rows &&
-                                bytes < kBatchBytes && !stop;
+    for (std::size_t i = first;
+         i < plan_.size() && batch.rows.size() < most_rows &&
+         bytes < kBatchBytes && !stop;
          ++i) {
-      rows.push_back(Start(i));
-      bytes += rows.back().planned.copy.bytes_copied;
+      batch.rows.push_back(Start(i, *batch.copies));
+      bytes += batch.rows.back().planned.copy.bytes_copied;
+      if (previous_ && previous_->Finished()) ReportPrevious();
       stop = observer_.stop_requested && observer_.stop_requested();
     }
-    CompletePendingCopies(rows);
-    for (RowInBatch& row : rows)
-      if (row.copy_step)
-        RecordCopy(row.planned, options_, plan_[row.index], file_system_);
-    const std::optional<std::uint64_t> marks_flushed = FlushReadOnlyMarks(rows);
-    for (RowInBatch& row : rows) Finish(row, marks_flushed);
+    const std::size_t handled = batch.rows.size();
+    batch.StartFinish();
+    ReportPrevious();
+    if (batch.finishing.valid()) {
+      previous_ = std::move(batch);
+    } else {
+      Report(batch);
+    }
     if (!stop) stop = observer_.stop_requested && observer_.stop_requested();
-    return first + rows.size();
+    return first + handled;
+  }
+
+  // The batch still finishing aside, once it has finished.
+  void ReportPrevious() {
+    if (!previous_) return;
+    BatchInHand batch = std::move(*previous_);
+    previous_.reset();
+    Report(batch);
   }
 
  private:
-  RowInBatch Start(std::size_t index) {
+  // The rows of a batch whose copies are finishing or finished: their states
+  // written and reported, in order.
+  void Report(BatchInHand& batch) {
+    batch.AwaitFinish();
+    CompletePendingCopies(batch);
+    for (RowInBatch& row : batch.rows)
+      if (row.copy_step)
+        RecordCopy(row.planned, options_, plan_[row.index], file_system_);
+    const std::optional<std::uint64_t> marks_flushed =
+        FlushReadOnlyMarks(batch.rows);
+    for (RowInBatch& row : batch.rows) Finish(row, marks_flushed);
+  }
+
+  RowInBatch Start(std::size_t index, CopyBatch& copies) {
     if (progress_) progress_(ProgressText(ProgressCells(index, plan_.size())));
     read_ahead_.Before(index, file_system_);
     RowInBatch started;
@@ -525,8 +591,9 @@ class BatchRun {
       const std::function<std::string()> next_target = [&] {
         return names_.Choose(index, std::exchange(again, true));
       };
-      started.planned = StartCopy(row.SourcePath, next_target, row, options_,
-                                  file_system_, observer_.copy_progress);
+      started.planned =
+          StartCopy(row.SourcePath, next_target, row, options_, file_system_,
+                    copies, observer_.copy_progress);
       NameAGoneSourceDrive(row.SourcePath, started.planned, file_system_);
       read_ahead_.After(started.planned);
     }
@@ -579,12 +646,10 @@ class BatchRun {
 
   // The batch's copies flushed, named and read back; a copy that lost its
   // name to another program meanwhile is made again at the next free one.
-  void CompletePendingCopies(std::vector<RowInBatch>& rows) {
-    std::vector<CopyResult> done = file_system_.FinishCopyBatch();
-    std::size_t next = 0;
-    for (RowInBatch& row : rows) {
+  void CompletePendingCopies(BatchInHand& batch) {
+    for (RowInBatch& row : batch.rows) {
       if (!row.copy_step || !row.planned.copy.pending) continue;
-      row.planned.copy = next < done.size() ? done[next++] : CopyResult();
+      row.planned.copy = batch.copies->Result(*row.planned.ticket);
       if (NameTakenMeanwhile(row.planned.copy)) {
         const PlanRow& planned_row = plan_[row.index];
         row.planned = PlannedCopy();
@@ -592,7 +657,8 @@ class BatchRun {
           return names_.Choose(row.index, true);
         };
         RenameOrCopy(planned_row.SourcePath, next_target, options_,
-                     file_system_, observer_.copy_progress, row.planned);
+                     file_system_, nullptr, observer_.copy_progress,
+                     row.planned);
       }
     }
   }
@@ -640,6 +706,8 @@ class BatchRun {
   ImportedFiles imported_;
   std::unordered_set<std::string> ready_folders_;  // of the batch in hand
   std::size_t batch_rows_ = 1;  // the most rows of the next batch
+  // The batch written before the one in hand, finishing aside.
+  std::optional<BatchInHand> previous_;
 };
 
 }  // namespace
@@ -666,6 +734,7 @@ RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
   bool stop = false;
   while (summary.rows < plan.size() && !stop)
     summary.rows = batch.Run(summary.rows, stop);
+  batch.ReportPrevious();
   return summary;
 }
 

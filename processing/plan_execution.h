@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/file_system.h"
@@ -48,6 +49,8 @@ struct PlannedCopy {
   bool read_only_set = false;   // ...and it was
   std::string target_path;      // where the copy went (copy mode)
   CopyResult copy;
+  // The copy's ticket in its batch, where it waited for the batch's flush.
+  std::optional<CopyBatch::Ticket> ticket;
   // The source was renamed to target_path instead of copied, so the row is
   // already moved (KeepOriginal off).
   bool moved = false;

@@ -52,6 +52,13 @@ RowState RunOne(const std::string& source, const std::string& new_path,
   return plan[0].State;
 }
 
+// The permissions of a new file of this process: 0666 less the umask.
+mode_t NewFileMode() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
 std::string Photo(std::size_t size = 30000) {
   std::string data(size, '\0');
   for (std::size_t i = 0; i < size; ++i)
@@ -103,11 +110,12 @@ TEST(PlanExecutionTest, NumberGoesBeforeTheFileNamesExtension) {
   EXPECT_EQ(NumberedPath("/d/zz.JPG1", 1), "/d/zz1.JPG1");
 }
 
-TEST(PlanExecutionTest, CopiesKeepContentsPermissionsAndTime) {
+// A copy gets a new file's permissions, not a card's 0777.
+TEST(PlanExecutionTest, CopiesKeepContentsAndTimeWithANewFilesPermissions) {
   TempDir dir;
   RealFileSystem fs{RealSystemCalls()};
   std::string source = dir.WriteFile("c/IMG_0001.JPG", Photo());
-  ASSERT_EQ(chmod(source.c_str(), 0664), 0);
+  ASSERT_EQ(chmod(source.c_str(), 0777), 0);
   SetTimes(source, 1083838272, 0);
   std::string new_path = dir.Path("d/2004_05_06/2004_05_06a0.JPG");
 
@@ -119,7 +127,7 @@ TEST(PlanExecutionTest, CopiesKeepContentsPermissionsAndTime) {
         RowState::kCopied);
     EXPECT_EQ(ReadFile(target), Photo());
     const struct stat st = StatOf(target);
-    EXPECT_EQ(st.st_mode & 07777, read_only ? 0444u : 0664u);
+    EXPECT_EQ(st.st_mode & 07777, NewFileMode() & (read_only ? 0444u : 0666u));
     EXPECT_EQ(st.st_mtim.tv_sec, 1083838272);
     EXPECT_EQ(ReadFile(source), Photo());
   }
@@ -233,7 +241,7 @@ TEST(PlanExecutionTest, ReadOnlySourceIsCopiedButKept) {
             RowState::kDelError);
   EXPECT_EQ(ReadFile(source), Photo());
   EXPECT_EQ(ReadFile(new_path), Photo());
-  EXPECT_EQ(StatOf(new_path).st_mode & 07777, 0444u);
+  EXPECT_EQ(StatOf(new_path).st_mode & 07777, NewFileMode());
 }
 
 // A drive that accepts chmod and keeps nothing of it (ntfs-3g without
@@ -485,21 +493,64 @@ TEST(PlanExecutionTest, KeptCopiesAreOnDiskAndReadBackBeforeTheirRowsAreDone) {
   }
 }
 
+// A batch's copies are flushed and read back beside the next batch's
+// writes: still each row is reported once, in order, and only when its
+// copy stands read back at its name.
+TEST(PlanExecutionTest, RowsAreReportedInOrderOnceTheirCopiesAreDone) {
+  TempDir dir;
+  RealFileSystem fs{RealSystemCalls()};
+  ProcessingPlan plan;
+  for (std::size_t i = 0; i < 40; ++i)
+    plan.push_back({dir.WriteFile("c/" + std::to_string(i), Photo(i * 999)),
+                    dir.Path("d/a" + std::to_string(i) + ".JPG"),
+                    RowState::kUnprocessed});
+  std::vector<std::size_t> reported;
+  RunPlan(plan, Options(true, true, true, true), fs, {},
+          {.row_done = [&](std::size_t i) {
+            reported.push_back(i);
+            EXPECT_EQ(plan[i].State, RowState::kCopied);
+            EXPECT_EQ(ReadFile(plan[i].TargetPath), Photo(i * 999));
+            EXPECT_EQ(StatOf(plan[i].TargetPath).st_mode & 0222, 0u);
+          }});
+  std::vector<std::size_t> in_order(plan.size());
+  for (std::size_t i = 0; i < in_order.size(); ++i) in_order[i] = i;
+  EXPECT_EQ(reported, in_order);
+}
+
 // Another program takes a name while the copies of its batch wait for
 // their flush: the copy goes to the next free name, the other file stays,
 // and every later row of the batch keeps its own copy.
 TEST(PlanExecutionTest, ANameTakenBeforeItsBatchIsFlushedGoesToTheNextFree) {
+  // The name goes when the second batch (the first is the first row alone)
+  // is to be flushed.
   class TakenAtFlush : public RealFileSystem {
    public:
     explicit TakenAtFlush(std::string name)
         : RealFileSystem(RealSystemCalls()), name_(std::move(name)) {}
-    // The first batch is the first row alone; the name goes in the second.
-    std::vector<CopyResult> FinishCopyBatch() override {
-      if (++batches_ == 2) std::ofstream(name_) << "theirs";
-      return RealFileSystem::FinishCopyBatch();
+    std::unique_ptr<CopyBatch> NewCopyBatch() override {
+      return std::make_unique<Batch>(++batches_ == 2 ? name_ : "",
+                                     RealFileSystem::NewCopyBatch());
     }
 
    private:
+    struct Batch : CopyBatch {
+      Batch(std::string name, std::unique_ptr<CopyBatch> real)
+          : name(std::move(name)), real(std::move(real)) {}
+      Ticket Add(const std::string& source, const std::string& target,
+                 bool goes, const CopyProgress& progress) override {
+        return real->Add(source, target, goes, progress);
+      }
+      const CopyResult& Result(Ticket t) const override {
+        return real->Result(t);
+      }
+      void Finish() override {
+        if (!name.empty()) std::ofstream(name) << "theirs";
+        real->Finish();
+      }
+      bool FinishesAside() const override { return real->FinishesAside(); }
+      std::string name;
+      std::unique_ptr<CopyBatch> real;
+    };
     std::string name_;
     int batches_ = 0;
   };

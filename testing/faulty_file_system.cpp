@@ -1,5 +1,8 @@
 #include "testing/faulty_file_system.h"
 
+#include <utility>
+#include <vector>
+
 namespace kuronel::testing {
 namespace {
 
@@ -97,6 +100,45 @@ FileResult FaultyFileSystem::CreateDirectories(const std::string& path) {
   if (Fails(Operation::kCreateDirectories))
     return Failed(FileOperation::kCreateFolder, path);
   return RealFileSystem::CreateDirectories(path);
+}
+
+// The real batch, its copies counted and failed as whole copies are.
+class FaultyFileSystem::CountedBatch : public CopyBatch {
+ public:
+  CountedBatch(FaultyFileSystem& owner, std::unique_ptr<CopyBatch> real)
+      : owner_(owner), real_(std::move(real)) {}
+
+  Ticket Add(const std::string& source, const std::string& target,
+             bool source_goes_next, const CopyProgress& progress) override {
+    ++owner_.copies_started_;
+    if (owner_.Fails(Operation::kCopy)) {
+      CopyResult failed;
+      failed.failure = Failed(FileOperation::kWrite, target);
+      tickets_.emplace_back(false, refused_.size());
+      refused_.push_back(failed);
+    } else {
+      tickets_.emplace_back(
+          true, real_->Add(source, target, source_goes_next, progress));
+    }
+    return tickets_.size() - 1;
+  }
+  const CopyResult& Result(Ticket ticket) const override {
+    const auto [real, inner] = tickets_.at(ticket);
+    return real ? real_->Result(inner) : refused_.at(inner);
+  }
+  void Finish() override { real_->Finish(); }
+  bool FinishesAside() const override { return real_->FinishesAside(); }
+
+ private:
+  FaultyFileSystem& owner_;
+  std::unique_ptr<CopyBatch> real_;
+  std::vector<std::pair<bool, Ticket>> tickets_;  // real, and its ticket there
+  std::vector<CopyResult> refused_;
+};
+
+std::unique_ptr<CopyBatch> FaultyFileSystem::NewCopyBatch() {
+  if (!step_faults_.empty()) return FileSystem::NewCopyBatch();
+  return std::make_unique<CountedBatch>(*this, RealFileSystem::NewCopyBatch());
 }
 
 CopyResult FaultyFileSystem::CopyFileNoReplace(const std::string& source,

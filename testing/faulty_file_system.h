@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "platform/file_system.h"
@@ -105,10 +106,9 @@ class FaultyFileSystem : private FaultySystemCallsHolder, public RealFileSystem 
   // the caller then flushes each file, and meets the fault.
   std::optional<std::uint64_t> FlushDrive(const std::string& folder) override;
   // A copy step's fault belongs to the calls of one copy: while one is set,
-  // copies run whole, one at a time, as outside a batch.
-  void BeginCopyBatch() override {
-    if (step_faults_.empty()) RealFileSystem::BeginCopyBatch();
-  }
+  // copies run whole, one at a time, as outside a batch. Otherwise a
+  // batch's copies count as copies and fail as FailCall(kCopy) asks.
+  std::unique_ptr<CopyBatch> NewCopyBatch() override;
 
  private:
   struct CallFault {
@@ -125,6 +125,7 @@ class FaultyFileSystem : private FaultySystemCallsHolder, public RealFileSystem 
     options.read_back_threads = 1;
     return options;
   }
+  class CountedBatch;
   // Counts the call; true when it is to fail.
   bool Fails(Operation operation);
   // Sets the system-call faults of the copy and move steps that are due.

@@ -83,6 +83,10 @@ class HeldFileSystem : public RealFileSystem {
     return keeps_read_only_marks;
   }
 
+  // Copies made whole, each through CopyFileNoReplace, where one is held.
+  std::unique_ptr<kuronel::CopyBatch> NewCopyBatch() override {
+    return FileSystem::NewCopyBatch();
+  }
   kuronel::CopyResult CopyFileNoReplace(
       const std::string& source, const std::string& target,
       bool source_goes_next, const kuronel::CopyProgress& progress) override {
