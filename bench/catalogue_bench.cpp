@@ -16,7 +16,6 @@
 #include "catalogue/catalogue_builder.h"
 #include "catalogue/catalogue_checks.h"
 #include "catalogue/catalogue_order.h"
-#include "exif/exif_info.h"
 
 namespace kuronel::bench {
 namespace {
@@ -57,14 +56,15 @@ size_t HeapBytesInUse() {
   return info.uordblks + info.hblkhd;
 }
 
-void MeasureMemory(const std::string& card, TExifInfo& exif) {
+void MeasureMemory(const std::string& card) {
   FileCatalogue catalogue;
   FolderWorkList work_list;
   SortState sort;
   const size_t heap_before = HeapBytesInUse();
   const size_t rss_before = ProcStatusBytes("VmRSS");
   ResetPeakRss();
-  BuildCatalogue(card, catalogue, work_list, exif, BuildOptions{}, sort, nullptr);
+  BuildCatalogue(card, catalogue, work_list, RealSystemCalls(), BuildOptions{},
+                 sort, nullptr);
   const size_t rows = std::max<size_t>(catalogue.size(), 1);
   const double heap = double(HeapBytesInUse() - heap_before) / rows;
   const double peak = double(ProcStatusBytes("VmHWM") - rss_before) / rows;
@@ -81,8 +81,7 @@ int Run(const BenchOptions& options) {
   const std::string& card = bench_card.path();
   if (card.empty()) return 1;
 
-  TExifInfo exif(RealSystemCalls());
-  MeasureMemory(card, exif);
+  MeasureMemory(card);
 
   FileCatalogue catalogue;
   FolderWorkList work_list;
@@ -93,7 +92,8 @@ int Run(const BenchOptions& options) {
   };
   auto build = [&](bool use_exif) {
     return [&, use_exif] {
-      BuildCatalogue(card, catalogue, work_list, exif, BuildOptions{.use_exif_date = use_exif}, sort,
+      BuildCatalogue(card, catalogue, work_list, RealSystemCalls(),
+                     BuildOptions{.use_exif_date = use_exif}, sort,
                      [](const std::string&) {});
     };
   };

@@ -20,10 +20,9 @@
 #include "bench/bench_support.h"
 #include "catalogue/catalogue_builder.h"
 #include "catalogue/catalogue_checks.h"
-#include "ui/catalogue_model.h"
-#include "exif/exif_info.h"
 #include "testing/qt/qt_test_support.h"
 #include "ui/application.h"
+#include "ui/catalogue_model.h"
 #include "ui/folder_dialog_form.h"
 #include "ui/program_windows.h"
 
@@ -158,11 +157,11 @@ void PrintBreakdown(TForm1& form1, const std::string& card, int runs,
   };
   auto build = [&](const StatusSink& sink) {
     return [&, sink] {
-      TExifInfo exif(RealSystemCalls());
       FolderWorkList work_list;
       SortState sort;
       rows.clear();
-      BuildCatalogue(card, rows, work_list, exif, BuildOptions{.use_exif_date = true}, sort, sink);
+      BuildCatalogue(card, rows, work_list, RealSystemCalls(),
+                     BuildOptions{.use_exif_date = true}, sort, sink);
     };
   };
   const double core_build = TimeRuns(runs, build(drop));

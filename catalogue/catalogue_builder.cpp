@@ -14,7 +14,6 @@
 #include "catalogue/exif_dating.h"
 #include "catalogue/folder_listings.h"
 #include "catalogue/timestamp_text.h"
-#include "exif/exif_info.h"
 #include "platform/cp932.h"
 #include "platform/dir_listing.h"
 #include "platform/hash_combine.h"
@@ -77,7 +76,7 @@ FolderListings ListFolders(const FolderWorkList& work_list,
 
 // Appends the rows of every folder of the work list.
 size_t AppendRows(const FolderWorkList& work_list, FileCatalogue& catalogue,
-                  TExifInfo& exif, const BuildOptions& options,
+                  SystemCalls& calls, const BuildOptions& options,
                   const StatusSink& status, UnreadablePaths& unreadable) {
   const bool use_exif_date = options.use_exif_date;
   const size_t folder_count = work_list.size();
@@ -89,7 +88,6 @@ size_t AppendRows(const FolderWorkList& work_list, FileCatalogue& catalogue,
   };
 
   // All folders are listed first, so that the rows can be reserved at once.
-  SystemCalls& calls = exif.system_calls();
   const FolderListings listings = ListFolders(
       work_list, [&](size_t k) { show_progress(k, !use_exif_date); },
       unreadable, calls);
@@ -99,8 +97,9 @@ size_t AppendRows(const FolderWorkList& work_list, FileCatalogue& catalogue,
     folders[k] = WithTrailingSeparator(work_list[k]);
   std::vector<FileDate> dates;
   if (use_exif_date) {
-    dates = DateFilesByExif(listings, folders, exif, options.raw_and_heif,
-                            [&](size_t folder) { show_progress(folder, true); });
+    dates =
+        DateFilesByExif(listings, folders, calls, options.raw_and_heif,
+                        [&](size_t folder) { show_progress(folder, true); });
   } else {
     dates.reserve(listings.FileCount());
     for (size_t i = 0; i < listings.FileCount(); ++i)
@@ -182,15 +181,14 @@ BuildOptions BuildOptionsFor(const Settings& settings) {
 }
 
 BuildOutcome BuildCatalogue(const std::string& root, FileCatalogue& catalogue,
-                            FolderWorkList& work_list, TExifInfo& exif,
+                            FolderWorkList& work_list, SystemCalls& calls,
                             const BuildOptions& options, SortState& sort_state,
                             const StatusSink& status) {
-  SystemCalls& calls = exif.system_calls();
   WalkFolderTree(WithoutTrailingSeparator(root), work_list, status, calls,
                  LeftOutFolders(options.left_out_folder, root, calls));
   BuildOutcome outcome;
   // The listings are gone before the sort needs its keys.
-  outcome.appended = AppendRows(work_list, catalogue, exif, options, status,
+  outcome.appended = AppendRows(work_list, catalogue, calls, options, status,
                                 outcome.unreadable);
   sort_state.SortColumn = kTimestampColumn;
   SortCatalogue(catalogue, sort_state);

@@ -8,11 +8,10 @@
 #include "catalogue/catalogue_row.h"
 #include "catalogue/folder_walk.h"
 #include "platform/progress.h"
+#include "platform/system_calls.h"
 #include "settings/settings.h"
 
 namespace kuronel {
-
-class TExifInfo;
 
 // The build's progress text for folder `index` of `folder_count` (more than
 // one): n "■" with n = index * 10 / (folder_count - 1), white squares up to
@@ -49,18 +48,17 @@ struct BuildOutcome {
 // catalogue in the direction of sort_state.SortAscending (left as it is).
 //
 // A row is dated by the photo's Exif DateTimeOriginal when use_exif_date is
-// on and `exif` finds an Exif block in the file (whatever its name), else by
+// on and the file holds an Exif block (whatever its name), else by
 // the file's modification time (see FileTimeDateKey). A photo whose Exif date
 // is missing, unreadable or not a real date is dated by its file time too; a
 // file that is gone by the time it is listed or read is left out. A file
 // reached twice (a link, a second hard link) gets one row, under the name
 // found first. No single file stops the build.
 // Progress: the walk's texts, then, when there is more than one folder, one
-// BuildProgressText per folder. The walk, the listings and the file times
-// reach the system through the calls `exif` reads with
-// (exif.system_calls()), so one seam serves the whole build.
+// BuildProgressText per folder. The walk, the listings, the file times and
+// the Exif reads reach the system through `calls` alone.
 BuildOutcome BuildCatalogue(const std::string& root, FileCatalogue& catalogue,
-                            FolderWorkList& work_list, TExifInfo& exif,
+                            FolderWorkList& work_list, SystemCalls& calls,
                             const BuildOptions& options, SortState& sort_state,
                             const StatusSink& status);
 

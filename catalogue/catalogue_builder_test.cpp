@@ -9,16 +9,16 @@
 #include <cstring>
 #include <ctime>
 #include <map>
-#include <set>
+#include <mutex>
 #include <string>
 #include <vector>
 
-#include "exif/exif_info.h"
 #include "gmock/gmock.h"
 #include "gtest/gtest.h"
 #include "platform/dir_listing.h"
 #include "platform/path.h"
 #include "testing/as_nobody.h"
+#include "testing/faulty_system_calls.h"
 #include "testing/temp_dir.h"
 
 namespace kuronel {
@@ -61,12 +61,12 @@ struct Build {
   FolderWorkList work_list;
   SortState sort;
   std::vector<std::string> texts;
-  TExifInfo exif{RealSystemCalls()};
+  SystemCalls* calls = &RealSystemCalls();
 
   BuildOutcome Run(const std::string& root, bool use_exif_date,
                    const std::string& left_out = "") {
     return BuildCatalogue(
-        root, rows, work_list, exif, BuildOptions{use_exif_date, left_out},
+        root, rows, work_list, *calls, BuildOptions{use_exif_date, left_out},
         sort, [&](const std::string& text) { texts.push_back(text); });
   }
   const CatalogueRow& Row(const std::string& name) const {
@@ -129,9 +129,23 @@ TEST(BuildCatalogueTest, DatesPhotosByExifOnlyWithTheOptionOn) {
   EXPECT_EQ(without_exif.Row("photo.dat").Timestamp, "2010/01/02 03:04:04");
 }
 
-// Enough photos for the dating to read many files at once: the rows, the
-// build texts and what the caller's reader holds afterwards are those of one
-// pass over the files in listing order.
+// The real system calls, with the opens of each file's name counted.
+struct OpenCountingCalls : testing::FaultySystemCalls {
+  std::mutex mutex;
+  std::map<std::string, int> opens;  // by the name after the last "/"
+
+  int Open(const std::string& path, int flags, mode_t mode) override {
+    {
+      const std::lock_guard lock(mutex);
+      ++opens[path.substr(path.rfind('/') + 1)];
+    }
+    return FaultySystemCalls::Open(path, flags, mode);
+  }
+};
+
+// Enough photos for the dating to read many files at once: the rows and the
+// build texts are those of one pass over the files in listing order, and
+// every file is opened once, however many readers share the card.
 TEST(BuildCatalogueTest, ManyPhotosAreDatedAsInOnePass) {
   struct Layout {
     const char* name;
@@ -139,8 +153,7 @@ TEST(BuildCatalogueTest, ManyPhotosAreDatedAsInOnePass) {
     std::vector<std::string> bars;  // one per folder, the opened one first
   };
   // "mixed": photos, photos with an unusable date and movies everywhere;
-  // "photos first": the last 60 files are movies, so the last photo lies
-  // far from the end of the listing.
+  // "photos first": the last 60 files are movies.
   const Layout layouts[] = {
       {"mixed",
        {{"x", 50}, {"y", 50}, {"z", 50}},
@@ -154,11 +167,12 @@ TEST(BuildCatalogueTest, ManyPhotosAreDatedAsInOnePass) {
     SCOPED_TRACE(layout.name);
     TempDir dir;
     std::map<std::string, std::string> expected;  // name -> Timestamp
-    std::set<std::string> photos;                 // names with a block
+    std::map<std::string, int> opened_once;       // name -> 1
     int n = 0;
     for (const auto& [folder, count] : layout.folders) {
       for (int i = 0; i < count; ++i, ++n) {
         const std::string name = "F" + std::to_string(n) + ".JPG";
+        opened_once[name] = 1;
         const bool movie = layout.folders.size() == 2 ? folder == "a/b"
                                                       : n % 4 == 1;
         const int day = 1 + n % 28, minute = n % 60;
@@ -169,7 +183,6 @@ TEST(BuildCatalogueTest, ManyPhotosAreDatedAsInOnePass) {
         if (movie) {
           path = dir.WriteFile(folder + "/" + name, "movie");
         } else {
-          photos.insert(name);
           const bool usable = n % 4 != 2;
           path = CopyCanonChanged(dir, folder + "/" + name,
                                   [&](std::string& bytes, size_t entry) {
@@ -188,7 +201,9 @@ TEST(BuildCatalogueTest, ManyPhotosAreDatedAsInOnePass) {
       }
     }
 
+    OpenCountingCalls calls;
     Build build;
+    build.calls = &calls;
     build.Run(dir.path(), true);
     std::map<std::string, std::string> timestamps;
     for (const CatalogueRow& row : build.rows) {
@@ -198,19 +213,11 @@ TEST(BuildCatalogueTest, ManyPhotosAreDatedAsInOnePass) {
                     row.FileName);
     }
     EXPECT_EQ(timestamps, expected);
-
-    std::string last_photo;
-    for (const std::string& folder : build.work_list) {
-      ListDirectory(
-          folder,
-          [&](const DirEntry& entry) {
-            if (photos.count(std::string(entry.name)))
-              last_photo = JoinPath(folder, entry.name);
-          },
-          RealSystemCalls());
-    }
     EXPECT_EQ(build.BuildTexts(), layout.bars);
-    EXPECT_EQ(build.exif.ImageFileName(), last_photo);
+    std::erase_if(calls.opens, [&](const auto& name_and_count) {
+      return !opened_once.contains(name_and_count.first);
+    });
+    EXPECT_EQ(calls.opens, opened_once);
   }
 }
 
@@ -226,7 +233,7 @@ TEST(BuildCatalogueTest, AnExceptionWhileReadingTheCardReachesTheCaller) {
   for (bool use_exif_date : {false, true}) {
     Build build;
     EXPECT_THROW(
-        BuildCatalogue(dir.path(), build.rows, build.work_list, build.exif,
+        BuildCatalogue(dir.path(), build.rows, build.work_list, *build.calls,
                        BuildOptions{use_exif_date}, build.sort,
                        [](const std::string& text) {
                          if (text.find("検索中") != std::string::npos)

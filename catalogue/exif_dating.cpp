@@ -6,7 +6,6 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
-#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -28,12 +27,11 @@ constexpr std::chrono::milliseconds kProgressInterval(20);
 
 // The Exif date of a photo with a usable one, else the file time. HasExif,
 // then a write of ImageFileName for a file with a block, in one open and
-// read of the file; `has_exif` tells whether the reader took the file.
+// read of the file.
 FileDate ExifOrFileDate(const std::string& path, std::int64_t modified_seconds,
-                        TExifInfo& exif, bool& has_exif) {
+                        TExifInfo& exif) {
   FileDate date;
   const ExifRead read = exif.ReadFileOnce(path);
-  has_exif = read.has_exif();
   if (read.outcome == ExifReadOutcome::kRead &&
       ExifDateKey(exif.DateTimeOriginal(), date.key))
     return date;
@@ -72,16 +70,15 @@ class FolderProgress {
 
 // Readers of their own take the files in listing order, a few neighbours
 // at a time, and put every date into its file's slot; the calling thread
-// shows the progress meanwhile and, at the end, reads the last photo once
-// more with the caller's reader.
+// shows the progress meanwhile. Each file is read once.
 class ExifDating {
  public:
   ExifDating(const FolderListings& listings,
-             const std::vector<std::string>& folders, TExifInfo& exif,
+             const std::vector<std::string>& folders, SystemCalls& calls,
              bool raw_and_heif)
       : listings_(listings),
         folders_(folders),
-        exif_(exif),
+        calls_(calls),
         raw_and_heif_(raw_and_heif),
         count_(listings.FileCount()) {}
 
@@ -92,15 +89,11 @@ class ExifDating {
       // Ends before everything the readers use, on every way out.
       ReaderThreads readers;
       if (count_ >= kMinFilesForReaders) {
-        // As many readers as the files keep busy, each set up as the
-        // caller's.
-        const int32_t search_range = exif_.SearchRange();
+        // As many readers as the files keep busy.
         readers.StartUpTo(
             std::min(kReadsInFlight,
                      (count_ + kFilesPerTake - 1) / kFilesPerTake),
-            [this, search_range](const std::stop_token& stop) {
-              ReadFiles(stop, search_range);
-            });
+            [this](const std::stop_token& stop) { ReadFiles(stop); });
       }
       if (readers.empty()) {
         OnePass(progress);
@@ -110,36 +103,31 @@ class ExifDating {
     }
     if (failure_) std::rethrow_exception(failure_);
     progress.ShowUpTo(count_);
-    if (last_photo_) LeaveReaderOn(*last_photo_);
     return std::move(dates_);
   }
 
  private:
-  // The calling thread alone, with the caller's reader.
+  // The calling thread alone.
   void OnePass(FolderProgress& progress) {
+    TExifInfo reader(calls_);
     std::string path;
     for (size_t i = 0; i < count_; ++i) {
       progress.ShowUpTo(i);
-      bool has_exif = false;
-      dates_[i] = DateFile(i, exif_, path, has_exif);
+      dates_[i] = DateFile(i, reader, path);
     }
   }
 
   // One reader: takes the next few files until none are left.
-  void ReadFiles(const std::stop_token& stop, int32_t search_range) {
-    std::optional<size_t> last_photo;
+  void ReadFiles(const std::stop_token& stop) {
     try {
-      TExifInfo reader(exif_.system_calls());
-      reader.SetSearchRange(search_range);
+      TExifInfo reader(calls_);
       std::string path;
       while (!stop.stop_requested()) {
         const size_t begin = next_.fetch_add(kFilesPerTake);
         if (begin >= count_) break;
         const size_t end = std::min(begin + kFilesPerTake, count_);
         for (size_t i = begin; i < end && !stop.stop_requested(); ++i) {
-          bool has_exif = false;
-          dates_[i] = DateFile(i, reader, path, has_exif);
-          if (has_exif) last_photo = i;
+          dates_[i] = DateFile(i, reader, path);
           done_.fetch_add(1, std::memory_order_relaxed);
         }
       }
@@ -148,14 +136,12 @@ class ExifDating {
       std::lock_guard lock(mutex_);
       if (!failure_) failure_ = std::current_exception();
     }
-    Finish(last_photo);
+    Finish();
   }
 
-  void Finish(std::optional<size_t> last_photo) {
+  void Finish() {
     {
       std::lock_guard lock(mutex_);
-      if (last_photo && (!last_photo_ || *last_photo > *last_photo_))
-        last_photo_ = last_photo;
       ++finished_;
     }
     finished_changed_.notify_one();
@@ -172,8 +158,7 @@ class ExifDating {
     }
   }
 
-  FileDate DateFile(size_t index, TExifInfo& reader, std::string& path,
-                    bool& has_exif) const {
+  FileDate DateFile(size_t index, TExifInfo& reader, std::string& path) const {
     const FolderListings::File& file = listings_.file(index);
     const std::string_view name = listings_.NameOf(file);
     path.assign(folders_[file.folder]).append(name);
@@ -181,20 +166,12 @@ class ExifDating {
     // scan, or a movie in a RAW maker's boxes, keeps its file time.
     reader.SetReadsRawAndHeif(raw_and_heif_ &&
                               IsRawOrHeifPhoto(name));
-    return ExifOrFileDate(path, file.modified_seconds, reader, has_exif);
-  }
-
-  // The caller's reader ends on the file that one pass would have read
-  // last with it.
-  void LeaveReaderOn(size_t index) {
-    std::string path;
-    bool has_exif = false;
-    (void)DateFile(index, exif_, path, has_exif);
+    return ExifOrFileDate(path, file.modified_seconds, reader);
   }
 
   const FolderListings& listings_;
   const std::vector<std::string>& folders_;
-  TExifInfo& exif_;
+  SystemCalls& calls_;
   const bool raw_and_heif_;
   const size_t count_;
   std::vector<FileDate> dates_;
@@ -203,7 +180,6 @@ class ExifDating {
   std::mutex mutex_;             // guards what follows
   std::condition_variable finished_changed_;
   size_t finished_ = 0;  // readers that have ended
-  std::optional<size_t> last_photo_;
   std::exception_ptr failure_;
 };
 
@@ -211,12 +187,9 @@ class ExifDating {
 
 std::vector<FileDate> DateFilesByExif(
     const FolderListings& listings, const std::vector<std::string>& folders,
-    TExifInfo& exif, bool raw_and_heif,
+    SystemCalls& calls, bool raw_and_heif,
     const std::function<void(size_t)>& show_folder) {
-  std::vector<FileDate> dates =
-      ExifDating(listings, folders, exif, raw_and_heif).Run(show_folder);
-  exif.SetReadsRawAndHeif(raw_and_heif);
-  return dates;
+  return ExifDating(listings, folders, calls, raw_and_heif).Run(show_folder);
 }
 
 }  // namespace kuronel

@@ -352,6 +352,58 @@ TEST(FileCopyTest, ASeekThatFailsOrLandsElsewhereNeverPassesForACopy) {
   }
 }
 
+// A copy made for a move, whose source goes once the copy stands: a seek or
+// a stat of an open file that fails, wherever it strikes, fails the copy and
+// leaves nothing in its folder, so the source stays. A lock (which only tells
+// another run that a temporary is alive) or an advice to the cache that
+// fails costs the copy nothing.
+TEST(FileCopyTest, AFailingSeekOrStatFailsTheCopyAndAFailingHintDoesNot) {
+  using Call = FaultyFileSystem::SystemCall;
+  const struct {
+    const char* name;
+    Call call;
+    int error;
+    bool fails_copy;
+  } cases[] = {
+      {"seek", Call::kSeek, EIO, true},
+      {"fstat", Call::kFileStat, EIO, true},
+      {"flock", Call::kLock, ENOLCK, false},
+      {"fadvise", Call::kAdvise, EINVAL, false},
+  };
+  TempDir dir;
+  const std::string source = dir.Path("movie.mov");
+  WriteSparseFile(source, 1 << 20, {64 << 10, 512 << 10});
+  const std::string bytes = ReadFile(source);
+  int runs = 0;
+  for (const auto& c : cases) {
+    int struck = 0;
+    for (bool unnamed : {true, false}) {
+      for (int nth = 1; nth < 1000; ++nth) {
+        SCOPED_TRACE(::testing::Message()
+                     << c.name << " #" << nth << (unnamed ? ", unnamed" : ""));
+        const std::string folder = dir.MakeDir("copy" + std::to_string(++runs));
+        FaultyFileSystem fs(
+            {.use_unnamed_temporary = unnamed, .chunk_bytes = 1 << 16});
+        fs.FailSystemCall(c.call, nth, c.error);
+        const CopyResult copy = fs.CopyFileNoReplace(
+            source, folder + "/a0.mov", /*source_goes_next=*/true, {});
+        if (!fs.SystemCallFaultStruck()) break;
+        ++struck;
+        EXPECT_EQ(copy.ok && copy.verified, !c.fails_copy);
+        EXPECT_EQ(FolderEntries(folder), c.fails_copy
+                                             ? std::set<std::string>{}
+                                             : std::set<std::string>{"a0.mov"});
+        if (copy.ok) {
+          EXPECT_EQ(ReadFile(folder + "/a0.mov"), bytes);
+        }
+        EXPECT_EQ(ReadFile(source), bytes);
+        if (HasFailure()) return;
+      }
+    }
+    EXPECT_GT(struck, 0) << c.name;
+  }
+}
+
 // The real system calls, with the bytes read counted.
 struct ReadCountingCalls : FaultySystemCalls {
   std::uint64_t bytes_read = 0;

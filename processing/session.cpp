@@ -10,7 +10,7 @@
 namespace kuronel {
 
 Session::Session(SystemCalls& calls, FileSystem& file_system, SortState sort)
-    : calls_(calls), file_system_(file_system), sort_(sort), exif_(calls) {}
+    : calls_(calls), file_system_(file_system), sort_(sort) {}
 
 Session::~Session() = default;
 
@@ -34,7 +34,7 @@ BuildOutcome Session::BuildAndShow(FileCatalogue rows,
   // Built apart: the rows shown meanwhile stay valid until the swap.
   const bool adding = !rows.empty();
   BuildOutcome outcome =
-      BuildCatalogue(folder, rows, work_list_, exif_,
+      BuildCatalogue(folder, rows, work_list_, calls_,
                      BuildOptionsFor(settings_), sort_, status);
   // One walk lists a file once; a second may reach it again.
   if (adding) RemoveDuplicateRows(rows);

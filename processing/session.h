@@ -12,7 +12,6 @@
 #include "catalogue/catalogue_order.h"
 #include "catalogue/catalogue_row.h"
 #include "catalogue/folder_walk.h"
-#include "exif/exif_info.h"
 #include "platform/file_system.h"
 #include "platform/folder_lock.h"
 #include "platform/progress.h"
@@ -163,7 +162,6 @@ class Session {
   std::vector<std::string> opened_folders_;
   // The folders of the last walk, root first.
   FolderWorkList work_list_;
-  TExifInfo exif_;
   std::unique_ptr<FolderLocks> run_locks_;
   CatalogueObserver* observer_ = nullptr;
 };

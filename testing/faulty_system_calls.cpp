@@ -191,6 +191,13 @@ int FaultySystemCalls::Truncate(int fd, off_t size) {
   return Checked(Call::kWrite, false, [&] { return real_.Truncate(fd, size); });
 }
 
+int FaultySystemCalls::Advise(int fd, off_t offset, off_t length, int advice) {
+  const int fault = FaultFor(Call::kAdvise, false);
+  if (fault == kIgnored) return 0;
+  if (fault != 0) return fault;  // as posix_fadvise answers
+  return real_.Advise(fd, offset, length, advice);
+}
+
 int FaultySystemCalls::Sync(int fd) {
   return Checked(Call::kFsync, IsFolder(fd), [&] { return real_.Sync(fd); });
 }
@@ -204,6 +211,16 @@ int FaultySystemCalls::Stat(const std::string& path, struct stat& info,
                             bool follow_links) {
   return Checked(Call::kStat, false,
                  [&] { return real_.Stat(path, info, follow_links); });
+}
+
+int FaultySystemCalls::FileStat(int fd, struct stat& info) {
+  return Checked(Call::kFileStat, IsFolder(fd),
+                 [&] { return real_.FileStat(fd, info); });
+}
+
+int FaultySystemCalls::Lock(int fd, int operation) {
+  return Checked(Call::kLock, IsFolder(fd),
+                 [&] { return real_.Lock(fd, operation); });
 }
 
 int FaultySystemCalls::MakeDirectory(const std::string& path, mode_t mode) {

@@ -32,11 +32,15 @@ class FaultySystemCalls : public SystemCalls {
     kMkdir,
     kChmod,  // permission bits, times, extended attributes
     kUnlink,
-    kStat,   // stat and lstat by path (a drive gone: ENOTCONN)
-    kClose,  // close of a descriptor opened for writing (the descriptor
-             // is closed all the same, as the kernel does)
-    kSeek,   // lseek; ignored, it is answered as by a drive that keeps
-             // no holes (data up to the end), and the file position stays
+    kStat,      // stat and lstat by path (a drive gone: ENOTCONN)
+    kClose,     // close of a descriptor opened for writing (the descriptor
+                // is closed all the same, as the kernel does)
+    kSeek,      // lseek; ignored, it is answered as by a drive that keeps
+                // no holes (data up to the end), and the file position stays
+    kFileStat,  // fstat of an open file or folder (never ignored: it would
+                // answer nothing)
+    kLock,      // flock
+    kAdvise,    // posix_fadvise, which answers the errno and leaves errno
   };
   // Which calls of a kind a fault takes: any, or only those on a folder,
   // or only those on anything else.
@@ -75,9 +79,7 @@ class FaultySystemCalls : public SystemCalls {
   ssize_t CopyRange(int from_fd, int to_fd, std::size_t size) override;
   off_t Seek(int fd, off_t offset, int whence) override;
   int Truncate(int fd, off_t size) override;
-  int Advise(int fd, off_t offset, off_t length, int advice) override {
-    return real_.Advise(fd, offset, length, advice);
-  }
+  int Advise(int fd, off_t offset, off_t length, int advice) override;
   int Sync(int fd) override;
   int SyncFileSystem(int fd) override;
   int Stat(const std::string& path, struct stat& info,
@@ -86,9 +88,7 @@ class FaultySystemCalls : public SystemCalls {
              bool follow_links) override {
     return real_.StatAt(dir_fd, name, info, follow_links);
   }
-  int FileStat(int fd, struct stat& info) override {
-    return real_.FileStat(fd, info);
-  }
+  int FileStat(int fd, struct stat& info) override;
   int FileSystemType(const std::string& path, unsigned long& type) override {
     return real_.FileSystemType(path, type);
   }
@@ -123,7 +123,7 @@ class FaultySystemCalls : public SystemCalls {
   }
   int SetAttribute(const std::string& path, const char* name,
                    const void* value, std::size_t size) override;
-  int Lock(int fd, int operation) override { return real_.Lock(fd, operation); }
+  int Lock(int fd, int operation) override;
   int ListNames(int dir_fd, const NameVisitor& visit) override {
     return real_.ListNames(dir_fd, visit);
   }
