@@ -100,7 +100,7 @@ class CatalogueWindowTest : public QObject {
     for (int row : {0, 1, 3})
       View().selectionModel()->select(
           Model().index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    FindAction(&Main(), "N7")->trigger();
+    FindAction(&Main(), "N5")->trigger();
     QCOMPARE(Main().StatusText(), U("3個のファイルを追加しました。"));
     QVERIFY(Model().Rows()[0].Checked && Model().Rows()[3].Checked);
     QCOMPARE(View().selectionModel()->selectedRows().size(), 3);
@@ -113,7 +113,7 @@ class CatalogueWindowTest : public QObject {
     FindAction(&Main(), "N9")->trigger();
     QCOMPARE(View().selectionModel()->selectedRows().size(), 1);
     QVERIFY(View().selectionModel()->isRowSelected(2, QModelIndex()));
-    FindAction(&Main(), "N6")->trigger();
+    FindAction(&Main(), "N4")->trigger();
     QCOMPARE(View().selectionModel()->selectedRows().size(), 4);
     QVERIFY(!Model().Rows()[0].Checked && Model().Rows()[2].Checked);
 

@@ -336,12 +336,15 @@ void MainWindow::CreateMainMenu() {
 void MainWindow::CreateListMenu() {
   list_menu_ = new QMenu(this);
   list_menu_->setObjectName("PopupMenu1");
+  // The default checks go by other words here, and this menu's 実行 stays
+  // enabled whatever the options say: both items are the menu's own. The
+  // check and selection commands are the edit menu's very items.
   list_default_checks_item_ = AddItem(list_menu_, "jpeg2", "jpegのみ対象");
-  list_check_selected_item_ = AddItem(list_menu_, "N7", "Check On");
-  list_uncheck_selected_item_ = AddItem(list_menu_, "N8", "Check Off");
+  list_menu_->addAction(check_selected_item_);
+  list_menu_->addAction(uncheck_selected_item_);
   AddSeparator(list_menu_, "N13");
-  list_select_all_item_ = AddItem(list_menu_, "N6", "全て選択");
-  list_invert_selection_item_ = AddItem(list_menu_, "N10", "選択を反転");
+  list_menu_->addAction(select_all_item_);
+  list_menu_->addAction(invert_selection_item_);
   AddSeparator(list_menu_, "N11");
   list_execute_item_ = AddItem(list_menu_, "N12", "実行");
   connect(

@@ -238,16 +238,14 @@ class MainWindow : public QMainWindow {
   QAction* detail_settings_item_ = nullptr;
   QAction* help_item_ = nullptr;
   QAction* version_item_ = nullptr;
+  // One item each in the edit menu and in the list's menu.
   QAction* check_selected_item_ = nullptr;
   QAction* uncheck_selected_item_ = nullptr;
   QAction* select_all_item_ = nullptr;
   QAction* invert_selection_item_ = nullptr;
-  // The list's menu's items.
+  // The list's menu's own items: the default checks under other words, and
+  // an execute item that the options never disable.
   QAction* list_default_checks_item_ = nullptr;
-  QAction* list_check_selected_item_ = nullptr;
-  QAction* list_uncheck_selected_item_ = nullptr;
-  QAction* list_select_all_item_ = nullptr;
-  QAction* list_invert_selection_item_ = nullptr;
   QAction* list_execute_item_ = nullptr;
 
   Session& session_;

@@ -40,15 +40,14 @@ void MainWindow::ConnectCatalogueCommands() {
           this, &MainWindow::SortByClickedColumn);
   for (QAction* item : {default_checks_item_, list_default_checks_item_})
     connect(item, &QAction::triggered, this, &MainWindow::DefaultChecksCommand);
-  for (QAction* item : {check_selected_item_, list_check_selected_item_})
-    connect(item, &QAction::triggered, this, &MainWindow::CheckSelectedCommand);
-  for (QAction* item : {uncheck_selected_item_, list_uncheck_selected_item_})
-    connect(item, &QAction::triggered, this,
-            &MainWindow::UncheckSelectedCommand);
-  for (QAction* item : {select_all_item_, list_select_all_item_})
-    connect(item, &QAction::triggered, this, &MainWindow::SelectAllRows);
-  for (QAction* item : {invert_selection_item_, list_invert_selection_item_})
-    connect(item, &QAction::triggered, this, &MainWindow::InvertSelection);
+  connect(check_selected_item_, &QAction::triggered, this,
+          &MainWindow::CheckSelectedCommand);
+  connect(uncheck_selected_item_, &QAction::triggered, this,
+          &MainWindow::UncheckSelectedCommand);
+  connect(select_all_item_, &QAction::triggered, this,
+          &MainWindow::SelectAllRows);
+  connect(invert_selection_item_, &QAction::triggered, this,
+          &MainWindow::InvertSelection);
 }
 
 void MainWindow::OpenFolder() {

@@ -411,9 +411,9 @@ class MainWindowTest : public QObject {
     check_menu(Main().findChild<QMenu*>("Help1"),
                {{"HelpM", "Help"}, {"VerMainM", "Ver情報"}});
     check_menu(Main().findChild<QMenu*>("PopupMenu1"),
-               {{"jpeg2", "jpegのみ対象"}, {"N7", "Check On"},
-                {"N8", "Check Off"}, {"N13", "-"}, {"N6", "全て選択"},
-                {"N10", "選択を反転"}, {"N11", "-"}, {"N12", "実行"}});
+               {{"jpeg2", "jpegのみ対象"}, {"N5", "Check On"},
+                {"Off1", "Check Off"}, {"N13", "-"}, {"N4", "全て選択"},
+                {"N9", "選択を反転"}, {"N11", "-"}, {"N12", "実行"}});
     QCOMPARE(Main().menuBar()->actions().size(), 4);
 
     const char* options[] = {"MoveFMainM", "ChangeFMainM", "NoWriteFMainM",
