@@ -57,7 +57,7 @@ class CatalogueWindowTest : public QObject {
     QVERIFY(!rows[0].Checked);
     QVERIFY(rows[1].Checked && rows[2].Checked);
     QVERIFY(!rows[3].Checked);
-    QCOMPARE(Form1().StatusText(), U("2個のjpegファイルが対象です。"));
+    QCOMPARE(Main().StatusText(), U("2個のjpegファイルが対象です。"));
   }
 
   void AddingTheSameFolderOrAParentListsEachFileOnce() {
@@ -74,11 +74,11 @@ class CatalogueWindowTest : public QObject {
     View().horizontalHeader()->sectionClicked(1);
     QCOMPARE(Column(0, 1), U("notes.txt"));  // descending, a-z as A-Z
     QCOMPARE(Column(3, 1), U("IMG_0001.JPG"));
-    QCOMPARE(Form1().StatusText(), U("ソートしました。"));
+    QCOMPARE(Main().StatusText(), U("ソートしました。"));
     QVERIFY(Timer()->isActive());
     View().horizontalHeader()->sectionClicked(3);
     QCOMPARE(Column(0, 3), U("2003/01/02 03:04:06"));  // ascending now
-    QVERIFY(!Form1().Sort().SortAscending);
+    QVERIFY(!Main().Sort().SortAscending);
   }
 
   void SortingKeepsTheSelectionOnItsRows() {
@@ -94,33 +94,33 @@ class CatalogueWindowTest : public QObject {
   void CheckCommandsCountSelectedRowsAndLeaveTheSelection() {
     program_->OpenFolder("card");
     // Nothing selected.
-    FindAction(&Form1(), "N5")->trigger();
-    QCOMPARE(Form1().StatusText(), U("0個のファイルを追加しました。"));
+    FindAction(&Main(), "N5")->trigger();
+    QCOMPARE(Main().StatusText(), U("0個のファイルを追加しました。"));
     // Three rows selected, one of them already checked.
     for (int row : {0, 1, 3})
       View().selectionModel()->select(
           Model().index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    FindAction(&Form1(), "N7")->trigger();
-    QCOMPARE(Form1().StatusText(), U("3個のファイルを追加しました。"));
+    FindAction(&Main(), "N5")->trigger();
+    QCOMPARE(Main().StatusText(), U("3個のファイルを追加しました。"));
     QVERIFY(Model().Rows()[0].Checked && Model().Rows()[3].Checked);
     QCOMPARE(View().selectionModel()->selectedRows().size(), 3);
-    FindAction(&Form1(), "Off1")->trigger();
-    QCOMPARE(Form1().StatusText(), U("3個のファイルを対象外にしました。"));
+    FindAction(&Main(), "Off1")->trigger();
+    QCOMPARE(Main().StatusText(), U("3個のファイルを対象外にしました。"));
     QVERIFY(!Model().Rows()[1].Checked && Model().Rows()[2].Checked);
     QVERIFY(Timer()->isActive());
 
     // Selection commands leave the checks alone.
-    FindAction(&Form1(), "N9")->trigger();
+    FindAction(&Main(), "N9")->trigger();
     QCOMPARE(View().selectionModel()->selectedRows().size(), 1);
     QVERIFY(View().selectionModel()->isRowSelected(2, QModelIndex()));
-    FindAction(&Form1(), "N6")->trigger();
+    FindAction(&Main(), "N4")->trigger();
     QCOMPARE(View().selectionModel()->selectedRows().size(), 4);
     QVERIFY(!Model().Rows()[0].Checked && Model().Rows()[2].Checked);
 
     // "jpegのみ対象" puts the default checks back.
-    FindAction(&Form1(), "jpeg2")->trigger();
+    FindAction(&Main(), "jpeg2")->trigger();
     QVERIFY(Model().Rows()[1].Checked && !Model().Rows()[3].Checked);
-    QCOMPARE(Form1().StatusText(), U("2個のjpegファイルが対象です。"));
+    QCOMPARE(Main().StatusText(), U("2個のjpegファイルが対象です。"));
   }
 
   void CheckedRowsArePaintedInTheBackgroundColour() {
@@ -162,10 +162,10 @@ class CatalogueWindowTest : public QObject {
   QString Column(int row, int column) {
     return Model().data(Model().index(row, column), Qt::DisplayRole).toString();
   }
-  kuronel::TForm1& Form1() { return program_->Form1(); }
-  CatalogueModel& Model() { return *Form1().Catalogue(); }
-  QTableView& View() { return *Form1().findChild<QTableView*>("ListViewM"); }
-  QTimer* Timer() { return Form1().findChild<QTimer*>("TimerSB"); }
+  kuronel::MainWindow& Main() { return program_->Form1(); }
+  CatalogueModel& Model() { return *Main().Catalogue(); }
+  QTableView& View() { return *Main().findChild<QTableView*>("ListViewM"); }
+  QTimer* Timer() { return Main().findChild<QTimer*>("TimerSB"); }
 
   std::unique_ptr<ProgramUnderTest> program_;
 };

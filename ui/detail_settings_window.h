@@ -17,14 +17,14 @@ namespace kuronel {
 // HEIF and MP4 files as targets, and the background colour of checked rows.
 // Its four controls are its own copy of the detail settings; "更新" saves them and makes them the values in use.
 // Each showing loads the file's values into both.
-class TForm3 : public QDialog {
+class DetailSettingsWindow : public QDialog {
   Q_OBJECT
 
  public:
   // The controls start with `loaded`, the values the program started with
   // from the settings file in `startup_folder`.
-  TForm3(std::string startup_folder, const DetailSettings& loaded,
-         QWidget* parent = nullptr);
+  DetailSettingsWindow(std::string startup_folder, const DetailSettings& loaded,
+                       QWidget* parent = nullptr);
 
   // The window's copy, as its controls hold it.
   DetailSettings WindowCopy() const;
@@ -37,11 +37,12 @@ class TForm3 : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  void FormActivate();
-  void SubOptionClick();
+  // A check box changed, by the user or by a load, or a colour the user
+  // picks enables "更新".
+  void EnableUpdate();
   void ColourPicked(int index);
-  void SpeedButton1Click();
-  void SpeedButton2Click();
+  // "更新": saves the window's copy, makes it the values in use and closes.
+  void SaveAndUseValues();
   void LoadDetailSettingsIntoControls();
   void ShowInControls(const DetailSettings& values);
   void SelectColour(Colour colour);
@@ -56,15 +57,18 @@ class TForm3 : public QDialog {
   // it is instead of becoming whatever entry was selected before.
   Colour colour_ = kClInactiveCaption;
 
-  QCheckBox* CheckBox2 = nullptr;
-  QCheckBox* CheckBox3 = nullptr;
-  QCheckBox* CheckBox4 = nullptr;
-  QCheckBox* CheckBox5 = nullptr;  // 取り込み済みは飛ばす
-  QGroupBox* GroupBox1 = nullptr;
-  QComboBox* ColorBox1 = nullptr;
-  QPushButton* SpeedButton1 = nullptr;
-  QPushButton* SpeedButton2 = nullptr;
+  QCheckBox* check_movies_box_ = nullptr;
+  QCheckBox* exif_date_box_ = nullptr;
+  QCheckBox* raw_heif_mp4_box_ = nullptr;
+  QCheckBox* skip_imported_box_ = nullptr;
+  QGroupBox* colour_group_ = nullptr;
+  QComboBox* colour_box_ = nullptr;
+  QPushButton* update_button_ = nullptr;
+  QPushButton* cancel_button_ = nullptr;
 };
+
+// The old name, for the window tests' helpers until they take the new one.
+using TForm3 = DetailSettingsWindow;
 
 }  // namespace kuronel
 

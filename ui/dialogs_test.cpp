@@ -25,9 +25,9 @@
 #include "ui/main_window.h"
 #include "ui/select_folder_dialog.h"
 
+using kuronel::DetailSettingsWindow;
 using kuronel::TDestinationInputBox;
 using kuronel::TFolderDialogForm;
-using kuronel::TForm3;
 using kuronel::testing::AcceptNextMessageBox;
 using kuronel::testing::AnswerNextModal;
 using kuronel::testing::FindAction;
@@ -80,9 +80,9 @@ class DialogsTest : public QObject {
   void PickingAFolderSetsTheDestinationWithATrailingSeparator() {
     const std::string photos = program_->dir().MakeDir("photos");
     AnswerPicker(photos);
-    Form1().findChild<QToolButton*>("SpeedButton4")->click();
-    QCOMPARE(Form1().DestinationFolder(), photos + "/");
-    QCOMPARE(Form1().findChild<QPushButton*>("SpeedButtonIdousaki")->text(),
+    Main().findChild<QToolButton*>("SpeedButton4")->click();
+    QCOMPARE(Main().DestinationFolder(), photos + "/");
+    QCOMPARE(Main().findChild<QPushButton*>("SpeedButtonIdousaki")->text(),
              QString::fromStdString(photos + "/"));
   }
 
@@ -90,17 +90,17 @@ class DialogsTest : public QObject {
     const std::string a = program_->dir().MakeDir("a");
     const std::string b = program_->dir().MakeDir("a/b");
     AnswerPicker(b);
-    FindAction(&Form1(), "N16")->trigger();
+    FindAction(&Main(), "N16")->trigger();
     std::string opened_at;
     AnswerPicker("", &opened_at, "CancelButton");
-    FindAction(&Form1(), "N16")->trigger();
+    FindAction(&Main(), "N16")->trigger();
     QCOMPARE(opened_at, b);
     // The folder went away: the picker opens at its parent.
     std::filesystem::remove_all(b);
     AnswerPicker("", &opened_at, "CancelButton");
-    FindAction(&Form1(), "N16")->trigger();
+    FindAction(&Main(), "N16")->trigger();
     QCOMPARE(opened_at, a);
-    QCOMPARE(Form1().DestinationFolder(), b + "/");
+    QCOMPARE(Main().DestinationFolder(), b + "/");
   }
 
   // After a card is opened, the destination picker still opens at the last
@@ -110,14 +110,14 @@ class DialogsTest : public QObject {
     program_->dir().WriteFile("card/DCIM/IMG_0001.JPG", "1");
     const std::string photos = program_->dir().MakeDir("photos");
     AnswerPicker(photos);
-    FindAction(&Form1(), "N16")->trigger();
+    FindAction(&Main(), "N16")->trigger();
     program_->OpenFolder("card");
     std::string opened_at;
     AnswerPicker("", &opened_at, "CancelButton");
-    FindAction(&Form1(), "N16")->trigger();
+    FindAction(&Main(), "N16")->trigger();
     QCOMPARE(opened_at, photos);
     AnswerPicker("", &opened_at, "CancelButton");
-    FindAction(&Form1(), "OpenFMainM")->trigger();
+    FindAction(&Main(), "OpenFMainM")->trigger();
     QCOMPARE(opened_at, program_->dir().Path("card"));
   }
 
@@ -141,18 +141,18 @@ class DialogsTest : public QObject {
                : box->button(QMessageBox::Cancel)->click();
         });
       });
-      FindAction(&Form1(), "N16")->trigger();
+      FindAction(&Main(), "N16")->trigger();
       QVERIFY2(question.endsWith(
                    QString::fromStdString(program_->dir().Path("card/"))),
                qPrintable(question));
-      QCOMPARE(Form1().DestinationFolder(),
+      QCOMPARE(Main().DestinationFolder(),
                take ? inside + "/" : std::string("移動先フォルダ選択"));
     }
     QString shown;
     AnswerInputBox(QString::fromStdString(program_->dir().Path("elsewhere")),
                    &shown);
-    FindAction(&Form1(), "N17")->trigger();
-    QCOMPARE(Form1().DestinationFolder(), program_->dir().Path("elsewhere/"));
+    FindAction(&Main(), "N17")->trigger();
+    QCOMPARE(Main().DestinationFolder(), program_->dir().Path("elsewhere/"));
   }
 
   // The tree starts with the home folder and ends with "/"; a remembered
@@ -162,7 +162,7 @@ class DialogsTest : public QObject {
       program_->dir().MakeDir("many/" + std::to_string(100 + i));
     program_->dir().MakeDir("many/100/inner");
     const std::string last = program_->dir().Path("many/159");
-    kuronel::TSelectFolderDialog* picker = Form1().FolderPicker();
+    kuronel::TSelectFolderDialog* picker = Main().FolderPicker();
     picker->SetPath(last + "/");
     std::string selected;
     QString first_place, last_place, tip;
@@ -208,9 +208,9 @@ class DialogsTest : public QObject {
       listed = form->FolderTree->currentIndex().data().toString();
       form->OkButton->click();
     });
-    FindAction(&Form1(), "N16")->trigger();
+    FindAction(&Main(), "N16")->trigger();
     QCOMPARE(listed, U("カメラ"));
-    QCOMPARE(Form1().DestinationFolder(), camera + "/");
+    QCOMPARE(Main().DestinationFolder(), camera + "/");
 
     QString shown;
     AnswerNextModal([&](QWidget* modal) {
@@ -218,21 +218,21 @@ class DialogsTest : public QObject {
       shown = box->Text();
       box->accept();
     });
-    FindAction(&Form1(), "N17")->trigger();
+    FindAction(&Main(), "N17")->trigger();
     QVERIFY(shown.endsWith(U("/カメラ/")));
-    QCOMPARE(Form1().DestinationFolder(), camera + "/");
+    QCOMPARE(Main().DestinationFolder(), camera + "/");
 
     // 終了 stores it, and the next start has it again, byte for byte.
-    FindAction(&Form1(), "Exit1")->trigger();
+    FindAction(&Main(), "Exit1")->trigger();
     QVERIFY(ReadFile(program_->dir().Path("Kuronel.ini"))
                 .find("移動先フォルダ=" + camera + "/\r\n") != std::string::npos);
     program_->Stop();
     program_->Start();
-    QCOMPARE(Form1().DestinationFolder(), camera + "/");
+    QCOMPARE(Main().DestinationFolder(), camera + "/");
   }
 
   void OkWithNothingSelectedAndCancelChangeNothing() {
-    kuronel::TSelectFolderDialog* picker = Form1().FolderPicker();
+    kuronel::TSelectFolderDialog* picker = Main().FolderPicker();
     picker->SetPath("/");
     AnswerNextModal([](QWidget* modal) {
       auto* form = qobject_cast<TFolderDialogForm*>(modal);
@@ -245,11 +245,11 @@ class DialogsTest : public QObject {
       QTest::keyClick(modal, Qt::Key_Escape);
     });
     QVERIFY(!picker->Execute());
-    QCOMPARE(Form1().DestinationFolder(), std::string("移動先フォルダ選択"));
+    QCOMPARE(Main().DestinationFolder(), std::string("移動先フォルダ選択"));
   }
 
   void ThePickerWindowFollowsItsSettings() {
-    kuronel::TSelectFolderDialog* picker = Form1().FolderPicker();
+    kuronel::TSelectFolderDialog* picker = Main().FolderPicker();
     picker->SetText("保存先を選んでください");
     QString title, message;
     QSize size;
@@ -290,19 +290,19 @@ class DialogsTest : public QObject {
         AnswerInputBox(typed + "  ", &second, true, &second_reason);
       });
     });
-    Form1().findChild<QPushButton*>("SpeedButtonIdousaki")->click();
+    Main().findChild<QPushButton*>("SpeedButtonIdousaki")->click();
     QCOMPARE(first, U("移動先フォルダ選択"));
     QCOMPARE(second, U("photos"));
     QCOMPARE(first_reason, QString());
     QCOMPARE(second_reason, U(kuronel::kNotAnAbsolutePathReason));
-    QCOMPARE(Form1().DestinationFolder(), (typed + "/").toStdString());
+    QCOMPARE(Main().DestinationFolder(), (typed + "/").toStdString());
 
     // The box opens holding the destination; Cancel keeps it.
     QString shown;
     AnswerInputBox("/elsewhere", &shown, /*ok=*/false);
-    FindAction(&Form1(), "N17")->trigger();
+    FindAction(&Main(), "N17")->trigger();
     QCOMPARE(shown, typed + "/");
-    QCOMPARE(Form1().DestinationFolder(), (typed + "/").toStdString());
+    QCOMPARE(Main().DestinationFolder(), (typed + "/").toStdString());
   }
 
   // The reason speaks of the text that came back: typing ends it.
@@ -323,39 +323,39 @@ class DialogsTest : public QObject {
 
   // The detail window's flat buttons show the focus that Tab gives them.
   void TheDetailWindowsButtonsShowTheFocus() {
-    TForm3& form3 = program_->Form3();
-    form3.show();
-    QVERIFY(QTest::qWaitForWindowActive(&form3));
-    auto* cancel = form3.findChild<QPushButton*>("SpeedButton2");
+    DetailSettingsWindow& detail_window = program_->Form3();
+    detail_window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&detail_window));
+    auto* cancel = detail_window.findChild<QPushButton*>("SpeedButton2");
     const QImage unfocused = cancel->grab().toImage();
     for (int tab = 0; tab < 8 && QApplication::focusWidget() != cancel; ++tab)
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), cancel);
     QVERIFY(cancel->grab().toImage() != unfocused);
     QTest::keyClick(cancel, Qt::Key_Return);
-    QVERIFY(!form3.isVisible());
+    QVERIFY(!detail_window.isVisible());
   }
 
   void DetailWindowCancelKeepsTheValuesInUse() {
-    TForm3& form3 = program_->Form3();
-    auto* movies = form3.findChild<QCheckBox*>("CheckBox2");
-    auto* update = form3.findChild<QPushButton*>("SpeedButton1");
+    DetailSettingsWindow& detail_window = program_->Form3();
+    auto* movies = detail_window.findChild<QCheckBox*>("CheckBox2");
+    auto* update = detail_window.findChild<QPushButton*>("SpeedButton1");
     QCOMPARE(movies->text(), U("動画ファイルを標準でCheck【.mov，.avi，.mpg】"));
     QVERIFY(!update->isEnabled());
     AnswerNextModal([&](QWidget*) {
       movies->setChecked(true);
       QVERIFY(update->isEnabled());
-      form3.findChild<QPushButton*>("SpeedButton2")->click();
+      detail_window.findChild<QPushButton*>("SpeedButton2")->click();
     });
-    FindAction(&Form1(), "OptionMainM")->trigger();
-    QVERIFY(!Form1().CurrentSettings().CheckMoviesByDefault);
+    FindAction(&Main(), "OptionMainM")->trigger();
+    QVERIFY(!Main().CurrentSettings().CheckMoviesByDefault);
     QVERIFY(ReadFile(program_->dir().Path("Kuronel.ini")).empty());
     // Showing it again reloads what the file holds.
     AnswerNextModal([&](QWidget*) {
       QVERIFY(!movies->isChecked());
-      form3.findChild<QPushButton*>("SpeedButton2")->click();
+      detail_window.findChild<QPushButton*>("SpeedButton2")->click();
     });
-    FindAction(&Form1(), "OptionMainM")->trigger();
+    FindAction(&Main(), "OptionMainM")->trigger();
   }
 
   // The boxes added below the two of old follow them in the tab order, and
@@ -383,37 +383,37 @@ class DialogsTest : public QObject {
       return widget;
     };
     for (const Case& c : cases) {
-      TForm3& form3 = program_->Form3();
-      auto* box = form3.findChild<QCheckBox*>(c.box);
+      DetailSettingsWindow& detail_window = program_->Form3();
+      auto* box = detail_window.findChild<QCheckBox*>(c.box);
       QVERIFY(box);
       QCOMPARE(box->text(), U(c.caption));
-      QCOMPARE(next_tab_stop(form3.findChild<QWidget*>(c.previous)),
+      QCOMPARE(next_tab_stop(detail_window.findChild<QWidget*>(c.previous)),
                static_cast<QWidget*>(box));
-      QCOMPARE(next_tab_stop(box), form3.findChild<QWidget*>(c.next));
+      QCOMPARE(next_tab_stop(box), detail_window.findChild<QWidget*>(c.next));
       QVERIFY(box->geometry().bottom() <
-              form3.findChild<QWidget*>("GroupBox1")->geometry().top());
-      QVERIFY(
-          form3.findChild<QPushButton*>("SpeedButton1")->geometry().bottom() <
-          form3.height());
+              detail_window.findChild<QWidget*>("GroupBox1")->geometry().top());
+      QVERIFY(detail_window.findChild<QPushButton*>("SpeedButton1")
+                  ->geometry()
+                  .bottom() < detail_window.height());
       QVERIFY(!box->isChecked());
       AnswerNextModal([&](QWidget*) {
         box->setChecked(true);
-        form3.findChild<QPushButton*>("SpeedButton1")->click();
+        detail_window.findChild<QPushButton*>("SpeedButton1")->click();
       });
-      FindAction(&Form1(), "OptionMainM")->trigger();
-      QVERIFY(Form1().CurrentSettings().*c.value);
+      FindAction(&Main(), "OptionMainM")->trigger();
+      QVERIFY(Main().CurrentSettings().*c.value);
       QVERIFY(ReadFile(program_->dir().Path("Kuronel.ini")).find(c.stored) !=
               std::string::npos);
       program_->Stop();
       program_->Start();
-      QVERIFY(Form1().CurrentSettings().*c.value);
+      QVERIFY(Main().CurrentSettings().*c.value);
       QVERIFY(program_->Form3().findChild<QCheckBox*>(c.box)->isChecked());
     }
   }
 
   void DetailWindowUpdateStoresTheColourName() {
-    TForm3& form3 = program_->Form3();
-    auto* colours = form3.findChild<QComboBox*>("ColorBox1");
+    DetailSettingsWindow& detail_window = program_->Form3();
+    auto* colours = detail_window.findChild<QComboBox*>("ColorBox1");
     QCOMPARE(colours->count(), 50);
     // The colours in words, each its own, the stored name in the tip; the
     // longest words fit the box.
@@ -437,10 +437,10 @@ class DialogsTest : public QObject {
       const int red = colours->findText(U("赤"));
       colours->setCurrentIndex(red);
       emit colours->activated(red);
-      form3.findChild<QPushButton*>("SpeedButton1")->click();
+      detail_window.findChild<QPushButton*>("SpeedButton1")->click();
     });
-    FindAction(&Form1(), "OptionMainM")->trigger();
-    QCOMPARE(Form1().CurrentSettings().TargetBackColour, 0x0000FFu);
+    FindAction(&Main(), "OptionMainM")->trigger();
+    QCOMPARE(Main().CurrentSettings().TargetBackColour, 0x0000FFu);
     const std::string ini = ReadFile(program_->dir().Path("Kuronel.ini"));
     QVERIFY(ini.find("[Sub]\r\n") != std::string::npos);
     QVERIFY(ini.find("背景色=clRed\r\n") != std::string::npos);
@@ -462,13 +462,13 @@ class DialogsTest : public QObject {
     AnswerNextModal(answer);  // once, for the whole start
     program_->Start();
     QTRY_COMPARE_WITH_TIMEOUT(reports, 1, 10000);
-    TForm3& form3 = program_->Form3();
-    QVERIFY(form3.findChild<QCheckBox*>("CheckBox2")->isChecked());
-    QVERIFY(form3.findChild<QCheckBox*>("CheckBox3")->isChecked());
-    QVERIFY(form3.findChild<QPushButton*>("SpeedButton1")->isEnabled());
-    QCOMPARE(form3.findChild<QComboBox*>("ColorBox1")->currentText(),
+    DetailSettingsWindow& detail_window = program_->Form3();
+    QVERIFY(detail_window.findChild<QCheckBox*>("CheckBox2")->isChecked());
+    QVERIFY(detail_window.findChild<QCheckBox*>("CheckBox3")->isChecked());
+    QVERIFY(detail_window.findChild<QPushButton*>("SpeedButton1")->isEnabled());
+    QCOMPARE(detail_window.findChild<QComboBox*>("ColorBox1")->currentText(),
              U("非作業中のタイトルバー"));
-    QVERIFY(Form1().CurrentSettings().UseExifDate);
+    QVERIFY(Main().CurrentSettings().UseExifDate);
   }
 
   // A stored number that the colour list does not hold is written back as
@@ -477,8 +477,8 @@ class DialogsTest : public QObject {
     program_->Stop();
     program_->dir().WriteFile("Kuronel.ini", "[Sub]\r\n背景色=$00123456\r\n");
     program_->Start();
-    QCOMPARE(Form1().CurrentSettings().TargetBackColour, 0x00123456u);
-    Form1().close();
+    QCOMPARE(Main().CurrentSettings().TargetBackColour, 0x00123456u);
+    Main().close();
     const std::string ini = ReadFile(program_->dir().Path("Kuronel.ini"));
     QVERIFY2(ini.find("背景色=$00123456\r\n") != std::string::npos,
              ini.c_str());
@@ -499,14 +499,15 @@ class DialogsTest : public QObject {
     qputenv("PATH",
             QByteArray::fromStdString(program_->dir().Path("bin:")) + path);
     int documents = 0;
-    Form1().SetDocumentOpener([&](const QString&, const QString&) { ++documents; });
+    Main().SetDocumentOpener(
+        [&](const QString&, const QString&) { ++documents; });
     for (const char* exit_code : {"0", "3"}) {
       qputenv("XDG_OPEN_EXIT", exit_code);
       std::filesystem::remove(handed);
       const bool fails = QByteArray(exit_code) != "0";
       QString text;
       if (fails) AcceptNextMessageBox(text);
-      FindAction(&Form1(), "HelpM")->trigger();
+      FindAction(&Main(), "HelpM")->trigger();
       QTRY_VERIFY_WITH_TIMEOUT(!ReadFile(handed).empty(), 10000);
       const QString guide =
           QUrl(QString::fromStdString(ReadFile(handed)).trimmed())
@@ -530,15 +531,15 @@ class DialogsTest : public QObject {
     program_->dir().WriteFile("kuronel.chm", "ITSF");
     QString file, working_directory;
     int opened = 0;
-    Form1().SetDocumentOpener([&](const QString& f, const QString& w) {
+    Main().SetDocumentOpener([&](const QString& f, const QString& w) {
       file = f;
       working_directory = w;
       ++opened;
     });
     int guides = 0;
-    Form1().SetGuideOpener(
+    Main().SetGuideOpener(
         [&](const QUrl&, const std::function<void()>&) { ++guides; });
-    FindAction(&Form1(), "HelpM")->trigger();
+    FindAction(&Main(), "HelpM")->trigger();
     QCOMPARE(opened, 1);
     QCOMPARE(guides, 0);
     QCOMPARE(file, QString::fromStdString(program_->dir().Path("kuronel.chm")));
@@ -564,10 +565,10 @@ class DialogsTest : public QObject {
         QVERIFY(box->width() >= kuronel::kMessageBoxMinimumWidth);
         box->button(QMessageBox::Ok)->click();
       });
-      if (auto* button = Form1().findChild<QToolButton*>(message.element))
+      if (auto* button = Main().findChild<QToolButton*>(message.element))
         button->click();
       else
-        FindAction(&Form1(), message.element)->trigger();
+        FindAction(&Main(), message.element)->trigger();
       QCOMPARE(title, U("Kuronel"));
       QCOMPARE(text, U(message.text));
     }
@@ -575,7 +576,7 @@ class DialogsTest : public QObject {
   }
 
  private:
-  kuronel::TForm1& Form1() { return program_->Form1(); }
+  kuronel::MainWindow& Main() { return program_->Form1(); }
 
   std::unique_ptr<ProgramUnderTest> program_;
 };

@@ -12,15 +12,15 @@
 #include "ui/application.h"
 #include "ui/folder_dialog_form.h"
 
+using kuronel::ProcessingWindow;
 using kuronel::TFolderDialogForm;
-using kuronel::TForm2;
 using kuronel::testing::AnswerNextModal;
-using kuronel::testing::U;
 using kuronel::testing::CopyTestFile;
 using kuronel::testing::FindAction;
-using kuronel::testing::ReadFile;
 using kuronel::testing::ProgramUnderTest;
+using kuronel::testing::ReadFile;
 using kuronel::testing::SetLocalTime;
+using kuronel::testing::U;
 
 class ExecuteTest : public QObject {
   Q_OBJECT
@@ -32,48 +32,51 @@ class ExecuteTest : public QObject {
   void cleanup() { program_.reset(); }
 
   void ChecksComeInOrderWithTheirTimerRules() {
-    auto* timer = Form1().findChild<QTimer*>("TimerSB");
+    auto* timer = Main().findChild<QTimer*>("TimerSB");
     // No destination and an empty list: the destination message wins.
     Execute("ActionMainM");
-    QCOMPARE(Form1().StatusText(), U("移動先フォルダが不正です。"));
+    QCOMPARE(Main().StatusText(), U("移動先フォルダが不正です。"));
     QVERIFY(!timer->isActive());
     // Without the date folder the destination is not looked at.
-    FindAction(&Form1(), "MoveFMainM")->trigger();
+    FindAction(&Main(), "MoveFMainM")->trigger();
     timer->stop();
     Execute("ActionMainM");
-    QCOMPARE(Form1().StatusText(), U("対象ファイルがありません"));
+    QCOMPARE(Main().StatusText(), U("対象ファイルがありません"));
     QVERIFY(timer->isActive());
     timer->stop();
     // Rows, none checked: no sort, no timer.
     program_->dir().WriteFile("card/b.txt", "b");
     program_->dir().WriteFile("card/a.txt", "a");
     program_->OpenFolder("card");
-    Form1().findChild<QTableView*>("ListViewM")->horizontalHeader()->sectionClicked(1);
+    Main()
+        .findChild<QTableView*>("ListViewM")
+        ->horizontalHeader()
+        ->sectionClicked(1);
     timer->stop();
-    const std::string first = Form1().Catalogue()->Rows()[0].FileName;
+    const std::string first = Main().Catalogue()->Rows()[0].FileName;
     Execute("N12");
-    QCOMPARE(Form1().StatusText(), U("選択されたファイルがありません"));
+    QCOMPARE(Main().StatusText(), U("選択されたファイルがありません"));
     QVERIFY(!timer->isActive());
-    QCOMPARE(Form1().Catalogue()->Rows()[0].FileName, first);
+    QCOMPARE(Main().Catalogue()->Rows()[0].FileName, first);
   }
 
   void TheContextMenuItemRunsWhenTheOthersAreDisabled() {
     program_->dir().WriteFile("card/IMG_0001.JPG", "1");
     program_->OpenFolder("card");
     for (const char* option : {"MoveFMainM", "ChangeFMainM", "NoWriteFMainM"})
-      FindAction(&Form1(), option)->trigger();
-    QVERIFY(!FindAction(&Form1(), "ActionMainM")->isEnabled());
-    QVERIFY(!Form1().findChild<QToolButton*>("SpeedButton2")->isEnabled());
+      FindAction(&Main(), option)->trigger();
+    QVERIFY(!FindAction(&Main(), "ActionMainM")->isEnabled());
+    QVERIFY(!Main().findChild<QToolButton*>("SpeedButton2")->isEnabled());
     bool shown = false;
     AnswerNextModal([&](QWidget* modal) {
-      shown = qobject_cast<TForm2*>(modal) != nullptr;
+      shown = qobject_cast<ProcessingWindow*>(modal) != nullptr;
       modal->findChild<QPushButton*>("SpeedButton2")->click();
     });
     Execute("N12");
     QVERIFY(shown);
-    QCOMPARE(Form1().StatusText(), U("ファイル一覧を日付順でソートしました。"));
-    QVERIFY(Form1().Sort().SortAscending);
-    QCOMPARE(Form1().Sort().SortColumn, 3);
+    QCOMPARE(Main().StatusText(), U("ファイル一覧を日付順でソートしました。"));
+    QVERIFY(Main().Sort().SortAscending);
+    QCOMPARE(Main().Sort().SortColumn, 3);
   }
 
   // The plan list and the main list share one sort direction: the execute
@@ -83,7 +86,7 @@ class ExecuteTest : public QObject {
     for (const char* name : {"b.JPG", "a.JPG", "c.JPG"})
       program_->dir().WriteFile(std::string("card/") + name, "x");
     program_->OpenFolder("card");
-    Form1().SetDestinationFolder(program_->dir().MakeDir("photos") + "/");
+    Main().SetDestinationFolder(program_->dir().MakeDir("photos") + "/");
     AnswerNextModal([](QWidget* modal) {
       modal->findChild<QTableView*>("ListViewFile")
           ->horizontalHeader()
@@ -91,12 +94,12 @@ class ExecuteTest : public QObject {
       modal->findChild<QPushButton*>("SpeedButton2")->click();
     });
     Execute("SpeedButton2");
-    Form1()
+    Main()
         .findChild<QTableView*>("ListViewM")
         ->horizontalHeader()
         ->sectionClicked(1);
     std::vector<std::string> names;
-    for (const auto& row : Form1().Catalogue()->Rows())
+    for (const auto& row : Main().Catalogue()->Rows())
       names.push_back(row.FileName);
     QCOMPARE(names, (std::vector<std::string>{"c.JPG", "b.JPG", "a.JPG"}));
   }
@@ -115,15 +118,15 @@ class ExecuteTest : public QObject {
           2004, 5, photo.day, photo.hour, 0, 0);
     program_->OpenFolder("card");
     const std::string destination = program_->dir().MakeDir("photos") + "/";
-    Form1().SetDestinationFolder(destination);
-    Form1()
+    Main().SetDestinationFolder(destination);
+    Main()
         .findChild<QTableView*>("ListViewM")
         ->horizontalHeader()
         ->sectionClicked(1);
-    QCOMPARE(Form1().Catalogue()->Rows()[0].FileName, std::string("d.JPG"));
+    QCOMPARE(Main().Catalogue()->Rows()[0].FileName, std::string("d.JPG"));
     std::vector<std::string> planned;
     AnswerNextModal([&](QWidget* modal) {
-      for (const auto& row : qobject_cast<TForm2*>(modal)->Plan())
+      for (const auto& row : qobject_cast<ProcessingWindow*>(modal)->Plan())
         planned.push_back(row.SourcePath.substr(row.SourcePath.size() - 5) +
                           " " + row.NewPath.substr(destination.size()));
       modal->findChild<QPushButton*>("SpeedButton2")->click();
@@ -146,14 +149,15 @@ class ExecuteTest : public QObject {
     program_->UseDetailSettings({false, true, kuronel::kClInactiveCaption});
     program_->OpenFolder("card");
     const std::string destination = program_->dir().MakeDir("photos") + "/";
-    Form1().SetDestinationFolder(destination);
+    Main().SetDestinationFolder(destination);
     QStringList states;
     AnswerNextModal([&](QWidget* modal) {
-      auto* form2 = qobject_cast<TForm2*>(modal);
-      QVERIFY(form2);
-      QVERIFY(kuronel::testing::RunPlanAndWait(*form2));
-      for (const auto& row : form2->Plan()) states << QString::fromUtf8(kuronel::StateText(row.State));
-      form2->findChild<QPushButton*>("SpeedButton2")->click();
+      auto* processing = qobject_cast<ProcessingWindow*>(modal);
+      QVERIFY(processing);
+      QVERIFY(kuronel::testing::RunPlanAndWait(*processing));
+      for (const auto& row : processing->Plan())
+        states << QString::fromUtf8(kuronel::StateText(row.State));
+      processing->findChild<QPushButton*>("SpeedButton2")->click();
     });
     Execute("SpeedButton2");
     QCOMPARE(states, QStringList({"OK", "OK", "OK"}));
@@ -167,12 +171,12 @@ class ExecuteTest : public QObject {
 
  private:
   void Execute(const char* element) {
-    if (auto* button = Form1().findChild<QToolButton*>(element))
+    if (auto* button = Main().findChild<QToolButton*>(element))
       button->click();
     else
-      FindAction(&Form1(), element)->trigger();
+      FindAction(&Main(), element)->trigger();
   }
-  kuronel::TForm1& Form1() { return program_->Form1(); }
+  kuronel::MainWindow& Main() { return program_->Form1(); }
 
   std::unique_ptr<ProgramUnderTest> program_;
 };

@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
   const kuronel::StartupValues start = kuronel::LoadStartupValues();
   std::unique_ptr<kuronel::ProgramWindows> windows =
       kuronel::CreateProgramWindows(start);
-  windows->Form1->show();
+  windows->main_window->show();
   kuronel::ReportStartupProblems(start);
   return app.exec();
 }

@@ -78,7 +78,8 @@ constexpr char kWidestTimestamp[] = "2008/12/31 23:59:58";
 
 }  // namespace
 
-TForm1::TForm1(const StartupValues& start, Session& session, QWidget* parent)
+MainWindow::MainWindow(const StartupValues& start, Session& session,
+                       QWidget* parent)
     : QMainWindow(parent),
       session_(session),
       startup_folder_(start.startup_folder) {
@@ -96,17 +97,17 @@ TForm1::TForm1(const StartupValues& start, Session& session, QWidget* parent)
   setCentralWidget(client);
   CreateToolStrip();
   CreateList();
-  layout->addWidget(CoolBar1);
-  layout->addWidget(ListViewM);
+  layout->addWidget(tool_strip_);
+  layout->addWidget(catalogue_list_);
   CreateMainMenu();
-  CreatePopupMenu();
+  CreateListMenu();
   CreateStatusLine();
 
-  TimerSB = new QTimer(this);
-  TimerSB->setObjectName("TimerSB");
-  TimerSB->setInterval(kStatusTimerMs);
-  TimerSB->setSingleShot(true);
-  connect(TimerSB, &QTimer::timeout, this, &TForm1::TimerSBTimer);
+  status_timer_ = new QTimer(this);
+  status_timer_->setObjectName("TimerSB");
+  status_timer_->setInterval(kStatusTimerMs);
+  status_timer_->setSingleShot(true);
+  connect(status_timer_, &QTimer::timeout, this, &MainWindow::OnStatusTimer);
 
   // The designed size: the client area (tool strip, list, status line) is
   // 592 x 314 and the menu bar comes on top of it. The user may resize the
@@ -127,74 +128,79 @@ TForm1::TForm1(const StartupValues& start, Session& session, QWidget* parent)
   ReturnFocusToList();
 }
 
-void TForm1::ReturnFocusToList() { ListViewM->setFocus(Qt::OtherFocusReason); }
+void MainWindow::ReturnFocusToList() {
+  catalogue_list_->setFocus(Qt::OtherFocusReason);
+}
 
-TForm1::ListFocusReturn::~ListFocusReturn() { form_.ReturnFocusToList(); }
+MainWindow::ListFocusReturn::~ListFocusReturn() { window_.ReturnFocusToList(); }
 
 // After the main window, as the program starts: the processing window, then
 // the detail settings window, both owned by this window.
-void TForm1::CreateProcessingAndDetailWindows(const Settings& loaded) {
-  Form2 = new TForm2(session_, this);
-  processing_designed_size_ = Form2->size();
-  RestoreWindowSize(*Form2, loaded.ProcessingWindowSize);
-  Form3 = new TForm3(startup_folder_, DetailOf(loaded), this);
-  connect(Form3, &TForm3::DetailSettingsInUse, this,
-          &TForm1::UseDetailSettings);
+void MainWindow::CreateProcessingAndDetailWindows(const Settings& loaded) {
+  processing_window_ = new ProcessingWindow(session_, this);
+  processing_designed_size_ = processing_window_->size();
+  RestoreWindowSize(*processing_window_, loaded.ProcessingWindowSize);
+  detail_settings_window_ = new kuronel::DetailSettingsWindow(
+      startup_folder_, DetailOf(loaded), this);
+  connect(detail_settings_window_,
+          &kuronel::DetailSettingsWindow::DetailSettingsInUse, this,
+          &MainWindow::UseDetailSettings);
 }
 
-void TForm1::UseDetailSettings(const DetailSettings& values) {
+void MainWindow::UseDetailSettings(const DetailSettings& values) {
   UseDetail(settings_, values);
   ShareSettings();
   // Checked rows take a new colour at their next repaint.
-  ListViewM->viewport()->update();
+  catalogue_list_->viewport()->update();
 }
 
-void TForm1::ShareSettings() {
+void MainWindow::ShareSettings() {
   session_.SetSettings(CurrentSettings());
   ShowMoveMode();
 }
 
 // A run that deletes the originals from the card is never a surprise: the
 // sign stays while the options say so, also after a start that loaded them.
-void TForm1::ShowMoveMode() {
+void MainWindow::ShowMoveMode() {
   move_mode_sign_->setVisible(RunDeletesOriginals(
-      MoveFMainM->isChecked(), ChangeFMainM->isChecked(),
-      NoWriteFMainM->isChecked(), NokosuFMainM->isChecked()));
+      move_to_date_folder_item_->isChecked(),
+      rename_to_date_file_item_->isChecked(), make_read_only_item_->isChecked(),
+      keep_original_item_->isChecked()));
 }
 
-TForm1::~TForm1() = default;
+MainWindow::~MainWindow() = default;
 
-void TForm1::CreateToolStrip() {
-  CoolBar1 = new QWidget(this);
-  CoolBar1->setObjectName("CoolBar1");
-  CoolBar1->setFixedHeight(kToolStripHeight);
-  CoolBar1->installEventFilter(this);
-  SpeedButton1 = AddToolButton("SpeedButton1", 0, 23, OpenFolderIcon(),
-                               "フォルダを開く");
-  SpeedButton3 =
+void MainWindow::CreateToolStrip() {
+  tool_strip_ = new QWidget(this);
+  tool_strip_->setObjectName("CoolBar1");
+  tool_strip_->setFixedHeight(kToolStripHeight);
+  tool_strip_->installEventFilter(this);
+  open_folder_button_ =
+      AddToolButton("SpeedButton1", 0, 23, OpenFolderIcon(), "フォルダを開く");
+  add_folder_button_ =
       AddToolButton("SpeedButton3", 24, 23, AddFolderIcon(), "フォルダを追加");
-  SpeedButton2 = AddToolButton("SpeedButton2", 56, 23, ExecuteIcon(),
-                               "処理の実行");
-  HelpSpeedButton = AddToolButton("HelpSpeedButton", 88, 23, HelpIcon(), "Help");
-  OptionSpeedButton =
+  execute_button_ =
+      AddToolButton("SpeedButton2", 56, 23, ExecuteIcon(), "処理の実行");
+  help_button_ = AddToolButton("HelpSpeedButton", 88, 23, HelpIcon(), "Help");
+  detail_settings_button_ =
       AddToolButton("OptionSpeedButton", 120, 23, ToolsIcon(), "Option");
-  OptionSpeedButton->setVisible(false);
-  SpeedButton4 = AddToolButton("SpeedButton4", 152, 25, ChooseFolderIcon(),
-                               "既存フォルダの選択");
+  detail_settings_button_->setVisible(false);
+  choose_destination_button_ = AddToolButton(
+      "SpeedButton4", 152, 25, ChooseFolderIcon(), "既存フォルダの選択");
 
-  SpeedButtonIdousaki = new QPushButton(CoolBar1);
-  SpeedButtonIdousaki->setObjectName("SpeedButtonIdousaki");
-  SpeedButtonIdousaki->setFlat(true);
-  SpeedButtonIdousaki->setGeometry(kDestinationLeft, 2, 417, 22);
-  SpeedButtonIdousaki->setStyleSheet(
+  destination_button_ = new QPushButton(tool_strip_);
+  destination_button_->setObjectName("SpeedButtonIdousaki");
+  destination_button_->setFlat(true);
+  destination_button_->setGeometry(kDestinationLeft, 2, 417, 22);
+  destination_button_->setStyleSheet(
       "QPushButton { text-align: left; padding-left: 1px; }");
-  PressOnReturn(SpeedButtonIdousaki);
+  PressOnReturn(destination_button_);
   ShowDestination();
 }
 
-QToolButton* TForm1::AddToolButton(const char* name, int left, int width,
-                                   const QIcon& icon, const char* hint) {
-  auto* button = new QToolButton(CoolBar1);
+QToolButton* MainWindow::AddToolButton(const char* name, int left, int width,
+                                       const QIcon& icon, const char* hint) {
+  auto* button = new QToolButton(tool_strip_);
   button->setObjectName(name);
   button->setAutoRaise(true);
   button->setIcon(icon);
@@ -205,86 +211,88 @@ QToolButton* TForm1::AddToolButton(const char* name, int left, int width,
   return button;
 }
 
-void TForm1::CreateList() {
+void MainWindow::CreateList() {
   const QFont font = ListFont();
-  ListViewM = NewReportList(this, "ListViewM", catalogue_model_,
-                            QAbstractItemView::ExtendedSelection,
-                            {100, 125, 245, 118}, &font);
+  catalogue_list_ = NewReportList(this, "ListViewM", catalogue_model_,
+                                  QAbstractItemView::ExtendedSelection,
+                                  {100, 125, 245, 118}, &font);
   // A whole time stamp fits its column, inside the cell's text margins;
   // the folder column, which takes the rest, gives up what this one needs.
-  const int margin = ListViewM->style()->pixelMetric(
-                         QStyle::PM_FocusFrameHMargin, nullptr, ListViewM) +
-                     1;
-  ListViewM->setColumnWidth(
-      3, std::max(118,
-                  ListViewM->fontMetrics().horizontalAdvance(kWidestTimestamp) +
-                      2 * margin + 2));
-  ListViewM->setContextMenuPolicy(Qt::CustomContextMenu);
-  ListViewM->installEventFilter(this);
+  const int margin =
+      catalogue_list_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin,
+                                            nullptr, catalogue_list_) +
+      1;
+  catalogue_list_->setColumnWidth(
+      3, std::max(118, catalogue_list_->fontMetrics().horizontalAdvance(
+                           kWidestTimestamp) +
+                           2 * margin + 2));
+  catalogue_list_->setContextMenuPolicy(Qt::CustomContextMenu);
+  catalogue_list_->installEventFilter(this);
   // After a sort (the execute command's among them) the row with the focus
   // may stand anywhere; Space must not change a row the user cannot see.
   connect(catalogue_model_, &QAbstractItemModel::layoutChanged, this,
-          &TForm1::ScrollCurrentRowIntoView);
+          &MainWindow::ScrollCurrentRowIntoView);
   connect(catalogue_model_, &CatalogueModel::CheckToggled, this, [this] {
     SetStatusText(
         QString::fromStdString(CheckedCountText(session_.Catalogue())));
   });
 }
 
-void TForm1::ScrollCurrentRowIntoView() {
-  const QModelIndex current = ListViewM->currentIndex();
+void MainWindow::ScrollCurrentRowIntoView() {
+  const QModelIndex current = catalogue_list_->currentIndex();
   if (!current.isValid()) return;
   // Only up or down: the check boxes stay where the user left them.
-  QScrollBar* sideways = ListViewM->horizontalScrollBar();
+  QScrollBar* sideways = catalogue_list_->horizontalScrollBar();
   const int across = sideways->value();
-  ListViewM->scrollTo(current);
+  catalogue_list_->scrollTo(current);
   sideways->setValue(across);
 }
 
-QAction* TForm1::AddItem(QMenu* menu, const char* name, const char* caption) {
+QAction* MainWindow::AddItem(QMenu* menu, const char* name,
+                             const char* caption) {
   QAction* item = menu->addAction(Text(caption));
   item->setObjectName(name);
   return item;
 }
 
-QAction* TForm1::AddSeparator(QMenu* menu, const char* name) {
+QAction* MainWindow::AddSeparator(QMenu* menu, const char* name) {
   QAction* separator = menu->addSeparator();
   separator->setObjectName(name);
   return separator;
 }
 
-void TForm1::CreateMainMenu() {
-  QMenuBar* MainMenu1 = menuBar();
-  MainMenu1->setObjectName("MainMenu1");
+void MainWindow::CreateMainMenu() {
+  QMenuBar* menu_bar = menuBar();
+  menu_bar->setObjectName("MainMenu1");
 
-  QMenu* File1 = MainMenu1->addMenu(Text("ファイル"));
-  File1->setObjectName("File1");
-  File1->menuAction()->setObjectName("File1Item");
-  File1->menuAction()->setToolTip(Text("フォルダを開く"));
-  OpenFMainM = AddItem(File1, "OpenFMainM", "フォルダを開く");
-  AddFMainM = AddItem(File1, "AddFMainM", "フォルダを追加");
-  AddSeparator(File1, "N2");
-  N16 = AddItem(File1, "N16", "既存フォルダの選択");
-  N17 = AddItem(File1, "N17", "新規フォルダの入力");
-  AddSeparator(File1, "N15");
-  Exit1 = AddItem(File1, "Exit1", "終了");
+  QMenu* file_menu = menu_bar->addMenu(Text("ファイル"));
+  file_menu->setObjectName("File1");
+  file_menu->menuAction()->setObjectName("File1Item");
+  file_menu->menuAction()->setToolTip(Text("フォルダを開く"));
+  open_folder_item_ = AddItem(file_menu, "OpenFMainM", "フォルダを開く");
+  add_folder_item_ = AddItem(file_menu, "AddFMainM", "フォルダを追加");
+  AddSeparator(file_menu, "N2");
+  choose_destination_item_ = AddItem(file_menu, "N16", "既存フォルダの選択");
+  type_destination_item_ = AddItem(file_menu, "N17", "新規フォルダの入力");
+  AddSeparator(file_menu, "N15");
+  exit_item_ = AddItem(file_menu, "Exit1", "終了");
   // The close control and 終了 end the program the same way.
-  connect(Exit1, &QAction::triggered, this, &QWidget::close);
+  connect(exit_item_, &QAction::triggered, this, &QWidget::close);
 
-  QMenu* MainM0 = MainMenu1->addMenu(Text("編集"));
-  MainM0->setObjectName("MainM0");
-  MainM0->menuAction()->setToolTip(Text("日付ファイルに変更"));
-  jpeg1 = AddItem(MainM0, "jpeg1", "jpegのみCheck");
-  N5 = AddItem(MainM0, "N5", "Check On");
-  Off1 = AddItem(MainM0, "Off1", "Check Off");
-  AddSeparator(MainM0, "N14");
-  N4 = AddItem(MainM0, "N4", "全て選択");
-  N9 = AddItem(MainM0, "N9", "選択を反転");
-  AddSeparator(MainM0, "N3");
-  ActionMainM = AddItem(MainM0, "ActionMainM", "実行");
+  QMenu* edit_menu = menu_bar->addMenu(Text("編集"));
+  edit_menu->setObjectName("MainM0");
+  edit_menu->menuAction()->setToolTip(Text("日付ファイルに変更"));
+  default_checks_item_ = AddItem(edit_menu, "jpeg1", "jpegのみCheck");
+  check_selected_item_ = AddItem(edit_menu, "N5", "Check On");
+  uncheck_selected_item_ = AddItem(edit_menu, "Off1", "Check Off");
+  AddSeparator(edit_menu, "N14");
+  select_all_item_ = AddItem(edit_menu, "N4", "全て選択");
+  invert_selection_item_ = AddItem(edit_menu, "N9", "選択を反転");
+  AddSeparator(edit_menu, "N3");
+  execute_item_ = AddItem(edit_menu, "ActionMainM", "実行");
 
-  QMenu* MainM1 = MainMenu1->addMenu(Text("オプション"));
-  MainM1->setObjectName("MainM1");
+  QMenu* options_menu = menu_bar->addMenu(Text("オプション"));
+  options_menu->setObjectName("MainM1");
   struct Option {
     QAction** item;
     const char* name;
@@ -292,86 +300,91 @@ void TForm1::CreateMainMenu() {
     int tag;
     bool checked;
   } options[] = {
-      {&MoveFMainM, "MoveFMainM", "日付フォルダに移動", kTagMoveToDateFolder,
-       true},
-      {&ChangeFMainM, "ChangeFMainM", "日付ファイルに変更", kTagRenameToDateFile,
-       true},
-      {&NoWriteFMainM, "NoWriteFMainM", "読み出し専用に変更", kTagMakeReadOnly,
-       true},
-      {&NokosuFMainM, "NokosuFMainM", "オリジナルは保存", kTagKeepOriginal,
-       true},
-      {&SaveTMainM, "SaveTMainM", "処理結果のテキスト保存", kTagSaveResultText,
-       false},
+      {&move_to_date_folder_item_, "MoveFMainM", "日付フォルダに移動",
+       kTagMoveToDateFolder, true},
+      {&rename_to_date_file_item_, "ChangeFMainM", "日付ファイルに変更",
+       kTagRenameToDateFile, true},
+      {&make_read_only_item_, "NoWriteFMainM", "読み出し専用に変更",
+       kTagMakeReadOnly, true},
+      {&keep_original_item_, "NokosuFMainM", "オリジナルは保存",
+       kTagKeepOriginal, true},
+      {&save_result_text_item_, "SaveTMainM", "処理結果のテキスト保存",
+       kTagSaveResultText, false},
   };
   for (const Option& option : options) {
-    QAction* item = AddItem(MainM1, option.name, option.caption);
+    QAction* item = AddItem(options_menu, option.name, option.caption);
     item->setCheckable(true);
     item->setChecked(option.checked);
     item->setProperty("Tag", option.tag);
     // The item's own toggle inverts its check mark; the handler applies the
     // rule that ties the options together.
-    connect(item, &QAction::triggered, this,
-            [this, item] { OptionCheckClick(item); });
+    connect(item, &QAction::triggered, this, &MainWindow::OnOptionTriggered);
     // However the mark changes, the session reads the new options.
-    connect(item, &QAction::toggled, this, &TForm1::ShareSettings);
+    connect(item, &QAction::toggled, this, &MainWindow::ShareSettings);
     *option.item = item;
   }
-  SaveTMainM->setVisible(false);
-  AddSeparator(MainM1, "N1");
-  OptionMainM = AddItem(MainM1, "OptionMainM", "詳細設定");
+  save_result_text_item_->setVisible(false);
+  AddSeparator(options_menu, "N1");
+  detail_settings_item_ = AddItem(options_menu, "OptionMainM", "詳細設定");
 
-  QMenu* Help1 = MainMenu1->addMenu(Text("ヘルプ"));
-  Help1->setObjectName("Help1");
-  HelpM = AddItem(Help1, "HelpM", "Help");
-  VerMainM = AddItem(Help1, "VerMainM", "Ver情報");
+  QMenu* help_menu = menu_bar->addMenu(Text("ヘルプ"));
+  help_menu->setObjectName("Help1");
+  help_item_ = AddItem(help_menu, "HelpM", "Help");
+  version_item_ = AddItem(help_menu, "VerMainM", "Ver情報");
 }
 
-void TForm1::CreatePopupMenu() {
-  PopupMenu1 = new QMenu(this);
-  PopupMenu1->setObjectName("PopupMenu1");
-  jpeg2 = AddItem(PopupMenu1, "jpeg2", "jpegのみ対象");
-  N7 = AddItem(PopupMenu1, "N7", "Check On");
-  N8 = AddItem(PopupMenu1, "N8", "Check Off");
-  AddSeparator(PopupMenu1, "N13");
-  N6 = AddItem(PopupMenu1, "N6", "全て選択");
-  N10 = AddItem(PopupMenu1, "N10", "選択を反転");
-  AddSeparator(PopupMenu1, "N11");
-  N12 = AddItem(PopupMenu1, "N12", "実行");
-  connect(ListViewM, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& position) {
-            PopupMenu1->popup(ListViewM->viewport()->mapToGlobal(position));
-          });
+void MainWindow::CreateListMenu() {
+  list_menu_ = new QMenu(this);
+  list_menu_->setObjectName("PopupMenu1");
+  // The default checks go by other words here, and this menu's 実行 stays
+  // enabled whatever the options say: both items are the menu's own. The
+  // check and selection commands are the edit menu's very items.
+  list_default_checks_item_ = AddItem(list_menu_, "jpeg2", "jpegのみ対象");
+  list_menu_->addAction(check_selected_item_);
+  list_menu_->addAction(uncheck_selected_item_);
+  AddSeparator(list_menu_, "N13");
+  list_menu_->addAction(select_all_item_);
+  list_menu_->addAction(invert_selection_item_);
+  AddSeparator(list_menu_, "N11");
+  list_execute_item_ = AddItem(list_menu_, "N12", "実行");
+  connect(
+      catalogue_list_, &QWidget::customContextMenuRequested, this,
+      [this](const QPoint& position) {
+        list_menu_->popup(catalogue_list_->viewport()->mapToGlobal(position));
+      });
 }
 
-void TForm1::CreateStatusLine() {
-  StatusBar1 = new QStatusBar(this);
-  StatusBar1->setObjectName("StatusBar1");
-  StatusBar1->setSizeGripEnabled(false);
-  StatusBar1->setFixedHeight(kStatusLineHeight);
-  status_text_ = new QLabel(StatusBar1);
+void MainWindow::CreateStatusLine() {
+  status_bar_ = new QStatusBar(this);
+  status_bar_->setObjectName("StatusBar1");
+  status_bar_->setSizeGripEnabled(false);
+  status_bar_->setFixedHeight(kStatusLineHeight);
+  status_text_ = new QLabel(status_bar_);
   status_text_->setObjectName("StatusBar1Text");
-  StatusBar1->addWidget(status_text_, 1);
+  status_bar_->addWidget(status_text_, 1);
   status_line_ = std::make_unique<StatusLine>(status_text_);
-  move_mode_sign_ = new QLabel(Text(kMoveModeText), StatusBar1);
+  move_mode_sign_ = new QLabel(Text(kMoveModeText), status_bar_);
   move_mode_sign_->setObjectName("MoveModeSign");
   move_mode_sign_->setToolTip(Text(kMoveModeHint));
   move_mode_sign_->setStyleSheet(
       "QLabel { color: white; background: #b00000; padding: 0 4px; }");
   move_mode_sign_->hide();
-  StatusBar1->addPermanentWidget(move_mode_sign_);
-  setStatusBar(StatusBar1);
+  status_bar_->addPermanentWidget(move_mode_sign_);
+  setStatusBar(status_bar_);
 }
 
-void TForm1::SetStatusText(const QString& text) { status_line_->Show(text); }
-
-QString TForm1::StatusText() const { return status_line_->Text(); }
-
-void TForm1::StartStatusTimer() {
-  if (!TimerSB->isActive()) TimerSB->start();
+void MainWindow::SetStatusText(const QString& text) {
+  status_line_->Show(text);
 }
 
-void TForm1::TimerSBTimer() {
-  TimerSB->stop();
+QString MainWindow::StatusText() const { return status_line_->Text(); }
+
+void MainWindow::StartStatusTimer() {
+  if (!status_timer_->isActive()) status_timer_->start();
+}
+
+void MainWindow::OnStatusTimer() {
+  status_timer_->stop();
   if (running_commands_ > 0) {
     status_clear_due_ = true;
     return;
@@ -379,18 +392,18 @@ void TForm1::TimerSBTimer() {
   SetStatusText(QString());
 }
 
-Settings TForm1::CurrentSettings() const {
+Settings MainWindow::CurrentSettings() const {
   Settings settings = settings_;
   settings.DestinationFolder = destination_;
-  settings.MoveToDateFolder = MoveFMainM->isChecked();
-  settings.RenameToDateFile = ChangeFMainM->isChecked();
-  settings.MakeReadOnly = NoWriteFMainM->isChecked();
-  settings.KeepOriginal = NokosuFMainM->isChecked();
-  settings.SaveResultText = SaveTMainM->isChecked();
+  settings.MoveToDateFolder = move_to_date_folder_item_->isChecked();
+  settings.RenameToDateFile = rename_to_date_file_item_->isChecked();
+  settings.MakeReadOnly = make_read_only_item_->isChecked();
+  settings.KeepOriginal = keep_original_item_->isChecked();
+  settings.SaveResultText = save_result_text_item_->isChecked();
   return settings;
 }
 
-void TForm1::SetDestinationFolder(const std::string& folder) {
+void MainWindow::SetDestinationFolder(const std::string& folder) {
   destination_ = folder;
   ShowDestination();
   ShareSettings();
@@ -399,43 +412,43 @@ void TForm1::SetDestinationFolder(const std::string& folder) {
 // A long destination is elided in the middle, keeping its start and its
 // last folder; the hint names the whole of it. A folder name that is not
 // UTF-8 (Shift_JIS from an old card) shows decoded.
-void TForm1::ShowDestination() {
+void MainWindow::ShowDestination() {
   const QString folder = QString::fromStdString(DisplayPath(destination_));
-  const int room = SpeedButtonIdousaki->width() - kCaptionMargins;
-  SpeedButtonIdousaki->setText(
-      ButtonCaption(SpeedButtonIdousaki->fontMetrics().elidedText(
+  const int room = destination_button_->width() - kCaptionMargins;
+  destination_button_->setText(
+      ButtonCaption(destination_button_->fontMetrics().elidedText(
           folder, Qt::ElideMiddle, room)));
   QString hint = Text(kDestinationHint);
   if (destination_ != kNoDestination) hint += '\n' + folder;
-  SpeedButtonIdousaki->setToolTip(hint);
+  destination_button_->setToolTip(hint);
 }
 
-void TForm1::ApplyLoadedSettings(const Settings& loaded) {
+void MainWindow::ApplyLoadedSettings(const Settings& loaded) {
   settings_ = loaded;
   RestoreWindowSize(*this, loaded.MainWindowSize);
   SetDestinationFolder(loaded.DestinationFolder);
-  MoveFMainM->setChecked(loaded.MoveToDateFolder);
-  ChangeFMainM->setChecked(loaded.RenameToDateFile);
-  NoWriteFMainM->setChecked(loaded.MakeReadOnly);
-  NokosuFMainM->setChecked(loaded.KeepOriginal);
+  move_to_date_folder_item_->setChecked(loaded.MoveToDateFolder);
+  rename_to_date_file_item_->setChecked(loaded.RenameToDateFile);
+  make_read_only_item_->setChecked(loaded.MakeReadOnly);
+  keep_original_item_->setChecked(loaded.KeepOriginal);
   ShareSettings();
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
-  FormClose();
+void MainWindow::closeEvent(QCloseEvent* event) {
+  SaveSettingsOnClose();
   event->accept();
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == CoolBar1 && event->type() == QEvent::Resize) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == tool_strip_ && event->type() == QEvent::Resize) {
     // The destination button reaches the right edge, its caption elided
     // anew for its width.
-    SpeedButtonIdousaki->resize(
-        std::max(0, CoolBar1->width() - kDestinationLeft + 1),
-        SpeedButtonIdousaki->height());
+    destination_button_->resize(
+        std::max(0, tool_strip_->width() - kDestinationLeft + 1),
+        destination_button_->height());
     ShowDestination();
   }
-  if (watched == ListViewM && event->type() == QEvent::KeyPress) {
+  if (watched == catalogue_list_ && event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Space &&
         (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
@@ -446,29 +459,31 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-void TForm1::FormClose() {
+void MainWindow::SaveSettingsOnClose() {
   Settings settings = CurrentSettings();
   settings.MainWindowSize = WindowSizeToKeep(
       *this, designed_size_, settings_.MainWindowSize.has_value());
   settings.ProcessingWindowSize =
-      WindowSizeToKeep(*Form2, processing_designed_size_,
+      WindowSizeToKeep(*processing_window_, processing_designed_size_,
                        settings_.ProcessingWindowSize.has_value());
-  Status status = SaveSettings(startup_folder_, settings, Form3->WindowCopy(),
-                               session_.Calls());
+  Status status =
+      SaveSettings(startup_folder_, settings,
+                   detail_settings_window_->WindowCopy(), session_.Calls());
   if (!status.ok()) ShowErrorReport(QString::fromStdString(status.message()));
 }
 
-void TForm1::OptionCheckClick(QAction* item) {
-  (void)item;  // the item's check mark is already inverted
+// The item's check mark is already inverted.
+void MainWindow::OnOptionTriggered() {
   OptionRuleOutcome outcome =
-      ApplyOptionRule(MoveFMainM->isChecked(), ChangeFMainM->isChecked(),
-                      NoWriteFMainM->isChecked());
+      ApplyOptionRule(move_to_date_folder_item_->isChecked(),
+                      rename_to_date_file_item_->isChecked(),
+                      make_read_only_item_->isChecked());
   if (!outcome.message.empty())
     SetStatusText(QString::fromStdString(outcome.message));
-  ActionMainM->setEnabled(outcome.execute_enabled);
-  SpeedButton2->setEnabled(outcome.execute_enabled);
+  execute_item_->setEnabled(outcome.execute_enabled);
+  execute_button_->setEnabled(outcome.execute_enabled);
   if (outcome.keep_original_enabled)
-    NokosuFMainM->setEnabled(*outcome.keep_original_enabled);
+    keep_original_item_->setEnabled(*outcome.keep_original_enabled);
   if (outcome.start_status_timer) StartStatusTimer();
 }
 

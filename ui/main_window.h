@@ -30,8 +30,8 @@ namespace kuronel {
 
 class CatalogueModel;
 class StatusLine;
-class TForm2;
-class TForm3;
+class ProcessingWindow;
+class DetailSettingsWindow;
 class TSelectFolderDialog;
 
 // Hands a document to the desktop's default viewer: the file and the working
@@ -62,23 +62,24 @@ inline constexpr char kTakeDestinationText[] = "移動先にする";
 // status line. It only wires its elements to the steps of the session, which
 // holds what the commands work on; the processing window works on the same
 // session.
-class TForm1 : public QMainWindow {
+class MainWindow : public QMainWindow {
   Q_OBJECT
 
  public:
   // Shows what the program started with; creates the processing and detail
   // settings windows, which it owns, after itself. `session` outlives the
   // window.
-  TForm1(const StartupValues& start, Session& session,
-         QWidget* parent = nullptr);
-  ~TForm1() override;
+  MainWindow(const StartupValues& start, Session& session,
+             QWidget* parent = nullptr);
+  ~MainWindow() override;
 
   // The status line's one text; an empty text clears it. The text is
   // painted at once, also in the middle of a long command.
   void SetStatusText(const QString& text);
   QString StatusText() const;
-  // Starts TimerSB unless it is already running: a running interval is not
-  // restarted, so the text then present is cleared when it ends.
+  // Starts the status line's clearing timer unless it is already running: a
+  // running interval is not restarted, so the text then present is cleared
+  // when it ends.
   void StartStatusTimer();
 
   // The settings as the rest of the program reads them: the option menu's
@@ -88,14 +89,18 @@ class TForm1 : public QMainWindow {
   CatalogueModel* Catalogue() const { return catalogue_model_; }
   // The sort state of both lists.
   const SortState& Sort() const { return session_.Sort(); }
-  TSelectFolderDialog* FolderPicker() const { return SelectFolderDialog1; }
+  TSelectFolderDialog* FolderPicker() const { return folder_picker_; }
   // Its controls are the copy of the detail settings saved at shut-down.
-  TForm3* DetailSettingsWindow() const { return Form3; }
+  // (The class is named in full: inside this class the plain name is this
+  // accessor.)
+  kuronel::DetailSettingsWindow* DetailSettingsWindow() const {
+    return detail_settings_window_;
+  }
 
   void SetDocumentOpener(DocumentOpener opener) { open_document_ = std::move(opener); }
   void SetGuideOpener(GuideOpener opener) { open_guide_ = std::move(opener); }
 
-  // The destination folder: the caption of SpeedButtonIdousaki.
+  // The destination folder: the destination button's caption.
   const std::string& DestinationFolder() const { return destination_; }
   void SetDestinationFolder(const std::string& folder);
 
@@ -110,9 +115,11 @@ class TForm1 : public QMainWindow {
   // run would delete the originals.
   void ShareSettings();
   void ShowMoveMode();
-  void FormClose();
-  void OptionCheckClick(QAction* item);
-  void TimerSBTimer();
+  void SaveSettingsOnClose();
+  // After the user toggles an option item: the rule that ties the options
+  // together.
+  void OnOptionTriggered();
+  void OnStatusTimer();
 
   // Destination commands.
   void ChooseExistingDestination();
@@ -136,7 +143,7 @@ class TForm1 : public QMainWindow {
   void UncheckSelectedCommand();
   void SelectAllRows();
   void InvertSelection();
-  void ListViewMColumnClick(int column);
+  void SortByClickedColumn(int column);
   // Space checks or unchecks the current row, whichever cell has the focus.
   void ToggleCurrentRowCheck();
   void ScrollCurrentRowIntoView();
@@ -153,15 +160,15 @@ class TForm1 : public QMainWindow {
 
   // Marks a command running from start to end: the user's input meanwhile
   // is discarded, the status line's last text is shown when it ends, and
-  // TimerSB, which cannot clear the line in the middle of a command, clears
-  // it then if it fell due meanwhile.
+  // the status timer, which cannot clear the line in the middle of a
+  // command, clears it then if it fell due meanwhile.
   class CommandScope {
    public:
-    explicit CommandScope(TForm1& form);
+    explicit CommandScope(MainWindow& window);
     ~CommandScope();
 
    private:
-    TForm1& form_;
+    MainWindow& window_;
     InputDiscardScope discard_input_;
   };
 
@@ -172,19 +179,19 @@ class TForm1 : public QMainWindow {
   // command ends, on every path.
   class ListFocusReturn {
    public:
-    explicit ListFocusReturn(TForm1& form) : form_(form) {}
+    explicit ListFocusReturn(MainWindow& window) : window_(window) {}
     ~ListFocusReturn();
     ListFocusReturn(const ListFocusReturn&) = delete;
     ListFocusReturn& operator=(const ListFocusReturn&) = delete;
 
    private:
-    TForm1& form_;
+    MainWindow& window_;
   };
 
   void CreateToolStrip();
   void CreateList();
   void CreateMainMenu();
-  void CreatePopupMenu();
+  void CreateListMenu();
   void CreateStatusLine();
   void ApplyLoadedSettings(const Settings& loaded);
   void ShowDestination();
@@ -193,52 +200,53 @@ class TForm1 : public QMainWindow {
   QToolButton* AddToolButton(const char* name, int left, int width,
                              const QIcon& icon, const char* hint);
 
-  // Elements, named as in the window's design.
-  QWidget* CoolBar1 = nullptr;
-  QToolButton* SpeedButton1 = nullptr;
-  QToolButton* SpeedButton3 = nullptr;
-  QToolButton* SpeedButton2 = nullptr;
-  QToolButton* HelpSpeedButton = nullptr;
-  QToolButton* OptionSpeedButton = nullptr;
-  QToolButton* SpeedButton4 = nullptr;
-  QPushButton* SpeedButtonIdousaki = nullptr;
-  QTableView* ListViewM = nullptr;
-  QStatusBar* StatusBar1 = nullptr;
+  // Elements, named by what they do; each keeps its name in the window's
+  // design as its object name, which the tests find it by.
+  QWidget* tool_strip_ = nullptr;
+  QToolButton* open_folder_button_ = nullptr;
+  QToolButton* add_folder_button_ = nullptr;
+  QToolButton* execute_button_ = nullptr;
+  QToolButton* help_button_ = nullptr;
+  QToolButton* detail_settings_button_ = nullptr;
+  QToolButton* choose_destination_button_ = nullptr;
+  QPushButton* destination_button_ = nullptr;
+  QTableView* catalogue_list_ = nullptr;
+  QStatusBar* status_bar_ = nullptr;
   QLabel* status_text_ = nullptr;
   // Shown while a run would delete the originals it copies.
   QLabel* move_mode_sign_ = nullptr;
   std::unique_ptr<StatusLine> status_line_;
-  QTimer* TimerSB = nullptr;
-  QMenu* PopupMenu1 = nullptr;
-  TSelectFolderDialog* SelectFolderDialog1 = nullptr;
-  TForm2* Form2 = nullptr;
-  TForm3* Form3 = nullptr;
+  QTimer* status_timer_ = nullptr;
+  QMenu* list_menu_ = nullptr;
+  TSelectFolderDialog* folder_picker_ = nullptr;
+  ProcessingWindow* processing_window_ = nullptr;
+  kuronel::DetailSettingsWindow* detail_settings_window_ = nullptr;
 
-  QAction* OpenFMainM = nullptr;
-  QAction* AddFMainM = nullptr;
-  QAction* N16 = nullptr;
-  QAction* N17 = nullptr;
-  QAction* Exit1 = nullptr;
-  QAction* jpeg1 = nullptr;
-  QAction* N5 = nullptr;
-  QAction* Off1 = nullptr;
-  QAction* N4 = nullptr;
-  QAction* N9 = nullptr;
-  QAction* ActionMainM = nullptr;
-  QAction* MoveFMainM = nullptr;
-  QAction* ChangeFMainM = nullptr;
-  QAction* NoWriteFMainM = nullptr;
-  QAction* NokosuFMainM = nullptr;
-  QAction* SaveTMainM = nullptr;
-  QAction* OptionMainM = nullptr;
-  QAction* HelpM = nullptr;
-  QAction* VerMainM = nullptr;
-  QAction* jpeg2 = nullptr;
-  QAction* N7 = nullptr;
-  QAction* N8 = nullptr;
-  QAction* N6 = nullptr;
-  QAction* N10 = nullptr;
-  QAction* N12 = nullptr;
+  // The menu bar's items.
+  QAction* open_folder_item_ = nullptr;
+  QAction* add_folder_item_ = nullptr;
+  QAction* choose_destination_item_ = nullptr;
+  QAction* type_destination_item_ = nullptr;
+  QAction* exit_item_ = nullptr;
+  QAction* default_checks_item_ = nullptr;
+  QAction* execute_item_ = nullptr;
+  QAction* move_to_date_folder_item_ = nullptr;
+  QAction* rename_to_date_file_item_ = nullptr;
+  QAction* make_read_only_item_ = nullptr;
+  QAction* keep_original_item_ = nullptr;
+  QAction* save_result_text_item_ = nullptr;
+  QAction* detail_settings_item_ = nullptr;
+  QAction* help_item_ = nullptr;
+  QAction* version_item_ = nullptr;
+  // One item each in the edit menu and in the list's menu.
+  QAction* check_selected_item_ = nullptr;
+  QAction* uncheck_selected_item_ = nullptr;
+  QAction* select_all_item_ = nullptr;
+  QAction* invert_selection_item_ = nullptr;
+  // The list's menu's own items: the default checks under other words, and
+  // an execute item that the options never disable.
+  QAction* list_default_checks_item_ = nullptr;
+  QAction* list_execute_item_ = nullptr;
 
   Session& session_;
   CatalogueModel* catalogue_model_ = nullptr;
@@ -255,6 +263,10 @@ class TForm1 : public QMainWindow {
   int running_commands_ = 0;
   bool status_clear_due_ = false;
 };
+
+// The old name, for the window tests' helpers and the window benchmark until
+// they take the new one.
+using TForm1 = MainWindow;
 
 }  // namespace kuronel
 

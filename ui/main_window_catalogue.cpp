@@ -15,102 +15,104 @@
 
 namespace kuronel {
 
-TForm1::CommandScope::CommandScope(TForm1& form) : form_(form) {
-  ++form_.running_commands_;
+MainWindow::CommandScope::CommandScope(MainWindow& window) : window_(window) {
+  ++window_.running_commands_;
 }
 
-TForm1::CommandScope::~CommandScope() {
-  form_.status_line_->Flush();
-  if (--form_.running_commands_ == 0 && form_.status_clear_due_) {
-    // TimerSB fell due while the command ran; its turn comes now.
-    form_.status_clear_due_ = false;
-    form_.SetStatusText(QString());
+MainWindow::CommandScope::~CommandScope() {
+  window_.status_line_->Flush();
+  if (--window_.running_commands_ == 0 && window_.status_clear_due_) {
+    // The status timer fell due while the command ran; its turn comes now.
+    window_.status_clear_due_ = false;
+    window_.SetStatusText(QString());
   }
 }
 
-void TForm1::ConnectCatalogueCommands() {
-  connect(OpenFMainM, &QAction::triggered, this, &TForm1::OpenFolder);
-  connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::OpenFolder);
-  connect(AddFMainM, &QAction::triggered, this, &TForm1::AddFolder);
-  connect(SpeedButton3, &QToolButton::clicked, this, &TForm1::AddFolder);
-  connect(ListViewM->horizontalHeader(), &QHeaderView::sectionClicked, this,
-          &TForm1::ListViewMColumnClick);
-  for (QAction* item : {jpeg1, jpeg2})
-    connect(item, &QAction::triggered, this, &TForm1::DefaultChecksCommand);
-  for (QAction* item : {N5, N7})
-    connect(item, &QAction::triggered, this, &TForm1::CheckSelectedCommand);
-  for (QAction* item : {Off1, N8})
-    connect(item, &QAction::triggered, this, &TForm1::UncheckSelectedCommand);
-  for (QAction* item : {N4, N6})
-    connect(item, &QAction::triggered, this, &TForm1::SelectAllRows);
-  for (QAction* item : {N9, N10})
-    connect(item, &QAction::triggered, this, &TForm1::InvertSelection);
+void MainWindow::ConnectCatalogueCommands() {
+  connect(open_folder_item_, &QAction::triggered, this,
+          &MainWindow::OpenFolder);
+  connect(open_folder_button_, &QToolButton::clicked, this,
+          &MainWindow::OpenFolder);
+  connect(add_folder_item_, &QAction::triggered, this, &MainWindow::AddFolder);
+  connect(add_folder_button_, &QToolButton::clicked, this,
+          &MainWindow::AddFolder);
+  connect(catalogue_list_->horizontalHeader(), &QHeaderView::sectionClicked,
+          this, &MainWindow::SortByClickedColumn);
+  for (QAction* item : {default_checks_item_, list_default_checks_item_})
+    connect(item, &QAction::triggered, this, &MainWindow::DefaultChecksCommand);
+  connect(check_selected_item_, &QAction::triggered, this,
+          &MainWindow::CheckSelectedCommand);
+  connect(uncheck_selected_item_, &QAction::triggered, this,
+          &MainWindow::UncheckSelectedCommand);
+  connect(select_all_item_, &QAction::triggered, this,
+          &MainWindow::SelectAllRows);
+  connect(invert_selection_item_, &QAction::triggered, this,
+          &MainWindow::InvertSelection);
 }
 
-void TForm1::OpenFolder() {
+void MainWindow::OpenFolder() {
   const ListFocusReturn focus_back(*this);
-  if (!SelectFolderDialog1->Execute()) return;
+  if (!folder_picker_->Execute()) return;
   UnreadablePaths unreadable;
   {
     CommandScope command(*this);
-    unreadable = session_
-                     .OpenFolder(SelectFolderDialog1->Path(),
-                                 status_line_->ProgressSink())
-                     .unreadable;
+    unreadable =
+        session_
+            .OpenFolder(folder_picker_->Path(), status_line_->ProgressSink())
+            .unreadable;
   }
   ReportUnreadable(unreadable);
 }
 
-void TForm1::AddFolder() {
+void MainWindow::AddFolder() {
   const ListFocusReturn focus_back(*this);
-  if (!SelectFolderDialog1->Execute()) return;
+  if (!folder_picker_->Execute()) return;
   UnreadablePaths unreadable;
   {
     CommandScope command(*this);
     // The list keeps showing the rows it has while the new ones are found.
-    unreadable = session_
-                     .AddFolder(SelectFolderDialog1->Path(),
-                                status_line_->ProgressSink())
-                     .unreadable;
+    unreadable =
+        session_.AddFolder(folder_picker_->Path(), status_line_->ProgressSink())
+            .unreadable;
   }
   ReportUnreadable(unreadable);
 }
 
 // After the command: a folder that could not be read must not pass for an
 // empty one, or a user might format the card.
-void TForm1::ReportUnreadable(const UnreadablePaths& unreadable) {
+void MainWindow::ReportUnreadable(const UnreadablePaths& unreadable) {
   if (unreadable.empty()) return;
   ShowErrorReport(QString::fromStdString(UnreadableMessage(unreadable)));
 }
 
-void TForm1::DefaultChecksCommand() {
+void MainWindow::DefaultChecksCommand() {
   CommandScope command(*this);
   session_.ApplyDefaultChecks(status_line_->ProgressSink());
 }
 
-std::vector<bool> TForm1::SelectedRows() const {
+std::vector<bool> MainWindow::SelectedRows() const {
   std::vector<bool> selected(catalogue_model_->Rows().size(), false);
   for (const QItemSelectionRange& range :
-       ListViewM->selectionModel()->selection()) {
+       catalogue_list_->selectionModel()->selection()) {
     for (int row = range.top(); row <= range.bottom(); ++row)
       selected[static_cast<size_t>(row)] = true;
   }
   return selected;
 }
 
-void TForm1::CheckSelectedCommand() {
+void MainWindow::CheckSelectedCommand() {
   RunCheckCommand([this](const std::vector<bool>& selected) {
     return session_.CheckSelectedRows(selected);
   });
 }
 
-void TForm1::UncheckSelectedCommand() {
+void MainWindow::UncheckSelectedCommand() {
   RunCheckCommand([this](const std::vector<bool>& selected) {
     return session_.UncheckSelectedRows(selected);
   });
 }
 
-void TForm1::RunCheckCommand(
+void MainWindow::RunCheckCommand(
     const std::function<CheckCommandResult(const std::vector<bool>&)>&
         command) {
   CommandScope scope(*this);
@@ -119,8 +121,8 @@ void TForm1::RunCheckCommand(
   StartStatusTimer();
 }
 
-void TForm1::ToggleCurrentRowCheck() {
-  const QModelIndex current = ListViewM->currentIndex();
+void MainWindow::ToggleCurrentRowCheck() {
+  const QModelIndex current = catalogue_list_->currentIndex();
   if (!current.isValid()) return;
   const QModelIndex check_box = catalogue_model_->index(current.row(), 0);
   const bool checked =
@@ -129,18 +131,18 @@ void TForm1::ToggleCurrentRowCheck() {
                             Qt::CheckStateRole);
 }
 
-void TForm1::SelectAllRows() { ListViewM->selectAll(); }
+void MainWindow::SelectAllRows() { catalogue_list_->selectAll(); }
 
-void TForm1::InvertSelection() {
+void MainWindow::InvertSelection() {
   const int rows = catalogue_model_->rowCount();
   if (rows == 0) return;
   QItemSelection all(catalogue_model_->index(0, 0),
                      catalogue_model_->index(rows - 1, 3));
-  ListViewM->selectionModel()->select(
+  catalogue_list_->selectionModel()->select(
       all, QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
 }
 
-void TForm1::ListViewMColumnClick(int column) {
+void MainWindow::SortByClickedColumn(int column) {
   CommandScope command(*this);
   session_.SortByClickedColumn(column);
   SetStatusText(QString::fromUtf8(kSortedText));

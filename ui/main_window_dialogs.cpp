@@ -63,53 +63,57 @@ QString GuideFile(SystemCalls& calls) {
 
 }  // namespace
 
-void TForm1::ConnectDialogCommands() {
-  SelectFolderDialog1 = new TSelectFolderDialog(this);
-  SelectFolderDialog1->setObjectName("SelectFolderDialog1");
-  SelectFolderDialog1->Caption = "フォルダ選択";
-  SelectFolderDialog1->SetDefaultButton(TDefaultButton::btOk);
-  SelectFolderDialog1->DialogSize = TDialogSize::dsCustom;
-  SelectFolderDialog1->DialogWidth = 240;
-  SelectFolderDialog1->DialogHeight = 360;
-  SelectFolderDialog1->SetFocusedControl(TFocusedControl::fcTreeView);
-  SelectFolderDialog1->Position = TDialogPosition::dpOwnerCenter;
-  SelectFolderDialog1->Root = TRootFolder::rfDesktop;
+void MainWindow::ConnectDialogCommands() {
+  folder_picker_ = new TSelectFolderDialog(this);
+  folder_picker_->setObjectName("SelectFolderDialog1");
+  folder_picker_->Caption = "フォルダ選択";
+  folder_picker_->SetDefaultButton(TDefaultButton::btOk);
+  folder_picker_->DialogSize = TDialogSize::dsCustom;
+  folder_picker_->DialogWidth = 240;
+  folder_picker_->DialogHeight = 360;
+  folder_picker_->SetFocusedControl(TFocusedControl::fcTreeView);
+  folder_picker_->Position = TDialogPosition::dpOwnerCenter;
+  folder_picker_->Root = TRootFolder::rfDesktop;
   open_document_ = OpenWithDesktopViewer;
   open_guide_ = OpenWithDesktopBrowser;
 
-  connect(SpeedButton4, &QToolButton::clicked, this,
-          &TForm1::ChooseExistingDestination);
-  connect(N16, &QAction::triggered, this, &TForm1::ChooseExistingDestination);
-  connect(SpeedButtonIdousaki, &QPushButton::clicked, this,
-          &TForm1::TypeNewDestination);
-  connect(N17, &QAction::triggered, this, &TForm1::TypeNewDestination);
-  connect(OptionMainM, &QAction::triggered, this, &TForm1::OpenDetailSettings);
-  connect(OptionSpeedButton, &QToolButton::clicked, this,
-          &TForm1::OpenDetailSettings);
-  connect(HelpM, &QAction::triggered, this, &TForm1::ShowHelp);
-  connect(HelpSpeedButton, &QToolButton::clicked, this, &TForm1::ShowHelpNotice);
-  connect(VerMainM, &QAction::triggered, this, &TForm1::ShowVersion);
+  connect(choose_destination_button_, &QToolButton::clicked, this,
+          &MainWindow::ChooseExistingDestination);
+  connect(choose_destination_item_, &QAction::triggered, this,
+          &MainWindow::ChooseExistingDestination);
+  connect(destination_button_, &QPushButton::clicked, this,
+          &MainWindow::TypeNewDestination);
+  connect(type_destination_item_, &QAction::triggered, this,
+          &MainWindow::TypeNewDestination);
+  connect(detail_settings_item_, &QAction::triggered, this,
+          &MainWindow::OpenDetailSettings);
+  connect(detail_settings_button_, &QToolButton::clicked, this,
+          &MainWindow::OpenDetailSettings);
+  connect(help_item_, &QAction::triggered, this, &MainWindow::ShowHelp);
+  connect(help_button_, &QToolButton::clicked, this,
+          &MainWindow::ShowHelpNotice);
+  connect(version_item_, &QAction::triggered, this, &MainWindow::ShowVersion);
 }
 
 // The picker opens at the last destination, not where the folder commands
 // left it: after opening a card, one Return would otherwise make the card
 // its own destination. The folder commands keep their folder for their
 // next use.
-void TForm1::ChooseExistingDestination() {
+void MainWindow::ChooseExistingDestination() {
   const ListFocusReturn focus_back(*this);
-  const std::string folders_at = SelectFolderDialog1->Path();
-  SelectFolderDialog1->SetPath(destination_ == kNoDestination ? std::string()
-                                                              : destination_);
-  const bool chosen = SelectFolderDialog1->Execute();
-  const std::string folder = SelectFolderDialog1->Path();
-  SelectFolderDialog1->SetPath(folders_at);
+  const std::string folders_at = folder_picker_->Path();
+  folder_picker_->SetPath(destination_ == kNoDestination ? std::string()
+                                                         : destination_);
+  const bool chosen = folder_picker_->Execute();
+  const std::string folder = folder_picker_->Path();
+  folder_picker_->SetPath(folders_at);
   if (chosen && DestinationConfirmed(folder)) SetDestinationFolder(folder);
 }
 
 // The opened folder itself, or a folder inside it, is rarely meant as the
 // destination (the copies would land on the card they come from): the user
 // is asked once; any other folder is taken at once.
-bool TForm1::DestinationConfirmed(const std::string& folder) {
+bool MainWindow::DestinationConfirmed(const std::string& folder) {
   SystemCalls& calls = session_.Calls();
   const std::string destination = ResolvedPath(folder, calls);
   for (const std::string& opened : session_.OpenedFolders()) {
@@ -128,7 +132,7 @@ bool TForm1::DestinationConfirmed(const std::string& folder) {
   return true;
 }
 
-void TForm1::TypeNewDestination() {
+void MainWindow::TypeNewDestination() {
   const ListFocusReturn focus_back(*this);
   const QString shown = QString::fromStdString(DisplayPath(destination_));
   QString text = shown;
@@ -152,15 +156,15 @@ void TForm1::TypeNewDestination() {
   if (DestinationConfirmed(folder)) SetDestinationFolder(folder);
 }
 
-void TForm1::OpenDetailSettings() {
+void MainWindow::OpenDetailSettings() {
   const ListFocusReturn focus_back(*this);
-  Form3->exec();
+  detail_settings_window_->exec();
 }
 
 // A kuronel.chm in the start folder is handed to the desktop as it stands;
 // without one the program's own guide opens, and a guide that is missing or
 // that no browser takes is named in a box rather than left unsaid.
-void TForm1::ShowHelp() {
+void MainWindow::ShowHelp() {
   const ListFocusReturn focus_back(*this);
   const std::string help_file = startup_folder_ + "/kuronel.chm";
   SystemCalls& calls = session_.Calls();
@@ -176,19 +180,19 @@ void TForm1::ShowHelp() {
     return;
   }
   // The browser's end may come after this window's.
-  QPointer<TForm1> form(this);
+  QPointer<MainWindow> form(this);
   open_guide_(QUrl::fromLocalFile(guide), [form, guide] {
     if (form)
       ShowPlainMessage(form, QString::fromUtf8(kGuideNotOpenedText) + guide);
   });
 }
 
-void TForm1::ShowHelpNotice() {
+void MainWindow::ShowHelpNotice() {
   const ListFocusReturn focus_back(*this);
   ShowPlainMessage(this, "ダウンロード元からオンラインで参照してください。");
 }
 
-void TForm1::ShowVersion() {
+void MainWindow::ShowVersion() {
   const ListFocusReturn focus_back(*this);
   ShowPlainMessage(this, "Ver,1.1.0");
 }

@@ -8,13 +8,16 @@
 
 namespace kuronel {
 
-void TForm1::ConnectExecuteCommand() {
-  connect(ActionMainM, &QAction::triggered, this, &TForm1::ExecuteCommand);
-  connect(N12, &QAction::triggered, this, &TForm1::ExecuteCommand);
-  connect(SpeedButton2, &QToolButton::clicked, this, &TForm1::ExecuteCommand);
+void MainWindow::ConnectExecuteCommand() {
+  connect(execute_item_, &QAction::triggered, this,
+          &MainWindow::ExecuteCommand);
+  connect(list_execute_item_, &QAction::triggered, this,
+          &MainWindow::ExecuteCommand);
+  connect(execute_button_, &QToolButton::clicked, this,
+          &MainWindow::ExecuteCommand);
 }
 
-void TForm1::ExecuteCommand() {
+void MainWindow::ExecuteCommand() {
   const ListFocusReturn focus_back(*this);
   const std::string bad_destination = session_.DestinationMessage();
   if (!bad_destination.empty()) {
@@ -35,7 +38,7 @@ void TForm1::ExecuteCommand() {
     StartStatusTimer();
     session_.SortForExecute();
   }
-  Form2->Execute();
+  processing_window_->Execute();
 }
 
 }  // namespace kuronel

@@ -29,7 +29,7 @@
 
 using kuronel::CatalogueRow;
 using kuronel::FileCatalogue;
-using kuronel::TForm1;
+using kuronel::MainWindow;
 using kuronel::testing::AcceptNextMessageBox;
 using kuronel::testing::AnswerNextModal;
 using kuronel::testing::FindAction;
@@ -55,7 +55,7 @@ FileCatalogue Rows(int count, const std::string& folder) {
 
 }  // namespace
 
-class Form1Test : public QObject {
+class MainWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -76,9 +76,9 @@ class Form1Test : public QObject {
         {"OptionSpeedButton", 120, 23, "Option", false},
         {"SpeedButton4", 152, 25, "既存フォルダの選択", true},
     };
-    Form1().show();
+    Main().show();
     for (const Button& b : buttons) {
-      auto* button = Form1().findChild<QToolButton*>(b.name);
+      auto* button = Main().findChild<QToolButton*>(b.name);
       QVERIFY2(button, b.name);
       QCOMPARE(button->geometry().left(), b.left);
       QCOMPARE(button->width(), b.width);
@@ -88,7 +88,7 @@ class Form1Test : public QObject {
       QVERIFY(button->isEnabled());
       QCOMPARE(button->icon().pixmap(16, 16).size(), QSize(16, 16));
     }
-    auto* destination = Form1().findChild<QPushButton*>("SpeedButtonIdousaki");
+    auto* destination = Main().findChild<QPushButton*>("SpeedButtonIdousaki");
     QVERIFY(destination);
     QCOMPARE(destination->text(), U("移動先フォルダ選択"));
     QCOMPARE(destination->toolTip(), U("新規フォルダの入力"));
@@ -97,11 +97,11 @@ class Form1Test : public QObject {
   }
 
   void WindowOpensAtItsDesignedSizeWithListAndStatusLine() {
-    QCOMPARE(Form1().windowTitle(), U("Kuronel"));
-    QCOMPARE(Form1().width(), 592);
-    Form1().show();
-    QCOMPARE(Form1().height() - Form1().menuBar()->sizeHint().height(), 314);
-    auto* list = Form1().findChild<QTableView*>("ListViewM");
+    QCOMPARE(Main().windowTitle(), U("Kuronel"));
+    QCOMPARE(Main().width(), 592);
+    Main().show();
+    QCOMPARE(Main().height() - Main().menuBar()->sizeHint().height(), 314);
+    auto* list = Main().findChild<QTableView*>("ListViewM");
     QCOMPARE(list->height(), 269);
     QVERIFY(list);
     QCOMPARE(list->model()->rowCount(), 0);
@@ -124,9 +124,9 @@ class Form1Test : public QObject {
     QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
     QVERIFY(list->showGrid());
     QCOMPARE(list->contextMenuPolicy(), Qt::CustomContextMenu);
-    QVERIFY(Form1().findChild<QStatusBar*>("StatusBar1"));
-    QCOMPARE(Form1().StatusText(), QString());
-    auto* timer = Form1().findChild<QTimer*>("TimerSB");
+    QVERIFY(Main().findChild<QStatusBar*>("StatusBar1"));
+    QCOMPARE(Main().StatusText(), QString());
+    auto* timer = Main().findChild<QTimer*>("TimerSB");
     QVERIFY(timer);
     QCOMPARE(timer->interval(), 2500);
     QVERIFY(!timer->isActive());
@@ -136,12 +136,12 @@ class Form1Test : public QObject {
   // their widest column (the paths) the width, and the destination button
   // reaches the right edge.
   void WindowsGrowAndTheirListsTakeTheRoom() {
-    auto* form2 = Form1().findChild<QDialog*>("Form2");
+    auto* processing = Main().findChild<QDialog*>("Form2");
     const struct {
       QWidget* window;
       const char* list;
       int path_column;
-    } windows[] = {{&Form1(), "ListViewM", 2}, {form2, "ListViewFile", 1}};
+    } windows[] = {{&Main(), "ListViewM", 2}, {processing, "ListViewFile", 1}};
     for (const auto& w : windows) {
       QVERIFY(w.window->windowFlags() & Qt::WindowMaximizeButtonHint);
       w.window->show();
@@ -157,7 +157,7 @@ class Form1Test : public QObject {
       QCOMPARE(list->columnWidth(w.path_column == 1 ? 2 : 3), other_column);
       w.window->hide();
     }
-    QCOMPARE(Form1().findChild<QPushButton*>("SpeedButtonIdousaki")->width(),
+    QCOMPARE(Main().findChild<QPushButton*>("SpeedButtonIdousaki")->width(),
              417 + 150);
   }
 
@@ -165,44 +165,44 @@ class Form1Test : public QObject {
   // opens each window at the size it was left at.
   void WindowSizesAreKeptOnlyOnceChanged() {
     const std::string ini = program_->dir().Path("Kuronel.ini");
-    Form1().show();
-    Form1().close();
+    Main().show();
+    Main().close();
     QVERIFY(ReadFile(ini).find("[Window]") == std::string::npos);
 
     program_->Stop();
     program_->Start();
-    Form1().resize(700, 450);
-    Form1().findChild<QDialog*>("Form2")->resize(640, 380);
-    Form1().close();
+    Main().resize(700, 450);
+    Main().findChild<QDialog*>("Form2")->resize(640, 380);
+    Main().close();
     QVERIFY(ReadFile(ini).find("[Window]\r\nメイン=700x450\r\n"
                                "処理ファイル一覧=640x380\r\n") !=
             std::string::npos);
 
     program_->Stop();
     program_->Start();
-    QCOMPARE(Form1().size(), QSize(700, 450));
-    QCOMPARE(Form1().findChild<QDialog*>("Form2")->size(), QSize(640, 380));
+    QCOMPARE(Main().size(), QSize(700, 450));
+    QCOMPARE(Main().findChild<QDialog*>("Form2")->size(), QSize(640, 380));
   }
 
   // The sign shows while a run would delete the originals, whether the
   // option was toggled or loaded, and not while files are only marked
   // read-only where they stand.
   void TheMoveModeShowsWhileOriginalsWouldBeDeleted() {
-    auto* sign = Form1().findChild<QLabel*>("MoveModeSign");
+    auto* sign = Main().findChild<QLabel*>("MoveModeSign");
     QVERIFY(sign);
     QVERIFY(sign->isHidden());
-    FindAction(&Form1(), "NokosuFMainM")->trigger();
+    FindAction(&Main(), "NokosuFMainM")->trigger();
     QVERIFY(!sign->isHidden());
     QVERIFY(sign->text().contains(U("削除")));
-    FindAction(&Form1(), "MoveFMainM")->trigger();
-    FindAction(&Form1(), "ChangeFMainM")->trigger();  // 書込み禁止のみ
+    FindAction(&Main(), "MoveFMainM")->trigger();
+    FindAction(&Main(), "ChangeFMainM")->trigger();  // 書込み禁止のみ
     QVERIFY(sign->isHidden());
-    FindAction(&Form1(), "ChangeFMainM")->trigger();
-    Form1().close();
+    FindAction(&Main(), "ChangeFMainM")->trigger();
+    Main().close();
 
     program_->Stop();
     program_->Start();
-    QVERIFY(!Form1().findChild<QLabel*>("MoveModeSign")->isHidden());
+    QVERIFY(!Main().findChild<QLabel*>("MoveModeSign")->isHidden());
   }
 
   // Every window's title is its caption alone: nothing is appended.
@@ -215,11 +215,11 @@ class Form1Test : public QObject {
   // Measured with the list's own font: the whole time stamp fits what the
   // scroll bar leaves of its column, inside the cell's text margins.
   void AWholeTimestampFitsBesideTheScrollBar() {
-    auto* list = Form1().findChild<QTableView*>("ListViewM");
-    Form1().Catalogue()->ChangeRows(
+    auto* list = Main().findChild<QTableView*>("ListViewM");
+    Main().Catalogue()->ChangeRows(
         [](FileCatalogue& rows) { rows = Rows(60, "/media/a/CARD/DCIM/"); });
-    Form1().show();
-    QVERIFY(QTest::qWaitForWindowExposed(&Form1()));
+    Main().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&Main()));
     QVERIFY(list->verticalScrollBar()->isVisible());
     const int column = 3;
     const int shown =
@@ -238,16 +238,16 @@ class Form1Test : public QObject {
   void LongPathsAreElidedInTheMiddle() {
     const std::string folder =
         "/media/aiko/EOS_DIGITAL/DCIM/100CANON/2024_03_11a_holiday_by_the_sea/";
-    Form1().Catalogue()->ChangeRows(
+    Main().Catalogue()->ChangeRows(
         [&](FileCatalogue& rows) { rows = Rows(1, folder); });
-    auto* list = Form1().findChild<QTableView*>("ListViewM");
+    auto* list = Main().findChild<QTableView*>("ListViewM");
     QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
     QCOMPARE(list->model()->index(0, 2).data(Qt::ToolTipRole).toString(),
              QString::fromStdString(folder));
 
-    auto* button = Form1().findChild<QPushButton*>("SpeedButtonIdousaki");
+    auto* button = Main().findChild<QPushButton*>("SpeedButtonIdousaki");
     const std::string destination = folder + "sorted/by/date/for/the/album/";
-    Form1().SetDestinationFolder(destination);
+    Main().SetDestinationFolder(destination);
     const QString caption = button->text();
     QVERIFY2(caption.startsWith("/media/") && caption.endsWith("/album/"),
              qPrintable(caption));
@@ -258,30 +258,30 @@ class Form1Test : public QObject {
 
   // The status line's count follows.
   void SpaceTogglesTheCurrentRowInAnyColumn() {
-    Form1().Catalogue()->ChangeRows(
+    Main().Catalogue()->ChangeRows(
         [](FileCatalogue& rows) { rows = Rows(2, "/a/"); });
-    auto* list = Form1().findChild<QTableView*>("ListViewM");
-    Form1().show();
+    auto* list = Main().findChild<QTableView*>("ListViewM");
+    Main().show();
     for (int column : {2, 0}) {
       list->setCurrentIndex(list->model()->index(1, column));
       QTest::keyClick(list, Qt::Key_Space);
-      QVERIFY(Form1().Catalogue()->Rows()[1].Checked);
-      QCOMPARE(Form1().StatusText(), U("1個のファイルが対象です。"));
+      QVERIFY(Main().Catalogue()->Rows()[1].Checked);
+      QCOMPARE(Main().StatusText(), U("1個のファイルが対象です。"));
       QTest::keyClick(list, Qt::Key_Space);
-      QVERIFY(!Form1().Catalogue()->Rows()[1].Checked);
-      QCOMPARE(Form1().StatusText(), U("0個のファイルが対象です。"));
+      QVERIFY(!Main().Catalogue()->Rows()[1].Checked);
+      QCOMPARE(Main().StatusText(), U("0個のファイルが対象です。"));
     }
-    QVERIFY(!Form1().Catalogue()->Rows()[0].Checked);
+    QVERIFY(!Main().Catalogue()->Rows()[0].Checked);
   }
 
   // Home and End go to the first and the last row and leave the check
   // boxes in view, however narrow the window.
   void HomeAndEndMoveBetweenRowsNotSideways() {
-    Form1().Catalogue()->ChangeRows(
+    Main().Catalogue()->ChangeRows(
         [](FileCatalogue& rows) { rows = Rows(60, "/a/"); });
-    auto* list = Form1().findChild<QTableView*>("ListViewM");
-    Form1().show();
-    Form1().resize(420, Form1().height());
+    auto* list = Main().findChild<QTableView*>("ListViewM");
+    Main().show();
+    Main().resize(420, Main().height());
     QTRY_VERIFY(list->horizontalScrollBar()->maximum() > 0);
     list->setCurrentIndex(list->model()->index(5, 1));
     QTest::keyClick(list, Qt::Key_End);
@@ -294,7 +294,7 @@ class Form1Test : public QObject {
   // The execute command sorts oldest first: the row with the focus, the
   // newest, goes to the bottom, and the list follows it there.
   void TheCurrentRowIsInViewAfterTheExecuteSort() {
-    Form1().Catalogue()->ChangeRows([](FileCatalogue& rows) {
+    Main().Catalogue()->ChangeRows([](FileCatalogue& rows) {
       for (int day = 28; day >= 1; --day) {
         for (int hour = 2; hour >= 1; --hour) {
           rows.push_back(
@@ -303,15 +303,15 @@ class Form1Test : public QObject {
         }
       }
     });
-    Form1().SetDestinationFolder(program_->dir().path() + "/");
-    auto* list = Form1().findChild<QTableView*>("ListViewM");
-    Form1().show();
+    Main().SetDestinationFolder(program_->dir().path() + "/");
+    auto* list = Main().findChild<QTableView*>("ListViewM");
+    Main().show();
     list->setCurrentIndex(list->model()->index(0, 0));
     AnswerNextModal([](QWidget* modal) {
       QCOMPARE(modal->objectName(), U("Form2"));
       qobject_cast<QDialog*>(modal)->reject();
     });
-    FindAction(&Form1(), "N12")->trigger();
+    FindAction(&Main(), "N12")->trigger();
     QCOMPARE(list->currentIndex().row(), 55);
     QVERIFY(list->viewport()->rect().contains(
         list->visualRect(list->currentIndex())));
@@ -320,15 +320,15 @@ class Form1Test : public QObject {
   // A keyboard user starts in the list. Tab reaches every tool button in
   // turn, each showing that it has the focus, and comes back to the list.
   void TabReachesEveryButtonWithAFocusMark() {
-    Form1().show();
-    QVERIFY(QTest::qWaitForWindowActive(&Form1()));
-    auto* list = Form1().findChild<QTableView*>("ListViewM");
+    Main().show();
+    QVERIFY(QTest::qWaitForWindowActive(&Main()));
+    auto* list = Main().findChild<QTableView*>("ListViewM");
     QCOMPARE(QApplication::focusWidget(), list);
     const char* chain[] = {"SpeedButton1",    "SpeedButton3", "SpeedButton2",
                            "HelpSpeedButton", "SpeedButton4",
                            "SpeedButtonIdousaki"};
     for (const char* name : chain) {
-      auto* button = Form1().findChild<QAbstractButton*>(name);
+      auto* button = Main().findChild<QAbstractButton*>(name);
       const QImage unfocused = button->grab().toImage();
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       QCOMPARE(QApplication::focusWidget(), button);
@@ -338,16 +338,16 @@ class Form1Test : public QObject {
     QCOMPARE(QApplication::focusWidget(), list);
     // Alt alone reaches the menus (the options live only there).
     QTest::keyClick(list, Qt::Key_Alt, Qt::AltModifier);
-    QCOMPARE(Form1().menuBar()->activeAction(),
-             Form1().findChild<QMenu*>("File1")->menuAction());
+    QCOMPARE(Main().menuBar()->activeAction(),
+             Main().findChild<QMenu*>("File1")->menuAction());
   }
 
   // Return or Space presses the button with the focus; whichever dialog it
   // opens, the focus is back in the list when it closes.
   void ButtonsPressFromTheKeyboardAndTheFocusComesBackToTheList() {
-    Form1().show();
-    QVERIFY(QTest::qWaitForWindowActive(&Form1()));
-    auto* list = Form1().findChild<QTableView*>("ListViewM");
+    Main().show();
+    QVERIFY(QTest::qWaitForWindowActive(&Main()));
+    auto* list = Main().findChild<QTableView*>("ListViewM");
     const struct {
       const char* button;
       Qt::Key key;
@@ -356,7 +356,7 @@ class Form1Test : public QObject {
                    {"SpeedButtonIdousaki", Qt::Key_Return},
                    {"HelpSpeedButton", Qt::Key_Enter}};
     for (const auto& press : presses) {
-      auto* button = Form1().findChild<QAbstractButton*>(press.button);
+      auto* button = Main().findChild<QAbstractButton*>(press.button);
       button->setFocus(Qt::TabFocusReason);
       bool answered = false;
       AnswerNextModal([&](QWidget* modal) {
@@ -365,7 +365,7 @@ class Form1Test : public QObject {
       });
       QTest::keyClick(button, press.key);
       QVERIFY2(answered, press.button);
-      QCOMPARE(Form1().focusWidget(), list);
+      QCOMPARE(Main().focusWidget(), list);
     }
   }
 
@@ -393,33 +393,33 @@ class Form1Test : public QObject {
         }
       }
     };
-    check_menu(Form1().findChild<QMenu*>("File1"),
+    check_menu(Main().findChild<QMenu*>("File1"),
                {{"OpenFMainM", "フォルダを開く"}, {"AddFMainM", "フォルダを追加"},
                 {"N2", "-"}, {"N16", "既存フォルダの選択"},
                 {"N17", "新規フォルダの入力"}, {"N15", "-"}, {"Exit1", "終了"}});
-    check_menu(Form1().findChild<QMenu*>("MainM0"),
+    check_menu(Main().findChild<QMenu*>("MainM0"),
                {{"jpeg1", "jpegのみCheck"}, {"N5", "Check On"},
                 {"Off1", "Check Off"}, {"N14", "-"}, {"N4", "全て選択"},
                 {"N9", "選択を反転"}, {"N3", "-"}, {"ActionMainM", "実行"}});
-    check_menu(Form1().findChild<QMenu*>("MainM1"),
+    check_menu(Main().findChild<QMenu*>("MainM1"),
                {{"MoveFMainM", "日付フォルダに移動"},
                 {"ChangeFMainM", "日付ファイルに変更"},
                 {"NoWriteFMainM", "読み出し専用に変更"},
                 {"NokosuFMainM", "オリジナルは保存"},
                 {"SaveTMainM", "処理結果のテキスト保存"}, {"N1", "-"},
                 {"OptionMainM", "詳細設定"}});
-    check_menu(Form1().findChild<QMenu*>("Help1"),
+    check_menu(Main().findChild<QMenu*>("Help1"),
                {{"HelpM", "Help"}, {"VerMainM", "Ver情報"}});
-    check_menu(Form1().findChild<QMenu*>("PopupMenu1"),
-               {{"jpeg2", "jpegのみ対象"}, {"N7", "Check On"},
-                {"N8", "Check Off"}, {"N13", "-"}, {"N6", "全て選択"},
-                {"N10", "選択を反転"}, {"N11", "-"}, {"N12", "実行"}});
-    QCOMPARE(Form1().menuBar()->actions().size(), 4);
+    check_menu(Main().findChild<QMenu*>("PopupMenu1"),
+               {{"jpeg2", "jpegのみ対象"}, {"N5", "Check On"},
+                {"Off1", "Check Off"}, {"N13", "-"}, {"N4", "全て選択"},
+                {"N9", "選択を反転"}, {"N11", "-"}, {"N12", "実行"}});
+    QCOMPARE(Main().menuBar()->actions().size(), 4);
 
     const char* options[] = {"MoveFMainM", "ChangeFMainM", "NoWriteFMainM",
                              "NokosuFMainM", "SaveTMainM"};
     for (int i = 0; i < 5; ++i) {
-      QAction* item = FindAction(&Form1(), options[i]);
+      QAction* item = FindAction(&Main(), options[i]);
       QCOMPARE(item->property("Tag").toInt(), 51 + i);
       QCOMPARE(item->isChecked(), i < 4);
       QCOMPARE(item->isVisible(), i < 4);
@@ -429,57 +429,57 @@ class Form1Test : public QObject {
   // Move and rename off, read-only on; then read-only off ("全てOFF"), on
   // again ("書込み禁止のみ"), then rename on.
   void OptionRuleShowsInMenusAndStatusLine() {
-    QAction* move = FindAction(&Form1(), "MoveFMainM");
-    QAction* rename = FindAction(&Form1(), "ChangeFMainM");
-    QAction* read_only = FindAction(&Form1(), "NoWriteFMainM");
-    QAction* keep = FindAction(&Form1(), "NokosuFMainM");
-    QAction* execute = FindAction(&Form1(), "ActionMainM");
-    QAction* popup_execute = FindAction(&Form1(), "N12");
-    auto* execute_button = Form1().findChild<QToolButton*>("SpeedButton2");
+    QAction* move = FindAction(&Main(), "MoveFMainM");
+    QAction* rename = FindAction(&Main(), "ChangeFMainM");
+    QAction* read_only = FindAction(&Main(), "NoWriteFMainM");
+    QAction* keep = FindAction(&Main(), "NokosuFMainM");
+    QAction* execute = FindAction(&Main(), "ActionMainM");
+    QAction* popup_execute = FindAction(&Main(), "N12");
+    auto* execute_button = Main().findChild<QToolButton*>("SpeedButton2");
 
     move->trigger();
     QVERIFY(!move->isChecked());
-    QCOMPARE(Form1().StatusText(), QString());
+    QCOMPARE(Main().StatusText(), QString());
     rename->trigger();
-    QCOMPARE(Form1().StatusText(), U("書込み禁止のみ"));
+    QCOMPARE(Main().StatusText(), U("書込み禁止のみ"));
     QVERIFY(!keep->isEnabled());
     QVERIFY(keep->isChecked());
     QVERIFY(execute->isEnabled());
 
     read_only->trigger();
-    QCOMPARE(Form1().StatusText(), U("全てOFF"));
+    QCOMPARE(Main().StatusText(), U("全てOFF"));
     QVERIFY(!execute->isEnabled());
     QVERIFY(!execute_button->isEnabled());
     QVERIFY(popup_execute->isEnabled());
     QVERIFY(!keep->isEnabled());  // left as it was
 
     read_only->trigger();
-    QCOMPARE(Form1().StatusText(), U("書込み禁止のみ"));
+    QCOMPARE(Main().StatusText(), U("書込み禁止のみ"));
     QVERIFY(execute->isEnabled());
     QVERIFY(execute_button->isEnabled());
     QVERIFY(!keep->isEnabled());
 
-    Form1().SetStatusText(QString());
+    Main().SetStatusText(QString());
     rename->trigger();
     QVERIFY(keep->isEnabled());
-    QCOMPARE(Form1().StatusText(), QString());
-    QVERIFY(Form1().findChild<QTimer*>("TimerSB")->isActive());
+    QCOMPARE(Main().StatusText(), QString());
+    QVERIFY(Main().findChild<QTimer*>("TimerSB")->isActive());
   }
 
   void StatusTimerClearsOnceAndIsNotRestarted() {
-    auto* timer = Form1().findChild<QTimer*>("TimerSB");
-    Form1().SetStatusText(U("ソートしました。"));
-    Form1().StartStatusTimer();
+    auto* timer = Main().findChild<QTimer*>("TimerSB");
+    Main().SetStatusText(U("ソートしました。"));
+    Main().StartStatusTimer();
     // Short against the timer's 2.5 s, so that a slow machine does not let
     // it run out before the second message.
     QTest::qWait(50);
     QVERIFY(timer->isActive());
     const int remaining = timer->remainingTime();
-    Form1().SetStatusText(U("次のメッセージ"));
-    Form1().StartStatusTimer();
+    Main().SetStatusText(U("次のメッセージ"));
+    Main().StartStatusTimer();
     QVERIFY(timer->remainingTime() <= remaining);
-    QCOMPARE(Form1().StatusText(), U("次のメッセージ"));
-    QTRY_COMPARE_WITH_TIMEOUT(Form1().StatusText(), QString(), 10000);
+    QCOMPARE(Main().StatusText(), U("次のメッセージ"));
+    QTRY_COMPARE_WITH_TIMEOUT(Main().StatusText(), QString(), 10000);
     QVERIFY(!timer->isActive());
   }
 
@@ -493,20 +493,20 @@ class Form1Test : public QObject {
     // Past the status line's progress pacing, so that the command's first
     // text, a row's path, is painted (and events handled) before its count.
     QTest::qWait(50);
-    auto* timer = Form1().findChild<QTimer*>("TimerSB");
+    auto* timer = Main().findChild<QTimer*>("TimerSB");
     timer->setInterval(0);  // falls due at the command's first repaint
-    Form1().StartStatusTimer();
-    FindAction(&Form1(), "jpeg2")->trigger();  // the paths, then the count
-    QCOMPARE(Form1().StatusText(), QString());
+    Main().StartStatusTimer();
+    FindAction(&Main(), "jpeg2")->trigger();  // the paths, then the count
+    QCOMPARE(Main().StatusText(), QString());
     QVERIFY(!timer->isActive());
   }
 
   void ClosingWritesTheSettingsIntoTheCurrentDirectory() {
     const std::string ini = program_->dir().Path("Kuronel.ini");
     QVERIFY(ReadFile(ini).empty());
-    FindAction(&Form1(), "NokosuFMainM")->trigger();  // keep original off
-    Form1().show();
-    Form1().close();
+    FindAction(&Main(), "NokosuFMainM")->trigger();  // keep original off
+    Main().show();
+    Main().close();
     const std::string text = ReadFile(ini);
     QVERIFY(text.find("[Main]\r\n") == 0);
     QVERIFY(text.find("オリジナルは保存=0\r\n") != std::string::npos);
@@ -517,8 +517,8 @@ class Form1Test : public QObject {
     // The next start reads what the last one wrote.
     program_->Stop();
     program_->Start();
-    QVERIFY(!FindAction(&Form1(), "NokosuFMainM")->isChecked());
-    QVERIFY(FindAction(&Form1(), "MoveFMainM")->isChecked());
+    QVERIFY(!FindAction(&Main(), "NokosuFMainM")->isChecked());
+    QVERIFY(FindAction(&Main(), "MoveFMainM")->isChecked());
   }
 
   // Loaded flags do not run the option rule: with move, rename and read-only
@@ -531,23 +531,23 @@ class Form1Test : public QObject {
         "[Main]\r\n日付フォルダに移動=0\r\n日付ファイルに変更=0\r\n"
         "読出し専用に変更=0\r\n");
     program_->Start();
-    QVERIFY(!FindAction(&Form1(), "NoWriteFMainM")->isChecked());
-    QVERIFY(FindAction(&Form1(), "ActionMainM")->isEnabled());
-    QVERIFY(Form1().findChild<QToolButton*>("SpeedButton2")->isEnabled());
+    QVERIFY(!FindAction(&Main(), "NoWriteFMainM")->isChecked());
+    QVERIFY(FindAction(&Main(), "ActionMainM")->isEnabled());
+    QVERIFY(Main().findChild<QToolButton*>("SpeedButton2")->isEnabled());
 
-    FindAction(&Form1(), "NoWriteFMainM")->trigger();  // 書込み禁止のみ
-    QAction* keep = FindAction(&Form1(), "NokosuFMainM");
+    FindAction(&Main(), "NoWriteFMainM")->trigger();  // 書込み禁止のみ
+    QAction* keep = FindAction(&Main(), "NokosuFMainM");
     QVERIFY(!keep->isEnabled());
     QVERIFY(keep->isChecked());
-    Form1().close();
+    Main().close();
     QVERIFY(ReadFile(program_->dir().Path("Kuronel.ini"))
                 .find("オリジナルは保存=1\r\n") != std::string::npos);
   }
 
   void ExitClosesLikeTheCloseControl() {
-    Form1().show();
-    FindAction(&Form1(), "Exit1")->trigger();
-    QVERIFY(!Form1().isVisible());
+    Main().show();
+    FindAction(&Main(), "Exit1")->trigger();
+    QVERIFY(!Main().isVisible());
     QVERIFY(!ReadFile(program_->dir().Path("Kuronel.ini")).empty());
   }
 
@@ -583,19 +583,19 @@ class Form1Test : public QObject {
     AcceptNextMessageBox(text);
     program_->Start();
     QVERIFY2(text.contains("lavender"), qPrintable(text));
-    QVERIFY(!FindAction(&Form1(), "MoveFMainM")->isChecked());
+    QVERIFY(!FindAction(&Main(), "MoveFMainM")->isChecked());
     // The load stopped at the colour: the stored destination is not applied.
-    QCOMPARE(Form1().DestinationFolder(), std::string("移動先フォルダ選択"));
+    QCOMPARE(Main().DestinationFolder(), std::string("移動先フォルダ選択"));
   }
 
  private:
   // The main window as the program starts it, from the settings file in the
   // test's folder.
-  TForm1& Form1() { return program_->Form1(); }
+  MainWindow& Main() { return program_->Form1(); }
 
   std::unique_ptr<ProgramUnderTest> program_;
 };
 
-KURONEL_QTEST_MAIN(Form1Test)
+KURONEL_QTEST_MAIN(MainWindowTest)
 
 #include "main_window_test.moc"

@@ -79,7 +79,7 @@ const QColor kAttentionColour(255, 0, 0);
 
 }  // namespace
 
-TForm2::TForm2(Session& session, QWidget* parent)
+ProcessingWindow::ProcessingWindow(Session& session, QWidget* parent)
     : QDialog(parent), session_(session) {
   setObjectName("Form2");
   setWindowTitle(Text("処理ファイル一覧"));
@@ -93,27 +93,29 @@ TForm2::TForm2(Session& session, QWidget* parent)
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  layout->addWidget(ToolBar1);
+  layout->addWidget(tool_band_);
   layout->addWidget(read_only_notice_);
-  layout->addWidget(ListViewFile);
-  layout->addWidget(StatusBar2);
+  layout->addWidget(plan_list_);
+  layout->addWidget(status_bar_);
   // Opens at its designed size; the user may resize it, the list taking the
   // room (the main window keeps the size for the next start).
   resize(kClientWidth, kClientHeight);
   setMinimumSize(kMinimumWidth, kMinimumHeight);
 
-  Timer2 = new QTimer(this);
-  Timer2->setObjectName("Timer2");
-  Timer2->setInterval(kStatusTimerMs);
-  Timer2->setSingleShot(true);
-  connect(Timer2, &QTimer::timeout, this, &TForm2::Timer2Timer);
+  status_timer_ = new QTimer(this);
+  status_timer_->setObjectName("Timer2");
+  status_timer_->setInterval(kStatusTimerMs);
+  status_timer_->setSingleShot(true);
+  connect(status_timer_, &QTimer::timeout, this,
+          &ProcessingWindow::OnStatusTimer);
 
   run_clock_ = new QTimer(this);
   run_clock_->setInterval(kRunClockMs);
-  connect(run_clock_, &QTimer::timeout, this, &TForm2::ShowRunProgress);
+  connect(run_clock_, &QTimer::timeout, this,
+          &ProcessingWindow::ShowRunProgress);
 }
 
-TForm2::~TForm2() {
+ProcessingWindow::~ProcessingWindow() {
   if (run_ == nullptr) return;
   // The program ends under a run: the rows in hand are finished first.
   delete run_;
@@ -121,9 +123,9 @@ TForm2::~TForm2() {
   session_.UnlockRun();
 }
 
-QPushButton* TForm2::AddButton(const char* name, const char* caption,
-                               int width) {
-  auto* button = new QPushButton(Text(caption), ToolBar1);
+QPushButton* ProcessingWindow::AddButton(const char* name, const char* caption,
+                                         int width) {
+  auto* button = new QPushButton(Text(caption), tool_band_);
   button->setObjectName(name);
   button->setFlat(true);
   // Neither is the dialog's default: Return in the list never starts a run.
@@ -136,61 +138,61 @@ QPushButton* TForm2::AddButton(const char* name, const char* caption,
   return button;
 }
 
-void TForm2::CreateToolBand() {
-  ToolBar1 = new QWidget(this);
-  ToolBar1->setObjectName("ToolBar1");
-  ToolBar1->setFixedHeight(kToolBandHeight);
-  SpeedButton1 = AddButton("SpeedButton1", "実行", kButtonWidth);
-  SpeedButton1->setToolTip(Text("実行"));
-  SpeedButton2 = AddButton("SpeedButton2", "Cancel", kButtonWidth);
+void ProcessingWindow::CreateToolBand() {
+  tool_band_ = new QWidget(this);
+  tool_band_->setObjectName("ToolBar1");
+  tool_band_->setFixedHeight(kToolBandHeight);
+  run_button_ = AddButton("SpeedButton1", "実行", kButtonWidth);
+  run_button_->setToolTip(Text("実行"));
+  cancel_button_ = AddButton("SpeedButton2", "Cancel", kButtonWidth);
   next_failure_button_ =
       AddButton("NextFailureButton", "次の問題(&N)", kNextFailureButtonWidth);
   next_failure_button_->setToolTip(Text("うまくいかなかった次の行へ (F8)"));
   // What the run will do, then how far it is, then how it ended: one line.
-  run_info_ = new QLabel(ToolBar1);
+  run_info_ = new QLabel(tool_band_);
   run_info_->setObjectName("RunInfo");
   run_info_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
-  auto* band = new QHBoxLayout(ToolBar1);
+  auto* band = new QHBoxLayout(tool_band_);
   const int margin = (kToolBandHeight - kButtonHeight) / 2;
   band->setContentsMargins(0, margin, margin, margin);
   band->setSpacing(kButtonGap);
-  band->addWidget(SpeedButton1);
-  band->addWidget(SpeedButton2);
+  band->addWidget(run_button_);
+  band->addWidget(cancel_button_);
   band->addWidget(next_failure_button_);
   band->addWidget(run_info_, 1);
 
-  connect(SpeedButton1, &QPushButton::clicked, this,
-          &TForm2::SpeedButton1Click);
-  connect(SpeedButton2, &QPushButton::clicked, this,
-          &TForm2::SpeedButton2Click);
+  connect(run_button_, &QPushButton::clicked, this,
+          &ProcessingWindow::StartRun);
+  connect(cancel_button_, &QPushButton::clicked, this,
+          &ProcessingWindow::reject);
   connect(next_failure_button_, &QPushButton::clicked, this,
-          &TForm2::GoToNextFailure);
+          &ProcessingWindow::GoToNextFailure);
 }
 
-void TForm2::CreateList() {
+void ProcessingWindow::CreateList() {
   plan_model_ = new PlanModel(this);
-  ListViewFile =
+  plan_list_ =
       NewReportList(this, "ListViewFile", plan_model_,
                     QAbstractItemView::SingleSelection, {200, 288, 100});
-  auto* paths = new PathColumnDelegate(ListViewFile);
-  ListViewFile->setItemDelegateForColumn(kSourcePathColumn, paths);
-  ListViewFile->setItemDelegateForColumn(kNewPathColumn, paths);
-  connect(ListViewFile->horizontalHeader(), &QHeaderView::sectionClicked, this,
-          &TForm2::ListViewFileColumnClick);
+  auto* paths = new PathColumnDelegate(plan_list_);
+  plan_list_->setItemDelegateForColumn(kSourcePathColumn, paths);
+  plan_list_->setItemDelegateForColumn(kNewPathColumn, paths);
+  connect(plan_list_->horizontalHeader(), &QHeaderView::sectionClicked, this,
+          &ProcessingWindow::SortByClickedColumn);
 }
 
-void TForm2::CreateStatusLine() {
-  StatusBar2 = new QStatusBar(this);
-  StatusBar2->setObjectName("StatusBar2");
-  StatusBar2->setSizeGripEnabled(false);
-  StatusBar2->setFixedHeight(kStatusLineHeight);
-  status_text_ = new QLabel(StatusBar2);
+void ProcessingWindow::CreateStatusLine() {
+  status_bar_ = new QStatusBar(this);
+  status_bar_->setObjectName("StatusBar2");
+  status_bar_->setSizeGripEnabled(false);
+  status_bar_->setFixedHeight(kStatusLineHeight);
+  status_text_ = new QLabel(status_bar_);
   status_text_->setObjectName("StatusBar2Text");
-  StatusBar2->addWidget(status_text_, 1);
+  status_bar_->addWidget(status_text_, 1);
 }
 
-void TForm2::CreateReadOnlyNotice() {
+void ProcessingWindow::CreateReadOnlyNotice() {
   read_only_notice_ = new QLabel(Text(kReadOnlyNotKeptText), this);
   read_only_notice_->setObjectName("ReadOnlyNotice");
   read_only_notice_->setWordWrap(true);
@@ -201,34 +203,39 @@ void TForm2::CreateReadOnlyNotice() {
   read_only_notice_->hide();
 }
 
-const ProcessingPlan& TForm2::Plan() const { return plan_model_->Plan(); }
+const ProcessingPlan& ProcessingWindow::Plan() const {
+  return plan_model_->Plan();
+}
 
-QString TForm2::StatusText() const { return status_text_->text(); }
+QString ProcessingWindow::StatusText() const { return status_text_->text(); }
 
-void TForm2::ShowStatus(const QString& text) { status_text_->setText(text); }
+void ProcessingWindow::ShowStatus(const QString& text) {
+  status_text_->setText(text);
+}
 
-void TForm2::ShowRunInfo(const QString& text, bool attention) {
+void ProcessingWindow::ShowRunInfo(const QString& text, bool attention) {
   run_info_->setText(text);
   run_info_->setToolTip(text);  // whole, where the line is cut short
   QPalette palette = run_info_->palette();
   palette.setColor(QPalette::WindowText,
-                   attention ? kAttentionColour
-                             : ToolBar1->palette().color(QPalette::WindowText));
+                   attention
+                       ? kAttentionColour
+                       : tool_band_->palette().color(QPalette::WindowText));
   run_info_->setPalette(palette);
 }
 
-void TForm2::showEvent(QShowEvent* event) {
+void ProcessingWindow::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   // Only the window's own showing builds the plan: a window restored by the
   // desktop keeps the outcomes of its run.
-  if (!event->spontaneous()) FormActivate();
+  if (!event->spontaneous()) ShowNewPlan();
 }
 
-void TForm2::FormActivate() {
+void ProcessingWindow::ShowNewPlan() {
   if (Running()) return;  // the rows of the run stay in view
-  SpeedButton1->setEnabled(true);
-  SpeedButton2->setEnabled(true);
-  SpeedButton2->setText(Text("Cancel"));
+  run_button_->setEnabled(true);
+  cancel_button_->setEnabled(true);
+  cancel_button_->setText(Text("Cancel"));
   next_failure_button_->setEnabled(false);
   ProcessingPlan plan;
   session_.BuildPlan(plan);
@@ -239,46 +246,44 @@ void TForm2::FormActivate() {
   ShowRunInfo(Text(RunModeLine(options)), RunDeletesOriginals(options));
   read_only_notice_->setVisible(!session_.ReadOnlyMarksHold(Plan()));
   // A new plan is read from its beginning, whatever the last one showed.
-  ListViewFile->scrollToTop();
-  ListViewFile->horizontalScrollBar()->setValue(0);
+  plan_list_->scrollToTop();
+  plan_list_->horizontalScrollBar()->setValue(0);
   // The keyboard starts in the list; Tab reaches 実行.
-  ListViewFile->setFocus(Qt::OtherFocusReason);
+  plan_list_->setFocus(Qt::OtherFocusReason);
 }
 
-void TForm2::SpeedButton1Click() {
-  if (Running() || !SpeedButton1->isEnabled()) return;
+void ProcessingWindow::StartRun() {
+  if (Running() || !run_button_->isEnabled()) return;
   // Another run on the same folders would interleave with this one.
   LockRefusal refusal;
   if (!session_.LockRun(refusal)) {
     ShowErrorReport(RefusalText(refusal));
     return;
   }
-  SpeedButton1->setEnabled(false);
+  run_button_->setEnabled(false);
   // Said once, before the run; now the rows say what happened.
   read_only_notice_->hide();
   // The second button stops the run; the rows must keep their places.
-  SpeedButton2->setText(Text("中止"));
-  SpeedButton2->setFocus(Qt::OtherFocusReason);
-  ListViewFile->horizontalHeader()->setSectionsClickable(false);
-  Timer2->stop();
+  cancel_button_->setText(Text("中止"));
+  cancel_button_->setFocus(Qt::OtherFocusReason);
+  plan_list_->horizontalHeader()->setSectionsClickable(false);
+  status_timer_->stop();
   rows_done_ = 0;
   bytes_copied_ = 0;
   close_after_run_ = false;
 
   // The run works on its own copy of the plan; the list is told each row.
   run_ = new PlanRun(session_, Plan(), this);
-  connect(run_, &PlanRun::RowDone, this, &TForm2::RowDone);
-  connect(run_, &PlanRun::Progress, this, &TForm2::ShowStatus);
-  connect(run_, &PlanRun::Finished, this, &TForm2::RunFinished);
+  connect(run_, &PlanRun::RowDone, this, &ProcessingWindow::RowDone);
+  connect(run_, &PlanRun::Progress, this, &ProcessingWindow::ShowStatus);
+  connect(run_, &PlanRun::Finished, this, &ProcessingWindow::RunFinished);
   run_time_.start();
   run_clock_->start();
   ShowRunProgress();
   run_->Start();
 }
 
-void TForm2::SpeedButton2Click() { reject(); }
-
-void TForm2::reject() {
+void ProcessingWindow::reject() {
   if (Running()) {
     StopRun();
     return;
@@ -286,7 +291,7 @@ void TForm2::reject() {
   QDialog::reject();
 }
 
-void TForm2::closeEvent(QCloseEvent* event) {
+void ProcessingWindow::closeEvent(QCloseEvent* event) {
   if (!Running()) {
     QDialog::closeEvent(event);
     return;
@@ -310,7 +315,7 @@ void TForm2::closeEvent(QCloseEvent* event) {
   StopRun();
 }
 
-void TForm2::keyPressEvent(QKeyEvent* event) {
+void ProcessingWindow::keyPressEvent(QKeyEvent* event) {
   // F8 goes to the next row that did not succeed, wherever the focus is.
   if (event->key() == Qt::Key_F8 && event->modifiers() == Qt::NoModifier) {
     GoToNextFailure();
@@ -319,21 +324,22 @@ void TForm2::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
-void TForm2::StopRun() {
+void ProcessingWindow::StopRun() {
   if (run_ == nullptr || run_->StopRequested()) return;
   run_->RequestStop();
-  SpeedButton2->setEnabled(false);
+  cancel_button_->setEnabled(false);
   ShowRunProgress();
 }
 
-void TForm2::RowDone(int row, const PlanRow& outcome, quint64 bytes_copied) {
+void ProcessingWindow::RowDone(int row, const PlanRow& outcome,
+                               quint64 bytes_copied) {
   plan_model_->SetRow(static_cast<std::size_t>(row), outcome);
   ++rows_done_;
   bytes_copied_ += bytes_copied;
   ShowRunProgress();
 }
 
-void TForm2::ShowRunProgress() {
+void ProcessingWindow::ShowRunProgress() {
   if (run_ == nullptr) return;
   const double elapsed = static_cast<double>(run_time_.elapsed()) / 1000;
   const std::size_t rows = Plan().size();
@@ -343,7 +349,7 @@ void TForm2::ShowRunProgress() {
   ShowRunInfo(line, false);
 }
 
-void TForm2::RunFinished() {
+void ProcessingWindow::RunFinished() {
   // The thread has ended: its plan is final, rows not begun included.
   const ProcessingPlan& outcome = run_->Plan();
   plan_model_->ChangeStates(
@@ -358,43 +364,43 @@ void TForm2::RunFinished() {
   ShowRunInfo(Text(RunSummaryLine(counts)),
               counts.failed + counts.source_kept + counts.not_begun > 0);
   next_failure_button_->setEnabled(counts.failed + counts.source_kept > 0);
-  ListViewFile->horizontalHeader()->setSectionsClickable(true);
-  SpeedButton2->setText(Text("閉じる"));
-  SpeedButton2->setEnabled(true);
+  plan_list_->horizontalHeader()->setSectionsClickable(true);
+  cancel_button_->setText(Text("閉じる"));
+  cancel_button_->setEnabled(true);
   // 実行 is off now; the keyboard's next step is closing.
-  SpeedButton2->setFocus(Qt::OtherFocusReason);
+  cancel_button_->setFocus(Qt::OtherFocusReason);
   // The last progress text goes a second later.
-  Timer2->start();
+  status_timer_->start();
   if (!error.isEmpty()) ShowErrorReport(error);
   if (close_after_run_) QDialog::reject();
 }
 
-void TForm2::GoToNextFailure() {
+void ProcessingWindow::GoToNextFailure() {
   if (Running()) return;
-  const QModelIndex current = ListViewFile->currentIndex();
+  const QModelIndex current = plan_list_->currentIndex();
   const std::size_t from = current.isValid()
                                ? static_cast<std::size_t>(current.row())
                                : std::numeric_limits<std::size_t>::max();
   const std::optional<std::size_t> next = NextRowNeedingAttention(Plan(), from);
   if (!next) return;
   const QModelIndex target = plan_model_->index(static_cast<int>(*next), 0);
-  ListViewFile->setCurrentIndex(target);
-  ListViewFile->scrollTo(target);
+  plan_list_->setCurrentIndex(target);
+  plan_list_->scrollTo(target);
 }
 
-void TForm2::ListViewFileColumnClick(int column) {
+void ProcessingWindow::SortByClickedColumn(int column) {
   // The run reports rows by their place in the plan.
   if (Running()) return;
   plan_model_->ChangePlan([&](ProcessingPlan& plan) {
     session_.SortPlanByClickedColumn(plan, column);
   });
   ShowStatus(Text(kSortedText));
-  Timer2->start();
+  status_timer_->start();
 }
 
-void TForm2::Timer2Timer() {
+void ProcessingWindow::OnStatusTimer() {
   ShowStatus(QString());
-  Timer2->stop();
+  status_timer_->stop();
 }
 
 }  // namespace kuronel

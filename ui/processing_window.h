@@ -33,13 +33,13 @@ class PlanRun;
 // second button or Escape stops the run after the rows in hand. While it
 // runs the window leaves the session and the plan alone; closing the window
 // asks first, then stops the run and closes once it has ended.
-class TForm2 : public QDialog {
+class ProcessingWindow : public QDialog {
   Q_OBJECT
 
  public:
   // `session` outlives the window.
-  explicit TForm2(Session& session, QWidget* parent = nullptr);
-  ~TForm2() override;
+  explicit ProcessingWindow(Session& session, QWidget* parent = nullptr);
+  ~ProcessingWindow() override;
 
   // Shows the window modally.
   void Execute() { exec(); }
@@ -61,11 +61,12 @@ class TForm2 : public QDialog {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  void FormActivate();
-  void SpeedButton1Click();
-  void SpeedButton2Click();
-  void ListViewFileColumnClick(int column);
-  void Timer2Timer();
+  // Each showing: a new plan from the session, and the buttons as before
+  // a run.
+  void ShowNewPlan();
+  void StartRun();
+  void SortByClickedColumn(int column);
+  void OnStatusTimer();
 
   void StopRun();
   void RowDone(int row, const PlanRow& outcome, quint64 bytes_copied);
@@ -88,21 +89,25 @@ class TForm2 : public QDialog {
   std::uint64_t bytes_copied_ = 0;
   QElapsedTimer run_time_;
 
-  QWidget* ToolBar1 = nullptr;
-  QPushButton* SpeedButton1 = nullptr;
-  QPushButton* SpeedButton2 = nullptr;
+  QWidget* tool_band_ = nullptr;
+  QPushButton* run_button_ = nullptr;
+  // Cancel before a run, 中止 during one, 閉じる after it.
+  QPushButton* cancel_button_ = nullptr;
   QPushButton* next_failure_button_ = nullptr;
   QLabel* run_info_ = nullptr;
   // Shown before a run whose read-only marks the drive cannot keep.
   QLabel* read_only_notice_ = nullptr;
-  QTableView* ListViewFile = nullptr;
+  QTableView* plan_list_ = nullptr;
   PlanModel* plan_model_ = nullptr;
-  QStatusBar* StatusBar2 = nullptr;
+  QStatusBar* status_bar_ = nullptr;
   QLabel* status_text_ = nullptr;
-  QTimer* Timer2 = nullptr;
+  QTimer* status_timer_ = nullptr;
   // Ticks the time left while no row comes (a long flush or movie).
   QTimer* run_clock_ = nullptr;
 };
+
+// The old name, for the window tests' helpers until they take the new one.
+using TForm2 = ProcessingWindow;
 
 }  // namespace kuronel
 

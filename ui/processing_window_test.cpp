@@ -29,12 +29,12 @@
 
 using kuronel::FileCatalogue;
 using kuronel::ProcessingPlan;
+using kuronel::ProcessingWindow;
 using kuronel::RealFileSystem;
 using kuronel::Session;
 using kuronel::Settings;
 using kuronel::SortState;
 using kuronel::StateText;
-using kuronel::TForm2;
 using kuronel::testing::AnswerNextModal;
 using kuronel::testing::Exists;
 using kuronel::testing::ReadFile;
@@ -136,7 +136,7 @@ enum StopBy { kSecondButton, kEscape, kClosingTheWindow };
 
 Q_DECLARE_METATYPE(StopBy)
 
-class Form2Test : public QObject {
+class ProcessingWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -153,19 +153,19 @@ class Form2Test : public QObject {
     file_system_.keeps_read_only_marks = true;
     session_ = std::make_unique<Session>(kuronel::RealSystemCalls(),
                                          file_system_, SortState{3, true});
-    form_ = std::make_unique<TForm2>(*session_);
+    window_ = std::make_unique<ProcessingWindow>(*session_);
   }
   void cleanup() {
-    form_.reset();
+    window_.reset();
     session_.reset();
     dir_.reset();
   }
 
   void WindowLayout() {
-    QCOMPARE(form_->objectName(), U("Form2"));
-    QCOMPARE(form_->windowTitle(), U("処理ファイル一覧"));
-    QCOMPARE(form_->size(), QSize(592, 333));
-    QVERIFY(form_->minimumSize() != form_->maximumSize());  // resizable
+    QCOMPARE(window_->objectName(), U("Form2"));
+    QCOMPARE(window_->windowTitle(), U("処理ファイル一覧"));
+    QCOMPARE(window_->size(), QSize(592, 333));
+    QVERIFY(window_->minimumSize() != window_->maximumSize());  // resizable
     Show();
     struct Expected {
       const char* name;
@@ -195,7 +195,7 @@ class Form2Test : public QObject {
     QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
     QVERIFY(!list->verticalHeader()->isVisible());
     QCOMPARE(list->geometry(), QRect(0, 26, 592, 333 - 26 - 19));
-    auto* status = form_->findChild<QStatusBar*>("StatusBar2");
+    auto* status = window_->findChild<QStatusBar*>("StatusBar2");
     QVERIFY(status);
     QCOMPARE(status->height(), 19);
     QTimer* timer = Timer();
@@ -214,7 +214,7 @@ class Form2Test : public QObject {
     dir_->WriteFile("dest/2004_05_06/2004_05_06a1.JPG", "in the way");
 
     Show();
-    const ProcessingPlan& plan = form_->Plan();
+    const ProcessingPlan& plan = window_->Plan();
     QCOMPARE(plan.size(), size_t{3});
     const std::string day = dest_ + "2004_05_06/2004_05_06";
     QCOMPARE(plan[0].SourcePath, camera_ + "IMG_0001.JPG");
@@ -230,13 +230,13 @@ class Form2Test : public QObject {
     QCOMPARE(Button("SpeedButton2")->text(), U("Cancel"));
 
     // After a run, the next showing starts over with the options then set.
-    QVERIFY(RunPlanAndWait(*form_));
+    QVERIFY(RunPlanAndWait(*window_));
     QVERIFY(!Button("SpeedButton1")->isEnabled());
-    form_->hide();
+    window_->hide();
     settings_.RenameToDateFile = false;
     Show();
-    QCOMPARE(form_->Plan().size(), size_t{3});
-    QCOMPARE(form_->Plan()[0].NewPath, dest_ + "2004_05_06/IMG_0001.JPG");
+    QCOMPARE(window_->Plan().size(), size_t{3});
+    QCOMPARE(window_->Plan()[0].NewPath, dest_ + "2004_05_06/IMG_0001.JPG");
     // The run left copies at the old new paths, not at these.
     ExpectStates({"未処理", "未処理", "未処理"});
     QVERIFY(Button("SpeedButton1")->isEnabled());
@@ -273,11 +273,11 @@ class Form2Test : public QObject {
           run_button_enabled_in_run = Button("SpeedButton1")->isEnabled();
           second_button_in_run = Button("SpeedButton2")->text();
         });
-    QVERIFY(RunPlanAndWait(*form_));
+    QVERIFY(RunPlanAndWait(*window_));
     disconnect(watch);
     QVERIFY(!run_button_enabled_in_run);
     QCOMPARE(second_button_in_run, U("中止"));
-    QVERIFY(form_->isVisible());
+    QVERIFY(window_->isVisible());
 
     ExpectStates({"Ok", "file not found", "DelError!", "Ok"});
     QCOMPARE(RunInfo(), U("完了 2 件、失敗 2 件"));
@@ -322,7 +322,7 @@ class Form2Test : public QObject {
     AddFile("B.JPG", "2004/05/06 10:00:01");
     file_system_.HoldAt(a);
     Show();
-    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     PaintCounter painted(List()->viewport());
     Button("SpeedButton1")->click();
     QVERIFY(QTest::qWaitFor([this] { return file_system_.Holding(); }, 20000));
@@ -330,12 +330,12 @@ class Form2Test : public QObject {
     List()->viewport()->update();
     QVERIFY(QTest::qWaitFor([&] { return painted.paints > paints; }, 20000));
     QVERIFY(file_system_.Holding());
-    QVERIFY(form_->Running());
+    QVERIFY(window_->Running());
     QVERIFY(Button("SpeedButton2")->isEnabled());
     QCOMPARE(Button("SpeedButton2")->text(), U("中止"));
     QVERIFY(RunInfo().startsWith(U("0 / 2 ファイル、0.0 MB")));
     file_system_.Release();
-    QVERIFY(QTest::qWaitFor([this] { return !form_->Running(); }, 20000));
+    QVERIFY(QTest::qWaitFor([this] { return !window_->Running(); }, 20000));
     QVERIFY(!file_system_.LetGoByItself());
     ExpectStates({"OK", "OK"});
   }
@@ -358,7 +358,7 @@ class Form2Test : public QObject {
     dir_->WriteFile("dest/2004_05_06/2004_05_06a2.JPG", "older");
     file_system_.HoldAt(a);
     Show();
-    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     Button("SpeedButton1")->click();
     QVERIFY(QTest::qWaitFor([this] { return file_system_.Holding(); }, 20000));
     switch (stop_by) {
@@ -377,16 +377,16 @@ class Form2Test : public QObject {
           for (QAbstractButton* button : box->buttons())
             if (button->text() == U("中止して閉じる")) button->click();
         });
-        form_->close();
+        window_->close();
         QVERIFY(question.startsWith(U("実行中です。")));
         break;
       }
     }
-    QVERIFY(form_->Running());
+    QVERIFY(window_->Running());
     QVERIFY(!Button("SpeedButton2")->isEnabled());
     QVERIFY(RunInfo().startsWith(U("中止しています。")));
     file_system_.Release();
-    QVERIFY(QTest::qWaitFor([this] { return !form_->Running(); }, 20000));
+    QVERIFY(QTest::qWaitFor([this] { return !window_->Running(); }, 20000));
     QVERIFY(!file_system_.LetGoByItself());
 
     ExpectStates({"Ok", "未処理", "重複"});
@@ -398,7 +398,7 @@ class Form2Test : public QObject {
     QCOMPARE(ReadFile(day + "a2.JPG"), std::string("older"));
     QVERIFY(!Exists(day + "a21.JPG"));
     QCOMPARE(RunInfo(), U("完了 1 件、中止で未処理 2 件"));
-    QCOMPARE(form_->isVisible(), stop_by != kClosingTheWindow);
+    QCOMPARE(window_->isVisible(), stop_by != kClosingTheWindow);
     QCOMPARE(Button("SpeedButton2")->text(), U("閉じる"));
   }
 
@@ -421,7 +421,7 @@ class Form2Test : public QObject {
       settings_.MoveToDateFolder = c.into_date_folders;
       file_system_.keeps_read_only_marks = c.drive_keeps;
       file_system_.asked_of_read_only.clear();
-      form_->hide();
+      window_->hide();
       Show();
       const bool notice = c.make_read_only && !c.drive_keeps;
       QCOMPARE(ReadOnlyNotice()->isVisible(), notice);
@@ -429,13 +429,13 @@ class Form2Test : public QObject {
                c.asked_of.empty() ? std::vector<std::string>()
                                   : std::vector<std::string>{c.asked_of});
     }
-    form_->hide();
+    window_->hide();
     settings_.MakeReadOnly = true;
     Show();
     QVERIFY(ReadOnlyNotice()->isVisible());
     QVERIFY(
         ReadOnlyNotice()->text().contains(U("「読み出し専用に変更」を外す")));
-    QVERIFY(RunPlanAndWait(*form_));
+    QVERIFY(RunPlanAndWait(*window_));
     QVERIFY(!ReadOnlyNotice()->isVisible());
     ExpectStates({"OK"});
   }
@@ -453,7 +453,7 @@ class Form2Test : public QObject {
              QString::fromStdString(camera_) + U("写真/カメラ.JPG"));
     QCOMPARE(RunInfo(), U("コピーします: 元のファイルはそのまま残します"));
     QVERIFY(!RunInfoIsRed());
-    QVERIFY(RunPlanAndWait(*form_));
+    QVERIFY(RunPlanAndWait(*window_));
     ExpectStates({"OK"});
     QVERIFY(!IsRed(0));
     QCOMPARE(RunInfo(), U("完了 1 件"));
@@ -476,11 +476,11 @@ class Form2Test : public QObject {
     dir_->WriteFile("dest/2004_05_06/NOTES", "older");
     Show();
     const std::string day = dest_ + "2004_05_06/";
-    QCOMPARE(form_->Plan()[0].NewPath, day + "IMG_0001.JPG");
-    QCOMPARE(form_->Plan()[1].NewPath, day + "IMG_0001.JPG");
+    QCOMPARE(window_->Plan()[0].NewPath, day + "IMG_0001.JPG");
+    QCOMPARE(window_->Plan()[1].NewPath, day + "IMG_0001.JPG");
     ExpectStates({"未処理", "未処理", "重複"});
 
-    QVERIFY(RunPlanAndWait(*form_));
+    QVERIFY(RunPlanAndWait(*window_));
     ExpectStates({"OK", "OK", "OK"});
     // The list shows where each file went, the plan only until then.
     QCOMPARE(Data(1, 1).toString(),
@@ -500,7 +500,7 @@ class Form2Test : public QObject {
       AddFile("IMG_" + std::to_string(1000 + i) + ".JPG",
               "2004/05/06 10:00:00");
     Show();
-    QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     QTableView* list = List();
     QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
     QCOMPARE(Data(0, 0, Qt::ToolTipRole).toString(),
@@ -508,14 +508,14 @@ class Form2Test : public QObject {
     QCOMPARE(Data(0, 1, Qt::ToolTipRole).toString(),
              QString::fromStdString(dest_ + "2004_05_06/2004_05_06a0.JPG"));
     // Narrowed, so that the columns reach past the list's width.
-    form_->resize(400, form_->height());
+    window_->resize(400, window_->height());
     QTRY_VERIFY(list->horizontalScrollBar()->maximum() > 0);
     list->scrollToBottom();
     list->horizontalScrollBar()->setValue(
         list->horizontalScrollBar()->maximum());
     QVERIFY(list->verticalScrollBar()->value() > 0);
     QVERIFY(list->horizontalScrollBar()->value() > 0);
-    form_->hide();
+    window_->hide();
     Show();
     QCOMPARE(list->verticalScrollBar()->value(), 0);
     QCOMPARE(list->horizontalScrollBar()->value(), 0);
@@ -560,7 +560,7 @@ class Form2Test : public QObject {
     AddFile("A.JPG", "2004/05/06 10:00:00");
     bool answered = false;
     AnswerNextModal([&](QWidget*) {
-      QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+      QVERIFY(QTest::qWaitForWindowActive(window_.get()));
       QCOMPARE(QApplication::focusWidget(), List());
       QTest::keyClick(List(), Qt::Key_Return);
       ExpectStates({"未処理"});
@@ -570,7 +570,7 @@ class Form2Test : public QObject {
       QCOMPARE(QApplication::focusWidget(), run);
       QVERIFY(run->grab().toImage() != unfocused);
       QTest::keyClick(run, Qt::Key_Return);
-      QVERIFY(QTest::qWaitFor([this] { return !form_->Running(); }, 20000));
+      QVERIFY(QTest::qWaitFor([this] { return !window_->Running(); }, 20000));
       ExpectStates({"OK"});
       QCOMPARE(QApplication::focusWidget(), Button("SpeedButton2"));
       QTest::keyClick(Button("SpeedButton2"), Qt::Key_Space);
@@ -592,25 +592,25 @@ class Form2Test : public QObject {
 
     ClickHeader(0);
     ExpectNames({"a.JPG", "B.JPG", "c.JPG"});  // letters without case
-    QCOMPARE(form_->Sort().SortColumn, 0);
-    QVERIFY(!form_->Sort().SortAscending);
-    QCOMPARE(form_->StatusText(), U("ソートしました。"));
+    QCOMPARE(window_->Sort().SortColumn, 0);
+    QVERIFY(!window_->Sort().SortAscending);
+    QCOMPARE(window_->StatusText(), U("ソートしました。"));
     QVERIFY(Timer()->isActive());
 
     ClickHeader(0);
     ExpectNames({"c.JPG", "B.JPG", "a.JPG"});
-    QVERIFY(form_->Sort().SortAscending);
+    QVERIFY(window_->Sort().SortAscending);
 
     // 重複 (CP932 8F 64) before 未処理 (96 A2); equal states keep their order.
     ClickHeader(2);
-    QCOMPARE(form_->Sort().SortColumn, 2);
+    QCOMPARE(window_->Sort().SortColumn, 2);
     ExpectNames({"c.JPG", "B.JPG", "a.JPG"});
     ExpectStates({"重複", "未処理", "未処理"});
-    QVERIFY(!form_->Sort().SortAscending);
+    QVERIFY(!window_->Sort().SortAscending);
     ClickHeader(1);
     ExpectNames({"B.JPG", "a.JPG", "c.JPG"});  // new paths a2, a1, a0
-    QVERIFY(form_->Sort().SortAscending);
-    QTRY_COMPARE_WITH_TIMEOUT(form_->StatusText(), QString(), 10000);
+    QVERIFY(window_->Sort().SortAscending);
+    QTRY_COMPARE_WITH_TIMEOUT(window_->StatusText(), QString(), 10000);
   }
 
   // The second button ends the modal showing, before a run and after it.
@@ -618,8 +618,8 @@ class Form2Test : public QObject {
     AddFile("IMG_0001.JPG", "2004/05/06 10:11:12");
     bool answered = false;
     AnswerNextModal([&](QWidget* modal) {
-      QCOMPARE(modal, static_cast<QWidget*>(form_.get()));
-      QCOMPARE(form_->Plan().size(), size_t{1});
+      QCOMPARE(modal, static_cast<QWidget*>(window_.get()));
+      QCOMPARE(window_->Plan().size(), size_t{1});
       Button("SpeedButton2")->click();
       answered = true;
     });
@@ -628,15 +628,16 @@ class Form2Test : public QObject {
 
     answered = false;
     AnswerNextModal([&](QWidget*) {
-      QVERIFY(RunPlanAndWait(*form_));
+      QVERIFY(RunPlanAndWait(*window_));
       QCOMPARE(Button("SpeedButton2")->text(), U("閉じる"));
       Button("SpeedButton2")->click();
       answered = true;
     });
     QCOMPARE(ShowModal(), int(QDialog::Rejected));
     QVERIFY(answered);
-    QVERIFY(!form_->isVisible());
-    QCOMPARE(std::string(StateText(form_->Plan()[0].State)), std::string("OK"));
+    QVERIFY(!window_->isVisible());
+    QCOMPARE(std::string(StateText(window_->Plan()[0].State)),
+             std::string("OK"));
   }
 
  private:
@@ -647,11 +648,11 @@ class Form2Test : public QObject {
   }
   void Show() {
     Prepare();
-    form_->show();
+    window_->show();
   }
   int ShowModal() {
     Prepare();
-    return form_->exec();
+    return window_->exec();
   }
 
   std::string AddFile(const std::string& name, const std::string& timestamp,
@@ -668,27 +669,27 @@ class Form2Test : public QObject {
   }
 
   QPushButton* Button(const char* name) {
-    auto* button = form_->findChild<QPushButton*>(name);
+    auto* button = window_->findChild<QPushButton*>(name);
     if (!button) qFatal("no button %s", name);
     return button;
   }
-  QTableView* List() { return form_->findChild<QTableView*>("ListViewFile"); }
+  QTableView* List() { return window_->findChild<QTableView*>("ListViewFile"); }
   QLabel* ReadOnlyNotice() {
-    auto* label = form_->findChild<QLabel*>("ReadOnlyNotice");
+    auto* label = window_->findChild<QLabel*>("ReadOnlyNotice");
     if (!label) qFatal("no read-only notice");
     return label;
   }
   // The line beside the buttons: what the run will do, how far it is, how
   // it ended.
   QString RunInfo() {
-    auto* label = form_->findChild<QLabel*>("RunInfo");
+    auto* label = window_->findChild<QLabel*>("RunInfo");
     return label ? label->text() : QString();
   }
   bool RunInfoIsRed() {
-    auto* label = form_->findChild<QLabel*>("RunInfo");
+    auto* label = window_->findChild<QLabel*>("RunInfo");
     return label && label->palette().color(QPalette::WindowText) == kRed;
   }
-  QTimer* Timer() { return form_->findChild<QTimer*>("Timer2"); }
+  QTimer* Timer() { return window_->findChild<QTimer*>("Timer2"); }
   QVariant Data(int row, int column, int role = Qt::DisplayRole) {
     QAbstractItemModel* model = List()->model();
     return model->data(model->index(row, column), role);
@@ -704,10 +705,11 @@ class Form2Test : public QObject {
   }
 
   void ExpectStates(std::initializer_list<const char*> states) {
-    QCOMPARE(form_->Plan().size(), states.size());
+    QCOMPARE(window_->Plan().size(), states.size());
     int row = 0;
     for (const char* state : states) {
-      QCOMPARE(std::string(StateText(form_->Plan()[row].State)), std::string(state));
+      QCOMPARE(std::string(StateText(window_->Plan()[row].State)),
+               std::string(state));
       QCOMPARE(Data(row, 2).toString(), U(state));
       ++row;
     }
@@ -716,7 +718,7 @@ class Form2Test : public QObject {
   void ExpectNames(std::initializer_list<const char*> names) {
     int row = 0;
     for (const char* name : names)
-      QCOMPARE(form_->Plan()[row++].SourcePath, camera_ + name);
+      QCOMPARE(window_->Plan()[row++].SourcePath, camera_ + name);
   }
 
   void ClickHeader(int column) {
@@ -726,14 +728,15 @@ class Form2Test : public QObject {
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
   }
 
-  // After the last row: the full bar, cleared by Timer2; 実行 off, 閉じる.
+  // After the last row: the full bar, cleared by the status timer; 実行 off,
+  // 閉じる.
   void ExpectRunEnded() {
-    QCOMPARE(form_->StatusText(), kFullBar);
+    QCOMPARE(window_->StatusText(), kFullBar);
     QVERIFY(Timer()->isActive());
     QVERIFY(!Button("SpeedButton1")->isEnabled());
     QVERIFY(Button("SpeedButton2")->isEnabled());
     QCOMPARE(Button("SpeedButton2")->text(), U("閉じる"));
-    QTRY_COMPARE_WITH_TIMEOUT(form_->StatusText(), QString(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(window_->StatusText(), QString(), 10000);
     QVERIFY(!Timer()->isActive());
   }
 
@@ -743,9 +746,9 @@ class Form2Test : public QObject {
   Settings settings_;
   HeldFileSystem file_system_;
   std::unique_ptr<Session> session_;
-  std::unique_ptr<TForm2> form_;
+  std::unique_ptr<ProcessingWindow> window_;
 };
 
-KURONEL_QTEST_MAIN(Form2Test)
+KURONEL_QTEST_MAIN(ProcessingWindowTest)
 
 #include "processing_window_test.moc"

@@ -7,7 +7,7 @@ namespace kuronel {
 ProgramWindows::ProgramWindows(const StartupValues& start)
     : file_system(RealFileSystem::Options(), RealSystemCalls()),
       session(RealSystemCalls(), file_system, start.sort),
-      Form1(std::make_unique<TForm1>(start, session)) {}
+      main_window(std::make_unique<MainWindow>(start, session)) {}
 
 std::unique_ptr<ProgramWindows> CreateProgramWindows(
     const StartupValues& start) {

@@ -98,9 +98,9 @@ class Tour {
   explicit Tour(const QString& out_dir) : out_dir_(out_dir) {}
 
   std::vector<Screenshot> Run() {
-    Form1().show();
-    if (!QTest::qWaitForWindowExposed(&Form1())) return shots_;
-    WaitForFrame(&Form1());
+    Main().show();
+    if (!QTest::qWaitForWindowExposed(&Main())) return shots_;
+    WaitForFrame(&Main());
     MakeCard();
     ShowDetailSettings();
     OpenCard();
@@ -111,7 +111,7 @@ class Tour {
   }
 
  private:
-  TForm1& Form1() { return program_.Form1(); }
+  MainWindow& Main() { return program_.Form1(); }
 
   void Save(QWidget* window, const char* name) {
     Settle();
@@ -149,14 +149,14 @@ class Tour {
         update->click();
       modal->close();
     });
-    FindAction(&Form1(), "OptionMainM")->trigger();
+    FindAction(&Main(), "OptionMainM")->trigger();
   }
 
   // フォルダを開く: the picker opens at the card, remembered from an earlier
   // choice, selected and scrolled into view.
   void OpenCard() {
     const std::string card = program_.dir().Path("card");
-    Form1().FolderPicker()->SetPath(card + "/");
+    Main().FolderPicker()->SetPath(card + "/");
     AnswerNextModal([this, card](QWidget* modal) {
       auto* picker = qobject_cast<TFolderDialogForm*>(modal);
       if (picker == nullptr || picker->SelectedPath() != card) {
@@ -166,20 +166,20 @@ class Tour {
       Save(picker, "folder-picker.png");
       picker->OkButton->click();
     });
-    Form1().findChild<QToolButton*>("SpeedButton1")->click();
+    Main().findChild<QToolButton*>("SpeedButton1")->click();
   }
 
   // 既存フォルダの選択: the destination, chosen in the picker.
   void ChooseDestination() {
     testing::ChooseFolderInPicker(destination_);
-    Form1().findChild<QToolButton*>("SpeedButton4")->click();
+    Main().findChild<QToolButton*>("SpeedButton4")->click();
   }
 
   // Two photos left out with Check Off; the checked rows show their colour.
   // The window is widened as a user would, so that the folders show whole.
   void ShowMainWindow() {
-    Form1().resize(kMainWindowPictured);
-    auto* list = Form1().findChild<QTableView*>("ListViewM");
+    Main().resize(kMainWindowPictured);
+    auto* list = Main().findChild<QTableView*>("ListViewM");
     if (list == nullptr || list->model()->rowCount() < 4) return;
     QAbstractItemModel* rows = list->model();
     list->selectionModel()->clearSelection();
@@ -188,9 +188,9 @@ class Tour {
           rows->index(row, 0),
           QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
-    FindAction(&Form1(), "Off1")->trigger();
+    FindAction(&Main(), "Off1")->trigger();
     list->selectionModel()->clearSelection();
-    Save(&Form1(), "main-window.png");
+    Save(&Main(), "main-window.png");
   }
 
   // 実行: the plan as it opens, with 実行 reached by Tab from the list, as
@@ -198,7 +198,7 @@ class Tour {
   // 閉じる.
   void ShowProcessing() {
     AnswerNextModal([this](QWidget* modal) {
-      if (qobject_cast<TForm2*>(modal) == nullptr) {
+      if (qobject_cast<ProcessingWindow*>(modal) == nullptr) {
         modal->close();
         return;
       }
@@ -206,11 +206,11 @@ class Tour {
       if (auto* list = modal->findChild<QTableView*>("ListViewFile"))
         QTest::keyClick(list, Qt::Key_Tab);
       Save(modal, "processing-before.png");
-      testing::RunPlanAndWait(*qobject_cast<TForm2*>(modal));
+      testing::RunPlanAndWait(*qobject_cast<ProcessingWindow*>(modal));
       Save(modal, "processing-after.png");
       modal->findChild<QPushButton*>("SpeedButton2")->click();
     });
-    Form1().findChild<QToolButton*>("SpeedButton2")->click();
+    Main().findChild<QToolButton*>("SpeedButton2")->click();
   }
 
   QString out_dir_;

@@ -66,10 +66,10 @@ class ScreenshotTourTest : public QObject {
   // of the icon theme, also when run from the build folder.
   void EveryWindowShowsTheProgramIcon() {
     kuronel::testing::ProgramUnderTest program;
-    auto* form2 = program.Form1().findChild<kuronel::TForm2*>();
-    QVERIFY(form2 != nullptr);
+    auto* processing = program.Form1().findChild<kuronel::ProcessingWindow*>();
+    QVERIFY(processing != nullptr);
     for (QWidget* window : {static_cast<QWidget*>(&program.Form1()),
-                            static_cast<QWidget*>(form2),
+                            static_cast<QWidget*>(processing),
                             static_cast<QWidget*>(&program.Form3())}) {
       const QIcon icon = window->windowIcon();
       QVERIFY(!icon.isNull());
