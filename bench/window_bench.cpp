@@ -100,19 +100,19 @@ void AnswerNextModalPicker(const std::string& card, QElapsedTimer& from_ok) {
 // Opens `card` through the main window's open-folder button and the folder
 // picker; returns the seconds from OK until the command returned, or -1 when
 // the list does not show the whole card.
-double TimeOpen(TForm1& form1, const std::string& card,
+double TimeOpen(MainWindow& window, const std::string& card,
                 const CardCount& count) {
   QElapsedTimer from_ok;
   AnswerNextModalPicker(card, from_ok);
   QElapsedTimer from_click;
   from_click.start();
-  form1.findChild<QToolButton*>("SpeedButton1")->click();
+  window.findChild<QToolButton*>("SpeedButton1")->click();
   const double command = Seconds(from_ok);
   const double with_picker = Seconds(from_click);
   QApplication::processEvents();  // the list's layout and first paint
   const double painted = Seconds(from_ok);
 
-  const FileCatalogue& rows = form1.Catalogue()->Rows();
+  const FileCatalogue& rows = window.Catalogue()->Rows();
   size_t checked = 0;
   for (const CatalogueRow& row : rows) checked += row.Checked ? 1 : 0;
   std::printf(
@@ -147,7 +147,7 @@ double TimeRuns(int runs, const std::function<void()>& work) {
 // each text made a QString as the window does, and the model's reset with
 // the list attached. What the command takes beyond them is the window's
 // status line (its repaints and event processing).
-void PrintBreakdown(TForm1& form1, const std::string& card, int runs,
+void PrintBreakdown(MainWindow& window, const std::string& card, int runs,
                     double open) {
   FileCatalogue rows;
   const StatusSink drop = [](const std::string&) {};
@@ -175,7 +175,7 @@ void PrintBreakdown(TForm1& form1, const std::string& card, int runs,
     FileCatalogue shown = rows;
     QElapsedTimer timer;
     timer.start();
-    form1.Catalogue()->ChangeRows(
+    window.Catalogue()->ChangeRows(
         [&](FileCatalogue& model_rows) { model_rows.swap(shown); });
     resets.push_back(Seconds(timer));  // the old rows go after the timing
   }
@@ -223,17 +223,17 @@ int Run(const BenchOptions& options) {
     StartupValues start = LoadStartupValues();
     start.settings.UseExifDate = true;
     std::unique_ptr<ProgramWindows> windows = CreateProgramWindows(start);
-    TForm1& form1 = *windows->Form1;
-    form1.show();
+    MainWindow& window = *windows->main_window;
+    window.show();
     QApplication::processEvents();
     // The first open finds the file cache as it is (cold after a reboot or
     // on a real card); the timed ones after it run with a warm cache.
     std::printf("first open, with the file cache as found:\n  ");
-    if (TimeOpen(form1, card, count) < 0) result = 1;
+    if (TimeOpen(window, card, count) < 0) result = 1;
     std::vector<double> opens;
     for (int run = 0; run < options.runs && result == 0; ++run) {
       std::printf("warm open %d:\n  ", run + 1);
-      const double seconds = TimeOpen(form1, card, count);
+      const double seconds = TimeOpen(window, card, count);
       if (seconds < 0) result = 1;
       opens.push_back(seconds);
     }
@@ -244,11 +244,12 @@ int Run(const BenchOptions& options) {
           "%s)\n",
           options.runs, open, kOpenTargetSeconds,
           Verdict(open, kOpenTargetSeconds));
-      std::printf("status line: %s\n", form1.StatusText().toUtf8().constData());
+      std::printf("status line: %s\n",
+                  window.StatusText().toUtf8().constData());
     }
     if (result == 0 && options.breakdown)
-      PrintBreakdown(form1, card, options.runs, Median(opens));
-    auto& list = *form1.findChild<QTableView*>("ListViewM");
+      PrintBreakdown(window, card, options.runs, Median(opens));
+    auto& list = *window.findChild<QTableView*>("ListViewM");
     for (int column : {1, 2, 3, 0}) TimeColumnClick(list, column);
     std::printf("peak memory (VmHWM): %.1f MB\n",
                 ProcStatusBytes("VmHWM") / (1024.0 * 1024.0));

@@ -162,7 +162,7 @@ class CatalogueWindowTest : public QObject {
   QString Column(int row, int column) {
     return Model().data(Model().index(row, column), Qt::DisplayRole).toString();
   }
-  kuronel::MainWindow& Main() { return program_->Form1(); }
+  kuronel::MainWindow& Main() { return program_->Main(); }
   CatalogueModel& Model() { return *Main().Catalogue(); }
   QTableView& View() { return *Main().findChild<QTableView*>("ListViewM"); }
   QTimer* Timer() { return Main().findChild<QTimer*>("TimerSB"); }

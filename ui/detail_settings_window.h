@@ -67,9 +67,6 @@ class DetailSettingsWindow : public QDialog {
   QPushButton* cancel_button_ = nullptr;
 };
 
-// The old name, for the window tests' helpers until they take the new one.
-using TForm3 = DetailSettingsWindow;
-
 }  // namespace kuronel
 
 #endif  // KURONEL_UI_DETAIL_SETTINGS_WINDOW_H_

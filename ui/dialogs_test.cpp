@@ -323,7 +323,7 @@ class DialogsTest : public QObject {
 
   // The detail window's flat buttons show the focus that Tab gives them.
   void TheDetailWindowsButtonsShowTheFocus() {
-    DetailSettingsWindow& detail_window = program_->Form3();
+    DetailSettingsWindow& detail_window = program_->DetailWindow();
     detail_window.show();
     QVERIFY(QTest::qWaitForWindowActive(&detail_window));
     auto* cancel = detail_window.findChild<QPushButton*>("SpeedButton2");
@@ -337,7 +337,7 @@ class DialogsTest : public QObject {
   }
 
   void DetailWindowCancelKeepsTheValuesInUse() {
-    DetailSettingsWindow& detail_window = program_->Form3();
+    DetailSettingsWindow& detail_window = program_->DetailWindow();
     auto* movies = detail_window.findChild<QCheckBox*>("CheckBox2");
     auto* update = detail_window.findChild<QPushButton*>("SpeedButton1");
     QCOMPARE(movies->text(), U("動画ファイルを標準でCheck【.mov，.avi，.mpg】"));
@@ -383,7 +383,7 @@ class DialogsTest : public QObject {
       return widget;
     };
     for (const Case& c : cases) {
-      DetailSettingsWindow& detail_window = program_->Form3();
+      DetailSettingsWindow& detail_window = program_->DetailWindow();
       auto* box = detail_window.findChild<QCheckBox*>(c.box);
       QVERIFY(box);
       QCOMPARE(box->text(), U(c.caption));
@@ -407,12 +407,13 @@ class DialogsTest : public QObject {
       program_->Stop();
       program_->Start();
       QVERIFY(Main().CurrentSettings().*c.value);
-      QVERIFY(program_->Form3().findChild<QCheckBox*>(c.box)->isChecked());
+      QVERIFY(
+          program_->DetailWindow().findChild<QCheckBox*>(c.box)->isChecked());
     }
   }
 
   void DetailWindowUpdateStoresTheColourName() {
-    DetailSettingsWindow& detail_window = program_->Form3();
+    DetailSettingsWindow& detail_window = program_->DetailWindow();
     auto* colours = detail_window.findChild<QComboBox*>("ColorBox1");
     QCOMPARE(colours->count(), 50);
     // The colours in words, each its own, the stored name in the tip; the
@@ -462,7 +463,7 @@ class DialogsTest : public QObject {
     AnswerNextModal(answer);  // once, for the whole start
     program_->Start();
     QTRY_COMPARE_WITH_TIMEOUT(reports, 1, 10000);
-    DetailSettingsWindow& detail_window = program_->Form3();
+    DetailSettingsWindow& detail_window = program_->DetailWindow();
     QVERIFY(detail_window.findChild<QCheckBox*>("CheckBox2")->isChecked());
     QVERIFY(detail_window.findChild<QCheckBox*>("CheckBox3")->isChecked());
     QVERIFY(detail_window.findChild<QPushButton*>("SpeedButton1")->isEnabled());
@@ -576,7 +577,7 @@ class DialogsTest : public QObject {
   }
 
  private:
-  kuronel::MainWindow& Main() { return program_->Form1(); }
+  kuronel::MainWindow& Main() { return program_->Main(); }
 
   std::unique_ptr<ProgramUnderTest> program_;
 };

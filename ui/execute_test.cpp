@@ -176,7 +176,7 @@ class ExecuteTest : public QObject {
     else
       FindAction(&Main(), element)->trigger();
   }
-  kuronel::MainWindow& Main() { return program_->Form1(); }
+  kuronel::MainWindow& Main() { return program_->Main(); }
 
   std::unique_ptr<ProgramUnderTest> program_;
 };

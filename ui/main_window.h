@@ -264,10 +264,6 @@ class MainWindow : public QMainWindow {
   bool status_clear_due_ = false;
 };
 
-// The old name, for the window tests' helpers and the window benchmark until
-// they take the new one.
-using TForm1 = MainWindow;
-
 }  // namespace kuronel
 
 #endif  // KURONEL_UI_MAIN_WINDOW_H_

@@ -591,7 +591,7 @@ class MainWindowTest : public QObject {
  private:
   // The main window as the program starts it, from the settings file in the
   // test's folder.
-  MainWindow& Main() { return program_->Form1(); }
+  MainWindow& Main() { return program_->Main(); }
 
   std::unique_ptr<ProgramUnderTest> program_;
 };

@@ -106,9 +106,6 @@ class ProcessingWindow : public QDialog {
   QTimer* run_clock_ = nullptr;
 };
 
-// The old name, for the window tests' helpers until they take the new one.
-using TForm2 = ProcessingWindow;
-
 }  // namespace kuronel
 
 #endif  // KURONEL_UI_PROCESSING_WINDOW_H_

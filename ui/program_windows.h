@@ -21,9 +21,6 @@ struct ProgramWindows {
   RealFileSystem file_system;
   Session session;
   std::unique_ptr<MainWindow> main_window;
-  // The main window's old name, for the window tests' helpers and the window
-  // benchmark until they take the new one.
-  std::unique_ptr<MainWindow>& Form1 = main_window;
 };
 
 // The windows for what the program started with, in start-up order.

@@ -111,7 +111,7 @@ class Tour {
   }
 
  private:
-  MainWindow& Main() { return program_.Form1(); }
+  MainWindow& Main() { return program_.Main(); }
 
   void Save(QWidget* window, const char* name) {
     Settle();

@@ -66,11 +66,11 @@ class ScreenshotTourTest : public QObject {
   // of the icon theme, also when run from the build folder.
   void EveryWindowShowsTheProgramIcon() {
     kuronel::testing::ProgramUnderTest program;
-    auto* processing = program.Form1().findChild<kuronel::ProcessingWindow*>();
+    auto* processing = program.Main().findChild<kuronel::ProcessingWindow*>();
     QVERIFY(processing != nullptr);
-    for (QWidget* window : {static_cast<QWidget*>(&program.Form1()),
+    for (QWidget* window : {static_cast<QWidget*>(&program.Main()),
                             static_cast<QWidget*>(processing),
-                            static_cast<QWidget*>(&program.Form3())}) {
+                            static_cast<QWidget*>(&program.DetailWindow())}) {
       const QIcon icon = window->windowIcon();
       QVERIFY(!icon.isNull());
       QVERIFY(icon.availableSizes().contains(QSize(16, 16)));

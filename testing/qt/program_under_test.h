@@ -28,19 +28,21 @@ class ProgramUnderTest {
   void Stop() { windows_.reset(); }
 
   const TempDir& dir() const { return dir_; }
-  TForm1& Form1() { return *windows_->Form1; }
-  TForm3& Form3() { return *windows_->Form1->DetailSettingsWindow(); }
+  MainWindow& Main() { return *windows_->main_window; }
+  DetailSettingsWindow& DetailWindow() {
+    return *windows_->main_window->DetailSettingsWindow();
+  }
 
   // The detail settings in use, as the detail settings window announces
   // them after a load or a save.
   void UseDetailSettings(const DetailSettings& values) {
-    emit Form3().DetailSettingsInUse(values);
+    emit DetailWindow().DetailSettingsInUse(values);
   }
 
   // Opens (or adds) a folder below the test folder through the picker.
   void OpenFolder(const std::string& relative, bool add = false) {
     ChooseFolderInPicker(dir_.Path(relative));
-    Form1()
+    Main()
         .findChild<QToolButton*>(add ? "SpeedButton3" : "SpeedButton1")
         ->click();
   }

@@ -66,7 +66,7 @@ inline void ChooseFolderInPicker(const std::string& folder) {
 
 // Presses 実行 in the processing window and waits until the run, which goes
 // on a thread of its own, has ended; false when it did not end in time.
-inline bool RunPlanAndWait(TForm2& form, int timeout_ms = 60000) {
+inline bool RunPlanAndWait(ProcessingWindow& form, int timeout_ms = 60000) {
   form.findChild<QPushButton*>("SpeedButton1")->click();
   return QTest::qWaitFor([&form] { return !form.Running(); }, timeout_ms);
 }
