@@ -73,7 +73,7 @@ TEST(DriveFlushTest, ABatchCountsNoCopyWhoseFlushFailed) {
     RealFileSystem fs({.read_back_threads = 1}, calls);
     for (int nth : c.nths)
       calls.FailCall(FaultySystemCalls::Call::kFsync, nth, EIO, c.on);
-    const std::unique_ptr<CopyBatch> batch = fs.NewCopyBatch();
+    const std::unique_ptr<CopyBatch> batch = fs.NewCopyBatch(false);
     std::vector<CopyBatch::Ticket> tickets;
     for (const std::string& source : sources)
       tickets.push_back(batch->Add(

@@ -181,10 +181,11 @@ class RealFileSystem::CopyJob {
  public:
   CopyJob(RealFileSystem& owner, const std::string& source,
           const std::string& target, bool source_goes_next,
-          CopyProgress progress)
+          CopyProgress progress, bool mark_read_only = false)
       : calls_(owner.calls_),
         options_(owner.options_),
-        new_file_mode_(owner.new_file_mode_),
+        new_file_mode_(mark_read_only ? owner.new_file_mode_ & ~0222
+                                      : owner.new_file_mode_),
         source_path_(source),
         target_(target),
         folder_(ParentFolder(target)),
@@ -476,6 +477,8 @@ class RealFileSystem::CopyJob {
     if (static_cast<std::uint64_t>(written.st_size) != result_.bytes_copied)
       return Fail(kWrite, target_, EIO);
     result_.written = ToFileInfo(written, target_, calls_);
+    result_.marked_read_only =
+        (new_file_mode_ & 0222) == 0 && (written.st_mode & 0222) == 0;
     return true;
   }
 
@@ -677,15 +680,16 @@ class RealFileSystem::CopyJob {
 // everything at once.
 class RealFileSystem::FlushedBatch : public CopyBatch {
  public:
-  explicit FlushedBatch(RealFileSystem& owner)
+  FlushedBatch(RealFileSystem& owner, bool mark_read_only)
       : owner_(owner),
         calls_(owner.calls_),
-        threads_(owner.options_.read_back_threads) {}
+        threads_(owner.options_.read_back_threads),
+        mark_read_only_(mark_read_only) {}
 
   Ticket Add(const std::string& source, const std::string& target,
              bool source_goes_next, const CopyProgress& progress) override {
-    auto job = std::make_unique<CopyJob>(owner_, source, target,
-                                         source_goes_next, progress);
+    auto job = std::make_unique<CopyJob>(
+        owner_, source, target, source_goes_next, progress, mark_read_only_);
     Prepare(job->folder());
     const bool written = job->Write();
     results_.push_back(job->SoFar(/*pending=*/written));
@@ -812,6 +816,7 @@ class RealFileSystem::FlushedBatch : public CopyBatch {
   RealFileSystem& owner_;
   SystemCalls& calls_;
   const std::size_t threads_;
+  const bool mark_read_only_;
   std::unique_ptr<DriveFlush> drive_;
   bool next_on_drive_ = false;
   std::vector<CopyResult> results_;  // by ticket
@@ -840,8 +845,8 @@ RealFileSystem::RealFileSystem(Options options, SystemCalls& calls)
 
 RealFileSystem::~RealFileSystem() = default;
 
-std::unique_ptr<CopyBatch> RealFileSystem::NewCopyBatch() {
-  return std::make_unique<FlushedBatch>(*this);
+std::unique_ptr<CopyBatch> RealFileSystem::NewCopyBatch(bool mark_read_only) {
+  return std::make_unique<FlushedBatch>(*this, mark_read_only);
 }
 
 CopyResult RealFileSystem::CopyFileNoReplace(const std::string& source,

@@ -41,7 +41,7 @@ class WholeCopyBatch : public CopyBatch {
 
 }  // namespace
 
-std::unique_ptr<CopyBatch> FileSystem::NewCopyBatch() {
+std::unique_ptr<CopyBatch> FileSystem::NewCopyBatch(bool /*mark_read_only*/) {
   return std::make_unique<WholeCopyBatch>(*this);
 }
 

@@ -69,6 +69,9 @@ struct CopyResult {
   // pages dropped, and held exactly the bytes read from the source.
   bool verified = false;
   std::uint64_t bytes_copied = 0;
+  // Made read-only (every write permission bit removed, as the copy's status
+  // showed) before it was flushed: the mark is on the disk with the copy.
+  bool marked_read_only = false;
   // Written whole into a temporary, its flush, name and read-back left to
   // its batch's Finish: nothing stands at the target yet.
   bool pending = false;
@@ -224,9 +227,12 @@ class FileSystem {
   // that a card is not idle while the copy before it is written. Changes
   // nothing and reports nothing; a file that cannot be opened is passed by.
   virtual void ReadAheadFile(const std::string& /*path*/) {}
-  // A batch for copies that share the drive's flushes (CopyBatch). Here
-  // every copy is made whole when it is added, by CopyFileNoReplace.
-  virtual std::unique_ptr<CopyBatch> NewCopyBatch();
+  // A batch for copies that share the drive's flushes (CopyBatch). With
+  // `mark_read_only` its copies are made read-only before they are flushed
+  // where their drive keeps permission bits (CopyResult::marked_read_only).
+  // Here every copy is made whole when it is added, by CopyFileNoReplace,
+  // and marks none.
+  virtual std::unique_ptr<CopyBatch> NewCopyBatch(bool mark_read_only);
   // Makes everything changed on the drive of `folder` durable at once, where
   // that drive proves it (DriveFlush: a checked syncfs of ext4, xfs or
   // btrfs): the drive's device number, so that the caller knows which files
@@ -290,7 +296,7 @@ class RealFileSystem : public FileSystem {
   void ReadAheadFile(const std::string& path) override;
   CopyProof ProofOfCopiesOn(const std::string& path) override;
   bool KeepsReadOnlyMarks(const std::string& folder) override;
-  std::unique_ptr<CopyBatch> NewCopyBatch() override;
+  std::unique_ptr<CopyBatch> NewCopyBatch(bool mark_read_only) override;
   std::optional<std::uint64_t> FlushDrive(const std::string& folder) override;
 
  private:

@@ -59,10 +59,12 @@ void ConfirmOnDisk(const std::string& source_path, const PlannedCopy& planned,
           : options.MakeReadOnly && (planned.moved || planned.copy.ok) &&
                 row.State != RowState::kAttrError;
   if (!marked) return;
-  // A copy's mark is on the disk already when its whole drive was flushed
-  // after the marks of the batch were set.
-  if (!planned.attribute_only && !planned.moved && flushed_drive &&
-      planned.copy.written.device == *flushed_drive)
+  // A copy's mark is on the disk already when it was set before the copy's
+  // flush, or when its whole drive was flushed after the marks of the batch
+  // were set.
+  if (!planned.attribute_only && !planned.moved &&
+      (planned.copy.marked_read_only ||
+       (flushed_drive && planned.copy.written.device == *flushed_drive)))
     return;
   const FileResult flushed = file_system.FlushFile(
       planned.attribute_only ? source_path : planned.target_path);
@@ -462,7 +464,9 @@ void RecordCopy(const PlannedCopy& planned, const Settings& options,
   row.failure = planned.copy.failure;
   // "AttrError!" only ever means that the copy exists but is not read-only:
   // after a failed copy there is no file of ours at the target to change.
-  if (options.MakeReadOnly && planned.copy.ok) {
+  // A copy marked before its flush is read-only already.
+  if (options.MakeReadOnly && planned.copy.ok &&
+      !planned.copy.marked_read_only) {
     row.failure = file_system.SetReadOnly(planned.target_path);
     if (!row.failure.ok()) row.State = RowState::kAttrError;
   }
@@ -518,7 +522,7 @@ class BatchRun {
     const DriveMemo drives;
     ready_folders_.clear();
     BatchInHand batch;
-    batch.copies = file_system_.NewCopyBatch();
+    batch.copies = file_system_.NewCopyBatch(options_.MakeReadOnly);
     std::uint64_t bytes = 0;
     const std::size_t most_rows = batch_rows_;
     batch_rows_ = std::min(batch_rows_ * 2, kBatchRows);
@@ -675,7 +679,8 @@ class BatchRun {
       const std::string& marked = row.planned.attribute_only
                                       ? planned_row.SourcePath
                                       : planned_row.TargetPath;
-      if (!row.copy_step || marked.empty()) continue;
+      if (!row.copy_step || marked.empty() || row.planned.copy.marked_read_only)
+        continue;
       return file_system_.FlushDrive(ParentFolder(marked));
     }
     return std::nullopt;

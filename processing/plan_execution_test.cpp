@@ -527,9 +527,10 @@ TEST(PlanExecutionTest, ANameTakenBeforeItsBatchIsFlushedGoesToTheNextFree) {
    public:
     explicit TakenAtFlush(std::string name)
         : RealFileSystem(RealSystemCalls()), name_(std::move(name)) {}
-    std::unique_ptr<CopyBatch> NewCopyBatch() override {
-      return std::make_unique<Batch>(++batches_ == 2 ? name_ : "",
-                                     RealFileSystem::NewCopyBatch());
+    std::unique_ptr<CopyBatch> NewCopyBatch(bool mark_read_only) override {
+      return std::make_unique<Batch>(
+          ++batches_ == 2 ? name_ : "",
+          RealFileSystem::NewCopyBatch(mark_read_only));
     }
 
    private:

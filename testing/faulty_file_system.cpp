@@ -136,9 +136,15 @@ class FaultyFileSystem::CountedBatch : public CopyBatch {
   std::vector<CopyResult> refused_;
 };
 
-std::unique_ptr<CopyBatch> FaultyFileSystem::NewCopyBatch() {
-  if (!step_faults_.empty()) return FileSystem::NewCopyBatch();
-  return std::make_unique<CountedBatch>(*this, RealFileSystem::NewCopyBatch());
+std::unique_ptr<CopyBatch> FaultyFileSystem::NewCopyBatch(bool mark_read_only) {
+  if (!step_faults_.empty()) return FileSystem::NewCopyBatch(mark_read_only);
+  // A fault of the read-only step or of a file's flush is one of the mark
+  // set on a copy after it stands, as on a drive that keeps no permission
+  // bits: the batch leaves its copies' marks to that step then.
+  const bool mark_fails = call_faults_.contains(Operation::kSetReadOnly) ||
+                          call_faults_.contains(Operation::kFlushFile);
+  return std::make_unique<CountedBatch>(
+      *this, RealFileSystem::NewCopyBatch(mark_read_only && !mark_fails));
 }
 
 CopyResult FaultyFileSystem::CopyFileNoReplace(const std::string& source,

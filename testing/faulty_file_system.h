@@ -108,7 +108,7 @@ class FaultyFileSystem : private FaultySystemCallsHolder, public RealFileSystem 
   // A copy step's fault belongs to the calls of one copy: while one is set,
   // copies run whole, one at a time, as outside a batch. Otherwise a
   // batch's copies count as copies and fail as FailCall(kCopy) asks.
-  std::unique_ptr<CopyBatch> NewCopyBatch() override;
+  std::unique_ptr<CopyBatch> NewCopyBatch(bool mark_read_only) override;
 
  private:
   struct CallFault {

@@ -84,8 +84,9 @@ class HeldFileSystem : public RealFileSystem {
   }
 
   // Copies made whole, each through CopyFileNoReplace, where one is held.
-  std::unique_ptr<kuronel::CopyBatch> NewCopyBatch() override {
-    return FileSystem::NewCopyBatch();
+  std::unique_ptr<kuronel::CopyBatch> NewCopyBatch(
+      bool mark_read_only) override {
+    return FileSystem::NewCopyBatch(mark_read_only);
   }
   kuronel::CopyResult CopyFileNoReplace(
       const std::string& source, const std::string& target,
