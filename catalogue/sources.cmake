@@ -1,4 +1,4 @@
-# The catalogue sources of the core library, also compiled by the fuzz build.
+# The sources of the library kuronel_catalogue, also compiled by the fuzz build.
 set(KURONEL_CATALOGUE_SOURCES
   catalogue_builder.cpp
   catalogue_checks.cpp

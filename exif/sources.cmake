@@ -1,4 +1,4 @@
-# The exif sources of the core library, also compiled by the fuzz build.
+# The sources of the library kuronel_exif, also compiled by the fuzz build.
 set(KURONEL_EXIF_SOURCES
   byte_reader.cpp
   byte_source.cpp

@@ -1,4 +1,4 @@
-# The platform sources of the core library, also compiled by the fuzz build.
+# The sources of the library kuronel_platform, also compiled by the fuzz build.
 set(KURONEL_PLATFORM_SOURCES
   content_hash.cpp
   cp932.cpp

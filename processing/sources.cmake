@@ -1,4 +1,4 @@
-# The processing sources of the core library, also compiled by the fuzz build.
+# The sources of the library kuronel_processing, also compiled by the fuzz build.
 set(KURONEL_PROCESSING_SOURCES
   new_name_plan.cpp
   plan_columns.cpp

@@ -1,4 +1,4 @@
-# The settings sources of the core library, also compiled by the fuzz build.
+# The sources of the library kuronel_settings, also compiled by the fuzz build.
 set(KURONEL_SETTINGS_SOURCES
   colour_table.cpp
   option_rule.cpp

@@ -17,7 +17,10 @@
 #           which poses the windows with the test helpers) may also include
 #           testing/ (its window helpers, testing/qt/, only those of ui/).
 #           testing/, bench/ and fuzz/ stand beside the layers and may include
-#           any of them.
+#           any of them. The build already refuses such an include in any
+#           file it compiles (each layer's library sees only the headers of
+#           those below it); this check reads every file, headers that no
+#           source includes among them, and tells testing/qt/ from testing/.
 cd "$(dirname "$0")/.." || exit 2
 core='exif catalogue processing settings platform'
 
