@@ -303,7 +303,7 @@ class ImportedFiles {
         continue;
       const std::optional<ContentHash::Digest> digest =
           DigestOf(there, file_system);
-      if (digest == equal.digest && file_system.FlushFile(there).ok()) {
+      if (digest == equal.digest && OnDisk(there, info, file_system)) {
         equal.path = there;
         return equal;
       }
@@ -323,6 +323,21 @@ class ImportedFiles {
     return result;
   }
 
+  // True once the file at `path` (`info`) is flushed: by one flush of its
+  // whole drive, asked once per folder, where the drive proves that
+  // (DriveFlush); by an fsync of its own elsewhere.
+  bool OnDisk(const std::string& path, const FileInfo& info,
+              FileSystem& file_system) {
+    const std::string folder = ParentFolder(path);
+    auto [flushed, first] = drive_flushes_.try_emplace(folder);
+    if (first) flushed->second = file_system.FlushDrive(folder);
+    if (flushed->second && *flushed->second == info.device) return true;
+    return file_system.FlushFile(path).ok();
+  }
+
+  // The drive flushed for each folder, where its flush proves durability.
+  std::unordered_map<std::string, std::optional<std::uint64_t>>
+      drive_flushes_;
   // The hashes of the files there read so far (none: unreadable).
   std::unordered_map<std::string, std::optional<ContentHash::Digest>>
       digests_;
