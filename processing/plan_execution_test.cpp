@@ -212,7 +212,8 @@ TEST(PlanExecutionTest, MissingSourceAndUncreatableFolder) {
   EXPECT_EQ(plan[0].failure.Describe(),
             gone + ": open: " + std::strerror(ENOENT));
   EXPECT_EQ(plan[1].failure.Describe(),
-            dir.Path("file") + ": create folder: " + std::strerror(ENOTDIR));
+            dir.Path("file") +
+                ": create folder: something other than a folder has the name");
   EXPECT_TRUE(plan[2].failure.ok());
   EXPECT_EQ(ReadFile(blocked), "b");  // neither copied nor deleted
   EXPECT_EQ(FolderEntries(dir.Path("d")), std::set<std::string>{"a2.JPG"});
@@ -574,8 +575,9 @@ TEST(PlanExecutionTest, ANameTakenBeforeItsBatchIsFlushedGoesToTheNextFree) {
 // the file afterwards, its drive answers `error`.
 class PulledCard : public FaultyFileSystem {
  public:
-  int FileError(const std::string& path) override {
-    return SystemCallFaultStruck() ? EIO : FaultyFileSystem::FileError(path);
+  FileResult FileError(const std::string& path) override {
+    return SystemCallFaultStruck() ? FileResult(FileOperation::kOpen, path, EIO)
+                                   : FaultyFileSystem::FileError(path);
   }
 };
 
