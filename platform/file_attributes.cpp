@@ -10,8 +10,11 @@
 namespace kuronel {
 
 FileResult RealFileSystem::SetReadOnly(const std::string& path) {
+  if (path.empty())
+    return FileResult(FileOperation::kMakeReadOnly, path,
+                      FailureCause::kNoPath);
   struct stat st;
-  if (path.empty() || calls_.Stat(path, st) != 0)
+  if (calls_.Stat(path, st) != 0)
     return FileResult(FileOperation::kMakeReadOnly, path, errno);
   const mode_t mode = st.st_mode & 07777 & ~static_cast<mode_t>(0222);
   const int changed = calls_.ChangeMode(path, mode) == 0 ? 0 : errno;
@@ -20,8 +23,10 @@ FileResult RealFileSystem::SetReadOnly(const std::string& path) {
   if (changed == 0 && calls_.Stat(path, st) == 0 && (st.st_mode & 0222) == 0)
     return FileResult();
   if (SetDriveReadOnly(path, calls_)) return FileResult();
+  if (changed != 0)
+    return FileResult(FileOperation::kMakeReadOnly, path, changed);
   return FileResult(FileOperation::kMakeReadOnly, path,
-                    changed != 0 ? changed : EOPNOTSUPP);
+                    FailureCause::kReadOnlyNotKept);
 }
 
 bool RealFileSystem::KeepsReadOnlyMarks(const std::string& folder) {

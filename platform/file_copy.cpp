@@ -60,16 +60,27 @@ struct AlignedBuffer {
   std::unique_ptr<char, Free> bytes;
 };
 
-// The next data of the file open as `fd` at or after `from`, and the hole
-// after it: 0; ENXIO when only a hole is left; or the errno of a seek that
-// failed. An answer that makes no sense (data before `from`, a hole that is
-// not after its data) is EIO: nothing built on it could be trusted.
-int FindData(SystemCalls& calls, int fd, off_t from, off_t& data, off_t& hole) {
+// The next data of the file `path`, open as `fd`, at or after `from`, and
+// the hole after it: success; the read's failure with ENXIO when only a
+// hole is left; or the errno of a seek that failed. An answer that makes no
+// sense (data before `from`, a hole that is not after its data) fails as
+// kUnsoundDataMap: nothing built on it could be trusted.
+FileResult FindData(SystemCalls& calls, int fd, const std::string& path,
+                    off_t from, off_t& data, off_t& hole) {
   data = calls.Seek(fd, from, SEEK_DATA);
-  if (data < 0) return errno != 0 ? errno : EIO;
+  if (data < 0) return FileResult(FileOperation::kRead, path, errno);
   hole = calls.Seek(fd, data, SEEK_HOLE);
-  if (hole < 0) return errno != 0 ? errno : EIO;
-  return data < from || hole <= data ? EIO : 0;
+  if (hole < 0) return FileResult(FileOperation::kRead, path, errno);
+  if (data < from || hole <= data)
+    return FileResult(FileOperation::kRead, path,
+                      FailureCause::kUnsoundDataMap);
+  return FileResult();
+}
+
+// True for FindData's answer that only a hole is left.
+bool OnlyHoleLeft(const FileResult& found) {
+  return !found.ok() && found.cause() == FailureCause::kSystem &&
+         found.error() == ENXIO;
 }
 
 // Reads a file back from its drive, every cache between the program and the
@@ -84,71 +95,83 @@ class DriveReader {
 
   // The hash by position and the length of the file at `path` as its drive
   // gives it back; only when it is still the file `expected` (device and
-  // inode) and `expected_length` long is it read. 0, or the errno (ESTALE
-  // for another file at the name). `on_read` follows each read. A FUSE
-  // driver reads its block device through the device's own cache: dropped
-  // first (unless `device_cache` holds the errno of the caller's drop after
-  // the file was flushed), the read-back reaches the medium.
-  int Hash(const std::string& path, const FileIdentity& expected,
-           std::uint64_t expected_length, ContentHash::Digest& digest,
-           std::uint64_t& length, const std::function<void()>& on_read,
-           std::optional<int> device_cache = std::nullopt) {
-    int error = device_cache ? *device_cache : DropDeviceCacheOf(path, calls_);
-    if (error != 0) return error;
-    error = HashOpened(path, /*direct=*/true, expected, expected_length, digest,
-                       length, on_read);
+  // inode) and `expected_length` long is it read. Success, or the read's
+  // failure (kCopyReplaced for another file at the name). `on_read` follows
+  // each read. A FUSE driver reads its block device through the device's
+  // own cache: dropped first (unless `device_cache` holds the errno of the
+  // caller's drop after the file was flushed), the read-back reaches the
+  // medium.
+  FileResult Hash(const std::string& path, const FileIdentity& expected,
+                  std::uint64_t expected_length, ContentHash::Digest& digest,
+                  std::uint64_t& length, const std::function<void()>& on_read,
+                  std::optional<int> device_cache = std::nullopt) {
+    const int error =
+        device_cache ? *device_cache : DropDeviceCacheOf(path, calls_);
+    if (error != 0) return FileResult(FileOperation::kRead, path, error);
+    FileResult read = HashOpened(path, /*direct=*/true, expected,
+                                 expected_length, digest, length, on_read);
     // Drives that take no O_DIRECT (FUSE, tmpfs) refuse it at the open or
     // at the first read: read through the cache, its pages dropped first.
-    if (error == EINVAL)
-      error = HashOpened(path, /*direct=*/false, expected, expected_length,
-                         digest, length, on_read);
-    return error;
+    if (!read.ok() && read.cause() == FailureCause::kSystem &&
+        read.error() == EINVAL)
+      read = HashOpened(path, /*direct=*/false, expected, expected_length,
+                        digest, length, on_read);
+    return read;
   }
 
  private:
-  int HashOpened(const std::string& path, bool direct,
-                 const FileIdentity& expected, std::uint64_t expected_length,
-                 ContentHash::Digest& digest, std::uint64_t& length,
-                 const std::function<void()>& on_read) {
+  FileResult HashOpened(const std::string& path, bool direct,
+                        const FileIdentity& expected,
+                        std::uint64_t expected_length,
+                        ContentHash::Digest& digest, std::uint64_t& length,
+                        const std::function<void()>& on_read) {
     const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW |
                       O_NONBLOCK | (direct ? O_DIRECT : 0);
     UniqueFd file(calls_.Open(path, flags), calls_);
-    if (!file.valid()) return errno;
+    if (!file.valid()) return FileResult(FileOperation::kRead, path, errno);
     struct stat opened;
-    if (calls_.FileStat(file.get(), opened) != 0) return errno;
+    if (calls_.FileStat(file.get(), opened) != 0)
+      return FileResult(FileOperation::kRead, path, errno);
     // Somebody else's file at the name now: not the file to vouch for.
-    if (!InodeIdentity(opened).SameFileAs(expected)) return ESTALE;
+    if (!InodeIdentity(opened).SameFileAs(expected))
+      return FileResult(FileOperation::kRead, path,
+                        FailureCause::kCopyReplaced);
     length = static_cast<std::uint64_t>(opened.st_size);
-    if (length != expected_length) return 0;  // differs; nothing to read
+    if (length != expected_length) return FileResult();  // differs; not read
     // The pages written are clean after the flush; dropped, the reads
     // below come from the drive, not from memory.
     if (!direct) calls_.Advise(file.get(), 0, 0, POSIX_FADV_DONTNEED);
     AlignedBuffer buffer(static_cast<std::size_t>(
         std::min<std::uint64_t>(chunk_bytes_, length)));
-    if (!buffer.bytes) return ENOMEM;
+    // aligned_alloc says why it failed in errno (ENOMEM).
+    if (!buffer.bytes) return FileResult(FileOperation::kRead, path, errno);
     ContentHash hash;
     while (hash.size() < length) {
       off_t data = 0, hole = 0;
-      const int error = FindData(calls_, file.get(),
-                                 static_cast<off_t>(hash.size()), data, hole);
-      if (error == ENXIO) break;  // a hole up to the end
-      if (error != 0) return error;
+      FileResult found =
+          FindData(calls_, file.get(), path, static_cast<off_t>(hash.size()),
+                   data, hole);
+      if (OnlyHoleLeft(found)) break;  // a hole up to the end
+      if (!found.ok()) return found;
       const auto end = std::min(static_cast<std::uint64_t>(hole), length);
       hash.AddZeros(std::min(static_cast<std::uint64_t>(data), end) -
                     hash.size());
-      if (const int read_error =
-              HashData(file.get(), end, buffer, hash, on_read))
-        return read_error;
+      if (FileResult read =
+              HashData(path, file.get(), end, buffer, hash, on_read);
+          !read.ok())
+        return read;
     }
     hash.AddZeros(length - hash.size());
     digest = hash.Result();
-    return 0;
+    return FileResult();
   }
 
   // Reads the file's data from the hash's position up to `end` into the
-  // hash; 0, or the errno (EIO where the file ends before it).
-  int HashData(int fd, std::uint64_t end, const AlignedBuffer& buffer,
-               ContentHash& hash, const std::function<void()>& on_read) {
+  // hash; success, or the read's failure (kEndedEarly where the file ends
+  // before it).
+  FileResult HashData(const std::string& path, int fd, std::uint64_t end,
+                      const AlignedBuffer& buffer, ContentHash& hash,
+                      const std::function<void()>& on_read) {
     while (hash.size() < end) {
       // No more than the data, in whole pages as O_DIRECT wants them.
       const std::size_t wanted =
@@ -157,15 +180,17 @@ class DriveReader {
       const ssize_t got = calls_.ReadAt(fd, buffer.bytes.get(), wanted,
                                         static_cast<off_t>(hash.size()));
       if (got < 0 && errno == EINTR) continue;
-      if (got < 0) return errno;
-      if (got == 0) return EIO;
+      if (got < 0) return FileResult(FileOperation::kRead, path, errno);
+      if (got == 0)
+        return FileResult(FileOperation::kRead, path,
+                          FailureCause::kEndedEarly);
       hash.Add(std::string_view(
           buffer.bytes.get(),
           static_cast<std::size_t>(std::min<std::uint64_t>(
               static_cast<std::uint64_t>(got), end - hash.size()))));
       if (on_read) on_read();
     }
-    return 0;
+    return FileResult();
   }
 
   SystemCalls& calls_;
@@ -270,6 +295,10 @@ class RealFileSystem::CopyJob {
     result_.failure = FileResult(operation, path, error, cause);
     return false;
   }
+  // Why WriteAll failed, by the errno it left.
+  static FailureCause WriteAllCause(int error) {
+    return error != 0 ? FailureCause::kSystem : FailureCause::kNothingWritten;
+  }
   // For a call that answers 0 or -1 with errno.
   bool Succeeded(int answer, FileOperation operation,
                  const std::string& path) {
@@ -288,7 +317,7 @@ class RealFileSystem::CopyJob {
     if (calls_.FileStat(source_.get(), source_stat_) != 0)
       return Fail(kRead, source_path_, errno);
     if (!S_ISREG(source_stat_.st_mode))
-      return Fail(kOpen, source_path_, EINVAL, FailureCause::kNotAFile);
+      return Fail(kOpen, source_path_, 0, FailureCause::kNotAFile);
     calls_.Advise(source_.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     result_.source_before = ToFileInfo(source_stat_, source_path_, calls_);
     return true;
@@ -298,7 +327,7 @@ class RealFileSystem::CopyJob {
   // and a temporary that a FUSE drive would have to hide while it is open.
   bool TargetFree() {
     if (KindAt(target_, false, calls_) == PathKind::kNothing) return true;
-    return Fail(kName, target_, EEXIST);
+    return Fail(kName, target_, 0, FailureCause::kNameTaken);
   }
 
   bool OpenTemporary() {
@@ -360,7 +389,7 @@ class RealFileSystem::CopyJob {
     if (!EndInHole(after.st_size)) return false;
     // Written to while it was read, the copy may mix old and new bytes.
     if (!result_.source_before.Unchanged(result_.source_after))
-      return Fail(kRead, source_path_, EAGAIN, FailureCause::kSourceChanged);
+      return Fail(kRead, source_path_, 0, FailureCause::kSourceChanged);
     return true;
   }
 
@@ -375,10 +404,11 @@ class RealFileSystem::CopyJob {
   Extent SkipHole(std::size_t& chunk) {
     const off_t here = static_cast<off_t>(result_.bytes_copied);
     off_t data = 0, hole = 0;
-    const int error = FindData(calls_, source_.get(), here, data, hole);
-    if (error == ENXIO) return Extent::kEnd;
-    if (error != 0) {
-      Fail(kRead, source_path_, error);
+    const FileResult found =
+        FindData(calls_, source_.get(), source_path_, here, data, hole);
+    if (OnlyHoleLeft(found)) return Extent::kEnd;
+    if (!found.ok()) {
+      result_.failure = found;
       return Extent::kFailed;
     }
     // The range copy moves from both file positions (reads go by offset):
@@ -449,7 +479,7 @@ class RealFileSystem::CopyJob {
     const std::string_view bytes(buffer_.get(), static_cast<std::size_t>(got));
     if (verify_) source_hash_.Add(bytes);
     if (!WriteAll(calls_, temp_.get(), bytes)) {
-      Fail(kWrite, target_, errno);
+      Fail(kWrite, target_, errno, WriteAllCause(errno));
       return -1;
     }
     return got;
@@ -475,7 +505,7 @@ class RealFileSystem::CopyJob {
     if (calls_.FileStat(temp_.get(), written) != 0)
       return Fail(kWrite, target_, errno);
     if (static_cast<std::uint64_t>(written.st_size) != result_.bytes_copied)
-      return Fail(kWrite, target_, EIO);
+      return Fail(kWrite, target_, 0, FailureCause::kCopyWrongLength);
     result_.written = ToFileInfo(written, target_, calls_);
     result_.marked_read_only =
         (new_file_mode_ & 0222) == 0 && (written.st_mode & 0222) == 0;
@@ -485,8 +515,11 @@ class RealFileSystem::CopyJob {
   // Gives the complete file its name. Every way refuses an existing target.
   bool Publish() {
     const bool named = !temp_name_.empty();
-    const int error = named ? RenameNamed() : LinkUnnamed();
-    if (error != 0) return Fail(kName, target_, error);
+    FileResult publish = named ? RenameNamed() : LinkUnnamed();
+    if (!publish.ok()) {
+      result_.failure = std::move(publish);
+      return false;
+    }
     // A rename clears the hidden name; a link keeps the file's time.
     if (named && temp_name_.empty()) KeepTimeThroughRename();
     return true;
@@ -507,20 +540,28 @@ class RealFileSystem::CopyJob {
       result_.written = ToFileInfo(published, target_, calls_);
   }
 
-  int LinkUnnamed() {
-    return calls_.LinkOpenFile(temp_.get(), target_) == 0 ? 0 : errno;
+  // The naming step's failure.
+  FileResult NameFailure(int error,
+                         FailureCause cause = FailureCause::kSystem) const {
+    return FileResult(kName, target_, error, cause);
   }
 
-  int RenameNamed() {
+  FileResult LinkUnnamed() {
+    if (calls_.LinkOpenFile(temp_.get(), target_) == 0) return FileResult();
+    return NameFailure(errno);
+  }
+
+  FileResult RenameNamed() {
     if (calls_.Rename(temp_name_, target_, RENAME_NOREPLACE) == 0) {
       temp_name_.clear();
-      return 0;
+      return FileResult();
     }
-    if (errno != EINVAL && errno != ENOSYS) return errno;
+    if (errno != EINVAL && errno != ENOSYS) return NameFailure(errno);
     // A file system without no-replace rename: a hard link never replaces;
     // the hidden name is removed when the job ends.
-    if (calls_.Link(temp_name_, target_) == 0) return 0;
-    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS) return errno;
+    if (calls_.Link(temp_name_, target_) == 0) return FileResult();
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS)
+      return NameFailure(errno);
     return RenameOverReservation();
   }
 
@@ -533,41 +574,45 @@ class RealFileSystem::CopyJob {
   // proves itself this program's own to the next run into the folder
   // (RemoveStaleTemporaries). The proof goes last: only once the name holds
   // the copy, or is free again. The name never shows a partial photo.
-  int RenameOverReservation() {
+  FileResult RenameOverReservation() {
     std::string proof_path;
     UniqueFd proof = WriteReservationProof(
         calls_, folder_, {BaseName(target_), BaseName(temp_name_)},
         proof_path);
-    if (!proof.valid()) return errno;
-    const int error = ReserveAndRename();
+    if (!proof.valid()) return NameFailure(errno, WriteAllCause(errno));
+    FileResult named = ReserveAndRename();
     calls_.Unlink(proof_path);
-    return error;
+    return named;
   }
 
-  int ReserveAndRename() {
+  FileResult ReserveAndRename() {
     UniqueFd reservation(
         calls_.Open(target_,
                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644),
         calls_);
-    if (!reservation.valid()) return errno;
+    if (!reservation.valid()) return NameFailure(errno);
     calls_.Lock(reservation.get(), LOCK_EX | LOCK_NB);  // in use until closed
     struct stat reserved {};
-    int error = calls_.FileStat(reservation.get(), reserved) == 0 ? 0 : errno;
-    if (error == 0 &&
-        !WriteAll(calls_, reservation.get(), ReservationText(BaseName(temp_name_))))
-      error = errno;
+    FileResult named;
+    if (calls_.FileStat(reservation.get(), reserved) != 0)
+      named = NameFailure(errno);
+    if (named.ok() && !WriteAll(calls_, reservation.get(),
+                                ReservationText(BaseName(temp_name_))))
+      named = NameFailure(errno, WriteAllCause(errno));
     // Somebody who replaced the reservation owns the name now.
     const auto still_reserved = [&] {
       return TargetIs(InodeIdentity(reserved));
     };
-    if (error == 0 && !still_reserved()) error = EEXIST;
-    if (error == 0 && calls_.Rename(temp_name_, target_) != 0) error = errno;
-    if (error == 0) {
+    if (named.ok() && !still_reserved())
+      named = NameFailure(0, FailureCause::kNameTaken);
+    if (named.ok() && calls_.Rename(temp_name_, target_) != 0)
+      named = NameFailure(errno);
+    if (named.ok()) {
       temp_name_.clear();
     } else if (still_reserved()) {
       calls_.Unlink(target_);
     }
-    return error;
+    return named;
   }
 
   // True while the target name (not followed) is the file `file`: two looks
@@ -625,7 +670,7 @@ class RealFileSystem::CopyJob {
   bool ReadBack() {
     ContentHash::Digest read_back;
     std::uint64_t length = 0;
-    const int error =
+    const FileResult read =
         DriveReader(calls_, options_.chunk_bytes)
             .Hash(
                 target_, InodeOnly(result_.written), result_.bytes_copied,
@@ -637,13 +682,13 @@ class RealFileSystem::CopyJob {
                     progress_(result_.bytes_copied, result_.bytes_copied);
                 },
                 device_cache_);
-    if (error == 0 && length == result_.bytes_copied &&
+    if (read.ok() && length == result_.bytes_copied &&
         read_back == source_hash_.Result())
       return true;
-    if (error != 0) {
-      Fail(kRead, target_, error);
+    if (!read.ok()) {
+      result_.failure = read;
     } else {
-      Fail(kVerify, target_, EIO, FailureCause::kCopyDiffers);
+      Fail(kVerify, target_, 0, FailureCause::kCopyDiffers);
     }
     return RemoveUnproven();
   }
@@ -866,8 +911,9 @@ bool RealFileSystem::ReadsBackEqual(const std::string& path,
   ContentHash::Digest read_back;
   std::uint64_t read_length = 0;
   return DriveReader(calls_, options_.chunk_bytes)
-                 .Hash(path, InodeIdentity(st), length, read_back, read_length,
-                       nullptr) == 0 &&
+             .Hash(path, InodeIdentity(st), length, read_back, read_length,
+                   nullptr)
+             .ok() &&
          read_length == length && read_back == digest;
 }
 

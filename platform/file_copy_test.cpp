@@ -90,7 +90,7 @@ TEST(FileCopyTest, CopyNeverReplacesAnything) {
       CopyResult result =
           fs.CopyFileNoReplace(source, dir.Path("dst/") + name, false, {});
       EXPECT_FALSE(result.ok);
-      EXPECT_EQ(result.failure.error(), EEXIST);
+      EXPECT_EQ(result.failure.cause(), FailureCause::kNameTaken);
     }
   }
   EXPECT_EQ(ReadFile(taken), "old");
@@ -122,6 +122,7 @@ TEST(FileCopyTest, FailedCopyLeavesNothingBehind) {
     Step step;
     std::uint64_t after_bytes;
     int error;
+    FailureCause cause = FailureCause::kSystem;
   };
   const Case cases[] = {
       {"no space midway", Step::kWrite, 10000, ENOSPC},
@@ -130,7 +131,8 @@ TEST(FileCopyTest, FailedCopyLeavesNothingBehind) {
       {"final link", Step::kPublish, 0, EIO},
       {"close of the written copy", Step::kClose, 0, EIO},
       {"folder fsync", Step::kSyncFolder, 0, EIO},
-      {"read back with a byte changed", Step::kReadBack, 0, EIO},
+      {"read back with a byte changed", Step::kReadBack, 0, EIO,
+       FailureCause::kCopyDiffers},
   };
   const std::string data = Pattern(50000);
   for (bool unnamed : {true, false}) {
@@ -152,7 +154,9 @@ TEST(FileCopyTest, FailedCopyLeavesNothingBehind) {
               saw_target_midway |= access(target.c_str(), F_OK) == 0;
           });
       EXPECT_FALSE(result.ok);
-      EXPECT_EQ(result.failure.error(), c.error);
+      EXPECT_EQ(result.failure.cause(), c.cause);
+      EXPECT_EQ(result.failure.error(),
+                c.cause == FailureCause::kSystem ? c.error : 0);
       EXPECT_FALSE(saw_target_midway);
       EXPECT_TRUE(FolderEntries(dir.Path("dst")).empty());
       EXPECT_EQ(ReadFile(source), data);
@@ -201,6 +205,38 @@ TEST(FileCopyTest, PublishingWithoutRenameOrLinkNeverReplaces) {
       EXPECT_EQ(moved, !(c.no_rename && c.no_link) && !taken && !copy.ok);
       EXPECT_EQ(ReadFile(moved ? target : source), Pattern(5000));
     }
+  }
+}
+
+// A write that takes none of the bytes and gives no reason fails the copy
+// with that cause, whichever of its writes it is: the copy's data, or, on a
+// drive with neither a no-replace rename nor links, the proof or the
+// reservation of its name. Nothing stays.
+TEST(FileCopyTest, AWriteThatTakesNothingFailsTheCopy) {
+  using Call = FaultyFileSystem::SystemCall;
+  const struct {
+    const char* what;
+    int nth_write;
+    FileOperation operation;
+  } cases[] = {
+      {"the copy's data", 1, FileOperation::kWrite},
+      {"the proof of the reservation", 2, FileOperation::kName},
+      {"the reservation", 3, FileOperation::kName},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    FaultyFileSystem fs({.use_unnamed_temporary = false});
+    fs.FailSystemCall(Call::kRename, 1, EINVAL);  // the no-replace rename
+    fs.FailSystemCall(Call::kLink, 1, EPERM);
+    fs.FailSystemCall(Call::kWrite, c.nth_write, FaultySystemCalls::kIgnored);
+    const std::string source = dir.WriteFile("c/a.jpg", Pattern(5000));
+    const std::string target = dir.MakeDir("d") + "/a0.jpg";
+    const CopyResult copy = fs.CopyFileNoReplace(source, target, true, {});
+    EXPECT_FALSE(copy.ok);
+    EXPECT_EQ(copy.failure.operation(), c.operation);
+    EXPECT_EQ(copy.failure.cause(), FailureCause::kNothingWritten);
+    EXPECT_TRUE(FolderEntries(dir.Path("d")).empty());
   }
 }
 

@@ -5,39 +5,49 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <system_error>
 
 #include "platform/cp932.h"
+#include "platform/file_result.h"
 #include "platform/path.h"
 
 namespace kuronel {
 namespace {
 
-std::string ErrorText(int error) {
-  return std::generic_category().message(error);
+// The reason of a failed call, in the windows' words.
+std::string ErrorText(
+    int error, FailureCause cause_without_errno = FailureCause::kSystem) {
+  const FailureCause cause =
+      error != 0 ? FailureCause::kSystem : cause_without_errno;
+  return FileResult(FileOperation::kWrite, std::string(), error, cause)
+      .Reason(Wording::kJapanese);
 }
 
-Status WriteFailure(const std::string& path, const char* step, int error) {
-  return Status::Error("「" + DisplayName(path) + "」を書き込めません: " +
-                       step + " (" + ErrorText(error) + ")");
+Status WriteFailure(const std::string& path, const char* step,
+                    const std::string& reason) {
+  return Status::Error("「" + DisplayName(path) +
+                       "」を書き込めません: " + step + " (" + reason + ")");
 }
 
 // Where the bytes really go: through symbolic links to the file at the end
 // of the chain, so that each link stays a link. A link that dangles names
-// the file to create. False, with errno ELOOP, for a loop (or a chain too
-// long to be anything else).
+// the file to create. False, with `why` said, for a loop (or a chain too
+// long to be anything else) and a link whose target is out of reach.
 bool FollowLinks(SystemCalls& calls, const std::string& path,
-                 std::string& target) {
+                 std::string& target, std::string& why) {
   constexpr int kMaxLinks = 40;  // what the kernel itself follows
   target = path;
   for (int followed = 0; followed <= kMaxLinks; ++followed) {
     std::string next;
     // Not a link, or nothing there: this is the file to write (should the
     // name be out of reach, creating the file beside it says why).
-    if (calls.ReadLink(target, next) < 0) return errno != ENAMETOOLONG;
+    if (calls.ReadLink(target, next) < 0) {
+      if (errno != ENAMETOOLONG) return true;
+      why = ErrorText(errno);
+      return false;
+    }
     target = next.starts_with('/') ? next : JoinPath(ParentFolder(target), next);
   }
-  errno = ELOOP;
+  why = "リンクが循環しています";
   return false;
 }
 
@@ -96,8 +106,9 @@ ReadOutcome ReadOpenFileUpTo(int fd, size_t max_size, std::string& contents,
 Status WriteFileAtomically(const std::string& path, std::string_view contents,
                            SystemCalls& calls) {
   std::string target;
-  if (!FollowLinks(calls, path, target))
-    return WriteFailure(path, "シンボリックリンクをたどれません", errno);
+  std::string why;
+  if (!FollowLinks(calls, path, target, why))
+    return WriteFailure(path, "シンボリックリンクをたどれません", why);
   struct stat old_info;
   bool replaces_file =
       calls.Stat(target, old_info) == 0 && S_ISREG(old_info.st_mode);
@@ -107,11 +118,13 @@ Status WriteFileAtomically(const std::string& path, std::string_view contents,
                                    "." + BaseName(target) + ".tmp", 0666,
                                    temporary_path);
   if (!file.valid())
-    return WriteFailure(path, "一時ファイルを作れません", errno);
+    return WriteFailure(path, "一時ファイルを作れません", ErrorText(errno));
 
   const char* failed_step = nullptr;
+  FailureCause cause_without_errno = FailureCause::kSystem;
   if (!WriteAll(calls, file.get(), contents)) {
     failed_step = "書き込みに失敗しました";
+    cause_without_errno = FailureCause::kNothingWritten;
   } else {
     if (replaces_file) KeepOwnerAndMode(calls, file.get(), old_info);
     if (calls.Sync(file.get()) != 0 || !file.Close()) {
@@ -121,9 +134,9 @@ Status WriteFileAtomically(const std::string& path, std::string_view contents,
     }
   }
   if (failed_step != nullptr) {
-    int error = errno;
+    const std::string reason = ErrorText(errno, cause_without_errno);
     calls.Unlink(temporary_path);
-    return WriteFailure(path, failed_step, error);
+    return WriteFailure(path, failed_step, reason);
   }
   // Makes the rename itself durable. Some file systems refuse fsync on a
   // folder; the new file is in place either way, so this is best effort.

@@ -21,11 +21,14 @@ enum class ReadOutcome {
 // but never more than `max_size` bytes: a larger file, a sparse one
 // included, is refused before any of it is read. `contents` is empty unless
 // the outcome is kRead.
-ReadOutcome ReadFileUpTo(const std::string& path, std::size_t max_size,
-                         std::string& contents, SystemCalls& calls);
+[[nodiscard]] ReadOutcome ReadFileUpTo(const std::string& path,
+                                       std::size_t max_size,
+                                       std::string& contents,
+                                       SystemCalls& calls);
 // The same for a file already open for reading, from its current offset.
-ReadOutcome ReadOpenFileUpTo(int fd, std::size_t max_size,
-                             std::string& contents, SystemCalls& calls);
+[[nodiscard]] ReadOutcome ReadOpenFileUpTo(int fd, std::size_t max_size,
+                                           std::string& contents,
+                                           SystemCalls& calls);
 
 // Replaces the file at `path` with `contents` so that a reader, or a crash,
 // sees either the whole old file or the whole new one: the bytes go to a

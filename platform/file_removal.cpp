@@ -57,12 +57,16 @@ bool RealFileSystem::LinkThenUnlink(const std::string& source,
 }
 
 FileResult RealFileSystem::DeleteFile(const std::string& path) {
+  if (path.empty())
+    return FileResult(FileOperation::kDelete, path, FailureCause::kNoPath);
   struct stat st;
-  if (path.empty() || calls_.Stat(path, st) != 0)
+  if (calls_.Stat(path, st) != 0)
     return FileResult(FileOperation::kDelete, path, errno);
-  if (S_ISDIR(st.st_mode)) return FileResult(FileOperation::kDelete, path, EISDIR);
+  if (S_ISDIR(st.st_mode))
+    return FileResult(FileOperation::kDelete, path, FailureCause::kNotAFile);
   if (MarkedReadOnly(path, st, calls_))
-    return FileResult(FileOperation::kDelete, path, EPERM);
+    return FileResult(FileOperation::kDelete, path,
+                      FailureCause::kMarkedReadOnly);
   if (calls_.Unlink(path) != 0)
     return FileResult(FileOperation::kDelete, path, errno);
   return FileResult();

@@ -82,31 +82,70 @@ Texts OutcomeTexts(FailureOutcome outcome) {
   return {"", ""};
 }
 
-std::string CauseText(const FileResult& result, Wording wording) {
-  switch (result.cause()) {
+// The errno's text; 0 is a failure the system gave no reason for.
+std::string SystemText(int error, Wording wording) {
+  if (error == 0) return In(wording, {"unknown error", "不明なエラー"});
+  return std::strerror(error);
+}
+
+Texts OwnCauseTexts(FailureCause cause) {
+  switch (cause) {
     case FailureCause::kSystem:
-      return std::strerror(result.error());
-    case FailureCause::kCopyDiffers:
-      return In(wording, {"the copy read back differs from its source",
-                          "読み戻したコピーが元のファイルと違います"});
-    case FailureCause::kSourceChanged:
-      return In(wording, {"the source changed while it was copied",
-                          "コピーの間に元のファイルが変わりました"});
-    case FailureCause::kNotAFile:
-      return In(wording, {"not a regular file",
-                          "通常のファイルではありません"});
     case FailureCause::kSourceDriveGone:
-      return std::string(In(
-                 wording,
-                 {"the drive of the source is gone (the card was taken out, "
-                  "or it cannot be read): ",
-                  "元のファイルのドライブがありません（カードが抜かれたか、"
-                  "読めなくなっています）: "})) +
-             std::strerror(result.error());
     case FailureCause::kOutcomeOnly:
       break;
+    case FailureCause::kCopyDiffers:
+      return {"the copy read back differs from its source",
+              "読み戻したコピーが元のファイルと違います"};
+    case FailureCause::kSourceChanged:
+      return {"the source changed while it was copied",
+              "コピーの間に元のファイルが変わりました"};
+    case FailureCause::kNotAFile:
+      return {"not a regular file", "通常のファイルではありません"};
+    case FailureCause::kNoPath:
+      return {"the path is empty", "パスが空です"};
+    case FailureCause::kNotAFolder:
+      return {"something other than a folder has the name",
+              "同じ名前のフォルダ以外のものがあります"};
+    case FailureCause::kNameTaken:
+      return {"something already has the name", "同じ名前のものが既にあります"};
+    case FailureCause::kMarkedReadOnly:
+      return {"the file is marked read-only", "読み出し専用のファイルです"};
+    case FailureCause::kReadOnlyNotKept:
+      return {"the drive did not keep the read-only mark",
+              "ドライブが読み出し専用の設定を保持しませんでした"};
+    case FailureCause::kCopyWrongLength:
+      return {"the copy as written is not as long as its source",
+              "書き込んだコピーの長さが元のファイルと違います"};
+    case FailureCause::kNothingWritten:
+      return {"the drive took none of the bytes and gave no reason",
+              "ドライブが理由を示さずにデータを書き込みませんでした"};
+    case FailureCause::kEndedEarly:
+      return {"the file ended before its length",
+              "ファイルが長さの途中で終わりました"};
+    case FailureCause::kCopyReplaced:
+      return {"another file has the copy's name now",
+              "コピーの名前に別のファイルがあります"};
+    case FailureCause::kUnsoundDataMap:
+      return {
+          "the drive told nonsense of where the file's data lies",
+          "ドライブがファイルのデータの位置について矛盾した答えを返しました"};
   }
-  return std::string();
+  return {"", ""};
+}
+
+std::string CauseText(const FileResult& result, Wording wording) {
+  if (result.cause() == FailureCause::kSystem)
+    return SystemText(result.error(), wording);
+  if (result.cause() == FailureCause::kSourceDriveGone)
+    return std::string(
+               In(wording,
+                  {"the drive of the source is gone (the card was taken out, "
+                   "or it cannot be read): ",
+                   "元のファイルのドライブがありません（カードが抜かれたか、"
+                   "読めなくなっています）: "})) +
+           SystemText(result.error(), wording);
+  return In(wording, OwnCauseTexts(result.cause()));
 }
 
 }  // namespace
@@ -132,12 +171,12 @@ FileResult FileResult::WithCopyLeftBehind(const std::string& copy,
 std::string FileResult::Reason(Wording wording) const {
   const char* separator = wording == Wording::kJapanese ? "。" : "; ";
   std::string reason = CauseText(*this, wording);
-  if (left_behind_error_ != 0) {
+  if (copy_left_behind()) {
     if (!reason.empty()) reason += separator;
     reason += In(wording, {"the copy could not be removed and stays at ",
                            "コピーを削除できず、次の場所に残っています: "});
-    reason +=
-        left_behind_path_ + " (" + std::strerror(left_behind_error_) + ")";
+    reason += left_behind_path_ + " (" +
+              SystemText(left_behind_error_, wording) + ")";
   }
   const std::string outcome = In(wording, OutcomeTexts(outcome_));
   if (!reason.empty() && !outcome.empty()) reason += separator;

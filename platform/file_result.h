@@ -2,6 +2,7 @@
 #define KURONEL_PLATFORM_FILE_RESULT_H_
 
 #include <string>
+#include <utility>
 
 namespace kuronel {
 
@@ -29,15 +30,26 @@ enum class Wording { kEnglish, kJapanese };
 const char* OperationText(FileOperation operation,
                           Wording wording = Wording::kEnglish);
 
-// Why an operation failed where the errno cannot say it.
+// Why an operation failed: the system's errno, or a cause of the program's
+// own, which no errno stands for.
 enum class FailureCause {
-  kSystem,        // the errno's text
-  kCopyDiffers,   // the copy, read back, differs from its source
-  kSourceChanged,  // the source was written to while it was copied
-  kNotAFile,      // the source is a FIFO, socket or device, not a file
+  kSystem,           // the errno's text ("unknown error" where there is none)
+  kCopyDiffers,      // the copy, read back, differs from its source
+  kSourceChanged,    // the source was written to while it was copied
+  kNotAFile,         // a folder, FIFO, socket or device, not a regular file
   kSourceDriveGone,  // the source's drive was pulled out or cannot be read
                      // (the errno, where there is one, follows)
-  kOutcomeOnly,   // nothing failed but what the outcome says
+  kOutcomeOnly,      // nothing failed but what the outcome says
+  kNoPath,           // the path is empty
+  kNotAFolder,       // something other than a folder stands at a folder's name
+  kNameTaken,        // something stands at the copy's name already
+  kMarkedReadOnly,   // the file is marked read-only, so it is not deleted
+  kReadOnlyNotKept,  // the drive took the read-only mark and kept nothing
+  kCopyWrongLength,  // the copy as written is not as long as its source
+  kNothingWritten,   // a write took none of the bytes and gave no reason
+  kEndedEarly,       // the file ended before the length it has
+  kCopyReplaced,     // another file stands at the copy's name now
+  kUnsoundDataMap,   // the drive's answer of where the data lies is nonsense
 };
 
 // What became of the files after a failure, where the row's state alone
@@ -57,29 +69,37 @@ enum class FailureOutcome {
 
 // The outcome of a file operation: success, or which operation failed on
 // which path and why (the errno, or a cause of the program's own), and what
-// became of the files.
-class FileResult {
+// became of the files. A failure is a failure whatever its errno: 0 where
+// the system gave none.
+class [[nodiscard]] FileResult {
  public:
   FileResult() = default;  // success
   FileResult(FileOperation operation, std::string path, int error,
              FailureCause cause = FailureCause::kSystem)
-      : operation_(operation),
+      : failed_(true),
+        operation_(operation),
         path_(std::move(path)),
         error_(error),
         cause_(cause) {}
+  // A failure of the program's own cause, with no errno behind it.
+  FileResult(FileOperation operation, std::string path, FailureCause cause)
+      : FileResult(operation, std::move(path), 0, cause) {}
 
-  bool ok() const { return error_ == 0; }
+  bool ok() const { return !failed_; }
   FileOperation operation() const { return operation_; }
   const std::string& path() const { return path_; }
+  // The system's reason, 0 where there is none.
   int error() const { return error_; }
   FailureCause cause() const { return cause_; }
   FailureOutcome outcome() const { return outcome_; }
   // The same failure, with what became of the files.
   FileResult WithOutcome(FailureOutcome outcome) const;
   // The same failure of a copy that was to be removed for it, and could not
-  // be (`error`): the reason says so, and that the copy stays at `copy`.
+  // be (the errno `error`, 0 where the system gave none): the reason says
+  // so, and that the copy stays at `copy`.
   FileResult WithCopyLeftBehind(const std::string& copy, int error) const;
-  // 0, or why the copy that failed could not be removed.
+  // True when the failed copy could not be removed (WithCopyLeftBehind).
+  bool copy_left_behind() const { return !left_behind_path_.empty(); }
   int left_behind_error() const { return left_behind_error_; }
   // Why it failed, then what became of the files: "Operation not supported;
   // the source was deleted".
@@ -89,6 +109,7 @@ class FileResult {
   std::string Describe(Wording wording = Wording::kEnglish) const;
 
  private:
+  bool failed_ = false;
   FileOperation operation_ = FileOperation::kOpen;
   std::string path_;
   int error_ = 0;

@@ -40,5 +40,42 @@ TEST(FileResultTest, AJapaneseLocaleGivesJapaneseReasons) {
       << kept_text;
 }
 
+// A failure is one by itself: built with no errno it still fails, and its
+// reason is the program's own cause in each wording, or "unknown error".
+TEST(FileResultTest, AFailureIsOneWhateverItsErrno) {
+  const struct {
+    FileResult result;
+    const char* english;
+    const char* japanese;
+  } cases[] = {
+      {FileResult(FileOperation::kDelete, "/c/a.JPG", 0), "unknown error",
+       "不明なエラー"},
+      {FileResult(FileOperation::kOpen, "/c/a.JPG", FailureCause::kNotAFile),
+       "not a regular file", "通常のファイルではありません"},
+      {FileResult(FileOperation::kDelete, "/c/a.JPG",
+                  FailureCause::kOutcomeOnly)
+           .WithOutcome(FailureOutcome::kSourceKeptUnproven),
+       "the source was kept: the copy could not be proven a whole, separate "
+       "copy of it",
+       "コピーが元のファイルの完全な別のコピーだと確かめられないため、"
+       "元のファイルを残しました"},
+      {FileResult(FileOperation::kVerify, "/d/a0.JPG",
+                  FailureCause::kCopyDiffers)
+           .WithCopyLeftBehind("/d/a0.JPG", 0),
+       "the copy read back differs from its source; the copy could not be "
+       "removed and stays at /d/a0.JPG (unknown error)",
+       "読み戻したコピーが元のファイルと違います。コピーを削除できず、"
+       "次の場所に残っています: /d/a0.JPG (不明なエラー)"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(c.result.ok()) << c.english;
+    EXPECT_EQ(c.result.error(), 0);
+    EXPECT_EQ(c.result.Reason(Wording::kEnglish), c.english);
+    EXPECT_EQ(c.result.Reason(Wording::kJapanese), c.japanese);
+  }
+  EXPECT_TRUE(FileResult().ok());
+  EXPECT_EQ(FileResult().Describe(), "");
+}
+
 }  // namespace
 }  // namespace kuronel

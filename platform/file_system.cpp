@@ -70,7 +70,9 @@ bool RealFileSystem::DirectoryExists(const std::string& path) {
 }
 
 FileResult RealFileSystem::CreateDirectories(const std::string& path) {
-  if (path.empty()) return FileResult(FileOperation::kCreateFolder, path, ENOENT);
+  if (path.empty())
+    return FileResult(FileOperation::kCreateFolder, path,
+                      FailureCause::kNoPath);
   // Each prefix ending before a "/", then the whole path.
   for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
     std::string prefix = path.substr(0, end);
@@ -85,14 +87,17 @@ FileResult RealFileSystem::CreateDirectories(const std::string& path) {
       } else {
         const int error = errno;
         if (!DirectoryExists(prefix))
-          return FileResult(FileOperation::kCreateFolder, prefix,
-                            error == EEXIST ? ENOTDIR : error);
+          return error == EEXIST
+                     ? FileResult(FileOperation::kCreateFolder, prefix,
+                                  FailureCause::kNotAFolder)
+                     : FileResult(FileOperation::kCreateFolder, prefix, error);
       }
     }
     if (end == std::string::npos) break;
   }
   if (DirectoryExists(path)) return FileResult();
-  return FileResult(FileOperation::kCreateFolder, path, ENOTDIR);
+  return FileResult(FileOperation::kCreateFolder, path,
+                    FailureCause::kNotAFolder);
 }
 
 CopyProof RealFileSystem::ProofOfCopiesOn(const std::string& path) {
@@ -218,12 +223,14 @@ FileResult RealFileSystem::FlushFolder(const std::string& path) {
   return FileResult();
 }
 
-int RealFileSystem::FileError(const std::string& path) {
+FileResult RealFileSystem::FileError(const std::string& path) {
+  if (path.empty())
+    return FileResult(FileOperation::kOpen, path, FailureCause::kNoPath);
   struct stat st;
-  if (path.empty()) return ENOENT;
-  if (calls_.Stat(path, st) != 0) return errno;
-  if (S_ISREG(st.st_mode)) return 0;
-  return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  if (calls_.Stat(path, st) != 0)
+    return FileResult(FileOperation::kOpen, path, errno);
+  if (S_ISREG(st.st_mode)) return FileResult();
+  return FileResult(FileOperation::kOpen, path, FailureCause::kNotAFile);
 }
 
 void RealFileSystem::ReadAheadFile(const std::string& path) {

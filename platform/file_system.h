@@ -55,7 +55,7 @@ using CopyProgress =
 // The outcome of CopyFileNoReplace. The source as seen when the copy began
 // and when its data had been read lets the caller refuse to delete a source
 // that changed under the copy.
-struct CopyResult {
+struct [[nodiscard]] CopyResult {
   bool ok = false;
   FileResult failure;  // which step failed, on which path, and why
   FileInfo source_before;
@@ -201,12 +201,13 @@ class FileSystem {
   virtual FileResult FlushFile(const std::string& path) = 0;
   // Makes the names in the folder `path` durable, by fsync of the folder.
   virtual FileResult FlushFolder(const std::string& path) = 0;
-  // Why no regular file stands at `path` (links followed): ENOENT when
-  // nothing does, EISDIR for a folder, EINVAL for anything else, or the
-  // drive's own error (ENOTCONN for a FUSE drive whose driver has gone,
-  // EIO); 0 when one does.
-  virtual int FileError(const std::string& path) {
-    return FileExists(path) ? 0 : ENOENT;
+  // Why no regular file stands at `path` (links followed), as a failure to
+  // open it: the drive's errno (ENOENT when nothing does, ENOTCONN for a
+  // FUSE drive whose driver has gone, EIO), kNotAFile for a folder or
+  // anything else, kNoPath for an empty path; success when one does.
+  virtual FileResult FileError(const std::string& path) {
+    if (FileExists(path)) return FileResult();
+    return FileResult(FileOperation::kOpen, path, FailureCause::kNotAFile);
   }
   // What a flushed copy's read-back proves on the drive holding `path`:
   // whether the copy would outlive a power cut and was read from the
@@ -292,7 +293,7 @@ class RealFileSystem : public FileSystem {
   int RemoveStaleTemporaries(const std::string& folder) override;
   FileResult FlushFile(const std::string& path) override;
   FileResult FlushFolder(const std::string& path) override;
-  int FileError(const std::string& path) override;
+  FileResult FileError(const std::string& path) override;
   void ReadAheadFile(const std::string& path) override;
   CopyProof ProofOfCopiesOn(const std::string& path) override;
   bool KeepsReadOnlyMarks(const std::string& folder) override;

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <functional>
 #include <string>
 
 #include "gtest/gtest.h"
@@ -109,14 +111,47 @@ TEST(FileSystemTest, FileErrorSaysWhyNoFileIsThere) {
   FaultyFileSystem fs;
   std::string file = dir.WriteFile("a.jpg", "x");
   ASSERT_EQ(symlink("missing", dir.Path("dangling.jpg").c_str()), 0);
-  EXPECT_EQ(fs.FileError(file), 0);
-  EXPECT_EQ(fs.FileError(dir.Path("none")), ENOENT);
-  EXPECT_EQ(fs.FileError(dir.Path("dangling.jpg")), ENOENT);
-  EXPECT_EQ(fs.FileError(dir.path()), EISDIR);
-  EXPECT_EQ(fs.FileError(file + "/x"), ENOTDIR);
+  EXPECT_TRUE(fs.FileError(file).ok());
+  const struct {
+    std::string path;
+    int error;
+    FailureCause cause;
+  } cases[] = {
+      {dir.Path("none"), ENOENT, FailureCause::kSystem},
+      {dir.Path("dangling.jpg"), ENOENT, FailureCause::kSystem},
+      {dir.path(), 0, FailureCause::kNotAFile},
+      {file + "/x", ENOTDIR, FailureCause::kSystem},
+  };
+  for (const auto& c : cases) {
+    const FileResult why = fs.FileError(c.path);
+    EXPECT_FALSE(why.ok()) << c.path;
+    EXPECT_EQ(why.error(), c.error) << c.path;
+    EXPECT_EQ(why.cause(), c.cause) << c.path;
+  }
   // A FUSE drive whose driver is gone.
   fs.FailSystemCall(FaultyFileSystem::SystemCall::kStat, 0, ENOTCONN);
-  EXPECT_EQ(fs.FileError(file), ENOTCONN);
+  EXPECT_EQ(fs.FileError(file).error(), ENOTCONN);
+}
+
+// An empty path is a failure of its own, whatever errno held before.
+TEST(FileSystemTest, AnEmptyPathFails) {
+  RealFileSystem fs{RealSystemCalls()};
+  const struct {
+    const char* what;
+    std::function<FileResult()> call;
+  } cases[] = {
+      {"delete", [&] { return fs.DeleteFile(""); }},
+      {"make read-only", [&] { return fs.SetReadOnly(""); }},
+      {"create folder", [&] { return fs.CreateDirectories(""); }},
+      {"file error", [&] { return fs.FileError(""); }},
+  };
+  for (const auto& c : cases) {
+    errno = 0;
+    const FileResult result = c.call();
+    EXPECT_FALSE(result.ok()) << c.what;
+    EXPECT_EQ(result.cause(), FailureCause::kNoPath) << c.what;
+    EXPECT_EQ(result.Reason(), "the path is empty") << c.what;
+  }
 }
 
 TEST(FileSystemTest, ParentFolder) {

@@ -111,7 +111,8 @@ bool WriteAll(SystemCalls& calls, int fd, std::string_view data) {
     const ssize_t written = calls.Write(fd, data.data(), data.size());
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) {
-      if (written == 0) errno = EIO;
+      // A write that took nothing gave no reason: none is made up for it.
+      if (written == 0) errno = 0;
       return false;
     }
     data.remove_prefix(static_cast<std::size_t>(written));

@@ -87,7 +87,9 @@ enum class PathKind { kNothing, kFile, kFolder, kOther };
 // dangling one too); kNothing also when the path cannot be reached.
 PathKind KindAt(const std::string& path, bool follow_links, SystemCalls& calls);
 
-// Writes all of `data`, resuming after partial writes; false with errno.
+// Writes all of `data`, resuming after partial writes; false with errno,
+// which is 0 where a write took none of the bytes and gave no reason
+// (FailureCause::kNothingWritten).
 bool WriteAll(SystemCalls& calls, int fd, std::string_view data);
 
 // fsync of a folder, which makes the names made in it durable: 0 or errno.

@@ -9,7 +9,7 @@ namespace kuronel {
 // The outcome of a core operation that can fail: success, or failure with a
 // message the user may read. The core reports file-system trouble this way
 // instead of throwing.
-class Status {
+class [[nodiscard]] Status {
  public:
   static Status Ok() { return Status(); }
   static Status Error(std::string message) {

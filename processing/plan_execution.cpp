@@ -91,7 +91,7 @@ FileResult SourceKept(
           ? FailureOutcome::kSourceKeptReadBackFromMemory
           : unproven;
   if (!earlier.ok()) return earlier.WithOutcome(kept);
-  return FileResult(FileOperation::kDelete, source_path, ECANCELED,
+  return FileResult(FileOperation::kDelete, source_path,
                     FailureCause::kOutcomeOnly)
       .WithOutcome(kept);
 }
@@ -189,7 +189,10 @@ constexpr int kTargetNameAttempts = 16;
 // A copy that found its name taken by another program: it goes to the next
 // free one.
 bool NameTakenMeanwhile(const CopyResult& copy) {
-  return !copy.ok && !copy.pending && copy.failure.error() == EEXIST;
+  if (copy.ok || copy.pending) return false;
+  return copy.failure.cause() == FailureCause::kNameTaken ||
+         (copy.failure.cause() == FailureCause::kSystem &&
+          copy.failure.error() == EEXIST);
 }
 
 // Chooses the name each row's file goes to: the first free variant of its
@@ -376,7 +379,10 @@ void RenameOrCopy(const std::string& source_path,
         planned.moved = true;
         return;
       }
-      FlushRenamedFolders(planned.target_path, source_path, file_system);
+      // Best effort: the row fails already, and a move back that the disk
+      // forgets leaves the file whole under its new name, not lost.
+      static_cast<void>(
+          FlushRenamedFolders(planned.target_path, source_path, file_system));
       return;
     }
     if (batch != nullptr) {
@@ -490,10 +496,12 @@ void RecordCopy(const PlannedCopy& planned, const Settings& options,
 // True when the drive of the source at `path` is gone, as when a card is
 // pulled out during a run: its FUSE driver has ended (ENOTCONN), the device
 // is gone (ENODEV, ENXIO) or cannot be read (EIO), or the folder of the
-// source is gone with the mount point a desktop removes. `error` is the
+// source is gone with the mount point a desktop removes. `why` is the
 // drive's answer for the file (FileSystem::FileError).
-bool SourceDriveGone(const std::string& path, int error,
+bool SourceDriveGone(const std::string& path, const FileResult& why,
                      FileSystem& file_system) {
+  if (why.ok() || why.cause() != FailureCause::kSystem) return false;
+  const int error = why.error();
   if (error == ENOTCONN || error == ENODEV || error == ENXIO || error == EIO)
     return true;
   return error == ENOENT && !file_system.DirectoryExists(ParentFolder(path));
@@ -506,10 +514,11 @@ void NameAGoneSourceDrive(const std::string& source_path, PlannedCopy& planned,
   if (planned.copy.ok || planned.moved || planned.attribute_only ||
       planned.copy.pending)
     return;
-  const int error = file_system.FileError(source_path);
-  if (error == 0 || !SourceDriveGone(source_path, error, file_system)) return;
-  planned.copy.failure = FileResult(FileOperation::kRead, source_path, error,
-                                    FailureCause::kSourceDriveGone);
+  const FileResult why = file_system.FileError(source_path);
+  if (!SourceDriveGone(source_path, why, file_system)) return;
+  planned.copy.failure =
+      FileResult(FileOperation::kRead, source_path, why.error(),
+                 FailureCause::kSourceDriveGone);
 }
 
 // Handles the rows of one batch and reports them, in order. Their copies
@@ -593,12 +602,15 @@ class BatchRun {
     const std::string folder = ParentFolder(row.NewPath);
     if (!file_system_.FileExists(row.SourcePath)) {
       row.State = RowState::kNotFound;
-      const int error = file_system_.FileError(row.SourcePath);
-      row.failure = FileResult(
-          FileOperation::kOpen, row.SourcePath, error != 0 ? error : ENOENT,
-          SourceDriveGone(row.SourcePath, error, file_system_)
-              ? FailureCause::kSourceDriveGone
-                                                 : FailureCause::kSystem);
+      // No regular file when it was asked for, whatever stands there now.
+      FileResult why = file_system_.FileError(row.SourcePath);
+      if (why.ok())
+        why = FileResult(FileOperation::kOpen, row.SourcePath,
+                         FailureCause::kNotAFile);
+      else if (SourceDriveGone(row.SourcePath, why, file_system_))
+        why = FileResult(FileOperation::kOpen, row.SourcePath, why.error(),
+                         FailureCause::kSourceDriveGone);
+      row.failure = why;
     } else if (!FolderReady(folder, row)) {
       row.State = RowState::kDirError;
     } else if (SkipsAsImported(row, folder)) {

@@ -212,7 +212,8 @@ TEST(PlanExecutionTest, MissingSourceAndUncreatableFolder) {
   EXPECT_EQ(plan[0].failure.Describe(),
             gone + ": open: " + std::strerror(ENOENT));
   EXPECT_EQ(plan[1].failure.Describe(),
-            dir.Path("file") + ": create folder: " + std::strerror(ENOTDIR));
+            dir.Path("file") +
+                ": create folder: something other than a folder has the name");
   EXPECT_TRUE(plan[2].failure.ok());
   EXPECT_EQ(ReadFile(blocked), "b");  // neither copied nor deleted
   EXPECT_EQ(FolderEntries(dir.Path("d")), std::set<std::string>{"a2.JPG"});
@@ -517,66 +518,76 @@ TEST(PlanExecutionTest, RowsAreReportedInOrderOnceTheirCopiesAreDone) {
   EXPECT_EQ(reported, in_order);
 }
 
-// Another program takes a name while the copies of its batch wait for
-// their flush: the copy goes to the next free name, the other file stays,
-// and every later row of the batch keeps its own copy.
+// Another program takes a name just before its copy begins, or while the
+// copies of its batch wait for their flush: the copy goes to the next free
+// name, the other file stays, and every later row of the batch keeps its
+// own copy.
 TEST(PlanExecutionTest, ANameTakenBeforeItsBatchIsFlushedGoesToTheNextFree) {
-  // The name goes when the second batch (the first is the first row alone)
-  // is to be flushed.
+  // The name goes in the second batch (the first is the first row alone):
+  // as its copy is added, or when the batch is to be flushed.
   class TakenAtFlush : public RealFileSystem {
    public:
-    explicit TakenAtFlush(std::string name)
-        : RealFileSystem(RealSystemCalls()), name_(std::move(name)) {}
+    TakenAtFlush(std::string name, bool at_add)
+        : RealFileSystem(RealSystemCalls()),
+          name_(std::move(name)),
+          at_add_(at_add) {}
     std::unique_ptr<CopyBatch> NewCopyBatch(bool mark_read_only) override {
       return std::make_unique<Batch>(
-          ++batches_ == 2 ? name_ : "",
+          ++batches_ == 2 ? name_ : "", at_add_,
           RealFileSystem::NewCopyBatch(mark_read_only));
     }
 
    private:
     struct Batch : CopyBatch {
-      Batch(std::string name, std::unique_ptr<CopyBatch> real)
-          : name(std::move(name)), real(std::move(real)) {}
+      Batch(std::string name, bool at_add, std::unique_ptr<CopyBatch> real)
+          : name(std::move(name)), at_add(at_add), real(std::move(real)) {}
       Ticket Add(const std::string& source, const std::string& target,
                  bool goes, const CopyProgress& progress) override {
+        if (at_add && target == name) std::ofstream(name) << "theirs";
         return real->Add(source, target, goes, progress);
       }
       const CopyResult& Result(Ticket t) const override {
         return real->Result(t);
       }
       void Finish() override {
-        if (!name.empty()) std::ofstream(name) << "theirs";
+        if (!at_add && !name.empty()) std::ofstream(name) << "theirs";
         real->Finish();
       }
       bool FinishesAside() const override { return real->FinishesAside(); }
       std::string name;
+      bool at_add;
       std::unique_ptr<CopyBatch> real;
     };
     std::string name_;
+    bool at_add_;
     int batches_ = 0;
   };
-  TempDir dir;
-  ProcessingPlan plan;
-  for (const char* name : {"a", "b", "c"}) {
-    plan.push_back({dir.WriteFile(std::string("c/") + name + ".JPG", name),
-                    dir.Path(std::string("d/") + name + "0.JPG"),
-                    RowState::kUnprocessed});
+  for (bool at_add : {false, true}) {
+    SCOPED_TRACE(at_add ? "taken as the copy is added" : "taken at the flush");
+    TempDir dir;
+    ProcessingPlan plan;
+    for (const char* name : {"a", "b", "c"}) {
+      plan.push_back({dir.WriteFile(std::string("c/") + name + ".JPG", name),
+                      dir.Path(std::string("d/") + name + "0.JPG"),
+                      RowState::kUnprocessed});
+    }
+    TakenAtFlush fs(dir.Path("d/b0.JPG"), at_add);
+    RunPlan(plan, Options(true, true, false, true), fs, {});
+    for (const PlanRow& row : plan) EXPECT_EQ(row.State, RowState::kCopied);
+    EXPECT_EQ(plan[1].TargetPath, dir.Path("d/b01.JPG"));
+    EXPECT_EQ(ReadFile(dir.Path("d/b0.JPG")), "theirs");
+    EXPECT_EQ(ReadFile(dir.Path("d/b01.JPG")), "b");
+    EXPECT_EQ(ReadFile(dir.Path("d/c0.JPG")), "c");
   }
-  TakenAtFlush fs(dir.Path("d/b0.JPG"));
-  RunPlan(plan, Options(true, true, false, true), fs, {});
-  for (const PlanRow& row : plan) EXPECT_EQ(row.State, RowState::kCopied);
-  EXPECT_EQ(plan[1].TargetPath, dir.Path("d/b01.JPG"));
-  EXPECT_EQ(ReadFile(dir.Path("d/b0.JPG")), "theirs");
-  EXPECT_EQ(ReadFile(dir.Path("d/b01.JPG")), "b");
-  EXPECT_EQ(ReadFile(dir.Path("d/c0.JPG")), "c");
 }
 
 // A card whose reads fail, pulled out in the middle of a copy: asked for
 // the file afterwards, its drive answers `error`.
 class PulledCard : public FaultyFileSystem {
  public:
-  int FileError(const std::string& path) override {
-    return SystemCallFaultStruck() ? EIO : FaultyFileSystem::FileError(path);
+  FileResult FileError(const std::string& path) override {
+    return SystemCallFaultStruck() ? FileResult(FileOperation::kOpen, path, EIO)
+                                   : FaultyFileSystem::FileError(path);
   }
 };
 

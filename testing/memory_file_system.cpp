@@ -32,7 +32,8 @@ FileInfo MemoryFileSystem::InfoOf(const Node& node) const {
 
 void MemoryFileSystem::WriteFile(const std::string& path,
                                  const std::string& contents) {
-  CreateDirectories(ParentFolder(Normal(path)));
+  // The test's own tree: a file in the way of a folder is its own doing.
+  static_cast<void>(CreateDirectories(ParentFolder(Normal(path))));
   nodes_[Normal(path)] = Node{false, contents, 0644, next_inode_++};
 }
 
@@ -65,7 +66,8 @@ FileResult MemoryFileSystem::CreateDirectories(const std::string& path) {
   if (FileResult parent = CreateDirectories(ParentFolder(normal)); !parent.ok())
     return parent;
   if (NameTaken(normal))
-    return FileResult(FileOperation::kCreateFolder, normal, ENOTDIR);
+    return FileResult(FileOperation::kCreateFolder, normal,
+                      FailureCause::kNotAFolder);
   nodes_[normal] = Node{true, "", 0755, next_inode_++};
   return FileResult();
 }
@@ -81,7 +83,8 @@ CopyResult MemoryFileSystem::CopyFileNoReplace(const std::string& source,
     return result;
   }
   if (NameTaken(target)) {
-    result.failure = FileResult(FileOperation::kName, target, EEXIST);
+    result.failure =
+        FileResult(FileOperation::kName, target, FailureCause::kNameTaken);
     return result;
   }
   if (!DirectoryExists(ParentFolder(Normal(target)))) {
@@ -124,12 +127,21 @@ FileResult MemoryFileSystem::SetReadOnly(const std::string& path) {
 
 FileResult MemoryFileSystem::DeleteFile(const std::string& path) {
   auto it = nodes_.find(Normal(path));
-  if (it == nodes_.end() || it->second.folder)
+  if (it == nodes_.end())
     return FileResult(FileOperation::kDelete, path, ENOENT);
+  if (it->second.folder)
+    return FileResult(FileOperation::kDelete, path, FailureCause::kNotAFile);
   if ((it->second.mode & 0200) == 0)
-    return FileResult(FileOperation::kDelete, path, EPERM);
+    return FileResult(FileOperation::kDelete, path,
+                      FailureCause::kMarkedReadOnly);
   nodes_.erase(it);
   return FileResult();
+}
+
+FileResult MemoryFileSystem::FileError(const std::string& path) {
+  if (FileExists(path)) return FileResult();
+  if (!NameTaken(path)) return FileResult(FileOperation::kOpen, path, ENOENT);
+  return FileResult(FileOperation::kOpen, path, FailureCause::kNotAFile);
 }
 
 bool MemoryFileSystem::Stat(const std::string& path, FileInfo& info) {

@@ -38,6 +38,7 @@ class MemoryFileSystem : public FileSystem {
                          const std::string& target) override;
   FileResult SetReadOnly(const std::string& path) override;
   FileResult DeleteFile(const std::string& path) override;
+  FileResult FileError(const std::string& path) override;
   bool Stat(const std::string& path, FileInfo& info) override;
   bool SameContent(const std::string& first,
                    const std::string& second) override;
