@@ -33,6 +33,8 @@ BENCH_PACKAGES := hyperfine libimage-exiftool-perl jhead exiv2 time
 SCREENSHOT_PACKAGES := xvfb xauth openbox x11-utils chromium
 # Extra packages for make lint: the static analyser.
 LINT_PACKAGES := clang-tidy
+# Extra packages for make format-check: the formatter.
+FORMAT_PACKAGES := clang-format
 # Extra packages for make icons: the SVG renderer.
 ICON_PACKAGES := librsvg2-bin
 
@@ -45,7 +47,7 @@ JOBS ?= $(shell nproc)
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run test test-asan stress fuzz lint bench-deps clean install uninstall deb screenshots icons
+.PHONY: all deps build run test test-asan stress fuzz lint format format-check bench-deps clean install uninstall deb screenshots icons
 
 all: build
 
@@ -120,6 +122,16 @@ lint: build
 	$(call install_missing,$(LINT_PACKAGES))
 	git ls-files '*.cpp' | grep -v -e '_test\.cpp$$' -e '^bench/' -e '^fuzz/' | \
 	  xargs -P $(JOBS) -n 8 clang-tidy -p $(BUILD_DIR) --quiet
+
+# Every C++ file of the repository as .clang-format lays it out: format-check
+# fails on the first difference, format rewrites the files.
+format:
+	$(call install_missing,$(FORMAT_PACKAGES))
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check:
+	$(call install_missing,$(FORMAT_PACKAGES))
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 bench-deps: deps
 	$(call install_missing,$(BENCH_PACKAGES))

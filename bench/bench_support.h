@@ -9,9 +9,9 @@ namespace kuronel::bench {
 
 // The options every benchmark program takes.
 struct BenchOptions {
-  std::string card;      // --card DIR: an existing card
-  size_t files = 100000; // --files N: the size of a card made for the run
-  int runs = 5;          // --runs R
+  std::string card;        // --card DIR: an existing card
+  size_t files = 100000;   // --files N: the size of a card made for the run
+  int runs = 5;            // --runs R
   bool breakdown = false;  // --breakdown, where the program offers it
 };
 

@@ -118,14 +118,13 @@ int Run(const BenchOptions& options) {
     const double seconds = TimeRuns(
         options.runs, [] {},
         [&] {
-          ApplyPermutation(catalogue,
-                           ClickedColumnOrder(
-                               catalogue.size(),
-                               [&](size_t row) {
-                                 return CatalogueColumnText(catalogue[row],
-                                                            column);
-                               },
-                               column, sort));
+          ApplyPermutation(catalogue, ClickedColumnOrder(
+                                          catalogue.size(),
+                                          [&](size_t row) {
+                                            return CatalogueColumnText(
+                                                catalogue[row], column);
+                                          },
+                                          column, sort));
         });
     std::printf("column %d click sort: %.4f s (target < 0.3)\n", column,
                 seconds);

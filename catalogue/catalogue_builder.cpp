@@ -222,8 +222,7 @@ size_t RemoveDuplicateRows(FileCatalogue& catalogue) {
   return removed;
 }
 
-std::string UnreadableMessage(const UnreadablePaths& unreadable,
-                              size_t shown) {
+std::string UnreadableMessage(const UnreadablePaths& unreadable, size_t shown) {
   std::string message = std::to_string(unreadable.size()) +
                         "個のフォルダまたはファイルを読み込めませんでした。";
   for (size_t i = 0; i < unreadable.size() && i < shown; ++i) {

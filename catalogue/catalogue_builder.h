@@ -31,8 +31,8 @@ struct BuildOptions {
 };
 
 // The build options that follow from the processing options: Exif dates as
-// chosen (of RAW and HEIF photos too with IncludeRawHeifMp4), and the destination left out when the copies go into date folders
-// under it.
+// chosen (of RAW and HEIF photos too with IncludeRawHeifMp4), and the
+// destination left out when the copies go into date folders under it.
 BuildOptions BuildOptionsFor(const Settings& settings);
 
 struct BuildOutcome {

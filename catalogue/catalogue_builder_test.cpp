@@ -173,8 +173,8 @@ TEST(BuildCatalogueTest, ManyPhotosAreDatedAsInOnePass) {
       for (int i = 0; i < count; ++i, ++n) {
         const std::string name = "F" + std::to_string(n) + ".JPG";
         opened_once[name] = 1;
-        const bool movie = layout.folders.size() == 2 ? folder == "a/b"
-                                                      : n % 4 == 1;
+        const bool movie =
+            layout.folders.size() == 2 ? folder == "a/b" : n % 4 == 1;
         const int day = 1 + n % 28, minute = n % 60;
         char date[32];
         std::snprintf(date, sizeof date, "2001:03:%02d 10:%02d:07", day,
@@ -184,12 +184,11 @@ TEST(BuildCatalogueTest, ManyPhotosAreDatedAsInOnePass) {
           path = dir.WriteFile(folder + "/" + name, "movie");
         } else {
           const bool usable = n % 4 != 2;
-          path = CopyCanonChanged(dir, folder + "/" + name,
-                                  [&](std::string& bytes, size_t entry) {
-                                    SetCanonDate(bytes, entry,
-                                                 usable ? date
-                                                        : "0000:00:00 00:00:00");
-                                  });
+          path = CopyCanonChanged(
+              dir, folder + "/" + name, [&](std::string& bytes, size_t entry) {
+                SetCanonDate(bytes, entry,
+                             usable ? date : "0000:00:00 00:00:00");
+              });
           if (usable) {
             std::snprintf(date, sizeof date, "2001/03/%02d 10:%02d:07", day,
                           minute);
@@ -208,9 +207,9 @@ TEST(BuildCatalogueTest, ManyPhotosAreDatedAsInOnePass) {
     std::map<std::string, std::string> timestamps;
     for (const CatalogueRow& row : build.rows) {
       timestamps[row.FileName] = row.Timestamp;
-      EXPECT_EQ(row.Folder + row.FileName,
-                dir.Path(row.Folder.substr(dir.path().size() + 1)) +
-                    row.FileName);
+      EXPECT_EQ(
+          row.Folder + row.FileName,
+          dir.Path(row.Folder.substr(dir.path().size() + 1)) + row.FileName);
     }
     EXPECT_EQ(timestamps, expected);
     EXPECT_EQ(build.BuildTexts(), layout.bars);
@@ -228,8 +227,9 @@ TEST(BuildCatalogueTest, ManyPhotosAreDatedAsInOnePass) {
 TEST(BuildCatalogueTest, AnExceptionWhileReadingTheCardReachesTheCaller) {
   TempDir dir;
   for (int i = 0; i < 100; ++i)
-    CopyTestFile(dir, kCanon,
-                 "f" + std::to_string(i % 4) + "/" + std::to_string(i) + ".JPG");
+    CopyTestFile(
+        dir, kCanon,
+        "f" + std::to_string(i % 4) + "/" + std::to_string(i) + ".JPG");
   for (bool use_exif_date : {false, true}) {
     Build build;
     EXPECT_THROW(
@@ -334,8 +334,8 @@ TEST(BuildCatalogueTest, SortsByTimestampInTheDirectionLeftByTheLastSort) {
   EXPECT_EQ(build.rows.back().FileName, "old.jpg");
 
   // A click on any column flips the direction for the next sort.
-  ClickedColumnOrder(build.rows.size(), [](size_t) { return ""; },
-                     kFolderColumn, build.sort);
+  ClickedColumnOrder(
+      build.rows.size(), [](size_t) { return ""; }, kFolderColumn, build.sort);
   build.rows.clear();
   build.Run(dir.path(), false);
   EXPECT_EQ(build.rows.front().FileName, "old.jpg");
@@ -403,13 +403,12 @@ TEST(BuildCatalogueTest, ReportsWhatCannotBeRead) {
     return text + UnreadableMessage(built.unreadable, 1);
   });
   chmod(dir.Path("card/locked").c_str(), 0755);
-  EXPECT_EQ(outcome,
-            "2 rows\n" + dir.Path("card/locked") + " " +
-                std::to_string(EACCES) + "\n" + dir.Path("card/secret.jpg") +
-                " " + std::to_string(EACCES) + "\n" +
-                "2個のフォルダまたはファイルを読み込めませんでした。\n" +
-                dir.Path("card/locked") + ": " + std::strerror(EACCES) +
-                "\nほか1個");
+  EXPECT_EQ(
+      outcome,
+      "2 rows\n" + dir.Path("card/locked") + " " + std::to_string(EACCES) +
+          "\n" + dir.Path("card/secret.jpg") + " " + std::to_string(EACCES) +
+          "\n" + "2個のフォルダまたはファイルを読み込めませんでした。\n" +
+          dir.Path("card/locked") + ": " + std::strerror(EACCES) + "\nほか1個");
 }
 
 TEST(RemoveDuplicateRowsTest, AddingAListedFolderOrItsParentListsEachFileOnce) {

@@ -70,7 +70,7 @@ std::string NothingToProcessMessage(const FileCatalogue& catalogue);
 using RowSelection = std::function<bool(size_t row)>;
 
 struct CheckCommandResult {
-  size_t count = 0;        // selected rows, already checked ones included
+  size_t count = 0;         // selected rows, already checked ones included
   std::string status_text;  // the count, then the command's text
 };
 

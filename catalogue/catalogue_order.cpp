@@ -140,8 +140,8 @@ void SortCatalogue(FileCatalogue& catalogue, const SortState& state) {
 std::vector<size_t> ClickedColumnOrder(size_t count, const RowText& text_of,
                                        int column, SortState& state) {
   state.SortColumn = column;
-  std::vector<size_t> order = SortPermutation(count, text_of,
-                                              state.SortAscending);
+  std::vector<size_t> order =
+      SortPermutation(count, text_of, state.SortAscending);
   state.SortAscending = !state.SortAscending;
   return order;
 }

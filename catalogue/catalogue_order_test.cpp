@@ -30,13 +30,13 @@ int Sign(int value) { return (value > 0) - (value < 0); }
 
 // A header click on the main list, as the window makes it.
 void Click(FileCatalogue& catalogue, int column, SortState& state) {
-  ApplyPermutation(catalogue,
-                   ClickedColumnOrder(
-                       catalogue.size(),
-                       [&](size_t row) {
-                         return CatalogueColumnText(catalogue[row], column);
-                       },
-                       column, state));
+  ApplyPermutation(catalogue, ClickedColumnOrder(
+                                  catalogue.size(),
+                                  [&](size_t row) {
+                                    return CatalogueColumnText(catalogue[row],
+                                                               column);
+                                  },
+                                  column, state));
 }
 
 struct CompareCase {

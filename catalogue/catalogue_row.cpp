@@ -6,8 +6,12 @@ namespace kuronel {
 
 CatalogueRow DatedRow(std::string folder, std::string name, const DateKey& date,
                       bool checked, FileIdentity identity) {
-  return CatalogueRow{DisplayKind(date), std::move(name), std::move(folder),
-                      TimestampText(date), checked,  identity,
+  return CatalogueRow{DisplayKind(date),
+                      std::move(name),
+                      std::move(folder),
+                      TimestampText(date),
+                      checked,
+                      identity,
                       date};
 }
 

@@ -151,9 +151,8 @@ class ExifDating {
     for (;;) {
       progress.ShowUpTo(done_.load(std::memory_order_relaxed));
       std::unique_lock lock(mutex_);
-      if (finished_changed_.wait_for(lock, kProgressInterval, [&] {
-            return finished_ == reader_count;
-          }))
+      if (finished_changed_.wait_for(lock, kProgressInterval,
+                                     [&] { return finished_ == reader_count; }))
         return;
     }
   }
@@ -164,8 +163,7 @@ class ExifDating {
     path.assign(folders_[file.folder]).append(name);
     // Only what its name says is a RAW or HEIF photo is read as one: a TIFF
     // scan, or a movie in a RAW maker's boxes, keeps its file time.
-    reader.SetReadsRawAndHeif(raw_and_heif_ &&
-                              IsRawOrHeifPhoto(name));
+    reader.SetReadsRawAndHeif(raw_and_heif_ && IsRawOrHeifPhoto(name));
     return ExifOrFileDate(path, file.modified_seconds, reader);
   }
 

@@ -58,8 +58,7 @@ struct FolderFiles {
   };
 
   std::string_view NameOf(const Entry& entry) const {
-    return std::string_view(names).substr(entry.name_offset,
-                                          entry.name_length);
+    return std::string_view(names).substr(entry.name_offset, entry.name_length);
   }
 
   std::string names;  // the names of all entries, one after another

@@ -41,8 +41,8 @@ std::string WalkProgressText(size_t index, size_t level_size);
 // link back up the tree cannot make the walk endless. Never entered: folders
 // on file systems the kernel makes up (/proc, /sys, /dev, ...), and the
 // folders `left_out` (by identity, however they are spelled) with everything
-// below them, unless one is the root itself. A folder that cannot be listed adds
-// nothing below it; a missing root leaves the root alone in the list.
+// below them, unless one is the root itself. A folder that cannot be listed
+// adds nothing below it; a missing root leaves the root alone in the list.
 // Progress texts go to `status` (may be empty).
 void WalkFolderTree(const std::string& root, FolderWorkList& work_list,
                     const StatusSink& status, SystemCalls& calls,

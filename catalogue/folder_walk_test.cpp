@@ -150,9 +150,9 @@ TEST(WalkFolderTreeTest, LeavesOutTheDestinationAndMadeUpFileSystems) {
   ASSERT_TRUE(sorted);
   EXPECT_THAT(WalkOf(dir.Path("card"), {*sorted}).work_list,
               ElementsAre(dir.Path("card"), dir.Path("card/DCIM")));
-  EXPECT_THAT(WalkOf(dir.Path("card/sorted"), {*sorted}).work_list,
-              ElementsAre(dir.Path("card/sorted"),
-                          dir.Path("card/sorted/2004_05_06")));
+  EXPECT_THAT(
+      WalkOf(dir.Path("card/sorted"), {*sorted}).work_list,
+      ElementsAre(dir.Path("card/sorted"), dir.Path("card/sorted/2004_05_06")));
 
   const std::string proc = dir.MakeDir("card/DCIM/proc");
   if (mount("proc", proc.c_str(), "proc", 0, nullptr) != 0)

@@ -55,8 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"Utf8AndShiftJisBytesKept",
                   "\"/写真/\x8e\xca\x90\x5e.jpg\"",
                   {"/写真/\x8e\xca\x90\x5e.jpg"}}),
-    [](const ::testing::TestParamInfo<SplitCase>& info) {
-      return std::string(info.param.name);
+    [](const ::testing::TestParamInfo<SplitCase>& test_info) {
+      return std::string(test_info.param.name);
     });
 
 }  // namespace

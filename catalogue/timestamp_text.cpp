@@ -10,7 +10,8 @@ bool IsLeapYear(int year) {
 }
 
 int DaysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30,
+                                  31, 31, 30, 31, 30, 31};
   return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 
@@ -110,7 +111,7 @@ std::string TimestampText(const DateKey& key) {
 std::string DisplayKind(const DateKey& key) {
   if (HasPlainFields(key)) {
     char text[10];
-    const int year_digits = key.year >= 1000 ? 4
+    const int year_digits = key.year >= 1000  ? 4
                             : key.year >= 100 ? 3
                             : key.year >= 10  ? 2
                                               : 1;

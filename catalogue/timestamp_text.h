@@ -22,7 +22,8 @@ struct DateKey {
   DateKey DayOnly() const { return DateKey{year, month, day, 0, 0, 0}; }
   // clang-tidy takes the 0 that a comparison made from this one (in
   // std::tuple's, for one) is checked against for a null pointer.
-  auto operator<=>(const DateKey&) const = default;  // NOLINT(modernize-use-nullptr)
+  auto operator<=>(const DateKey&) const =
+      default;  // NOLINT(modernize-use-nullptr)
 };
 
 // "YYYY/MM/DD HH:MM:SS" with a two-digit hour, or "YYYY/MM/DD" alone when the

@@ -39,8 +39,8 @@ TEST(TimestampTextTest, TextsAreThePrintfForms) {
       std::snprintf(text, sizeof text, "%04d/%02d/%02d", k.year, k.month,
                     k.day);
     } else {
-      std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d",
-                    k.year, k.month, k.day, k.hour, k.minute, k.second);
+      std::snprintf(text, sizeof text, "%04d/%02d/%02d %02d:%02d:%02d", k.year,
+                    k.month, k.day, k.hour, k.minute, k.second);
     }
     return std::string(text);
   };

@@ -72,7 +72,8 @@ class ByteReader {
   static Number Decode(const uint8_t* bytes) {
     Number value = 0;
     for (size_t i = 0; i < sizeof(Number); ++i) {
-      const uint8_t byte = kBigEndian ? bytes[i] : bytes[sizeof(Number) - 1 - i];
+      const uint8_t byte =
+          kBigEndian ? bytes[i] : bytes[sizeof(Number) - 1 - i];
       value = static_cast<Number>(value << 8 | byte);
     }
     return value;

@@ -19,7 +19,8 @@ size_t MemoryByteSource::ReadAt(uint64_t offset, uint8_t* out, size_t size) {
 void HeadBuffer::Reserve(size_t size, size_t keep) {
   if (size <= capacity_) return;
   auto grown = std::make_unique_for_overwrite<uint8_t[]>(size);
-  if (keep > 0) std::memcpy(grown.get(), data_.get(), std::min(keep, capacity_));
+  if (keep > 0)
+    std::memcpy(grown.get(), data_.get(), std::min(keep, capacity_));
   data_ = std::move(grown);
   capacity_ = size;
 }
@@ -73,7 +74,8 @@ bool FileByteSource::Open(const std::string& path, size_t head_size) {
 void FileByteSource::ReadHead(size_t head_size) {
   head_size_ = 0;
   set_window(nullptr, 0);
-  const size_t wanted = static_cast<size_t>(std::min<uint64_t>(head_size, size_));
+  const size_t wanted =
+      static_cast<size_t>(std::min<uint64_t>(head_size, size_));
   if (fd_ < 0 || wanted == 0) return;
   buffer_->Reserve(wanted, 0);
   head_size_ = ReadFully(calls_, fd_, 0, buffer_->data(), wanted, &error_);
@@ -87,7 +89,7 @@ void FileByteSource::ExtendHead() {
   if (fd_ < 0 || end <= head_size_) return;
   buffer_->Reserve(end, head_size_);
   head_size_ += ReadFully(calls_, fd_, head_size_, buffer_->data() + head_size_,
-                         end - head_size_, &error_);
+                          end - head_size_, &error_);
   set_window(buffer_->data(), head_size_);
 }
 

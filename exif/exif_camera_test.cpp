@@ -97,8 +97,8 @@ TEST_P(CameraFileTest, MatchesExiftool) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, CameraFileTest, ::testing::ValuesIn(kCameras),
-                         [](const auto& info) {
-                           std::string name = info.param.file;
+                         [](const auto& test_info) {
+                           std::string name = test_info.param.file;
                            for (char& ch : name)
                              if (!std::isalnum(static_cast<unsigned char>(ch)))
                                ch = '_';

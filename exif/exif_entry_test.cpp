@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
         EntryCase{"AsciiOffsetPastTheEnd", false, 2, 8, "\xF0\xFF\xFF\xFF"s, "", 0, 0, "", 0},
         EntryCase{"RationalCutByTheEnd", false, 5, 1, kAt0, "\x01\0\0\0\x02\0"s, 0, 0, "", 0},
         EntryCase{"LongOffsetPastTheEnd", false, 4, 2, "\xFF\xFF\xFF\xFF"s, "", 0, 0, "", 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test_info) { return std::string(test_info.param.name); });
 // clang-format on
 
 TEST(EntryValueTest, NonFiniteNumbersAreKept) {

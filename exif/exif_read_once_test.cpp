@@ -175,7 +175,10 @@ TEST_F(ReadOnceTest, SyntheticEdgeCases) {
        JpegBuilder().App1("http:/", "/ns.adobe.com/").Exif(dated).Build()},
       {"motorola.jpg", ExifJpeg(motorola)},
       // Cut inside the identifier, right after it, inside the TIFF header.
-      {"cut_id.jpg", JpegBuilder().Bytes("\xFF\xE1\x00\x10" "Exi").Build()},
+      {"cut_id.jpg", JpegBuilder()
+                         .Bytes("\xFF\xE1\x00\x10"
+                                "Exi")
+                         .Build()},
       {"cut_after_id.jpg", whole.substr(0, 12)},
       {"cut_header.jpg", whole.substr(0, 13)},
       {"cut_first_offset.jpg", whole.substr(0, 17)},
@@ -191,7 +194,8 @@ TEST_F(ReadOnceTest, SyntheticEdgeCases) {
       {"soi_only.jpg", "\xFF\xD8"},
   };
   std::vector<std::string> paths;
-  for (const auto& c : cases) paths.push_back(dir_.WriteFile(c.name, c.contents));
+  for (const auto& c : cases)
+    paths.push_back(dir_.WriteFile(c.name, c.contents));
   paths.push_back(dir_.MakeDir("folder.jpg"));
   paths.push_back(dir_.Path("missing.jpg"));
   paths.push_back("");
@@ -201,8 +205,8 @@ TEST_F(ReadOnceTest, SyntheticEdgeCases) {
   ExpectSameReadOfAll(paths);
 
   // The far directories are really read: the date behind the gap is found.
-  for (const char* name : {"far_inside_segment.jpg", "far_past_segment.jpg",
-                           "far_past_64k.jpg"}) {
+  for (const char* name :
+       {"far_inside_segment.jpg", "far_past_segment.jpg", "far_past_64k.jpg"}) {
     TExifInfo exif(RealSystemCalls());
     const ExifRead read = exif.ReadFileOnce(dir_.Path(name));
     ASSERT_TRUE(read.ok()) << name;

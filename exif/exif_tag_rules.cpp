@@ -237,7 +237,8 @@ void TExifInfo::ApplyTagRule(const DirectoryEntry& entry, LazyEntryValue& value,
     case exif_tag::kFocalLength:
       SetTextAndNumber(f.FocalLength, f.FocalLengthText, *value);
       break;
-    case exif_tag::kMakerNote:  // MakerNote: where its data lies, also for a short one.
+    case exif_tag::kMakerNote:  // MakerNote: where its data lies, also for a
+                                // short one.
       f.MakerNoteLength = entry.count;
       f.MakerNotePosition = static_cast<uint32_t>(tiff_start + entry.field);
       break;
@@ -280,7 +281,8 @@ void TExifInfo::ApplyTagRule(const DirectoryEntry& entry, LazyEntryValue& value,
       SetCode(f.FocalPlaneResolutionUnit, f.FocalPlaneResolutionUnitText,
               LabelTable::kResolutionUnit, *value);
       break;
-    case exif_tag::kExposureIndex:  // ExposureIndex stands after ISOSpeedRatings and wins.
+    case exif_tag::kExposureIndex:  // ExposureIndex stands after
+                                    // ISOSpeedRatings and wins.
       f.ISOSpeedRatings = RoundToLow16(value->Number);
       break;
     case exif_tag::kSensingMethod:

@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
         CommentCase{"UndefinedCode", "\0\0\0\0\0\0\0\0text"s, false, ""},
         CommentCase{"OtherCode", "SJIS\0\0\0\0text"s, false, ""},
         CommentCase{"CodeOnly", "ASCII\0\0\0"s, false, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test_info) { return std::string(test_info.param.name); });
 // clang-format on
 
 TEST(JisToShiftJisTest, MapsRowsAndCells) {

@@ -208,7 +208,8 @@ void CheckLoadSaveLoad(std::string_view bytes) {
   static StartupFolder folder;
   folder.WriteIni(bytes);
   kuronel::Settings loaded;
-  const kuronel::Status load = kuronel::LoadSettings(folder.path(), loaded, kuronel::RealSystemCalls());
+  const kuronel::Status load =
+      kuronel::LoadSettings(folder.path(), loaded, kuronel::RealSystemCalls());
   if (!load.ok()) {
     Check(!load.message().empty(), "a refused load says why");
     Check(loaded.TargetBackColour == kuronel::Settings().TargetBackColour &&
@@ -217,13 +218,17 @@ void CheckLoadSaveLoad(std::string_view bytes) {
   }
   const kuronel::DetailSettings detail = kuronel::DetailOf(loaded);
   const std::string before = SettingsFile::Parse(bytes).Text();
-  Check(kuronel::SaveSettings(folder.path(), loaded, detail, kuronel::RealSystemCalls()).ok(),
+  Check(kuronel::SaveSettings(folder.path(), loaded, detail,
+                              kuronel::RealSystemCalls())
+            .ok(),
         "the settings file can be saved");
   const std::string saved = folder.ReadIni();
   Check(KeepsOtherLines(before, saved), "a save keeps the other entries");
   kuronel::Settings reloaded;
-  Check(kuronel::LoadSettings(folder.path(), reloaded, kuronel::RealSystemCalls()).ok(),
-        "a saved file loads without error");
+  Check(
+      kuronel::LoadSettings(folder.path(), reloaded, kuronel::RealSystemCalls())
+          .ok(),
+      "a saved file loads without error");
   if (load.ok()) Check(SameSettings(loaded, reloaded), "load-save-load");
   Check(kuronel::ColourFromText(kuronel::ColourToText(
             loaded.TargetBackColour)) == loaded.TargetBackColour,

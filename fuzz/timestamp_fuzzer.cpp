@@ -135,7 +135,8 @@ void CheckExifDate(std::string_view text) {
 
 // Any file time gives a real date whose text reads back.
 void CheckFileTime(int64_t seconds) {
-  const DateKey key = kuronel::FileTimeDateKey(seconds, kuronel::RealSystemCalls());
+  const DateKey key =
+      kuronel::FileTimeDateKey(seconds, kuronel::RealSystemCalls());
   Check(kuronel::IsValidDateKey(key), "a file time gives a real date");
   Check(key.second % 2 == 0, "a file time has even seconds");
   DateKey read;

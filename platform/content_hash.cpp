@@ -66,8 +66,8 @@ struct ContentHash::State {
   void HashBlocks(std::uint64_t first, std::string_view bytes) {
     std::size_t stretch = 0;  // data bytes not hashed yet, up to `offset`
     for (std::size_t offset = 0; offset < bytes.size(); offset += kBlock) {
-      const std::string_view block = bytes.substr(offset, kBlock);
-      if (AllZero(block)) {
+      const std::string_view piece = bytes.substr(offset, kBlock);
+      if (AllZero(piece)) {
         Update(bytes.substr(offset - stretch, stretch));
         stretch = 0;
         EndRun();
@@ -75,7 +75,7 @@ struct ContentHash::State {
       }
       if (run_blocks == 0) run_first = first + offset / kBlock;
       ++run_blocks;
-      stretch += block.size();
+      stretch += piece.size();
     }
     Update(bytes.substr(bytes.size() - stretch, stretch));
   }

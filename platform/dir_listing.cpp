@@ -38,28 +38,28 @@ bool ListEntries(const std::string& folder, const DirEntryVisitor& visit,
   }
   DirEntry entry;
   FolderIdentities identities(folder, calls);
-  const int listed = calls.ListNames(dir.get(), [&](const char* name,
-                                                    unsigned char type) {
-    if (folders_only && MarkedAsNoFolder(type)) return;
-    entry.name = std::string_view(name, std::strlen(name));
-    // Following links: a link to a folder is a folder, a dangling one has no
-    // status and so no attribute bits.
-    struct stat info;
-    if (calls.StatAt(dir.get(), name, info, true) == 0) {
-      entry.attributes = AttributesOf(info, entry.name);
-      entry.modified_seconds = info.st_mtim.tv_sec;
-      entry.identity = identities.Of(info, entry.name);
-      entry.status = &info;
-      entry.status_error = 0;
-    } else {
-      entry.attributes = 0;
-      entry.modified_seconds = 0;
-      entry.identity = FileIdentity();
-      entry.status = nullptr;
-      entry.status_error = errno;
-    }
-    visit(entry);
-  });
+  const int listed =
+      calls.ListNames(dir.get(), [&](const char* name, unsigned char type) {
+        if (folders_only && MarkedAsNoFolder(type)) return;
+        entry.name = std::string_view(name, std::strlen(name));
+        // Following links: a link to a folder is a folder, a dangling one has
+        // no status and so no attribute bits.
+        struct stat info;
+        if (calls.StatAt(dir.get(), name, info, true) == 0) {
+          entry.attributes = AttributesOf(info, entry.name);
+          entry.modified_seconds = info.st_mtim.tv_sec;
+          entry.identity = identities.Of(info, entry.name);
+          entry.status = &info;
+          entry.status_error = 0;
+        } else {
+          entry.attributes = 0;
+          entry.modified_seconds = 0;
+          entry.identity = FileIdentity();
+          entry.status = nullptr;
+          entry.status_error = errno;
+        }
+        visit(entry);
+      });
   if (listed == 0) return true;
   if (error != nullptr) *error = errno;
   return false;
@@ -119,8 +119,7 @@ bool IsPseudoFileSystem(const std::string& folder, SystemCalls& calls) {
 std::optional<FileIdentity> DirectoryIdentity(const std::string& folder,
                                               SystemCalls& calls) {
   struct stat info;
-  if (folder.empty() || calls.Stat(folder, info) != 0 ||
-      !S_ISDIR(info.st_mode))
+  if (folder.empty() || calls.Stat(folder, info) != 0 || !S_ISDIR(info.st_mode))
     return std::nullopt;
   return IdentityOf(info, folder, calls);
 }

@@ -61,7 +61,7 @@ TEST(DirListingTest, DerivesTheAttributeWordOfEachKindOfEntry) {
       },
       RealSystemCalls());
   EXPECT_EQ(maybe_folders, (std::set<std::string>{"sub", "link-to-sub",
-                                                   "link-to-file", "dangling"}));
+                                                  "link-to-file", "dangling"}));
 }
 
 TEST(DirListingTest, GivesTheModificationTimeAndTheDirectoryIdentity) {
@@ -87,9 +87,10 @@ TEST(DirListingTest, AFolderThatCannotBeOpenedGivesNoEntries) {
   const std::string file = dir.WriteFile("file", "x");
   int calls = 0;
   SystemCalls& system = RealSystemCalls();
-  EXPECT_FALSE(
-      ListDirectory(dir.Path("missing"), [&](auto&) { ++calls; }, system));
-  EXPECT_FALSE(ListDirectory(file, [&](auto&) { ++calls; }, system));
+  EXPECT_FALSE(ListDirectory(
+      dir.Path("missing"), [&](auto&) { ++calls; }, system));
+  EXPECT_FALSE(ListDirectory(
+      file, [&](auto&) { ++calls; }, system));
   EXPECT_EQ(calls, 0);
   EXPECT_FALSE(DirectoryIdentity(dir.Path("missing"), system));
   EXPECT_FALSE(DirectoryIdentity(file, system));

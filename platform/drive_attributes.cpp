@@ -35,10 +35,10 @@ bool SetDriveReadOnly(const std::string& path, SystemCalls& calls) {
   std::uint32_t word = 0;
   if (!ReadWord(calls, path, word)) return false;
   word |= kReadOnlyBit;
-  const unsigned char bytes[4] = {
-      static_cast<unsigned char>(word >> 24),
-      static_cast<unsigned char>(word >> 16),
-      static_cast<unsigned char>(word >> 8), static_cast<unsigned char>(word)};
+  const unsigned char bytes[4] = {static_cast<unsigned char>(word >> 24),
+                                  static_cast<unsigned char>(word >> 16),
+                                  static_cast<unsigned char>(word >> 8),
+                                  static_cast<unsigned char>(word)};
   return calls.SetAttribute(path, kNtfsAttributeWord, bytes, sizeof bytes) ==
              0 &&
          DriveReadOnlyOf(path, calls) == DriveReadOnly::kReadOnly;

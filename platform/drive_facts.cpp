@@ -178,9 +178,8 @@ DriveFacts AskDrive(const std::string& path, Ask ask, MountEntry& entry,
   // A read-back asks only what a FUSE drive's device is.
   const bool needs_mount =
       magic == kFuseMagic ||
-      (ask == Ask::kEverything && (magic == kExt4Magic ||
-                                   magic == kExfatMagic ||
-                                   magic == kMsdosMagic));
+      (ask == Ask::kEverything &&
+       (magic == kExt4Magic || magic == kExfatMagic || magic == kMsdosMagic));
   const bool mounted = needs_mount && calls.RealPath(existing, real) == 0 &&
                        MountEntryOf(st.st_dev, real, entry, calls);
   if (!mounted) entry = MountEntry();

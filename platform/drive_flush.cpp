@@ -25,7 +25,8 @@ constexpr int kFirstMinor = 17;
 bool SyncfsMakesDurable(unsigned long magic, std::string_view kernel_release) {
   const bool journalled =
       magic == kExt4Magic || magic == kXfsMagic || magic == kBtrfsMagic;
-  return journalled && KernelReleaseAtLeast(kernel_release, kFirstMajor, kFirstMinor);
+  return journalled &&
+         KernelReleaseAtLeast(kernel_release, kFirstMajor, kFirstMinor);
 }
 
 DriveFlush::DriveFlush(const std::string& folder, SystemCalls& calls)

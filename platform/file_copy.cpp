@@ -148,9 +148,8 @@ class DriveReader {
     ContentHash hash;
     while (hash.size() < length) {
       off_t data = 0, hole = 0;
-      FileResult found =
-          FindData(calls_, file.get(), path, static_cast<off_t>(hash.size()),
-                   data, hole);
+      FileResult found = FindData(calls_, file.get(), path,
+                                  static_cast<off_t>(hash.size()), data, hole);
       if (OnlyHoleLeft(found)) break;  // a hole up to the end
       if (!found.ok()) return found;
       const auto end = std::min(static_cast<std::uint64_t>(hole), length);
@@ -300,8 +299,7 @@ class RealFileSystem::CopyJob {
     return error != 0 ? FailureCause::kSystem : FailureCause::kNothingWritten;
   }
   // For a call that answers 0 or -1 with errno.
-  bool Succeeded(int answer, FileOperation operation,
-                 const std::string& path) {
+  bool Succeeded(int answer, FileOperation operation, const std::string& path) {
     return answer == 0 || Fail(operation, path, errno);
   }
 
@@ -309,10 +307,9 @@ class RealFileSystem::CopyJob {
     // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused
     // below as anything but a regular file is. A regular file's reads do
     // not heed it.
-    source_ = UniqueFd(calls_.Open(source_path_,
-                                   O_RDONLY | O_CLOEXEC | O_NOCTTY |
-                                       O_NONBLOCK),
-                       calls_);
+    source_ = UniqueFd(
+        calls_.Open(source_path_, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK),
+        calls_);
     if (!source_.valid()) return Fail(kOpen, source_path_, errno);
     if (calls_.FileStat(source_.get(), source_stat_) != 0)
       return Fail(kRead, source_path_, errno);
@@ -577,8 +574,7 @@ class RealFileSystem::CopyJob {
   FileResult RenameOverReservation() {
     std::string proof_path;
     UniqueFd proof = WriteReservationProof(
-        calls_, folder_, {BaseName(target_), BaseName(temp_name_)},
-        proof_path);
+        calls_, folder_, {BaseName(target_), BaseName(temp_name_)}, proof_path);
     if (!proof.valid()) return NameFailure(errno, WriteAllCause(errno));
     FileResult named = ReserveAndRename();
     calls_.Unlink(proof_path);
@@ -703,7 +699,7 @@ class RealFileSystem::CopyJob {
   // not to, and always when the source goes next.
   const bool verify_;
   const CopyProgress progress_;
-  bool report_ = true;  // progress reported during the read-back
+  bool report_ = true;               // progress reported during the read-back
   std::optional<int> device_cache_;  // dropped by the caller: its errno
   UniqueFd source_;
   UniqueFd temp_;

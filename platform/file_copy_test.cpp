@@ -40,7 +40,8 @@ TEST(FileCopyTest, CopyKeepsContentsPermissionsAndTime) {
       // The kernel's range copy with unnamed files, read and write with named.
       RealFileSystem fs({.use_unnamed_temporary = unnamed,
                          .use_copy_range = unnamed,
-                         .chunk_bytes = 4096}, RealSystemCalls());
+                         .chunk_bytes = 4096},
+                        RealSystemCalls());
       std::string name = std::to_string(unnamed) + "_" + std::to_string(size);
       std::string source = dir.WriteFile("src/" + name, Pattern(size));
       // As a card's drive gives every file.
@@ -194,7 +195,7 @@ TEST(FileCopyTest, PublishingWithoutRenameOrLinkNeverReplaces) {
       dir.MakeDir("d");
       CopyResult copy = fs.CopyFileNoReplace(source, target, true, {});
       EXPECT_EQ(copy.ok, c.publishes && !taken);
-      EXPECT_EQ(ReadFile(target), taken ? "someone's"
+      EXPECT_EQ(ReadFile(target), taken     ? "someone's"
                                   : copy.ok ? Pattern(5000)
                                             : "");
       EXPECT_EQ(FolderEntries(dir.Path("d")),
@@ -262,7 +263,8 @@ TEST(FileCopyTest, CopiesAreReadBackUnlessToldOtherwise) {
                    << "verify " << c.verify_copies << " source goes "
                    << c.source_goes_next << " corrupt " << corrupt);
       TempDir dir;
-      FaultyFileSystem fs({.chunk_bytes = 4096, .verify_copies = c.verify_copies});
+      FaultyFileSystem fs(
+          {.chunk_bytes = 4096, .verify_copies = c.verify_copies});
       if (corrupt) fs.FailCopyStep(Step::kReadBack);
       std::string source = dir.WriteFile("c/a.jpg", Pattern(9000));
       std::string target = dir.MakeDir("d") + "/a0.jpg";
@@ -275,8 +277,9 @@ TEST(FileCopyTest, CopiesAreReadBackUnlessToldOtherwise) {
       EXPECT_EQ(ReadFile(target), caught ? "" : Pattern(9000));
       if (caught) {
         EXPECT_EQ(copy.failure.operation(), FileOperation::kVerify);
-        EXPECT_EQ(copy.failure.Describe(),
-                  target + ": verify: the copy read back differs from its source");
+        EXPECT_EQ(
+            copy.failure.Describe(),
+            target + ": verify: the copy read back differs from its source");
         EXPECT_TRUE(FolderEntries(dir.Path("d")).empty());
       }
       EXPECT_EQ(ReadFile(source), Pattern(9000));
@@ -310,7 +313,8 @@ TEST(FileCopyTest, CopyKeepsHoles) {
       close(fd);
       RealFileSystem fs({.use_copy_range = copy_range,
                          .chunk_bytes = 1 << 20,
-                         .verify_copies = !copy_range}, RealSystemCalls());
+                         .verify_copies = !copy_range},
+                        RealSystemCalls());
       std::string target = dir.Path("copy.mov");
       const CopyResult copy = fs.CopyFileNoReplace(source, target, false, {});
       ASSERT_TRUE(copy.ok) << copy.failure.Describe();

@@ -45,7 +45,8 @@ bool FollowLinks(SystemCalls& calls, const std::string& path,
       why = ErrorText(errno);
       return false;
     }
-    target = next.starts_with('/') ? next : JoinPath(ParentFolder(target), next);
+    target =
+        next.starts_with('/') ? next : JoinPath(ParentFolder(target), next);
   }
   why = "リンクが循環しています";
   return false;
@@ -114,9 +115,9 @@ Status WriteFileAtomically(const std::string& path, std::string_view contents,
       calls.Stat(target, old_info) == 0 && S_ISREG(old_info.st_mode);
 
   std::string temporary_path;
-  UniqueFd file = CreateUniqueFile(calls, ParentFolder(target),
-                                   "." + BaseName(target) + ".tmp", 0666,
-                                   temporary_path);
+  UniqueFd file =
+      CreateUniqueFile(calls, ParentFolder(target),
+                       "." + BaseName(target) + ".tmp", 0666, temporary_path);
   if (!file.valid())
     return WriteFailure(path, "一時ファイルを作れません", ErrorText(errno));
 

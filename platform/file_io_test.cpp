@@ -1,5 +1,4 @@
 #include "platform/file_io.h"
-#include "platform/path.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,6 +9,7 @@
 
 #include <set>
 
+#include "platform/path.h"
 #include "testing/temp_dir.h"
 
 namespace kuronel {
@@ -41,7 +41,9 @@ TEST(ReadFileUpToTest, ReadsEveryByteOfRegularFilesWithinTheBound) {
   };
   for (const Case& c : cases) {
     std::string contents = "stale";
-    EXPECT_EQ(ReadFileUpTo(dir.Path(c.name), c.bound, contents, RealSystemCalls()), c.outcome)
+    EXPECT_EQ(
+        ReadFileUpTo(dir.Path(c.name), c.bound, contents, RealSystemCalls()),
+        c.outcome)
         << c.name << " " << c.bound;
     EXPECT_EQ(contents, c.outcome == ReadOutcome::kRead ? bytes : "")
         << c.name << " " << c.bound;
@@ -61,8 +63,10 @@ TEST(WriteFileAtomicallyTest, ReplacesContentsAndKeepsPermissions) {
   EXPECT_EQ(info.st_mode & 07777, 0640u);
   EXPECT_EQ(FolderEntries(dir.path()), std::set<std::string>{"Kuronel.ini"});
 
-  ASSERT_TRUE(WriteFileAtomically(dir.Path("fresh.ini"), "", RealSystemCalls()).ok());
-  EXPECT_EQ(KindAt(dir.Path("fresh.ini"), true, RealSystemCalls()), PathKind::kFile);
+  ASSERT_TRUE(
+      WriteFileAtomically(dir.Path("fresh.ini"), "", RealSystemCalls()).ok());
+  EXPECT_EQ(KindAt(dir.Path("fresh.ini"), true, RealSystemCalls()),
+            PathKind::kFile);
 }
 
 TEST(WriteFileAtomicallyTest, FailureLeavesNoTemporaryFile) {
@@ -85,7 +89,8 @@ TEST(WriteFileAtomicallyTest, FailureLeavesNoTemporaryFile) {
   }
   EXPECT_EQ(FolderEntries(dir.path()),
             (std::set<std::string>{"plain", "Kuronel.ini"}));
-  EXPECT_EQ(FolderEntries(dir.Path("Kuronel.ini")), std::set<std::string>{"keep"});
+  EXPECT_EQ(FolderEntries(dir.Path("Kuronel.ini")),
+            std::set<std::string>{"keep"});
   EXPECT_EQ(ReadFile(dir.Path("plain")), "x");
 }
 
@@ -100,7 +105,8 @@ TEST(WriteFileAtomicallyTest, FailedWriteKeepsOldFileWhole) {
   small.rlim_cur = 10;
   sighandler_t saved_handler = signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  Status status = WriteFileAtomically(path, std::string(100, 'n'), RealSystemCalls());
+  Status status =
+      WriteFileAtomically(path, std::string(100, 'n'), RealSystemCalls());
   setrlimit(RLIMIT_FSIZE, &saved);
   signal(SIGXFSZ, saved_handler);
 

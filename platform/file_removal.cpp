@@ -32,9 +32,8 @@ bool RealFileSystem::MoveFileNoReplace(const std::string& source,
   // (the copy holds what it points to), a second name (the copy is a file
   // of its own), another owner or set-id bits (the copy is this user's, with
   // permission bits only), and a file DeleteFile would refuse.
-  if (!S_ISREG(st.st_mode) || (st.st_mode & 07000) != 0 ||
-      st.st_nlink != 1 || st.st_uid != calls_.EffectiveUser() ||
-      MarkedReadOnly(source, st, calls_))
+  if (!S_ISREG(st.st_mode) || (st.st_mode & 07000) != 0 || st.st_nlink != 1 ||
+      st.st_uid != calls_.EffectiveUser() || MarkedReadOnly(source, st, calls_))
     return false;
   if (calls_.Rename(source, target, RENAME_NOREPLACE) == 0) return true;
   // EXDEV, EEXIST, EACCES, ...: the file is where it was.

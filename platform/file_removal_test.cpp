@@ -1,6 +1,4 @@
 // Moves within a drive and deletes: what takes a name away from a file.
-#include "platform/file_system.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +6,7 @@
 #include <string>
 
 #include "gtest/gtest.h"
+#include "platform/file_system.h"
 #include "testing/temp_dir.h"
 
 namespace kuronel {
@@ -44,8 +43,15 @@ TEST(FileRemovalTest, ReadOnlyFilesAreNotDeleted) {
 // A move is a rename only where it ends as copy and delete would; anything
 // else is refused and left where it was, for the caller to copy.
 TEST(FileRemovalTest, MoveRenamesOnlyWhatACopyWouldReproduce) {
-  enum Source { kPlain, kReadOnly, kSetUid, kSymlink, kSecondName, kFolder,
-                kMissing };
+  enum Source {
+    kPlain,
+    kReadOnly,
+    kSetUid,
+    kSymlink,
+    kSecondName,
+    kFolder,
+    kMissing
+  };
   struct Case {
     const char* name;
     Source source;
@@ -105,7 +111,8 @@ TEST(FileRemovalTest, MoveRenamesOnlyWhatACopyWouldReproduce) {
     } else {
       EXPECT_EQ(FolderEntries(dir.Path("c")), before);
       EXPECT_EQ(ReadFile(file), Pattern(3000));
-      EXPECT_EQ(FolderEntries(dir.Path("d")), std::set<std::string>{"taken.jpg"});
+      EXPECT_EQ(FolderEntries(dir.Path("d")),
+                std::set<std::string>{"taken.jpg"});
     }
   }
 }

@@ -45,13 +45,13 @@ Texts OutcomeTexts(FailureOutcome outcome) {
     case FailureOutcome::kSourceDeleted:
       return {"the source was deleted", "元のファイルは削除しました"};
     case FailureOutcome::kFileMoved:
-      return {"the file was moved all the same",
-              "ファイルは移動先にあります"};
+      return {"the file was moved all the same", "ファイルは移動先にあります"};
     case FailureOutcome::kSourceKeptUnproven:
-      return {"the source was kept: the copy could not be proven a whole, "
-              "separate copy of it",
-              "コピーが元のファイルの完全な別のコピーだと確かめられないため、"
-              "元のファイルを残しました"};
+      return {
+          "the source was kept: the copy could not be proven a whole, "
+          "separate copy of it",
+          "コピーが元のファイルの完全な別のコピーだと確かめられないため、"
+          "元のファイルを残しました"};
     case FailureOutcome::kSourceKeptImported:
       return {
           "the source was kept: its equal copy already there did not "

@@ -237,8 +237,7 @@ void RealFileSystem::ReadAheadFile(const std::string& path) {
   UniqueFd fd(calls_.Open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK),
               calls_);
   struct stat st;
-  if (!fd.valid() || calls_.FileStat(fd.get(), st) != 0 ||
-      !S_ISREG(st.st_mode))
+  if (!fd.valid() || calls_.FileStat(fd.get(), st) != 0 || !S_ISREG(st.st_mode))
     return;
   // As much as the copy reads in one go; the rest follows as it reads.
   const off_t wanted =

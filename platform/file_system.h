@@ -276,8 +276,7 @@ class RealFileSystem : public FileSystem {
   bool NameTaken(const std::string& path) override;
   FileResult CreateDirectories(const std::string& path) override;
   CopyResult CopyFileNoReplace(const std::string& source,
-                               const std::string& target,
-                               bool source_goes_next,
+                               const std::string& target, bool source_goes_next,
                                const CopyProgress& progress) override;
   bool MoveFileNoReplace(const std::string& source,
                          const std::string& target) override;

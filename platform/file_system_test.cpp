@@ -34,9 +34,9 @@ TEST(FileIdentityTest, PathKeysDecideWhereThereAreAny) {
     bool same;
   };
   const Case cases[] = {
-      {{1, 7, 0}, {1, 7, 0}, true},   {{1, 7, 0}, {2, 7, 0}, false},
-      {{1, 7, 0}, {1, 8, 0}, false},  {{1, 7, 5}, {1, 8, 5}, true},
-      {{1, 7, 5}, {1, 7, 6}, false},  {{1, 7, 5}, {1, 7, 0}, false},
+      {{1, 7, 0}, {1, 7, 0}, true},  {{1, 7, 0}, {2, 7, 0}, false},
+      {{1, 7, 0}, {1, 8, 0}, false}, {{1, 7, 5}, {1, 8, 5}, true},
+      {{1, 7, 5}, {1, 7, 6}, false}, {{1, 7, 5}, {1, 7, 0}, false},
       {{1, 5, 0}, {1, 9, 5}, false},
   };
   for (const Case& c : cases) {

@@ -147,8 +147,7 @@ UniqueFd CreateNewFile(SystemCalls& calls, const std::string& folder,
                        mode_t mode, std::string& path) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     path = JoinPath(folder, next_name());
-    UniqueFd file(calls.Open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC,
-                             mode),
+    UniqueFd file(calls.Open(path, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode),
                   calls);
     if (file.valid()) return file;
     if (errno != EEXIST) break;

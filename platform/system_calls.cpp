@@ -119,7 +119,8 @@ class OperatingSystem : public SystemCalls {
 
   ssize_t ReadLink(const std::string& path, std::string& target) override {
     std::vector<char> buffer(PATH_MAX);
-    const ssize_t length = ::readlink(path.c_str(), buffer.data(), buffer.size());
+    const ssize_t length =
+        ::readlink(path.c_str(), buffer.data(), buffer.size());
     if (length < 0) return -1;
     if (static_cast<std::size_t>(length) == buffer.size()) {
       errno = ENAMETOOLONG;
@@ -149,8 +150,8 @@ class OperatingSystem : public SystemCalls {
                        std::size_t size) override {
     return ::getxattr(path.c_str(), name, value, size);
   }
-  int SetAttribute(const std::string& path, const char* name,
-                   const void* value, std::size_t size) override {
+  int SetAttribute(const std::string& path, const char* name, const void* value,
+                   std::size_t size) override {
     return ::setxattr(path.c_str(), name, value, size, 0);
   }
 
@@ -159,8 +160,8 @@ class OperatingSystem : public SystemCalls {
   int ListNames(int dir_fd, const NameVisitor& visit) override {
     // A descriptor of its own, so that the folder's position is the
     // listing's alone.
-    const int listing_fd = ::openat(dir_fd, ".", O_RDONLY | O_DIRECTORY |
-                                                      O_CLOEXEC);
+    const int listing_fd =
+        ::openat(dir_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listing_fd < 0) return -1;
     DIR* dir = ::fdopendir(listing_fd);
     if (dir == nullptr) {

@@ -59,8 +59,7 @@ class SystemCalls {
   virtual int StatAt(int dir_fd, const char* name, struct stat& info,
                      bool follow_links) = 0;
   virtual int FileStat(int fd, struct stat& info) = 0;
-  virtual int FileSystemType(const std::string& path,
-                             unsigned long& type) = 0;
+  virtual int FileSystemType(const std::string& path, unsigned long& type) = 0;
   // fstatfs's f_type.
   virtual int FileSystemTypeOf(int fd, unsigned long& type) = 0;
   // uname's release of the running kernel ("6.1.0-18-amd64"); empty when
@@ -101,8 +100,7 @@ class SystemCalls {
   // type readdir gives (DT_UNKNOWN where the file system does not say), in
   // the order the file system gives them. 0, or -1 with errno when the
   // listing broke off; the folder's position is its own, not dir_fd's.
-  using NameVisitor =
-      std::function<void(const char* name, unsigned char type)>;
+  using NameVisitor = std::function<void(const char* name, unsigned char type)>;
   virtual int ListNames(int dir_fd, const NameVisitor& visit) = 0;
 
   // getcwd (answers empty with errno on failure), and the path of the

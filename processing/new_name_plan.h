@@ -72,7 +72,6 @@ std::string NameSuffix(int n);
 // The name of a day's folder and the start of its file names: 2004_05_06.
 std::string DateName(const DateKey& day);
 
-
 // The planned path of the nth file of `day`: the date folder under the
 // destination or the source's own folder, then the date name with its suffix
 // or the source's own name, then the source's extension.

@@ -246,8 +246,8 @@ TEST(NewNamePlanTest, NamesComeFromTheRowsDateNotItsText) {
   row.Timestamp = "2004/13/06 10:00:00";
   ProcessingPlan plan;
   BuildPlan({row}, Options(true, true), fs, plan);
-  EXPECT_EQ(NewPaths(plan), std::vector<std::string>{
-                                "/photos/2004_05_06/2004_05_06a0.JPG"});
+  EXPECT_EQ(NewPaths(plan),
+            std::vector<std::string>{"/photos/2004_05_06/2004_05_06a0.JPG"});
 }
 
 }  // namespace

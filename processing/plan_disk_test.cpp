@@ -74,9 +74,8 @@ TEST(PlanDiskTest, AFullDiskFailsOnlyTheFileThatDoesNotFit) {
     RunPlan(plan, Options(disk.path(), keep), disk_files, StatusSink());
 
     const RowState done = keep ? RowState::kCopied : RowState::kMoved;
-    EXPECT_EQ(States(plan), (std::vector<RowState>{done, done,
-                                                   RowState::kCopyError, done,
-                                                   done}));
+    EXPECT_EQ(States(plan), (std::vector<RowState>{
+                                done, done, RowState::kCopyError, done, done}));
     testing::MoveAudit audit = testing::AuditMove(
         sources, dir.Path("card"), testing::Manifest(), disk.path());
     EXPECT_TRUE(audit.ok()) << audit.Report();
@@ -100,9 +99,10 @@ TEST(PlanDiskTest, FoldersTheUserMayNotWriteCostNothing) {
   };
   dir.MakeDir("dest/locked");
   dir.MakeDir("dest/open");
-  for (const char* path : {"card", "card/open", "card/locked", "card/open/A.JPG",
-                           "card/locked/B.JPG", "card/open/C.JPG", "dest",
-                           "dest/locked", "dest/open"})
+  for (const char* path :
+       {"card", "card/open", "card/locked", "card/open/A.JPG",
+        "card/locked/B.JPG", "card/open/C.JPG", "dest", "dest/locked",
+        "dest/open"})
     if (geteuid() == 0) {
       ASSERT_EQ(chown(dir.Path(path).c_str(), kNobody, kNobody), 0) << path;
     }
@@ -114,7 +114,8 @@ TEST(PlanDiskTest, FoldersTheUserMayNotWriteCostNothing) {
     RealFileSystem disk{RealSystemCalls()};
     RunPlan(plan, Options(dir.Path("dest"), false), disk, StatusSink());
     std::string out;
-    for (const PlanRow& row : plan) out += StateText(row.State) + std::string("\n");
+    for (const PlanRow& row : plan)
+      out += StateText(row.State) + std::string("\n");
     return out;
   });
   EXPECT_EQ(states, "CopyError!\nDelError!\nOk\n");
@@ -135,7 +136,8 @@ TEST(PlanDiskTest, ANameTakenByAnythingIsPassedOver) {
       {"folder", [](const std::string& p) { mkdir(p.c_str(), 0755); }},
       {"dangling link",
        [](const std::string& p) { symlink("/nonexistent/x", p.c_str()); }},
-      {"link loop", [](const std::string& p) { symlink(p.c_str(), p.c_str()); }},
+      {"link loop",
+       [](const std::string& p) { symlink(p.c_str(), p.c_str()); }},
       {"FIFO", [](const std::string& p) { mkfifo(p.c_str(), 0644); }},
       {"socket",
        [](const std::string& p) {
@@ -209,8 +211,8 @@ TEST(PlanDiskTest, AnotherProgramTakingNamesNeverLosesItsFiles) {
     before_run[path.substr(dir.Path("dest").size() + 1)] =
         testing::Sha256Hex(contents);
   }
-  testing::MoveAudit audit = testing::AuditMove(
-      sources, dir.Path("card"), before_run, dir.Path("dest"));
+  testing::MoveAudit audit = testing::AuditMove(sources, dir.Path("card"),
+                                                before_run, dir.Path("dest"));
   EXPECT_TRUE(audit.ok()) << audit.Report();
   for (const PlanRow& row : plan) {
     // A row fails only when the other program won every race for it.

@@ -49,22 +49,24 @@ void ConfirmOnDisk(const std::string& source_path, const PlannedCopy& planned,
                    FileSystem& file_system) {
   if (planned.moved && !planned.copy.failure.ok()) {
     row.State = RowState::kCopyError;
-    row.failure =
-        planned.copy.failure.WithOutcome(FailureOutcome::kFileMoved);
+    row.failure = planned.copy.failure.WithOutcome(FailureOutcome::kFileMoved);
     return;
   }
-  const bool marked =
-      planned.attribute_only
-          ? planned.read_only_set
-          : options.MakeReadOnly && (planned.moved || planned.copy.ok) &&
-                row.State != RowState::kAttrError;
+  const bool marked = planned.attribute_only
+                          ? planned.read_only_set
+                          : options.MakeReadOnly &&
+                                (planned.moved || planned.copy.ok) &&
+                                row.State != RowState::kAttrError;
   if (!marked) return;
   // A copy's mark is on the disk already when it was set before the copy's
   // flush, or when its whole drive was flushed after the marks of the batch
-  // were set.
+  // were set; a renamed file's when that drive holds it.
   if (!planned.attribute_only && !planned.moved &&
       (planned.copy.marked_read_only ||
        (flushed_drive && planned.copy.written.device == *flushed_drive)))
+    return;
+  if (planned.moved && flushed_drive &&
+      planned.renamed_on_drive == flushed_drive)
     return;
   const FileResult flushed = file_system.FlushFile(
       planned.attribute_only ? source_path : planned.target_path);
@@ -112,8 +114,9 @@ void DeleteSource(const std::string& source_path, const PlannedCopy& planned,
   // flush) keeps its state too, and the row says why its source stayed: the
   // move was asked and not done.
   if (!planned.copy.ok) return;
-  const SourceRemoval removal = RemoveCopiedSource(
-      source_path, planned.target_path, planned.copy, file_system, &row.failure);
+  const SourceRemoval removal =
+      RemoveCopiedSource(source_path, planned.target_path, planned.copy,
+                         file_system, &row.failure);
   switch (removal) {
     case SourceRemoval::kDeleted:
       if (row.State == RowState::kAttrError) {
@@ -339,14 +342,12 @@ class ImportedFiles {
   }
 
   // The drive flushed for each folder, where its flush proves durability.
-  std::unordered_map<std::string, std::optional<std::uint64_t>>
-      drive_flushes_;
+  std::unordered_map<std::string, std::optional<std::uint64_t>> drive_flushes_;
   // The hashes of the files there read so far (none: unreadable).
-  std::unordered_map<std::string, std::optional<ContentHash::Digest>>
-      digests_;
+  std::unordered_map<std::string, std::optional<ContentHash::Digest>> digests_;
   // Paths of the files listed, by length, for each folder looked at.
-  std::unordered_map<std::string, std::unordered_multimap<std::uint64_t,
-                                                          std::string>>
+  std::unordered_map<std::string,
+                     std::unordered_multimap<std::uint64_t, std::string>>
       folders_;
 };
 
@@ -354,6 +355,29 @@ class ImportedFiles {
 // gives, again with the next name while other programs take them. A copy
 // goes into `batch`, where it may wait for the batch's flush; without a
 // batch it is made whole.
+// A rename counts once both folders are on the disk. One that may not be is
+// undone: the file back under its own name, the row a failed copy. Should
+// that fail too, the failure stays with the moved file.
+void FlushRename(const std::string& source_path, FileSystem& file_system,
+                 PlannedCopy& planned) {
+  const FileResult flushed =
+      FlushRenamedFolders(source_path, planned.target_path, file_system);
+  if (!flushed.ok()) planned.copy.failure = flushed;
+  if (flushed.ok() ||
+      !file_system.MoveFileNoReplace(planned.target_path, source_path)) {
+    planned.moved = true;
+    return;
+  }
+  planned.moved = false;
+  // Best effort: the row fails already, and a move back that the disk
+  // forgets leaves the file whole under its new name, not lost.
+  static_cast<void>(
+      FlushRenamedFolders(planned.target_path, source_path, file_system));
+}
+
+// A copy goes into `batch`, and a rename leaves the flush of its folders to
+// the batch's end (FlushRenames); without a batch a copy is made whole and a
+// rename flushed at once.
 void RenameOrCopy(const std::string& source_path,
                   const std::function<std::string()>& next_target,
                   const Settings& options, FileSystem& file_system,
@@ -368,21 +392,9 @@ void RenameOrCopy(const std::string& source_path,
     // delete would, without reading the data. Anything else copies.
     if (!options.KeepOriginal &&
         file_system.MoveFileNoReplace(source_path, planned.target_path)) {
-      // A rename counts once both folders are on the disk. One that may not
-      // be is undone: the file back under its own name, the row a failed
-      // copy. Should that fail too, the failure stays with the moved file.
-      const FileResult flushed =
-          FlushRenamedFolders(source_path, planned.target_path, file_system);
-      if (!flushed.ok()) planned.copy.failure = flushed;
-      if (flushed.ok() ||
-          !file_system.MoveFileNoReplace(planned.target_path, source_path)) {
-        planned.moved = true;
-        return;
-      }
-      // Best effort: the row fails already, and a move back that the disk
-      // forgets leaves the file whole under its new name, not lost.
-      static_cast<void>(
-          FlushRenamedFolders(planned.target_path, source_path, file_system));
+      planned.moved = true;
+      planned.rename_unflushed = batch != nullptr;
+      if (batch == nullptr) FlushRename(source_path, file_system, planned);
       return;
     }
     if (batch != nullptr) {
@@ -585,6 +597,7 @@ class BatchRun {
   void Report(BatchInHand& batch) {
     batch.AwaitFinish();
     CompletePendingCopies(batch);
+    FlushRenames(batch.rows);
     for (RowInBatch& row : batch.rows)
       if (row.copy_step)
         RecordCopy(row.planned, options_, plan_[row.index], file_system_);
@@ -690,6 +703,27 @@ class BatchRun {
         RenameOrCopy(planned_row.SourcePath, next_target, options_,
                      file_system_, nullptr, observer_.copy_progress,
                      row.planned);
+      }
+    }
+  }
+
+  // The batch's renames made durable: by one flush of their drive, asked once
+  // per target folder, where the drive proves it (DriveFlush; a rename stays
+  // within its drive, so both its folders are on it); elsewhere each by the
+  // flush of its two folders, and undone where that fails.
+  void FlushRenames(std::vector<RowInBatch>& rows) {
+    std::unordered_map<std::string, std::optional<std::uint64_t>> drives;
+    for (RowInBatch& row : rows) {
+      PlannedCopy& planned = row.planned;
+      if (!planned.rename_unflushed) continue;
+      planned.rename_unflushed = false;
+      const auto [drive, first] =
+          drives.try_emplace(ParentFolder(planned.target_path));
+      if (first) drive->second = file_system_.FlushDrive(drive->first);
+      if (drive->second) {
+        planned.renamed_on_drive = drive->second;
+      } else {
+        FlushRename(plan_[row.index].SourcePath, file_system_, planned);
       }
     }
   }

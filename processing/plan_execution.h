@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/folder_lock.h"
 #include "platform/progress.h"
 #include "processing/new_name_plan.h"
 #include "settings/settings.h"
@@ -54,11 +55,18 @@ struct PlannedCopy {
   // The source was renamed to target_path instead of copied, so the row is
   // already moved (KeepOriginal off).
   bool moved = false;
+  // Renamed, its folders not yet flushed: left to the end of its batch.
+  bool rename_unflushed = false;
+  // The drive whose flush after the rename made it durable, where one did.
+  std::optional<std::uint64_t> renamed_on_drive;
 };
 
 struct RunSummary {
   // The rows handled: all of the plan's unless the run was stopped.
   std::size_t rows = 0;
+  // Why the run was refused before it touched any file (another run held
+  // a folder, the registry of runs could not be had); kNone when it ran.
+  LockRefusal refusal;
 };
 
 // Handles every row in the plan's current order, writing each row's state;
@@ -66,11 +74,11 @@ struct RunSummary {
 // does. The rows go in batches whose copies share the drive's flushes, and
 // each is reported once its batch is done. A row reads a success state only
 // once what it did is on the disk (its copy, rename or read-only mark
-// flushed, a copy read back equal), before row_done reports it. A source is deleted only through
-// RemoveCopiedSource: after a copy that this run made is on disk, whole and
-// read back, at the row's target, and never when anything went wrong.
-// Before the first copy into a folder, the hidden temporaries that killed
-// copies left there are removed.
+// flushed, a copy read back equal), before row_done reports it. A source is
+// deleted only through RemoveCopiedSource: after a copy that this run made is
+// on disk, whole and read back, at the row's target, and never when anything
+// went wrong. Before the first copy into a folder, the hidden temporaries that
+// killed copies left there are removed.
 RunSummary RunPlan(ProcessingPlan& plan, const Settings& options,
                    FileSystem& file_system, const StatusSink& progress,
                    const RunObserver& observer = {});

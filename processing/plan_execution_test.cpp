@@ -87,8 +87,8 @@ TEST(PlanExecutionTest, ProgressBarFillsToTheLastRow) {
   };
   RealFileSystem fs{RealSystemCalls()};
   for (const Case& c : cases) {
-    ProcessingPlan plan(
-        c.rows, PlanRow{"/nonexistent/a.JPG", "/nonexistent/b.JPG"});
+    ProcessingPlan plan(c.rows,
+                        PlanRow{"/nonexistent/a.JPG", "/nonexistent/b.JPG"});
     std::vector<std::string> shown;
     std::vector<std::size_t> done;
     RunPlan(plan, Options(true, true, true, true), fs,
@@ -224,9 +224,9 @@ TEST(PlanExecutionTest, ExtensionInAFolderNameIsLeftAlone) {
   fs.WriteFile("/c/IMG.JPG", Photo());
   const std::string new_path = "/X.JPG/2004_05_06/2004_05_06a0.JPG";
   fs.WriteFile(new_path, "taken");
-  EXPECT_EQ(RunOne("/c/IMG.JPG", new_path, Options(true, true, false, false),
-                   fs),
-            RowState::kMoved);
+  EXPECT_EQ(
+      RunOne("/c/IMG.JPG", new_path, Options(true, true, false, false), fs),
+      RowState::kMoved);
   EXPECT_EQ(fs.Contents("/X.JPG/2004_05_06/2004_05_06a01.JPG"), Photo());
   EXPECT_FALSE(fs.NameTaken("/X1.JPG"));
   EXPECT_FALSE(fs.NameTaken("/c/IMG.JPG"));
@@ -318,7 +318,8 @@ TEST(PlanExecutionTest, SourceChangedWhileCopiedIsKept) {
     // and the row says why in words of its own, not "Resource temporarily
     // unavailable".
     EXPECT_EQ(plan[0].State, RowState::kCopyError);
-    EXPECT_EQ(plan[0].failure.Reason(), "the source changed while it was copied");
+    EXPECT_EQ(plan[0].failure.Reason(),
+              "the source changed while it was copied");
     EXPECT_TRUE(Exists(source));
     EXPECT_FALSE(Exists(new_path));
     EXPECT_TRUE(FolderEntries(dir.Path("d")).empty());
@@ -338,12 +339,14 @@ TEST(PlanExecutionTest, DiskFaultsNeverCostTheSource) {
     RowState state;
   };
   const Case cases[] = {
-      {"no space midway", Step::kWrite, 9000, ENOSPC, false, RowState::kCopyError},
+      {"no space midway", Step::kWrite, 9000, ENOSPC, false,
+       RowState::kCopyError},
       {"no space midway, read-only", Step::kWrite, 9000, ENOSPC, true,
        RowState::kCopyError},
       {"file fsync", Step::kSyncFile, 0, EIO, false, RowState::kCopyError},
       {"final link", Step::kPublish, 0, EIO, false, RowState::kCopyError},
-      {"final link, read-only", Step::kPublish, 0, EIO, true, RowState::kCopyError},
+      {"final link, read-only", Step::kPublish, 0, EIO, true,
+       RowState::kCopyError},
       {"folder fsync", Step::kSyncFolder, 0, EIO, false, RowState::kCopyError},
       {"read back with a byte changed", Step::kReadBack, 0, EIO, true,
        RowState::kCopyError},
@@ -358,8 +361,9 @@ TEST(PlanExecutionTest, DiskFaultsNeverCostTheSource) {
       fs.FailCall(Op::kMove);  // copied, as between two file systems
       std::string first = dir.WriteFile("c/1.JPG", Photo());
       std::string second = dir.WriteFile("c/2.JPG", Photo(100));
-      ProcessingPlan plan = {{first, dir.Path("d/a0.JPG"), RowState::kUnprocessed},
-                             {second, dir.Path("d/a1.JPG"), RowState::kUnprocessed}};
+      ProcessingPlan plan = {
+          {first, dir.Path("d/a0.JPG"), RowState::kUnprocessed},
+          {second, dir.Path("d/a1.JPG"), RowState::kUnprocessed}};
       bool partial_seen = false;
       RunObserver observer{
           .copy_progress = [&](std::uint64_t done, std::uint64_t total) {
@@ -486,7 +490,9 @@ TEST(PlanExecutionTest, KeptCopiesAreOnDiskAndReadBackBeforeTheirRowsAreDone) {
     fs.FailCopyStep(step, 1);
     std::vector<RowState> when_done;
     RunPlan(plan, Options(true, true, false, true), fs, {},
-            {.row_done = [&](std::size_t i) { when_done.push_back(plan[i].State); }});
+            {.row_done = [&](std::size_t i) {
+              when_done.push_back(plan[i].State);
+            }});
     EXPECT_EQ(when_done,
               (std::vector<RowState>{RowState::kCopyError, RowState::kCopied}));
     EXPECT_EQ(ReadFile(a), Photo());
@@ -539,8 +545,8 @@ TEST(PlanExecutionTest, ANameTakenBeforeItsBatchIsFlushedGoesToTheNextFree) {
 
    private:
     struct Batch : CopyBatch {
-      Batch(std::string name, bool at_add, std::unique_ptr<CopyBatch> real)
-          : name(std::move(name)), at_add(at_add), real(std::move(real)) {}
+      Batch(std::string taken, bool when_added, std::unique_ptr<CopyBatch> on)
+          : name(std::move(taken)), at_add(when_added), real(std::move(on)) {}
       Ticket Add(const std::string& source, const std::string& target,
                  bool goes, const CopyProgress& progress) override {
         if (at_add && target == name) std::ofstream(name) << "theirs";
@@ -635,9 +641,11 @@ TEST(PlanExecutionTest, SourceOnAGoneDriveSaysWhy) {
     EXPECT_EQ(plan[0].failure.cause() == FailureCause::kSourceDriveGone,
               c.drive_gone)
         << plan[0].failure.Describe();
-    EXPECT_NE(plan[0].failure.Describe(Wording::kJapanese)
-                  .find(c.drive_gone ? "ドライブがありません" : "ファイルを開く"),
-              std::string::npos);
+    EXPECT_NE(
+        plan[0]
+            .failure.Describe(Wording::kJapanese)
+            .find(c.drive_gone ? "ドライブがありません" : "ファイルを開く"),
+        std::string::npos);
   }
 }
 

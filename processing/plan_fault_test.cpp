@@ -138,7 +138,8 @@ class FaultRun {
     for (const CardFile& file : kCard) {
       std::string source = Card() + "/" + file.source;
       if (access(source.c_str(), F_OK) == 0)
-        plan.push_back({source, Dest() + "/" + file.new_path, RowState::kUnprocessed});
+        plan.push_back(
+            {source, Dest() + "/" + file.new_path, RowState::kUnprocessed});
     }
     return plan;
   }
@@ -169,7 +170,8 @@ class FaultRun {
       } else {
         truthful = at_source;  // a failed row keeps its source
       }
-      if (!truthful) wrong.push_back(row.SourcePath + " reads " + StateText(row.State));
+      if (!truthful)
+        wrong.push_back(row.SourcePath + " reads " + StateText(row.State));
     }
     return wrong;
   }
@@ -196,8 +198,7 @@ std::set<std::string> FoldersOfFailedRows(const ProcessingPlan& plan) {
 
 // A failed unlink of a hidden temporary leaves it behind: it bears no target
 // name, and nothing can remove it when the disk refuses.
-std::vector<std::string> Problems(const testing::MoveAudit& audit,
-                                  Call call) {
+std::vector<std::string> Problems(const testing::MoveAudit& audit, Call call) {
   std::vector<std::string> problems;
   for (const std::string& problem : audit.problems) {
     if (call == Call::kUnlink && problem.rfind("temporary file left", 0) == 0)
@@ -255,14 +256,17 @@ TEST_P(PlanFaultTest, EveryFailingSystemCallLeavesTheFilesWhole) {
   std::cout << scenario.name << ": " << runs << " runs with a failing call\n";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Scenarios, PlanFaultTest, ::testing::ValuesIn(kScenarios),
-    [](const ::testing::TestParamInfo<Scenario>& info) {
-      std::string name;
-      for (const char* c = info.param.name; *c; ++c)
-        name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
-      return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Scenarios, PlanFaultTest,
+                         ::testing::ValuesIn(kScenarios),
+                         [](const ::testing::TestParamInfo<Scenario>& test_info) {
+                           std::string name;
+                           for (const char* c = test_info.param.name; *c; ++c)
+                             name +=
+                                 std::isalnum(static_cast<unsigned char>(*c))
+                                     ? *c
+                                     : '_';
+                           return name;
+                         });
 
 }  // namespace
 }  // namespace kuronel

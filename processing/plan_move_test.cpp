@@ -16,8 +16,8 @@
 namespace kuronel {
 namespace {
 
-using testing::FaultyFileSystem;
 using testing::Exists;
+using testing::FaultyFileSystem;
 using testing::ReadFile;
 using testing::TempDir;
 using MoveStep = FaultyFileSystem::MoveStep;
@@ -80,8 +80,11 @@ TEST_F(PlanMoveTest, MoveWithinOneFileSystemIsARename) {
     EXPECT_EQ(moved.st_mode & 07777, read_only ? 0440u : 0640u);
     EXPECT_EQ(moved.st_mtim.tv_sec, kShotAt);
     EXPECT_EQ(fs_.Calls(Op::kCopy), 0);
-    // Both folders are written out before the row is done.
-    EXPECT_EQ(fs_.Calls(Op::kFlushFolder), flushes + 2);
+    // Both folders are written out before the row is done: by a flush of
+    // the whole drive where it proves that, else each by its own.
+    const bool by_drive =
+        RealFileSystem(RealSystemCalls()).FlushDrive(dir_.path()).has_value();
+    EXPECT_EQ(fs_.Calls(Op::kFlushFolder), flushes + (by_drive ? 0 : 2));
   }
 }
 
@@ -110,8 +113,9 @@ TEST_F(PlanMoveTest, RenameWhoseFoldersAreNotFlushedIsNoMove) {
     if (c.undo_fails) fs.FailCall(Op::kMove, 2);
     ProcessingPlan plan = {PlanRow{source, new_path, RowState::kUnprocessed}};
     RowState state_when_done = RowState::kUnprocessed;
-    RunPlan(plan, MoveOptions(true), fs, {},
-            {.row_done = [&](std::size_t) { state_when_done = plan[0].State; }});
+    RunPlan(plan, MoveOptions(true), fs, {}, {.row_done = [&](std::size_t) {
+              state_when_done = plan[0].State;
+            }});
     EXPECT_EQ(state_when_done, RowState::kCopyError);
     EXPECT_EQ(plan[0].failure.operation(), FileOperation::kFlush);
     EXPECT_EQ(fs.Calls(Op::kCopy), 0);
@@ -181,7 +185,8 @@ TEST_F(PlanMoveTest, RenameThatFailsFallsBackToCopyAndDelete) {
     if (c.error == 0) {
       fs.FailCall(Op::kMove);
     } else {
-      if (c.step != MoveStep::kRename) fs.FailMoveStep(MoveStep::kRename, EINVAL);
+      if (c.step != MoveStep::kRename)
+        fs.FailMoveStep(MoveStep::kRename, EINVAL);
       fs.FailMoveStep(c.step, c.error);
     }
     std::string source = dir.WriteFile("c/IMG.JPG", Contents());
@@ -218,7 +223,8 @@ TEST_F(PlanMoveTest, LinkedSourcesAreCopied) {
   std::string symlinked = dir_.Path("c/link.JPG");
   ASSERT_EQ(symlink(second.c_str(), symlinked.c_str()), 0);
 
-  EXPECT_EQ(Run(photo, dir_.Path("d/a0.JPG"), MoveOptions(true)), RowState::kMoved);
+  EXPECT_EQ(Run(photo, dir_.Path("d/a0.JPG"), MoveOptions(true)),
+            RowState::kMoved);
   EXPECT_EQ(LstatOf(second).st_nlink, 1u);
   EXPECT_EQ(LstatOf(second).st_mode & 07777, 0640u);  // not made read-only
   EXPECT_EQ(ReadFile(dir_.Path("d/a0.JPG")), Contents());

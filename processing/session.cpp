@@ -175,8 +175,8 @@ RunSummary Session::RunPlan(ProcessingPlan& plan, const StatusSink& status,
     }
   } locks_of_this_run;
   if (run_locks_ == nullptr) {
-    LockRefusal refusal;
-    if (!LockRun(refusal)) return RunSummary();
+    RunSummary refused;
+    if (!LockRun(refused.refusal)) return refused;
     locks_of_this_run.session = this;
   }
   return ::kuronel::RunPlan(plan, settings_, file_system_, status, observer);

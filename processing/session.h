@@ -139,7 +139,8 @@ class Session {
 
   // Carries out `plan` with the settings (see RunPlan). Without the locks
   // of LockRun it takes them for the run itself, and when another run holds
-  // them it touches no file: no row is handled.
+  // them it touches no file: no row is handled, and the summary's refusal
+  // says why.
   RunSummary RunPlan(ProcessingPlan& plan, const StatusSink& status,
                      const RunObserver& observer = {});
 

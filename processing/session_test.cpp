@@ -154,14 +154,18 @@ TEST_F(SessionTest, ARunNeverGoesBesideAnotherRunOnItsFolders) {
   EXPECT_FALSE(session_.LockRun(refusal));
   EXPECT_EQ(refusal.kind, LockRefusal::Kind::kBusy);
   EXPECT_FALSE(refusal.folder.empty());
-  EXPECT_EQ(session_.RunPlan(plan, {}).rows, 0u);
+  const RunSummary refused = session_.RunPlan(plan, {});
+  EXPECT_EQ(refused.rows, 0u);
+  EXPECT_EQ(refused.refusal.kind, LockRefusal::Kind::kBusy);
   EXPECT_EQ(plan[0].State, RowState::kUnprocessed);
   EXPECT_EQ(KindAt(plan[0].NewPath, false, RealSystemCalls()),
             PathKind::kNothing);
 
   other.UnlockRun();
   disk_.FailCopyStep(FaultyFileSystem::CopyStep::kWrite);
-  EXPECT_EQ(session_.RunPlan(plan, {}).rows, 1u);
+  const RunSummary ran = session_.RunPlan(plan, {});
+  EXPECT_EQ(ran.rows, 1u);
+  EXPECT_EQ(ran.refusal.kind, LockRefusal::Kind::kNone);
   EXPECT_EQ(plan[0].State, RowState::kCopyError);
   // The run's own locks went with it.
   EXPECT_FALSE(session_.HoldsRunLocks());

@@ -44,7 +44,8 @@ TEST(SourceRemovalTest, OnlyACopyThatProvesItselfLetsTheSourceGo) {
       {"the target a link to the source", true,
        [](const TempDir& dir, CopyResult& copy) {
          unlink(dir.Path("d/a0.JPG").c_str());
-         symlink(dir.Path("card/IMG.JPG").c_str(), dir.Path("d/a0.JPG").c_str());
+         symlink(dir.Path("card/IMG.JPG").c_str(),
+                 dir.Path("d/a0.JPG").c_str());
          copy.written = copy.source_before;
        },
        SourceRemoval::kNotAllowed},

@@ -10,8 +10,8 @@
 #include <utility>
 
 #include "platform/cp932.h"
-#include "platform/file_io.h"
 #include "platform/file_identity.h"
+#include "platform/file_io.h"
 #include "platform/file_system.h"
 #include "platform/path.h"
 #include "platform/text.h"
@@ -44,8 +44,8 @@ bool IsSaveTemporaryName(std::string_view name, std::string_view base) {
     return false;
   return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()),
                      name.end(), [](char c) {
-                       return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                              (c >= '0' && c <= '9');
+                       return (c >= 'A' && c <= 'Z') ||
+                              (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
                      });
 }
 
@@ -77,9 +77,10 @@ bool IsStaleSaveTemporary(int folder_fd, const char* name, SystemCalls& calls) {
       named.st_uid != calls.EffectiveUser() ||
       named.st_size > static_cast<off_t>(SettingsFile::kMaxFileSize))
     return false;
-  const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
-                               std::chrono::system_clock::now().time_since_epoch())
-                               .count();
+  const std::int64_t now =
+      std::chrono::duration_cast<std::chrono::seconds>(
+          std::chrono::system_clock::now().time_since_epoch())
+          .count();
   if (now - named.st_mtim.tv_sec < kStaleSaveSeconds) return false;
   UniqueFd file(calls.OpenAt(folder_fd, name,
                              O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC),
@@ -92,9 +93,9 @@ bool IsStaleSaveTemporary(int folder_fd, const char* name, SystemCalls& calls) {
   std::string text(static_cast<std::size_t>(opened.st_size), '\0');
   std::size_t got = 0;
   while (got < text.size()) {
-    const ssize_t count = calls.ReadAt(file.get(), text.data() + got,
-                                       text.size() - got,
-                                       static_cast<off_t>(got));
+    const ssize_t count =
+        calls.ReadAt(file.get(), text.data() + got, text.size() - got,
+                     static_cast<off_t>(got));
     if (count < 0 && errno == EINTR) continue;
     if (count <= 0) return false;
     got += static_cast<std::size_t>(count);
@@ -107,9 +108,9 @@ bool IsStaleSaveTemporary(int folder_fd, const char* name, SystemCalls& calls) {
 void RemoveStaleSaveTemporaries(const std::string& path, SystemCalls& calls) {
   const std::string file = SavedFile(path, calls);
   const std::string base = BaseName(file);
-  UniqueFd folder(calls.Open(ParentFolder(file),
-                             O_RDONLY | O_DIRECTORY | O_CLOEXEC),
-                  calls);
+  UniqueFd folder(
+      calls.Open(ParentFolder(file), O_RDONLY | O_DIRECTORY | O_CLOEXEC),
+      calls);
   if (base.empty() || !folder.valid()) return;
   std::vector<std::string> stale;
   calls.ListNames(folder.get(), [&](const char* name, unsigned char) {
@@ -117,7 +118,8 @@ void RemoveStaleSaveTemporaries(const std::string& path, SystemCalls& calls) {
         IsStaleSaveTemporary(folder.get(), name, calls))
       stale.emplace_back(name);
   });
-  for (const std::string& name : stale) calls.UnlinkAt(folder.get(), name.c_str());
+  for (const std::string& name : stale)
+    calls.UnlinkAt(folder.get(), name.c_str());
 }
 
 // Blanks are the space and every control character, as the file's readers
@@ -271,7 +273,8 @@ SettingsFile::Line SettingsFile::ReadLine(std::string bytes, bool in_section) {
 bool SettingsFile::ReadEntryOfUtf8Key(Line& line) {
   std::string_view text = line.bytes;
   constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+  if (text.starts_with(kByteOrderMark))
+    text.remove_prefix(kByteOrderMark.size());
   if (IsValidUtf8(text)) return false;
   const std::string_view::size_type equals = text.find('=');
   if (equals == std::string_view::npos) return false;

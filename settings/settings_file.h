@@ -25,11 +25,11 @@ std::optional<std::uint32_t> ReadIntegerText(std::string_view text);
 // is read as UTF-8 when it is valid UTF-8, else as CP932, so one old line
 // cannot garble the rest; but an entry whose key is UTF-8 keeps its value's
 // bytes as they stand, so a value written with bytes that are not UTF-8 (a
-// folder's Shift-JIS name) reads back the same. A line the program does not change is written back
-// byte for byte (comments, blank lines and unknown entries included); a line
-// it changes or adds is written as UTF-8. Lines end in CR LF. New keys go
-// after the last entry of their section, new sections at the end. Section
-// names and keys match without regard to ASCII letter case.
+// folder's Shift-JIS name) reads back the same. A line the program does not
+// change is written back byte for byte (comments, blank lines and unknown
+// entries included); a line it changes or adds is written as UTF-8. Lines end
+// in CR LF. New keys go after the last entry of their section, new sections at
+// the end. Section names and keys match without regard to ASCII letter case.
 class SettingsFile {
  public:
   // A settings file is a few hundred bytes; a larger one than this is not

@@ -1,8 +1,8 @@
 #include "settings/settings_file.h"
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -129,7 +129,8 @@ TEST(SettingsFileTest, OpenAndUpdateRoundTrip) {
   missing.WriteFlag("Main", "k", true);
   ASSERT_TRUE(missing.Update(RealSystemCalls()).ok());
   EXPECT_EQ(ReadFile(path), "[Main]\r\nk=1\r\n\r\n");
-  EXPECT_TRUE(SettingsFile::Open(path, RealSystemCalls()).ReadFlag("Main", "k", false));
+  EXPECT_TRUE(
+      SettingsFile::Open(path, RealSystemCalls()).ReadFlag("Main", "k", false));
 }
 
 // A settings file that exists but cannot be read must not be replaced by
@@ -162,7 +163,7 @@ TEST(SettingsFileTest, SaveRemovesOnlyItsOwnStaleTemporaries) {
   };
   const Case cases[] = {
       {".Kuronel.ini.tmpAb12Cd", settings_text, false, true},
-      {".Kuronel.ini.tmpEmpty0", "", false, true},  // cut before its flush
+      {".Kuronel.ini.tmpEmpty0", "", false, true},      // cut before its flush
       {".Kuronel.ini.tmpBusy01", settings_text, true},  // a save at work
       {".Kuronel.ini.tmpNotes1", "my notes\n"},
       {".Kuronel.ini.tmpNoHead", "k=1\r\n"},
@@ -182,21 +183,22 @@ TEST(SettingsFileTest, SaveRemovesOnlyItsOwnStaleTemporaries) {
             0);
   const std::string twice = dir.WriteFile("kept.ini", settings_text);
   ASSERT_EQ(link(twice.c_str(), dir.Path(".Kuronel.ini.tmpTwice1").c_str()), 0);
-  const std::string held = dir.WriteFile(".Kuronel.ini.tmpHeld01", settings_text);
+  const std::string held =
+      dir.WriteFile(".Kuronel.ini.tmpHeld01", settings_text);
   testing::SetTimes(twice, old, 0);
   testing::SetTimes(held, old, 0);
   const int holder = open(held.c_str(), O_RDONLY);
   ASSERT_EQ(flock(holder, LOCK_EX), 0);
 
-  SettingsFile file = SettingsFile::Open(dir.Path("Kuronel.ini"), RealSystemCalls());
+  SettingsFile file =
+      SettingsFile::Open(dir.Path("Kuronel.ini"), RealSystemCalls());
   file.WriteFlag("Main", "k", true);
   ASSERT_TRUE(file.Update(RealSystemCalls()).ok());
   close(holder);
 
-  std::set<std::string> expected = {"Kuronel.ini", "kept.ini",
-                                    ".Kuronel.ini.tmpLink01",
-                                    ".Kuronel.ini.tmpTwice1",
-                                    ".Kuronel.ini.tmpHeld01"};
+  std::set<std::string> expected = {
+      "Kuronel.ini", "kept.ini", ".Kuronel.ini.tmpLink01",
+      ".Kuronel.ini.tmpTwice1", ".Kuronel.ini.tmpHeld01"};
   for (const Case& c : cases)
     if (!c.removed) expected.insert(c.name);
   EXPECT_EQ(testing::FolderEntries(dir.path()), expected);

@@ -27,7 +27,9 @@ Status ReadBackColour(const SettingsFile& file, Colour& colour) {
 // or begins or ends in a blank that reading trims, would not read back the
 // same, so such a destination is treated like one that does not exist.
 bool IsStorableDestination(const std::string& folder, SystemCalls& calls) {
-  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  const auto blank = [](char c) {
+    return static_cast<unsigned char>(c) <= ' ';
+  };
   return KindAt(folder, true, calls) == PathKind::kFolder && !folder.empty() &&
          !blank(folder.front()) && !blank(folder.back()) &&
          folder.find_first_of("\r\n") == std::string::npos;

@@ -48,7 +48,9 @@ TEST(SettingsIoTest, FirstRunUsesDefaultsAndWritesFlagsOnly) {
   ExpectSameSettings(settings, Settings());
   EXPECT_EQ(settings.DestinationFolder, "移動先フォルダ選択");
 
-  ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls()).ok());
+  ASSERT_TRUE(
+      SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls())
+          .ok());
   EXPECT_EQ(ReadFile(dir.path() + "/Kuronel.ini"),
             std::string("[Main]\r\n") + kFreshFlags + "\r\n" + kFreshSub);
 }
@@ -58,7 +60,9 @@ TEST(SettingsIoTest, ChosenDestinationIsStoredAndLoadedBack) {
   std::string destination = dir.MakeDir("写真") + "/";
   Settings settings;
   settings.DestinationFolder = destination;
-  ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls()).ok());
+  ASSERT_TRUE(
+      SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls())
+          .ok());
   EXPECT_EQ(ReadFile(SettingsFilePath(dir.path())),
             "[Main]\r\n移動先フォルダ=" + destination + "\r\n" + kFreshFlags +
                 "\r\n" + kFreshSub);
@@ -75,7 +79,8 @@ TEST(SettingsIoTest, EveryStoredValueRoundTrips) {
   settings.MakeReadOnly = false;
   settings.SaveResultText = true;
   DetailSettings detail{true, true, 0x123456};
-  ASSERT_TRUE(SaveSettings(dir.path(), settings, detail, RealSystemCalls()).ok());
+  ASSERT_TRUE(
+      SaveSettings(dir.path(), settings, detail, RealSystemCalls()).ok());
   EXPECT_THAT(ReadFile(SettingsFilePath(dir.path())),
               HasSubstr("背景色=$00123456\r\n"));
 
@@ -99,7 +104,9 @@ TEST(SettingsIoTest, KeepsUnknownEntriesInOrder) {
   EXPECT_FALSE(settings.RenameToDateFile);  // read from the lower-case section
   EXPECT_TRUE(settings.MakeReadOnly);  // the menu's spelling is not the key
 
-  ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls()).ok());
+  ASSERT_TRUE(
+      SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls())
+          .ok());
   EXPECT_EQ(
       ReadFile(SettingsFilePath(dir.path())),
       std::string("[Other]\r\nz=1\r\n\r\n[main]\r\nfirst=a\r\n"
@@ -142,7 +149,8 @@ TEST(SettingsIoTest, BadColourStopsTheLoadAndNamesTheText) {
 
   Settings in_use;
   DetailSettings window_copy{false, false, 0xFF0000};
-  status = LoadDetailSettings(dir.path(), in_use, window_copy, RealSystemCalls());
+  status =
+      LoadDetailSettings(dir.path(), in_use, window_copy, RealSystemCalls());
   EXPECT_THAT(status.message(), HasSubstr("「あお」"));
   EXPECT_TRUE(in_use.CheckMoviesByDefault && window_copy.CheckMoviesByDefault);
   EXPECT_TRUE(in_use.UseExifDate && window_copy.UseExifDate);
@@ -150,7 +158,8 @@ TEST(SettingsIoTest, BadColourStopsTheLoadAndNamesTheText) {
   EXPECT_EQ(window_copy.TargetBackColour, 0xFF0000u);
 
   // The next save writes the window's colour over the bad text.
-  ASSERT_TRUE(SaveSettings(dir.path(), settings, window_copy, RealSystemCalls()).ok());
+  ASSERT_TRUE(
+      SaveSettings(dir.path(), settings, window_copy, RealSystemCalls()).ok());
   EXPECT_THAT(ReadFile(SettingsFilePath(dir.path())),
               HasSubstr("背景色=clBlue\r\n"));
 }
@@ -169,7 +178,9 @@ TEST(SettingsIoTest, DestinationThatIsNoFolderIsNeitherAppliedNorStored) {
        {std::string(kNoDestination), dir.path() + "/typed/",
         dir.MakeDir("two\nlines") + "/"}) {
     settings.DestinationFolder = destination;
-    ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls()).ok());
+    ASSERT_TRUE(
+        SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls())
+            .ok());
     std::string text = ReadFile(SettingsFilePath(dir.path()));
     EXPECT_TRUE(text.starts_with(stored)) << destination;
     EXPECT_TRUE(IsValidUtf8(text));
@@ -186,17 +197,20 @@ TEST(SettingsIoTest, DestinationReadsBackAsItsBytes) {
   const std::string utf8 = dir.MakeDir("写真") + "/";
   Settings settings;
   settings.DestinationFolder = shift_jis;
-  ASSERT_TRUE(SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls()).ok());
+  ASSERT_TRUE(
+      SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls())
+          .ok());
   const std::string saved = ReadFile(SettingsFilePath(dir.path()));
   EXPECT_THAT(saved, HasSubstr("移動先フォルダ=" + shift_jis + "\r\n"));
   Settings loaded;
   ASSERT_TRUE(LoadSettings(dir.path(), loaded, RealSystemCalls()).ok());
   EXPECT_EQ(loaded.DestinationFolder, shift_jis);
-  ASSERT_TRUE(SaveSettings(dir.path(), loaded, DetailSettings(), RealSystemCalls()).ok());
+  ASSERT_TRUE(
+      SaveSettings(dir.path(), loaded, DetailSettings(), RealSystemCalls())
+          .ok());
   EXPECT_EQ(ReadFile(SettingsFilePath(dir.path())), saved);
 
-  std::optional<std::string> old_line =
-      Utf8ToCp932("移動先フォルダ=" + utf8);
+  std::optional<std::string> old_line = Utf8ToCp932("移動先フォルダ=" + utf8);
   ASSERT_TRUE(old_line.has_value());
   dir.WriteFile("Kuronel.ini", "[Main]\r\n" + *old_line + "\r\n");
   ASSERT_TRUE(LoadSettings(dir.path(), loaded, RealSystemCalls()).ok());
@@ -209,7 +223,9 @@ TEST(SettingsIoTest, DetailSettingsTouchOnlyTheSubSection) {
   dir.WriteFile("Kuronel.ini", main);
   Settings in_use;
   DetailSettings window_copy{true, false, 0x0000FF};
-  ASSERT_TRUE(SaveDetailSettings(dir.path(), window_copy, in_use, RealSystemCalls()).ok());
+  ASSERT_TRUE(
+      SaveDetailSettings(dir.path(), window_copy, in_use, RealSystemCalls())
+          .ok());
   EXPECT_EQ(
       ReadFile(SettingsFilePath(dir.path())),
       main + "[Sub]\r\n動画ファイル=1\r\nExif情報=0\r\n背景色=clRed\r\n\r\n");
@@ -219,7 +235,9 @@ TEST(SettingsIoTest, DetailSettingsTouchOnlyTheSubSection) {
 
   // A change made to the file reaches both copies at the next load.
   dir.WriteFile("Kuronel.ini", "[SUB]\r\nexif情報=1\r\n背景色=$00FF0000\r\n");
-  ASSERT_TRUE(LoadDetailSettings(dir.path(), in_use, window_copy, RealSystemCalls()).ok());
+  ASSERT_TRUE(
+      LoadDetailSettings(dir.path(), in_use, window_copy, RealSystemCalls())
+          .ok());
   EXPECT_FALSE(in_use.CheckMoviesByDefault || window_copy.CheckMoviesByDefault);
   EXPECT_TRUE(in_use.UseExifDate && window_copy.UseExifDate);
   EXPECT_EQ(in_use.TargetBackColour, 0xFF0000u);
@@ -232,7 +250,8 @@ TEST(SettingsIoTest, ShutDownSavesTheWindowCopy) {
   TempDir dir;
   Settings in_use;
   DetailSettings window_copy{true, true, 0x00FF00};
-  ASSERT_TRUE(SaveSettings(dir.path(), in_use, window_copy, RealSystemCalls()).ok());
+  ASSERT_TRUE(
+      SaveSettings(dir.path(), in_use, window_copy, RealSystemCalls()).ok());
   EXPECT_THAT(
       ReadFile(SettingsFilePath(dir.path())),
       HasSubstr("[Sub]\r\n動画ファイル=1\r\nExif情報=1\r\n背景色=clLime\r\n"));
@@ -263,9 +282,9 @@ TEST(SettingsIoTest, NewOptionKeysAreAddedOnlyOnceTurnedOn) {
     const std::string key = c.key;
     Settings in_use;
     DetailSettings window_copy;
-    ASSERT_TRUE(SaveDetailSettings(dir.path(), window_copy, in_use,
-                                   RealSystemCalls())
-                    .ok());
+    ASSERT_TRUE(
+        SaveDetailSettings(dir.path(), window_copy, in_use, RealSystemCalls())
+            .ok());
     EXPECT_EQ(ReadFile(path), kFreshSub);
 
     window_copy.*c.in_window = true;
@@ -281,22 +300,23 @@ TEST(SettingsIoTest, NewOptionKeysAreAddedOnlyOnceTurnedOn) {
     EXPECT_FALSE(others.IncludeRawHeifMp4 || others.SkipImported);
 
     window_copy.*c.in_window = false;
-    ASSERT_TRUE(SaveDetailSettings(dir.path(), window_copy, in_use,
-                                   RealSystemCalls())
-                    .ok());
+    ASSERT_TRUE(
+        SaveDetailSettings(dir.path(), window_copy, in_use, RealSystemCalls())
+            .ok());
     EXPECT_THAT(ReadFile(path), HasSubstr(key + "=0\r\n"));
     DetailSettings reloaded{true, true, 0, true, true};
-    ASSERT_TRUE(LoadDetailSettings(dir.path(), in_use, reloaded,
-                                   RealSystemCalls())
-                    .ok());
+    ASSERT_TRUE(
+        LoadDetailSettings(dir.path(), in_use, reloaded, RealSystemCalls())
+            .ok());
     EXPECT_FALSE(in_use.*c.in_use || reloaded.*c.in_window);
 
     // A bad colour still lets the check boxes load, this one included.
-    dir.WriteFile("Kuronel.ini", "[Sub]\r\n" + std::string(c.key_in_other_case) +
-                                     "=1\r\n背景色=?\r\n");
-    EXPECT_FALSE(LoadDetailSettings(dir.path(), in_use, reloaded,
-                                    RealSystemCalls())
-                     .ok());
+    dir.WriteFile(
+        "Kuronel.ini",
+        "[Sub]\r\n" + std::string(c.key_in_other_case) + "=1\r\n背景色=?\r\n");
+    EXPECT_FALSE(
+        LoadDetailSettings(dir.path(), in_use, reloaded, RealSystemCalls())
+            .ok());
     EXPECT_TRUE(in_use.*c.in_use && reloaded.*c.in_window);
   }
 }
@@ -346,11 +366,14 @@ TEST(SettingsIoTest, FailedWriteIsReported) {
   TempDir dir;
   std::string not_a_folder = dir.WriteFile("file", "x");
   Settings settings;
-  Status status = SaveSettings(not_a_folder, settings, DetailSettings(), RealSystemCalls());
+  Status status =
+      SaveSettings(not_a_folder, settings, DetailSettings(), RealSystemCalls());
   EXPECT_FALSE(status.ok());
   EXPECT_THAT(status.message(), HasSubstr(SettingsFilePath(not_a_folder)));
   Settings in_use;
-  EXPECT_FALSE(SaveDetailSettings(not_a_folder, DetailSettings(), in_use, RealSystemCalls()).ok());
+  EXPECT_FALSE(SaveDetailSettings(not_a_folder, DetailSettings(), in_use,
+                                  RealSystemCalls())
+                   .ok());
   EXPECT_EQ(ReadFile(not_a_folder), "x");
 }
 
@@ -376,15 +399,20 @@ TEST(HostileSettingsFileTest, OversizedFileIsNeitherReadNorOverwritten) {
         dir.WriteFile("Kuronel.ini", "[Main]\r\n日付フォルダに移動=0\r\n");
     ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(c.size)), 0);
     Settings settings;
-    EXPECT_EQ(LoadSettings(dir.path(), settings, RealSystemCalls()).ok(), c.read) << c.size;
+    EXPECT_EQ(LoadSettings(dir.path(), settings, RealSystemCalls()).ok(),
+              c.read)
+        << c.size;
     EXPECT_EQ(settings.MoveToDateFolder, !c.read) << c.size;
 
-    Status saved = SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls());
+    Status saved =
+        SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls());
     EXPECT_EQ(saved.ok(), c.read) << c.size;
     if (c.read) continue;
     EXPECT_THAT(saved.message(), HasSubstr(path));
     Settings in_use;
-    EXPECT_FALSE(SaveDetailSettings(dir.path(), DetailSettings(), in_use, RealSystemCalls()).ok());
+    EXPECT_FALSE(SaveDetailSettings(dir.path(), DetailSettings(), in_use,
+                                    RealSystemCalls())
+                     .ok());
     EXPECT_EQ(std::filesystem::file_size(path), c.size);
   }
 }
@@ -413,7 +441,9 @@ TEST(HostileSettingsFileTest, MixedEncodingsRoundTripByteForByte) {
   EXPECT_EQ(settings.TargetBackColour, 0x0000FFu);
 
   settings.MoveToDateFolder = true;
-  ASSERT_TRUE(SaveSettings(dir.path(), settings, {true, true, 0x0000FF}, RealSystemCalls()).ok());
+  ASSERT_TRUE(SaveSettings(dir.path(), settings, {true, true, 0x0000FF},
+                           RealSystemCalls())
+                  .ok());
   EXPECT_EQ(ReadFile(path), head + "日付フォルダに移動=1\r\n" + tail);
 }
 
@@ -430,8 +460,11 @@ TEST(HostileSettingsFileTest, DeletedStartFolderReadsAndWritesNothing) {
   EXPECT_EQ(folder, "");
   Settings settings;
   ASSERT_TRUE(LoadSettings(folder, settings, RealSystemCalls()).ok());
-  EXPECT_FALSE(SaveSettings(folder, settings, DetailSettings(), RealSystemCalls()).ok());
-  EXPECT_FALSE(SaveDetailSettings(folder, DetailSettings(), settings, RealSystemCalls()).ok());
+  EXPECT_FALSE(
+      SaveSettings(folder, settings, DetailSettings(), RealSystemCalls()).ok());
+  EXPECT_FALSE(
+      SaveDetailSettings(folder, DetailSettings(), settings, RealSystemCalls())
+          .ok());
   if (!root_file_existed) {
     EXPECT_FALSE(std::filesystem::exists("/Kuronel.ini"));
   }
@@ -464,10 +497,12 @@ TEST(HostileSettingsFileTest, LinkIsWrittenThroughAndStaysALink) {
     for (const Link& link : c.links)
       ASSERT_EQ(symlink(link.points_to, dir.Path(link.name).c_str()), 0);
     Settings settings;
-    EXPECT_EQ(LoadSettings(dir.path(), settings, RealSystemCalls()).ok(), c.target != nullptr)
+    EXPECT_EQ(LoadSettings(dir.path(), settings, RealSystemCalls()).ok(),
+              c.target != nullptr)
         << c.what;
 
-    Status saved = SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls());
+    Status saved =
+        SaveSettings(dir.path(), settings, DetailSettings(), RealSystemCalls());
     EXPECT_EQ(saved.ok(), c.target != nullptr) << c.what;
     for (const Link& link : c.links)
       EXPECT_EQ(std::filesystem::read_symlink(dir.Path(link.name)),

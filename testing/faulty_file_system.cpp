@@ -180,7 +180,8 @@ FileResult FaultyFileSystem::SetReadOnly(const std::string& path) {
 }
 
 FileResult FaultyFileSystem::DeleteFile(const std::string& path) {
-  if (Fails(Operation::kDeleteFile)) return Failed(FileOperation::kDelete, path);
+  if (Fails(Operation::kDeleteFile))
+    return Failed(FileOperation::kDelete, path);
   return RealFileSystem::DeleteFile(path);
 }
 
@@ -195,7 +196,9 @@ FileResult FaultyFileSystem::FlushFile(const std::string& path) {
 
 std::optional<std::uint64_t> FaultyFileSystem::FlushDrive(
     const std::string& folder) {
-  if (call_faults_.contains(Operation::kFlushFile)) return std::nullopt;
+  if (call_faults_.contains(Operation::kFlushFile) ||
+      call_faults_.contains(Operation::kFlushFolder))
+    return std::nullopt;
   return RealFileSystem::FlushDrive(folder);
 }
 

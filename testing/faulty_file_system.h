@@ -24,7 +24,8 @@ struct FaultySystemCallsHolder {
 // step of a copy (no space after some bytes, a failing fsync, a failing
 // final link) or of a move. Everything not made to fail goes to the real
 // file system, so the files a test inspects afterwards are real.
-class FaultyFileSystem : private FaultySystemCallsHolder, public RealFileSystem {
+class FaultyFileSystem : private FaultySystemCallsHolder,
+                         public RealFileSystem {
  public:
   enum class Operation {
     kFileExists,
@@ -74,8 +75,9 @@ class FaultyFileSystem : private FaultySystemCallsHolder, public RealFileSystem 
 
   // The nth system call of this kind (counted from 1 from now on) fails
   // with `error`: only that one, or every call for nth == 0.
-  void FailSystemCall(SystemCall call, int nth, int error,
-                      FaultySystemCalls::On on = FaultySystemCalls::On::kAnything) {
+  void FailSystemCall(
+      SystemCall call, int nth, int error,
+      FaultySystemCalls::On on = FaultySystemCalls::On::kAnything) {
     system_calls.FailCall(call, nth, error, on);
   }
   // Every later system call of this kind reports success without being
@@ -92,8 +94,7 @@ class FaultyFileSystem : private FaultySystemCallsHolder, public RealFileSystem 
   bool DirectoryExists(const std::string& path) override;
   FileResult CreateDirectories(const std::string& path) override;
   CopyResult CopyFileNoReplace(const std::string& source,
-                               const std::string& target,
-                               bool source_goes_next,
+                               const std::string& target, bool source_goes_next,
                                const CopyProgress& progress) override;
   bool MoveFileNoReplace(const std::string& source,
                          const std::string& target) override;
@@ -102,8 +103,9 @@ class FaultyFileSystem : private FaultySystemCallsHolder, public RealFileSystem 
   bool Stat(const std::string& path, FileInfo& info) override;
   FileResult FlushFile(const std::string& path) override;
   FileResult FlushFolder(const std::string& path) override;
-  // While the flush of files is to fail, so does that of their whole drive:
-  // the caller then flushes each file, and meets the fault.
+  // While the flush of files or folders is to fail, so does that of their
+  // whole drive: the caller then flushes each file or folder, and meets the
+  // fault.
   std::optional<std::uint64_t> FlushDrive(const std::string& folder) override;
   // A copy step's fault belongs to the calls of one copy: while one is set,
   // copies run whole, one at a time, as outside a batch. Otherwise a

@@ -157,16 +157,19 @@ off_t FaultySystemCalls::UnmadeSeek(int fd, off_t offset, int whence) {
 
 ssize_t FaultySystemCalls::Read(int fd, void* buffer, std::size_t size) {
   const off_t offset = Corrupts(fd) ? real_.Seek(fd, 0, SEEK_CUR) : -1;
-  return MaybeCorrupt(fd, buffer, Checked(Call::kRead, false, [&] {
-                        return real_.Read(fd, buffer, size);
-                      }), offset);
+  return MaybeCorrupt(
+      fd, buffer,
+      Checked(Call::kRead, false, [&] { return real_.Read(fd, buffer, size); }),
+      offset);
 }
 
 ssize_t FaultySystemCalls::ReadAt(int fd, void* buffer, std::size_t size,
                                   off_t offset) {
-  return MaybeCorrupt(fd, buffer, Checked(Call::kRead, false, [&] {
-                        return real_.ReadAt(fd, buffer, size, offset);
-                      }), offset);
+  return MaybeCorrupt(
+      fd, buffer,
+      Checked(Call::kRead, false,
+              [&] { return real_.ReadAt(fd, buffer, size, offset); }),
+      offset);
 }
 
 ssize_t FaultySystemCalls::Write(int fd, const void* data, std::size_t size) {

@@ -73,8 +73,7 @@ class FaultySystemCalls : public SystemCalls {
   int OpenAt(int dir_fd, const char* name, int flags, mode_t mode) override;
   int Close(int fd) override;
   ssize_t Read(int fd, void* buffer, std::size_t size) override;
-  ssize_t ReadAt(int fd, void* buffer, std::size_t size,
-                 off_t offset) override;
+  ssize_t ReadAt(int fd, void* buffer, std::size_t size, off_t offset) override;
   ssize_t Write(int fd, const void* data, std::size_t size) override;
   ssize_t CopyRange(int from_fd, int to_fd, std::size_t size) override;
   off_t Seek(int fd, off_t offset, int whence) override;
@@ -121,8 +120,8 @@ class FaultySystemCalls : public SystemCalls {
                        std::size_t size) override {
     return real_.GetAttribute(path, name, value, size);
   }
-  int SetAttribute(const std::string& path, const char* name,
-                   const void* value, std::size_t size) override;
+  int SetAttribute(const std::string& path, const char* name, const void* value,
+                   std::size_t size) override;
   int Lock(int fd, int operation) override;
   int ListNames(int dir_fd, const NameVisitor& visit) override {
     return real_.ListNames(dir_fd, visit);

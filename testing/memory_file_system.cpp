@@ -6,9 +6,7 @@
 
 namespace kuronel::testing {
 
-MemoryFileSystem::MemoryFileSystem() {
-  nodes_["/"] = Node{true, "", 0755, 1};
-}
+MemoryFileSystem::MemoryFileSystem() { nodes_["/"] = Node{true, "", 0755, 1}; }
 
 std::string MemoryFileSystem::Normal(const std::string& path) {
   std::string normal = path;

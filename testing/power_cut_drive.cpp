@@ -34,12 +34,11 @@
 // prints one line on standard output for each cut and corruption, and
 // "unmounted after N changes" when it ends.
 #define FUSE_USE_VERSION 35
-#include <fuse.h>
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <ftw.h>
+#include <fuse.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -62,9 +61,9 @@ namespace {
 constexpr char kControlPath[] = "/.power-cut";
 constexpr uint64_t kControlHandle = ~uint64_t{0};
 
-const char* const kKinds[] = {"create",  "mkdir",    "link",  "rename", "unlink",
-                              "rmdir",   "chmod",    "chown", "utimens", "write",
-                              "truncate", "fsync",   "fsyncdir"};
+const char* const kKinds[] = {
+    "create", "mkdir",   "link",  "rename",   "unlink", "rmdir",   "chmod",
+    "chown",  "utimens", "write", "truncate", "fsync",  "fsyncdir"};
 
 // "Every Nth operation on a path matching PATTERN", counted.
 struct EveryNth {
@@ -107,10 +106,10 @@ struct Trigger {
 
 // A name this drive added or moved since its folder was last fsynced.
 struct NameChange {
-  bool renamed = false;          // else added
-  std::string path;              // the name it has now
-  std::string old_path;          // a rename's former name
-  ino_t inode = 0;               // what the name stands for
+  bool renamed = false;  // else added
+  std::string path;      // the name it has now
+  std::string old_path;  // a rename's former name
+  ino_t inode = 0;       // what the name stands for
   std::set<std::string> unsynced_folders;
 };
 
@@ -119,7 +118,7 @@ constexpr off_t kBlock = 4096;
 // What a file held at its last fsync, as far as it changed since: its size
 // and the blocks written over (so that a disk image costs only what changed).
 struct DurableFile {
-  int fd = -1;  // keeps the file reachable when its names change
+  int fd = -1;                // keeps the file reachable when its names change
   std::optional<off_t> size;  // set once its data changed
   std::map<off_t, std::string> blocks;  // block number -> bytes at the fsync
   std::optional<struct stat> attributes;
@@ -197,8 +196,9 @@ class PowerCutDrive {
       if (!change->unsynced_folders.empty()) names += Undo(*change);
     }
     for (auto& [inode, file] : durable_) Restore(file);
-    std::printf("cut %s after %ld changes: %zu names undone, %zu files rolled back\n",
-                reason.c_str(), changes_, names, durable_.size());
+    std::printf(
+        "cut %s after %ld changes: %zu names undone, %zu files rolled back\n",
+        reason.c_str(), changes_, names, durable_.size());
     std::fflush(stdout);
     names_.clear();
     durable_.clear();
@@ -210,8 +210,8 @@ class PowerCutDrive {
   void NoteName(const std::string& path, const std::string& old_path = "") {
     struct stat st;
     if (lstat(Backing(path).c_str(), &st) != 0) return;
-    NameChange change{!old_path.empty(), path, old_path, st.st_ino,
-                      {ParentOf(path)}};
+    NameChange change{
+        !old_path.empty(), path, old_path, st.st_ino, {ParentOf(path)}};
     if (change.renamed) change.unsynced_folders.insert(ParentOf(old_path));
     names_.push_back(change);
   }
@@ -241,8 +241,8 @@ class PowerCutDrive {
     DurableFile* file = BeforeAttributes(fd, st);
     if (file == nullptr) return;
     if (!file->size) file->size = created ? 0 : st.st_size;
-    for (off_t block = from / kBlock; block * kBlock < std::min(to, *file->size);
-         ++block) {
+    for (off_t block = from / kBlock;
+         block * kBlock < std::min(to, *file->size); ++block) {
       if (file->blocks.contains(block)) continue;
       std::string bytes(kBlock, '\0');
       const ssize_t got = pread(file->fd, bytes.data(), kBlock, block * kBlock);
@@ -253,7 +253,8 @@ class PowerCutDrive {
 
   void FileSynced(int fd, bool data_only) {
     struct stat st;
-    auto found = fstat(fd, &st) == 0 ? durable_.find(st.st_ino) : durable_.end();
+    auto found =
+        fstat(fd, &st) == 0 ? durable_.find(st.st_ino) : durable_.end();
     if (found == durable_.end()) return;
     found->second.size.reset();
     found->second.blocks.clear();
@@ -282,8 +283,10 @@ class PowerCutDrive {
       return 1;
     // An added name, or a rename whose old name was taken for good since:
     // what the name held had no other durable name.
-    if (S_ISDIR(st.st_mode)) RemoveTree(now);
-    else unlink(now.c_str());
+    if (S_ISDIR(st.st_mode))
+      RemoveTree(now);
+    else
+      unlink(now.c_str());
     return 1;
   }
 
@@ -317,7 +320,9 @@ PowerCutDrive drive;
 
 int Errno(int result) { return result < 0 ? -errno : 0; }
 
-bool IsControl(const char* path) { return std::strcmp(path, kControlPath) == 0; }
+bool IsControl(const char* path) {
+  return std::strcmp(path, kControlPath) == 0;
+}
 
 // Two paths on "drives" that a rename or link cannot join.
 bool OnSeparateDrives(const char* from, const char* to) {
@@ -423,9 +428,9 @@ int ChangeOwner(const char* path, uid_t owner, gid_t group,
 int Truncate(const char* path, off_t size, struct fuse_file_info* info) {
   if (IsControl(path)) return drive.Off() ? -EIO : 0;
   return drive.Do("truncate", path, [&] {
-    const int fd = info != nullptr
-                       ? dup(static_cast<int>(info->fh))
-                       : open(drive.Backing(path).c_str(), O_WRONLY | O_CLOEXEC);
+    const int fd = info != nullptr ? dup(static_cast<int>(info->fh))
+                                   : open(drive.Backing(path).c_str(),
+                                          O_WRONLY | O_CLOEXEC);
     if (fd < 0) return -errno;
     drive.BeforeData(fd, size, std::numeric_limits<off_t>::max());
     const int result = Errno(ftruncate(fd, size));
@@ -459,7 +464,8 @@ int Open(const char* path, struct fuse_file_info* info) {
 
 int Create(const char* path, mode_t mode, struct fuse_file_info* info) {
   return drive.Do("create", path, [&] {
-    const int fd = open(drive.Backing(path).c_str(), info->flags | O_CREAT, mode);
+    const int fd =
+        open(drive.Backing(path).c_str(), info->flags | O_CREAT, mode);
     if (fd < 0) return -errno;
     info->fh = static_cast<uint64_t>(fd);
     drive.BeforeData(fd, 0, 0, true);
@@ -485,7 +491,8 @@ int Read(const char* path, char* buffer, size_t size, off_t offset,
 // A write to /.power-cut: "now" cuts, a --cut value sets the trigger.
 int ControlWrite(const char* data, size_t size) {
   std::string command(data, size);
-  while (!command.empty() && std::isspace(static_cast<unsigned char>(command.back())))
+  while (!command.empty() &&
+         std::isspace(static_cast<unsigned char>(command.back())))
     command.pop_back();
   if (command == "now") {
     drive.Cut("by " + std::string(kControlPath));
@@ -570,7 +577,8 @@ int ReadFolder(const char* path, void* buffer, fuse_fill_dir_t fill, off_t,
     struct stat st {};
     st.st_ino = entry->d_ino;
     st.st_mode = static_cast<mode_t>(DTTOIF(entry->d_type));
-    if (fill(buffer, entry->d_name, &st, 0, static_cast<fuse_fill_dir_flags>(0)))
+    if (fill(buffer, entry->d_name, &st, 0,
+             static_cast<fuse_fill_dir_flags>(0)))
       break;
   }
   closedir(dir);
@@ -602,16 +610,20 @@ int main(int argc, char* argv[]) {
       return arg.substr(std::strlen(option));
     };
     bool ok = true;
-    if (arg.starts_with("--cut=")) ok = drive.trigger.Parse(value("--cut="));
+    if (arg.starts_with("--cut="))
+      ok = drive.trigger.Parse(value("--cut="));
     else if (arg.starts_with("--corrupt-writes="))
       ok = drive.corrupt_writes.Parse(value("--corrupt-writes="));
     else if (arg.starts_with("--corrupt-reads="))
       ok = drive.corrupt_reads.Parse(value("--corrupt-reads="));
     else if (arg.starts_with("--close-fault="))
       ok = drive.close_fault.Parse(value("--close-fault="));
-    else if (arg == "--separate-top-folders") drive.separate_top_folders = true;
-    else if (arg.starts_with("-")) ok = false;
-    else places.push_back(arg);
+    else if (arg == "--separate-top-folders")
+      drive.separate_top_folders = true;
+    else if (arg.starts_with("-"))
+      ok = false;
+    else
+      places.push_back(arg);
     if (!ok) return Usage(argv[0]);
   }
   if (places.size() != 2) return Usage(argv[0]);
@@ -646,7 +658,11 @@ int main(int argc, char* argv[]) {
   operations.destroy = Destroy;
 
   std::vector<std::string> fuse_args = {
-      argv[0], places[1], "-f", "-s", "-o",
+      argv[0],
+      places[1],
+      "-f",
+      "-s",
+      "-o",
       "default_permissions,fsname=power-cut-drive,subtype=kuronel-power-cut"};
   std::vector<char*> fuse_argv;
   fuse_argv.reserve(fuse_args.size());

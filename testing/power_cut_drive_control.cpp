@@ -91,7 +91,8 @@ void PowerCutDrive::SetCut(const std::string& cut) const {
 }
 
 bool PowerCutDrive::WasCut() const {
-  return Report().starts_with("cut ") || Report().find("\ncut ") != std::string::npos;
+  return Report().starts_with("cut ") ||
+         Report().find("\ncut ") != std::string::npos;
 }
 
 std::string PowerCutDrive::Report() const { return ReadFile(report_); }

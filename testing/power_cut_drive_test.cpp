@@ -30,7 +30,8 @@ void SyncPath(const std::string& path) {
 
 void WriteThrough(const std::string& path, const std::string& data,
                   bool flush) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  const int fd =
+      open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   ASSERT_GE(fd, 0) << path;
   ASSERT_EQ(write(fd, data.data(), data.size()),
             static_cast<ssize_t>(data.size()));
@@ -72,8 +73,8 @@ TEST_P(MoverTest, LosesPhotosUnlessItFlushesCopiesAndFolders) {
   }
   drive.CutNow();
   drive.Unmount();
-  const MoveAudit audit =
-      AuditMove(sources, backing.Path("card"), Manifest(), backing.Path("photos"));
+  const MoveAudit audit = AuditMove(sources, backing.Path("card"), Manifest(),
+                                    backing.Path("photos"));
   std::cout << mover.name << ": " << audit.problems.size() << " of " << kPhotos
             << " photos lost\n";
   EXPECT_EQ(!audit.ok(), mover.loses) << audit.Report();
@@ -87,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Mover{"naive", false, false, true},
                       Mover{"copy_flushed_folders_not", true, false, true},
                       Mover{"careful", true, true, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test_info) { return std::string(test_info.param.name); });
 
 // A rename between folders stays only when both were flushed; data only
 // once its file was.
@@ -123,9 +124,11 @@ TEST(PowerCutDriveTest, KeepsWhatWasFlushedAndNothingElse) {
   drive.CutNow();
   EXPECT_NE(access(drive.Path("kept").c_str(), F_OK), 0) << "still serving";
   drive.Unmount();
-  EXPECT_EQ(FolderEntries(backing.Path("a")), std::set<std::string>({"target"}));
+  EXPECT_EQ(FolderEntries(backing.Path("a")),
+            std::set<std::string>({"target"}));
   EXPECT_EQ(FolderEntries(backing.Path("b")), std::set<std::string>({"both"}));
-  EXPECT_EQ(FolderEntries(backing.Path("c")), std::set<std::string>({"source"}));
+  EXPECT_EQ(FolderEntries(backing.Path("c")),
+            std::set<std::string>({"source"}));
   EXPECT_EQ(ReadFile(backing.Path("kept")), "new!");
   EXPECT_EQ(ReadFile(backing.Path("lost")), Pattern(10000));
 }
@@ -133,9 +136,9 @@ TEST(PowerCutDriveTest, KeepsWhatWasFlushedAndNothingElse) {
 // A trigger cuts at the Nth change of a kind on a matching path, before or
 // after it; a delete is never taken back.
 TEST(PowerCutDriveTest, CutsWhereTheTriggerSays) {
-  for (const auto& [trigger, left] :
-       {std::pair{"after:unlink:2:card/*", 1u}, {"before:unlink:2:card/*", 2u},
-        {"after:unlink:9:card/*", 0u}}) {
+  for (const auto& [trigger, left] : {std::pair{"after:unlink:2:card/*", 1u},
+                                      {"before:unlink:2:card/*", 2u},
+                                      {"after:unlink:9:card/*", 0u}}) {
     SCOPED_TRACE(trigger);
     TempDir backing(FastTempBase());
     for (const char* name : {"card/1", "card/2", "card/3", "other"})
@@ -165,7 +168,9 @@ TEST(PowerCutDriveTest, CorruptsEveryNthWriteOrRead) {
   const std::string altered = ReadFile(backing.Path("b.jpg"));
   ASSERT_EQ(altered.size(), 3000u);
   EXPECT_EQ(std::mismatch(altered.begin(), altered.end(), Pattern(3000).begin())
-                .first - altered.begin(), 1500);
+                    .first -
+                altered.begin(),
+            1500);
   EXPECT_EQ(ReadFile(backing.Path("c.txt")), Pattern(3000));
 
   PowerCutDrive drive(backing.path(), {.corrupt_reads = "1"});

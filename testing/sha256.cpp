@@ -21,22 +21,27 @@ constexpr std::uint32_t kRound[64] = {
     0x5b9cca4f, 0x682e6ff3, 0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208,
     0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
 
-std::uint32_t Rotate(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+std::uint32_t Rotate(std::uint32_t x, int n) {
+  return (x >> n) | (x << (32 - n));
+}
 
 }  // namespace
 
 Sha256::Sha256()
-    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f,
-             0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
+    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+             0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
 
 void Sha256::Block(const unsigned char* block) {
   std::uint32_t w[64];
   for (std::size_t i = 0; i < 16; ++i)
-    w[i] = std::uint32_t{block[4 * i]} << 24 | std::uint32_t{block[4 * i + 1]} << 16 |
+    w[i] = std::uint32_t{block[4 * i]} << 24 |
+           std::uint32_t{block[4 * i + 1]} << 16 |
            std::uint32_t{block[4 * i + 2]} << 8 | block[4 * i + 3];
   for (int i = 16; i < 64; ++i) {
-    std::uint32_t s0 = Rotate(w[i - 15], 7) ^ Rotate(w[i - 15], 18) ^ (w[i - 15] >> 3);
-    std::uint32_t s1 = Rotate(w[i - 2], 17) ^ Rotate(w[i - 2], 19) ^ (w[i - 2] >> 10);
+    std::uint32_t s0 =
+        Rotate(w[i - 15], 7) ^ Rotate(w[i - 15], 18) ^ (w[i - 15] >> 3);
+    std::uint32_t s1 =
+        Rotate(w[i - 2], 17) ^ Rotate(w[i - 2], 19) ^ (w[i - 2] >> 10);
     w[i] = w[i - 16] + s0 + w[i - 7] + s1;
   }
   std::uint32_t v[8];
@@ -75,12 +80,14 @@ std::string Sha256::HexDigest() {
   Add(std::string_view("\x80", 1));
   while (pending_size_ != 56) Add(std::string_view("\0", 1));
   unsigned char length[8];
-  for (int i = 0; i < 8; ++i) length[i] = static_cast<unsigned char>(bits >> (56 - 8 * i));
+  for (int i = 0; i < 8; ++i)
+    length[i] = static_cast<unsigned char>(bits >> (56 - 8 * i));
   Add(std::string_view(reinterpret_cast<const char*>(length), 8));
   static const char kHex[] = "0123456789abcdef";
   std::string hex;
   for (std::uint32_t word : state_)
-    for (int shift = 28; shift >= 0; shift -= 4) hex += kHex[(word >> shift) & 15];
+    for (int shift = 28; shift >= 0; shift -= 4)
+      hex += kHex[(word >> shift) & 15];
   return hex;
 }
 

@@ -39,7 +39,8 @@ std::string FastTempBase() {
 }
 
 bool OnDifferentFileSystems(const std::string& a, const std::string& b) {
-  struct stat st_a {}, st_b {};
+  struct stat st_a {
+  }, st_b{};
   return stat(a.c_str(), &st_a) == 0 && stat(b.c_str(), &st_b) == 0 &&
          st_a.st_dev != st_b.st_dev;
 }
@@ -57,9 +58,11 @@ TempDir::~TempDir() {
   std::error_code error;
   // Give every folder its write bit back so that its entries can be removed.
   for (auto it = fs::recursive_directory_iterator(path_, error);
-       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+       !error && it != fs::recursive_directory_iterator();
+       it.increment(error)) {
     if (it->is_directory(error) && !it->is_symlink(error))
-      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add,
+                      error);
   }
   fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, error);
   fs::remove_all(path_, error);
@@ -69,7 +72,8 @@ std::string TempDir::Path(std::string_view relative) const {
   return path_ + "/" + std::string(relative);
 }
 
-std::string TempDir::WriteFile(std::string_view relative, std::string_view contents) const {
+std::string TempDir::WriteFile(std::string_view relative,
+                               std::string_view contents) const {
   std::string path = Path(relative);
   fs::create_directories(fs::path(path).parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -29,7 +29,8 @@ class TempDir {
   std::string Path(std::string_view relative) const;
 
   // Writes a file (creating missing parent folders) and returns its path.
-  std::string WriteFile(std::string_view relative, std::string_view contents) const;
+  std::string WriteFile(std::string_view relative,
+                        std::string_view contents) const;
   // Creates a folder with its parents and returns its path.
   std::string MakeDir(std::string_view relative) const;
 

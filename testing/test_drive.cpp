@@ -127,8 +127,8 @@ std::string MissingForKind(DriveKind kind) {
     return name + ": no /dev/fuse";
   const KindTools tools = ToolsFor(kind);
   for (const std::string& tool :
-       {tools.make.front(), tools.mount.empty() ? std::string("mount")
-                                                : tools.mount}) {
+       {tools.make.front(),
+        tools.mount.empty() ? std::string("mount") : tools.mount}) {
     if (FindTool(tool).empty())
       return name + ": " + tool + " is not installed (make test installs it)";
   }
@@ -187,12 +187,11 @@ std::string TestDrive::Path(const std::string& relative) const {
 
 std::string TestDrive::Mount(std::uint64_t size_bytes) {
   const std::string name = DriveKindName(kind_);
-  if (mkdir(mount_point_.c_str(), 0755) != 0)
-    return name + ": no mount point";
+  if (mkdir(mount_point_.c_str(), 0755) != 0) return name + ": no mount point";
   if (kind_ == DriveKind::kTmpfs) {
-    mounted_here_ = Run({"mount", "-t", "tmpfs", "-o",
-                         "size=" + std::to_string(size_bytes), "tmpfs",
-                         mount_point_});
+    mounted_here_ =
+        Run({"mount", "-t", "tmpfs", "-o", "size=" + std::to_string(size_bytes),
+             "tmpfs", mount_point_});
     return mounted_here_ ? std::string() : name + ": mount -t tmpfs failed";
   }
   const int image = open(image_.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);

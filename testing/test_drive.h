@@ -50,7 +50,7 @@ class TestDrive {
   void Unmount();
 
   DriveKind kind_;
-  std::string base_;         // holds the image and the mount point
+  std::string base_;  // holds the image and the mount point
   std::string image_;
   std::string mount_point_;
   std::string loop_device_;  // attached by hand for the FUSE drivers

@@ -50,11 +50,13 @@ bool IsReservation(const std::string& path) {
 std::string DigestCache::Of(const std::string& path) {
   struct stat st;
   if (lstat(path.c_str(), &st) != 0) return std::string();
-  std::vector<long long> key = {
-      static_cast<long long>(st.st_dev),    static_cast<long long>(st.st_ino),
-      static_cast<long long>(st.st_size),   st.st_mtim.tv_sec,
-      st.st_mtim.tv_nsec,                   st.st_ctim.tv_sec,
-      st.st_ctim.tv_nsec};
+  std::vector<long long> key = {static_cast<long long>(st.st_dev),
+                                static_cast<long long>(st.st_ino),
+                                static_cast<long long>(st.st_size),
+                                st.st_mtim.tv_sec,
+                                st.st_mtim.tv_nsec,
+                                st.st_ctim.tv_sec,
+                                st.st_ctim.tv_nsec};
   auto found = digests_.find(key);
   if (found != digests_.end()) return found->second;
   std::string digest = Sha256OfFile(path);
@@ -66,7 +68,8 @@ Manifest TakeManifest(const std::string& root, DigestCache* cache) {
   Manifest manifest;
   std::error_code error;
   for (auto it = fs::recursive_directory_iterator(root, error);
-       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+       !error && it != fs::recursive_directory_iterator();
+       it.increment(error)) {
     if (!it->is_regular_file(error) || it->is_symlink(error)) continue;
     const std::string path = it->path().string();
     manifest[path.substr(root.size() + 1)] =
@@ -133,8 +136,9 @@ MoveAudit AuditMove(const Manifest& sources, const std::string& source_root,
     const std::size_t copied = copies.count(hash) ? copies.at(hash) : 0;
     const std::size_t still = kept.count(hash) ? kept.at(hash) : 0;
     if (copied + still < count)
-      audit.problems.push_back("lost: " + std::to_string(count - copied - still) +
-                               " file(s) with SHA-256 " + hash);
+      audit.problems.push_back(
+          "lost: " + std::to_string(count - copied - still) +
+          " file(s) with SHA-256 " + hash);
     if (copied > count && !rules.allow_duplicates)
       audit.problems.push_back("duplicate copies of SHA-256 " + hash);
   }

@@ -28,8 +28,8 @@ Manifest TakeManifest(const std::string& root, DigestCache* cache = nullptr);
 // What became of the files of a move from one tree into another.
 struct MoveAudit {
   std::vector<std::string> problems;  // empty when all is well
-  std::size_t at_source = 0;  // files still at their source, unchanged
-  std::size_t at_target = 0;  // files new under the target root
+  std::size_t at_source = 0;          // files still at their source, unchanged
+  std::size_t at_target = 0;          // files new under the target root
   bool ok() const { return problems.empty(); }
   std::string Report() const;
 };

@@ -48,8 +48,7 @@ TEST(TreeAuditTest, FindsEveryKindOfDamage) {
   const Case cases[] = {
       {"file lost", [](const TempDir& dir) { remove(dir.Path("s/a").c_str()); },
        "lost: 1"},
-      {"copy partial",
-       [](const TempDir& dir) { dir.WriteFile("t/x", "hel"); },
+      {"copy partial", [](const TempDir& dir) { dir.WriteFile("t/x", "hel"); },
        "partial or unknown file at target: x"},
       {"existing file overwritten",
        [](const TempDir& dir) { dir.WriteFile("t/old", "new"); },
@@ -91,7 +90,8 @@ TEST(TreeAuditTest, FindsEveryKindOfDamage) {
     dir.WriteFile("t/old", "old");
     const Manifest sources = TakeManifest(dir.Path("s"));
     const Manifest target_before = TakeManifest(dir.Path("t"));
-    EXPECT_TRUE(AuditMove(sources, dir.Path("s"), target_before, dir.Path("t")).ok());
+    EXPECT_TRUE(
+        AuditMove(sources, dir.Path("s"), target_before, dir.Path("t")).ok());
     c.damage(dir);
     MoveAudit audit =
         AuditMove(sources, dir.Path("s"), target_before, dir.Path("t"));
@@ -113,7 +113,8 @@ TEST(TreeAuditTest, AMoveHalfDoneIsWhole) {
   dir.WriteFile("t/day/x", "hello");  // a moved, b not yet
   remove(dir.Path("s/a").c_str());
   dir.WriteFile("t/day/y", "world");  // b copied, its delete not yet made
-  MoveAudit audit = AuditMove(sources, dir.Path("s"), Manifest(), dir.Path("t"));
+  MoveAudit audit =
+      AuditMove(sources, dir.Path("s"), Manifest(), dir.Path("t"));
   EXPECT_TRUE(audit.ok()) << audit.Report();
   EXPECT_EQ(audit.at_source, 1u);
   EXPECT_EQ(audit.at_target, 2u);

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/system.h"
 #include "platform/path.h"
+#include "platform/system.h"
 #include "testing/temp_dir.h"
 #include "tools/batch_run.h"
 
@@ -193,7 +193,8 @@ TEST(BatchMainTest, ExitCodesOfUsage) {
     EXPECT_NE(result.err.find("usage: kuronel-batch"), std::string::npos);
     EXPECT_EQ(result.out, "");
   }
-  EXPECT_EQ(KindAt(dir.Path("out"), true, RealSystemCalls()), PathKind::kNothing);
+  EXPECT_EQ(KindAt(dir.Path("out"), true, RealSystemCalls()),
+            PathKind::kNothing);
 }
 
 TEST(BatchMainTest, HelpGoesToStandardOutput) {
@@ -202,10 +203,9 @@ TEST(BatchMainTest, HelpGoesToStandardOutput) {
   EXPECT_EQ(result.err, "");
   for (const char* part :
        {"--dest", "--exif", "--movies", "--raw-heif-mp4", "--skip-imported",
-        "取込済", "--no-date-folder",
-        "--no-rename", "--no-read-only", "--move", "--no-verify", "--dry-run",
-        "current directory", "# 0 files", "未処理", "重複", "DelError!",
-        "file not found"})
+        "取込済", "--no-date-folder", "--no-rename", "--no-read-only", "--move",
+        "--no-verify", "--dry-run", "current directory", "# 0 files", "未処理",
+        "重複", "DelError!", "file not found"})
     EXPECT_NE(result.out.find(part), std::string::npos) << part;
 }
 

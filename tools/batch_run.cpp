@@ -341,6 +341,10 @@ int RunBatchWithOutput(const BatchOptions& options, BatchOutput& output,
   const RunSummary run =
       RunPlanWritingRows(session, plan, status, progress, output, err);
   if (result != nullptr) *result = plan;
+  if (run.refusal.kind != LockRefusal::Kind::kNone) {
+    WriteRefusal(run.refusal, err);
+    return kBatchExitUsage;
+  }
   return RunEnd(run, plan, exit_ok, output, err);
 }
 

@@ -148,11 +148,26 @@ struct Mode {
 
 const Mode kModes[] = {
     {"copy onto the drive", false, true, false, {}, "OK", "AttrError!"},
-    {"move within the drive", true, true, false, {"--move"}, "Ok",
+    {"move within the drive",
+     true,
+     true,
+     false,
+     {"--move"},
+     "Ok",
      "AttrError!"},
-    {"read-only in place", true, false, true,
-     {"--no-date-folder", "--no-rename"}, "ReadOnly", "AttrError!"},
-    {"move off the drive as a card", true, false, false, {"--move"}, "Ok",
+    {"read-only in place",
+     true,
+     false,
+     true,
+     {"--no-date-folder", "--no-rename"},
+     "ReadOnly",
+     "AttrError!"},
+    {"move off the drive as a card",
+     true,
+     false,
+     false,
+     {"--move"},
+     "Ok",
      "Ok"},
 };
 
@@ -192,8 +207,8 @@ TEST(DriveTest, EveryModeOnEveryDrive) {
         args.push_back(arg);
 
       const Result result = Batch(args);
-      const std::string expected = KeepsReadOnly(kind) ? mode.state_where_kept
-                                                       : mode.state_where_not;
+      const std::string expected =
+          KeepsReadOnly(kind) ? mode.state_where_kept : mode.state_where_not;
       EXPECT_EQ(result.states, (std::map<std::string, int>{{expected, 3}}))
           << result.out << result.err;
       const std::string results = mode.in_place ? card : destination;
@@ -201,12 +216,10 @@ TEST(DriveTest, EveryModeOnEveryDrive) {
           testing::AuditMove(sources, card, testing::Manifest(), results,
                              {.allow_duplicates = mode.in_place});
       EXPECT_TRUE(audit.ok()) << audit.Report();
-      EXPECT_EQ(MisdatedCopies(shot, results),
-                std::vector<std::string>());
+      EXPECT_EQ(MisdatedCopies(shot, results), std::vector<std::string>());
       if (expected == std::string("OK") ||
           expected == std::string("ReadOnly")) {
-        EXPECT_EQ(WritableFiles(results),
-                  std::vector<std::string>());
+        EXPECT_EQ(WritableFiles(results), std::vector<std::string>());
       }
       table << " | " << StatesText(result.states);
     }
@@ -286,9 +299,9 @@ TEST(DriveTest, WhatTheDrivesRefuse) {
     EXPECT_EQ(StatesByName(Batch({"--no-read-only", "--dest",
                                   drive.Path("cased"), card.path()})),
               (std::map<std::string, std::string>{{"IMG_0001.JPG", "OK"}}));
-    EXPECT_EQ(Names(drive.Path("cased/2004_05_06")),
-              (std::vector<std::string>{"2004_05_06A0.jpg",
-                                        "2004_05_06a01.JPG"}));
+    EXPECT_EQ(
+        Names(drive.Path("cased/2004_05_06")),
+        (std::vector<std::string>{"2004_05_06A0.jpg", "2004_05_06a01.JPG"}));
   }
   // A part not run is told as a skip, never passed over.
   if (!not_run.empty()) GTEST_SKIP() << "not run: " << not_run;
@@ -340,8 +353,7 @@ TEST(DriveTest, AKilledPublicationIsCleanedUpByTheNextRun) {
                                 drive.Path("photos"), card.path()})),
             (std::map<std::string, std::string>{{"IMG_0001.JPG", "OK"}}));
   EXPECT_EQ(Names(folder), std::vector<std::string>{"2004_05_06a0.JPG"});
-  EXPECT_EQ(testing::Sha256OfFile(reservation),
-            testing::Sha256OfFile(photo));
+  EXPECT_EQ(testing::Sha256OfFile(reservation), testing::Sha256OfFile(photo));
 }
 
 // A camera's "protect", or Windows' read-only mark, on an NTFS card: the
@@ -350,18 +362,18 @@ TEST(DriveTest, AProtectedPhotoOnNtfsIsCopiedButKept) {
   TestDrive drive(DriveKind::kNtfs, 64u << 20);
   if (!drive.mounted()) GTEST_SKIP() << drive.unavailable();
   mkdir(drive.Path("card").c_str(), 0755);
-  const std::string kept = WriteShot(drive.Path("card/IMG_0001.JPG"), 900, kDay1);
+  const std::string kept =
+      WriteShot(drive.Path("card/IMG_0001.JPG"), 900, kDay1);
   WriteShot(drive.Path("card/IMG_0002.JPG"), 900, kDay2);
   ASSERT_TRUE(SetDriveReadOnly(kept, RealSystemCalls()));
   TempDir destination(testing::FastTempBase());
-  EXPECT_EQ(StatesByName(Batch({"--move", "--dest", destination.path(),
-                                drive.Path("card")})),
+  EXPECT_EQ(StatesByName(Batch(
+                {"--move", "--dest", destination.path(), drive.Path("card")})),
             (std::map<std::string, std::string>{{"IMG_0001.JPG", "DelError!"},
                                                 {"IMG_0002.JPG", "Ok"}}));
   EXPECT_EQ(Names(drive.Path("card")),
             std::vector<std::string>{"IMG_0001.JPG"});
 }
-
 
 // A batch knows its files by their folders' facts, asked once: on every
 // drive a file must keep the identity that asking the drive for each file
@@ -395,9 +407,9 @@ TEST(DriveTest, AFolderAskedOnceGivesEachFileItsOwnIdentity) {
     }
     const DriveMemo memo;
     for (std::size_t i = 0; i < paths.size(); ++i)
-      EXPECT_EQ(PathKeyOf(testing::StatOf(paths[i]), paths[i],
-                          RealSystemCalls()),
-                asked_each[i])
+      EXPECT_EQ(
+          PathKeyOf(testing::StatOf(paths[i]), paths[i], RealSystemCalls()),
+          asked_each[i])
           << paths[i];
   }
   if (!not_run.empty()) GTEST_SKIP() << "not run: " << not_run;

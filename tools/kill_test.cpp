@@ -11,16 +11,15 @@
 // drives, where a run takes far longer (default 15); KURONEL_KILL_SEED makes
 // a failing sequence repeatable.
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fcntl.h>
-
 #include <chrono>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <iostream>
 #include <random>
 #include <string>
@@ -87,8 +86,8 @@ enum class Publication {
                       EINVAL);
   BatchOptions batch;
   std::string error;
-  if (!ParseBatchArguments({"--move", "--dest", destination, card}, "/",
-                           batch, error))
+  if (!ParseBatchArguments({"--move", "--dest", destination, card}, "/", batch,
+                           error))
     _exit(126);
   _exit(RunBatch(batch, std::cout, std::cerr, nullptr, &disk));
 }
@@ -153,8 +152,8 @@ class KillTest : public ::testing::Test {
                            const std::string& destination_base,
                            Publication publication, int kills_wanted,
                            bool read_only = true) {
-    const unsigned seed = static_cast<unsigned>(
-        EnvironmentNumber("KURONEL_KILL_SEED", static_cast<int>(time(nullptr))));
+    const unsigned seed = static_cast<unsigned>(EnvironmentNumber(
+        "KURONEL_KILL_SEED", static_cast<int>(time(nullptr))));
     std::mt19937 random(seed);
     SCOPED_TRACE("KURONEL_KILL_SEED=" + std::to_string(seed));
     testing::DigestCache digests;

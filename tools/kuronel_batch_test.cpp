@@ -299,7 +299,8 @@ TEST_F(BatchRunTest, ACopyNotOnDiskOrReadBackDifferentIsNeverDone) {
     std::string reason;
   } cases[] = {
       {Step::kSyncFile, false, "flush: Input/output error"},
-      {Step::kReadBack, true, "verify: the copy read back differs from its source"},
+      {Step::kReadBack, true,
+       "verify: the copy read back differs from its source"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reason);
@@ -315,16 +316,18 @@ TEST_F(BatchRunTest, ACopyNotOnDiskOrReadBackDifferentIsNeverDone) {
     // The second row, by date.
     const std::string source = Source("101NIKON/DSC_0003.JPG");
     const std::string target = out + "/2008_03_15/2008_03_15a0.JPG";
-    EXPECT_NE(result.out.find(Line(source, "", "CopyError!", target) +
-                              "# CopyError! " + target + ": " + c.reason + "\n"),
-              std::string::npos)
+    EXPECT_NE(
+        result.out.find(Line(source, "", "CopyError!", target) +
+                        "# CopyError! " + target + ": " + c.reason + "\n"),
+        std::string::npos)
         << result.out;
     EXPECT_EQ(result.out.find("\tOK\t" + target), std::string::npos);
     EXPECT_EQ(result.out.find("\tOk\t" + target), std::string::npos);
     EXPECT_FALSE(Exists(target));
     EXPECT_EQ(ReadFile(source), Sample("Nikon_D70.jpg"));
     const std::string others = c.move ? "3 Ok" : "3 OK";
-    EXPECT_TRUE(result.out.ends_with("\n# 4 files: " + others + ", 1 CopyError!\n"))
+    EXPECT_TRUE(
+        result.out.ends_with("\n# 4 files: " + others + ", 1 CopyError!\n"))
         << result.out;
   }
 }

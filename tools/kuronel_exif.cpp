@@ -17,7 +17,7 @@ namespace {
 
 constexpr char kUsage[] = "usage: kuronel-exif [-h] [--version] [--] FILE...\n";
 
-constexpr char kHelp[] =
+constexpr char kHelpText[] =
     "Prints the Exif values that Kuronel reads from each photo FILE (JPEG;\n"
     "TIFF-form RAW such as CR2, NEF, ARW, DNG, ORF, RW2; CR3; HEIF; RAF):\n"
     "a line \"# FILE\", then one Name=Value line per field in a fixed order\n"
@@ -135,7 +135,7 @@ int main(int argc, char** argv) {
   Request request = Request::kDump;
   const std::vector<std::string> files = FileArguments(argc, argv, request);
   if (request == Request::kHelp) {
-    std::printf("%s\n%s", kUsage, kHelp);
+    std::printf("%s\n%s", kUsage, kHelpText);
     return OutputWritten() ? 0 : 1;
   }
   if (request == Request::kVersion) {

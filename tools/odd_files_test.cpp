@@ -385,7 +385,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Mode{"CopyNamesKept", true, true, false, false, false},
                       Mode{"CopyInPlace", true, false, false, false, true},
                       Mode{"CopyAcross", true, true, true, true, false}),
-    [](const auto& info) { return info.param.name; });
+    [](const auto& test_info) { return test_info.param.name; });
 
 // Through the whole pipeline, a copy of a sparse file keeps its holes: a
 // copy that wrote them as zeros would take 64 MiB here (and 5 GiB for the
@@ -427,17 +427,18 @@ TEST(PlanLineTest, NoNameSplitsALineOrAddsAField) {
       {"/c/\x83\x65.jpg", "/c/\x83\x65.jpg\t/o/a01.jpg\tOk\t/o/a0.jpg"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(PlanLine({c.source, "/o/a0.jpg", RowState::kMoved, "/o/a01.jpg"},
-                       true),
-              c.line)
+    EXPECT_EQ(
+        PlanLine({c.source, "/o/a0.jpg", RowState::kMoved, "/o/a01.jpg"}, true),
+        c.line)
         << c.source;
   }
   // The reason of a failed row cannot forge a line either.
   PlanRow failed{"/c/a.jpg", "/o/new\n# 0 files/a0.jpg", RowState::kDirError};
   failed.failure =
       FileResult(FileOperation::kCreateFolder, "/o/new\n# 0 files", EACCES);
-  EXPECT_EQ(FailureLine(failed), std::string("# DirError! /o/new\\n# 0 files: ") +
-                                     "create folder: " + std::strerror(EACCES));
+  EXPECT_EQ(FailureLine(failed),
+            std::string("# DirError! /o/new\\n# 0 files: ") +
+                "create folder: " + std::strerror(EACCES));
 }
 
 }  // namespace

@@ -61,7 +61,8 @@ std::map<std::string, int> VisibleContents(const std::string& root) {
   return ::testing::AssertionSuccess();
 }
 
-constexpr time_t kShotAt = 1083844800;  // 2004-05-06 12:00 UTC: that day anywhere
+constexpr time_t kShotAt =
+    1083844800;  // 2004-05-06 12:00 UTC: that day anywhere
 
 class OnlyCopyTest : public ::testing::Test {
  protected:
@@ -100,13 +101,15 @@ TEST_F(OnlyCopyTest, AHomeFolderReachedThroughALinkMovedTwice) {
 TEST_F(OnlyCopyTest, ADestinationSpelledBackIntoTheCardsOwnDateFolder) {
   CardPhoto("photos/IMG_0001.JPG", 1);
   const auto before = VisibleContents(dir_.path());
-  ASSERT_EQ(testing::RunBatchArgs({"--move", "--dest", dir_.Path("photos"),
-                   dir_.Path("photos")}).code, 0);
+  ASSERT_EQ(testing::RunBatchArgs(
+                {"--move", "--dest", dir_.Path("photos"), dir_.Path("photos")})
+                .code,
+            0);
   for (int run = 1; run <= 2; ++run) {
     SCOPED_TRACE(run);
-    const Result result = testing::RunBatchArgs({"--move", "--dest",
-                                 dir_.Path("photos/" + DateFolder() + "/.."),
-                                 dir_.Path("photos")});
+    const Result result = testing::RunBatchArgs(
+        {"--move", "--dest", dir_.Path("photos/" + DateFolder() + "/.."),
+         dir_.Path("photos")});
     EXPECT_TRUE(NoPhotoLost(before, dir_.path())) << result.out;
   }
 }
@@ -117,8 +120,8 @@ TEST_F(OnlyCopyTest, ALinkInTheDateFolderToThePhotoOnTheCard) {
   const std::string favourite =
       dir_.MakeDir("dest/" + DateFolder()) + "/favourite.JPG";
   ASSERT_EQ(symlink(photo.c_str(), favourite.c_str()), 0);
-  const Result result =
-      testing::RunBatchArgs({"--move", "--dest", dir_.Path("dest"), dir_.Path("card")});
+  const Result result = testing::RunBatchArgs(
+      {"--move", "--dest", dir_.Path("dest"), dir_.Path("card")});
   EXPECT_EQ(result.code, 0) << result.out;
   EXPECT_TRUE(NoPhotoLost(before, dir_.Path("dest")));
 }
@@ -174,8 +177,8 @@ TEST_F(OnlyCopyTest, TheUsersOwnEqualFileInTheDateFolder) {
   const std::string own =
       dir_.WriteFile("dest/" + DateFolder() + "/2004_05_06a0.JPG", Photo(1));
   SetTimes(own, kShotAt, 0);  // as cp -p leaves it
-  const Result result =
-      testing::RunBatchArgs({"--move", "--dest", dir_.Path("dest"), dir_.Path("card")});
+  const Result result = testing::RunBatchArgs(
+      {"--move", "--dest", dir_.Path("dest"), dir_.Path("card")});
   EXPECT_EQ(result.code, 0) << result.out;
   EXPECT_TRUE(NoPhotoLost(before, dir_.Path("dest")));
   EXPECT_EQ(VisibleContents(dir_.Path("dest")).begin()->second, 2);
@@ -187,8 +190,9 @@ TEST_F(OnlyCopyTest, TheUsersOwnEqualFileInTheDateFolder) {
 TEST_F(OnlyCopyTest, IdenticalPhotosMovedInPlace) {
   CardPhoto("card/A.JPG", 1);
   CardPhoto("card/B.JPG", 1);
-  const Result result = testing::RunBatchArgs({"--move", "--no-date-folder", "--no-rename",
-                               "--no-read-only", dir_.Path("card")});
+  const Result result =
+      testing::RunBatchArgs({"--move", "--no-date-folder", "--no-rename",
+                             "--no-read-only", dir_.Path("card")});
   EXPECT_EQ(result.code, 0) << result.out;
   EXPECT_EQ(VisibleContents(dir_.Path("card")).begin()->second, 2);
 }
@@ -198,14 +202,15 @@ TEST_F(OnlyCopyTest, AHugeSparseMovieBesideAnEqualOne) {
   TempDir fast(testing::FastTempBase());
   constexpr off_t kPebibyte = off_t{1} << 50;
   const std::string movie = fast.WriteFile("card/MVI_0001.MOV", "");
-  const std::string own = fast.WriteFile("dest/2004_05_06/2004_05_06a0.MOV", "");
+  const std::string own =
+      fast.WriteFile("dest/2004_05_06/2004_05_06a0.MOV", "");
   if (truncate(movie.c_str(), kPebibyte) != 0 ||
       truncate(own.c_str(), kPebibyte) != 0)
     GTEST_SKIP() << fast.path() << " takes no sparse file of 1 PiB";
   SetTimes(movie, kShotAt, 0);
   SetTimes(own, kShotAt, 0);
-  const Result result = testing::RunBatchArgs({"--move", "--movies", "--dest",
-                               fast.Path("dest"), fast.Path("card")});
+  const Result result = testing::RunBatchArgs(
+      {"--move", "--movies", "--dest", fast.Path("dest"), fast.Path("card")});
   EXPECT_EQ(result.code, 0) << result.out;
   struct stat st;
   ASSERT_EQ(stat(fast.Path("dest/2004_05_06/2004_05_06a01.MOV").c_str(), &st),
@@ -225,7 +230,8 @@ TEST_F(OnlyCopyTest, AnUnreadableFolderFailsTheRun) {
       ASSERT_EQ(chown(path.c_str(), testing::kNobody, testing::kNobody), 0);
   }
   const std::string report = testing::AsNobody([&] {
-    const Result result = testing::RunBatchArgs({"--move", "--dest", dir_.Path("dest"), card});
+    const Result result =
+        testing::RunBatchArgs({"--move", "--dest", dir_.Path("dest"), card});
     return std::to_string(result.code) + "\n" + result.out;
   });
   chmod(dir_.Path("card/locked").c_str(), 0755);
@@ -263,13 +269,14 @@ TEST_F(OnlyCopyTest, EachFileIsOneRowAndCopiesAreNotCopiedAgain) {
                  dir_.Path("card/hard.JPG").c_str()),
             0);
   ASSERT_EQ(symlink(dir_.Path("card").c_str(), dir_.Path("link").c_str()), 0);
-  const Result dry =
-      testing::RunBatchArgs({"--dry-run", "--dest", dir_.Path("out"), dir_.Path("card"),
-             dir_.Path("link"), dir_.Path("card/sub/..")});
+  const Result dry = testing::RunBatchArgs(
+      {"--dry-run", "--dest", dir_.Path("out"), dir_.Path("card"),
+       dir_.Path("link"), dir_.Path("card/sub/..")});
   EXPECT_TRUE(dry.out.ends_with("# 2 files: 2 未処理\n")) << dry.out;
 
   for (int run = 1; run <= 3; ++run)
-    ASSERT_EQ(testing::RunBatchArgs({"--dest", dir_.Path("card/sorted"), dir_.Path("card")})
+    ASSERT_EQ(testing::RunBatchArgs(
+                  {"--dest", dir_.Path("card/sorted"), dir_.Path("card")})
                   .code,
               0);
   EXPECT_EQ(testing::TakeManifest(dir_.Path("card/sorted")).size(), 6u);

@@ -54,9 +54,9 @@ constexpr int kPhotos = std::size(kPhotoSizes);
 
 void WriteCard(const TempDir& backing) {
   for (int i = 0; i < kPhotos; ++i) {
-    const std::string path =
-        backing.WriteFile("card/DCIM/100CANON/IMG_000" + std::to_string(i) + ".JPG",
-                          testing::Pattern(kPhotoSizes[i]));
+    const std::string path = backing.WriteFile(
+        "card/DCIM/100CANON/IMG_000" + std::to_string(i) + ".JPG",
+        testing::Pattern(kPhotoSizes[i]));
     testing::SetTimes(path, 1083834000 + (i % 2) * 86400 + i, 0);
   }
   backing.MakeDir("photos");
@@ -93,12 +93,14 @@ class ImageDrive {
     for (int attempt = 0; attempt < 3 && !mounted_; ++attempt) {
       Detach();
       bool attached = false;
-      device_ = Shell(std::string("losetup -f --show ") + (read_only ? "-r " : "") +
-                          image, &attached);
+      device_ = Shell(
+          std::string("losetup -f --show ") + (read_only ? "-r " : "") + image,
+          &attached);
       error_ = !attached ? device_
                          : Shell(std::string(format.mount) +
                                      (read_only ? " -o ro " : " ") + device_ +
-                                     " " + folder, &mounted_);
+                                     " " + folder,
+                                 &mounted_);
       if (!attached) device_.clear();
     }
   }
@@ -254,7 +256,8 @@ CutRun RunAndCut(const RunKind& kind, const std::string& cut) {
     image_drive.emplace(*kind.image, image, places.photos, true);
   CutRun run = {drive.Report(), Audit(sources, places, rows)};
   if (image_drive && !image_drive->mounted())
-    run.problems = "cannot mount the image after the cut: " + image_drive->error();
+    run.problems =
+        "cannot mount the image after the cut: " + image_drive->error();
   if (!run.problems.empty()) run.problems += "\nkuronel-batch:\n" + rows;
   return run;
 }
@@ -277,13 +280,15 @@ TEST_P(PowerCutTest, NothingIsLostAndNothingReportedDoneIsMissing) {
       cuts.push_back(cut + ":" + std::to_string(n) + ":" +
                      (cut.ends_with("unlink") ? "card/*" : kPublication));
   }
-  const int random_cuts = std::max(1, EnvironmentNumber("KURONEL_POWER_CUTS", 5) / 5);
+  const int random_cuts =
+      std::max(1, EnvironmentNumber("KURONEL_POWER_CUTS", 5) / 5);
   long whole_run = 1;
   for (std::size_t i = 0; i < cuts.size() + random_cuts; ++i) {
     const std::string cut =
-        i < cuts.size() ? cuts[i]
-                        : std::string(random() % 2 ? "before" : "after") +
-                              ":any:" + std::to_string(1 + random() % whole_run);
+        i < cuts.size()
+            ? cuts[i]
+            : std::string(random() % 2 ? "before" : "after") +
+                  ":any:" + std::to_string(1 + random() % whole_run);
     const CutRun run = RunAndCut(kind, cut);
     // Once a drive worked here, its failing is no reason to skip.
     if (!run.unavailable.empty() && i == 0) GTEST_SKIP() << run.unavailable;
@@ -291,8 +296,8 @@ TEST_P(PowerCutTest, NothingIsLostAndNothingReportedDoneIsMissing) {
     if (i == 0) whole_run = std::max(ChangesIn(run.report), 1L);
     // One failing cut says it; the others would repeat it.
     ASSERT_EQ(run.problems, "")
-        << "power cut " << (cut.empty() ? "after the run" : cut) << "; drive: "
-        << run.report;
+        << "power cut " << (cut.empty() ? "after the run" : cut)
+        << "; drive: " << run.report;
   }
   std::cout << kind.name << ": " << cuts.size() + random_cuts
             << " power cuts survived (seed " << seed << "; a whole run makes "
@@ -302,31 +307,38 @@ TEST_P(PowerCutTest, NothingIsLostAndNothingReportedDoneIsMissing) {
 INSTANTIATE_TEST_SUITE_P(
     KuronelBatch, PowerCutTest,
     ::testing::Values(
-        RunKind{"move_between_drives", true, true, {"after:unlink", "after:rename"}},
+        RunKind{"move_between_drives",
+                true,
+                true,
+                {"after:unlink", "after:rename"}},
         RunKind{"copy", false, true, {"after:rename"}},
         RunKind{"move_within_one_drive", true, false, {"after:rename"}},
-        RunKind{"move_onto_exfat_image", true, false, {"after:unlink"}, &kExfat},
+        RunKind{
+            "move_onto_exfat_image", true, false, {"after:unlink"}, &kExfat},
         RunKind{"move_onto_ntfs_image", true, false, {"after:unlink"}, &kNtfs}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test_info) { return std::string(test_info.param.name); });
 
 // A drive that alters what it is given, by write or as the copy is read
 // back: no source whose copy differs is deleted, and such copies read
 // "CopyError!". (A FUSE drive the program does not know keeps every source:
 // the other rows read "OK".)
 TEST(CorruptingDriveTest, AMoveDeletesNoSourceWhoseCopyDiffers) {
-  for (const auto& [writes, reads] : {std::pair{"2:photos/*", ""}, {"", "1:photos/*"}}) {
-    SCOPED_TRACE(std::string("corrupting writes ") + writes + ", reads " + reads);
+  for (const auto& [writes, reads] :
+       {std::pair{"2:photos/*", ""}, {"", "1:photos/*"}}) {
+    SCOPED_TRACE(std::string("corrupting writes ") + writes + ", reads " +
+                 reads);
     TempDir backing(testing::FastTempBase());
     WriteCard(backing);
-    const testing::Manifest sources = testing::TakeManifest(backing.Path("card"));
+    const testing::Manifest sources =
+        testing::TakeManifest(backing.Path("card"));
     PowerCutDrive drive(backing.path(), {.corrupt_writes = writes,
                                          .corrupt_reads = reads,
                                          .separate_top_folders = true});
     if (!drive.mounted()) GTEST_SKIP() << drive.unavailable();
     const Places places = {drive.Path("card"), drive.Path("photos"),
                            backing.Path("card"), backing.Path("photos")};
-    const std::string rows =
-        RunUntilCut(drive, "", {"--move", "--dest", places.photos, places.card});
+    const std::string rows = RunUntilCut(
+        drive, "", {"--move", "--dest", places.photos, places.card});
     drive.Unmount();
     ASSERT_NE(drive.Report().find("corrupted"), std::string::npos);
     EXPECT_EQ(Audit(sources, places, rows), "") << rows;

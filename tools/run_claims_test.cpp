@@ -35,7 +35,8 @@ void WritePhotos(const std::string& folder, int count) {
   mkdir(folder.c_str(), 0755);
   for (int i = 0; i < count; ++i) {
     const std::string path = folder + "/IMG_" + std::to_string(i) + ".JPG";
-    std::ofstream(path) << std::string(700 + 97 * i, static_cast<char>('a' + i));
+    std::ofstream(path) << std::string(700 + 97 * i,
+                                       static_cast<char>('a' + i));
     testing::SetTimes(path, kDay1 + 86400 * (i % 2), 0);
   }
 }
@@ -82,9 +83,9 @@ TEST(RunClaimsTest, RunsIntoTheOpenedFolderNeverCopyTheirOwnCopies) {
     }
     EXPECT_EQ(FileCount(dir.path()), 4u * 4u);
     WritePhotos(dir.Path("card/DCIM"), 1);
-    EXPECT_EQ(Batch({"--move", "--no-read-only", "--dest", destination, card})
-                  .states,
-              (std::map<std::string, int>{{"Ok", 5}}));
+    EXPECT_EQ(
+        Batch({"--move", "--no-read-only", "--dest", destination, card}).states,
+        (std::map<std::string, int>{{"Ok", 5}}));
     EXPECT_EQ(FileCount(dir.path()), 4u * 4u + 1u);
   }
 }
@@ -108,27 +109,45 @@ TEST(RunClaimsTest, OverlappingRunsAreRefused) {
     bool other_user = false;
   };
   const Case cases[] = {
-      {"a move of a card and of its folder", {dir.Path("card"), Mode::kExclusive},
-       {dir.Path("card/DCIM"), Mode::kExclusive}, false},
-      {"a copy of a folder of a moved card", {dir.Path("card"), Mode::kExclusive},
-       {dir.Path("link/DCIM"), Mode::kShared}, false},
-      {"a card above a destination", {dir.Path("card/DCIM/new"), Mode::kExclusive},
-       {dir.Path("card"), Mode::kShared}, false},
-      {"a destination not made yet", {dir.Path("out/new"), Mode::kExclusive},
-       {dir.Path("out/new"), Mode::kExclusive}, false},
-      {"two copies of one card", {dir.Path("card"), Mode::kShared},
-       {dir.Path("card/DCIM"), Mode::kShared}, true},
-      {"two destinations side by side", {dir.Path("out/a"), Mode::kExclusive},
-       {dir.Path("out/b"), Mode::kExclusive}, true},
+      {"a move of a card and of its folder",
+       {dir.Path("card"), Mode::kExclusive},
+       {dir.Path("card/DCIM"), Mode::kExclusive},
+       false},
+      {"a copy of a folder of a moved card",
+       {dir.Path("card"), Mode::kExclusive},
+       {dir.Path("link/DCIM"), Mode::kShared},
+       false},
+      {"a card above a destination",
+       {dir.Path("card/DCIM/new"), Mode::kExclusive},
+       {dir.Path("card"), Mode::kShared},
+       false},
+      {"a destination not made yet",
+       {dir.Path("out/new"), Mode::kExclusive},
+       {dir.Path("out/new"), Mode::kExclusive},
+       false},
+      {"two copies of one card",
+       {dir.Path("card"), Mode::kShared},
+       {dir.Path("card/DCIM"), Mode::kShared},
+       true},
+      {"two destinations side by side",
+       {dir.Path("out/a"), Mode::kExclusive},
+       {dir.Path("out/b"), Mode::kExclusive},
+       true},
       {"two users' moves of a card and of its folder",
        {dir.Path("card"), Mode::kExclusive},
-       {dir.Path("card/DCIM"), Mode::kExclusive}, false, true},
+       {dir.Path("card/DCIM"), Mode::kExclusive},
+       false,
+       true},
       {"two users' moves of a folder and of its card",
        {dir.Path("card/DCIM"), Mode::kExclusive},
-       {dir.Path("card"), Mode::kExclusive}, false, true},
+       {dir.Path("card"), Mode::kExclusive},
+       false,
+       true},
       {"two users' copies of a card and of its folder",
-       {dir.Path("card"), Mode::kShared}, {dir.Path("card/DCIM"), Mode::kShared},
-       true, true},
+       {dir.Path("card"), Mode::kShared},
+       {dir.Path("card/DCIM"), Mode::kShared},
+       true,
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -176,7 +195,8 @@ TEST(RunClaimsTest, FilesOnFatDrivesKeepTheirIdentity) {
                      drive.Path("card"), link})
                   .states,
               (std::map<std::string, int>{{"未処理", 6}}));
-    const BatchRun moved = Batch({"--move", "--dest", host.Path("photos"), link});
+    const BatchRun moved =
+        Batch({"--move", "--dest", host.Path("photos"), link});
     EXPECT_EQ(moved.states, (std::map<std::string, int>{{"Ok", 6}}))
         << moved.result.out;
     EXPECT_EQ(moved.result.code, 0);
@@ -199,8 +219,11 @@ TEST(RunClaimsTest, AMoveThatDidNotDoAllItWasAskedFails) {
     std::size_t sources_left;
   };
   const Case cases[] = {
-      {DriveKind::kFat32, {"--no-read-only"}, "OK",
-       "the source was kept: the drive of the copy", 3},
+      {DriveKind::kFat32,
+       {"--no-read-only"},
+       "OK",
+       "the source was kept: the drive of the copy",
+       3},
       {DriveKind::kExfat, {}, "AttrError!", "; the source was deleted", 0},
   };
   std::string not_run;  // the drives that could not be mounted
@@ -215,9 +238,8 @@ TEST(RunClaimsTest, AMoveThatDidNotDoAllItWasAskedFails) {
     WritePhotos(card.path(), 3);
     const testing::Manifest sources = testing::TakeManifest(card.path());
     Args args = c.options;
-    for (const std::string& arg :
-         {std::string("--move"), std::string("--dest"), drive.Path("photos"),
-          card.path()})
+    for (const std::string& arg : {std::string("--move"), std::string("--dest"),
+                                   drive.Path("photos"), card.path()})
       args.push_back(arg);
     const BatchRun run = Batch(args);
     EXPECT_EQ(run.result.code, 1);
@@ -226,9 +248,9 @@ TEST(RunClaimsTest, AMoveThatDidNotDoAllItWasAskedFails) {
     EXPECT_NE(run.reasons[0].find(c.reason), std::string::npos)
         << run.reasons[0];
     EXPECT_EQ(FileCount(card.path()), c.sources_left);
-    const testing::MoveAudit audit = testing::AuditMove(
-        sources, card.path(), testing::Manifest(), drive.Path("photos"),
-        {.allow_duplicates = true});
+    const testing::MoveAudit audit =
+        testing::AuditMove(sources, card.path(), testing::Manifest(),
+                           drive.Path("photos"), {.allow_duplicates = true});
     EXPECT_TRUE(audit.ok()) << audit.Report();
   }
   // A part not run is told as a skip, never passed over.

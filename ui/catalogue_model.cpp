@@ -109,8 +109,8 @@ bool CatalogueModel::setData(const QModelIndex& index, const QVariant& value,
 
 QVariant CatalogueModel::headerData(int section, Qt::Orientation orientation,
                                     int role) const {
-  if (orientation != Qt::Horizontal || role != Qt::DisplayRole ||
-      section < 0 || section >= 4)
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+      section >= 4)
     return QVariant();
   return QString::fromUtf8(kColumnCaptions[section]);
 }

@@ -145,8 +145,8 @@ void DetailSettingsWindow::showEvent(QShowEvent* event) {
 void DetailSettingsWindow::LoadDetailSettingsIntoControls() {
   DetailSettings copy = WindowCopy();
   Settings in_use = in_use_;
-  Status status = LoadDetailSettings(startup_folder_, in_use, copy,
-                                     RealSystemCalls());
+  Status status =
+      LoadDetailSettings(startup_folder_, in_use, copy, RealSystemCalls());
   ShowInControls(copy);
   UseValues(in_use);
   if (!status.ok()) ShowErrorReport(QString::fromStdString(status.message()));

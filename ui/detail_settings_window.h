@@ -15,8 +15,9 @@ namespace kuronel {
 
 // The detail settings window: movie files checked by default, Exif dates, RAW,
 // HEIF and MP4 files as targets, and the background colour of checked rows.
-// Its four controls are its own copy of the detail settings; "更新" saves them and makes them the values in use.
-// Each showing loads the file's values into both.
+// Its four controls are its own copy of the detail settings; "更新" saves them
+// and makes them the values in use. Each showing loads the file's values into
+// both.
 class DetailSettingsWindow : public QDialog {
   Q_OBJECT
 

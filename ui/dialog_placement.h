@@ -33,13 +33,13 @@ enum class TDialogPosition {
 
 struct PlacementInput {
   TDialogPosition position = TDialogPosition::dpScreenCenter;
-  int width = 0;   // the dialog's size
+  int width = 0;  // the dialog's size
   int height = 0;
-  PixelPoint custom;                  // DialogLeft, DialogTop
-  std::optional<PixelRect> owner;     // the owner window, when there is one
-  PixelRect screen;                   // the screen the dialog opens on
-  std::optional<PixelRect> work_area; // the screen less the task bar
-  PixelRect desktop;                  // every screen together
+  PixelPoint custom;                   // DialogLeft, DialogTop
+  std::optional<PixelRect> owner;      // the owner window, when there is one
+  PixelRect screen;                    // the screen the dialog opens on
+  std::optional<PixelRect> work_area;  // the screen less the task bar
+  PixelRect desktop;                   // every screen together
 };
 
 // The top-left corner of the dialog; nullopt for dpDefault, where the window
@@ -51,8 +51,9 @@ std::optional<PixelPoint> DialogPlacement(const PlacementInput& input);
 // The folder the picker opens at: `path` itself when it is an existing
 // folder, else its nearest existing parent (shortened at each "/" from the
 // end, the trailing one excluded; the separator stays), else empty.
-std::string InitialFolder(const std::string& path,
-                          const std::function<bool(const std::string&)>& is_directory);
+std::string InitialFolder(
+    const std::string& path,
+    const std::function<bool(const std::string&)>& is_directory);
 
 }  // namespace kuronel
 

@@ -64,21 +64,25 @@ TEST(DialogPlacementTest, OtherPositions) {
 
 TEST(InitialFolderTest, ShortensToTheNearestExistingParent) {
   std::set<std::string> folders = {"/", "/a/", "/a", "/home/user/photos/"};
-  auto exists = [&](const std::string& path) { return folders.count(path) > 0; };
+  auto exists = [&](const std::string& path) {
+    return folders.count(path) > 0;
+  };
   struct Case {
     const char* path;
     const char* expected;
   } cases[] = {
       {"/home/user/photos/", "/home/user/photos/"},
-      {"/a/b/", "/a/"},         // b was deleted
-      {"/a/b/c/", "/a/"},       // two levels gone
-      {"/x/", "/"},             // only the root is left
+      {"/a/b/", "/a/"},    // b was deleted
+      {"/a/b/c/", "/a/"},  // two levels gone
+      {"/x/", "/"},        // only the root is left
       {"/a/b", "/a/"},
       {"", ""},
   };
   for (const Case& c : cases)
     EXPECT_EQ(InitialFolder(c.path, exists), c.expected) << c.path;
-  EXPECT_EQ(InitialFolder("relative/x/", [](const std::string&) { return false; }), "");
+  EXPECT_EQ(
+      InitialFolder("relative/x/", [](const std::string&) { return false; }),
+      "");
 }
 
 }  // namespace

@@ -15,12 +15,12 @@
 #include <QUrl>
 #include <filesystem>
 
-#include "ui/detail_settings_window.h"
 #include "testing/qt/program_under_test.h"
 #include "testing/qt/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/application.h"
 #include "ui/destination_input_box.h"
+#include "ui/detail_settings_window.h"
 #include "ui/folder_dialog_form.h"
 #include "ui/main_window.h"
 #include "ui/select_folder_dialog.h"
@@ -72,9 +72,7 @@ class DialogsTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() {
-    program_ = std::make_unique<ProgramUnderTest>();
-  }
+  void init() { program_ = std::make_unique<ProgramUnderTest>(); }
   void cleanup() { program_.reset(); }
 
   void PickingAFolderSetsTheDestinationWithATrailingSeparator() {
@@ -225,7 +223,8 @@ class DialogsTest : public QObject {
     // 終了 stores it, and the next start has it again, byte for byte.
     FindAction(&Main(), "Exit1")->trigger();
     QVERIFY(ReadFile(program_->dir().Path("Kuronel.ini"))
-                .find("移動先フォルダ=" + camera + "/\r\n") != std::string::npos);
+                .find("移動先フォルダ=" + camera + "/\r\n") !=
+            std::string::npos);
     program_->Stop();
     program_->Start();
     QCOMPARE(Main().DestinationFolder(), camera + "/");
@@ -241,9 +240,8 @@ class DialogsTest : public QObject {
     });
     QVERIFY(!picker->Execute());
     QCOMPARE(picker->Path(), std::string("/"));
-    AnswerNextModal([](QWidget* modal) {
-      QTest::keyClick(modal, Qt::Key_Escape);
-    });
+    AnswerNextModal(
+        [](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
     QVERIFY(!picker->Execute());
     QCOMPARE(Main().DestinationFolder(), std::string("移動先フォルダ選択"));
   }
@@ -262,8 +260,7 @@ class DialogsTest : public QObject {
       QVERIFY(form->FolderTree->hasFocus() || !form->isActiveWindow());
       QCOMPARE(form->OkButton->text(), U("OK(&O)"));
       QCOMPARE(form->CancelButton->text(), U("キャンセル(&C)"));
-      QCOMPARE(form->CancelButton->geometry().right() + 1,
-               form->width() - 8);
+      QCOMPARE(form->CancelButton->geometry().right() + 1, form->width() - 8);
       form->CancelButton->click();
     });
     picker->Execute();
@@ -281,7 +278,8 @@ class DialogsTest : public QObject {
 
   void TypingARelativeFolderAsksAgainHoldingIt() {
     QString first, second, first_reason, second_reason;
-    const QString typed = QString::fromStdString(program_->dir().Path("new/photos"));
+    const QString typed =
+        QString::fromStdString(program_->dir().Path("new/photos"));
     AnswerInputBox("photos", &first, true, &first_reason);
     QTimer::singleShot(0, [&] {
       // Registered once the first box is up, so it answers the second one.
@@ -313,7 +311,8 @@ class DialogsTest : public QObject {
     box.show();
     auto* reason = box.findChild<QLabel*>("ReasonLabel");
     QVERIFY(reason->isVisible());
-    QTest::keyClick(box.findChild<QLineEdit*>("DestinationField"), Qt::Key_Home);
+    QTest::keyClick(box.findChild<QLineEdit*>("DestinationField"),
+                    Qt::Key_Home);
     QCOMPARE(box.Reason(), U(kuronel::kNotAnAbsolutePathReason));
     QTest::keyClicks(box.findChild<QLineEdit*>("DestinationField"), "/");
     QCOMPARE(box.Text(), U("/photos"));
@@ -340,7 +339,8 @@ class DialogsTest : public QObject {
     DetailSettingsWindow& detail_window = program_->DetailWindow();
     auto* movies = detail_window.findChild<QCheckBox*>("CheckBox2");
     auto* update = detail_window.findChild<QPushButton*>("SpeedButton1");
-    QCOMPARE(movies->text(), U("動画ファイルを標準でCheck【.mov，.avi，.mpg】"));
+    QCOMPARE(movies->text(),
+             U("動画ファイルを標準でCheck【.mov，.avi，.mpg】"));
     QVERIFY(!update->isEnabled());
     AnswerNextModal([&](QWidget*) {
       movies->setChecked(true);
@@ -450,8 +450,9 @@ class DialogsTest : public QObject {
 
   void ABadColourIsReportedAndTheCheckBoxesAreLoaded() {
     program_->Stop();
-    program_->dir().WriteFile("Kuronel.ini",
-                    "[Sub]\r\n動画ファイル=1\r\nExif情報=1\r\n背景色=grün\r\n");
+    program_->dir().WriteFile(
+        "Kuronel.ini",
+        "[Sub]\r\n動画ファイル=1\r\nExif情報=1\r\n背景色=grün\r\n");
     int reports = 0;
     auto answer = [&](QWidget* modal) {
       auto* box = qobject_cast<QMessageBox*>(modal);
@@ -544,8 +545,7 @@ class DialogsTest : public QObject {
     QCOMPARE(opened, 1);
     QCOMPARE(guides, 0);
     QCOMPARE(file, QString::fromStdString(program_->dir().Path("kuronel.chm")));
-    QCOMPARE(working_directory,
-             QCoreApplication::applicationDirPath() + "/");
+    QCOMPARE(working_directory, QCoreApplication::applicationDirPath() + "/");
 
     const struct {
       const char* element;

@@ -4,13 +4,13 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "ui/catalogue_model.h"
-#include "ui/processing_window.h"
 #include "testing/qt/program_under_test.h"
 #include "testing/qt/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/application.h"
+#include "ui/catalogue_model.h"
 #include "ui/folder_dialog_form.h"
+#include "ui/processing_window.h"
 
 using kuronel::ProcessingWindow;
 using kuronel::TFolderDialogForm;
@@ -26,9 +26,7 @@ class ExecuteTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() {
-    program_ = std::make_unique<ProgramUnderTest>();
-  }
+  void init() { program_ = std::make_unique<ProgramUnderTest>(); }
   void cleanup() { program_.reset(); }
 
   void ChecksComeInOrderWithTheirTimerRules() {
@@ -142,9 +140,12 @@ class ExecuteTest : public QObject {
   // Open a card, choose a destination, execute and run: every photo lands in
   // its date folder under its date name, the originals stay.
   void PhotosReachTheirDateFoldersEndToEnd() {
-    CopyTestFile(program_->dir(), "camera-jpegs/Canon_40D.jpg", "card/DCIM/IMG_0001.JPG");
-    CopyTestFile(program_->dir(), "camera-jpegs/Nikon_D70.jpg", "card/DCIM/IMG_0002.JPG");
-    CopyTestFile(program_->dir(), "camera-jpegs/Canon_40D.jpg", "card/DCIM/IMG_0003.JPG");
+    CopyTestFile(program_->dir(), "camera-jpegs/Canon_40D.jpg",
+                 "card/DCIM/IMG_0001.JPG");
+    CopyTestFile(program_->dir(), "camera-jpegs/Nikon_D70.jpg",
+                 "card/DCIM/IMG_0002.JPG");
+    CopyTestFile(program_->dir(), "camera-jpegs/Canon_40D.jpg",
+                 "card/DCIM/IMG_0003.JPG");
     program_->dir().WriteFile("card/DCIM/notes.txt", "not a photo");
     program_->UseDetailSettings({false, true, kuronel::kClInactiveCaption});
     program_->OpenFolder("card");
@@ -162,7 +163,8 @@ class ExecuteTest : public QObject {
     Execute("SpeedButton2");
     QCOMPARE(states, QStringList({"OK", "OK", "OK"}));
     // Canon_40D: 2008:05:30 15:56:01; Nikon_D70: 2008:03:15 17:14:11.
-    const std::string canon = ReadFile(program_->dir().Path("card/DCIM/IMG_0001.JPG"));
+    const std::string canon =
+        ReadFile(program_->dir().Path("card/DCIM/IMG_0001.JPG"));
     QCOMPARE(ReadFile(destination + "2008_05_30/2008_05_30a0.JPG"), canon);
     QCOMPARE(ReadFile(destination + "2008_05_30/2008_05_30a1.JPG"), canon);
     QCOMPARE(ReadFile(destination + "2008_03_15/2008_03_15a0.JPG"),

@@ -85,7 +85,8 @@ TFolderDialogForm::TFolderDialogForm(QWidget* owner,
   BottomPanel->setFixedHeight(kBottomPanelHeight);
   OkButton = new QPushButton(QString::fromUtf8("OK(&O)"), BottomPanel);
   OkButton->setObjectName("OkButton");
-  CancelButton = new QPushButton(QString::fromUtf8("キャンセル(&C)"), BottomPanel);
+  CancelButton =
+      new QPushButton(QString::fromUtf8("キャンセル(&C)"), BottomPanel);
   CancelButton->setObjectName("CancelButton");
   for (QPushButton* button : {OkButton, CancelButton}) {
     button->setAutoDefault(false);
@@ -167,7 +168,8 @@ void TFolderDialogForm::done(int result) {
 }
 
 void TFolderDialogForm::PlaceButtons() {
-  const int width = BottomPanel->width() > 0 ? BottomPanel->width() : this->width();
+  const int width =
+      BottomPanel->width() > 0 ? BottomPanel->width() : this->width();
   OkButton->move(width - kOkRightMargin - kButtonWidth, 8);
   CancelButton->move(width - kCancelRightMargin - kButtonWidth, 8);
 }

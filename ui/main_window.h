@@ -49,7 +49,8 @@ using GuideOpener =
 inline constexpr char kGuideMissingText[] =
     "使い方ガイドが見つかりません。インストールを確かめてください。\n";
 inline constexpr char kGuideNotOpenedText[] =
-    "使い方ガイドを開けませんでした。Web ブラウザで次のファイルを開いてください。\n";
+    "使い方ガイドを開けませんでした。Web "
+    "ブラウザで次のファイルを開いてください。\n";
 // The question before the opened folder, or one inside it, becomes the
 // destination; the opened folder follows the words.
 inline constexpr char kDestinationInOpenedFolderText[] =
@@ -97,7 +98,9 @@ class MainWindow : public QMainWindow {
     return detail_settings_window_;
   }
 
-  void SetDocumentOpener(DocumentOpener opener) { open_document_ = std::move(opener); }
+  void SetDocumentOpener(DocumentOpener opener) {
+    open_document_ = std::move(opener);
+  }
   void SetGuideOpener(GuideOpener opener) { open_guide_ = std::move(opener); }
 
   // The destination folder: the destination button's caption.

@@ -7,8 +7,8 @@
 
 #include "catalogue/catalogue_builder.h"
 #include "catalogue/catalogue_checks.h"
-#include "ui/catalogue_model.h"
 #include "ui/application.h"
+#include "ui/catalogue_model.h"
 #include "ui/main_window.h"
 #include "ui/select_folder_dialog.h"
 #include "ui/status_line.h"

@@ -4,16 +4,16 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
-#include <QUrl>
 #include <QPushButton>
 #include <QToolButton>
+#include <QUrl>
 
 #include "platform/cp932.h"
 #include "platform/path.h"
 #include "platform/system.h"
-#include "ui/detail_settings_window.h"
 #include "ui/application.h"
 #include "ui/destination_input_box.h"
+#include "ui/detail_settings_window.h"
 #include "ui/main_window.h"
 #include "ui/select_folder_dialog.h"
 
@@ -27,9 +27,11 @@ void ShowPlainMessage(QWidget* parent, const QString& text) {
   box.exec();
 }
 
-void OpenWithDesktopViewer(const QString& file, const QString& working_directory) {
+void OpenWithDesktopViewer(const QString& file,
+                           const QString& working_directory) {
   // Detached and unchecked: a missing file or viewer shows nothing.
-  QProcess::startDetached(QStringLiteral("xdg-open"), {file}, working_directory);
+  QProcess::startDetached(QStringLiteral("xdg-open"), {file},
+                          working_directory);
 }
 
 // xdg-open finds the browser; when it finds none it exits non-zero, so its

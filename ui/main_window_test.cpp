@@ -324,9 +324,9 @@ class MainWindowTest : public QObject {
     QVERIFY(QTest::qWaitForWindowActive(&Main()));
     auto* list = Main().findChild<QTableView*>("ListViewM");
     QCOMPARE(QApplication::focusWidget(), list);
-    const char* chain[] = {"SpeedButton1",    "SpeedButton3", "SpeedButton2",
-                           "HelpSpeedButton", "SpeedButton4",
-                           "SpeedButtonIdousaki"};
+    const char* chain[] = {"SpeedButton1", "SpeedButton3",
+                           "SpeedButton2", "HelpSpeedButton",
+                           "SpeedButton4", "SpeedButtonIdousaki"};
     for (const char* name : chain) {
       auto* button = Main().findChild<QAbstractButton*>(name);
       const QImage unfocused = button->grab().toImage();
@@ -394,26 +394,40 @@ class MainWindowTest : public QObject {
       }
     };
     check_menu(Main().findChild<QMenu*>("File1"),
-               {{"OpenFMainM", "フォルダを開く"}, {"AddFMainM", "フォルダを追加"},
-                {"N2", "-"}, {"N16", "既存フォルダの選択"},
-                {"N17", "新規フォルダの入力"}, {"N15", "-"}, {"Exit1", "終了"}});
-    check_menu(Main().findChild<QMenu*>("MainM0"),
-               {{"jpeg1", "jpegのみCheck"}, {"N5", "Check On"},
-                {"Off1", "Check Off"}, {"N14", "-"}, {"N4", "全て選択"},
-                {"N9", "選択を反転"}, {"N3", "-"}, {"ActionMainM", "実行"}});
+               {{"OpenFMainM", "フォルダを開く"},
+                {"AddFMainM", "フォルダを追加"},
+                {"N2", "-"},
+                {"N16", "既存フォルダの選択"},
+                {"N17", "新規フォルダの入力"},
+                {"N15", "-"},
+                {"Exit1", "終了"}});
+    check_menu(Main().findChild<QMenu*>("MainM0"), {{"jpeg1", "jpegのみCheck"},
+                                                    {"N5", "Check On"},
+                                                    {"Off1", "Check Off"},
+                                                    {"N14", "-"},
+                                                    {"N4", "全て選択"},
+                                                    {"N9", "選択を反転"},
+                                                    {"N3", "-"},
+                                                    {"ActionMainM", "実行"}});
     check_menu(Main().findChild<QMenu*>("MainM1"),
                {{"MoveFMainM", "日付フォルダに移動"},
                 {"ChangeFMainM", "日付ファイルに変更"},
                 {"NoWriteFMainM", "読み出し専用に変更"},
                 {"NokosuFMainM", "オリジナルは保存"},
-                {"SaveTMainM", "処理結果のテキスト保存"}, {"N1", "-"},
+                {"SaveTMainM", "処理結果のテキスト保存"},
+                {"N1", "-"},
                 {"OptionMainM", "詳細設定"}});
     check_menu(Main().findChild<QMenu*>("Help1"),
                {{"HelpM", "Help"}, {"VerMainM", "Ver情報"}});
     check_menu(Main().findChild<QMenu*>("PopupMenu1"),
-               {{"jpeg2", "jpegのみ対象"}, {"N5", "Check On"},
-                {"Off1", "Check Off"}, {"N13", "-"}, {"N4", "全て選択"},
-                {"N9", "選択を反転"}, {"N11", "-"}, {"N12", "実行"}});
+               {{"jpeg2", "jpegのみ対象"},
+                {"N5", "Check On"},
+                {"Off1", "Check Off"},
+                {"N13", "-"},
+                {"N4", "全て選択"},
+                {"N9", "選択を反転"},
+                {"N11", "-"},
+                {"N12", "実行"}});
     QCOMPARE(Main().menuBar()->actions().size(), 4);
 
     const char* options[] = {"MoveFMainM", "ChangeFMainM", "NoWriteFMainM",
@@ -564,7 +578,8 @@ class MainWindowTest : public QObject {
       box->button(QMessageBox::Ok)->click();
     });
     bool later_command_ran = false;
-    QTimer::singleShot(0, [] { throw std::runtime_error("ファイルが壊れています"); });
+    QTimer::singleShot(
+        0, [] { throw std::runtime_error("ファイルが壊れています"); });
     QTimer::singleShot(50, [&] { later_command_ran = true; });
     QTRY_VERIFY_WITH_TIMEOUT(later_command_ran, 10000);
     QCOMPARE(title, U("Kuronel"));

@@ -49,7 +49,7 @@ void PlanRun::Work() {
         Qt::QueuedConnection);
   };
   try {
-    session_.RunPlan(plan_, progress, observer);
+    refusal_ = session_.RunPlan(plan_, progress, observer).refusal;
   } catch (const std::exception& error) {
     // Nothing in the run throws for the disk's trouble; what does (memory)
     // ends the run where it is, and the window tells the user.

@@ -41,6 +41,9 @@ class PlanRun : public QObject {
   // After Finished: the message of an error that ended the run early (a
   // lack of memory), or empty.
   const std::string& Error() const { return error_; }
+  // After Finished: why the run was refused before it touched a file, or
+  // kNone.
+  const LockRefusal& Refusal() const { return refusal_; }
 
  signals:
   // Row `row` is done, in its final state; its copy wrote `bytes_copied`.
@@ -55,6 +58,7 @@ class PlanRun : public QObject {
   Session& session_;
   ProcessingPlan plan_;  // the worker's while it runs
   std::string error_;
+  LockRefusal refusal_;
   std::atomic<bool> stop_requested_{false};
   std::thread thread_;
 };

@@ -354,7 +354,9 @@ void ProcessingWindow::RunFinished() {
   const ProcessingPlan& outcome = run_->Plan();
   plan_model_->ChangeStates(
       [&outcome](ProcessingPlan& plan) { plan = outcome; });
-  const QString error = Text(run_->Error());
+  const QString error = run_->Refusal().kind != LockRefusal::Kind::kNone
+                            ? RefusalText(run_->Refusal())
+                            : Text(run_->Error());
   run_->deleteLater();
   run_ = nullptr;
   run_clock_->stop();

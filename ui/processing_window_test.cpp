@@ -301,8 +301,8 @@ class ProcessingWindowTest : public QObject {
     // A failed row's state cell tells why, in the program's Japanese words
     // and the system's reason; a done one tells nothing more.
     QCOMPARE(Data(1, 2, Qt::ToolTipRole).toString(),
-             QString::fromStdString(gone + ": ファイルを開く: " +
-                                    std::strerror(ENOENT)));
+             QString::fromStdString(
+                 gone + ": ファイルを開く: " + std::strerror(ENOENT)));
     QVERIFY(!Data(0, 2, Qt::ToolTipRole).isValid());
     for (int row = 0; row < 4; ++row) QVERIFY(IsRed(row));
     QVERIFY(!Exists(a));
@@ -549,8 +549,9 @@ class ProcessingWindowTest : public QObject {
       QVERIFY2(metrics.horizontalAdvance(shown) <= c.width, qPrintable(shown));
       QCOMPARE(shown == path, c.whole);
       QCOMPARE(shown.endsWith(tail), c.keeps_tail);
-      QVERIFY2(c.whole || (shown.startsWith(U("/ho")) && shown.contains(U("…"))),
-               qPrintable(shown));
+      QVERIFY2(
+          c.whole || (shown.startsWith(U("/ho")) && shown.contains(U("…"))),
+          qPrintable(shown));
     }
   }
 

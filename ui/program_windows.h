@@ -5,9 +5,9 @@
 
 #include "platform/file_system.h"
 #include "processing/session.h"
-#include "ui/processing_window.h"
 #include "ui/detail_settings_window.h"
 #include "ui/main_window.h"
+#include "ui/processing_window.h"
 #include "ui/startup_values.h"
 
 namespace kuronel {

@@ -18,11 +18,11 @@
 #include <ctime>
 #include <string>
 
-#include "ui/processing_window.h"
 #include "testing/qt/program_under_test.h"
 #include "testing/qt/qt_test_support.h"
 #include "testing/temp_dir.h"
 #include "ui/folder_dialog_form.h"
+#include "ui/processing_window.h"
 #include "ui/select_folder_dialog.h"
 
 namespace kuronel {
@@ -35,12 +35,18 @@ using testing::ProgramUnderTest;
 // Sample photos with an Exif shooting date, as they would come off a card.
 // The first one comes twice: two photos of one day get a0 and a1.
 constexpr const char* kCardPhotos[] = {
-    "Canon_40D.jpg",        "Canon_40D.jpg",
-    "Pentax_K10D.jpg",      "Nikon_COOLPIX_P1.jpg",
-    "Nikon_D70.jpg",        "Panasonic_DMC-FZ30.jpg",
-    "Sony_HDR-HC3.jpg",     "Olympus_C8080WZ.jpg",
-    "Fujifilm_FinePix_E500.jpg", "Samsung_Digimax_i50_MP3.jpg",
-    "Kodak_CX7530.jpg",     "Konica_Minolta_DiMAGE_Z3.jpg",
+    "Canon_40D.jpg",
+    "Canon_40D.jpg",
+    "Pentax_K10D.jpg",
+    "Nikon_COOLPIX_P1.jpg",
+    "Nikon_D70.jpg",
+    "Panasonic_DMC-FZ30.jpg",
+    "Sony_HDR-HC3.jpg",
+    "Olympus_C8080WZ.jpg",
+    "Fujifilm_FinePix_E500.jpg",
+    "Samsung_Digimax_i50_MP3.jpg",
+    "Kodak_CX7530.jpg",
+    "Konica_Minolta_DiMAGE_Z3.jpg",
 };
 
 // Gives a file a fixed modification time, so that the pictures do not
@@ -128,10 +134,10 @@ class Tour {
       char name[64];
       std::snprintf(name, sizeof name, "card/DCIM/100KURON/IMG_%04d.JPG",
                     number);
-      SetModified(testing::CopyTestFile(program_.dir(),
-                                        std::string("camera-jpegs/") + photo,
-                                        name),
-                  number);
+      SetModified(
+          testing::CopyTestFile(program_.dir(),
+                                std::string("camera-jpegs/") + photo, name),
+          number);
       ++number;
     }
     destination_ = program_.dir().MakeDir("Photos") + "/";

@@ -1,16 +1,17 @@
+#include "ui/screenshot_tour.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QSet>
 #include <QTest>
 
-#include "ui/processing_window.h"
 #include "settings/colour_table.h"
 #include "settings/settings.h"
 #include "testing/qt/program_under_test.h"
 #include "testing/qt/qt_test_support.h"
 #include "testing/temp_dir.h"
-#include "ui/screenshot_tour.h"
+#include "ui/processing_window.h"
 
 namespace {
 
@@ -57,8 +58,8 @@ class ScreenshotTourTest : public QObject {
       QVERIFY2(DistinctColours(image) > 16, qPrintable(shot.file));
     }
     // The main window shows its checked rows in their background colour.
-    const QImage main(QDir(QString::fromStdString(out.path()))
-                          .filePath("main-window.png"));
+    const QImage main(
+        QDir(QString::fromStdString(out.path())).filePath("main-window.png"));
     QVERIFY(Holds(main, kuronel::ColourToRgb(kuronel::kClInactiveCaption)));
   }
 

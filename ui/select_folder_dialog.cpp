@@ -59,9 +59,8 @@ std::string MountsText() {
 }
 
 std::string ExistingOrRoot(const std::string& folder) {
-  return KindAt(folder, true, RealSystemCalls()) == PathKind::kFolder
-             ? folder
-             : "/";
+  return KindAt(folder, true, RealSystemCalls()) == PathKind::kFolder ? folder
+                                                                      : "/";
 }
 
 }  // namespace
@@ -93,8 +92,7 @@ std::vector<FolderPlace> TSelectFolderDialog::Places() const {
   if (Root == TRootFolder::rfDesktop || Root == TRootFolder::rfMyComputer)
     return DesktopPlaces(HomeFolder(), UserName(), MountsText());
   const std::string root = RootPath();
-  const std::string label =
-      root == "/" ? root : BaseName(root);
+  const std::string label = root == "/" ? root : BaseName(root);
   return {{label, root}};
 }
 
@@ -140,7 +138,8 @@ void TSelectFolderDialog::PlaceWindow(TFolderDialogForm& form,
                                       QWidget* owner) const {
   PlacementInput input;
   input.position = Position;
-  input.width = DialogSize == TDialogSize::dsDefault ? kDefaultWidth : DialogWidth;
+  input.width =
+      DialogSize == TDialogSize::dsDefault ? kDefaultWidth : DialogWidth;
   input.height =
       DialogSize == TDialogSize::dsDefault ? kDefaultHeight : DialogHeight;
   input.custom = {DialogLeft, DialogTop};
@@ -182,16 +181,15 @@ bool TSelectFolderDialog::Execute() {
   TFolderDialogForm form(owner, Places());
   open_form_ = &form;
   PlaceWindow(form, owner);
-  form.setWindowTitle(
-      Caption.empty()
-          ? QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName()
-          : QString::fromStdString(Caption));
+  form.setWindowTitle(Caption.empty()
+                          ? QFileInfo(QCoreApplication::applicationFilePath())
+                                .completeBaseName()
+                          : QString::fromStdString(Caption));
   form.SetMessage(QString::fromStdString(text_));
 
-  const std::string start =
-      InitialFolder(path_, [](const std::string& folder) {
-        return KindAt(folder, true, RealSystemCalls()) == PathKind::kFolder;
-      });
+  const std::string start = InitialFolder(path_, [](const std::string& folder) {
+    return KindAt(folder, true, RealSystemCalls()) == PathKind::kFolder;
+  });
   if (start.empty() || !form.SelectFolder(start)) form.SelectRoot();
 
   form.OkButton->setDefault(default_button_ == TDefaultButton::btOk);

@@ -4,10 +4,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QMessageBox>
-#include <QString>
-#include <QTimer>
 #include <QPushButton>
+#include <QString>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -80,11 +80,11 @@ inline QAction* FindAction(QObject* root, const char* name) {
 
 // The main function of a window test: the program's own application object
 // (its general error report included), then the test class's slots.
-#define KURONEL_QTEST_MAIN(TestClass)                 \
-  int main(int argc, char** argv) {                   \
-    kuronel::KuronelApplication app(argc, argv);      \
-    TestClass test;                                   \
-    return QTest::qExec(&test, argc, argv);           \
+#define KURONEL_QTEST_MAIN(TestClass)            \
+  int main(int argc, char** argv) {              \
+    kuronel::KuronelApplication app(argc, argv); \
+    TestClass test;                              \
+    return QTest::qExec(&test, argc, argv);      \
   }
 
 #endif  // KURONEL_TESTING_QT_QT_TEST_SUPPORT_H_
