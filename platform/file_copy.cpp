@@ -577,6 +577,7 @@ class RealFileSystem::CopyJob {
         calls_, folder_, {BaseName(target_), BaseName(temp_name_)}, proof_path);
     if (!proof.valid()) return NameFailure(errno, WriteAllCause(errno));
     FileResult named = ReserveAndRename();
+    proof.Reset();  // closed first, as the reservation is
     calls_.Unlink(proof_path);
     return named;
   }
@@ -601,6 +602,11 @@ class RealFileSystem::CopyJob {
     };
     if (named.ok() && !still_reserved())
       named = NameFailure(0, FailureCause::kNameTaken);
+    // Closed before anything replaces or removes it: a FUSE drive keeps a
+    // file replaced while open under a hidden name of its own until it is
+    // closed, which a power cut meanwhile would leave in the folder. The
+    // proof, open and locked, keeps a clean-up off the reservation.
+    reservation.Reset();
     if (named.ok() && calls_.Rename(temp_name_, target_) != 0)
       named = NameFailure(errno);
     if (named.ok()) {

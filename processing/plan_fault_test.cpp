@@ -256,17 +256,14 @@ TEST_P(PlanFaultTest, EveryFailingSystemCallLeavesTheFilesWhole) {
   std::cout << scenario.name << ": " << runs << " runs with a failing call\n";
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, PlanFaultTest,
-                         ::testing::ValuesIn(kScenarios),
-                         [](const ::testing::TestParamInfo<Scenario>& test_info) {
-                           std::string name;
-                           for (const char* c = test_info.param.name; *c; ++c)
-                             name +=
-                                 std::isalnum(static_cast<unsigned char>(*c))
-                                     ? *c
-                                     : '_';
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Scenarios, PlanFaultTest, ::testing::ValuesIn(kScenarios),
+    [](const ::testing::TestParamInfo<Scenario>& test_info) {
+      std::string name;
+      for (const char* c = test_info.param.name; *c; ++c)
+        name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+      return name;
+    });
 
 }  // namespace
 }  // namespace kuronel
