@@ -137,7 +137,11 @@ class FaultyFileSystem::CountedBatch : public CopyBatch {
 };
 
 std::unique_ptr<CopyBatch> FaultyFileSystem::NewCopyBatch(bool mark_read_only) {
-  if (!step_faults_.empty()) return FileSystem::NewCopyBatch(mark_read_only);
+  // The base's batch on purpose: whole copies, each through this disk's
+  // CopyFileNoReplace, where the step's fault is armed.
+  if (!step_faults_.empty())
+    return FileSystem::NewCopyBatch(  // NOLINT(bugprone-parent-virtual-call)
+        mark_read_only);
   // A fault of the read-only step or of a file's flush is one of the mark
   // set on a copy after it stands, as on a drive that keeps no permission
   // bits: the batch leaves its copies' marks to that step then.

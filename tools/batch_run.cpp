@@ -240,7 +240,7 @@ RunSummary RunPlanWritingRows(Session& session, ProcessingPlan& plan,
   observer.stop_requested = [&] {
     return stop_signal != 0 || output.failed() || output.ReaderGone();
   };
-  const RunSummary run = session.RunPlan(plan, status, observer);
+  RunSummary run = session.RunPlan(plan, status, observer);
   progress.Clear();
   return run;
 }
