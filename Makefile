@@ -4,6 +4,8 @@
 #   make test-asan   the tests again under AddressSanitizer and UBSan
 #   make fuzz   build the fuzz targets with clang and run each FUZZ_SECONDS in turn
 #   make lint   clang-tidy over every source with the checks of .clang-tidy
+#   make format lay every C++ file out by .clang-format (format-check: only
+#               tell, and fail on the first difference)
 #   make stress the kill tests at full length (2,000 kills of moves, 2,000 of
 #               a settings save), every injected system-call fault and 500
 #               power cuts
