@@ -87,7 +87,7 @@ MainWindow::MainWindow(const StartupValues& start, Session& session,
   setWindowTitle(Text(kApplicationTitle));
   catalogue_model_ = new CatalogueModel(session_, this);
   catalogue_model_->SetCheckedBackground([this] {
-    return QColor::fromRgb(ColourToRgb(settings_.TargetBackColour));
+    return QColor::fromRgb(ColourToRgb(CurrentSettings().TargetBackColour));
   });
 
   auto* client = new QWidget(this);
@@ -148,14 +148,16 @@ void MainWindow::CreateProcessingAndDetailWindows(const Settings& loaded) {
 }
 
 void MainWindow::UseDetailSettings(const DetailSettings& values) {
-  UseDetail(settings_, values);
-  ShareSettings();
+  ChangeSettings(
+      [&values](Settings& settings) { UseDetail(settings, values); });
   // Checked rows take a new colour at their next repaint.
   catalogue_list_->viewport()->update();
 }
 
-void MainWindow::ShareSettings() {
-  session_.SetSettings(CurrentSettings());
+void MainWindow::ChangeSettings(const std::function<void(Settings&)>& change) {
+  Settings settings = CurrentSettings();
+  change(settings);
+  session_.SetSettings(settings);
   ShowMoveMode();
 }
 
@@ -298,29 +300,33 @@ void MainWindow::CreateMainMenu() {
     const char* name;
     const char* caption;
     int tag;
-    bool checked;
+    bool Settings::*option;
   } options[] = {
       {&move_to_date_folder_item_, "MoveFMainM", "日付フォルダに移動",
-       kTagMoveToDateFolder, true},
+       kTagMoveToDateFolder, &Settings::MoveToDateFolder},
       {&rename_to_date_file_item_, "ChangeFMainM", "日付ファイルに変更",
-       kTagRenameToDateFile, true},
+       kTagRenameToDateFile, &Settings::RenameToDateFile},
       {&make_read_only_item_, "NoWriteFMainM", "読み出し専用に変更",
-       kTagMakeReadOnly, true},
+       kTagMakeReadOnly, &Settings::MakeReadOnly},
       {&keep_original_item_, "NokosuFMainM", "オリジナルは保存",
-       kTagKeepOriginal, true},
+       kTagKeepOriginal, &Settings::KeepOriginal},
       {&save_result_text_item_, "SaveTMainM", "処理結果のテキスト保存",
-       kTagSaveResultText, false},
+       kTagSaveResultText, &Settings::SaveResultText},
   };
   for (const Option& option : options) {
     QAction* item = AddItem(options_menu, option.name, option.caption);
     item->setCheckable(true);
-    item->setChecked(option.checked);
+    item->setChecked(CurrentSettings().*option.option);
     item->setProperty("Tag", option.tag);
     // The item's own toggle inverts its check mark; the handler applies the
     // rule that ties the options together.
     connect(item, &QAction::triggered, this, &MainWindow::OnOptionTriggered);
-    // However the mark changes, the session reads the new options.
-    connect(item, &QAction::toggled, this, &MainWindow::ShareSettings);
+    // The item shows the session's option and changes it, however its mark
+    // changes (a click, the rule, loaded settings).
+    connect(item, &QAction::toggled, this,
+            [this, field = option.option](bool on) {
+              ChangeSettings([&](Settings& settings) { settings.*field = on; });
+            });
     *option.item = item;
   }
   save_result_text_item_->setVisible(false);
@@ -392,46 +398,38 @@ void MainWindow::OnStatusTimer() {
   SetStatusText(QString());
 }
 
-Settings MainWindow::CurrentSettings() const {
-  Settings settings = settings_;
-  settings.DestinationFolder = destination_;
-  settings.MoveToDateFolder = move_to_date_folder_item_->isChecked();
-  settings.RenameToDateFile = rename_to_date_file_item_->isChecked();
-  settings.MakeReadOnly = make_read_only_item_->isChecked();
-  settings.KeepOriginal = keep_original_item_->isChecked();
-  settings.SaveResultText = save_result_text_item_->isChecked();
-  return settings;
-}
-
 void MainWindow::SetDestinationFolder(const std::string& folder) {
-  destination_ = folder;
+  ChangeSettings(
+      [&folder](Settings& settings) { settings.DestinationFolder = folder; });
   ShowDestination();
-  ShareSettings();
 }
 
 // A long destination is elided in the middle, keeping its start and its
 // last folder; the hint names the whole of it. A folder name that is not
 // UTF-8 (Shift_JIS from an old card) shows decoded.
 void MainWindow::ShowDestination() {
-  const QString folder = QString::fromStdString(DisplayPath(destination_));
+  const std::string& destination = DestinationFolder();
+  const QString folder = QString::fromStdString(DisplayPath(destination));
   const int room = destination_button_->width() - kCaptionMargins;
   destination_button_->setText(
       ButtonCaption(destination_button_->fontMetrics().elidedText(
           folder, Qt::ElideMiddle, room)));
   QString hint = Text(kDestinationHint);
-  if (destination_ != kNoDestination) hint += '\n' + folder;
+  if (destination != kNoDestination) hint += '\n' + folder;
   destination_button_->setToolTip(hint);
 }
 
 void MainWindow::ApplyLoadedSettings(const Settings& loaded) {
-  settings_ = loaded;
+  session_.SetSettings(loaded);
   RestoreWindowSize(*this, loaded.MainWindowSize);
-  SetDestinationFolder(loaded.DestinationFolder);
+  ShowDestination();
+  // The marks show the loaded options; their toggles write back the same.
   move_to_date_folder_item_->setChecked(loaded.MoveToDateFolder);
   rename_to_date_file_item_->setChecked(loaded.RenameToDateFile);
   make_read_only_item_->setChecked(loaded.MakeReadOnly);
   keep_original_item_->setChecked(loaded.KeepOriginal);
-  ShareSettings();
+  save_result_text_item_->setChecked(loaded.SaveResultText);
+  ShowMoveMode();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -462,10 +460,10 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 void MainWindow::SaveSettingsOnClose() {
   Settings settings = CurrentSettings();
   settings.MainWindowSize = WindowSizeToKeep(
-      *this, designed_size_, settings_.MainWindowSize.has_value());
+      *this, designed_size_, settings.MainWindowSize.has_value());
   settings.ProcessingWindowSize =
       WindowSizeToKeep(*processing_window_, processing_designed_size_,
-                       settings_.ProcessingWindowSize.has_value());
+                       settings.ProcessingWindowSize.has_value());
   Status status =
       SaveSettings(startup_folder_, settings,
                    detail_settings_window_->WindowCopy(), session_.Calls());

@@ -86,7 +86,8 @@ class MainWindow : public QMainWindow {
   // The settings as the rest of the program reads them: the option menu's
   // check marks, the destination button's caption and the detail values in
   // use.
-  Settings CurrentSettings() const;
+  // The session's, which the window shows and changes.
+  const Settings& CurrentSettings() const { return session_.CurrentSettings(); }
   CatalogueModel* Catalogue() const { return catalogue_model_; }
   // The sort state of both lists.
   const SortState& Sort() const { return session_.Sort(); }
@@ -104,7 +105,9 @@ class MainWindow : public QMainWindow {
   void SetGuideOpener(GuideOpener opener) { open_guide_ = std::move(opener); }
 
   // The destination folder: the destination button's caption.
-  const std::string& DestinationFolder() const { return destination_; }
+  const std::string& DestinationFolder() const {
+    return CurrentSettings().DestinationFolder;
+  }
   void SetDestinationFolder(const std::string& folder);
 
  protected:
@@ -116,7 +119,8 @@ class MainWindow : public QMainWindow {
   void UseDetailSettings(const DetailSettings& values);
   // Gives the session the settings as they now stand, and shows whether a
   // run would delete the originals.
-  void ShareSettings();
+  // Changes the session's settings by `change`, and shows the move mode.
+  void ChangeSettings(const std::function<void(Settings&)>& change);
   void ShowMoveMode();
   void SaveSettingsOnClose();
   // After the user toggles an option item: the rule that ties the options
@@ -254,10 +258,6 @@ class MainWindow : public QMainWindow {
   Session& session_;
   CatalogueModel* catalogue_model_ = nullptr;
   std::string startup_folder_;
-  std::string destination_ = kNoDestination;
-  // The detail settings in use (movie checks, Exif dates, row colour); the
-  // other fields of the record live in the menus and the destination button.
-  Settings settings_;
   DocumentOpener open_document_;
   GuideOpener open_guide_;
   // The windows' sizes as designed, which are not stored until changed.

@@ -104,8 +104,9 @@ void MainWindow::ConnectDialogCommands() {
 void MainWindow::ChooseExistingDestination() {
   const ListFocusReturn focus_back(*this);
   const std::string folders_at = folder_picker_->Path();
-  folder_picker_->SetPath(destination_ == kNoDestination ? std::string()
-                                                         : destination_);
+  const std::string& destination = DestinationFolder();
+  folder_picker_->SetPath(destination == kNoDestination ? std::string()
+                                                        : destination);
   const bool chosen = folder_picker_->Execute();
   const std::string folder = folder_picker_->Path();
   folder_picker_->SetPath(folders_at);
@@ -136,7 +137,8 @@ bool MainWindow::DestinationConfirmed(const std::string& folder) {
 
 void MainWindow::TypeNewDestination() {
   const ListFocusReturn focus_back(*this);
-  const QString shown = QString::fromStdString(DisplayPath(destination_));
+  const std::string& destination = DestinationFolder();
+  const QString shown = QString::fromStdString(DisplayPath(destination));
   QString text = shown;
   QString reason;
   std::string folder;
@@ -150,8 +152,7 @@ void MainWindow::TypeNewDestination() {
     text = box.Text();
     // A text left as shown keeps the destination's own bytes, which the
     // shown text lacks for a folder whose name is not UTF-8.
-    folder =
-        TypedDestination(text == shown ? destination_ : text.toStdString());
+    folder = TypedDestination(text == shown ? destination : text.toStdString());
     if (!folder.empty()) break;
     reason = QString::fromUtf8(kNotAnAbsolutePathReason);
   }
