@@ -119,18 +119,23 @@ MoveAudit AuditMove(const Manifest& sources, const std::string& source_root,
       audit.problems.push_back("existing file overwritten: " + path);
     }
   }
+  // A reservation is no copy, even where its text so far (none) equals a
+  // source's bytes (an empty file on the card).
+  for (auto it = arrived.begin(); it != arrived.end();) {
+    if (!IsReservation(target_root + "/" + it->first)) {
+      ++it;
+      continue;
+    }
+    if (!rules.allow_temporaries)
+      audit.problems.push_back("reservation left: " + it->first);
+    it = arrived.erase(it);
+  }
   const Counts wanted = CountHashes(sources);
   const Counts copies = CountHashes(arrived);
   audit.at_target = arrived.size();
   for (const auto& [path, hash] : arrived) {
-    if (wanted.count(hash)) continue;
-    if (!IsReservation(target_root + "/" + path)) {
+    if (!wanted.count(hash))
       audit.problems.push_back("partial or unknown file at target: " + path);
-      continue;
-    }
-    --audit.at_target;
-    if (!rules.allow_temporaries)
-      audit.problems.push_back("reservation left: " + path);
   }
   for (const auto& [hash, count] : wanted) {
     const std::size_t copied = copies.count(hash) ? copies.at(hash) : 0;
