@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -37,6 +38,15 @@ bool RangeCopyUnsupported(int error) {
 // The device and inode of `file`, without its path key.
 FileIdentity InodeOnly(const FileIdentity& file) {
   return {file.device, file.inode, 0};
+}
+
+// The answer for `folder` in `known`, asked of `ask` the first time only.
+template <typename Answer, typename Ask>
+Answer OncePerFolder(std::unordered_map<std::string, Answer>& known,
+                     const std::string& folder, const Ask& ask) {
+  const auto [entry, first] = known.try_emplace(folder);
+  if (first) entry->second = ask();
+  return entry->second;
 }
 
 // What O_DIRECT reads need their buffers, lengths and offsets aligned to: a
@@ -737,11 +747,11 @@ class RealFileSystem::FlushedBatch : public CopyBatch {
              bool source_goes_next, const CopyProgress& progress) override {
     auto job = std::make_unique<CopyJob>(
         owner_, source, target, source_goes_next, progress, mark_read_only_);
-    Prepare(job->folder());
+    const bool on_drive = Prepare(job->folder());
     const bool written = job->Write();
     results_.push_back(job->SoFar(/*pending=*/written));
     if (written)
-      jobs_.push_back({std::move(job), next_on_drive_, results_.size() - 1});
+      jobs_.push_back({std::move(job), on_drive, results_.size() - 1});
     return results_.size() - 1;
   }
 
@@ -786,22 +796,16 @@ class RealFileSystem::FlushedBatch : public CopyBatch {
   };
 
   // Before a copy into `folder` writes anything: the drive's flush is opened
-  // before the first write it is to vouch for.
-  void Prepare(const std::string& folder) {
+  // before the first write it is to vouch for. True when the folder is on
+  // the drive whose syncfs proves durability.
+  bool Prepare(const std::string& folder) {
     if (!drive_) drive_ = std::make_unique<DriveFlush>(folder, calls_);
-    next_on_drive_ = OnFlushedDrive(folder);
-  }
-
-  bool OnFlushedDrive(const std::string& folder) {
     if (!drive_->proves()) return false;
-    for (const auto& [known, on_drive] : folders_)
-      if (known == folder) return on_drive;
-    struct stat st;
-    const bool on_drive =
-        calls_.Stat(folder, st) == 0 &&
-        static_cast<std::uint64_t>(st.st_dev) == drive_->device();
-    folders_.emplace_back(folder, on_drive);
-    return on_drive;
+    return OncePerFolder(on_flushed_drive_, folder, [&] {
+      struct stat st;
+      return calls_.Stat(folder, st) == 0 &&
+             static_cast<std::uint64_t>(st.st_dev) == drive_->device();
+    });
   }
 
   // Once every copy is flushed and named, the cache of each FUSE driver's
@@ -811,16 +815,9 @@ class RealFileSystem::FlushedBatch : public CopyBatch {
     for (std::size_t i = 0; i < jobs_.size(); ++i) {
       if (!named[i]) continue;
       const std::string& folder = jobs_[i].job->folder();
-      if (std::none_of(device_caches_.begin(), device_caches_.end(),
-                       [&](const auto& done) { return done.first == folder; }))
-        device_caches_.emplace_back(folder, DropDeviceCacheOf(folder, calls_));
+      OncePerFolder(device_caches_, folder,
+                    [&] { return DropDeviceCacheOf(folder, calls_); });
     }
-  }
-
-  int DeviceCacheError(const std::string& folder) const {
-    for (const auto& [done, error] : device_caches_)
-      if (done == folder) return error;
-    return 0;
   }
 
   // Each copy's read-back, on several threads: a drive answers reads of
@@ -834,7 +831,7 @@ class RealFileSystem::FlushedBatch : public CopyBatch {
       results_[pending.ticket] =
           named[i]
               ? pending.job->Conclude(name_errors[i], report,
-                                      DeviceCacheError(pending.job->folder()))
+                                      device_caches_.at(pending.job->folder()))
               : pending.job->SoFar(/*pending=*/false);
     };
     const std::size_t threads = std::min(threads_, jobs_.size());
@@ -854,10 +851,8 @@ class RealFileSystem::FlushedBatch : public CopyBatch {
 
   // The fsync of a folder, once for all its copies: 0, or the errno.
   int FolderFlush(const std::string& folder) {
-    for (const auto& [done, error] : flushed_folders_)
-      if (done == folder) return error;
-    flushed_folders_.emplace_back(folder, SyncFolder(calls_, folder));
-    return flushed_folders_.back().second;
+    return OncePerFolder(flushed_folders_, folder,
+                         [&] { return SyncFolder(calls_, folder); });
   }
 
   RealFileSystem& owner_;
@@ -865,12 +860,13 @@ class RealFileSystem::FlushedBatch : public CopyBatch {
   const std::size_t threads_;
   const bool mark_read_only_;
   std::unique_ptr<DriveFlush> drive_;
-  bool next_on_drive_ = false;
   std::vector<CopyResult> results_;  // by ticket
   std::vector<Pending> jobs_;        // the copies written, in order
-  std::vector<std::pair<std::string, bool>> folders_;
-  std::vector<std::pair<std::string, int>> flushed_folders_;
-  std::vector<std::pair<std::string, int>> device_caches_;  // dropped, errno
+  // By folder: on the drive flushed by syncfs; the errno of its fsync; the
+  // errno of dropping its device's cache.
+  std::unordered_map<std::string, bool> on_flushed_drive_;
+  std::unordered_map<std::string, int> flushed_folders_;
+  std::unordered_map<std::string, int> device_caches_;
 };
 
 // The permission bits a new file of this process gets: 0666 less the umask,

@@ -271,6 +271,22 @@ class TargetNames {
   std::unordered_set<std::string> claimed_;
 };
 
+// One flush of a whole drive per folder (FileSystem::FlushDrive), made the
+// first time the folder comes up: the drive flushed, or nullopt where its
+// flush proves nothing or failed.
+class DriveFlushes {
+ public:
+  std::optional<std::uint64_t> Of(const std::string& folder,
+                                  FileSystem& file_system) {
+    const auto [flushed, first] = flushed_.try_emplace(folder);
+    if (first) flushed->second = file_system.FlushDrive(folder);
+    return flushed->second;
+  }
+
+ private:
+  std::unordered_map<std::string, std::optional<std::uint64_t>> flushed_;
+};
+
 // The files that stood in each target folder before the run wrote there, by
 // length. A row whose source has an equal copy among them was imported
 // before: with the option to skip such rows it is not copied again. Rows of
@@ -334,15 +350,12 @@ class ImportedFiles {
   // (DriveFlush); by an fsync of its own elsewhere.
   bool OnDisk(const std::string& path, const FileInfo& info,
               FileSystem& file_system) {
-    const std::string folder = ParentFolder(path);
-    auto [flushed, first] = drive_flushes_.try_emplace(folder);
-    if (first) flushed->second = file_system.FlushDrive(folder);
-    if (flushed->second && *flushed->second == info.device) return true;
-    return file_system.FlushFile(path).ok();
+    return drive_flushes_.Of(ParentFolder(path), file_system) == info.device ||
+           file_system.FlushFile(path).ok();
   }
 
-  // The drive flushed for each folder, where its flush proves durability.
-  std::unordered_map<std::string, std::optional<std::uint64_t>> drive_flushes_;
+  // Made once per folder: the files there stood before the run.
+  DriveFlushes drive_flushes_;
   // The hashes of the files there read so far (none: unreadable).
   std::unordered_map<std::string, std::optional<ContentHash::Digest>> digests_;
   // Paths of the files listed, by length, for each folder looked at.
@@ -712,19 +725,15 @@ class BatchRun {
   // within its drive, so both its folders are on it); elsewhere each by the
   // flush of its two folders, and undone where that fails.
   void FlushRenames(std::vector<RowInBatch>& rows) {
-    std::unordered_map<std::string, std::optional<std::uint64_t>> drives;
+    DriveFlushes drives;  // after this batch's renames
     for (RowInBatch& row : rows) {
       PlannedCopy& planned = row.planned;
       if (!planned.rename_unflushed) continue;
       planned.rename_unflushed = false;
-      const auto [drive, first] =
-          drives.try_emplace(ParentFolder(planned.target_path));
-      if (first) drive->second = file_system_.FlushDrive(drive->first);
-      if (drive->second) {
-        planned.renamed_on_drive = drive->second;
-      } else {
+      planned.renamed_on_drive =
+          drives.Of(ParentFolder(planned.target_path), file_system_);
+      if (!planned.renamed_on_drive)
         FlushRename(plan_[row.index].SourcePath, file_system_, planned);
-      }
     }
   }
 
