@@ -765,9 +765,8 @@ class BatchRun {
       ConfirmOnDisk(row.SourcePath, done.planned, options_, marks_flushed, row,
                     file_system_);
     }
-    if (observer_.row_copied)
-      observer_.row_copied(done.index, done.planned.copy.bytes_copied);
-    if (observer_.row_done) observer_.row_done(done.index);
+    if (observer_.row_done)
+      observer_.row_done(done.index, done.planned.copy.bytes_copied);
   }
 
   ProcessingPlan& plan_;

@@ -32,11 +32,10 @@ std::string NumberedPath(const std::string& new_path, int k);
 // while a large file is copied. A caller that can no longer report the rows
 // (the batch tool's output was closed) ends the run between two rows.
 struct RunObserver {
-  std::function<void(std::size_t row_index)> row_done = {};
-  // Told just before row_done how many bytes the row's copy wrote: 0 for a
-  // rename, a file made read-only in place, or a row that copied nothing.
-  std::function<void(std::size_t row_index, std::uint64_t bytes)> row_copied =
-      {};
+  // A row is done, in its final state, and the bytes its copy wrote: 0 for
+  // a rename, a file made read-only in place, or a row that copied nothing.
+  std::function<void(std::size_t row_index, std::uint64_t bytes_copied)>
+      row_done = {};
   CopyProgress copy_progress = {};
   // Asked after each row is begun and after each batch of rows is reported:
   // true ends the run once the rows begun are finished and reported. The

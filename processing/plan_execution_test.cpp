@@ -91,9 +91,10 @@ TEST(PlanExecutionTest, ProgressBarFillsToTheLastRow) {
                         PlanRow{"/nonexistent/a.JPG", "/nonexistent/b.JPG"});
     std::vector<std::string> shown;
     std::vector<std::size_t> done;
-    RunPlan(plan, Options(true, true, true, true), fs,
-            [&](const std::string& text) { shown.push_back(text); },
-            {.row_done = [&](std::size_t i) { done.push_back(i); }});
+    RunPlan(
+        plan, Options(true, true, true, true), fs,
+        [&](const std::string& text) { shown.push_back(text); },
+        {.row_done = [&](std::size_t i, std::uint64_t) { done.push_back(i); }});
     EXPECT_EQ(shown, c.bars) << c.rows;
     EXPECT_EQ(done.size(), c.rows);
     for (const PlanRow& row : plan) EXPECT_EQ(row.State, RowState::kNotFound);
@@ -490,7 +491,7 @@ TEST(PlanExecutionTest, KeptCopiesAreOnDiskAndReadBackBeforeTheirRowsAreDone) {
     fs.FailCopyStep(step, 1);
     std::vector<RowState> when_done;
     RunPlan(plan, Options(true, true, false, true), fs, {},
-            {.row_done = [&](std::size_t i) {
+            {.row_done = [&](std::size_t i, std::uint64_t) {
               when_done.push_back(plan[i].State);
             }});
     EXPECT_EQ(when_done,
@@ -513,7 +514,7 @@ TEST(PlanExecutionTest, RowsAreReportedInOrderOnceTheirCopiesAreDone) {
                     RowState::kUnprocessed});
   std::vector<std::size_t> reported;
   RunPlan(plan, Options(true, true, true, true), fs, {},
-          {.row_done = [&](std::size_t i) {
+          {.row_done = [&](std::size_t i, std::uint64_t) {
             reported.push_back(i);
             EXPECT_EQ(plan[i].State, RowState::kCopied);
             EXPECT_EQ(ReadFile(plan[i].TargetPath), Photo(i * 999));

@@ -113,7 +113,8 @@ TEST_F(PlanMoveTest, RenameWhoseFoldersAreNotFlushedIsNoMove) {
     if (c.undo_fails) fs.FailCall(Op::kMove, 2);
     ProcessingPlan plan = {PlanRow{source, new_path, RowState::kUnprocessed}};
     RowState state_when_done = RowState::kUnprocessed;
-    RunPlan(plan, MoveOptions(true), fs, {}, {.row_done = [&](std::size_t) {
+    RunPlan(plan, MoveOptions(true), fs, {},
+            {.row_done = [&](std::size_t, std::uint64_t) {
               state_when_done = plan[0].State;
             }});
     EXPECT_EQ(state_when_done, RowState::kCopyError);

@@ -233,7 +233,7 @@ RunSummary RunPlanWritingRows(Session& session, ProcessingPlan& plan,
                               TerminalProgress& progress, BatchOutput& output,
                               std::ostream& err) {
   RunObserver observer;
-  observer.row_done = [&](std::size_t i) {
+  observer.row_done = [&](std::size_t i, std::uint64_t /*bytes_copied*/) {
     progress.Clear();  // a row must not land on the progress line
     WriteRow(plan[i], output, err);
   };

@@ -23,19 +23,14 @@ void PlanRun::Work() {
   // Every call into the window's thread is queued: the worker never waits
   // for the window, and a call still queued when the run object goes is
   // dropped with it.
-  std::uint64_t bytes_of_row = 0;
   RunObserver observer;
-  observer.row_copied = [&bytes_of_row](std::size_t, std::uint64_t bytes) {
-    bytes_of_row = bytes;
-  };
-  observer.row_done = [this, &bytes_of_row](std::size_t index) {
+  observer.row_done = [this](std::size_t index, std::uint64_t bytes) {
     QMetaObject::invokeMethod(
         this,
-        [this, index, row = plan_[index], bytes = bytes_of_row] {
+        [this, index, row = plan_[index], bytes] {
           emit RowDone(static_cast<int>(index), row, bytes);
         },
         Qt::QueuedConnection);
-    bytes_of_row = 0;
   };
   observer.stop_requested = [this] { return stop_requested_.load(); };
   // The progress bar changes a few times a run; it is posted only then.
