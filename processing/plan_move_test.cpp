@@ -71,6 +71,7 @@ TEST_F(PlanMoveTest, MoveWithinOneFileSystemIsARename) {
     std::string new_path = dir_.Path("d" + std::to_string(read_only) +
                                      "/2004_05_06/2004_05_06a0.JPG");
     const int flushes = fs_.Calls(Op::kFlushFolder);
+    const int drive_flushes = fs_.Calls(Op::kFlushDrive);
 
     EXPECT_EQ(Run(source, new_path, MoveOptions(read_only)), RowState::kMoved);
     EXPECT_FALSE(Exists(source));
@@ -85,6 +86,7 @@ TEST_F(PlanMoveTest, MoveWithinOneFileSystemIsARename) {
     const bool by_drive =
         RealFileSystem(RealSystemCalls()).FlushDrive(dir_.path()).has_value();
     EXPECT_EQ(fs_.Calls(Op::kFlushFolder), flushes + (by_drive ? 0 : 2));
+    EXPECT_GT(fs_.Calls(Op::kFlushDrive), drive_flushes);
   }
 }
 

@@ -200,7 +200,8 @@ FileResult FaultyFileSystem::FlushFile(const std::string& path) {
 
 std::optional<std::uint64_t> FaultyFileSystem::FlushDrive(
     const std::string& folder) {
-  if (call_faults_.contains(Operation::kFlushFile) ||
+  if (Fails(Operation::kFlushDrive) ||
+      call_faults_.contains(Operation::kFlushFile) ||
       call_faults_.contains(Operation::kFlushFolder))
     return std::nullopt;
   return RealFileSystem::FlushDrive(folder);

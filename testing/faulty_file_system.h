@@ -38,6 +38,7 @@ class FaultyFileSystem : private FaultySystemCallsHolder,
     kStat,
     kFlushFile,
     kFlushFolder,
+    kFlushDrive,
   };
   using SystemCall = FaultySystemCalls::Call;
   // The steps of a copy a disk can fail, as the calls of the copy meet them.
