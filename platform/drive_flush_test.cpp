@@ -96,5 +96,42 @@ TEST(DriveFlushTest, ABatchCountsNoCopyWhoseFlushFailed) {
   }
 }
 
+// A folder made for a batch's copies is flushed into its parent with their
+// names: where the drive's flush of the names fails, by the parent's own
+// fsync, and the copies in it count only once that and their folder's
+// succeeded.
+TEST(DriveFlushTest, ACopyInAFolderMadeForItsBatchWaitsForTheFolder) {
+  TempDir dir;
+  const std::string source = dir.WriteFile("card/a.jpg", "aaaa");
+  dir.MakeDir("out");
+  if (!RealFileSystem(RealSystemCalls()).FlushDrive(dir.Path("out")))
+    GTEST_SKIP() << "the test folder's drive proves no syncfs";
+  const struct {
+    const char* what;
+    std::vector<int> nths;  // of the folder flushes (syncfs and fsync)
+    bool copy_counts;
+  } cases[] = {
+      {"the names' syncfs alone", {2}, true},
+      {"the names' syncfs and the new folder's parent", {2, 3}, false},
+      {"the names' syncfs and the new folder", {2, 4}, false},
+  };
+  int round = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    FaultySystemCalls calls;
+    RealFileSystem fs({.read_back_threads = 1}, calls);
+    const std::unique_ptr<CopyBatch> batch = fs.NewCopyBatch(false);
+    const std::string folder = dir.Path("out/" + std::to_string(round++));
+    ASSERT_TRUE(batch->MakeFolder(folder, fs).ok());
+    for (int nth : c.nths)
+      calls.FailCall(FaultySystemCalls::Call::kFsync, nth, EIO,
+                     FaultySystemCalls::On::kFolder);
+    const CopyBatch::Ticket ticket =
+        batch->Add(source, folder + "/a.jpg", true, nullptr);
+    batch->Finish();
+    EXPECT_EQ(batch->Result(ticket).ok, c.copy_counts);
+  }
+}
+
 }  // namespace
 }  // namespace kuronel

@@ -759,9 +759,28 @@ class RealFileSystem::FlushedBatch : public CopyBatch {
     return results_.at(ticket);
   }
 
+  // On the drive whose syncfs proves durability, a new folder's name is
+  // made durable by the flush of the batch's names, with the copies' own
+  // names, instead of an fsync of its parent the moment it is made, which
+  // would make the writer wait for the disk once a day of photos.
+  FileResult MakeFolder(const std::string& folder,
+                        FileSystem& /*file_system*/) override {
+    std::vector<std::string> made_in;
+    FileResult made = owner_.MakeFolders(folder, made_in);
+    if (made_in.empty()) return made;
+    if (made.ok() && Prepare(folder)) {
+      new_folders_.push_back({folder, std::move(made_in)});
+      return made;
+    }
+    for (const std::string& parent : made_in)
+      if (const int error = FolderFlush(parent); error != 0 && made.ok())
+        made = FileResult(FileOperation::kFlush, parent, error);
+    return made;
+  }
+
   // Every copy flushed, named and read back.
   void Finish() override {
-    if (jobs_.empty()) return;
+    if (jobs_.empty() && new_folders_.empty()) return;
     // The facts of the batch's folders and drives, asked once (this may run
     // on a thread of its own, which has no memo of the caller's).
     const DriveMemo drives;
@@ -773,13 +792,19 @@ class RealFileSystem::FlushedBatch : public CopyBatch {
       named[i] = by_drive ? jobs_[i].job->Name() : jobs_[i].job->FlushAndName();
       any_by_drive = any_by_drive || (by_drive && named[i]);
     }
-    const int names_error = any_by_drive ? drive_->Sync() : -1;
+    const int names_error =
+        any_by_drive || !new_folders_.empty() ? drive_->Sync() : -1;
+    const std::unordered_map<std::string, int> folder_errors =
+        FlushNewFolders(data_error == 0 && names_error == 0);
     std::vector<int> name_errors(jobs_.size(), 0);
     for (std::size_t i = 0; i < jobs_.size(); ++i) {
       const bool name_on_disk =
           jobs_[i].on_drive && data_error == 0 && names_error == 0;
-      if (named[i] && !name_on_disk)
-        name_errors[i] = FolderFlush(jobs_[i].job->folder());
+      const std::string& folder = jobs_[i].job->folder();
+      if (named[i] && !name_on_disk) name_errors[i] = FolderFlush(folder);
+      if (const auto lost = folder_errors.find(folder);
+          named[i] && name_errors[i] == 0 && lost != folder_errors.end())
+        name_errors[i] = lost->second;
     }
     DropDeviceCaches(named);
     ConcludeAll(named, name_errors);
@@ -849,6 +874,20 @@ class RealFileSystem::FlushedBatch : public CopyBatch {
     work();
   }
 
+  // The folders made for the batch, in their parents on the disk: by the
+  // drive's flush where it succeeded (`drive_flushed`), else by the fsync of
+  // each parent. The errno of a folder whose name may not be on the disk,
+  // by folder.
+  std::unordered_map<std::string, int> FlushNewFolders(bool drive_flushed) {
+    std::unordered_map<std::string, int> errors;
+    if (drive_flushed) return errors;
+    for (const auto& [folder, made_in] : new_folders_)
+      for (const std::string& parent : made_in)
+        if (const int error = FolderFlush(parent); error != 0)
+          errors.try_emplace(folder, error);
+    return errors;
+  }
+
   // The fsync of a folder, once for all its copies: 0, or the errno.
   int FolderFlush(const std::string& folder) {
     return OncePerFolder(flushed_folders_, folder,
@@ -862,6 +901,9 @@ class RealFileSystem::FlushedBatch : public CopyBatch {
   std::unique_ptr<DriveFlush> drive_;
   std::vector<CopyResult> results_;  // by ticket
   std::vector<Pending> jobs_;        // the copies written, in order
+  // Each folder made on the flushed drive, with the folders it was made in,
+  // not flushed yet.
+  std::vector<std::pair<std::string, std::vector<std::string>>> new_folders_;
   // By folder: on the drive flushed by syncfs; the errno of its fsync; the
   // errno of dropping its device's cache.
   std::unordered_map<std::string, bool> on_flushed_drive_;

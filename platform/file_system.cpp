@@ -41,6 +41,11 @@ class WholeCopyBatch : public CopyBatch {
 
 }  // namespace
 
+FileResult CopyBatch::MakeFolder(const std::string& folder,
+                                 FileSystem& file_system) {
+  return file_system.CreateDirectories(folder);
+}
+
 std::unique_ptr<CopyBatch> FileSystem::NewCopyBatch(bool /*mark_read_only*/) {
   return std::make_unique<WholeCopyBatch>(*this);
 }
@@ -70,6 +75,18 @@ bool RealFileSystem::DirectoryExists(const std::string& path) {
 }
 
 FileResult RealFileSystem::CreateDirectories(const std::string& path) {
+  std::vector<std::string> made_in;
+  FileResult made = MakeFolders(path, made_in);
+  // A copy flushed into a new folder must not lose the folder itself: a
+  // folder whose name may not be on the disk is no folder to copy into.
+  for (const std::string& parent : made_in)
+    if (const int error = SyncFolder(calls_, parent); error != 0 && made.ok())
+      made = FileResult(FileOperation::kFlush, parent, error);
+  return made;
+}
+
+FileResult RealFileSystem::MakeFolders(const std::string& path,
+                                       std::vector<std::string>& made_in) {
   if (path.empty())
     return FileResult(FileOperation::kCreateFolder, path,
                       FailureCause::kNoPath);
@@ -78,12 +95,7 @@ FileResult RealFileSystem::CreateDirectories(const std::string& path) {
     std::string prefix = path.substr(0, end);
     if (!prefix.empty() && prefix.back() != '/') {
       if (calls_.MakeDirectory(prefix, 0777) == 0) {
-        // A copy flushed into this folder must not lose the folder itself:
-        // a folder whose name may not be on the disk is no folder to copy
-        // into.
-        const int error = SyncFolder(calls_, ParentFolder(prefix));
-        if (error != 0)
-          return FileResult(FileOperation::kFlush, ParentFolder(prefix), error);
+        made_in.push_back(ParentFolder(prefix));
       } else {
         const int error = errno;
         if (!DirectoryExists(prefix))

@@ -77,6 +77,8 @@ struct [[nodiscard]] CopyResult {
   bool pending = false;
 };
 
+class FileSystem;
+
 // Copies that share the drive's flushes: each is written when it is added,
 // and Finish flushes, names and reads back all of them at once, so that a
 // drive flushed once vouches for hundreds of copies. Adding a copy gives a
@@ -97,6 +99,12 @@ class CopyBatch {
   // on with other files (and with the copies of another batch); it then
   // reports no progress. False where the calls must come in order.
   virtual bool FinishesAside() const { return false; }
+  // Makes `folder` and every missing folder above it for this batch's
+  // copies, as `file_system`'s CreateDirectories does. Each folder made is
+  // in its parent on the disk by the time Finish has ended; here it is
+  // flushed at once.
+  virtual FileResult MakeFolder(const std::string& folder,
+                                FileSystem& file_system);
 };
 
 // The disk as the processing sees it. Paths are byte strings with "/" as
@@ -302,6 +310,11 @@ class RealFileSystem : public FileSystem {
  private:
   class CopyJob;
   class FlushedBatch;
+  // Creates `path` and every missing folder above it; the parent of each
+  // folder it made goes into `made_in`, to be flushed by the caller (also
+  // when a deeper one could not be made).
+  FileResult MakeFolders(const std::string& path,
+                         std::vector<std::string>& made_in);
   bool LinkThenUnlink(const std::string& source, const std::string& target);
 
   Options options_;

@@ -637,7 +637,7 @@ class BatchRun {
         why = FileResult(FileOperation::kOpen, row.SourcePath, why.error(),
                          FailureCause::kSourceDriveGone);
       row.failure = why;
-    } else if (!FolderReady(folder, row)) {
+    } else if (!FolderReady(folder, row, copies)) {
       row.State = RowState::kDirError;
     } else if (SkipsAsImported(row, folder)) {
       // Not copied: the row reads as done, with nothing to confirm or delete.
@@ -657,12 +657,12 @@ class BatchRun {
     return started;
   }
 
-  // The row's target folder stands, made where it was missing; asked of the
-  // drive once a batch.
-  bool FolderReady(const std::string& folder, PlanRow& row) {
+  // The row's target folder stands, made for the batch where it was
+  // missing; asked of the drive once a batch.
+  bool FolderReady(const std::string& folder, PlanRow& row, CopyBatch& copies) {
     if (ready_folders_.contains(folder)) return true;
     if (!file_system_.DirectoryExists(folder) &&
-        !(row.failure = file_system_.CreateDirectories(folder)).ok())
+        !(row.failure = copies.MakeFolder(folder, file_system_)).ok())
       return false;
     ready_folders_.insert(folder);
     return true;
