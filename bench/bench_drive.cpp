@@ -16,12 +16,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/mount_table.h"
+#include "platform/system_calls.h"
 #include "testing/test_drive.h"
 
 namespace {
@@ -84,22 +84,12 @@ void WaitForTheEnd(int signal_fd) {
   }
 }
 
-// The device a file system is mounted from, as /proc/self/mountinfo gives
-// it (the field after the file system type); empty when not found.
+// The device a file system is mounted from, as the mount table gives it;
+// empty when not found.
 std::string MountSource(const std::string& mount_point) {
-  std::ifstream mountinfo("/proc/self/mountinfo");
-  std::string line;
-  while (std::getline(mountinfo, line)) {
-    std::istringstream fields(line);
-    std::string id, parent, numbers, root, point;
-    fields >> id >> parent >> numbers >> root >> point;
-    if (point != mount_point) continue;
-    const size_t separator = line.find(" - ");
-    if (separator == std::string::npos) return {};
-    std::istringstream rest(line.substr(separator + 3));
-    std::string type, source;
-    rest >> type >> source;
-    return source;
+  for (const kuronel::MountEntry& entry :
+       kuronel::ReadMountTable(kuronel::RealSystemCalls())) {
+    if (entry.mount_point == mount_point) return entry.source;
   }
   return {};
 }

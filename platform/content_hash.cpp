@@ -84,7 +84,8 @@ struct ContentHash::State {
     return static_cast<std::size_t>(position % kBlock);
   }
 
-  // Fills the block in hand from `bytes`; the bytes it took.
+  // Fills the block in hand from `bytes`, which are not empty; the bytes it
+  // took.
   std::size_t FillBlock(std::string_view bytes) {
     const std::size_t in_hand = InHand();
     const std::size_t take = std::min(kBlock - in_hand, bytes.size());
@@ -116,15 +117,12 @@ void ContentHash::Add(std::string_view bytes) {
 }
 
 void ContentHash::AddZeros(std::uint64_t count) {
+  static constexpr std::array<char, kBlock> kZeros{};
   State& s = *state_;
-  if (s.InHand() != 0) {
-    const std::size_t take = static_cast<std::size_t>(
-        std::min<std::uint64_t>(count, kBlock - s.InHand()));
-    std::memset(s.block.data() + s.InHand(), 0, take);
-    s.position += take;
-    count -= take;
-    if (s.InHand() == 0)
-      s.HashBlocks(s.position / kBlock - 1, {s.block.data(), kBlock});
+  if (s.InHand() != 0 && count != 0) {
+    count -= s.FillBlock(
+        {kZeros.data(),
+         static_cast<std::size_t>(std::min<std::uint64_t>(count, kBlock))});
   }
   if (count >= kBlock) {
     // Whole blocks of zeros add nothing but the end of a run.
@@ -133,8 +131,8 @@ void ContentHash::AddZeros(std::uint64_t count) {
     s.position += whole;
     count -= whole;
   }
-  std::memset(s.block.data(), 0, static_cast<std::size_t>(count));
-  s.position += count;
+  // Less than a block is left, which starts the block in hand.
+  if (count != 0) s.FillBlock({kZeros.data(), static_cast<std::size_t>(count)});
 }
 
 std::uint64_t ContentHash::size() const { return state_->position; }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 #include "platform/file_io.h"
@@ -155,13 +156,13 @@ DriveFacts KernelDriveFacts(unsigned long magic, const MountEntry* entry,
 // above it that exists; 0 when none can be asked.
 unsigned long FileSystemMagic(const std::string& path, std::string& existing,
                               SystemCalls& calls) {
-  existing = path;
   unsigned long magic = 0;
-  while (calls.FileSystemType(existing, magic) != 0) {
-    const std::string parent = ParentFolder(existing);
-    if (parent == existing || parent.empty()) return 0;
-    existing = parent;
-  }
+  const std::optional<std::string> asked =
+      NearestPathWhere(path, [&](const std::string& folder) {
+        return calls.FileSystemType(folder, magic) == 0;
+      });
+  if (!asked) return 0;
+  existing = *asked;
   return magic;
 }
 

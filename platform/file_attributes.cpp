@@ -3,9 +3,12 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <optional>
+#include <string>
 
 #include "platform/drive_attributes.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 
 namespace kuronel {
 
@@ -30,16 +33,14 @@ FileResult RealFileSystem::SetReadOnly(const std::string& path) {
 }
 
 bool RealFileSystem::KeepsReadOnlyMarks(const std::string& folder) {
-  std::string existing = folder;
-  while (!DirectoryExists(existing)) {
-    const std::string parent = ParentFolder(existing);
-    if (parent == existing) return true;
-    existing = parent;
-  }
+  const std::optional<std::string> existing = NearestPathWhere(
+      folder,
+      [this](const std::string& path) { return DirectoryExists(path); });
+  if (!existing) return true;
   // Asked of a file of the drive's own: a hidden temporary, which the next
   // run would remove should this one be killed before it does.
   std::string probe;
-  UniqueFd file = CreateTemporaryFile(calls_, existing, 0600, probe);
+  UniqueFd file = CreateTemporaryFile(calls_, *existing, 0600, probe);
   if (!file.valid()) return true;  // a folder we may not write: no copies
   file.Reset();
   struct stat st;

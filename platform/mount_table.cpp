@@ -96,15 +96,19 @@ bool HasMountOption(std::string_view options, std::string_view option) {
   return false;
 }
 
-bool MountEntryOf(std::uint64_t device, const std::string& path,
-                  MountEntry& entry, SystemCalls& calls) {
+std::vector<MountEntry> ReadMountTable(SystemCalls& calls) {
   constexpr std::size_t kMaxMountTable = 16 << 20;
   std::string table;
   if (ReadFileUpTo("/proc/self/mountinfo", kMaxMountTable, table, calls) !=
       ReadOutcome::kRead)
-    return false;
+    return {};
+  return ParseMountInfo(table);
+}
+
+bool MountEntryOf(std::uint64_t device, const std::string& path,
+                  MountEntry& entry, SystemCalls& calls) {
   bool found = false;
-  for (MountEntry& candidate : ParseMountInfo(table)) {
+  for (MountEntry& candidate : ReadMountTable(calls)) {
     if (candidate.device != device || !PathHolds(candidate.mount_point, path) ||
         (found && candidate.mount_point.size() < entry.mount_point.size()))
       continue;

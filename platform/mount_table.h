@@ -28,6 +28,10 @@ std::string UnescapedMountField(std::string_view field);
 // whole entries are passed over.
 std::vector<MountEntry> ParseMountInfo(std::string_view text);
 
+// The entries of this process's mount table (/proc/self/mountinfo), read and
+// parsed; empty when it cannot be read.
+std::vector<MountEntry> ReadMountTable(SystemCalls& calls);
+
 // True when `options`, separated by commas or line breaks, hold `option`
 // exactly ("data=journal" in "rw,data=journal", or in the lines of
 // /proc/fs/ext4/*/options).

@@ -42,6 +42,16 @@ std::string ResolvedPath(const std::string& path, SystemCalls& calls) {
   return JoinPath(ResolvedPath(parent, calls), BaseName(path));
 }
 
+std::optional<std::string> NearestPathWhere(
+    std::string path, const std::function<bool(const std::string&)>& found) {
+  while (!found(path)) {
+    std::string parent = ParentFolder(path);
+    if (parent == path) return std::nullopt;
+    path = std::move(parent);
+  }
+  return path;
+}
+
 bool PathHolds(std::string_view folder, std::string_view path) {
   if (folder == "/") return !path.empty() && path.front() == '/';
   return path.substr(0, folder.size()) == folder &&

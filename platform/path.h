@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -75,6 +76,12 @@ std::string TypedDestination(std::string_view text);
 // (a destination before it is made) are resolved through the nearest folder
 // above them that does; a path that cannot be resolved comes back as it is.
 std::string ResolvedPath(const std::string& path, SystemCalls& calls);
+
+// `path` or, failing it, the nearest folder above it for which `found` is
+// true, asked nearest first; nullopt when none is, up to "/" (or "." for a
+// relative path). Finds where a folder not made yet will be made.
+std::optional<std::string> NearestPathWhere(
+    std::string path, const std::function<bool(const std::string&)>& found);
 
 // True when the resolved path `path` is the resolved folder `folder` or lies
 // below it (by whole names: /a/bc does not lie in /a/b).

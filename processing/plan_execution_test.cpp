@@ -14,6 +14,7 @@
 
 #include "gtest/gtest.h"
 #include "testing/faulty_file_system.h"
+#include "testing/forwarding_batch.h"
 #include "testing/memory_file_system.h"
 #include "testing/temp_dir.h"
 
@@ -545,25 +546,22 @@ TEST(PlanExecutionTest, ANameTakenBeforeItsBatchIsFlushedGoesToTheNextFree) {
     }
 
    private:
-    struct Batch : CopyBatch {
+    struct Batch : testing::ForwardingBatch {
       Batch(std::string taken, bool when_added, std::unique_ptr<CopyBatch> on)
-          : name(std::move(taken)), at_add(when_added), real(std::move(on)) {}
+          : ForwardingBatch(std::move(on)),
+            name(std::move(taken)),
+            at_add(when_added) {}
       Ticket Add(const std::string& source, const std::string& target,
                  bool goes, const CopyProgress& progress) override {
         if (at_add && target == name) std::ofstream(name) << "theirs";
-        return real->Add(source, target, goes, progress);
-      }
-      const CopyResult& Result(Ticket t) const override {
-        return real->Result(t);
+        return ForwardingBatch::Add(source, target, goes, progress);
       }
       void Finish() override {
         if (!at_add && !name.empty()) std::ofstream(name) << "theirs";
-        real->Finish();
+        ForwardingBatch::Finish();
       }
-      bool FinishesAside() const override { return real->FinishesAside(); }
       std::string name;
       bool at_add;
-      std::unique_ptr<CopyBatch> real;
     };
     std::string name_;
     bool at_add_;

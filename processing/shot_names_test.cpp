@@ -21,10 +21,7 @@ using testing::TempDir;
 constexpr char kDay[] = "/d/2024_04_01/2024_04_01";
 
 Settings PairOptions(bool keep = true) {
-  Settings options;
-  options.DestinationFolder = "/d/";
-  options.MakeReadOnly = false;
-  options.KeepOriginal = keep;
+  Settings options = testing::MemoryCardRunOptions(keep);
   options.IncludeRawHeifMp4 = true;
   return options;
 }

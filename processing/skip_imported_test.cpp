@@ -18,10 +18,7 @@ using testing::MemoryFileSystem;
 constexpr char kDayFolder[] = "/d/2024_04_01/";
 
 Settings SkipOptions(bool keep = true) {
-  Settings options;
-  options.DestinationFolder = "/d/";
-  options.MakeReadOnly = false;
-  options.KeepOriginal = keep;
+  Settings options = testing::MemoryCardRunOptions(keep);
   options.SkipImported = true;
   return options;
 }

@@ -3,6 +3,8 @@
 #include <utility>
 #include <vector>
 
+#include "testing/forwarding_batch.h"
+
 namespace kuronel::testing {
 namespace {
 
@@ -103,10 +105,10 @@ FileResult FaultyFileSystem::CreateDirectories(const std::string& path) {
 }
 
 // The real batch, its copies counted and failed as whole copies are.
-class FaultyFileSystem::CountedBatch : public CopyBatch {
+class FaultyFileSystem::CountedBatch : public ForwardingBatch {
  public:
   CountedBatch(FaultyFileSystem& owner, std::unique_ptr<CopyBatch> real)
-      : owner_(owner), real_(std::move(real)) {}
+      : ForwardingBatch(std::move(real)), owner_(owner) {}
 
   Ticket Add(const std::string& source, const std::string& target,
              bool source_goes_next, const CopyProgress& progress) override {
@@ -118,20 +120,18 @@ class FaultyFileSystem::CountedBatch : public CopyBatch {
       refused_.push_back(failed);
     } else {
       tickets_.emplace_back(
-          true, real_->Add(source, target, source_goes_next, progress));
+          true,
+          ForwardingBatch::Add(source, target, source_goes_next, progress));
     }
     return tickets_.size() - 1;
   }
   const CopyResult& Result(Ticket ticket) const override {
     const auto [real, inner] = tickets_.at(ticket);
-    return real ? real_->Result(inner) : refused_.at(inner);
+    return real ? ForwardingBatch::Result(inner) : refused_.at(inner);
   }
-  void Finish() override { real_->Finish(); }
-  bool FinishesAside() const override { return real_->FinishesAside(); }
 
  private:
   FaultyFileSystem& owner_;
-  std::unique_ptr<CopyBatch> real_;
   std::vector<std::pair<bool, Ticket>> tickets_;  // real, and its ticket there
   std::vector<CopyResult> refused_;
 };

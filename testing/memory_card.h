@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "catalogue/catalogue_row.h"
+#include "settings/settings.h"
 #include "testing/memory_file_system.h"
 
 namespace kuronel::testing {
@@ -21,6 +22,16 @@ inline FileCatalogue MemoryCard(MemoryFileSystem& fs,
         DatedRow("/c/", name, DateKey{2024, 4, 1, 10, 0, 0}, true));
   }
   return catalogue;
+}
+
+// The options of a run from the card into /d/ of the same disk, the copies
+// left writable and the originals kept unless `keep` is false.
+inline Settings MemoryCardRunOptions(bool keep = true) {
+  Settings options;
+  options.DestinationFolder = "/d/";
+  options.MakeReadOnly = false;
+  options.KeepOriginal = keep;
+  return options;
 }
 
 }  // namespace kuronel::testing

@@ -11,6 +11,7 @@
 
 #include "exif/byte_source.h"
 #include "exif/exif_info.h"
+#include "platform/version_line.h"
 #include "tools/tool_text.h"
 
 namespace {

@@ -33,9 +33,4 @@ void UseTheUsersLanguageForReasons() {
   std::setlocale(LC_MESSAGES, "");
 }
 
-std::string VersionLine(std::string_view program) {
-  // The build passes in the project's version, so that it is written once.
-  return std::string(program) + " " + KURONEL_VERSION;
-}
-
 }  // namespace kuronel

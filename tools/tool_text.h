@@ -4,6 +4,9 @@
 #include <string>
 #include <string_view>
 
+// The tools' version line is the one the window program prints too.
+#include "platform/version_line.h"  // IWYU pragma: export
+
 namespace kuronel {
 
 // `text` as one field of an output line: its bytes as they are, except that
@@ -16,9 +19,6 @@ std::string LineField(std::string_view text);
 // character set they are written in, so that a reason reads in the user's
 // language; the tools' own words and numbers stay as they are.
 void UseTheUsersLanguageForReasons();
-
-// What --version prints, without the line end: "kuronel-batch 1.1.0".
-std::string VersionLine(std::string_view program);
 
 }  // namespace kuronel
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/version_line.h"
 #include "ui/application.h"
 #include "ui/program_windows.h"
 
@@ -40,7 +41,7 @@ bool AnsweredOnTheTerminal(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--version") {
-      std::fputs("kuronel " KURONEL_VERSION "\n", stdout);
+      std::puts(kuronel::VersionLine("kuronel").c_str());
       return true;
     }
     if (arg == "-h" || arg == "--help") {
