@@ -124,17 +124,28 @@ std::string Session::DestinationMessage() const {
   return std::string();
 }
 
-std::string Session::NothingToProcessMessage() const {
-  return ::kuronel::NothingToProcessMessage(catalogue_);
+RunPreparation Session::CheckForRun() const {
+  using Outcome = RunPreparation::Outcome;
+  if (std::string message = DestinationMessage(); !message.empty())
+    return {Outcome::kInvalidDestination, std::move(message)};
+  std::string message = ::kuronel::NothingToProcessMessage(catalogue_);
+  if (message.empty()) return {};
+  return {catalogue_.empty() ? Outcome::kNoRows : Outcome::kNothingChecked,
+          std::move(message)};
 }
 
-void Session::SortForExecute() {
+RunPreparation Session::PrepareRun(ProcessingPlan& plan,
+                                   const StatusSink& status) {
+  plan.clear();
+  RunPreparation prepared = CheckForRun();
+  if (!prepared.ready()) return prepared;
+  if (status) status(kSortedForExecuteText);
+  // Each day's rows must stand together for the running suffixes of their
+  // new names.
   ::kuronel::SortForExecute(sort_);
   Reorder(CatalogueOrder(catalogue_, sort_));
-}
-
-void Session::BuildPlan(ProcessingPlan& plan) const {
   ::kuronel::BuildPlan(catalogue_, settings_, file_system_, plan);
+  return prepared;
 }
 
 bool Session::ReadOnlyMarksHold(const ProcessingPlan& plan) const {

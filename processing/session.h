@@ -25,6 +25,24 @@ namespace kuronel {
 // The execute command's words for a destination that names no drive while
 // the copies go into date folders under it.
 inline constexpr char kInvalidDestinationText[] = "移動先フォルダが不正です。";
+// Its words once its checks have passed, just before it sorts the catalogue.
+inline constexpr char kSortedForExecuteText[] =
+    "ファイル一覧を日付順でソートしました。";
+
+// What the execute command's preparation of a run came to: a plan ready to
+// run, or the first check that failed with its status text.
+struct [[nodiscard]] RunPreparation {
+  enum class Outcome {
+    kReady,
+    kInvalidDestination,  // kInvalidDestinationText
+    kNoRows,              // "対象ファイルがありません"
+    kNothingChecked,      // "選択されたファイルがありません"
+  };
+  Outcome outcome = Outcome::kReady;
+  std::string message;  // empty when ready
+
+  bool ready() const { return outcome == Outcome::kReady; }
+};
 
 // Told before and after each change of a session's catalogue, so that a list
 // showing its rows keeps in step (the main window's item model). Between the
@@ -106,17 +124,20 @@ class Session {
   // A header click on the plan list, sharing the same sort state.
   void SortPlanByClickedColumn(ProcessingPlan& plan, int column);
 
-  // The execute command's checks, in their order: kInvalidDestinationText
-  // when the copies go into date folders under a destination that names no
-  // drive; then NothingToProcessMessage of the catalogue. Empty when passed.
+  // The execute command's check of the destination alone:
+  // kInvalidDestinationText when the copies go into date folders under a
+  // destination that names no drive, else empty.
   std::string DestinationMessage() const;
-  std::string NothingToProcessMessage() const;
-  // The execute command's sort: by timestamp, ascending, the direction left
-  // so afterwards.
-  void SortForExecute();
 
-  // The plan of the checked rows in the catalogue's order.
-  void BuildPlan(ProcessingPlan& plan) const;
+  // The execute command, in its one order: the destination check, the check
+  // that there is something to process, then (once `status` is told
+  // kSortedForExecuteText) the sort by timestamp, ascending, the direction
+  // left so afterwards, and last `plan`: the checked rows in that order. A
+  // failed check ends it there, with `plan` empty and the catalogue as it
+  // was. It takes no lock: a run takes its own where it begins (RunPlan), so
+  // that a plan on show keeps no other run waiting.
+  RunPreparation PrepareRun(ProcessingPlan& plan,
+                            const StatusSink& status = {});
 
   // False when a run of `plan` would make files read-only on a drive that
   // cannot keep the mark (FileSystem::KeepsReadOnlyMarks), so that its rows
@@ -138,9 +159,9 @@ class Session {
   bool HoldsRunLocks() const { return run_locks_ != nullptr; }
 
   // Carries out `plan` with the settings (see RunPlan). Without the locks
-  // of LockRun it takes them for the run itself, and when another run holds
-  // them it touches no file: no row is handled, and the summary's refusal
-  // says why.
+  // of LockRun it takes them for the run itself and lets them go at its end,
+  // and when another run holds them it touches no file: no row is handled,
+  // and the summary's refusal says why.
   RunSummary RunPlan(ProcessingPlan& plan, const StatusSink& status,
                      const RunObserver& observer = {});
 
@@ -150,6 +171,8 @@ class Session {
   // puts the result in place of the catalogue.
   BuildOutcome BuildAndShow(FileCatalogue rows, const std::string& folder,
                             const StatusSink& status);
+  // The first of the execute command's checks that fails, or kReady.
+  RunPreparation CheckForRun() const;
   // Puts `rows` in place of the catalogue, the observer told around it.
   void ReplaceRows(FileCatalogue& rows);
   void Reorder(const std::vector<size_t>& order);

@@ -111,11 +111,10 @@ TEST_F(SessionTest, APlanHeaderClickTurnsTheMainListsNextSort) {
   RecordingObserver observer(session_);
   session_.SetCatalogueObserver(&observer);
 
-  session_.SortForExecute();
+  ProcessingPlan plan;
+  ASSERT_TRUE(session_.PrepareRun(plan).ready());
   EXPECT_EQ(session_.Sort().SortColumn, kTimestampColumn);
   EXPECT_TRUE(session_.Sort().SortAscending);
-  ProcessingPlan plan;
-  session_.BuildPlan(plan);
   ASSERT_EQ(plan.size(), 3u);
   session_.SortPlanByClickedColumn(plan, 0);
   EXPECT_EQ(BaseName(plan[0].SourcePath), "a.JPG");
@@ -135,15 +134,52 @@ TEST_F(SessionTest, APlanHeaderClickTurnsTheMainListsNextSort) {
   session_.SetCatalogueObserver(nullptr);
 }
 
+// The execute command's order: the destination check before the one that
+// there is something to process, a failed check leaving the plan empty; then
+// the sort by date, announced before it is made, then the plan.
+TEST_F(SessionTest, PreparingARunChecksThenSortsByDateThenPlans) {
+  RecordingObserver observer(session_);
+  session_.SetCatalogueObserver(&observer);
+  const StatusSink status = [&observer](const std::string& text) {
+    observer.events.push_back(text);
+  };
+  settings_.DestinationFolder = "移動先フォルダ選択";
+  session_.SetSettings(settings_);
+  ProcessingPlan plan(1);  // a plan left from before
+  const RunPreparation refused = session_.PrepareRun(plan, status);
+  EXPECT_EQ(refused.outcome, RunPreparation::Outcome::kInvalidDestination);
+  EXPECT_EQ(refused.message, kInvalidDestinationText);
+  EXPECT_TRUE(plan.empty());
+
+  settings_.MoveToDateFolder = false;
+  session_.SetSettings(settings_);
+  WritePhoto("card/b.JPG", 7);
+  WritePhoto("card/a.JPG", 6);
+  WritePhoto("card/c.JPG", 8);
+  session_.OpenFolder(dir_.Path("card"), {});  // newest first
+  session_.SetChecked(1, false);
+  observer.events.clear();
+  EXPECT_TRUE(session_.PrepareRun(plan, status).ready());
+  EXPECT_THAT(observer.events, ElementsAre(kSortedForExecuteText,
+                                           "reordering 3", "reordered 3"));
+  EXPECT_THAT(Names(session_.Catalogue()),
+              ElementsAre("a.JPG", "b.JPG", "c.JPG"));
+  EXPECT_EQ(session_.Sort().SortColumn, kTimestampColumn);
+  EXPECT_TRUE(session_.Sort().SortAscending);
+  ASSERT_EQ(plan.size(), 2u);
+  EXPECT_EQ(BaseName(plan[0].SourcePath), "a.JPG");
+  EXPECT_EQ(BaseName(plan[1].SourcePath), "c.JPG");
+  session_.SetCatalogueObserver(nullptr);
+}
+
 // A run that did not take the locks first still cannot run beside another
 // run on its folders: it touches no file. Once the other run is over, it
 // runs, and through the disk the session was given.
 TEST_F(SessionTest, ARunNeverGoesBesideAnotherRunOnItsFolders) {
   const std::string photo = WritePhoto("card/IMG_1.JPG", 6);
   session_.OpenFolder(dir_.Path("card"), {});
-  session_.SortForExecute();
   ProcessingPlan plan;
-  session_.BuildPlan(plan);
+  ASSERT_TRUE(session_.PrepareRun(plan).ready());
   ASSERT_EQ(plan.size(), 1u);
 
   FaultyFileSystem other_disk;

@@ -305,7 +305,10 @@ int RunBatchWithOutput(const BatchOptions& options, BatchOutput& output,
   if (const int usage = CheckArguments(options, session, err);
       usage != kBatchExitOk)
     return usage;
-  // Held from before the folders are read until the run has ended.
+  // The one step of this tool that the window does not take: the run's
+  // locks, which Session::RunPlan would otherwise take, are held from before
+  // the folders are read until the run has ended, so that the read sees no
+  // other run's work half done (a dry run changes nothing and takes none).
   LockRefusal refusal;
   if (!options.dry_run && !session.LockRun(options.sources, refusal)) {
     WriteRefusal(refusal, err);
@@ -319,15 +322,16 @@ int RunBatchWithOutput(const BatchOptions& options, BatchOutput& output,
       session.OpenFolders(options.sources, status);
   progress.Clear();
   const int exit_ok = WriteUnreadable(unreadable, output, err);
-  const std::string nothing = session.NothingToProcessMessage();
-  if (!nothing.empty()) {
-    err << kProgramName << nothing << "\n";
+  ProcessingPlan plan;
+  const RunPreparation prepared = session.PrepareRun(plan);
+  // The destination passed with the arguments; a bad one is never a success.
+  if (prepared.outcome == RunPreparation::Outcome::kInvalidDestination)
+    return UsageError(err, prepared.message);
+  if (!prepared.ready()) {
+    err << kProgramName << prepared.message << "\n";
     WritePlannedRows(ProcessingPlan(), output);
     return exit_ok;
   }
-  session.SortForExecute();
-  ProcessingPlan plan;
-  session.BuildPlan(plan);
   if (result != nullptr) *result = plan;
   if (options.dry_run) {
     WritePlannedRows(plan, output);

@@ -1,7 +1,9 @@
-// The execute command: check the destination and the selection, sort the
-// catalogue by date so that each day's files stand together, and show the
-// processing window.
+// The execute command: the session checks the destination and the selection,
+// sorts the catalogue by date so that each day's files stand together and
+// plans the checked rows; the processing window then shows the plan.
 #include <QToolButton>
+#include <optional>
+#include <utility>
 
 #include "ui/main_window.h"
 #include "ui/processing_window.h"
@@ -19,26 +21,27 @@ void MainWindow::ConnectExecuteCommand() {
 
 void MainWindow::ExecuteCommand() {
   const ListFocusReturn focus_back(*this);
-  const std::string bad_destination = session_.DestinationMessage();
-  if (!bad_destination.empty()) {
-    SetStatusText(QString::fromStdString(bad_destination));
-    return;
-  }
-  const std::string nothing = session_.NothingToProcessMessage();
-  if (!nothing.empty()) {
-    SetStatusText(QString::fromStdString(nothing));
-    // Only the text of an empty list goes again by itself.
-    if (session_.Catalogue().empty()) StartStatusTimer();
-    return;
-  }
+  ProcessingPlan plan;
+  RunPreparation prepared;
   {
-    // The processing window takes input again: the command ends before it.
-    CommandScope command(*this);
-    SetStatusText(QString::fromUtf8("ファイル一覧を日付順でソートしました。"));
-    StartStatusTimer();
-    session_.SortForExecute();
+    // The sort and the plan are the command's long part: from the text that
+    // announces them, input is discarded. It ends before the processing
+    // window, which takes input again.
+    std::optional<CommandScope> command;
+    prepared = session_.PrepareRun(plan, [&](const std::string& text) {
+      command.emplace(*this);
+      SetStatusText(QString::fromStdString(text));
+      StartStatusTimer();
+    });
   }
-  processing_window_->Execute();
+  if (!prepared.ready()) {
+    SetStatusText(QString::fromStdString(prepared.message));
+    // Only the text of an empty list goes again by itself.
+    if (prepared.outcome == RunPreparation::Outcome::kNoRows)
+      StartStatusTimer();
+    return;
+  }
+  processing_window_->Execute(std::move(plan));
 }
 
 }  // namespace kuronel

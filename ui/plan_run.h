@@ -24,7 +24,8 @@ class PlanRun : public QObject {
   Q_OBJECT
 
  public:
-  // `session` outlives the run, and holds its run locks (Session::LockRun).
+  // `session` outlives the run; the run takes its locks
+  // (Session::RunPlan).
   PlanRun(Session& session, ProcessingPlan plan, QObject* parent = nullptr);
   // A run still going is asked to stop and waited for: the rows in hand are
   // finished, the rest are not begun.

@@ -117,10 +117,10 @@ ProcessingWindow::ProcessingWindow(Session& session, QWidget* parent)
 
 ProcessingWindow::~ProcessingWindow() {
   if (run_ == nullptr) return;
-  // The program ends under a run: the rows in hand are finished first.
+  // The program ends under a run: the rows in hand are finished first, and
+  // the run lets its locks go.
   delete run_;
   run_ = nullptr;
-  session_.UnlockRun();
 }
 
 QPushButton* ProcessingWindow::AddButton(const char* name, const char* caption,
@@ -226,25 +226,20 @@ void ProcessingWindow::ShowRunInfo(const QString& text, bool attention) {
 
 void ProcessingWindow::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  // Only the window's own showing builds the plan: a window restored by the
-  // desktop keeps the outcomes of its run.
+  // Only the window's own showing puts a new plan in view: a window restored
+  // by the desktop keeps the outcomes of its run.
   if (!event->spontaneous()) ShowNewPlan();
 }
 
 void ProcessingWindow::ShowNewPlan() {
-  if (Running()) return;  // the rows of the run stay in view
-  run_button_->setEnabled(true);
-  cancel_button_->setEnabled(true);
-  cancel_button_->setText(Text("Cancel"));
-  next_failure_button_->setEnabled(false);
-  ProcessingPlan plan;
-  session_.BuildPlan(plan);
-  plan_model_->ChangePlan(
-      [&plan](ProcessingPlan& rows) { rows = std::move(plan); });
-  // A move deletes the originals: that is said before anything is done.
-  const Settings& options = session_.CurrentSettings();
-  ShowRunInfo(Text(RunModeLine(options)), RunDeletesOriginals(options));
-  read_only_notice_->setVisible(!session_.ReadOnlyMarksHold(Plan()));
+  // The rows of a run stay in view, and so do its outcomes until a new plan
+  // is given.
+  if (Running() || !plan_to_show_) return;
+  plan_model_->ChangePlan([this](ProcessingPlan& rows) {
+    rows = std::move(*plan_to_show_);
+    plan_to_show_.reset();
+  });
+  ShowReadyToRun();
   // A new plan is read from its beginning, whatever the last one showed.
   plan_list_->scrollToTop();
   plan_list_->horizontalScrollBar()->setValue(0);
@@ -252,14 +247,20 @@ void ProcessingWindow::ShowNewPlan() {
   plan_list_->setFocus(Qt::OtherFocusReason);
 }
 
+void ProcessingWindow::ShowReadyToRun() {
+  run_button_->setEnabled(true);
+  cancel_button_->setEnabled(true);
+  cancel_button_->setText(Text("Cancel"));
+  next_failure_button_->setEnabled(false);
+  plan_list_->horizontalHeader()->setSectionsClickable(true);
+  // A move deletes the originals: that is said before anything is done.
+  const Settings& options = session_.CurrentSettings();
+  ShowRunInfo(Text(RunModeLine(options)), RunDeletesOriginals(options));
+  read_only_notice_->setVisible(!session_.ReadOnlyMarksHold(Plan()));
+}
+
 void ProcessingWindow::StartRun() {
   if (Running() || !run_button_->isEnabled()) return;
-  // Another run on the same folders would interleave with this one.
-  LockRefusal refusal;
-  if (!session_.LockRun(refusal)) {
-    ShowErrorReport(RefusalText(refusal));
-    return;
-  }
   run_button_->setEnabled(false);
   // Said once, before the run; now the rows say what happened.
   read_only_notice_->hide();
@@ -272,7 +273,8 @@ void ProcessingWindow::StartRun() {
   bytes_copied_ = 0;
   close_after_run_ = false;
 
-  // The run works on its own copy of the plan; the list is told each row.
+  // The run works on its own copy of the plan, in the list's order; the
+  // list is told each row.
   run_ = new PlanRun(session_, Plan(), this);
   connect(run_, &PlanRun::RowDone, this, &ProcessingWindow::RowDone);
   connect(run_, &PlanRun::Progress, this, &ProcessingWindow::ShowStatus);
@@ -354,14 +356,27 @@ void ProcessingWindow::RunFinished() {
   const ProcessingPlan& outcome = run_->Plan();
   plan_model_->ChangeStates(
       [&outcome](ProcessingPlan& plan) { plan = outcome; });
-  const QString error = run_->Refusal().kind != LockRefusal::Kind::kNone
-                            ? RefusalText(run_->Refusal())
-                            : Text(run_->Error());
+  const bool refused = run_->Refusal().kind != LockRefusal::Kind::kNone;
+  const QString error =
+      refused ? RefusalText(run_->Refusal()) : Text(run_->Error());
   run_->deleteLater();
   run_ = nullptr;
   run_clock_->stop();
-  session_.UnlockRun();
 
+  if (refused) {
+    // No file was touched: the same plan can run once the other run is over.
+    ShowReadyToRun();
+    run_button_->setFocus(Qt::OtherFocusReason);
+  } else {
+    ShowRunEnded();
+  }
+  // The last progress text goes a second later.
+  status_timer_->start();
+  if (!error.isEmpty()) ShowErrorReport(error);
+  if (close_after_run_) QDialog::reject();
+}
+
+void ProcessingWindow::ShowRunEnded() {
   const OutcomeCounts counts = CountOutcomes(Plan());
   ShowRunInfo(Text(RunSummaryLine(counts)),
               counts.failed + counts.source_kept + counts.not_begun > 0);
@@ -371,10 +386,6 @@ void ProcessingWindow::RunFinished() {
   cancel_button_->setEnabled(true);
   // 実行 is off now; the keyboard's next step is closing.
   cancel_button_->setFocus(Qt::OtherFocusReason);
-  // The last progress text goes a second later.
-  status_timer_->start();
-  if (!error.isEmpty()) ShowErrorReport(error);
-  if (close_after_run_) QDialog::reject();
 }
 
 void ProcessingWindow::GoToNextFailure() {

@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <cstdint>
+#include <optional>
+#include <utility>
 
 #include "catalogue/catalogue_order.h"
 #include "processing/new_name_plan.h"
@@ -24,15 +26,18 @@ class PlanRun;
 
 // The processing window: the plan of the checked files with their new paths
 // and states, the 実行 button that carries it out, and a status line for the
-// run's progress. Shown modally by the execute command; each showing builds
-// a new plan from the session's catalogue and settings of that moment, and
-// its header clicks turn the session's sort state.
+// run's progress. Shown modally by the execute command with the plan that
+// the session prepared (Session::PrepareRun); its header clicks turn the
+// session's sort state.
 //
-// The run goes on a thread of its own (PlanRun): the window stays alive,
+// The run goes on a thread of its own (PlanRun), which takes the run's locks
+// and lets them go at its end (Session::RunPlan): the window stays alive,
 // shows each row as it is done with the files, bytes and time left, and the
 // second button or Escape stops the run after the rows in hand. While it
 // runs the window leaves the session and the plan alone; closing the window
-// asks first, then stops the run and closes once it has ended.
+// asks first, then stops the run and closes once it has ended. A run refused
+// because another run holds its folders touches nothing: the window says so
+// and the plan stays ready to run.
 class ProcessingWindow : public QDialog {
   Q_OBJECT
 
@@ -41,8 +46,14 @@ class ProcessingWindow : public QDialog {
   explicit ProcessingWindow(Session& session, QWidget* parent = nullptr);
   ~ProcessingWindow() override;
 
-  // Shows the window modally.
-  void Execute() { exec(); }
+  // Shows `plan` modally.
+  void Execute(ProcessingPlan plan) {
+    SetPlanToShow(std::move(plan));
+    exec();
+  }
+  // The plan the window's next own showing puts in place of the rows and
+  // outcomes it showed before.
+  void SetPlanToShow(ProcessingPlan plan) { plan_to_show_ = std::move(plan); }
   const SortState& Sort() const { return session_.Sort(); }
 
   // The plan as the list shows it: during a run, the rows reported so far.
@@ -61,9 +72,11 @@ class ProcessingWindow : public QDialog {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  // Each showing: a new plan from the session, and the buttons as before
-  // a run.
+  // The window's own showing: the plan given to show, if any, and the
+  // buttons as before a run.
   void ShowNewPlan();
+  // The buttons and the line beside them as before a run.
+  void ShowReadyToRun();
   void StartRun();
   void SortByClickedColumn(int column);
   void OnStatusTimer();
@@ -72,6 +85,8 @@ class ProcessingWindow : public QDialog {
   void RowDone(int row, const PlanRow& outcome, quint64 bytes_copied);
   void ShowRunProgress();
   void RunFinished();
+  // After a run that ran: its outcome, and the buttons for closing.
+  void ShowRunEnded();
   void GoToNextFailure();
   void ShowRunInfo(const QString& text, bool attention);
   void ShowStatus(const QString& text);
@@ -83,6 +98,7 @@ class ProcessingWindow : public QDialog {
   QPushButton* AddButton(const char* name, const char* caption, int width);
 
   Session& session_;
+  std::optional<ProcessingPlan> plan_to_show_;
   PlanRun* run_ = nullptr;  // the run going on, if any
   bool close_after_run_ = false;
   std::size_t rows_done_ = 0;

@@ -205,8 +205,8 @@ class ProcessingWindowTest : public QObject {
     QVERIFY(!timer->isActive());
   }
 
-  // Each showing rebuilds the plan from the catalogue and settings of that
-  // moment; unchecked rows stay out.
+  // Each showing shows the plan it was given, from the catalogue and
+  // settings of that moment; unchecked rows stay out.
   void ShowingBuildsThePlanFromTheCheckedRows() {
     AddFile("IMG_0001.JPG", "2004/05/06 10:11:12");
     AddFile("IMG_0002.JPG", "2004/05/06 10:12:00", /*checked=*/false);
@@ -401,6 +401,40 @@ class ProcessingWindowTest : public QObject {
     QCOMPARE(RunInfo(), U("完了 1 件、中止で未処理 2 件"));
     QCOMPARE(window_->isVisible(), stop_by != kClosingTheWindow);
     QCOMPARE(Button("SpeedButton2")->text(), U("閉じる"));
+  }
+
+  // A run refused because another run holds its folders touches no file;
+  // the window says why and keeps the plan, in the order the user sorted it,
+  // ready to run once the other run is over.
+  void ARefusedRunLeavesThePlanReadyToRun() {
+    AddFile("A.JPG", "2004/05/06 10:00:00");
+    AddFile("B.JPG", "2004/05/06 10:00:01");
+    Show();
+    ClickHeader(0);
+    ClickHeader(0);
+    ExpectNames({"B.JPG", "A.JPG"});
+    auto other_run =
+        std::make_unique<kuronel::FolderLocks>(kuronel::RealSystemCalls());
+    kuronel::LockRefusal refusal;
+    QVERIFY(other_run->TryLock(
+        {{dest_, kuronel::FolderLocks::Mode::kExclusive}}, refusal));
+    QString report;
+    kuronel::testing::AcceptNextMessageBox(report);
+    QVERIFY(RunPlanAndWait(*window_));
+    QVERIFY(
+        report.startsWith(U("別の Kuronel が同じフォルダを処理しています。")));
+    ExpectNames({"B.JPG", "A.JPG"});
+    ExpectStates({"未処理", "未処理"});
+    QVERIFY(!Exists(dest_ + "2004_05_06"));
+    QVERIFY(Button("SpeedButton1")->isEnabled());
+    QCOMPARE(Button("SpeedButton2")->text(), U("Cancel"));
+    QCOMPARE(RunInfo(), U("コピーします: 元のファイルはそのまま残します"));
+
+    other_run.reset();
+    QVERIFY(RunPlanAndWait(*window_));
+    ExpectNames({"B.JPG", "A.JPG"});
+    ExpectStates({"OK", "OK"});
+    QVERIFY(Exists(dest_ + "2004_05_06/2004_05_06a1.JPG"));
   }
 
   // Before 実行 the window says once that the drive the files would be made
@@ -643,10 +677,14 @@ class ProcessingWindowTest : public QObject {
   }
 
  private:
-  // The window shows the test's catalogue and settings as they are now.
+  // The window's next showing shows the plan of the test's catalogue and
+  // settings as they are now, as the execute command prepares it.
   void Prepare() {
     session_->ChangeRows([this](FileCatalogue& rows) { rows = catalogue_; });
     session_->SetSettings(settings_);
+    ProcessingPlan plan;
+    (void)session_->PrepareRun(plan);  // an empty list: an empty plan
+    window_->SetPlanToShow(std::move(plan));
   }
   void Show() {
     Prepare();
