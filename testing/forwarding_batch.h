@@ -10,7 +10,9 @@
 namespace kuronel::testing {
 
 // A copy batch that hands every call to the batch it wraps: the base of a
-// test's batch that changes a call or two and forwards the rest.
+// test's batch that changes a call or two and forwards the rest. Folders
+// are made as CopyBatch makes them, through the caller's file system (a
+// fault-injecting disk counts them), and flushed at once.
 class ForwardingBatch : public CopyBatch {
  public:
   explicit ForwardingBatch(std::unique_ptr<CopyBatch> wrapped)
