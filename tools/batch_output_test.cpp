@@ -58,7 +58,10 @@ struct OneLineOutput : std::streambuf {
 
 TEST(BatchOutputTest, RowsThatOutputDidNotTakeGoToStandardError) {
   TempDir dir;
-  const std::string card = WriteCard(dir, 6);
+  // More rows than the first three batches hold (1, 2 and 4 rows): the
+  // second row's report, which fails, comes at the latest once the third
+  // batch is written, and the rows after it are never begun.
+  const std::string card = WriteCard(dir, 12);
   const testing::Manifest before = testing::TakeManifest(card);
   BatchOptions options;
   std::string error;
