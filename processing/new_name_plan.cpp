@@ -109,16 +109,24 @@ class ShotsOfTheDay {
   int next_shot_ = 0;
 };
 
+}  // namespace
+
+std::map<int, std::vector<std::size_t>> RowsByShot(const ProcessingPlan& plan) {
+  std::map<int, std::vector<std::size_t>> rows;
+  for (std::size_t i = 0; i < plan.size(); ++i)
+    if (plan[i].Shot >= 0) rows[plan[i].Shot].push_back(i);
+  return rows;
+}
+
+namespace {
+
 // The plan's warning for the rows of one shot: every row "重複" when the
 // planned name is taken for the shot; when files there of the lengths of
 // some of its sources may be the shot imported in part before, only those
 // rows. The copies' bytes are compared when the run names the files.
 void MarkShot(ProcessingPlan& plan, const std::vector<std::size_t>& rows,
               FileSystem& file_system) {
-  std::vector<ShotFile> shot;
-  shot.reserve(rows.size());
-  for (std::size_t i : rows)
-    shot.push_back({plan[i].SourcePath, plan[i].NewPath});
+  const std::vector<ShotFile> shot = ShotFilesOf(plan, rows);
   auto same_length = [&](const std::string& source, const std::string& there) {
     FileInfo source_info, there_info;
     return file_system.FileExists(there) &&
@@ -196,17 +204,11 @@ void BuildPlan(const FileCatalogue& catalogue, const Settings& options,
     pairs.push_back(std::move(planned));
   }
   // The states are looked up only once every path is known.
-  std::map<int, std::vector<std::size_t>> shots_rows;
-  for (std::size_t i = 0; i < pairs.size(); ++i) {
-    PlanRow& row = pairs[i];
-    if (row.Shot >= 0) {
-      shots_rows[row.Shot].push_back(i);
-      continue;
-    }
-    row.State = file_system.FileExists(row.NewPath) ? RowState::kDuplicate
-                                                    : RowState::kUnprocessed;
-  }
-  for (const auto& [shot, rows] : shots_rows)
+  for (PlanRow& row : pairs)
+    if (row.Shot < 0)
+      row.State = file_system.FileExists(row.NewPath) ? RowState::kDuplicate
+                                                      : RowState::kUnprocessed;
+  for (const auto& [shot, rows] : RowsByShot(pairs))
     MarkShot(pairs, rows, file_system);
   plan = std::move(pairs);
 }

@@ -1,7 +1,9 @@
 #ifndef KURONEL_PROCESSING_NEW_NAME_PLAN_H_
 #define KURONEL_PROCESSING_NEW_NAME_PLAN_H_
 
+#include <cstddef>
 #include <iosfwd>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,9 @@ struct PlanRow {
 };
 
 using ProcessingPlan = std::vector<PlanRow>;
+
+// The rows of each shot of `plan` (PlanRow::Shot), by shot, in plan order.
+std::map<int, std::vector<std::size_t>> RowsByShot(const ProcessingPlan& plan);
 
 // The most files of one day that get a two-character suffix; later ones add
 // a number after the extension.

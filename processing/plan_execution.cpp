@@ -209,10 +209,7 @@ bool NameTakenMeanwhile(const CopyResult& copy) {
 class TargetNames {
  public:
   TargetNames(const ProcessingPlan& plan, FileSystem& file_system)
-      : plan_(plan), file_system_(file_system) {
-    for (std::size_t i = 0; i < plan.size(); ++i)
-      if (plan[i].Shot >= 0) shots_[plan[i].Shot].push_back(i);
-  }
+      : plan_(plan), file_system_(file_system), shots_(RowsByShot(plan)) {}
 
   // The name for row `index`'s file; `again` when the name it was given
   // before was taken by another program meanwhile.
@@ -251,9 +248,7 @@ class TargetNames {
   int VariantOfShot(int shot) {
     const auto chosen = variants_.find(shot);
     if (chosen != variants_.end()) return chosen->second;
-    std::vector<ShotFile> files;
-    for (std::size_t i : shots_[shot])
-      files.push_back({plan_[i].SourcePath, plan_[i].NewPath});
+    const std::vector<ShotFile> files = ShotFilesOf(plan_, shots_[shot]);
     const OwnCopyTest same_bytes = [this](const std::string& source,
                                           const std::string& there) {
       return file_system_.SameContent(source, there);
@@ -266,7 +261,7 @@ class TargetNames {
 
   const ProcessingPlan& plan_;
   FileSystem& file_system_;
-  std::unordered_map<int, std::vector<std::size_t>> shots_;  // rows by shot
+  std::map<int, std::vector<std::size_t>> shots_;  // rows by shot
   std::unordered_map<int, int> variants_;  // the variant chosen, by shot
   std::unordered_set<std::string> claimed_;
 };

@@ -69,6 +69,14 @@ std::string VariantPath(const std::string& new_path, int k,
          std::string(extension);
 }
 
+std::vector<ShotFile> ShotFilesOf(const ProcessingPlan& plan,
+                                  const std::vector<std::size_t>& rows) {
+  std::vector<ShotFile> shot;
+  shot.reserve(rows.size());
+  for (std::size_t i : rows) shot.push_back({plan[i].SourcePath, plan[i].NewPath});
+  return shot;
+}
+
 NameFit FitOfVariant(const std::vector<ShotFile>& shot, int k,
                      FileSystem& file_system, const OwnCopyTest& own_copy,
                      const ClaimedTest& claimed) {

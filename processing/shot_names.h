@@ -1,12 +1,14 @@
 #ifndef KURONEL_PROCESSING_SHOT_NAMES_H_
 #define KURONEL_PROCESSING_SHOT_NAMES_H_
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/file_system.h"
+#include "processing/new_name_plan.h"
 
 namespace kuronel {
 
@@ -17,6 +19,10 @@ struct ShotFile {
   std::string source_path;
   std::string new_path;
 };
+
+// The files of the shot whose rows of `plan` are `rows`.
+std::vector<ShotFile> ShotFilesOf(const ProcessingPlan& plan,
+                                  const std::vector<std::size_t>& rows);
 
 // The kth numbered variant of a planned path, with `extension` for the
 // planned one: k before the extension (a0.JPG, 1, ".CR3" gives a01.CR3), or
