@@ -306,22 +306,25 @@ class ImportedFiles {
     const auto [listed, is_new] = folders_.try_emplace(folder);
     if (is_new) {
       for (const FileSystem::FolderFile& file : file_system.FilesIn(folder))
-        listed->second.emplace(file.size, JoinPath(folder, file.name));
+        listed->second.unread.emplace(file.size, JoinPath(folder, file.name));
     }
     EqualCopy equal;
     if (!file_system.Stat(source_path, equal.source)) return {};
-    const auto [first, last] = listed->second.equal_range(equal.source.size);
-    if (first == last) return {};
+    Listing& there = listed->second;
+    if (!there.unread.contains(equal.source.size) &&
+        !there.sizes_read.contains(equal.source.size))
+      return {};
     if (!file_system.HashFile(source_path, equal.digest)) return {};
+    there.ReadFilesOfSize(equal.source.size, file_system);
+    const auto [first, last] = there.by_digest.equal_range(equal.digest.low);
     for (auto candidate = first; candidate != last; ++candidate) {
-      const std::string& there = candidate->second;
+      const auto& [digest, size, path] = candidate->second;
       FileInfo info;
-      if (!file_system.Stat(there, info) || info.SameFileAs(equal.source))
+      if (digest != equal.digest || size != equal.source.size ||
+          !file_system.Stat(path, info) || info.SameFileAs(equal.source))
         continue;
-      const std::optional<ContentHash::Digest> digest =
-          DigestOf(there, file_system);
-      if (digest == equal.digest && OnDisk(there, info, file_system)) {
-        equal.path = there;
+      if (OnDisk(path, info, file_system)) {
+        equal.path = path;
         return equal;
       }
     }
@@ -329,16 +332,34 @@ class ImportedFiles {
   }
 
  private:
-  std::optional<ContentHash::Digest> DigestOf(const std::string& path,
-                                              FileSystem& file_system) {
-    const auto known = digests_.find(path);
-    if (known != digests_.end()) return known->second;
-    ContentHash::Digest digest;
-    std::optional<ContentHash::Digest> result;
-    if (file_system.HashFile(path, digest)) result = digest;
-    digests_.emplace(path, result);
-    return result;
-  }
+  // The files of one folder that stood there before the run.
+  struct Listing {
+    struct Read {
+      ContentHash::Digest digest;
+      std::uint64_t size = 0;
+      std::string path;
+    };
+    // Not read yet, by length.
+    std::unordered_multimap<std::uint64_t, std::string> unread;
+    // Read, by the low half of their hash; lengths whose files were read.
+    std::unordered_multimap<std::uint64_t, Read> by_digest;
+    std::unordered_set<std::uint64_t> sizes_read;
+
+    // Every file of length `size` read once, when the first row of that
+    // length comes: each row then finds its equal by hash, not by reading
+    // or asking after every file of its length (uncompressed RAW files are
+    // all of one length).
+    void ReadFilesOfSize(std::uint64_t size, FileSystem& file_system) {
+      if (!sizes_read.insert(size).second) return;
+      const auto [first, last] = unread.equal_range(size);
+      for (auto file = first; file != last; ++file) {
+        ContentHash::Digest digest;
+        if (file_system.HashFile(file->second, digest))
+          by_digest.emplace(digest.low, Read{digest, size, file->second});
+      }
+      unread.erase(size);
+    }
+  };
 
   // True once the file at `path` (`info`) is flushed: by one flush of its
   // whole drive, asked once per folder, where the drive proves that
@@ -351,12 +372,8 @@ class ImportedFiles {
 
   // Made once per folder: the files there stood before the run.
   DriveFlushes drive_flushes_;
-  // The hashes of the files there read so far (none: unreadable).
-  std::unordered_map<std::string, std::optional<ContentHash::Digest>> digests_;
-  // Paths of the files listed, by length, for each folder looked at.
-  std::unordered_map<std::string,
-                     std::unordered_multimap<std::uint64_t, std::string>>
-      folders_;
+  // The files listed, for each folder looked at.
+  std::unordered_map<std::string, Listing> folders_;
 };
 
 // Renames (when allowed) or copies the source to the name `next_target`
