@@ -23,4 +23,7 @@ function(kuronel_add_layer folder)
   add_library(kuronel_${folder} STATIC ${KURONEL_${FOLDER}_SOURCES})
   kuronel_folder_headers(kuronel_${folder} ${folder})
   target_link_libraries(kuronel_${folder} PUBLIC ${ARGN})
+  # The core converts between sizes, offsets and counts everywhere: every
+  # narrowing is spelled out, so that none truncates a length unseen.
+  target_compile_options(kuronel_${folder} PRIVATE -Wconversion)
 endfunction()
