@@ -4,9 +4,10 @@
 // lost its power would, and the audit demands that every photo is whole at
 // least once, at its source or under a visible name, and that every row the
 // run reported done ("OK", "Ok", "ReadOnly") is whole at its target. The
-// same for moves onto exFAT and NTFS drives whose disk image lies on the
-// power-cut drive (the loop device's flushes reach it as the image's
-// fsync). A corrupting drive must cost no photo either, and its copies read
+// same for moves onto exFAT, NTFS and ext4 drives whose disk image lies on
+// the power-cut drive (the loop device's flushes reach it as the image's
+// fsync): on ext4 a batch's copies are made durable by one syncfs, and the
+// cuts fall between and inside those. A corrupting drive must cost no photo either, and its copies read
 // "CopyError!".
 //
 // KURONEL_POWER_CUTS sets the cuts at random changes, spread over the kinds
@@ -77,10 +78,16 @@ std::string Shell(const std::string& command, bool* ok = nullptr) {
 // The file systems of drives photos are moved to, made on a disk image.
 struct ImageFormat {
   const char* make;   // the image's path is appended
-  const char* mount;  // the FUSE driver: DRIVER [-o ro] DEVICE FOLDER
+  const char* mount;  // DRIVER [-o ro] DEVICE FOLDER
+  // A journal cut short is replayed when the image is mounted again, which
+  // takes a device it may write.
+  bool replays_journal = false;
 };
 const ImageFormat kExfat = {"mkfs.exfat", "mount.exfat-fuse"};
 const ImageFormat kNtfs = {"mkfs.ntfs -q -F -f", "ntfs-3g"};
+// The kernel's ext4, whose one syncfs makes a whole batch of copies durable:
+// the cuts fall between and inside those flushes.
+const ImageFormat kExt4 = {"mkfs.ext4 -q -F", "mount -t ext4", true};
 
 // An image attached to a loop device and mounted on `folder` by its driver
 // for the life of the object. Tests running side by side race for the free
@@ -253,7 +260,8 @@ CutRun RunAndCut(const RunKind& kind, const std::string& cut) {
   drive.Unmount();
   // The image as the disk holds it after the cut, mounted where it was.
   if (kind.image != nullptr)
-    image_drive.emplace(*kind.image, image, places.photos, true);
+    image_drive.emplace(*kind.image, image, places.photos,
+                        !kind.image->replays_journal);
   CutRun run = {drive.Report(), Audit(sources, places, rows)};
   if (image_drive && !image_drive->mounted())
     run.problems =
@@ -315,7 +323,9 @@ INSTANTIATE_TEST_SUITE_P(
         RunKind{"move_within_one_drive", true, false, {"after:rename"}},
         RunKind{
             "move_onto_exfat_image", true, false, {"after:unlink"}, &kExfat},
-        RunKind{"move_onto_ntfs_image", true, false, {"after:unlink"}, &kNtfs}),
+        RunKind{"move_onto_ntfs_image", true, false, {"after:unlink"}, &kNtfs},
+        RunKind{
+            "move_onto_ext4_image", true, false, {"after:unlink"}, &kExt4}),
     [](const auto& test_info) { return std::string(test_info.param.name); });
 
 // A drive that alters what it is given, by write or as the copy is read
