@@ -24,6 +24,8 @@ function(kuronel_add_layer folder)
   kuronel_folder_headers(kuronel_${folder} ${folder})
   target_link_libraries(kuronel_${folder} PUBLIC ${ARGN})
   # The core converts between sizes, offsets and counts everywhere: every
-  # narrowing is spelled out, so that none truncates a length unseen.
-  target_compile_options(kuronel_${folder} PRIVATE -Wconversion)
+  # narrowing is spelled out, so that none truncates a length unseen (a
+  # change of sign alone is not: clang counts it as a conversion, gcc does
+  # not, and both compilers must agree).
+  target_compile_options(kuronel_${folder} PRIVATE -Wconversion -Wno-sign-conversion)
 endfunction()
