@@ -73,7 +73,8 @@ std::vector<ShotFile> ShotFilesOf(const ProcessingPlan& plan,
                                   const std::vector<std::size_t>& rows) {
   std::vector<ShotFile> shot;
   shot.reserve(rows.size());
-  for (std::size_t i : rows) shot.push_back({plan[i].SourcePath, plan[i].NewPath});
+  for (std::size_t i : rows)
+    shot.push_back({plan[i].SourcePath, plan[i].NewPath});
   return shot;
 }
 

@@ -7,8 +7,8 @@
 // same for moves onto exFAT, NTFS and ext4 drives whose disk image lies on
 // the power-cut drive (the loop device's flushes reach it as the image's
 // fsync): on ext4 a batch's copies are made durable by one syncfs, and the
-// cuts fall between and inside those. A corrupting drive must cost no photo either, and its copies read
-// "CopyError!".
+// cuts fall between and inside those. A corrupting drive must cost no photo
+// either, and its copies read "CopyError!".
 //
 // KURONEL_POWER_CUTS sets the cuts at random changes, spread over the kinds
 // of run (default 5); KURONEL_POWER_CUT_SEED repeats a sequence. Needs root
@@ -324,8 +324,7 @@ INSTANTIATE_TEST_SUITE_P(
         RunKind{
             "move_onto_exfat_image", true, false, {"after:unlink"}, &kExfat},
         RunKind{"move_onto_ntfs_image", true, false, {"after:unlink"}, &kNtfs},
-        RunKind{
-            "move_onto_ext4_image", true, false, {"after:unlink"}, &kExt4}),
+        RunKind{"move_onto_ext4_image", true, false, {"after:unlink"}, &kExt4}),
     [](const auto& test_info) { return std::string(test_info.param.name); });
 
 // A drive that alters what it is given, by write or as the copy is read
