@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -501,9 +502,16 @@ class RealFileSystem::CopyJob {
     if (calls_.ChangeFileMode(temp_.get(), new_file_mode_) != 0 &&
         errno != ENOSYS && errno != EPERM && errno != EOPNOTSUPP)
       return Fail(kWrite, target_, errno);
-    const struct timespec times[2] = {source_stat_.st_atim,
-                                      source_stat_.st_mtim};
-    return Succeeded(calls_.SetFileTimes(temp_.get(), times), kWrite, target_);
+    return Succeeded(calls_.SetFileTimes(temp_.get(), SourceTimes().data()),
+                     kWrite, target_);
+  }
+
+  // The times the copy gets: the source's modification time, and the time
+  // of the copy as its access time (a file's status is taken without the
+  // access time). Not "leave it as it is": exFAT and FAT through FUSE then
+  // set no modification time either.
+  std::array<struct timespec, 2> SourceTimes() const {
+    return {{{0, UTIME_NOW}, source_stat_.st_mtim}};
   }
 
   // What the copy is, as written: as long as its source, or not published.
@@ -540,9 +548,7 @@ class RealFileSystem::CopyJob {
         (published.st_mtim.tv_sec == result_.written.modified_seconds &&
          published.st_mtim.tv_nsec == result_.written.modified_nanoseconds))
       return;
-    const struct timespec times[2] = {source_stat_.st_atim,
-                                      source_stat_.st_mtim};
-    if (calls_.SetTimes(target_, times) == 0 &&
+    if (calls_.SetTimes(target_, SourceTimes().data()) == 0 &&
         calls_.FileStat(temp_.get(), published) == 0)
       result_.written = ToFileInfo(published, target_, calls_);
   }
