@@ -6,8 +6,8 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <sys/utsname.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -26,8 +26,7 @@ namespace {
 // left zero.
 int StatusOf(int dir_fd, const char* path, int flags, struct stat& info) {
   struct statx got;
-  if (::statx(dir_fd, path, flags, STATX_BASIC_STATS & ~STATX_ATIME, &got) !=
-      0)
+  if (::statx(dir_fd, path, flags, STATX_BASIC_STATS & ~STATX_ATIME, &got) != 0)
     return -1;
   info = {};
   info.st_dev = makedev(got.stx_dev_major, got.stx_dev_minor);
@@ -85,8 +84,7 @@ class OperatingSystem : public SystemCalls {
   }
   int StatAt(int dir_fd, const char* name, struct stat& info,
              bool follow_links) override {
-    return StatusOf(dir_fd, name, follow_links ? 0 : AT_SYMLINK_NOFOLLOW,
-                    info);
+    return StatusOf(dir_fd, name, follow_links ? 0 : AT_SYMLINK_NOFOLLOW, info);
   }
   int FileStat(int fd, struct stat& info) override {
     return StatusOf(fd, "", AT_EMPTY_PATH, info);
