@@ -800,12 +800,12 @@ class RealFileSystem::FlushedBatch : public CopyBatch {
     }
     const int names_error =
         any_by_drive || !new_folders_.empty() ? drive_->Sync() : -1;
+    const bool drive_flushed = data_error == 0 && names_error == 0;
     const std::unordered_map<std::string, int> folder_errors =
-        FlushNewFolders(data_error == 0 && names_error == 0);
+        FlushNewFolders(drive_flushed);
     std::vector<int> name_errors(jobs_.size(), 0);
     for (std::size_t i = 0; i < jobs_.size(); ++i) {
-      const bool name_on_disk =
-          jobs_[i].on_drive && data_error == 0 && names_error == 0;
+      const bool name_on_disk = jobs_[i].on_drive && drive_flushed;
       const std::string& folder = jobs_[i].job->folder();
       if (named[i] && !name_on_disk) name_errors[i] = FolderFlush(folder);
       if (const auto lost = folder_errors.find(folder);
